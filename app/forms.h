@@ -1,0 +1,93 @@
+#pragma once
+
+// The window registry. A window is created the first time any code refers to it, and its
+// Form_Load runs then; at most one window of each class is loaded; unloading runs Form_Unload
+// and destroys the window. The registry keeps the order in which the windows were loaded.
+
+#include <QCloseEvent>
+#include <QWidget>
+
+#include <vector>
+
+namespace forms {
+
+class Form {
+public:
+    virtual ~Form() = default;
+    virtual void Form_Load() {}
+    virtual void Form_Unload() {}
+    QWidget *widget();
+};
+
+// Base of every registered window: closing it (close box, Alt+F4) unloads it.
+template <class Base>
+class FormWindow : public Base, public Form {
+protected:
+    using Base::Base;
+    void closeEvent(QCloseEvent *event) override;
+};
+
+const std::vector<Form *> &loadOrder();
+void registerLoaded(Form *form);
+
+// Removes the window from the registry, runs its Form_Unload, hides it and deletes it once
+// control returns to the event loop, so that a handler may go on after unloading its own window.
+// Unloading a window that is not loaded does nothing.
+void unload(Form *form);
+
+// Set by QuitAll: from then on no window is shown again.
+bool ending();
+void setEnding();
+
+// Unloads everything and clears the ending flag: only for tests, between cases.
+void resetForTests();
+
+template <class F>
+F *loaded()
+{
+    for (Form *form : loadOrder())
+        if (auto *match = dynamic_cast<F *>(form))
+            return match;
+    return nullptr;
+}
+
+// Any reference to a window: loads it first when it is not loaded.
+template <class F>
+F *ref()
+{
+    if (F *existing = loaded<F>())
+        return existing;
+    auto *created = new F;
+    registerLoaded(created);
+    created->Form_Load();
+    return created;
+}
+
+template <class F>
+void show()
+{
+    if (ending())
+        return;
+    ref<F>()->show();
+}
+
+// Hiding a window that is not loaded loads it first, which runs its Form_Load.
+template <class F>
+void hide()
+{
+    if (ending()) {
+        if (F *existing = loaded<F>())
+            existing->hide();
+        return;
+    }
+    ref<F>()->hide();
+}
+
+template <class Base>
+void FormWindow<Base>::closeEvent(QCloseEvent *event)
+{
+    unload(this);
+    event->accept();
+}
+
+} // namespace forms

@@ -1,0 +1,53 @@
+#pragma once
+
+// Small helpers shared by the windows: twip layout, fonts, colours and the link label.
+
+#include <QColor>
+#include <QFont>
+#include <QLabel>
+#include <QRect>
+
+class QWidget;
+
+namespace ui {
+
+// Window layouts are drawn in twips; at 96 dpi fifteen twips make one pixel.
+constexpr int kTwipsPerPixel = 15;
+constexpr int px(int twips) { return twips / kTwipsPerPixel; }
+constexpr QRect twips(int left, int top, int width, int height)
+{
+    return QRect(px(left), px(top), px(width), px(height));
+}
+
+// Places a control at its twip rectangle. Where the font needs more height than the layout
+// gives, the control grows downwards; its width and position stay as drawn.
+void place(QWidget *control, int left, int top, int width, int height);
+
+QFont font(const QString &family, qreal points, bool bold = false, bool underline = false);
+QFont verdana(qreal points, bool bold = false, bool underline = false);
+
+void setTextColor(QWidget *control, const QColor &color);
+void setBackground(QWidget *control, const QColor &color);
+
+// Gives a window a fixed client area and its caption and icon.
+void fixClientArea(QWidget *window, int widthTwips, int heightTwips);
+void centerOnScreen(QWidget *window);
+
+QIcon programIcon();
+
+// A label that acts as a link: pointing hand, clicked on release of the left button,
+// and Space or Enter when a caller gives it the focus.
+class LinkLabel : public QLabel {
+    Q_OBJECT
+public:
+    explicit LinkLabel(const QString &text, QWidget *parent = nullptr);
+
+signals:
+    void clicked();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+};
+
+} // namespace ui

@@ -1,0 +1,200 @@
+// The production seams: Qt on every platform, with the few Win32 calls that only Windows has.
+
+#include "platform/Platform.h"
+
+#include "app/identity.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QLockFile>
+#include <QMessageBox>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QUrl>
+
+#include <chrono>
+#include <limits>
+#include <random>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
+namespace platform {
+
+namespace {
+
+// A lone carriage return separates lines in our message texts; the widget wants a line feed.
+QString displayText(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
+class QtMessageBoxes final : public MessageBoxes {
+public:
+    void show(QWidget *parent, const QString &text, MessageIcon icon) override
+    {
+        QMessageBox box(icon == MessageIcon::Critical ? QMessageBox::Critical : QMessageBox::Information,
+                        app::kApplicationTitle, displayText(text), QMessageBox::Ok, parent);
+        box.setWindowModality(Qt::ApplicationModal);
+        box.exec();
+    }
+
+    Answer askYesNo(QWidget *parent, const QString &text) override
+    {
+        QMessageBox box(QMessageBox::Information, app::kApplicationTitle, displayText(text),
+                        QMessageBox::Yes | QMessageBox::No, parent);
+        box.setWindowModality(Qt::ApplicationModal);
+        return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
+    }
+};
+
+class QtWebLauncher final : public WebLauncher {
+public:
+    void open(const QString &address) override
+    {
+        // Addresses reach us fully encoded; strict parsing refuses anything that is not.
+        const QUrl url = QUrl::fromEncoded(address.toUtf8(), QUrl::StrictMode);
+        if (url.isValid())
+            QDesktopServices::openUrl(url);
+    }
+};
+
+class QtSettingsStore final : public SettingsStore {
+public:
+    QString read(const QString &application, const QString &section, const QString &key) override
+    {
+        QSettings store(QSettings::NativeFormat, QSettings::UserScope, application);
+        store.beginGroup(section);
+        return store.value(key).toString();
+    }
+
+    bool write(const QString &application, const QString &section, const QString &key,
+               const QString &value) override
+    {
+        QSettings store(QSettings::NativeFormat, QSettings::UserScope, application);
+        store.beginGroup(section);
+        store.setValue(key, value);
+        store.endGroup();
+        store.sync();
+        return store.status() == QSettings::NoError;
+    }
+};
+
+class SystemClock final : public Clock {
+public:
+    QDate today() const override { return QDate::currentDate(); }
+};
+
+class StandardRandom final : public RandomSource {
+public:
+    void seed() override
+    {
+        std::random_device device;
+        const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
+        std::seed_seq sequence{device(), device(), static_cast<unsigned>(ticks),
+                               static_cast<unsigned>(static_cast<unsigned long long>(ticks) >> 32)};
+        m_engine.seed(sequence);
+    }
+
+    float next() override
+    {
+        // 24 random bits fill a float's mantissa exactly, so the result never rounds up to 1.
+        return static_cast<float>(m_engine() >> 8) * (1.0f / 16777216.0f);
+    }
+
+private:
+    std::mt19937 m_engine;
+};
+
+class HostSystemFacts final : public SystemFacts {
+public:
+    OsVersion osVersion() const override
+    {
+#ifdef Q_OS_WIN
+        OSVERSIONINFOA info{};
+        info.dwOSVersionInfoSize = sizeof info;
+#pragma warning(suppress : 4996)
+        if (GetVersionExA(&info))
+            return {static_cast<int>(info.dwPlatformId), static_cast<int>(info.dwMajorVersion),
+                    static_cast<int>(info.dwMinorVersion)};
+#endif
+        return {};
+    }
+
+    QString appDataFolder() const override
+    {
+        return QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+    }
+
+    QString systemFolder() const override
+    {
+#ifdef Q_OS_WIN
+        wchar_t buffer[MAX_PATH];
+        const UINT length = GetSystemDirectoryW(buffer, MAX_PATH);
+        if (length > 0 && length < MAX_PATH)
+            return QString::fromWCharArray(buffer, static_cast<int>(length));
+#endif
+        return {};
+    }
+
+    QString programFolder() const override
+    {
+        return QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+    }
+};
+
+class LockFileInstanceLock final : public InstanceLock {
+public:
+    bool anotherInstanceRunning() override
+    {
+        QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+        if (folder.isEmpty())
+            folder = QDir::tempPath();
+        m_lock = std::make_unique<QLockFile>(folder + QStringLiteral("/brimvale.lock"));
+        // Only a dead owner makes a lock stale: a long-running instance keeps its claim.
+        // (Zero would switch off the dead-owner check too.)
+        m_lock->setStaleLockTime(std::numeric_limits<int>::max());
+        if (m_lock->tryLock(0))
+            return false;
+        // A lock we cannot even create must not keep the user out of the diary.
+        return m_lock->error() == QLockFile::LockFailedError;
+    }
+
+private:
+    std::unique_ptr<QLockFile> m_lock;
+};
+
+class EventLoopProcessEnd final : public ProcessEnd {
+public:
+    void end() override
+    {
+        m_requested = true;
+        QCoreApplication::exit(0);
+    }
+    bool requested() const override { return m_requested; }
+
+private:
+    bool m_requested = false;
+};
+
+} // namespace
+
+Services productionServices()
+{
+    Services services;
+    services.messages = std::make_unique<QtMessageBoxes>();
+    services.web = std::make_unique<QtWebLauncher>();
+    services.settings = std::make_unique<QtSettingsStore>();
+    services.clock = std::make_unique<SystemClock>();
+    services.random = std::make_unique<StandardRandom>();
+    services.system = std::make_unique<HostSystemFacts>();
+    services.instanceLock = std::make_unique<LockFileInstanceLock>();
+    services.processEnd = std::make_unique<EventLoopProcessEnd>();
+    return services;
+}
+
+} // namespace platform

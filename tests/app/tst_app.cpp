@@ -1,0 +1,445 @@
+// Start-up, the main window, the data folder and the ways out of the program, driven as a user
+// drives them.
+
+#include "environment.h"
+
+#include "app/forms.h"
+#include "app/frmMain.h"
+#include "app/frmStartup.h"
+#include "app/identity.h"
+#include "app/modAppdata.h"
+#include "app/modBookOfShadows.h"
+#include "app/modHelp_shutdown.h"
+#include "diary/frmResultBOS.h"
+#include "referral/frmFarewell.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLockFile>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+
+#include <memory>
+
+using platform::MessageIcon;
+
+namespace {
+const QString kSelect = QStringLiteral("Please Select An Option");
+const QString kMissing = QStringLiteral("Required Files Are Missing\rPlease Reinstall The Software");
+
+QByteArray starterBytes()
+{
+    QByteArray bytes("starter diary\0\x01\x02\xff", 17);
+    return bytes.repeated(300);
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool visible(QWidget *window)
+{
+    return window && window->isVisible();
+}
+} // namespace
+
+class AppTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { app::setApplicationIdentity(); }
+    void init() { m_env = std::make_unique<testing::Environment>(); }
+    void cleanup() { m_env.reset(); }
+
+    void osNameFollowsTheVersionTable_data();
+    void osNameFollowsTheVersionTable();
+
+    void startupShowsOnlyTheMainWindow();
+    void startupCreatesAPrivateDataFolder();
+    void secondInstanceShowsOnlyItsMessageAndEnds();
+    void realInstanceLockRefusesASecondClaimButNotAStaleOne();
+
+    void continueWithoutChoiceAsksForAnOption();
+    void missingDiaryFilesOutrankTheOptionCheck();
+    void firstContinueCopiesTheStarterByteForByte();
+    void existingWorkingDiaryIsNeverTouched();
+    void continueWorksWithoutStarterWhenTheDiaryExists();
+    void unusableDataFolderIsReportedAndStopsContinue();
+    void lastSectionClickedWins();
+    void bookOptionsOnlyRecordTheirNumber();
+    void continueIsReachableFromTheKeyboard();
+
+    void backGivesAFreshMainWindow();
+    void closingMainWindowLeavesOnlyTheExitWindow();
+    void sectionWindowExitShowsTheExitWindow();
+    void leavingTheExitWindowEndsTheProgram();
+    void quitAllIsReentrantAndEndsOnce();
+
+private:
+    frmMain *start()
+    {
+        forms::ref<frmStartup>();
+        auto *main = forms::loaded<frmMain>();
+        Q_ASSERT(main);
+        return main;
+    }
+    void choose(frmMain *main, int index) { QTest::mouseClick(main->optOption[index], Qt::LeftButton); }
+    void clickContinue(frmMain *main) { QTest::mouseClick(main->cmdContinue, Qt::LeftButton); }
+
+    std::unique_ptr<testing::Environment> m_env;
+};
+
+void AppTest::osNameFollowsTheVersionTable_data()
+{
+    QTest::addColumn<int>("platformId");
+    QTest::addColumn<int>("major");
+    QTest::addColumn<int>("minor");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("95") << 1 << 4 << 0 << "Windows 95";
+    QTest::newRow("98") << 1 << 4 << 10 << "Windows 98";
+    QTest::newRow("Me") << 1 << 4 << 90 << "Windows Millennium";
+    QTest::newRow("9x other") << 1 << 4 << 3 << "";
+    QTest::newRow("NT 3") << 2 << 3 << 51 << "Windows NT 3.51";
+    QTest::newRow("NT 4") << 2 << 4 << 0 << "Windows NT 4.0";
+    QTest::newRow("2000") << 2 << 5 << 0 << "Windows 2000";
+    QTest::newRow("XP") << 2 << 5 << 1 << "Windows XP";
+    QTest::newRow("2003") << 2 << 5 << 2 << "Windows Server 2003";
+    QTest::newRow("NT 5.3") << 2 << 5 << 3 << "";
+    QTest::newRow("Vista") << 2 << 6 << 0 << "Windows Vista";
+    QTest::newRow("7 is 6.1") << 2 << 6 << 1 << "Windows Vista";
+    QTest::newRow("8.1 is 6.3") << 2 << 6 << 3 << "Windows Vista";
+    QTest::newRow("NT 10") << 2 << 10 << 0 << "";
+    QTest::newRow("failed query") << 0 << 0 << 0 << "Unknown Windows";
+    QTest::newRow("other platform") << 3 << 6 << 0 << "Unknown Windows";
+}
+
+void AppTest::osNameFollowsTheVersionTable()
+{
+    QFETCH(int, platformId);
+    QFETCH(int, major);
+    QFETCH(int, minor);
+    QFETCH(QString, name);
+    QCOMPARE(modAppdata::GetOSName({platformId, major, minor}), name);
+}
+
+void AppTest::startupShowsOnlyTheMainWindow()
+{
+    frmMain *main = start();
+    QVERIFY(visible(main));
+    QVERIFY(!visible(forms::loaded<frmStartup>()));
+    QVERIFY(!forms::loaded<frmResultBOS>());
+    QVERIFY(!forms::loaded<frmFarewell>());
+    QCOMPARE(main->windowTitle(), QStringLiteral("Brimvale v2.05"));
+    QCOMPARE(m_env->random->seeds, 1);
+    QCOMPARE(m_env->instanceLock->asked, 1);
+    QVERIFY(m_env->messages->shown.empty());
+    for (QRadioButton *option : main->optOption)
+        QVERIFY(!option->isChecked());
+    QCOMPARE(main->focusWidget(), main->cmdContinue);
+    // Nothing touches the diary during start-up.
+    QVERIFY(!QFile::exists(m_env->workingDiary()));
+
+    // The start window refuses to become visible, whoever asks.
+    forms::loaded<frmStartup>()->show();
+    QVERIFY(!visible(forms::loaded<frmStartup>()));
+}
+
+void AppTest::startupCreatesAPrivateDataFolder()
+{
+    start();
+    QCOMPARE(modAppdata::strDataFolder, m_env->dataFolder());
+    const QFileInfo folder(m_env->dataFolder());
+    QVERIFY(folder.isDir());
+    QCOMPARE(folder.permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteOther), QFile::Permissions());
+}
+
+void AppTest::secondInstanceShowsOnlyItsMessageAndEnds()
+{
+    m_env->instanceLock->running = true;
+    forms::ref<frmStartup>();
+    QCOMPARE(m_env->messages->texts(), QStringList{QStringLiteral("Application is already running")});
+    QCOMPARE(m_env->messages->shown.front().icon, MessageIcon::Information);
+    QCOMPARE(m_env->processEnd->calls, 1);
+    QVERIFY(forms::loadOrder().empty());
+    QCOMPARE(m_env->random->seeds, 0);
+    QVERIFY(m_env->web->opened.isEmpty());
+}
+
+void AppTest::realInstanceLockRefusesASecondClaimButNotAStaleOne()
+{
+    const QString runtime = m_env->root() + QStringLiteral("/runtime");
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+
+    // A lock left by a process that no longer runs must not block the next start.
+    QProcess finished;
+    finished.start(QStringLiteral("true"), {});
+    QVERIFY(finished.waitForStarted());
+    const qint64 deadPid = finished.processId();
+    QVERIFY(finished.waitForFinished());
+    QFile stale(runtime + QStringLiteral("/brimvale.lock"));
+    QVERIFY(stale.open(QIODevice::WriteOnly));
+    // The lines QLockFile writes: process id, application, host, machine and boot ids.
+    stale.write(QByteArray::number(deadPid) + "\nbrimvale\n" + QSysInfo::machineHostName().toUtf8()
+                + "\n" + QSysInfo::machineUniqueId() + "\n" + QSysInfo::bootUniqueId() + "\n");
+    stale.close();
+
+    platform::Services first = platform::productionServices();
+    QVERIFY(!first.instanceLock->anotherInstanceRunning());
+    platform::Services second = platform::productionServices();
+    QVERIFY(second.instanceLock->anotherInstanceRunning());
+    first.instanceLock.reset(); // the first instance ends
+    platform::Services third = platform::productionServices();
+    QVERIFY(!third.instanceLock->anotherInstanceRunning());
+}
+
+void AppTest::continueWithoutChoiceAsksForAnOption()
+{
+    m_env->writeStarter(starterBytes());
+    frmMain *main = start();
+    clickContinue(main);
+    QCOMPARE(m_env->messages->texts(), QStringList{kSelect});
+    QCOMPARE(m_env->messages->shown.front().icon, MessageIcon::Critical);
+    QCOMPARE(forms::loaded<frmMain>(), main);
+    QVERIFY(visible(main));
+    QVERIFY(!forms::loaded<frmResultBOS>());
+    QVERIFY(!QFile::exists(m_env->workingDiary()));
+}
+
+void AppTest::missingDiaryFilesOutrankTheOptionCheck()
+{
+    frmMain *main = start();
+    clickContinue(main);
+    QCOMPARE(m_env->messages->texts(), QStringList{kMissing});
+
+    choose(main, 1);
+    clickContinue(main);
+    QCOMPARE(m_env->messages->texts(), (QStringList{kMissing, kMissing}));
+    QCOMPARE(m_env->messages->shown.back().icon, MessageIcon::Critical);
+    QVERIFY(visible(main));
+    QVERIFY(!forms::loaded<frmResultBOS>());
+}
+
+void AppTest::firstContinueCopiesTheStarterByteForByte()
+{
+    m_env->writeStarter(starterBytes());
+    frmMain *main = start();
+    choose(main, 1);
+    clickContinue(main);
+
+    QVERIFY(m_env->messages->shown.empty());
+    QCOMPARE(readAll(m_env->workingDiary()), starterBytes());
+    QCOMPARE(QFileInfo(m_env->workingDiary()).permissions() & (QFile::ReadGroup | QFile::ReadOther),
+             QFile::Permissions());
+    // No temporary file is left beside the diary.
+    QCOMPARE(QDir(m_env->dataFolder()).entryList(QDir::Files), QStringList{QStringLiteral("updatediary.dll")});
+
+    // Only the section window is visible; the main window is gone, the exit window loaded but hidden.
+    QVERIFY(visible(forms::loaded<frmResultBOS>()));
+    QVERIFY(!forms::loaded<frmMain>());
+    QVERIFY(forms::loaded<frmFarewell>());
+    QVERIFY(!visible(forms::loaded<frmFarewell>()));
+    QVERIFY(!visible(forms::loaded<frmStartup>()));
+    QCOMPARE(m_env->processEnd->calls, 0);
+}
+
+void AppTest::existingWorkingDiaryIsNeverTouched()
+{
+    m_env->writeStarter(starterBytes());
+    QDir().mkpath(m_env->dataFolder());
+    QFile working(m_env->workingDiary());
+    QVERIFY(working.open(QIODevice::WriteOnly));
+    working.write("the user's own diary");
+    working.close();
+    const QDateTime modified = QFileInfo(m_env->workingDiary()).lastModified();
+
+    frmMain *main = start();
+    choose(main, 0);
+    clickContinue(main);
+    QCOMPARE(readAll(m_env->workingDiary()), QByteArray("the user's own diary"));
+    QCOMPARE(QFileInfo(m_env->workingDiary()).lastModified(), modified);
+    QVERIFY(visible(forms::loaded<frmResultBOS>()));
+}
+
+void AppTest::continueWorksWithoutStarterWhenTheDiaryExists()
+{
+    QDir().mkpath(m_env->dataFolder());
+    QFile working(m_env->workingDiary());
+    QVERIFY(working.open(QIODevice::WriteOnly));
+    working.write("diary");
+    working.close();
+
+    frmMain *main = start();
+    choose(main, 2);
+    clickContinue(main);
+    QVERIFY(m_env->messages->shown.empty());
+    QVERIFY(visible(forms::loaded<frmResultBOS>()));
+}
+
+void AppTest::unusableDataFolderIsReportedAndStopsContinue()
+{
+    m_env->writeStarter(starterBytes());
+    // An ordinary file stands where the data folder should be created.
+    const QString blocked = m_env->root() + QStringLiteral("/blocked");
+    QFile blocker(blocked);
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    m_env->system->appData = blocked + QStringLiteral("/Brimvale");
+
+    frmMain *main = start();
+    choose(main, 0);
+    clickContinue(main);
+    QCOMPARE(m_env->messages->texts(),
+             QStringList{QStringLiteral("The data folder could not be created.\n") + blocked + QStringLiteral("/Brimvale")});
+    QCOMPARE(m_env->messages->shown.front().icon, MessageIcon::Critical);
+    QVERIFY(visible(main));
+    QVERIFY(!forms::loaded<frmResultBOS>());
+
+    // No folder at all: never fall back to a diary at the root of the drive.
+    m_env->system->appData.clear();
+    clickContinue(main);
+    QVERIFY(m_env->messages->last().startsWith(QStringLiteral("The data folder could not be created.")));
+    QVERIFY(!QFile::exists(QStringLiteral("/updatediary.dll")));
+}
+
+void AppTest::lastSectionClickedWins()
+{
+    frmMain *main = start();
+    choose(main, 0);
+    choose(main, 3);
+    QCOMPARE(modBookOfShadows::intSection, qint16(3));
+    QCOMPARE(modBookOfShadows::strSection, QStringLiteral("Rituals"));
+    QVERIFY(main->optOption[3]->isChecked());
+    QVERIFY(!main->optOption[0]->isChecked());
+}
+
+void AppTest::bookOptionsOnlyRecordTheirNumber()
+{
+    m_env->writeStarter(starterBytes());
+    frmMain *main = start();
+    choose(main, 1);
+    // The book group lies outside the visible area; code can still choose it.
+    QVERIFY(main->optOption[4]->geometry().top() + main->Frame1->geometry().top() >= main->centralWidget()->height());
+    main->optOption[5]->click();
+    QCOMPARE(modBookOfShadows::intSection, qint16(5));
+    QCOMPARE(modBookOfShadows::strSection, QStringLiteral("Incense"));
+    QVERIFY(main->optOption[1]->isChecked()); // a separate group: the section stays chosen
+    clickContinue(main);
+    QVERIFY(m_env->messages->shown.empty());
+    QVERIFY(forms::loaded<frmResultBOS>());
+    QCOMPARE(modBookOfShadows::intSection, qint16(5));
+}
+
+void AppTest::continueIsReachableFromTheKeyboard()
+{
+    m_env->writeStarter(starterBytes());
+    frmMain *main = start();
+    main->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(main));
+    choose(main, 2);
+    QTest::keyClick(main, Qt::Key_C, Qt::AltModifier);
+    QTRY_VERIFY(forms::loaded<frmResultBOS>());
+    QCOMPARE(modBookOfShadows::strSection, QStringLiteral("Recipes"));
+}
+
+void AppTest::backGivesAFreshMainWindow()
+{
+    m_env->writeStarter(starterBytes());
+    frmMain *main = start();
+    choose(main, 2);
+    clickContinue(main);
+    testing::flushDeletions();
+
+    auto *section = forms::loaded<frmResultBOS>();
+    section->mnuBack->trigger();
+    testing::flushDeletions();
+
+    frmMain *fresh = forms::loaded<frmMain>();
+    QVERIFY(visible(fresh));
+    QVERIFY(!forms::loaded<frmResultBOS>());
+    QVERIFY(!visible(forms::loaded<frmFarewell>()));
+    for (QRadioButton *option : fresh->optOption)
+        QVERIFY(!option->isChecked());
+    QCOMPARE(fresh->focusWidget(), fresh->cmdContinue);
+
+    // The earlier choice is still recorded, but Continue asks for a new one.
+    QCOMPARE(modBookOfShadows::intSection, qint16(2));
+    clickContinue(fresh);
+    QCOMPARE(m_env->messages->texts(), QStringList{kSelect});
+}
+
+void AppTest::closingMainWindowLeavesOnlyTheExitWindow()
+{
+    frmMain *main = start();
+    main->close();
+    testing::flushDeletions();
+    QVERIFY(!forms::loaded<frmMain>());
+    QVERIFY(visible(forms::loaded<frmFarewell>()));
+    QVERIFY(!visible(forms::loaded<frmStartup>()));
+    QCOMPARE(m_env->processEnd->calls, 0);
+
+    // File, Exit does the same on a fresh run.
+    m_env.reset();
+    m_env = std::make_unique<testing::Environment>();
+    frmMain *again = start();
+    again->mnuExit->trigger();
+    QVERIFY(!forms::loaded<frmMain>());
+    QVERIFY(visible(forms::loaded<frmFarewell>()));
+    QCOMPARE(m_env->processEnd->calls, 0);
+}
+
+void AppTest::sectionWindowExitShowsTheExitWindow()
+{
+    m_env->writeStarter(starterBytes());
+    frmMain *main = start();
+    choose(main, 0);
+    clickContinue(main);
+    forms::loaded<frmResultBOS>()->mnuExit->trigger();
+    QVERIFY(!forms::loaded<frmResultBOS>());
+    QVERIFY(!forms::loaded<frmMain>());
+    QVERIFY(visible(forms::loaded<frmFarewell>()));
+    QCOMPARE(m_env->processEnd->calls, 0);
+}
+
+void AppTest::leavingTheExitWindowEndsTheProgram()
+{
+    frmMain *main = start();
+    main->close();
+    auto *farewell = forms::loaded<frmFarewell>();
+    QVERIFY(farewell);
+    farewell->close();
+    QCOMPARE(m_env->processEnd->calls, 1);
+    QVERIFY(forms::loadOrder().empty());
+    testing::flushDeletions();
+
+    m_env.reset();
+    m_env = std::make_unique<testing::Environment>();
+    start()->close();
+    QTest::mouseClick(forms::loaded<frmFarewell>()->cmdClose, Qt::LeftButton);
+    QCOMPARE(m_env->processEnd->calls, 1);
+    QVERIFY(forms::loadOrder().empty());
+}
+
+void AppTest::quitAllIsReentrantAndEndsOnce()
+{
+    frmMain *main = start();
+    Q_UNUSED(main);
+    forms::ref<frmFarewell>();
+    modHelp::QuitAll();
+    modHelp::QuitAll();
+    QCOMPARE(m_env->processEnd->calls, 1);
+    QVERIFY(forms::loadOrder().empty());
+    // While ending, nothing is shown again.
+    forms::show<frmMain>();
+    QVERIFY(forms::loadOrder().empty());
+}
+
+QTEST_MAIN(AppTest)
+#include "tst_app.moc"

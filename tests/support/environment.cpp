@@ -1,0 +1,99 @@
+#include "environment.h"
+
+#include "app/forms.h"
+#include "app/modAppdata.h"
+#include "app/modBookOfShadows.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+
+namespace testing {
+
+namespace {
+void setFolderVariable(const char *name, const QString &path)
+{
+    QDir().mkpath(path);
+    qputenv(name, QFile::encodeName(path));
+}
+} // namespace
+
+Environment::Environment()
+{
+    forms::resetForTests();
+    flushDeletions();
+    modAppdata::strDataFolder.clear();
+    modBookOfShadows::intSection = 0;
+    modBookOfShadows::strSection.clear();
+
+    setFolderVariable("HOME", root() + QStringLiteral("/home"));
+    setFolderVariable("XDG_DATA_HOME", root() + QStringLiteral("/home/.local/share"));
+    setFolderVariable("XDG_CONFIG_HOME", root() + QStringLiteral("/home/.config"));
+    setFolderVariable("XDG_CACHE_HOME", root() + QStringLiteral("/home/.cache"));
+    QDir().mkpath(programFolder());
+
+    platform::Services services;
+    auto add = [](auto &slot, auto *fake, auto *&observer) {
+        observer = fake;
+        slot.reset(fake);
+    };
+    add(services.messages, new fakes::MessageBoxes, messages);
+    add(services.web, new fakes::WebLauncher, web);
+    add(services.settings, new fakes::SettingsStore, settings);
+    add(services.clock, new fakes::Clock, clock);
+    add(services.random, new fakes::RandomSource, random);
+    add(services.system, new fakes::SystemFacts, system);
+    add(services.instanceLock, new fakes::InstanceLock, instanceLock);
+    add(services.processEnd, new fakes::ProcessEnd, processEnd);
+    system->appData = dataFolder();
+    system->program = programFolder();
+    platform::install(std::move(services));
+}
+
+Environment::~Environment()
+{
+    forms::resetForTests();
+    flushDeletions();
+    platform::install({});
+}
+
+QString Environment::dataFolder() const
+{
+    return root() + QStringLiteral("/home/.local/share/Brimvale");
+}
+
+QString Environment::programFolder() const
+{
+    return root() + QStringLiteral("/program");
+}
+
+QString Environment::workingDiary() const
+{
+    return dataFolder() + QStringLiteral("/updatediary.dll");
+}
+
+QString Environment::starterDiary() const
+{
+    return programFolder() + QStringLiteral("/defaultdiary.dll");
+}
+
+void Environment::writeStarter(const QByteArray &bytes)
+{
+    QFile file(starterDiary());
+    if (file.open(QIODevice::WriteOnly))
+        file.write(bytes);
+}
+
+void Environment::useRealSettings()
+{
+    settings = nullptr;
+    platform::installed().settings = platform::productionServices().settings;
+}
+
+void flushDeletions()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+} // namespace testing

@@ -1,0 +1,122 @@
+#pragma once
+
+// Test doubles for the platform seams. Each records what the program asked of it and answers
+// from a script the test sets up.
+
+#include "platform/Platform.h"
+
+#include <QMap>
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+namespace fakes {
+
+struct Message {
+    QString text;
+    platform::MessageIcon icon = platform::MessageIcon::Information;
+    bool question = false;
+    QWidget *parent = nullptr;
+};
+
+class MessageBoxes final : public platform::MessageBoxes {
+public:
+    std::vector<Message> shown;
+    // Answers for askYesNo, taken in order; No when the script runs out.
+    std::deque<platform::Answer> answers;
+    // Runs while the box would be on the screen, e.g. to look at the windows behind it.
+    std::function<void(const Message &)> whileShown;
+
+    void show(QWidget *parent, const QString &text, platform::MessageIcon icon) override;
+    platform::Answer askYesNo(QWidget *parent, const QString &text) override;
+
+    QStringList texts() const;
+    QString last() const { return shown.empty() ? QString() : shown.back().text; }
+};
+
+class WebLauncher final : public platform::WebLauncher {
+public:
+    QStringList opened;
+    void open(const QString &address) override { opened << address; }
+};
+
+class SettingsStore final : public platform::SettingsStore {
+public:
+    QMap<QString, QString> values; // "application/section/key" -> value
+    bool failWrites = false;
+    int writes = 0;
+
+    static QString path(const QString &application, const QString &section, const QString &key)
+    {
+        return application + QLatin1Char('/') + section + QLatin1Char('/') + key;
+    }
+    QString read(const QString &application, const QString &section, const QString &key) override
+    {
+        return values.value(path(application, section, key));
+    }
+    bool write(const QString &application, const QString &section, const QString &key,
+               const QString &value) override
+    {
+        ++writes;
+        if (failWrites)
+            return false;
+        values[path(application, section, key)] = value;
+        return true;
+    }
+};
+
+class Clock final : public platform::Clock {
+public:
+    QDate date = QDate(2026, 12, 7);
+    QDate today() const override { return date; }
+};
+
+class RandomSource final : public platform::RandomSource {
+public:
+    std::deque<float> values;
+    float fallback = 0.5f;
+    int seeds = 0;
+    void seed() override { ++seeds; }
+    float next() override
+    {
+        if (values.empty())
+            return fallback;
+        const float value = values.front();
+        values.pop_front();
+        return value;
+    }
+};
+
+class SystemFacts final : public platform::SystemFacts {
+public:
+    platform::OsVersion version{2, 6, 1};
+    QString appData;
+    QString systemDir;
+    QString program;
+    platform::OsVersion osVersion() const override { return version; }
+    QString appDataFolder() const override { return appData; }
+    QString systemFolder() const override { return systemDir; }
+    QString programFolder() const override { return program; }
+};
+
+class InstanceLock final : public platform::InstanceLock {
+public:
+    bool running = false;
+    int asked = 0;
+    bool anotherInstanceRunning() override
+    {
+        ++asked;
+        return running;
+    }
+};
+
+class ProcessEnd final : public platform::ProcessEnd {
+public:
+    int calls = 0;
+    void end() override { ++calls; }
+    bool requested() const override { return calls > 0; }
+};
+
+} // namespace fakes

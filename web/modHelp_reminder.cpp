@@ -1,0 +1,9 @@
+#include "web/modHelp_reminder.h"
+
+namespace modHelp {
+
+void RemindOfUpdate()
+{
+}
+
+} // namespace modHelp
