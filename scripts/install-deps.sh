@@ -8,6 +8,7 @@ packages=(
     libsqlcipher-dev sqlcipher libssl-dev
     fonts-dejavu-core
     xvfb xauth x11-utils
+    desktop-file-utils appstream dpkg-dev
 )
 
 missing=()
