@@ -117,7 +117,9 @@ public:
 #ifdef Q_OS_WIN
         OSVERSIONINFOA info{};
         info.dwOSVersionInfoSize = sizeof info;
-#pragma warning(suppress : 4996)
+#ifdef _MSC_VER
+#pragma warning(suppress : 4996) // deprecated, but it is the call that reports the version family
+#endif
         if (GetVersionExA(&info))
             return {static_cast<int>(info.dwPlatformId), static_cast<int>(info.dwMajorVersion),
                     static_cast<int>(info.dwMinorVersion)};
