@@ -1,9 +1,12 @@
 #pragma once
 
 #include "app/forms.h"
+#include "app/ui.h"
 
 #include <QDialog>
 
+class QFrame;
+class QLabel;
 class QPushButton;
 
 // The About window: modal, borderless, closed only by OK (Enter and Esc press it).
@@ -15,5 +18,18 @@ public:
     // Creates the window, runs it modally over the active window and unloads it afterwards.
     static void ShowModal();
 
+    void cmdOK_Click();
+
+    QLabel *picIcon = nullptr;
+    QLabel *Label2 = nullptr;
+    QLabel *Label1 = nullptr;
+    ui::LinkLabel *lblHomePage = nullptr;
+    QLabel *Label3 = nullptr;
+    ui::LinkLabel *lblCoBrand = nullptr;
+    QFrame *Line2 = nullptr;
     QPushButton *cmdOK = nullptr;
+
+protected:
+    // Esc closes the window the way OK does.
+    void reject() override;
 };
