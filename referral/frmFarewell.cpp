@@ -100,7 +100,9 @@ frmFarewell::frmFarewell()
     setObjectName(QStringLiteral("frmFarewell"));
     setWindowTitle(app::kWindowCaption);
     setWindowIcon(ui::programIcon());
-    setWindowFlag(Qt::WindowStaysOnTopHint);
+    // A fixed size leaves nothing to maximise.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFont(msSansSerif(8.25));
     ui::setBackground(this, Qt::white);
