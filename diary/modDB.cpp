@@ -1,0 +1,464 @@
+#include "diary/modDB.h"
+
+#include <sqlcipher/sqlite3.h>
+
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <functional>
+
+namespace modDB {
+
+namespace {
+
+// SQLCipher 3's own key derivation, repeated here so that a reopen can hand over the raw key.
+constexpr int kKdfIterations = 64000;
+constexpr int kKeyBytes = 32;
+constexpr int kSaltBytes = 16;
+// Another program (e.g. the sqlcipher tool) may hold the file briefly.
+constexpr int kBusyTimeoutMs = 2000;
+
+int g_openConnections = 0;
+int g_keyDerivations = 0;
+
+QString native(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+QString engineMessage(sqlite3 *db, int code)
+{
+    if (db && sqlite3_errcode(db) == code)
+        return QString::fromUtf8(sqlite3_errmsg(db));
+    return QString::fromUtf8(sqlite3_errstr(code));
+}
+
+Failure failureFor(int code, sqlite3 *db, const QString &path)
+{
+    switch (code & 0xff) {
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+        return {FailureKind::Damaged, native(path)};
+    case SQLITE_READONLY:
+        return {FailureKind::ReadOnly, native(path)};
+    case SQLITE_FULL:
+        return {FailureKind::DiskFull, native(path)};
+    case SQLITE_CANTOPEN:
+        if (!QFileInfo::exists(path))
+            return {FailureKind::Missing, native(path)};
+        break;
+    default:
+        break;
+    }
+    return {FailureKind::Other, engineMessage(db, code)};
+}
+
+class Connection {
+public:
+    Connection() = default;
+    explicit Connection(sqlite3 *db) : m_db(db)
+    {
+        if (m_db)
+            ++g_openConnections;
+    }
+    Connection(Connection &&other) noexcept : m_db(std::exchange(other.m_db, nullptr)) {}
+    Connection &operator=(Connection &&other) noexcept
+    {
+        if (this != &other) {
+            close();
+            m_db = std::exchange(other.m_db, nullptr);
+        }
+        return *this;
+    }
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+    ~Connection() { close(); }
+
+    sqlite3 *get() const { return m_db; }
+
+private:
+    void close()
+    {
+        if (!m_db)
+            return;
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+        --g_openConnections;
+    }
+    sqlite3 *m_db = nullptr;
+};
+
+class Statement {
+public:
+    Statement(sqlite3 *db, const QString &sql)
+    {
+        const QByteArray text = sql.toUtf8();
+        m_prepared = sqlite3_prepare_v2(db, text.constData(), int(text.size()), &m_statement, nullptr);
+    }
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+    ~Statement() { sqlite3_finalize(m_statement); }
+
+    // SQLITE_OK when the statement is ready to run.
+    int prepared() const { return m_prepared; }
+
+    int bind(int position, qint64 value) { return sqlite3_bind_int64(m_statement, position, value); }
+    int bind(int position, const QString &value)
+    {
+        const QByteArray bytes = value.toUtf8();
+        return sqlite3_bind_text(m_statement, position, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
+    }
+    int step() { return sqlite3_step(m_statement); }
+
+    qint64 integer(int column) const { return sqlite3_column_int64(m_statement, column); }
+    // NULL reads as empty text.
+    QString text(int column) const
+    {
+        const auto *bytes = reinterpret_cast<const char *>(sqlite3_column_text(m_statement, column));
+        return bytes ? QString::fromUtf8(bytes, sqlite3_column_bytes(m_statement, column)) : QString();
+    }
+
+private:
+    sqlite3_stmt *m_statement = nullptr;
+    int m_prepared = SQLITE_ERROR;
+};
+
+int exec(sqlite3 *db, const QString &sql)
+{
+    return sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
+}
+
+// Rolls back unless committed, so that an early return leaves the file as it was.
+class Transaction {
+public:
+    explicit Transaction(sqlite3 *db) : m_db(db) {}
+    Transaction(const Transaction &) = delete;
+    Transaction &operator=(const Transaction &) = delete;
+    ~Transaction()
+    {
+        if (m_active && !sqlite3_get_autocommit(m_db))
+            exec(m_db, QStringLiteral("ROLLBACK"));
+    }
+
+    int begin()
+    {
+        const int rc = exec(m_db, QStringLiteral("BEGIN IMMEDIATE"));
+        m_active = rc == SQLITE_OK;
+        return rc;
+    }
+    int commit()
+    {
+        const int rc = exec(m_db, QStringLiteral("COMMIT"));
+        if (rc == SQLITE_OK)
+            m_active = false;
+        return rc;
+    }
+
+private:
+    sqlite3 *m_db;
+    bool m_active = false;
+};
+
+QString coveringIndexName(Table table)
+{
+    return tableName(table) + QStringLiteral("_keywords");
+}
+
+QString createTableSql(Table table)
+{
+    return QStringLiteral("CREATE TABLE %1 (\"Index\" INTEGER PRIMARY KEY AUTOINCREMENT, keyword TEXT, meaning TEXT)")
+        .arg(tableName(table));
+}
+
+QString createIndexSql(Table table, bool ifMissing)
+{
+    return QStringLiteral("CREATE INDEX %1%2 ON %3 (\"Index\", keyword)")
+        .arg(ifMissing ? QStringLiteral("IF NOT EXISTS ") : QString(), coveringIndexName(table), tableName(table));
+}
+
+// "x'<key><salt>'": SQLCipher takes this as the derived key and skips its own derivation.
+QByteArray rawKeyFor(const QByteArray &salt)
+{
+    static QByteArray cachedSalt;
+    static QByteArray cachedKey;
+    if (cachedKey.isEmpty() || salt != cachedSalt) {
+        const QByteArray password = kPassword.toUtf8();
+        unsigned char key[kKeyBytes];
+        PKCS5_PBKDF2_HMAC_SHA1(password.constData(), int(password.size()),
+                               reinterpret_cast<const unsigned char *>(salt.constData()), int(salt.size()),
+                               kKdfIterations, kKeyBytes, key);
+        const QByteArray keyBytes(reinterpret_cast<const char *>(key), kKeyBytes);
+        OPENSSL_cleanse(key, sizeof key);
+        cachedKey = "x'" + keyBytes.toHex() + salt.toHex() + "'";
+        cachedSalt = salt;
+        ++g_keyDerivations;
+    }
+    return cachedKey;
+}
+
+// Opens an existing diary read-write and checks that it is one before anything can write.
+Result<Connection> openDiary(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return Failure{FailureKind::Missing, native(path)};
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return Failure{FailureKind::Other, file.errorString()};
+    // A zero-length file would open as a new, empty database.
+    const QByteArray salt = file.read(kSaltBytes);
+    file.close();
+    if (salt.size() < kSaltBytes)
+        return Failure{FailureKind::Damaged, native(path)};
+    const QByteArray key = rawKeyFor(salt);
+
+    sqlite3 *handle = nullptr;
+    const int opened = sqlite3_open_v2(QFile::encodeName(path).constData(), &handle, SQLITE_OPEN_READWRITE, nullptr);
+    Connection connection(handle);
+    if (opened != SQLITE_OK)
+        return failureFor(opened, handle, path);
+    sqlite3_busy_timeout(handle, kBusyTimeoutMs);
+    if (const int rc = sqlite3_key(handle, key.constData(), int(key.size())); rc != SQLITE_OK)
+        return failureFor(rc, handle, path);
+
+    // The first read decrypts page 1: a wrong key or a damaged file fails here.
+    Statement schema(handle, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
+    if (schema.prepared() != SQLITE_OK)
+        return failureFor(schema.prepared(), handle, path);
+    QStringList tables;
+    int rc = SQLITE_ROW;
+    while ((rc = schema.step()) == SQLITE_ROW)
+        tables << schema.text(0).toLower();
+    if (rc != SQLITE_DONE)
+        return failureFor(rc, handle, path);
+    for (Table table : kTables)
+        if (!tables.contains(tableName(table)))
+            return Failure{FailureKind::Damaged, native(path)};
+    return connection;
+}
+
+// Every change to a diary goes through here: one transaction, committed before the return.
+std::optional<Failure> runWrite(const QString &path, const std::function<std::optional<Failure>(sqlite3 *)> &work)
+{
+    auto opened = openDiary(path);
+    if (!opened.ok())
+        return opened.failure();
+    sqlite3 *db = opened->get();
+
+    Transaction transaction(db);
+    if (const int rc = transaction.begin(); rc != SQLITE_OK)
+        return failureFor(rc, db, path);
+    for (Table table : kTables)
+        if (const int rc = exec(db, createIndexSql(table, true)); rc != SQLITE_OK)
+            return failureFor(rc, db, path);
+    if (auto failed = work(db))
+        return failed;
+    if (const int rc = transaction.commit(); rc != SQLITE_OK)
+        return failureFor(rc, db, path);
+    return std::nullopt;
+}
+
+// Runs one statement with its parameters bound; gives the number of changed rows.
+Result<int> change(sqlite3 *db, const QString &path, const QString &sql,
+                   const std::function<void(Statement &)> &bind)
+{
+    Statement statement(db, sql);
+    if (statement.prepared() != SQLITE_OK)
+        return failureFor(statement.prepared(), db, path);
+    bind(statement);
+    if (const int rc = statement.step(); rc != SQLITE_DONE)
+        return failureFor(rc, db, path);
+    return sqlite3_changes(db);
+}
+
+} // namespace
+
+QString tableName(Table table)
+{
+    switch (table) {
+    case Table::Spell: return QStringLiteral("tblspell");
+    case Table::Incense: return QStringLiteral("tblincense");
+    case Table::Recipes: return QStringLiteral("tblrecipes");
+    case Table::Rituals: return QStringLiteral("tblrituals");
+    }
+    return {};
+}
+
+std::optional<Table> tableNamed(QStringView name)
+{
+    for (Table table : kTables)
+        if (name.compare(tableName(table), Qt::CaseInsensitive) == 0)
+            return table;
+    return std::nullopt;
+}
+
+QString message(const Failure &failure)
+{
+    QString what;
+    switch (failure.kind) {
+    case FailureKind::Missing: what = QStringLiteral("The diary file is missing."); break;
+    case FailureKind::Damaged: what = QStringLiteral("The diary file is damaged or the password is wrong."); break;
+    case FailureKind::ReadOnly: what = QStringLiteral("The diary file is read-only."); break;
+    case FailureKind::DiskFull: what = QStringLiteral("The entry could not be saved: the disk is full."); break;
+    case FailureKind::Other: what = QStringLiteral("The diary could not be read or saved."); break;
+    }
+    return failure.detail.isEmpty() ? what : what + QLatin1Char('\n') + failure.detail;
+}
+
+Result<Keywords> ReadKeywords(const QString &path, Table table)
+{
+    auto opened = openDiary(path);
+    if (!opened.ok())
+        return opened.failure();
+    sqlite3 *db = opened->get();
+    // Answered from the covering index, which holds far less than the table with its meanings.
+    Statement statement(db, QStringLiteral("SELECT \"Index\", keyword FROM %1 ORDER BY \"Index\"").arg(tableName(table)));
+    if (statement.prepared() != SQLITE_OK)
+        return failureFor(statement.prepared(), db, path);
+    Keywords result;
+    int rc = SQLITE_ROW;
+    while ((rc = statement.step()) == SQLITE_ROW) {
+        result.indexes.push_back(statement.integer(0));
+        result.keywords << statement.text(1);
+    }
+    if (rc != SQLITE_DONE)
+        return failureFor(rc, db, path);
+    return result;
+}
+
+Result<std::optional<Entry>> ReadEntry(const QString &path, Table table, qint64 index)
+{
+    auto opened = openDiary(path);
+    if (!opened.ok())
+        return opened.failure();
+    sqlite3 *db = opened->get();
+    Statement statement(db, QStringLiteral("SELECT keyword, meaning FROM %1 WHERE \"Index\" = ?1").arg(tableName(table)));
+    if (statement.prepared() != SQLITE_OK)
+        return failureFor(statement.prepared(), db, path);
+    statement.bind(1, index);
+    const int rc = statement.step();
+    if (rc == SQLITE_DONE)
+        return std::optional<Entry>();
+    if (rc != SQLITE_ROW)
+        return failureFor(rc, db, path);
+    return std::optional<Entry>(Entry{statement.text(0), statement.text(1)});
+}
+
+Result<qint64> AddEntry(const QString &path, Table table, const Entry &entry)
+{
+    qint64 index = 0;
+    const auto failed = runWrite(path, [&](sqlite3 *db) -> std::optional<Failure> {
+        const auto added = change(db, path, QStringLiteral("INSERT INTO %1 (keyword, meaning) VALUES (?1, ?2)").arg(tableName(table)),
+                                  [&](Statement &statement) {
+                                      statement.bind(1, entry.keyword);
+                                      statement.bind(2, entry.meaning);
+                                  });
+        if (!added.ok())
+            return added.failure();
+        index = sqlite3_last_insert_rowid(db);
+        return std::nullopt;
+    });
+    if (failed)
+        return *failed;
+    return index;
+}
+
+Result<bool> UpdateEntry(const QString &path, Table table, qint64 index, const Entry &entry)
+{
+    bool found = false;
+    const auto failed = runWrite(path, [&](sqlite3 *db) -> std::optional<Failure> {
+        const auto changed = change(db, path,
+                                    QStringLiteral("UPDATE %1 SET keyword = ?1, meaning = ?2 WHERE \"Index\" = ?3").arg(tableName(table)),
+                                    [&](Statement &statement) {
+                                        statement.bind(1, entry.keyword);
+                                        statement.bind(2, entry.meaning);
+                                        statement.bind(3, index);
+                                    });
+        if (!changed.ok())
+            return changed.failure();
+        found = *changed > 0;
+        return std::nullopt;
+    });
+    if (failed)
+        return *failed;
+    return found;
+}
+
+Result<bool> RemoveEntry(const QString &path, Table table, qint64 index)
+{
+    bool found = false;
+    const auto failed = runWrite(path, [&](sqlite3 *db) -> std::optional<Failure> {
+        const auto removed = change(db, path, QStringLiteral("DELETE FROM %1 WHERE \"Index\" = ?1").arg(tableName(table)),
+                                    [&](Statement &statement) { statement.bind(1, index); });
+        if (!removed.ok())
+            return removed.failure();
+        found = *removed > 0;
+        return std::nullopt;
+    });
+    if (failed)
+        return *failed;
+    return found;
+}
+
+QStringList schemaStatements()
+{
+    QStringList statements;
+    for (Table table : kTables)
+        statements << createTableSql(table) << createIndexSql(table, false);
+    return statements;
+}
+
+Result<Done> CreateDiary(const QString &path)
+{
+    if (QFileInfo::exists(path) || QFileInfo(path).isSymLink())
+        return Failure{FailureKind::Other, QStringLiteral("%1 already exists.").arg(native(path))};
+
+    std::optional<Failure> failed;
+    {
+        sqlite3 *handle = nullptr;
+        const int opened = sqlite3_open_v2(QFile::encodeName(path).constData(), &handle,
+                                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        Connection connection(handle);
+        const QByteArray password = kPassword.toUtf8();
+        auto run = [&]() -> std::optional<Failure> {
+            if (opened != SQLITE_OK)
+                return failureFor(opened, handle, path);
+            if (const int rc = sqlite3_key(handle, password.constData(), int(password.size())); rc != SQLITE_OK)
+                return failureFor(rc, handle, path);
+            Transaction transaction(handle);
+            if (const int rc = transaction.begin(); rc != SQLITE_OK)
+                return failureFor(rc, handle, path);
+            for (const QString &statement : schemaStatements())
+                if (const int rc = exec(handle, statement); rc != SQLITE_OK)
+                    return failureFor(rc, handle, path);
+            if (const int rc = transaction.commit(); rc != SQLITE_OK)
+                return failureFor(rc, handle, path);
+            return std::nullopt;
+        };
+        failed = run();
+    }
+    if (failed) {
+        // Only what this call made is removed.
+        if (failed->kind != FailureKind::Missing)
+            QFile::remove(path);
+        return *failed;
+    }
+    return Done{};
+}
+
+int openConnections()
+{
+    return g_openConnections;
+}
+
+int keyDerivations()
+{
+    return g_keyDerivations;
+}
+
+} // namespace modDB

@@ -1,0 +1,806 @@
+// The section window driven as a user drives it, from the main window's choice to the diary file,
+// with a real SQLCipher diary per test read back through a separate connection.
+
+#include "diaryfiles.h"
+#include "environment.h"
+#include "mounts.h"
+
+#include "app/forms.h"
+#include "app/frmMain.h"
+#include "app/frmStartup.h"
+#include "app/modBookOfShadows.h"
+#include "app/ui.h"
+#include "diary/SectionProfile.h"
+#include "diary/frmResultBOS.h"
+#include "diary/modDB.h"
+#include "referral/frmFarewell.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+
+#include <memory>
+
+using Mode = SectionWindowMode;
+using Rows = std::vector<std::pair<QString, QString>>;
+
+namespace {
+const QString kBothEmpty = QStringLiteral("Please Enter Keyword And Its Corresponding Meaning");
+const QString kKeywordEmpty = QStringLiteral("Please Enter The Keyword");
+const QString kMeaningEmpty = QStringLiteral("Please Enter The Meaning Of The Keyword");
+
+void click(QPushButton *button)
+{
+    QVERIFY2(button->isEnabled(), qPrintable(button->text()));
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+QStringList listed(const frmResultBOS *window)
+{
+    QStringList lines;
+    const QAbstractItemModel *model = window->lstKeyword->model();
+    for (int row = 0; row < model->rowCount(); ++row)
+        lines << model->index(row, 0).data().toString();
+    return lines;
+}
+
+void selectLine(frmResultBOS *window, int row)
+{
+    QListView *list = window->lstKeyword;
+    const QModelIndex index = list->model()->index(row, 0);
+    list->scrollTo(index);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
+}
+
+QString meaning(const frmResultBOS *window)
+{
+    return window->txtMeaning->toPlainText();
+}
+
+QByteArray bytesOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+} // namespace
+
+class SectionWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_env = std::make_unique<testing::Environment>();
+        QVERIFY(testing::writeEmptyDiary(m_env->starterDiary()));
+        QVERIFY(testing::writeEmptyDiary(m_env->workingDiary()));
+    }
+    void cleanup()
+    {
+        m_env.reset();
+        QCOMPARE(modDB::openConnections(), 0);
+    }
+
+    void overviewAddsAnIncenseEntry();
+    void eachSectionShowsOnlyItsOwnTextsAndRows_data();
+    void eachSectionShowsOnlyItsOwnTextsAndRows();
+    void layoutKeepsEveryCaptionWholeAndInPlace();
+    void openAndCloseKeepListAndBoxes();
+    void selectionShowsItsOwnRowByMouseAndArrowKeys();
+    void duplicateKeywordsAreEditedAndRemovedByTheirOwnRow();
+    void emptySection();
+    void addTrimsOnlyOuterSpaces();
+    void addChecksComeInOrderAndKeepWhatWasTyped();
+    void editSaveChecksLikeAddAndNeedsARow();
+    void untouchedMeaningIsWrittenBackExactly();
+    void linesWhoseRowIsGoneChangeNothing();
+    void refreshShowsWhatTheTableHolds();
+    void keyboardDrivesTheSection();
+    void backThenAnotherSectionShowsOnlyThatSection();
+    void bookChoicesFourAndFive_data();
+    void bookChoicesFourAndFive();
+    void failuresShowTheirMessageAndLoseNothing_data();
+    void failuresShowTheirMessageAndLoseNothing();
+    void moreThan32767EntriesListSelectAndEdit();
+
+private:
+    // Main window, the section's option, Continue: the way every user arrives.
+    frmResultBOS *enter(int option, int bookOption = -1)
+    {
+        forms::ref<frmStartup>();
+        frmMain *main = forms::loaded<frmMain>();
+        if (!main)
+            return nullptr;
+        QTest::mouseClick(main->optOption[option], Qt::LeftButton);
+        if (bookOption >= 0)
+            main->optOption[bookOption]->click();
+        QTest::mouseClick(main->cmdContinue, Qt::LeftButton);
+        testing::flushDeletions();
+        auto *window = forms::loaded<frmResultBOS>();
+        if (window) {
+            window->activateWindow();
+            if (!QTest::qWaitForWindowActive(window))
+                return nullptr;
+        }
+        return window;
+    }
+    QString working() const { return m_env->workingDiary(); }
+    std::vector<testing::DiaryRow> rows(const QString &table) const
+    {
+        return testing::readRows(working(), table).value_or(std::vector<testing::DiaryRow>{});
+    }
+    QStringList keywords(const QString &table) const { return testing::readKeywords(working(), table); }
+
+    std::unique_ptr<testing::Environment> m_env;
+};
+
+void SectionWindowTest::overviewAddsAnIncenseEntry()
+{
+    // The first visit: Continue copies the starter, and the section opens on it.
+    QVERIFY(QFile::remove(working()));
+    forms::ref<frmStartup>();
+    QCOMPARE(forms::loaded<frmMain>()->optOption[1]->text(), QStringLiteral("Incense Section"));
+    frmResultBOS *window = enter(1);
+    QVERIFY(window && window->isVisible());
+    QVERIFY(QFile::exists(working()));
+    QCOMPARE(window->lblCaption[0]->text(), QStringLiteral("Incense Section"));
+    QCOMPARE(SectionWindowState(*window), Mode::Closed);
+    QCOMPARE(window->Command1->text(), QStringLiteral("&Open Incense"));
+
+    click(window->Command1);
+    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    QCOMPARE(window->Command1->text(), QStringLiteral("&Close Incense"));
+
+    for (const QString &name : {QStringLiteral("Frankincense"), QStringLiteral("Myrrh")}) {
+        click(window->Command2);
+        QCOMPARE(SectionWindowState(*window), Mode::Adding);
+        QCOMPARE(window->Command2->text(), QStringLiteral("&Save Incense"));
+        QCOMPARE(window->focusWidget(), window->txtKeyword);
+        QTest::keyClicks(window->txtKeyword, name);
+        QTest::keyClicks(window->txtMeaning, QStringLiteral("Burn for ") + name);
+        click(window->Command2);
+
+        QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+        QCOMPARE(window->Command2->text(), QStringLiteral("&Add Incense"));
+        QCOMPARE(listed(window).last(), name);
+        QCOMPARE(window->selectedPosition(), -1);
+        QVERIFY(window->txtKeyword->text().isEmpty() && meaning(window).isEmpty());
+        QCOMPARE(modDB::openConnections(), 0);
+    }
+    QVERIFY(m_env->messages->shown.empty());
+
+    const auto stored = rows(QStringLiteral("tblincense"));
+    QCOMPARE(stored.size(), std::size_t(2));
+    QCOMPARE(stored[1].keyword, QStringLiteral("Myrrh"));
+    QCOMPARE(stored[1].meaning, QStringLiteral("Burn for Myrrh"));
+    QCOMPARE(window->lineIndexes(), (std::vector<qint64>{stored[0].index, stored[1].index}));
+    // Any other program with the password sees what the window shows, in the same order.
+    QCOMPARE(testing::sqlcipherTool(working(), QStringLiteral("SELECT keyword FROM tblincense ORDER BY \"Index\";"))
+                 .split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+             listed(window));
+}
+
+void SectionWindowTest::eachSectionShowsOnlyItsOwnTextsAndRows_data()
+{
+    QTest::addColumn<int>("option");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("instruction");
+    QTest::addColumn<QString>("help");
+    QTest::newRow("Spell") << 0 << "Spell" << "Spell Section" << "Click on Open Spell to Access the Spells Section"
+                           << "Add your new spell secrets and save them. Add, edit or remove the selected spells "
+                              "according to your preferences.";
+    QTest::newRow("Incense") << 1 << "Incense" << "Incense Section"
+                             << "Click on Open Incense to Access the Incense Section"
+                             << "Add your new incense secrets and save them. Add, edit or remove the selected incense "
+                                "according to your preferences.";
+    QTest::newRow("Recipes") << 2 << "Recipes" << "Recipes Section"
+                             << "Click on Open Recipes to Access the Recipes Section"
+                             << "Add your new recipe secrets and save them. Add, edit or remove the selected recipes "
+                                "according to your preferences.";
+    QTest::newRow("Rituals") << 3 << "Rituals" << "Rituals Section"
+                             << "Click on Open Rituals to Access the Rituals Section"
+                             << "Add your new ritual secrets and save them. Add, edit or remove the selected rituals "
+                                "according to your preferences.";
+}
+
+void SectionWindowTest::eachSectionShowsOnlyItsOwnTextsAndRows()
+{
+    QFETCH(int, option);
+    QFETCH(QString, name);
+    QFETCH(QString, title);
+    QFETCH(QString, instruction);
+    QFETCH(QString, help);
+    for (const QString section : {"Spell", "Incense", "Recipes", "Rituals"})
+        QVERIFY(testing::appendRows(working(), QStringLiteral("tbl") + section.toLower(),
+                                    {{section + QStringLiteral(" one"), QString()}, {section + QStringLiteral(" two"), QString()}}));
+
+    frmResultBOS *window = enter(option);
+    QVERIFY(window);
+    QCOMPARE(window->lblCaption[0]->text(), title);
+    QCOMPARE(window->lblCaption[1]->text(), instruction);
+    QCOMPARE(window->lblCaption[2]->text(), help);
+    QCOMPARE((QStringList{window->Command1->text(), window->Command2->text(), window->Command3->text(),
+                          window->Command4->text(), window->Command5->text()}),
+             (QStringList{"&Open " + name, "&Add " + name, "&Remove " + name, "&Edit " + name, "E&xit " + name}));
+    QCOMPARE(listed(window), (QStringList{name + " one", name + " two"}));
+    QCOMPARE(SectionWindowState(*window), Mode::Closed);
+    QCOMPARE(SectionProfiles[std::size_t(option)].loadQuery(), "select * from tbl" + name.toLower());
+    QVERIFY(m_env->messages->shown.empty());
+}
+
+void SectionWindowTest::layoutKeepsEveryCaptionWholeAndInPlace()
+{
+    for (int option = 0; option < 4; ++option) {
+        frmResultBOS *window = enter(option);
+        QVERIFY(window);
+        QWidget *client = window->centralWidget();
+        QCOMPARE(client->size(), ui::twips(0, 0, 6570, 7695).size());
+        QCOMPARE(window->windowTitle(), QStringLiteral("Brimvale v2.05"));
+        QCOMPARE(window->lstKeyword->geometry(), ui::twips(98, 1860, 6375, 1035));
+        const std::array<QPushButton *, 5> buttons{window->Command1, window->Command2, window->Command3,
+                                                   window->Command4, window->Command5};
+        for (int i = 0; i < 5; ++i) {
+            QCOMPARE(buttons[i]->geometry(), ui::twips(98, 3120 + 345 * i, 6375, 350));
+            QCOMPARE(buttons[i]->palette().color(QPalette::Button), QColor(192, 192, 192));
+        }
+        QCOMPARE(window->txtMeaning->geometry(), ui::twips(98, 5760, 6375, 1035));
+        QCOMPARE(window->promo.fraFullBrand->geometry(), ui::twips(98, 6840, 6375, 855));
+        QVERIFY(window->cmdRefresh->y() >= client->height());
+        QCOMPARE(window->font().family(), QStringLiteral("Verdana"));
+        QCOMPARE(window->lblCaption[0]->font().pointSizeF(), 11.25);
+        QVERIFY(window->lblCaption[0]->font().bold());
+
+        // Every caption whole, and nothing on top of anything else.
+        const std::vector<QWidget *> stack{window->Label14, window->lblCaption[0], window->lblCaption[1],
+                                           window->lblCaption[2], window->lstKeyword, window->Command1,
+                                           window->Command2, window->Command3, window->Command4, window->Command5,
+                                           window->Label1, window->txtKeyword, window->Label2, window->txtMeaning,
+                                           window->promo.fraFullBrand};
+        for (std::size_t i = 0; i < stack.size(); ++i) {
+            QVERIFY2(client->rect().contains(stack[i]->geometry()), qPrintable(stack[i]->objectName()));
+            if (auto *label = qobject_cast<QLabel *>(stack[i]); label && !label->wordWrap())
+                QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->text()));
+            if (auto *label = qobject_cast<QLabel *>(stack[i]); label && label->wordWrap())
+                QVERIFY2(label->height() >= label->heightForWidth(label->width()), qPrintable(label->text()));
+            for (std::size_t j = i + 1; j < stack.size(); ++j)
+                QVERIFY2(!stack[i]->geometry().intersects(stack[j]->geometry()),
+                         qPrintable(stack[i]->objectName() + " / " + stack[j]->objectName()));
+        }
+        QFrame *frame = window->promo.fraFullBrand;
+        QCOMPARE(frame->childAt(frame->rect().center()), window->promo.lblFullBrand);
+
+        const QList<QAction *> file = window->mnuFile->actions();
+        QCOMPARE(file.size(), 3);
+        QCOMPARE(file[0], window->mnuBack);
+        QVERIFY(file[1]->isSeparator() && file[1]->objectName() == QStringLiteral("mnuFileSep1"));
+        QCOMPARE(file[2], window->mnuExit);
+        QVERIFY(window->help.mnuHelp->findChild<QAction *>(QStringLiteral("mnuHelpSep1")));
+        QVERIFY(window->help.mnuHelp->findChild<QAction *>(QStringLiteral("mnuHelpSep2")));
+        QCOMPARE(window->help.mnuAbout->text(), QStringLiteral("&About Software"));
+        window->mnuBack->trigger();
+        testing::flushDeletions();
+    }
+}
+
+void SectionWindowTest::openAndCloseKeepListAndBoxes()
+{
+    QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"Sage", "Cleansing"}}));
+    frmResultBOS *window = enter(0);
+    QVERIFY(window);
+    click(window->Command1);
+    selectLine(window, 0);
+    QCOMPARE(window->txtKeyword->text(), QStringLiteral("Sage"));
+
+    click(window->Command1);
+    QCOMPARE(window->Command1->text(), QStringLiteral("&Open Spell"));
+    QCOMPARE(SectionWindowState(*window), Mode::Closed);
+    QCOMPARE(window->selectedPosition(), 0);
+    QCOMPARE(window->txtKeyword->text(), QStringLiteral("Sage"));
+    QCOMPARE(meaning(window), QStringLiteral("Cleansing"));
+    click(window->Command1);
+    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+}
+
+void SectionWindowTest::selectionShowsItsOwnRowByMouseAndArrowKeys()
+{
+    QVERIFY(testing::appendRows(working(), QStringLiteral("tblrecipes"),
+                                {{"Bread", "first"}, {"Bread", "second"}, {"Bread", "third"}, {"Ale", "fourth"}}));
+    frmResultBOS *window = enter(2);
+    QVERIFY(window);
+    click(window->Command1);
+    selectLine(window, 2);
+    QCOMPARE(window->selectedPosition(), 2);
+    QCOMPARE(meaning(window), QStringLiteral("third"));
+    QCOMPARE(modDB::openConnections(), 0);
+
+    QTest::keyClick(window->lstKeyword, Qt::Key_Down);
+    QCOMPARE(window->txtKeyword->text(), QStringLiteral("Ale"));
+    QCOMPARE(meaning(window), QStringLiteral("fourth"));
+    for (const char *expected : {"third", "second", "first"}) {
+        QTest::keyClick(window->lstKeyword, Qt::Key_Up);
+        QCOMPARE(meaning(window), QString::fromLatin1(expected));
+    }
+    QVERIFY(m_env->messages->shown.empty());
+}
+
+void SectionWindowTest::duplicateKeywordsAreEditedAndRemovedByTheirOwnRow()
+{
+    QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"Sage", "one"}, {"Sage", "two"}}));
+    const auto before = rows(QStringLiteral("tblspell"));
+    frmResultBOS *window = enter(0);
+    QVERIFY(window);
+    click(window->Command1);
+    selectLine(window, 1);
+
+    click(window->Command4);
+    QCOMPARE(SectionWindowState(*window), Mode::Editing);
+    QCOMPARE(window->Command4->text(), QStringLiteral("&Save Spell"));
+    QCOMPARE(window->focusWidget(), window->txtKeyword);
+    window->txtMeaning->moveCursor(QTextCursor::End);
+    QTest::keyClicks(window->txtMeaning, QStringLiteral(" edited"));
+    click(window->Command4);
+    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    QCOMPARE(window->selectedPosition(), -1);
+    QCOMPARE(meaning(window), QStringLiteral("two edited")); // the boxes keep what was saved
+    auto after = rows(QStringLiteral("tblspell"));
+    QCOMPARE(after[0], before[0]);
+    QCOMPARE(after[1], (testing::DiaryRow{before[1].index, QStringLiteral("Sage"), QStringLiteral("two edited")}));
+
+    selectLine(window, 1);
+    click(window->Command3);
+    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    QCOMPARE(rows(QStringLiteral("tblspell")), std::vector<testing::DiaryRow>{before[0]});
+    QCOMPARE(listed(window), QStringList{QStringLiteral("Sage")});
+    QVERIFY(window->txtKeyword->text().isEmpty() && meaning(window).isEmpty());
+    QVERIFY(m_env->messages->shown.empty());
+    QCOMPARE(modDB::openConnections(), 0);
+}
+
+void SectionWindowTest::emptySection()
+{
+    frmResultBOS *window = enter(3);
+    QVERIFY(window);
+    QVERIFY(listed(window).isEmpty());
+    click(window->Command1);
+    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    const QByteArray file = bytesOf(working());
+
+    click(window->Command3);
+    QVERIFY(listed(window).isEmpty());
+    click(window->Command4);
+    click(window->Command4);
+    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    QVERIFY(listed(window).isEmpty());
+    QCOMPARE(bytesOf(working()), file);
+
+    click(window->Command2);
+    QTest::keyClicks(window->txtKeyword, QStringLiteral("Beltane"));
+    QTest::keyClicks(window->txtMeaning, QStringLiteral("Fire"));
+    click(window->Command2);
+    QCOMPARE(listed(window), QStringList{QStringLiteral("Beltane")});
+    QCOMPARE(keywords(QStringLiteral("tblrituals")), QStringList{QStringLiteral("Beltane")});
+    QVERIFY(m_env->messages->shown.empty());
+}
+
+void SectionWindowTest::addTrimsOnlyOuterSpaces()
+{
+    frmResultBOS *window = enter(0);
+    QVERIFY(window);
+    click(window->Command1);
+    click(window->Command2);
+    QTest::keyClicks(window->txtKeyword, QStringLiteral("  Rose  petal  "));
+    QTest::keyClicks(window->txtMeaning, QStringLiteral("  line one "));
+    QTest::keyClick(window->txtMeaning, Qt::Key_Return);
+    QTest::keyClicks(window->txtMeaning, QStringLiteral("line  two"));
+    QTest::keyClick(window->txtMeaning, Qt::Key_Return);
+    QTest::keyClicks(window->txtMeaning, QStringLiteral("  "));
+    window->txtMeaning->insertPlainText(QStringLiteral("\tpasted\u00a0 ")); // a tab arrives by pasting
+    click(window->Command2);
+
+    const auto stored = rows(QStringLiteral("tblspell"));
+    QCOMPARE(stored.size(), std::size_t(1));
+    QCOMPARE(stored[0].keyword, QStringLiteral("Rose  petal"));
+    QCOMPARE(stored[0].meaning, QStringLiteral("line one \nline  two\n  \tpasted\u00a0"));
+    QCOMPARE(listed(window), QStringList{QStringLiteral("Rose  petal")});
+}
+
+void SectionWindowTest::addChecksComeInOrderAndKeepWhatWasTyped()
+{
+    frmResultBOS *window = enter(1);
+    QVERIFY(window);
+    click(window->Command1);
+    const QByteArray file = bytesOf(working());
+    auto messages = [this] { return m_env->messages->texts(); };
+
+    // Both empty: the way to cancel an add.
+    click(window->Command2);
+    click(window->Command2);
+    QCOMPARE(messages(), QStringList{kBothEmpty});
+    QCOMPARE(m_env->messages->shown.back().icon, platform::MessageIcon::Critical);
+    QCOMPARE(m_env->messages->shown.back().parent, window);
+    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    QCOMPARE(window->Command2->text(), QStringLiteral("&Add Incense"));
+
+    // Spaces only count as empty, both alone and together.
+    click(window->Command2);
+    QTest::keyClicks(window->txtKeyword, QStringLiteral("   "));
+    QTest::keyClicks(window->txtMeaning, QStringLiteral("  "));
+    click(window->Command2);
+    QCOMPARE(messages().last(), kBothEmpty);
+    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+
+    // Something typed: the message, and the window waits for the missing part.
+    click(window->Command2);
+    QTest::keyClicks(window->txtKeyword, QStringLiteral("Copal"));
+    click(window->Command2);
+    QCOMPARE(messages().last(), kMeaningEmpty);
+    QCOMPARE(SectionWindowState(*window), Mode::Adding);
+    QCOMPARE(window->txtKeyword->text(), QStringLiteral("Copal"));
+    QCOMPARE(window->focusWidget(), window->txtMeaning);
+
+    window->txtKeyword->setText(QStringLiteral("  "));
+    QTest::keyClicks(window->txtMeaning, QStringLiteral("Resin"));
+    click(window->Command2);
+    QCOMPARE(messages().last(), kKeywordEmpty);
+    QCOMPARE(SectionWindowState(*window), Mode::Adding);
+    QCOMPARE(meaning(window), QStringLiteral("Resin"));
+    QCOMPARE(window->focusWidget(), window->txtKeyword);
+    QCOMPARE(messages().size(), 4);
+    QCOMPARE(bytesOf(working()), file);
+
+    QTest::keyClicks(window->txtKeyword, QStringLiteral("Copal"));
+    click(window->Command2);
+    QCOMPARE(messages().size(), 4);
+    QCOMPARE(keywords(QStringLiteral("tblincense")), QStringList{QStringLiteral("Copal")});
+}
+
+void SectionWindowTest::editSaveChecksLikeAddAndNeedsARow()
+{
+    QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"Sage", "Cleansing"}, {"Rue", "Grace"}}));
+    const auto before = rows(QStringLiteral("tblspell"));
+    frmResultBOS *window = enter(0);
+    QVERIFY(window);
+    click(window->Command1);
+
+    // No line selected: nothing stored, no message, browsing again.
+    click(window->Command4);
+    QTest::keyClicks(window->txtKeyword, QStringLiteral("Stray"));
+    click(window->Command4);
+    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    QVERIFY(m_env->messages->shown.empty());
+    QCOMPARE(rows(QStringLiteral("tblspell")), before);
+
+    selectLine(window, 0);
+    click(window->Command4);
+    window->txtKeyword->clear();
+    click(window->Command4);
+    QCOMPARE(m_env->messages->texts(), QStringList{kKeywordEmpty});
+    QCOMPARE(SectionWindowState(*window), Mode::Editing);
+    QCOMPARE(meaning(window), QStringLiteral("Cleansing"));
+    QCOMPARE(window->selectedPosition(), 0);
+
+    // An add refused with both boxes empty leaves the selection marked; an edit then stores nothing.
+    window->txtMeaning->clear();
+    click(window->Command4);
+    QCOMPARE(m_env->messages->texts().last(), kBothEmpty);
+    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    selectLine(window, 1);
+    click(window->Command2);
+    click(window->Command2);
+    QCOMPARE(window->selectedPosition(), 1);
+    click(window->Command4);
+    click(window->Command4);
+    QCOMPARE(m_env->messages->texts().last(), kBothEmpty);
+    QCOMPARE(rows(QStringLiteral("tblspell")), before);
+}
+
+void SectionWindowTest::untouchedMeaningIsWrittenBackExactly()
+{
+    const QString awkward = QStringLiteral("first\r\nsecond\u00a0nbsp\u2028sep\rend");
+    QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"Sage", awkward}}));
+    frmResultBOS *window = enter(0);
+    QVERIFY(window);
+    click(window->Command1);
+    selectLine(window, 0);
+    click(window->Command4);
+    QTest::keyClicks(window->txtKeyword, QStringLiteral(" leaf"));
+    click(window->Command4);
+    const auto stored = rows(QStringLiteral("tblspell"));
+    QCOMPARE(stored[0].keyword, QStringLiteral("Sage leaf"));
+    QCOMPARE(stored[0].meaning, awkward);
+}
+
+void SectionWindowTest::linesWhoseRowIsGoneChangeNothing()
+{
+    QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"A", "a"}, {"B", "b"}, {"C", "c"}}));
+    frmResultBOS *window = enter(0);
+    QVERIFY(window);
+    click(window->Command1);
+
+    // Another program removes rows behind the window's back.
+    QVERIFY(testing::execute(working(), QStringLiteral("DELETE FROM tblspell WHERE keyword = 'A'")));
+    selectLine(window, 1);
+    QCOMPARE(meaning(window), QStringLiteral("b"));
+    QVERIFY(testing::execute(working(), QStringLiteral("DELETE FROM tblspell WHERE keyword = 'B'")));
+    selectLine(window, 2);
+    QCOMPARE(meaning(window), QStringLiteral("c"));
+    selectLine(window, 1);
+    QCOMPARE(meaning(window), QStringLiteral("c"));
+
+    const QByteArray file = bytesOf(working());
+    click(window->Command4);
+    window->txtKeyword->setText(QStringLiteral("Changed"));
+    click(window->Command4);
+    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    QCOMPARE(listed(window), QStringList{QStringLiteral("C")});
+    QCOMPARE(bytesOf(working()), file);
+
+    selectLine(window, 0);
+    QVERIFY(testing::execute(working(), QStringLiteral("DELETE FROM tblspell")));
+    QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"D", "d"}}));
+    click(window->Command3);
+    QCOMPARE(listed(window), QStringList{QStringLiteral("D")});
+    QCOMPARE(keywords(QStringLiteral("tblspell")), QStringList{QStringLiteral("D")});
+    QVERIFY(m_env->messages->shown.empty());
+}
+
+void SectionWindowTest::refreshShowsWhatTheTableHolds()
+{
+    QVERIFY(testing::appendRows(working(), QStringLiteral("tblincense"), {{"Amber", "warm"}}));
+    frmResultBOS *window = enter(1);
+    QVERIFY(window);
+    click(window->Command1);
+    selectLine(window, 0);
+    QVERIFY(testing::appendRows(working(), QStringLiteral("tblincense"), {{"Benzoin", "sweet"}}));
+    window->cmdRefresh->click();
+    QCOMPARE(listed(window), (QStringList{"Amber", "Benzoin"}));
+    QCOMPARE(window->selectedPosition(), -1);
+    QCOMPARE(window->txtKeyword->text(), QStringLiteral("Amber"));
+    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    QCOMPARE(modDB::openConnections(), 0);
+}
+
+void SectionWindowTest::keyboardDrivesTheSection()
+{
+    QVERIFY(testing::appendRows(working(), QStringLiteral("tblrituals"), {{"Samhain", "Ancestors"}}));
+    frmResultBOS *window = enter(3);
+    QVERIFY(window);
+    QTest::keyClick(window, Qt::Key_O, Qt::AltModifier);
+    QTRY_COMPARE(SectionWindowState(*window), Mode::Browsing);
+    QTest::keyClick(window, Qt::Key_A, Qt::AltModifier);
+    QTRY_COMPARE(SectionWindowState(*window), Mode::Adding);
+    QTest::keyClicks(window->focusWidget(), QStringLiteral("Yule"));
+    QTest::keyClick(window->focusWidget(), Qt::Key_Tab);
+    QTRY_COMPARE(window->focusWidget(), window->txtMeaning);
+    QTest::keyClicks(window->txtMeaning, QStringLiteral("Solstice"));
+    QTest::keyClick(window, Qt::Key_S, Qt::AltModifier);
+    QTRY_COMPARE(listed(window), (QStringList{"Samhain", "Yule"}));
+
+    // Alt+R belongs to Remove alone; the hidden reload button takes no access key.
+    selectLine(window, 0);
+    QTest::keyClick(window, Qt::Key_R, Qt::AltModifier);
+    QTRY_COMPARE(keywords(QStringLiteral("tblrituals")), QStringList{QStringLiteral("Yule")});
+    QTest::keyClick(window, Qt::Key_X, Qt::AltModifier);
+    QTRY_VERIFY(!forms::loaded<frmResultBOS>());
+    QVERIFY(forms::loaded<frmMain>()->isVisible());
+}
+
+void SectionWindowTest::backThenAnotherSectionShowsOnlyThatSection()
+{
+    QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"Sage", "Cleansing"}}));
+    QVERIFY(testing::appendRows(working(), QStringLiteral("tblrituals"), {{"Imbolc", "Candles"}}));
+    frmResultBOS *window = enter(0);
+    QVERIFY(window);
+    click(window->Command1);
+    selectLine(window, 0);
+    click(window->Command2);
+    QTest::keyClicks(window->txtKeyword, QStringLiteral("never stored"));
+    window->mnuBack->trigger();
+    testing::flushDeletions();
+    QVERIFY(!forms::loaded<frmResultBOS>());
+    QVERIFY(forms::loaded<frmMain>()->isVisible());
+    QVERIFY(!forms::loaded<frmFarewell>()->isVisible());
+
+    window = enter(3);
+    QVERIFY(window);
+    QCOMPARE(window->lblCaption[0]->text(), QStringLiteral("Rituals Section"));
+    QCOMPARE(listed(window), QStringList{QStringLiteral("Imbolc")});
+    QVERIFY(window->txtKeyword->text().isEmpty() && meaning(window).isEmpty());
+    QCOMPARE(SectionWindowState(*window), Mode::Closed);
+    click(window->Command1);
+    click(window->Command5);
+    testing::flushDeletions();
+    QVERIFY(!forms::loaded<frmResultBOS>());
+    QVERIFY(forms::loaded<frmMain>()->isVisible());
+    QCOMPARE(keywords(QStringLiteral("tblspell")), QStringList{QStringLiteral("Sage")});
+}
+
+void SectionWindowTest::bookChoicesFourAndFive_data()
+{
+    QTest::addColumn<int>("book");
+    QTest::newRow("Load Book") << 4;
+    QTest::newRow("Save Book") << 5;
+}
+
+void SectionWindowTest::bookChoicesFourAndFive()
+{
+    QFETCH(int, book);
+    QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"Sage", "Cleansing"}}));
+    frmResultBOS *window = enter(0, book);
+    QVERIFY(window);
+    QCOMPARE(modBookOfShadows::intSection, qint16(book));
+    if (book == 4) {
+        QCOMPARE((QStringList{window->lblCaption[0]->text(), window->lblCaption[1]->text(), window->lblCaption[2]->text()}),
+                 (QStringList{"Load Book", "", ""}));
+    } else {
+        QCOMPARE(window->lblCaption[0]->text(), QStringLiteral("Caption"));
+        QCOMPARE(window->lblCaption[1]->text(), QStringLiteral("Click on Open Spell to Access the Spells Section"));
+    }
+    QCOMPARE((QStringList{window->Command1->text(), window->Command2->text(), window->Command3->text(),
+                          window->Command4->text(), window->Command5->text()}),
+             (QStringList{"&Open", "&Add", "&Remove", "&Edit", "E&xit"}));
+    QVERIFY(listed(window).isEmpty());
+
+    // The design caption is not the idle one: the first click takes the second action.
+    click(window->Command1);
+    QCOMPARE(window->Command1->text(), QStringLiteral("&Open Spell"));
+    QCOMPARE(SectionWindowState(*window), Mode::Closed);
+    click(window->Command1);
+    QCOMPARE(SectionWindowState(*window), Mode::Other); // "&Add" and "&Edit" are no idle captions
+    QCOMPARE(window->Command1->text(), QStringLiteral("&Close Spell"));
+
+    click(window->Command2);
+    QCOMPARE(m_env->messages->texts(), QStringList{kBothEmpty});
+    QCOMPARE(window->Command2->text(), QStringLiteral("&Add Spell"));
+    click(window->Command4);
+    QCOMPARE(m_env->messages->texts().size(), 1);
+    QCOMPARE(window->Command4->text(), QStringLiteral("&Edit Spell"));
+    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    QCOMPARE(listed(window), QStringList{QStringLiteral("Sage")});
+    QCOMPARE(keywords(QStringLiteral("tblspell")), QStringList{QStringLiteral("Sage")});
+}
+
+void SectionWindowTest::failuresShowTheirMessageAndLoseNothing_data()
+{
+    QTest::addColumn<QString>("condition");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("missing") << "missing" << "The diary file is missing.";
+    QTest::newRow("zero-length") << "zero" << "The diary file is damaged or the password is wrong.";
+    QTest::newRow("corrupt") << "corrupt" << "The diary file is damaged or the password is wrong.";
+    QTest::newRow("read-only") << "readonly" << "The diary file is read-only.";
+    QTest::newRow("disk full") << "full" << "The entry could not be saved: the disk is full.";
+}
+
+void SectionWindowTest::failuresShowTheirMessageAndLoseNothing()
+{
+    QFETCH(QString, condition);
+    QFETCH(QString, message);
+    std::optional<testing::Mount> mount;
+    if (condition == u"full") {
+        QVERIFY(QFile::remove(working()));
+        mount.emplace(testing::Mount::small(m_env->dataFolder(), 256));
+        if (!mount->ok())
+            QSKIP(qPrintable(QStringLiteral("no small file system: ") + mount->error()));
+        QVERIFY(testing::writeEmptyDiary(working()));
+    }
+    QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"Sage", "Cleansing"}}));
+    const bool damagedAtLoad = condition == u"zero" || condition == u"corrupt";
+    if (condition == u"zero") {
+        QFile file(working());
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    } else if (condition == u"corrupt") {
+        QByteArray bytes = bytesOf(working());
+        bytes.replace(16, 2000, QByteArray(2000, '\x5a'));
+        QFile file(working());
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+    }
+    const QByteArray before = bytesOf(working());
+    const QString expected = message + QLatin1Char('\n') + working();
+
+    frmResultBOS *window = enter(0);
+    QVERIFY(window);
+    if (damagedAtLoad) {
+        QCOMPARE(m_env->messages->texts(), QStringList{expected});
+        QCOMPARE(m_env->messages->shown.back().icon, platform::MessageIcon::Critical);
+        QVERIFY(listed(window).isEmpty());
+    } else {
+        QVERIFY(m_env->messages->shown.empty());
+        QCOMPARE(listed(window), QStringList{QStringLiteral("Sage")});
+    }
+    QCOMPARE(SectionWindowState(*window), Mode::Closed);
+    click(window->Command1);
+
+    if (condition == u"missing") {
+        QVERIFY(QFile::remove(working()));
+    } else if (condition == u"readonly") {
+        mount.emplace(testing::Mount::readOnly(m_env->dataFolder()));
+        if (!mount->ok())
+            QSKIP(qPrintable(QStringLiteral("no read-only mount: ") + mount->error()));
+    } else if (condition == u"full") {
+        QFile filler(m_env->dataFolder() + QStringLiteral("/filler"));
+        QVERIFY(filler.open(QIODevice::WriteOnly));
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) == block.size() && filler.flush()) {
+        }
+    }
+    const qsizetype shown = m_env->messages->shown.size();
+
+    click(window->Command2);
+    QTest::keyClicks(window->txtKeyword, QStringLiteral("Vervain"));
+    window->txtMeaning->setPlainText(QString(100000, QLatin1Char('v')));
+    click(window->Command2);
+    QCOMPARE(m_env->messages->shown.size(), std::size_t(shown + 1));
+    QCOMPARE(m_env->messages->last(), expected);
+    QCOMPARE(SectionWindowState(*window), Mode::Adding);
+    QCOMPARE(window->txtKeyword->text(), QStringLiteral("Vervain"));
+    QCOMPARE(meaning(window).size(), 100000);
+    QCOMPARE(modDB::openConnections(), 0);
+
+    if (condition == u"missing") {
+        QVERIFY(!QFile::exists(working()));
+    } else {
+        QCOMPARE(bytesOf(working()), before);
+        if (!damagedAtLoad)
+            QCOMPARE(keywords(QStringLiteral("tblspell")), QStringList{QStringLiteral("Sage")});
+    }
+}
+
+void SectionWindowTest::moreThan32767EntriesListSelectAndEdit()
+{
+    constexpr int kCount = 33000;
+    Rows many;
+    many.reserve(kCount);
+    for (int i = 0; i < kCount; ++i)
+        many.emplace_back(QStringLiteral("Keyword %1").arg(i), QStringLiteral("Meaning %1").arg(i));
+    QVERIFY(testing::appendRows(working(), QStringLiteral("tblrituals"), many));
+
+    frmResultBOS *window = enter(3);
+    QVERIFY(window);
+    QCOMPARE(window->lstKeyword->model()->rowCount(), kCount);
+    QCOMPARE(window->lineIndexes().size(), std::size_t(kCount));
+    click(window->Command1);
+    selectLine(window, 0);
+    QTest::keyClick(window->lstKeyword, Qt::Key_End);
+    QCOMPARE(window->selectedPosition(), kCount - 1);
+    QCOMPARE(meaning(window), QStringLiteral("Meaning 32999"));
+    QTest::keyClick(window->lstKeyword, Qt::Key_Up);
+    QCOMPARE(window->txtKeyword->text(), QStringLiteral("Keyword 32998"));
+
+    click(window->Command4);
+    window->txtKeyword->clear();
+    QTest::keyClicks(window->txtKeyword, QStringLiteral("Changed"));
+    click(window->Command4);
+    auto stored = rows(QStringLiteral("tblrituals"));
+    QCOMPARE(stored.size(), std::size_t(kCount));
+    QCOMPARE(stored[32998].keyword, QStringLiteral("Changed"));
+    QCOMPARE(stored[32997].keyword, QStringLiteral("Keyword 32997"));
+    QCOMPARE(listed(window).at(32998), QStringLiteral("Changed"));
+
+    selectLine(window, 32768);
+    QCOMPARE(meaning(window), QStringLiteral("Meaning 32768"));
+    click(window->Command3);
+    stored = rows(QStringLiteral("tblrituals"));
+    QCOMPARE(stored.size(), std::size_t(kCount - 1));
+    QCOMPARE(stored[32768].keyword, QStringLiteral("Keyword 32769"));
+    QCOMPARE(window->lstKeyword->model()->rowCount(), kCount - 1);
+    QVERIFY(m_env->messages->shown.empty());
+}
+
+int runSectionWindowTests(int argc, char **argv)
+{
+    SectionWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_section.moc"

@@ -1,0 +1,362 @@
+// The diary store on real SQLCipher files, read back through a connection of the test's own and
+// with the sqlcipher command-line tool.
+
+#include "diaryfiles.h"
+#include "mounts.h"
+
+#include "diary/modDB.h"
+
+#include <sqlcipher/sqlite3.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using modDB::FailureKind;
+using modDB::Table;
+
+namespace {
+QByteArray bytesOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+// Every kind of store call, so that each failure path is tried for reading and writing alike.
+std::vector<std::pair<const char *, std::optional<modDB::Failure>>> tryEveryCall(const QString &path)
+{
+    std::vector<std::pair<const char *, std::optional<modDB::Failure>>> results;
+    auto record = [&](const char *name, const auto &result) {
+        results.emplace_back(name, result.ok() ? std::nullopt : std::optional(result.failure()));
+    };
+    record("read keywords", modDB::ReadKeywords(path, Table::Spell));
+    record("read entry", modDB::ReadEntry(path, Table::Spell, 1));
+    record("add", modDB::AddEntry(path, Table::Spell, {QStringLiteral("k"), QStringLiteral("m")}));
+    record("update", modDB::UpdateEntry(path, Table::Spell, 1, {QStringLiteral("k"), QStringLiteral("m")}));
+    record("remove", modDB::RemoveEntry(path, Table::Spell, 1));
+    return results;
+}
+} // namespace
+
+class StoreTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_path = m_dir->filePath(QStringLiteral("updatediary.dll"));
+    }
+    void cleanup()
+    {
+        QCOMPARE(modDB::openConnections(), 0);
+        m_dir.reset();
+    }
+
+    void builtStarterHasTheFourEmptyTablesForTheTool();
+    void tablesAreReachedOnlyThroughTheirNames();
+    void rowsKeepTheirIndexAndOrderAndTextExactly();
+    void updateAndRemoveTouchOnlyTheirOwnRow();
+    void failuresSayWhatFailed();
+    void missingFileIsNeverCreated();
+    void shortOrForeignFilesAreDamagedAndNeverWritten_data();
+    void shortOrForeignFilesAreDamagedAndNeverWritten();
+    void keyIsDerivedOncePerSalt();
+    void readOnlyFileFailsOnlyAtTheWrite();
+    void fullDiskLosesNothing();
+    void missingCoveringIndexIsAddedByAWrite();
+    void existingPathIsNeverOverwrittenByCreate();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_path;
+};
+
+void StoreTest::builtStarterHasTheFourEmptyTablesForTheTool()
+{
+    const QString starter = QStringLiteral(BRIMVALE_BUILT_STARTER);
+    QVERIFY2(QFileInfo::exists(starter), qPrintable(starter));
+    const QString listing = testing::sqlcipherTool(
+        starter, QStringLiteral("SELECT type || ' ' || name FROM sqlite_master WHERE name NOT LIKE 'sqlite%' ORDER BY name;\n"
+                                "SELECT count(*) FROM tblspell; SELECT count(*) FROM tblincense;\n"
+                                "SELECT count(*) FROM tblrecipes; SELECT count(*) FROM tblrituals;\n"
+                                "PRAGMA journal_mode;"));
+    if (listing.isEmpty())
+        QSKIP("the sqlcipher command-line tool is not installed");
+    QCOMPARE(listing.split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+             QStringList({"table tblincense", "index tblincense_keywords", "table tblrecipes", "index tblrecipes_keywords",
+                          "table tblrituals", "index tblrituals_keywords", "table tblspell", "index tblspell_keywords",
+                          "0", "0", "0", "0", "delete"}));
+    // The store opens it with its cached-key path too.
+    const auto keywords = modDB::ReadKeywords(starter, Table::Rituals);
+    QVERIFY(keywords.ok());
+    QVERIFY(keywords->keywords.isEmpty());
+}
+
+void StoreTest::tablesAreReachedOnlyThroughTheirNames()
+{
+    QCOMPARE(modDB::tableNamed(u"tblspell"), Table::Spell);
+    QCOMPARE(modDB::tableNamed(u"tblSpell"), Table::Spell);
+    QCOMPARE(modDB::tableNamed(u"TBLINCENSE"), Table::Incense);
+    QCOMPARE(modDB::tableNamed(u"tblRecipes"), Table::Recipes);
+    QCOMPARE(modDB::tableNamed(u"tblRituals"), Table::Rituals);
+    for (const char *other : {"", "tbl", "spell", "tblspells", "tblspell ", "tblspell; DROP TABLE tblspell", "sqlite_master"})
+        QVERIFY2(!modDB::tableNamed(QString::fromLatin1(other)), other);
+}
+
+void StoreTest::rowsKeepTheirIndexAndOrderAndTextExactly()
+{
+    QVERIFY(testing::writeEmptyDiary(m_path));
+    const QString awkward = QStringLiteral("  two  spaces\r\nnext\tline\u00a0nbsp \u2028 \u00e9\u6f22 ");
+    const std::vector<modDB::Entry> entries{{QStringLiteral("Sage"), QStringLiteral("first")},
+                                            {QStringLiteral("Sage"), QStringLiteral("second")},
+                                            {QString(), QString()},
+                                            {QStringLiteral("Myrrh"), awkward}};
+    std::vector<qint64> indexes;
+    for (const auto &entry : entries) {
+        const auto added = modDB::AddEntry(m_path, Table::Incense, entry);
+        QVERIFY(added.ok());
+        indexes.push_back(*added);
+    }
+    QVERIFY(std::is_sorted(indexes.begin(), indexes.end()));
+
+    const auto keywords = modDB::ReadKeywords(m_path, Table::Incense);
+    QVERIFY(keywords.ok());
+    QCOMPARE(keywords->indexes, indexes);
+    QCOMPARE(keywords->keywords, QStringList({"Sage", "Sage", "", "Myrrh"}));
+    const auto myrrh = modDB::ReadEntry(m_path, Table::Incense, indexes[3]);
+    QVERIFY(myrrh.ok() && *myrrh);
+    QCOMPARE((*myrrh)->meaning, awkward);
+    const auto nothing = modDB::ReadEntry(m_path, Table::Incense, indexes[3] + 1);
+    QVERIFY(nothing.ok() && !*nothing);
+
+    // Another connection sees the same rows, and the other tables are untouched.
+    const auto rows = testing::readRows(m_path, QStringLiteral("tblincense"));
+    QVERIFY(rows);
+    QCOMPARE(rows->size(), entries.size());
+    QCOMPARE(rows->at(1), (testing::DiaryRow{indexes[1], QStringLiteral("Sage"), QStringLiteral("second")}));
+    QCOMPARE(rows->at(3).meaning, awkward);
+    QCOMPARE(testing::readRows(m_path, QStringLiteral("tblspell"))->size(), std::size_t(0));
+    // Nothing is left beside the file once a write has returned.
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{QStringLiteral("updatediary.dll")});
+}
+
+void StoreTest::updateAndRemoveTouchOnlyTheirOwnRow()
+{
+    QVERIFY(testing::writeEmptyDiary(m_path));
+    QVERIFY(testing::appendRows(m_path, QStringLiteral("tblspell"),
+                                {{"Sage", "one"}, {"Sage", "two"}, {"Rue", "three"}}));
+    auto before = *testing::readRows(m_path, QStringLiteral("tblspell"));
+
+    const auto updated = modDB::UpdateEntry(m_path, Table::Spell, before[1].index, {QStringLiteral("Sage 2"), QString()});
+    QVERIFY(updated.ok() && *updated);
+    auto after = *testing::readRows(m_path, QStringLiteral("tblspell"));
+    QCOMPARE(after[0], before[0]);
+    QCOMPARE(after[1], (testing::DiaryRow{before[1].index, QStringLiteral("Sage 2"), QString()}));
+    QCOMPARE(after[2], before[2]);
+
+    const auto removed = modDB::RemoveEntry(m_path, Table::Spell, before[1].index);
+    QVERIFY(removed.ok() && *removed);
+    after = *testing::readRows(m_path, QStringLiteral("tblspell"));
+    QCOMPARE(after, (std::vector<testing::DiaryRow>{before[0], before[2]}));
+
+    // A row that is gone: nothing happens, and the caller learns it.
+    const QByteArray file = bytesOf(m_path);
+    const auto again = modDB::RemoveEntry(m_path, Table::Spell, before[1].index);
+    QVERIFY(again.ok() && !*again);
+    const auto edit = modDB::UpdateEntry(m_path, Table::Spell, before[1].index, {QStringLiteral("x"), QStringLiteral("y")});
+    QVERIFY(edit.ok() && !*edit);
+    QCOMPARE(*testing::readRows(m_path, QStringLiteral("tblspell")), after);
+    QCOMPARE(bytesOf(m_path), file);
+}
+
+void StoreTest::failuresSayWhatFailed()
+{
+    using modDB::Failure;
+    QCOMPARE(modDB::message(Failure{FailureKind::Missing, QStringLiteral("/d/updatediary.dll")}),
+             QStringLiteral("The diary file is missing.\n/d/updatediary.dll"));
+    QCOMPARE(modDB::message(Failure{FailureKind::Damaged, QStringLiteral("/d/x")}),
+             QStringLiteral("The diary file is damaged or the password is wrong.\n/d/x"));
+    QCOMPARE(modDB::message(Failure{FailureKind::ReadOnly, QStringLiteral("/d/x")}),
+             QStringLiteral("The diary file is read-only.\n/d/x"));
+    QCOMPARE(modDB::message(Failure{FailureKind::DiskFull, QStringLiteral("/d/x")}),
+             QStringLiteral("The entry could not be saved: the disk is full.\n/d/x"));
+    QCOMPARE(modDB::message(Failure{FailureKind::Other, QStringLiteral("database is locked")}),
+             QStringLiteral("The diary could not be read or saved.\ndatabase is locked"));
+}
+
+void StoreTest::missingFileIsNeverCreated()
+{
+    for (const auto &[call, failure] : tryEveryCall(m_path)) {
+        QVERIFY2(failure, call);
+        QCOMPARE(failure->kind, FailureKind::Missing);
+        QCOMPARE(failure->detail, m_path);
+    }
+    QVERIFY(!QFileInfo::exists(m_path));
+    QVERIFY(QDir(m_dir->path()).isEmpty());
+}
+
+void StoreTest::shortOrForeignFilesAreDamagedAndNeverWritten_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("zero-length") << "zero";
+    QTest::newRow("shorter than a salt") << "short";
+    QTest::newRow("random bytes") << "random";
+    QTest::newRow("diary with a page overwritten") << "corrupt";
+    QTest::newRow("unencrypted database") << "plain";
+    QTest::newRow("other password") << "password";
+    QTest::newRow("encrypted, tables missing") << "tables";
+}
+
+void StoreTest::shortOrForeignFilesAreDamagedAndNeverWritten()
+{
+    QFETCH(QString, kind);
+    if (kind == u"zero") {
+        writeBytes(m_path, {});
+    } else if (kind == u"short") {
+        writeBytes(m_path, "0123456789");
+    } else if (kind == u"random") {
+        QByteArray noise(8192, '\0');
+        for (qsizetype i = 0; i < noise.size(); ++i)
+            noise[i] = char((i * 7919 + 13) % 251);
+        writeBytes(m_path, noise);
+    } else if (kind == u"corrupt") {
+        QVERIFY(testing::writeEmptyDiary(m_path));
+        QByteArray bytes = bytesOf(m_path);
+        for (qsizetype i = 100; i < 1024; ++i)
+            bytes[i] = char(~bytes[i]);
+        writeBytes(m_path, bytes);
+    } else {
+        sqlite3 *db = nullptr;
+        QCOMPARE(sqlite3_open_v2(QFile::encodeName(m_path).constData(), &db,
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr), SQLITE_OK);
+        if (kind != u"plain")
+            QCOMPARE(sqlite3_key(db, kind == u"password" ? "another password" : "Xq7RbK2mPv9TzL4wNs", 16), SQLITE_OK);
+        const char *schema = kind == u"tables"
+            ? "CREATE TABLE tblspell (\"Index\" INTEGER PRIMARY KEY, keyword TEXT, meaning TEXT);"
+            : "CREATE TABLE tblspell (k); CREATE TABLE tblincense (k); CREATE TABLE tblrecipes (k); CREATE TABLE tblrituals (k);";
+        QCOMPARE(sqlite3_exec(db, schema, nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close_v2(db);
+    }
+    const QByteArray before = bytesOf(m_path);
+
+    for (const auto &[call, failure] : tryEveryCall(m_path)) {
+        QVERIFY2(failure, call);
+        QCOMPARE(failure->kind, FailureKind::Damaged);
+        QCOMPARE(failure->detail, m_path);
+    }
+    QCOMPARE(bytesOf(m_path), before);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{QStringLiteral("updatediary.dll")});
+}
+
+void StoreTest::keyIsDerivedOncePerSalt()
+{
+    const QString other = m_dir->filePath(QStringLiteral("other.dll"));
+    QVERIFY(testing::writeEmptyDiary(m_path));
+    QVERIFY(testing::writeEmptyDiary(other));
+
+    const int start = modDB::keyDerivations();
+    for (int i = 0; i < 5; ++i) {
+        QVERIFY(modDB::AddEntry(m_path, Table::Rituals, {QString::number(i), QStringLiteral("m")}).ok());
+        QVERIFY(modDB::ReadKeywords(m_path, Table::Rituals).ok());
+        QCOMPARE(modDB::openConnections(), 0);
+    }
+    QCOMPARE(modDB::keyDerivations(), start + 1);
+
+    // A file with another salt (e.g. replaced by another program) gets its own key.
+    QVERIFY(modDB::ReadKeywords(other, Table::Rituals).ok());
+    QCOMPARE(modDB::keyDerivations(), start + 2);
+    QVERIFY(QFile::remove(m_path));
+    QVERIFY(QFile::copy(other, m_path));
+    QVERIFY(modDB::ReadKeywords(m_path, Table::Rituals)->keywords.isEmpty());
+    QCOMPARE(modDB::keyDerivations(), start + 2);
+}
+
+void StoreTest::readOnlyFileFailsOnlyAtTheWrite()
+{
+    QVERIFY(testing::writeEmptyDiary(m_path));
+    QVERIFY(testing::appendRows(m_path, QStringLiteral("tblspell"), {{"Sage", "kept"}}));
+    const QByteArray before = bytesOf(m_path);
+    const testing::Mount mount = testing::Mount::readOnly(m_dir->path());
+    if (!mount.ok())
+        QSKIP(qPrintable(QStringLiteral("no read-only mount: ") + mount.error()));
+
+    const auto keywords = modDB::ReadKeywords(m_path, Table::Spell);
+    QVERIFY(keywords.ok());
+    QCOMPARE(keywords->keywords, QStringList{QStringLiteral("Sage")});
+    QVERIFY(modDB::ReadEntry(m_path, Table::Spell, keywords->indexes[0]).ok());
+    for (const auto &[call, failure] : tryEveryCall(m_path)) {
+        if (QByteArray(call).startsWith("read"))
+            continue;
+        QVERIFY2(failure, call);
+        QCOMPARE(failure->kind, FailureKind::ReadOnly);
+    }
+    QCOMPARE(bytesOf(m_path), before);
+}
+
+void StoreTest::fullDiskLosesNothing()
+{
+    const QString folder = m_dir->filePath(QStringLiteral("small"));
+    QVERIFY(QDir().mkpath(folder));
+    const testing::Mount mount = testing::Mount::small(folder, 256);
+    if (!mount.ok())
+        QSKIP(qPrintable(QStringLiteral("no small file system: ") + mount.error()));
+    const QString path = folder + QStringLiteral("/updatediary.dll");
+    QVERIFY(testing::writeEmptyDiary(path));
+    QVERIFY(testing::appendRows(path, QStringLiteral("tblspell"), {{"Sage", "kept"}}));
+    {
+        QFile filler(folder + QStringLiteral("/filler"));
+        QVERIFY(filler.open(QIODevice::WriteOnly));
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) == block.size() && filler.flush()) {
+        }
+    }
+
+    const auto added = modDB::AddEntry(path, Table::Spell, {QStringLiteral("Rue"), QString(100000, QLatin1Char('m'))});
+    QVERIFY(!added.ok());
+    QCOMPARE(added.failure().kind, FailureKind::DiskFull);
+    QCOMPARE(modDB::message(added.failure()),
+             QStringLiteral("The entry could not be saved: the disk is full.\n") + path);
+    QCOMPARE(testing::readKeywords(path, QStringLiteral("tblspell")), QStringList{QStringLiteral("Sage")});
+    QVERIFY(!QFileInfo::exists(path + QStringLiteral("-journal")));
+}
+
+void StoreTest::missingCoveringIndexIsAddedByAWrite()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("sqlcipher")).isEmpty())
+        QSKIP("the sqlcipher command-line tool is not installed");
+    QVERIFY(testing::writeEmptyDiary(m_path));
+    QVERIFY(testing::execute(m_path, QStringLiteral("DROP INDEX tblrecipes_keywords")));
+    QVERIFY(testing::appendRows(m_path, QStringLiteral("tblrecipes"), {{"Bread", "flour"}}));
+    const QString query = QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index' AND name = 'tblrecipes_keywords';");
+
+    QCOMPARE(modDB::ReadKeywords(m_path, Table::Recipes)->keywords, QStringList{QStringLiteral("Bread")});
+    QCOMPARE(testing::sqlcipherTool(m_path, query).trimmed(), QString());
+    QVERIFY(modDB::AddEntry(m_path, Table::Spell, {QStringLiteral("Sage"), QStringLiteral("m")}).ok());
+    QCOMPARE(testing::sqlcipherTool(m_path, query).trimmed(), QStringLiteral("tblrecipes_keywords"));
+}
+
+void StoreTest::existingPathIsNeverOverwrittenByCreate()
+{
+    writeBytes(m_path, "the user's own file");
+    QVERIFY(!modDB::CreateDiary(m_path).ok());
+    QCOMPARE(bytesOf(m_path), QByteArray("the user's own file"));
+}
+
+int runStoreTests(int argc, char **argv)
+{
+    StoreTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_store.moc"

@@ -1,0 +1,123 @@
+#include "diaryfiles.h"
+
+#include "diary/modDB.h"
+
+#include <sqlcipher/sqlite3.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <memory>
+
+namespace testing {
+
+namespace {
+struct Closer {
+    void operator()(sqlite3 *db) const { sqlite3_close_v2(db); }
+};
+using Handle = std::unique_ptr<sqlite3, Closer>;
+
+// Keyed with the plain password, so that SQLCipher derives the key itself.
+Handle openKeyed(const QString &path)
+{
+    if (!QFileInfo::exists(path))
+        return nullptr;
+    sqlite3 *raw = nullptr;
+    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    Handle db(raw);
+    if (rc != SQLITE_OK)
+        return nullptr;
+    const QByteArray password = modDB::kPassword.toUtf8();
+    if (sqlite3_key(db.get(), password.constData(), int(password.size())) != SQLITE_OK)
+        return nullptr;
+    return db;
+}
+
+QString textOf(sqlite3_stmt *statement, int column)
+{
+    const auto *bytes = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
+    return bytes ? QString::fromUtf8(bytes, sqlite3_column_bytes(statement, column)) : QString();
+}
+} // namespace
+
+bool writeEmptyDiary(const QString &path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    return modDB::CreateDiary(path).ok();
+}
+
+std::optional<std::vector<DiaryRow>> readRows(const QString &path, const QString &table)
+{
+    Handle db = openKeyed(path);
+    if (!db)
+        return std::nullopt;
+    const QByteArray sql = QStringLiteral("SELECT \"Index\", keyword, meaning FROM \"%1\" ORDER BY \"Index\"").arg(table).toUtf8();
+    sqlite3_stmt *statement = nullptr;
+    if (sqlite3_prepare_v2(db.get(), sql.constData(), -1, &statement, nullptr) != SQLITE_OK)
+        return std::nullopt;
+    std::vector<DiaryRow> rows;
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(statement)) == SQLITE_ROW)
+        rows.push_back({sqlite3_column_int64(statement, 0), textOf(statement, 1), textOf(statement, 2)});
+    sqlite3_finalize(statement);
+    if (rc != SQLITE_DONE)
+        return std::nullopt;
+    return rows;
+}
+
+QStringList readKeywords(const QString &path, const QString &table)
+{
+    QStringList keywords;
+    if (const auto rows = readRows(path, table))
+        for (const DiaryRow &row : *rows)
+            keywords << row.keyword;
+    return keywords;
+}
+
+bool appendRows(const QString &path, const QString &table, const std::vector<std::pair<QString, QString>> &rows)
+{
+    Handle db = openKeyed(path);
+    if (!db || sqlite3_exec(db.get(), "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return false;
+    const QByteArray sql = QStringLiteral("INSERT INTO \"%1\" (keyword, meaning) VALUES (?1, ?2)").arg(table).toUtf8();
+    sqlite3_stmt *statement = nullptr;
+    if (sqlite3_prepare_v2(db.get(), sql.constData(), -1, &statement, nullptr) != SQLITE_OK)
+        return false;
+    bool ok = true;
+    for (const auto &[keyword, meaning] : rows) {
+        const QByteArray k = keyword.toUtf8();
+        const QByteArray m = meaning.toUtf8();
+        sqlite3_bind_text(statement, 1, k.constData(), int(k.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(statement, 2, m.constData(), int(m.size()), SQLITE_TRANSIENT);
+        ok = ok && sqlite3_step(statement) == SQLITE_DONE;
+        sqlite3_reset(statement);
+    }
+    sqlite3_finalize(statement);
+    return ok && sqlite3_exec(db.get(), "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+bool execute(const QString &path, const QString &sql)
+{
+    Handle db = openKeyed(path);
+    return db && sqlite3_exec(db.get(), sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+QString sqlcipherTool(const QString &path, const QString &statements)
+{
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("sqlcipher"));
+    if (tool.isEmpty())
+        return {};
+    QProcess process;
+    process.start(tool, {path});
+    if (!process.waitForStarted())
+        return {};
+    process.write(QStringLiteral("PRAGMA key = '%1';\n%2\n").arg(modDB::kPassword, statements).toUtf8());
+    process.closeWriteChannel();
+    process.waitForFinished();
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+} // namespace testing

@@ -1,0 +1,38 @@
+#pragma once
+
+// Real diary files for tests: made by the store's own schema code, read back through a
+// connection of their own that is keyed with the plain password, as any other program would.
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace testing {
+
+// Creates the folder if needed and writes an empty diary (the four tables); false on failure.
+bool writeEmptyDiary(const QString &path);
+
+struct DiaryRow {
+    qint64 index = 0;
+    QString keyword;
+    QString meaning;
+    bool operator==(const DiaryRow &) const = default;
+};
+
+// Every row of a table in ascending "Index" order; empty when the file cannot be read.
+std::optional<std::vector<DiaryRow>> readRows(const QString &path, const QString &table);
+QStringList readKeywords(const QString &path, const QString &table);
+
+// Appends rows (keyword, meaning) in one transaction; false on failure.
+bool appendRows(const QString &path, const QString &table, const std::vector<std::pair<QString, QString>> &rows);
+// Runs any statements, e.g. to change the file behind the program's back.
+bool execute(const QString &path, const QString &sql);
+
+// What the sqlcipher command-line tool prints for these statements after keying with the
+// password; empty when the tool is not installed.
+QString sqlcipherTool(const QString &path, const QString &statements);
+
+} // namespace testing
