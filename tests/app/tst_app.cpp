@@ -1,6 +1,7 @@
 // Start-up, the main window, the data folder and the ways out of the program, driven as a user
 // drives them.
 
+#include "diaryfiles.h"
 #include "environment.h"
 
 #include "app/forms.h"
@@ -21,6 +22,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -31,10 +33,17 @@ namespace {
 const QString kSelect = QStringLiteral("Please Select An Option");
 const QString kMissing = QStringLiteral("Required Files Are Missing\rPlease Reinstall The Software");
 
+// A real starter diary, made once: the section window reads it after Continue.
 QByteArray starterBytes()
 {
-    QByteArray bytes("starter diary\0\x01\x02\xff", 17);
-    return bytes.repeated(300);
+    static const QByteArray bytes = [] {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("defaultdiary.dll"));
+        testing::writeEmptyDiary(path);
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+    return bytes;
 }
 
 QByteArray readAll(const QString &path)
@@ -271,10 +280,7 @@ void AppTest::existingWorkingDiaryIsNeverTouched()
 void AppTest::continueWorksWithoutStarterWhenTheDiaryExists()
 {
     QDir().mkpath(m_env->dataFolder());
-    QFile working(m_env->workingDiary());
-    QVERIFY(working.open(QIODevice::WriteOnly));
-    working.write("diary");
-    working.close();
+    QVERIFY(testing::writeEmptyDiary(m_env->workingDiary()));
 
     frmMain *main = start();
     choose(main, 2);
