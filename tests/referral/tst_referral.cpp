@@ -19,6 +19,7 @@
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTextLayout>
@@ -827,6 +828,7 @@ void ReferralTest::leavingTheExitWindowEndsTheProgram()
     typeInto(w->txtName, QStringLiteral("Ann"));
     w->cmdClose->setFocus(Qt::TabFocusReason);
     QCOMPARE(m_env->processEnd->calls, 0);
+    const QPointer<frmFarewell> window(w);
 
     if (way == QStringLiteral("click"))
         QTest::mouseClick(w->cmdClose, Qt::LeftButton);
@@ -841,7 +843,9 @@ void ReferralTest::leavingTheExitWindowEndsTheProgram()
 
     QTRY_COMPARE(m_env->processEnd->calls, 1);
     QVERIFY(forms::loadOrder().empty());
-    QVERIFY(!w->isVisible());
+    QVERIFY(!window || !window->isVisible());
+    testing::flushDeletions();
+    QVERIFY(!window); // and the referral fields with it
     QVERIFY(m_env->web->opened.isEmpty());
     QVERIFY(m_env->messages->shown.empty());
     // Everything that would have been shown on the way out is refused.
