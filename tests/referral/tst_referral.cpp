@@ -285,8 +285,6 @@ void ReferralTest::panelStartsWithItsPlaceholders()
     QCOMPARE(w->txtFriendName->text(), QStringLiteral("Friend's Name"));
     QCOMPARE(w->txtFriendEmail->text(), QStringLiteral("Friend's Email Address"));
     QCOMPARE(frmFarewell::fieldText(w->txtMessage), kInitialMessage);
-    QCOMPARE(w->cmdSubmit->text(), QStringLiteral("Refer A Friend &Now"));
-    QCOMPARE(w->Frame2->title(), QStringLiteral("Refer A Friend"));
     for (QLineEdit *field : {w->txtName, w->txtEmail, w->txtFriendName, w->txtFriendEmail})
         QCOMPARE(field->maxLength(), std::numeric_limits<int>::max());
 
@@ -678,15 +676,10 @@ void ReferralTest::exitWindowSettingsAndTexts()
     QVERIFY(w->testAttribute(Qt::WA_ShowWithoutActivating));
     QVERIFY(w->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     QCOMPARE(w->windowType(), Qt::Window); // neither a tool window, a popup nor a splash screen
-    QCOMPARE(w->windowTitle(), QStringLiteral("Brimvale v2.05"));
     QCOMPARE(w->size(), QSize(741, 315));
     QCOMPARE(w->palette().color(QPalette::Window), QColor(Qt::white));
     QCOMPARE(w->Frame2->palette().color(QPalette::Window), QColor(0, 0, 128));
     QCOMPARE(w->Frame6->palette().color(QPalette::Window), QColor(0, 0, 128));
-    QCOMPARE(w->Frame2->geometry(), QRect(8, 216, 471, 97));
-    QCOMPARE(w->cmdClose->text(), QStringLiteral("E&xit"));
-    QVERIFY(w->cmdClose->autoDefault());
-    QVERIFY(w->cmdSubmit->autoDefault());
 
     // The product family text: the typographic apostrophe, and the run of spaces that puts the
     // second paragraph on a line of its own.
