@@ -218,7 +218,7 @@ Result<Connection> openDiary(const QString &path)
     const QByteArray key = rawKeyFor(salt);
 
     sqlite3 *handle = nullptr;
-    const int opened = sqlite3_open_v2(QFile::encodeName(path).constData(), &handle, SQLITE_OPEN_READWRITE, nullptr);
+    const int opened = sqlite3_open_v2(path.toUtf8().constData(), &handle, SQLITE_OPEN_READWRITE, nullptr);
     Connection connection(handle);
     if (opened != SQLITE_OK)
         return failureFor(opened, handle, path);
@@ -421,7 +421,7 @@ Result<Done> CreateDiary(const QString &path)
     std::optional<Failure> failed;
     {
         sqlite3 *handle = nullptr;
-        const int opened = sqlite3_open_v2(QFile::encodeName(path).constData(), &handle,
+        const int opened = sqlite3_open_v2(path.toUtf8().constData(), &handle,
                                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
         Connection connection(handle);
         const QByteArray password = kPassword.toUtf8();

@@ -55,7 +55,10 @@ private slots:
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
-        m_path = m_dir->filePath(QStringLiteral("updatediary.dll"));
+        // A folder name outside ASCII, as many users' names are.
+        m_folder = m_dir->filePath(QStringLiteral("D\u00f6rte \u263d"));
+        QVERIFY(QDir().mkpath(m_folder));
+        m_path = m_folder + QStringLiteral("/updatediary.dll");
     }
     void cleanup()
     {
@@ -79,6 +82,7 @@ private slots:
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_folder;
     QString m_path;
 };
 
@@ -148,7 +152,7 @@ void StoreTest::rowsKeepTheirIndexAndOrderAndTextExactly()
     QCOMPARE(rows->at(3).meaning, awkward);
     QCOMPARE(testing::readRows(m_path, QStringLiteral("tblspell"))->size(), std::size_t(0));
     // Nothing is left beside the file once a write has returned.
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{QStringLiteral("updatediary.dll")});
+    QCOMPARE(QDir(m_folder).entryList(QDir::Files), QStringList{QStringLiteral("updatediary.dll")});
 }
 
 void StoreTest::updateAndRemoveTouchOnlyTheirOwnRow()
@@ -203,7 +207,7 @@ void StoreTest::missingFileIsNeverCreated()
         QCOMPARE(failure->detail, m_path);
     }
     QVERIFY(!QFileInfo::exists(m_path));
-    QVERIFY(QDir(m_dir->path()).isEmpty());
+    QVERIFY(QDir(m_folder).isEmpty());
 }
 
 void StoreTest::shortOrForeignFilesAreDamagedAndNeverWritten_data()
@@ -256,12 +260,12 @@ void StoreTest::shortOrForeignFilesAreDamagedAndNeverWritten()
         QCOMPARE(failure->detail, m_path);
     }
     QCOMPARE(bytesOf(m_path), before);
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{QStringLiteral("updatediary.dll")});
+    QCOMPARE(QDir(m_folder).entryList(QDir::Files), QStringList{QStringLiteral("updatediary.dll")});
 }
 
 void StoreTest::keyIsDerivedOncePerSalt()
 {
-    const QString other = m_dir->filePath(QStringLiteral("other.dll"));
+    const QString other = m_folder + QStringLiteral("/other.dll");
     QVERIFY(testing::writeEmptyDiary(m_path));
     QVERIFY(testing::writeEmptyDiary(other));
 
@@ -287,7 +291,7 @@ void StoreTest::readOnlyFileFailsOnlyAtTheWrite()
     QVERIFY(testing::writeEmptyDiary(m_path));
     QVERIFY(testing::appendRows(m_path, QStringLiteral("tblspell"), {{"Sage", "kept"}}));
     const QByteArray before = bytesOf(m_path);
-    const testing::Mount mount = testing::Mount::readOnly(m_dir->path());
+    const testing::Mount mount = testing::Mount::readOnly(m_folder);
     if (!mount.ok())
         QSKIP(qPrintable(QStringLiteral("no read-only mount: ") + mount.error()));
 

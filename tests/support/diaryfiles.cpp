@@ -26,7 +26,7 @@ Handle openKeyed(const QString &path)
     if (!QFileInfo::exists(path))
         return nullptr;
     sqlite3 *raw = nullptr;
-    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
     Handle db(raw);
     if (rc != SQLITE_OK)
         return nullptr;
