@@ -81,7 +81,9 @@ HelpMenus addHelpMenus(QMainWindow *window, const QString &separator1Name, const
     QObject::connect(menus.mnuDonate, &QAction::triggered, [] { modHelp::DonatePage(); });
 
     // Switched off from the start and never switched on: hidden rather than shown greyed out.
-    menus.mnuMakeMoney = bar->addAction(QStringLiteral("Make Money &Online"));
+    // It stays off the menu bar altogether, because a bar answers the access keys of its hidden
+    // entries too, and Alt+O belongs to the section window's Open button.
+    menus.mnuMakeMoney = new QAction(QStringLiteral("Make Money &Online"), window);
     menus.mnuMakeMoney->setObjectName(QStringLiteral("mnuMakeMoney"));
     menus.mnuMakeMoney->setVisible(false);
     QObject::connect(menus.mnuMakeMoney, &QAction::triggered, [] { modHelp::FullBrandPage(); });

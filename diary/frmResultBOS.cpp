@@ -189,9 +189,6 @@ frmResultBOS::frmResultBOS()
     mnuExit->setObjectName(QStringLiteral("mnuExit"));
     help = chrome::addHelpMenus(this, QStringLiteral("mnuHelpSep1"), QStringLiteral("mnuHelpSep2"));
     connect(help.mnuAbout, &QAction::triggered, this, &frmResultBOS::mnuAbout_Click);
-    // A menu bar answers the access keys of its hidden entries too: "Make Money &Online" would
-    // take Alt+O from the Open button. The entry is never shown, so it leaves the bar here.
-    menuBar()->removeAction(help.mnuMakeMoney);
 
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     fitAroundCentre(lblCaption[0], 2813, 500, 945, 270);

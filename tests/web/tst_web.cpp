@@ -256,8 +256,9 @@ void WebTest::mainWindowMenusOpenTheirPageAndNothingElse()
 void WebTest::menuBarReadsAsDesignedWithMakeMoneyHidden()
 {
     frmMain *main = start();
-    QCOMPARE(actionTexts(main->menuBar()->actions()),
-             (QStringList{"&File", "&Help", "&Donate", "Make Money &Online"}));
+    // "Make Money &Online" is switched off: it exists but stays off the bar, so that its access
+    // key cannot be taken by a hidden entry.
+    QCOMPARE(actionTexts(main->menuBar()->actions()), (QStringList{"&File", "&Help", "&Donate"}));
     QCOMPARE(actionTexts(main->help.mnuHelp->actions()),
              (QStringList{"&Online Help", "&Visit Us Online", "-", "Check for Software &Update", "-",
                           "&About Software"}));
@@ -267,7 +268,7 @@ void WebTest::menuBarReadsAsDesignedWithMakeMoneyHidden()
     QVERIFY(main->help.mnuDonate->menu() == nullptr);
 
     QVERIFY(!main->help.mnuMakeMoney->isVisible());
-    QVERIFY(main->menuBar()->actionGeometry(main->help.mnuMakeMoney).isEmpty());
+    QCOMPARE(main->help.mnuMakeMoney->text(), QStringLiteral("Make Money &Online"));
     QVERIFY(!main->menuBar()->actionGeometry(main->help.mnuDonate).isEmpty());
 }
 
