@@ -130,6 +130,11 @@ frmMain::frmMain()
     help = chrome::addHelpMenus(this, QStringLiteral("mnuFileSep1"), QStringLiteral("mnuFileSep2"));
     connect(help.mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
 
+    // Tab leads from Continue to the section options first; the unseen book options come last.
+    setTabOrder(cmdContinue, optOption[0]);
+    for (int i = 0; i < 5; ++i)
+        setTabOrder(optOption[i], optOption[i + 1]);
+
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     cmdContinue->setFocus();
 }

@@ -1,0 +1,171 @@
+// The program as a screen reader and a keyboard user meet it: every control has a name to
+// announce, and the diary's main flow works from the keyboard alone.
+
+#include "diaryfiles.h"
+#include "environment.h"
+
+#include "app/forms.h"
+#include "app/frmMain.h"
+#include "app/frmStartup.h"
+#include "app/identity.h"
+#include "app/modBookOfShadows.h"
+#include "diary/frmResultBOS.h"
+#include "referral/frmFarewell.h"
+#include "web/frmAbout.h"
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAccessible>
+#include <QApplication>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+QString spokenName(QWidget *widget)
+{
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget);
+    return accessible ? accessible->text(QAccessible::Name).trimmed() : QString();
+}
+
+// The controls a user can reach or read, each with the name a screen reader would announce.
+QStringList unnamedControls(QWidget *window)
+{
+    QStringList unnamed;
+    for (QWidget *child : window->findChildren<QWidget *>()) {
+        const bool control = qobject_cast<QAbstractButton *>(child) || qobject_cast<QLineEdit *>(child)
+                             || qobject_cast<QPlainTextEdit *>(child) || qobject_cast<QAbstractItemView *>(child)
+                             || (qobject_cast<QLabel *>(child) && !qobject_cast<QLabel *>(child)->pixmap().isNull());
+        if (control && !child->objectName().startsWith(QLatin1String("qt_")) && spokenName(child).isEmpty())
+            unnamed << child->objectName() + QLatin1Char(' ') + QString::fromLatin1(child->metaObject()->className());
+    }
+    return unnamed;
+}
+
+void activate(QWidget *window)
+{
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+}
+
+} // namespace
+
+class DesktopTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { app::setApplicationIdentity(); }
+    void init()
+    {
+        m_env = std::make_unique<testing::Environment>();
+        QVERIFY(testing::writeEmptyDiary(m_env->starterDiary()));
+    }
+    void cleanup() { m_env.reset(); }
+
+    void everyControlHasASpokenName();
+    void theDiaryWorksFromTheKeyboardAlone();
+
+private:
+    std::unique_ptr<testing::Environment> m_env;
+};
+
+void DesktopTest::everyControlHasASpokenName()
+{
+    forms::ref<frmStartup>();
+    frmMain *main = forms::loaded<frmMain>();
+    QCOMPARE(unnamedControls(main), QStringList());
+
+    QString aboutReport = QStringLiteral("not opened");
+    QTimer::singleShot(0, [&aboutReport] {
+        auto *about = qobject_cast<frmAbout *>(QApplication::activeModalWidget());
+        if (!about)
+            return;
+        aboutReport = unnamedControls(about).join(QLatin1Char(','));
+        about->cmdOK->click();
+    });
+    main->help.mnuAbout->trigger();
+    QCOMPARE(aboutReport, QString());
+
+    main->optOption[0]->click();
+    main->cmdContinue->click();
+    auto *section = forms::loaded<frmResultBOS>();
+    QVERIFY(section);
+    section->Command1->click(); // open the section, so that every control is in use
+    QCOMPARE(unnamedControls(section), QStringList());
+
+    section->mnuExit->trigger();
+    auto *farewell = forms::loaded<frmFarewell>();
+    QVERIFY(farewell && farewell->isVisible());
+    QCOMPARE(unnamedControls(farewell), QStringList());
+}
+
+void DesktopTest::theDiaryWorksFromTheKeyboardAlone()
+{
+    forms::ref<frmStartup>();
+    frmMain *main = forms::loaded<frmMain>();
+    activate(main);
+    QCOMPARE(QApplication::focusWidget(), main->cmdContinue);
+
+    // Tab to the section options; the arrow keys move between them and choose.
+    for (int i = 0; i < 10 && !qobject_cast<QRadioButton *>(QApplication::focusWidget()); ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    auto *option = qobject_cast<QRadioButton *>(QApplication::focusWidget());
+    QVERIFY(option);
+    QTest::keyClick(option, Qt::Key_Space);
+    QVERIFY(option->isChecked());
+    const int chosen = static_cast<int>(std::find(main->optOption.begin(), main->optOption.end(), option)
+                                        - main->optOption.begin());
+    QVERIFY(chosen < 4);
+    QTest::keyClick(main, Qt::Key_C, Qt::AltModifier);
+    QTRY_VERIFY(forms::loaded<frmResultBOS>());
+
+    auto *section = forms::loaded<frmResultBOS>();
+    activate(section);
+    QTest::keyClick(section, Qt::Key_O, Qt::AltModifier);
+    QTRY_VERIFY(section->Command2->isEnabled());
+    QTest::keyClick(section, Qt::Key_A, Qt::AltModifier);
+    QTRY_COMPARE(QApplication::focusWidget(), section->txtKeyword);
+    QTest::keyClicks(section->txtKeyword, QStringLiteral("Sage"));
+    QTest::keyClick(section->txtKeyword, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), section->txtMeaning);
+    QTest::keyClicks(section->txtMeaning, QStringLiteral("Clears a room"));
+    QTest::keyClick(section, Qt::Key_S, Qt::AltModifier); // "&Save ..."
+    const QString table = QStringLiteral("tbl") + modBookOfShadows::strSection.toLower();
+    QTRY_COMPARE(testing::readKeywords(m_env->workingDiary(), table), QStringList{QStringLiteral("Sage")});
+    QTRY_COMPARE(section->lstKeyword->model()->rowCount(), 1);
+
+    // Into the list and onto the entry (Space selects the line the cursor is on): it is shown
+    // without the mouse.
+    section->lstKeyword->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(section->lstKeyword, Qt::Key_Space);
+    QTRY_COMPARE(section->txtMeaning->toPlainText(), QStringLiteral("Clears a room"));
+    QCOMPARE(section->txtKeyword->text(), QStringLiteral("Sage"));
+
+    // File, Back leads home; closing from there brings the exit window, whose Exit is Alt+X.
+    QTest::keyClick(section, Qt::Key_F, Qt::AltModifier);
+    QTRY_VERIFY(section->mnuFile->isVisible());
+    QTest::keyClick(section->mnuFile, Qt::Key_B);
+    QTRY_VERIFY(forms::loaded<frmMain>() && forms::loaded<frmMain>()->isVisible());
+    frmMain *home = forms::loaded<frmMain>();
+    activate(home);
+    QTest::keyClick(home, Qt::Key_F, Qt::AltModifier);
+    QTRY_VERIFY(home->mnuFile->isVisible());
+    QTest::keyClick(home->mnuFile, Qt::Key_X);
+    QTRY_VERIFY(forms::loaded<frmFarewell>() && forms::loaded<frmFarewell>()->isVisible());
+    auto *farewell = forms::loaded<frmFarewell>();
+    activate(farewell);
+    QCOMPARE(m_env->processEnd->calls, 0);
+    QTest::keyClick(farewell, Qt::Key_X, Qt::AltModifier);
+    QTRY_COMPARE(m_env->processEnd->calls, 1);
+}
+
+QTEST_MAIN(DesktopTest)
+#include "tst_desktop.moc"
