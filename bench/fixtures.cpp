@@ -1,0 +1,244 @@
+#include "fixtures.h"
+
+#include "diary/modDB.h"
+
+#include <sqlcipher/sqlite3.h>
+
+#include <openssl/evp.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <array>
+
+namespace bench {
+
+namespace {
+constexpr int kSaltBytes = 16;
+constexpr int kKeyBytes = 32;
+constexpr int kKdfIterations = 64000;
+
+void setFolderVariable(const char *name, const QString &path)
+{
+    QDir().mkpath(path);
+    qputenv(name, QFile::encodeName(path));
+}
+
+QString text(sqlite3_stmt *statement, int column)
+{
+    const auto *bytes = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
+    return bytes ? QString::fromUtf8(bytes, sqlite3_column_bytes(statement, column)) : QString();
+}
+
+void bindText(sqlite3_stmt *statement, int position, const QString &value)
+{
+    const QByteArray bytes = value.toUtf8();
+    sqlite3_bind_text(statement, position, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
+}
+
+sqlite3_stmt *prepare(sqlite3 *db, const QString &sql)
+{
+    sqlite3_stmt *statement = nullptr;
+    const QByteArray bytes = sql.toUtf8();
+    if (sqlite3_prepare_v2(db, bytes.constData(), int(bytes.size()), &statement, nullptr) != SQLITE_OK)
+        qFatal("cannot prepare %s: %s", bytes.constData(), sqlite3_errmsg(db));
+    return statement;
+}
+
+QByteArray saltOf(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.read(kSaltBytes);
+}
+} // namespace
+
+QString keywordFor(int row)
+{
+    return QStringLiteral("Keyword%1").arg(row, 5, 10, QLatin1Char('0'));
+}
+
+QString meaningFor(int row)
+{
+    static const std::array<const char *, 16> words{"burn", "sage", "under", "the", "waning", "moon", "with",
+                                                    "three", "drops", "of", "rose", "oil", "and", "salt",
+                                                    "circle", "candle"};
+    QString meaning;
+    meaning.reserve(420);
+    quint32 state = quint32(row) * 2654435761u + 1u;
+    while (meaning.size() < 400) {
+        state = state * 1664525u + 1013904223u;
+        meaning += QLatin1String(words[(state >> 24) % words.size()]);
+        meaning += QLatin1Char(' ');
+    }
+    meaning.truncate(399);
+    meaning += QLatin1Char('.');
+    return meaning;
+}
+
+Home::Home()
+{
+    setFolderVariable("HOME", root() + QStringLiteral("/home"));
+    setFolderVariable("XDG_DATA_HOME", root() + QStringLiteral("/home/.local/share"));
+    setFolderVariable("XDG_CONFIG_HOME", root() + QStringLiteral("/home/.config"));
+    setFolderVariable("XDG_CACHE_HOME", root() + QStringLiteral("/home/.cache"));
+    setFolderVariable("XDG_RUNTIME_DIR", runtimeFolder());
+    QFile::setPermissions(runtimeFolder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+bool makeDiary(const QString &path, const QString &table, int rows)
+{
+    QFile::remove(path);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    if (!modDB::CreateDiary(path).ok())
+        return false;
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        sqlite3_close_v2(db);
+        return false;
+    }
+    const QByteArray password = modDB::kPassword.toUtf8();
+    sqlite3_key(db, password.constData(), int(password.size()));
+    sqlite3_exec(db, "PRAGMA cache_size = -65536", nullptr, nullptr, nullptr);
+    bool ok = sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_stmt *insert = prepare(db, QStringLiteral("INSERT INTO %1 (keyword, meaning) VALUES (?1, ?2)").arg(table));
+    for (int row = 0; ok && row < rows; ++row) {
+        bindText(insert, 1, keywordFor(row));
+        bindText(insert, 2, meaningFor(row));
+        ok = sqlite3_step(insert) == SQLITE_DONE;
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    ok = ok && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close_v2(db);
+    return ok;
+}
+
+QByteArray rawKeyOf(const QString &path)
+{
+    const QByteArray salt = saltOf(path);
+    if (salt.size() != kSaltBytes)
+        return {};
+    const QByteArray password = modDB::kPassword.toUtf8();
+    unsigned char key[kKeyBytes];
+    PKCS5_PBKDF2_HMAC_SHA1(password.constData(), int(password.size()),
+                           reinterpret_cast<const unsigned char *>(salt.constData()), kSaltBytes, kKdfIterations,
+                           kKeyBytes, key);
+    return "x'" + QByteArray(reinterpret_cast<const char *>(key), kKeyBytes).toHex() + salt.toHex() + "'";
+}
+
+bool reopenWithRawKey(const QString &path, const QByteArray &rawKey)
+{
+    const QByteArray name = QFile::encodeName(path);
+    char salt[kSaltBytes];
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool read = ::read(fd, salt, sizeof salt) == kSaltBytes;
+    ::close(fd);
+    sqlite3 *db = nullptr;
+    bool ok = read && sqlite3_open_v2(name.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK
+              && sqlite3_key(db, rawKey.constData(), int(rawKey.size())) == SQLITE_OK;
+    if (ok) {
+        sqlite3_stmt *schema = nullptr;
+        ok = sqlite3_prepare_v2(db, "SELECT count(*) FROM sqlite_master", -1, &schema, nullptr) == SQLITE_OK
+             && sqlite3_step(schema) == SQLITE_ROW;
+        sqlite3_finalize(schema);
+    }
+    sqlite3_close_v2(db);
+    return ok;
+}
+
+OpenDiary::OpenDiary(const QString &path, const QString &table)
+{
+    const QByteArray key = rawKeyOf(path);
+    if (key.isEmpty()
+        || sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK
+        || sqlite3_key(m_db, key.constData(), int(key.size())) != SQLITE_OK) {
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+        return;
+    }
+    m_keywords = prepare(m_db, QStringLiteral("SELECT \"Index\", keyword FROM %1 ORDER BY \"Index\"").arg(table));
+    m_entry = prepare(m_db, QStringLiteral("SELECT keyword, meaning FROM %1 WHERE \"Index\" = ?1").arg(table));
+    m_add = prepare(m_db, QStringLiteral("INSERT INTO %1 (keyword, meaning) VALUES (?1, ?2)").arg(table));
+    m_update = prepare(m_db, QStringLiteral("UPDATE %1 SET keyword = ?1, meaning = ?2 WHERE \"Index\" = ?3").arg(table));
+    m_remove = prepare(m_db, QStringLiteral("DELETE FROM %1 WHERE \"Index\" = ?1").arg(table));
+}
+
+OpenDiary::~OpenDiary()
+{
+    for (sqlite3_stmt *statement : {m_keywords, m_entry, m_add, m_update, m_remove})
+        sqlite3_finalize(statement);
+    sqlite3_close_v2(m_db);
+}
+
+KeywordList OpenDiary::readKeywords()
+{
+    KeywordList list;
+    while (sqlite3_step(m_keywords) == SQLITE_ROW) {
+        list.indexes.push_back(sqlite3_column_int64(m_keywords, 0));
+        list.keywords << text(m_keywords, 1);
+    }
+    sqlite3_reset(m_keywords);
+    return list;
+}
+
+bool OpenDiary::readEntry(qint64 index, QString &keyword, QString &meaning)
+{
+    sqlite3_bind_int64(m_entry, 1, index);
+    const bool found = sqlite3_step(m_entry) == SQLITE_ROW;
+    if (found) {
+        keyword = text(m_entry, 0);
+        meaning = text(m_entry, 1);
+    }
+    sqlite3_reset(m_entry);
+    return found;
+}
+
+bool OpenDiary::write(sqlite3_stmt *statement)
+{
+    bool ok = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
+    ok = ok && sqlite3_step(statement) == SQLITE_DONE;
+    sqlite3_reset(statement);
+    ok = ok && sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    if (!ok && !sqlite3_get_autocommit(m_db))
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    return ok;
+}
+
+qint64 OpenDiary::add(const QString &keyword, const QString &meaning)
+{
+    bindText(m_add, 1, keyword);
+    bindText(m_add, 2, meaning);
+    return write(m_add) ? sqlite3_last_insert_rowid(m_db) : -1;
+}
+
+bool OpenDiary::update(qint64 index, const QString &keyword, const QString &meaning)
+{
+    bindText(m_update, 1, keyword);
+    bindText(m_update, 2, meaning);
+    sqlite3_bind_int64(m_update, 3, index);
+    return write(m_update);
+}
+
+bool OpenDiary::remove(qint64 index)
+{
+    sqlite3_bind_int64(m_remove, 1, index);
+    return write(m_remove);
+}
+
+QString OpenDiary::pragma(const char *name)
+{
+    sqlite3_stmt *statement = prepare(m_db, QStringLiteral("PRAGMA %1").arg(QLatin1String(name)));
+    const QString value = sqlite3_step(statement) == SQLITE_ROW ? text(statement, 0) : QString();
+    sqlite3_finalize(statement);
+    return value;
+}
+
+} // namespace bench

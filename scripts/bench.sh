@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Builds the benchmark in Release and runs it: every action of the section window on diaries of
+# 1,000 to 100,000 entries against its floor, then start-up time and peak memory against a bare
+# Qt program. Arguments go to the benchmark (e.g. --reps 41 --sizes 32767).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DBRIMVALE_BENCH=ON >/dev/null
+cmake --build build/bench --target brimvale_bench -j"$(nproc)" >/dev/null
+exec build/bench/bench/brimvale_bench "$@"
