@@ -8,7 +8,8 @@ packages=(
     libsqlcipher-dev sqlcipher libssl-dev
     fonts-dejavu-core
     xvfb xauth x11-utils
-    desktop-file-utils appstream dpkg-dev
+    desktop-file-utils appstream dpkg-dev xdg-utils
+    clang libclang-rt-14-dev
 )
 
 missing=()
