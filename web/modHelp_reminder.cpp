@@ -90,7 +90,8 @@ QString UnscrambleText(const QString &text)
 QString reminderDateText(const QLocale &locale, const QDate &day)
 {
     const QString text = locale.toString(day, QLocale::ShortFormat);
-    if (UnscrambleText(ScrambleText(text)) == text)
+    // Qt reads a two-digit year as 19xx first, so "29/02/00" names no day at all.
+    if (UnscrambleText(ScrambleText(text)) == text && readReminderDate(locale, text, day) == day)
         return text;
     return day.toString(kIsoFormat);
 }
