@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets and runs each for a bounded time on a copy of its seeds, so the
+# repository never gains corpus files. Prints the inputs each target ran; fails on any finding.
+# Usage: scripts/fuzz.sh [seconds per target, default 60]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds="${1:-60}"
+scripts/install-deps.sh
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j"$(nproc)"
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+findings="build/fuzz/findings"
+failed=0
+for seeds in fuzz/corpus/*/; do
+    target="$(basename "$seeds")"
+    mkdir -p "$work/$target/corpus" "$work/$target/found"
+    cp "$seeds"* "$work/$target/corpus/"
+    log="$work/$target/log"
+    if ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
+        "build/fuzz/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 \
+        -artifact_prefix="$work/$target/found/" "$work/$target/corpus" >"$log" 2>&1; then
+        runs="$(grep -oE 'Done [0-9]+ runs' "$log" | tail -n 1 | grep -oE '[0-9]+' || echo '?')"
+        printf '%-18s %12s inputs fuzzed, no finding\n' "$target" "$runs"
+    else
+        failed=1
+        mkdir -p "$findings/$target"
+        cp "$work/$target/found/"* "$findings/$target/" 2>/dev/null || true
+        printf '%-18s FAILED; the last lines of its log:\n' "$target"
+        tail -n 30 "$log"
+        echo "The input that failed is in $findings/$target/; keep it in fuzz/regressions/$target/."
+    fi
+done
+exit "$failed"
