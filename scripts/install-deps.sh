@@ -7,7 +7,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-qpa-plugins libgl-dev
     libsqlcipher-dev sqlcipher libssl-dev
     fonts-dejavu-core
-    xvfb xauth x11-utils
+    xvfb xauth x11-utils xdotool
     desktop-file-utils appstream dpkg-dev xdg-utils
     clang libclang-rt-14-dev
 )
