@@ -1,0 +1,101 @@
+// Renders the README's pictures of the four windows from the real program: a fresh diary in a
+// temporary home, a few entries added through the section window as a user would, each window
+// captured as it stands. Links are not followed.
+
+#include "app/forms.h"
+#include "app/frmMain.h"
+#include "app/frmStartup.h"
+#include "app/identity.h"
+#include "app/modHelp_shutdown.h"
+#include "diary/frmResultBOS.h"
+#include "platform/Platform.h"
+#include "referral/frmFarewell.h"
+#include "web/frmAbout.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QListView>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+class NoBrowser final : public platform::WebLauncher {
+public:
+    void open(const QString &) override {}
+};
+
+bool save(QWidget *window, const QDir &folder, const QString &name)
+{
+    QApplication::processEvents();
+    const bool saved = window->grab().save(folder.filePath(name));
+    std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(folder.filePath(name)));
+    return saved;
+}
+
+void addEntry(frmResultBOS *section, const QString &keyword, const QString &meaning)
+{
+    section->Command2->click();
+    section->txtKeyword->setText(keyword);
+    section->txtMeaning->setPlainText(meaning);
+    section->Command2->click();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QTemporaryDir home;
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.path() + QStringLiteral("/share")));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + QStringLiteral("/config")));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home.path()));
+    QFile::setPermissions(home.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    QApplication application(argc, argv);
+    app::setApplicationIdentity();
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: brimvale_screenshots OUTPUT_FOLDER\n");
+        return 2;
+    }
+    const QDir output(QString::fromLocal8Bit(argv[1]));
+    QDir().mkpath(output.path());
+    platform::install(platform::productionServices());
+    platform::installed().web = std::make_unique<NoBrowser>();
+
+    bool ok = true;
+    forms::ref<frmStartup>();
+    frmMain *main = forms::loaded<frmMain>();
+    ok = save(main, output, QStringLiteral("main-window.png")) && ok;
+
+    QTimer::singleShot(200, [&] {
+        if (auto *about = qobject_cast<frmAbout *>(QApplication::activeModalWidget())) {
+            ok = save(about, output, QStringLiteral("about-window.png")) && ok;
+            about->cmdOK->click();
+        }
+    });
+    main->help.mnuAbout->trigger();
+
+    main->optOption[1]->click();
+    main->cmdContinue->click();
+    auto *section = forms::loaded<frmResultBOS>();
+    section->Command1->click();
+    addEntry(section, QStringLiteral("Frankincense"), QStringLiteral("Burn for purification and to raise the spirit before a ritual."));
+    addEntry(section, QStringLiteral("Sandalwood"), QStringLiteral("Calming; good for meditation and for blessing a new space."));
+    addEntry(section, QStringLiteral("Myrrh"), QStringLiteral("Deepens focus. Blend with frankincense for a full moon."));
+    section->lstKeyword->setCurrentIndex(section->lstKeyword->model()->index(1, 0));
+    ok = save(section, output, QStringLiteral("section-window.png")) && ok;
+
+    section->mnuExit->trigger();
+    ok = save(forms::loaded<frmFarewell>(), output, QStringLiteral("exit-window.png")) && ok;
+    modHelp::QuitAll();
+    platform::install({}); // releases the instance lock while its temporary folder still exists
+    return ok ? 0 : 1;
+}
