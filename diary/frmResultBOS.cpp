@@ -318,7 +318,7 @@ void frmResultBOS::Command3_Click()
     const auto table = sectionTable();
     const auto index = selectedIndex();
     if (table && index) {
-        const auto removed = modDB::RemoveEntry(modAppdata::WorkingDiaryPath(), *table, *index);
+        const auto removed = modDB::RemoveEntry(modAppdata::WorkingDiaryPath(), *table, *index, selectedKeyword());
         if (!removed.ok()) {
             report(removed.failure());
             return;
@@ -355,7 +355,8 @@ void frmResultBOS::saveChanges()
         const modDB::Entry entry{trimSpaces(txtKeyword->text()), trimSpaces(meaningText())};
         const Check check = checkEntry(entry);
         if (check == Check::Passed) {
-            const auto updated = modDB::UpdateEntry(modAppdata::WorkingDiaryPath(), *table, *index, entry);
+            const auto updated =
+                modDB::UpdateEntry(modAppdata::WorkingDiaryPath(), *table, *index, entry, selectedKeyword());
             if (!updated.ok()) {
                 report(updated.failure());
                 return;
@@ -398,7 +399,8 @@ void frmResultBOS::lstKeyword_Click()
         report(entry.failure());
         return;
     }
-    if (*entry)
+    // A row under another keyword is another entry (the file was replaced): as if it were gone.
+    if (*entry && (*entry)->keyword == selectedKeyword())
         setBoxes((*entry)->keyword, (*entry)->meaning);
 }
 
@@ -456,6 +458,14 @@ std::optional<qint64> frmResultBOS::selectedIndex() const
     if (position < 0 || std::size_t(position) >= m_indexes.size())
         return std::nullopt;
     return m_indexes[std::size_t(position)];
+}
+
+std::optional<QString> frmResultBOS::selectedKeyword() const
+{
+    const int position = selectedPosition();
+    if (position < 0 || position >= m_keywords->rowCount())
+        return std::nullopt;
+    return m_keywords->index(position).data().toString();
 }
 
 void frmResultBOS::fillList(const modDB::Keywords &keywords)

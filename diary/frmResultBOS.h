@@ -78,6 +78,8 @@ private:
     std::optional<modDB::Table> sectionTable() const;
     // The "Index" that stood at the selected line at the last fill.
     std::optional<qint64> selectedIndex() const;
+    // The keyword the list shows at the selected line.
+    std::optional<QString> selectedKeyword() const;
     void fillList(const modDB::Keywords &keywords);
     QString meaningText() const;
     void report(const modDB::Failure &failure);

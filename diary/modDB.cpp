@@ -5,11 +5,21 @@
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryFile>
+#include <QtDebug>
 
 #include <functional>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace modDB {
 
@@ -37,19 +47,27 @@ QString engineMessage(sqlite3 *db, int code)
     return QString::fromUtf8(sqlite3_errstr(code));
 }
 
+QString newestBackupOf(const QString &path);
+
+// A diary that cannot be used as it is: the message points to the newest backup.
+Failure unusable(FailureKind kind, const QString &path)
+{
+    return {kind, native(path), native(newestBackupOf(path))};
+}
+
 Failure failureFor(int code, sqlite3 *db, const QString &path)
 {
     switch (code & 0xff) {
     case SQLITE_NOTADB:
     case SQLITE_CORRUPT:
-        return {FailureKind::Damaged, native(path)};
+        return unusable(FailureKind::Damaged, path);
     case SQLITE_READONLY:
         return {FailureKind::ReadOnly, native(path)};
     case SQLITE_FULL:
         return {FailureKind::DiskFull, native(path)};
     case SQLITE_CANTOPEN:
         if (!QFileInfo::exists(path))
-            return {FailureKind::Missing, native(path)};
+            return unusable(FailureKind::Missing, path);
         break;
     default:
         break;
@@ -205,7 +223,7 @@ Result<Connection> openDiary(const QString &path)
 {
     const QFileInfo info(path);
     if (!info.exists())
-        return Failure{FailureKind::Missing, native(path)};
+        return unusable(FailureKind::Missing, path);
 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -214,7 +232,7 @@ Result<Connection> openDiary(const QString &path)
     const QByteArray salt = file.read(kSaltBytes);
     file.close();
     if (salt.size() < kSaltBytes)
-        return Failure{FailureKind::Damaged, native(path)};
+        return unusable(FailureKind::Damaged, path);
     const QByteArray key = rawKeyFor(salt);
 
     sqlite3 *handle = nullptr;
@@ -238,8 +256,189 @@ Result<Connection> openDiary(const QString &path)
         return failureFor(rc, handle, path);
     for (Table table : kTables)
         if (!tables.contains(tableName(table)))
-            return Failure{FailureKind::Damaged, native(path)};
+            return unusable(FailureKind::Damaged, path);
     return connection;
+}
+
+// Rolling backups.
+
+const QString kStampFormat = QStringLiteral("yyyyMMdd-HHmmss");
+// Diaries already backed up in this run, by absolute path.
+QSet<QString> g_backedUp;
+
+struct BackupNaming {
+    QString folder;
+    QString base;   // "updatediary"
+    QString suffix; // ".dll", or empty
+    QString nameFor(const QString &stamp) const { return base + QLatin1Char('-') + stamp + suffix; }
+    // A copy being written; one left by an ended run is removed by the next backup.
+    QString partialTemplate() const { return folder + QStringLiteral("/.") + base + QStringLiteral("-XXXXXX.part"); }
+    bool isPartial(const QString &name) const
+    {
+        return name.startsWith(QLatin1Char('.') + base + QLatin1Char('-')) && name.endsWith(QStringLiteral(".part"));
+    }
+    // The stamp of a backup's file name; empty for any other file.
+    QString stampOf(const QString &name) const
+    {
+        static const QRegularExpression stamp(QStringLiteral("^\\d{8}-\\d{6}$"));
+        if (!name.startsWith(base + QLatin1Char('-')) || !name.endsWith(suffix))
+            return {};
+        const QString middle = name.mid(base.size() + 1, name.size() - base.size() - 1 - suffix.size());
+        return stamp.match(middle).hasMatch() ? middle : QString();
+    }
+};
+
+BackupNaming backupNaming(const QString &path)
+{
+    const QFileInfo diary(path);
+    const QString suffix = diary.suffix();
+    return {diary.absolutePath() + QStringLiteral("/backups"), diary.completeBaseName(),
+            suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix};
+}
+
+QStringList backupNames(const BackupNaming &naming)
+{
+    QStringList names;
+    const QStringList files = QDir(naming.folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString &name : files)
+        if (!naming.stampOf(name).isEmpty())
+            names << name;
+    // Same length and fixed-width stamps: the name order is the order they were made.
+    names.sort();
+    return names;
+}
+
+QString newestBackupOf(const QString &path)
+{
+    const BackupNaming naming = backupNaming(path);
+    const QStringList names = backupNames(naming);
+    return names.isEmpty() ? QString() : naming.folder + QLatin1Char('/') + names.last();
+}
+
+// The local time, or one second past the newest backup if the clock is not past it (several
+// runs in one second, a clock set back, the end of summer time), so that names stay in order.
+QString nextStamp(const BackupNaming &naming, const QStringList &existing)
+{
+    const QString now = QDateTime::currentDateTime().toString(kStampFormat);
+    if (existing.isEmpty())
+        return now;
+    const QString newest = naming.stampOf(existing.last());
+    if (now > newest)
+        return now;
+    // Counted in UTC only so that no local-time gap can skip or repeat a second.
+    const QDateTime last(QDate::fromString(newest.left(8), QStringLiteral("yyyyMMdd")),
+                         QTime::fromString(newest.right(6), QStringLiteral("HHmmss")), Qt::UTC);
+    return last.addSecs(1).toString(kStampFormat);
+}
+
+// Reads every page: damage that no read has touched yet is found before anything is written.
+std::optional<Failure> checkWhole(sqlite3 *db, const QString &path)
+{
+    Statement check(db, QStringLiteral("PRAGMA quick_check"));
+    if (check.prepared() != SQLITE_OK)
+        return failureFor(check.prepared(), db, path);
+    int rc = check.step();
+    if (rc == SQLITE_ROW && check.text(0) == u"ok")
+        rc = check.step();
+    if (rc == SQLITE_ROW)
+        return unusable(FailureKind::Damaged, path);
+    if (rc != SQLITE_DONE)
+        return failureFor(rc, db, path);
+    return std::nullopt;
+}
+
+// The file's bytes, read through SQLite's own handle: opening and closing a second descriptor
+// on the file would drop this process's locks on it.
+std::optional<QString> copyRawFile(sqlite3 *db, QFile &target)
+{
+    sqlite3_file *file = nullptr;
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file || !file->pMethods)
+        return QStringLiteral("the diary's file handle is not available");
+    sqlite3_int64 size = 0;
+    if (file->pMethods->xFileSize(file, &size) != SQLITE_OK)
+        return QStringLiteral("the diary's size could not be read");
+    QByteArray chunk(1 << 16, Qt::Uninitialized);
+    for (sqlite3_int64 offset = 0; offset < size;) {
+        const int amount = int(std::min<sqlite3_int64>(chunk.size(), size - offset));
+        if (file->pMethods->xRead(file, chunk.data(), amount, offset) != SQLITE_OK)
+            return QStringLiteral("the diary could not be read");
+        if (target.write(chunk.constData(), amount) != amount)
+            return target.errorString();
+        offset += amount;
+    }
+    if (!target.flush())
+        return target.errorString();
+#ifdef Q_OS_UNIX
+    if (::fsync(target.handle()) != 0)
+        return QStringLiteral("the copy could not be written to the disk");
+#endif
+    return std::nullopt;
+}
+
+void syncFolder(const QString &folder)
+{
+#ifdef Q_OS_UNIX
+    const int descriptor = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor >= 0) {
+        ::fsync(descriptor);
+        ::close(descriptor);
+    }
+#else
+    Q_UNUSED(folder);
+#endif
+}
+
+// Runs inside the write's transaction, before it changes anything: the reserved lock keeps other
+// writers out, and any journal left by a crashed writer has been rolled back, so the bytes copied
+// are a whole diary. Gives why no backup was made, if none was.
+std::optional<QString> backUp(sqlite3 *db, const QString &path)
+{
+    const BackupNaming naming = backupNaming(path);
+    if (!QFileInfo(naming.folder).isDir()
+        && !QDir().mkdir(naming.folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
+        return QStringLiteral("the folder %1 could not be created").arg(native(naming.folder));
+
+    QDir folder(naming.folder);
+    for (const QString &name : folder.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot))
+        if (naming.isPartial(name))
+            folder.remove(name);
+
+    QTemporaryFile partial(naming.partialTemplate());
+    if (!partial.open())
+        return partial.errorString();
+    partial.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    if (auto failed = copyRawFile(db, partial))
+        return failed;
+    partial.close();
+
+    QStringList names = backupNames(naming);
+    const QString name = naming.nameFor(nextStamp(naming, names));
+    // Refuses an existing name: nothing is ever replaced.
+    if (!QFile::rename(partial.fileName(), folder.filePath(name)))
+        return QStringLiteral("the copy could not be moved into place");
+    partial.setAutoRemove(false);
+    syncFolder(naming.folder);
+
+    names << name;
+    for (qsizetype i = 0; i + kBackupsKept < names.size(); ++i)
+        folder.remove(names.at(i));
+    return std::nullopt;
+}
+
+// The first write of a run to a diary checks it whole and backs it up. A damaged diary is never
+// written (nor copied over a good backup); a backup that cannot be made does not stop the write.
+std::optional<Failure> checkAndBackUpOncePerRun(sqlite3 *db, const QString &path)
+{
+    const QString key = QFileInfo(path).absoluteFilePath();
+    if (g_backedUp.contains(key))
+        return std::nullopt;
+    if (auto damaged = checkWhole(db, path))
+        return damaged;
+    // Tried once per run: a backup that cannot be made now is not retried before every write.
+    g_backedUp.insert(key);
+    if (const auto failed = backUp(db, path))
+        qWarning("No backup of %s was made: %s", qUtf8Printable(native(path)), qUtf8Printable(*failed));
+    return std::nullopt;
 }
 
 // Every change to a diary goes through here: one transaction, committed before the return.
@@ -253,6 +452,8 @@ std::optional<Failure> runWrite(const QString &path, const std::function<std::op
     Transaction transaction(db);
     if (const int rc = transaction.begin(); rc != SQLITE_OK)
         return failureFor(rc, db, path);
+    if (auto failed = checkAndBackUpOncePerRun(db, path))
+        return failed;
     for (Table table : kTables)
         if (const int rc = exec(db, createIndexSql(table, true)); rc != SQLITE_OK)
             return failureFor(rc, db, path);
@@ -307,7 +508,11 @@ QString message(const Failure &failure)
     case FailureKind::DiskFull: what = QStringLiteral("The entry could not be saved: the disk is full."); break;
     case FailureKind::Other: what = QStringLiteral("The diary could not be read or saved."); break;
     }
-    return failure.detail.isEmpty() ? what : what + QLatin1Char('\n') + failure.detail;
+    if (!failure.detail.isEmpty())
+        what += QLatin1Char('\n') + failure.detail;
+    if (!failure.newestBackup.isEmpty())
+        what += QStringLiteral("\nNewest backup: ") + failure.newestBackup;
+    return what;
 }
 
 Result<Keywords> ReadKeywords(const QString &path, Table table)
@@ -368,16 +573,23 @@ Result<qint64> AddEntry(const QString &path, Table table, const Entry &entry)
     return index;
 }
 
-Result<bool> UpdateEntry(const QString &path, Table table, qint64 index, const Entry &entry)
+// Matches the keyword as the list read it, NULL as empty text.
+const QString kListedKeyword = QStringLiteral(" AND CAST(coalesce(keyword, '') AS TEXT) = ?4");
+
+Result<bool> UpdateEntry(const QString &path, Table table, qint64 index, const Entry &entry,
+                         const std::optional<QString> &listedKeyword)
 {
     bool found = false;
     const auto failed = runWrite(path, [&](sqlite3 *db) -> std::optional<Failure> {
         const auto changed = change(db, path,
-                                    QStringLiteral("UPDATE %1 SET keyword = ?1, meaning = ?2 WHERE \"Index\" = ?3").arg(tableName(table)),
+                                    QStringLiteral("UPDATE %1 SET keyword = ?1, meaning = ?2 WHERE \"Index\" = ?3%2")
+                                        .arg(tableName(table), listedKeyword ? kListedKeyword : QString()),
                                     [&](Statement &statement) {
                                         statement.bind(1, entry.keyword);
                                         statement.bind(2, entry.meaning);
                                         statement.bind(3, index);
+                                        if (listedKeyword)
+                                            statement.bind(4, *listedKeyword);
                                     });
         if (!changed.ok())
             return changed.failure();
@@ -389,12 +601,18 @@ Result<bool> UpdateEntry(const QString &path, Table table, qint64 index, const E
     return found;
 }
 
-Result<bool> RemoveEntry(const QString &path, Table table, qint64 index)
+Result<bool> RemoveEntry(const QString &path, Table table, qint64 index, const std::optional<QString> &listedKeyword)
 {
     bool found = false;
     const auto failed = runWrite(path, [&](sqlite3 *db) -> std::optional<Failure> {
-        const auto removed = change(db, path, QStringLiteral("DELETE FROM %1 WHERE \"Index\" = ?1").arg(tableName(table)),
-                                    [&](Statement &statement) { statement.bind(1, index); });
+        const auto removed = change(db, path,
+                                    QStringLiteral("DELETE FROM %1 WHERE \"Index\" = ?3%2")
+                                        .arg(tableName(table), listedKeyword ? kListedKeyword : QString()),
+                                    [&](Statement &statement) {
+                                        statement.bind(3, index);
+                                        if (listedKeyword)
+                                            statement.bind(4, *listedKeyword);
+                                    });
         if (!removed.ok())
             return removed.failure();
         found = *removed > 0;
@@ -449,6 +667,25 @@ Result<Done> CreateDiary(const QString &path)
         return *failed;
     }
     return Done{};
+}
+
+QString backupFolder(const QString &path)
+{
+    return backupNaming(path).folder;
+}
+
+QStringList backupsOf(const QString &path)
+{
+    const BackupNaming naming = backupNaming(path);
+    QStringList paths;
+    for (const QString &name : backupNames(naming))
+        paths << naming.folder + QLatin1Char('/') + name;
+    return paths;
+}
+
+void startNewRun()
+{
+    g_backedUp.clear();
 }
 
 int openConnections()

@@ -31,9 +31,11 @@ enum class FailureKind { Missing, Damaged, ReadOnly, DiskFull, Other };
 struct Failure {
     FailureKind kind = FailureKind::Other;
     QString detail; // the file's path, or the engine's own message
+    // For a diary that is missing or damaged: the newest backup beside it, when there is one.
+    QString newestBackup = {};
 };
 
-// The text the user sees: what failed, then the detail on a second line.
+// The text the user sees: what failed, then the detail on a second line, then the newest backup.
 QString message(const Failure &failure);
 
 // A value or the reason there is none.
@@ -74,9 +76,27 @@ Result<std::optional<Entry>> ReadEntry(const QString &path, Table table, qint64 
 // Each write is one transaction, on disk when the call returns.
 // Appends a row and gives its "Index".
 Result<qint64> AddEntry(const QString &path, Table table, const Entry &entry);
-// False when no row has this "Index" (nothing is written then).
-Result<bool> UpdateEntry(const QString &path, Table table, qint64 index, const Entry &entry);
-Result<bool> RemoveEntry(const QString &path, Table table, qint64 index);
+// False when no row has this "Index" (nothing is written then). With a listed keyword, a row
+// whose keyword is no longer that text counts as another entry, and is not touched either: the
+// file may have been replaced by another program since the caller read it.
+Result<bool> UpdateEntry(const QString &path, Table table, qint64 index, const Entry &entry,
+                         const std::optional<QString> &listedKeyword = std::nullopt);
+Result<bool> RemoveEntry(const QString &path, Table table, qint64 index,
+                         const std::optional<QString> &listedKeyword = std::nullopt);
+
+// Rolling backups. Before the first write of each program run to a diary, the store copies the
+// diary, as it was before that write, into the folder "backups" beside it (readable by the user
+// only), named like "updatediary-20261207-211500.dll" after the local time; names sort in the
+// order the copies were made. The newest ten are kept. That first write also checks every page:
+// a damaged diary is neither written nor copied (the write fails as damaged), so damage never
+// spreads and never pushes the good backups out. A backup that cannot be made does not stop the
+// write: the write is just as safe without it, and the user keeps working.
+inline constexpr int kBackupsKept = 10;
+QString backupFolder(const QString &path);
+// The backups of this diary, oldest first.
+QStringList backupsOf(const QString &path);
+// Forgets which diaries this run has backed up, as if the program started again.
+void startNewRun();
 
 // Makes a new diary file with the four empty tables and their indexes. Refuses an existing path.
 Result<Done> CreateDiary(const QString &path);

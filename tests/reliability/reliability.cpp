@@ -1,0 +1,130 @@
+#include "reliability.h"
+
+#include "environment.h"
+
+#include "app/forms.h"
+#include "app/frmMain.h"
+#include "app/frmStartup.h"
+#include "diary/frmResultBOS.h"
+#include "diary/modDB.h"
+
+#include <sqlcipher/sqlite3.h>
+
+#include <QFile>
+#include <QListView>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+namespace reliability {
+
+std::optional<FileState> stateOf(const QString &path)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    return FileState{bytesOf(path), qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
+                     quint64(info.st_ino)};
+}
+
+QByteArray bytesOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size() && file.flush();
+}
+
+QString integrityCheck(const QString &path)
+{
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        sqlite3_close_v2(db);
+        return QStringLiteral("cannot open");
+    }
+    const QByteArray password = modDB::kPassword.toUtf8();
+    sqlite3_key(db, password.constData(), int(password.size()));
+    sqlite3_stmt *statement = nullptr;
+    QStringList lines;
+    if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &statement, nullptr) == SQLITE_OK) {
+        int rc = SQLITE_ROW;
+        while ((rc = sqlite3_step(statement)) == SQLITE_ROW)
+            lines << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, 0)));
+        if (rc != SQLITE_DONE)
+            lines << QString::fromUtf8(sqlite3_errmsg(db));
+    } else {
+        lines << QString::fromUtf8(sqlite3_errmsg(db));
+    }
+    sqlite3_finalize(statement);
+    sqlite3_close_v2(db);
+    return lines.join(QLatin1Char('\n'));
+}
+
+void fillDisk(const QString &folder)
+{
+    QFile filler(folder + QStringLiteral("/filler"));
+    if (!filler.open(QIODevice::Append))
+        return;
+    const QByteArray block(4096, 'x');
+    while (filler.write(block) == block.size() && filler.flush()) {
+    }
+}
+
+int modeOf(const QString &path)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return -1;
+    return int(info.st_mode & 07777);
+}
+
+frmResultBOS *enterSection(int option)
+{
+    forms::ref<frmStartup>();
+    frmMain *main = forms::loaded<frmMain>();
+    if (!main)
+        return nullptr;
+    QTest::mouseClick(main->optOption[option], Qt::LeftButton);
+    QTest::mouseClick(main->cmdContinue, Qt::LeftButton);
+    testing::flushDeletions();
+    auto *window = forms::loaded<frmResultBOS>();
+    if (window) {
+        window->activateWindow();
+        if (!QTest::qWaitForWindowActive(window))
+            return nullptr;
+    }
+    return window;
+}
+
+QStringList listed(const frmResultBOS *window)
+{
+    QStringList lines;
+    const QAbstractItemModel *model = window->lstKeyword->model();
+    for (int row = 0; row < model->rowCount(); ++row)
+        lines << model->index(row, 0).data().toString();
+    return lines;
+}
+
+void selectLine(frmResultBOS *window, int row)
+{
+    QListView *list = window->lstKeyword;
+    const QModelIndex index = list->model()->index(row, 0);
+    list->scrollTo(index);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
+}
+
+bool click(QPushButton *button)
+{
+    if (!button->isEnabled())
+        return false;
+    QTest::mouseClick(button, Qt::LeftButton);
+    return true;
+}
+
+} // namespace reliability

@@ -1,0 +1,45 @@
+#pragma once
+
+// Helpers shared by the reliability tests: exact file states, a keyed look at a diary from
+// outside the program, and the way a user reaches and drives the section window.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class frmResultBOS;
+class QPushButton;
+
+namespace reliability {
+
+// What "the file was not touched" means: the same bytes, modification time and inode.
+struct FileState {
+    QByteArray bytes;
+    qint64 mtimeNs = -1;
+    quint64 inode = 0;
+    bool operator==(const FileState &) const = default;
+};
+std::optional<FileState> stateOf(const QString &path);
+
+QByteArray bytesOf(const QString &path);
+bool writeBytes(const QString &path, const QByteArray &bytes);
+
+// "ok" from PRAGMA integrity_check through a connection keyed with the password, else what it
+// said (or why it could not run).
+QString integrityCheck(const QString &path);
+
+// Fills the file system holding this folder until a write fails.
+void fillDisk(const QString &folder);
+// Octal permission bits, e.g. 0600.
+int modeOf(const QString &path);
+
+// From the main window's section option through Continue, as every user arrives; activated.
+frmResultBOS *enterSection(int option);
+QStringList listed(const frmResultBOS *window);
+void selectLine(frmResultBOS *window, int row);
+// Clicks an enabled button; false when it is disabled.
+bool click(QPushButton *button);
+
+} // namespace reliability

@@ -1,0 +1,281 @@
+// The store killed at random moments while it adds, edits and removes entries. The writer is
+// this program run again as a child: it announces each write before it starts ("?") and reports
+// it once the call has returned ("!"), each line in one write(2) so that no line is ever torn.
+// After every SIGKILL the diary must open, pass PRAGMA integrity_check, hold every reported write
+// and hold the one write in flight either whole or not at all.
+
+#include "diaryfiles.h"
+#include "reliability.h"
+
+#include "diary/modDB.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include <array>
+#include <map>
+#include <random>
+#include <set>
+
+#include <unistd.h>
+
+using modDB::Table;
+
+namespace {
+constexpr int kKills = 60;
+constexpr int kLongestKillDelayMs = 250;
+constexpr int kLongestMeaning = 6000;
+constexpr std::array<Table, 2> kWrittenTables{Table::Spell, Table::Rituals};
+
+// The meaning belongs to its keyword, which also says how long it is: "r3-n17-L4521".
+QString meaningFor(const QString &keyword)
+{
+    const int length = keyword.section(QStringLiteral("-L"), -1).toInt();
+    const QString unit = keyword + QStringLiteral(" \u263d \u00e9\n");
+    QString meaning;
+    meaning.reserve(length + unit.size());
+    while (meaning.size() < length)
+        meaning += unit;
+    meaning.truncate(length);
+    return meaning;
+}
+
+void say(const QString &line)
+{
+    const QByteArray bytes = (line + QLatin1Char('\n')).toUtf8();
+    if (::write(STDOUT_FILENO, bytes.constData(), size_t(bytes.size())) != bytes.size())
+        ::_exit(3);
+}
+} // namespace
+
+// --crash-child <diary> <run> <seed>: writes until it is killed.
+int runCrashChild(int argc, char **argv)
+{
+    if (argc < 5)
+        return 2;
+    const QString path = QString::fromLocal8Bit(argv[2]);
+    const int run = std::atoi(argv[3]);
+    std::mt19937 random(std::uint32_t(std::strtoul(argv[4], nullptr, 10)));
+
+    std::array<std::vector<qint64>, kWrittenTables.size()> indexes;
+    for (std::size_t t = 0; t < kWrittenTables.size(); ++t) {
+        const auto keywords = modDB::ReadKeywords(path, kWrittenTables[t]);
+        if (!keywords.ok()) {
+            say(QStringLiteral("x ") + modDB::message(keywords.failure()));
+            return 2;
+        }
+        indexes[t] = keywords->indexes;
+    }
+    say(QStringLiteral("ready"));
+
+    for (int n = 0;; ++n) {
+        const std::size_t t = random() % kWrittenTables.size();
+        const Table table = kWrittenTables[t];
+        std::vector<qint64> &rows = indexes[t];
+        const unsigned choice = random() % 10;
+        const QString keyword = QStringLiteral("r%1-n%2-L%3").arg(run).arg(n).arg(1 + random() % kLongestMeaning);
+        const modDB::Entry entry{keyword, meaningFor(keyword)};
+        if (choice < 5 || rows.empty()) {
+            say(QStringLiteral("? A %1 %2").arg(t).arg(keyword));
+            const auto added = modDB::AddEntry(path, table, entry);
+            if (!added.ok()) {
+                say(QStringLiteral("x ") + modDB::message(added.failure()));
+                return 2;
+            }
+            rows.push_back(*added);
+            say(QStringLiteral("! A %1 %2").arg(t).arg(*added));
+        } else {
+            const std::size_t position = random() % rows.size();
+            const qint64 index = rows[position];
+            if (choice < 8) {
+                say(QStringLiteral("? E %1 %2 %3").arg(t).arg(index).arg(keyword));
+                const auto updated = modDB::UpdateEntry(path, table, index, entry);
+                if (!updated.ok() || !*updated) {
+                    say(QStringLiteral("x edit ") + (updated.ok() ? QStringLiteral("found no row") : modDB::message(updated.failure())));
+                    return 2;
+                }
+                say(QStringLiteral("! E %1 %2").arg(t).arg(index));
+            } else {
+                say(QStringLiteral("? R %1 %2").arg(t).arg(index));
+                const auto removed = modDB::RemoveEntry(path, table, index);
+                if (!removed.ok() || !*removed) {
+                    say(QStringLiteral("x remove ") + (removed.ok() ? QStringLiteral("found no row") : modDB::message(removed.failure())));
+                    return 2;
+                }
+                rows.erase(rows.begin() + std::ptrdiff_t(position));
+                say(QStringLiteral("! R %1 %2").arg(t).arg(index));
+            }
+        }
+    }
+}
+
+namespace {
+// "Index" -> keyword, per written table.
+using Model = std::array<std::map<qint64, QString>, kWrittenTables.size()>;
+
+struct Pending {
+    QChar kind; // 'A', 'E' or 'R'
+    std::size_t table = 0;
+    qint64 index = 0;
+    QString keyword;
+};
+
+// Applies the child's reports to the model; gives the write that was announced but not reported.
+std::optional<Pending> replay(const QByteArray &output, Model &model, int &confirmed, QString &childError)
+{
+    std::optional<Pending> pending;
+    for (const QByteArray &raw : output.split('\n')) {
+        const QStringList words = QString::fromUtf8(raw).split(QLatin1Char(' '));
+        if (words.first() == u"x") {
+            childError = QString::fromUtf8(raw);
+            continue;
+        }
+        if (words.size() < 3)
+            continue;
+        const std::size_t t = words[2].toULong();
+        if (words[0] == u"?") {
+            if (words[1] == u"A")
+                pending = Pending{QLatin1Char('A'), t, 0, words[3]};
+            else if (words[1] == u"E")
+                pending = Pending{QLatin1Char('E'), t, words[3].toLongLong(), words[4]};
+            else
+                pending = Pending{QLatin1Char('R'), t, words[3].toLongLong(), {}};
+        } else if (words[0] == u"!" && pending) {
+            if (pending->kind == u'A')
+                model[t][words[3].toLongLong()] = pending->keyword;
+            else if (pending->kind == u'E')
+                model[t][pending->index] = pending->keyword;
+            else
+                model[t].erase(pending->index);
+            pending.reset();
+            ++confirmed;
+        }
+    }
+    return pending;
+}
+} // namespace
+
+class CrashTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void killedWriterLosesNothing();
+};
+
+void CrashTest::killedWriterLosesNothing()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("updatediary.dll"));
+    QVERIFY(testing::writeEmptyDiary(path));
+
+    const quint32 seed = QRandomGenerator::global()->generate();
+    qInfo("kill moments drawn with seed %u", seed);
+    std::mt19937 random(seed);
+
+    Model model;
+    int kills = 0;
+    int confirmed = 0;
+    int inFlight = 0;
+    int lost = 0;
+    int journalsLeft = 0;
+    int inFlightDone = 0;
+    std::set<QString> checkedBackups;
+    for (int run = 0; run < kKills; ++run) {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--crash-child"), path, QString::number(run), QString::number(random())});
+        QVERIFY2(child.waitForStarted(), qPrintable(child.errorString()));
+        QByteArray output;
+        while (!output.contains("ready\n") && !output.startsWith("x ")) {
+            QVERIFY2(child.waitForReadyRead(60000), "the writer never got ready");
+            output += child.readAllStandardOutput();
+        }
+        QThread::msleep(random() % (kLongestKillDelayMs + 1));
+        child.kill();
+        QVERIFY(child.waitForFinished(60000));
+        output += child.readAllStandardOutput();
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+        ++kills;
+
+        QString childError;
+        const std::optional<Pending> pending = replay(output, model, confirmed, childError);
+        QVERIFY2(childError.isEmpty(), qPrintable(childError));
+        if (pending)
+            ++inFlight;
+
+        if (QFileInfo::exists(path + QStringLiteral("-journal")))
+            ++journalsLeft;
+        // The next run opens it as the program would, and every page is sound.
+        for (Table table : kWrittenTables)
+            QVERIFY2(modDB::ReadKeywords(path, table).ok(), qPrintable(QStringLiteral("run %1").arg(run)));
+        QCOMPARE(reliability::integrityCheck(path), QStringLiteral("ok"));
+
+        Model found;
+        for (std::size_t t = 0; t < kWrittenTables.size(); ++t) {
+            const auto rows = testing::readRows(path, modDB::tableName(kWrittenTables[t]));
+            QVERIFY(rows);
+            for (const testing::DiaryRow &row : *rows) {
+                QVERIFY2(row.meaning == meaningFor(row.keyword), qPrintable(row.keyword));
+                found[t][row.index] = row.keyword;
+            }
+        }
+        // The write in flight is whole or absent; everything reported is there as reported.
+        Model applied = model;
+        if (pending) {
+            auto &rows = applied[pending->table];
+            if (pending->kind == u'A') {
+                const auto &now = found[pending->table];
+                if (!now.empty() && now.rbegin()->second == pending->keyword && !model[pending->table].count(now.rbegin()->first))
+                    rows[now.rbegin()->first] = pending->keyword;
+            } else if (pending->kind == u'E') {
+                rows[pending->index] = pending->keyword;
+            } else {
+                rows.erase(pending->index);
+            }
+        }
+        if (found != model && found != applied) {
+            for (std::size_t t = 0; t < model.size(); ++t)
+                for (const auto &[index, keyword] : model[t])
+                    if (!(pending && pending->table == t && pending->index == index)
+                        && (!found[t].count(index) || found[t].at(index) != keyword))
+                        ++lost;
+            QFAIL(qPrintable(QStringLiteral("run %1: the diary differs from the reported writes; %2 entries lost")
+                                 .arg(run)
+                                 .arg(lost)));
+        }
+        if (pending && found == applied && found != model)
+            ++inFlightDone;
+        model = found;
+
+        // Every backup made so far is a whole diary; a copy cut short never carries a backup's name.
+        const QStringList backups = modDB::backupsOf(path);
+        QVERIFY(backups.size() <= modDB::kBackupsKept);
+        for (const QString &backup : backups) {
+            if (checkedBackups.count(backup))
+                continue;
+            QCOMPARE(reliability::integrityCheck(backup), QStringLiteral("ok"));
+            QVERIFY(modDB::ReadKeywords(backup, Table::Spell).ok());
+            checkedBackups.insert(backup);
+        }
+    }
+    qInfo("kills survived: %d; writes reported before a kill: %d; kills during a write: %d (%d of them found "
+          "whole, the rest absent); kills that left a journal to roll back: %d; entries lost: %d; backups checked: %zu",
+          kills, confirmed, inFlight, inFlightDone, journalsLeft, lost, checkedBackups.size());
+    QCOMPARE(kills, kKills);
+    QVERIFY2(confirmed > kKills, "the writer hardly wrote between the kills");
+    QCOMPARE(lost, 0);
+}
+
+int runCrashTests(int argc, char **argv)
+{
+    CrashTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_crash.moc"
