@@ -14,6 +14,7 @@
 #include <QTemporaryFile>
 #include <QtDebug>
 
+#include <cerrno>
 #include <functional>
 
 #ifdef Q_OS_UNIX
@@ -347,6 +348,12 @@ std::optional<Failure> checkWhole(sqlite3 *db, const QString &path)
     return std::nullopt;
 }
 
+QString writeError(const QFile &target)
+{
+    // A short write sets no error of the file's own.
+    return target.error() != QFileDevice::NoError ? target.errorString() : qt_error_string(errno);
+}
+
 // The file's bytes, read through SQLite's own handle: opening and closing a second descriptor
 // on the file would drop this process's locks on it.
 std::optional<QString> copyRawFile(sqlite3 *db, QFile &target)
@@ -363,11 +370,11 @@ std::optional<QString> copyRawFile(sqlite3 *db, QFile &target)
         if (file->pMethods->xRead(file, chunk.data(), amount, offset) != SQLITE_OK)
             return QStringLiteral("the diary could not be read");
         if (target.write(chunk.constData(), amount) != amount)
-            return target.errorString();
+            return writeError(target);
         offset += amount;
     }
     if (!target.flush())
-        return target.errorString();
+        return writeError(target);
 #ifdef Q_OS_UNIX
     if (::fsync(target.handle()) != 0)
         return QStringLiteral("the copy could not be written to the disk");

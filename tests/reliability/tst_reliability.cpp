@@ -13,6 +13,7 @@
 
 int runCrashChild(int argc, char **argv);
 int runCrashTests(int argc, char **argv);
+int runFaultTests(int argc, char **argv);
 
 int main(int argc, char **argv)
 {
@@ -23,5 +24,6 @@ int main(int argc, char **argv)
     QApplication application(argc, argv);
     app::setApplicationIdentity();
     int failed = runCrashTests(argc, argv);
+    failed += runFaultTests(argc, argv);
     return failed > 0 ? 1 : 0;
 }

@@ -1,0 +1,437 @@
+// Storage faults met through the windows, each with its own message and nothing lost: the typed
+// text stays in the boxes and can be saved once the fault is gone, and the diary file is either
+// untouched (same bytes, modification time and inode) or consistent. The diary tests already
+// cover a read-only data folder, a full disk during an add and a zero-length or overwritten diary
+// at the store; these are the faults they do not reach.
+
+#include "diaryfiles.h"
+#include "environment.h"
+#include "mounts.h"
+#include "reliability.h"
+
+#include "app/forms.h"
+#include "app/frmMain.h"
+#include "app/frmStartup.h"
+#include "diary/frmResultBOS.h"
+#include "diary/modDB.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+
+#include <memory>
+
+using Mode = SectionWindowMode;
+using reliability::click;
+using reliability::listed;
+using reliability::selectLine;
+
+namespace {
+const QString kDamaged = QStringLiteral("The diary file is damaged or the password is wrong.");
+const QString kReadOnly = QStringLiteral("The diary file is read-only.");
+const QString kDiskFull = QStringLiteral("The entry could not be saved: the disk is full.");
+const QString kCopyFailed = QStringLiteral("The diary could not be copied into the data folder.");
+const QString kBothEmpty = QStringLiteral("Please Enter Keyword And Its Corresponding Meaning");
+
+QStringList everythingIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QString meaning(const frmResultBOS *window)
+{
+    return window->txtMeaning->toPlainText();
+}
+} // namespace
+
+class FaultTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        modDB::startNewRun();
+        m_env = std::make_unique<testing::Environment>();
+        QVERIFY(testing::writeEmptyDiary(m_env->starterDiary()));
+    }
+    void cleanup()
+    {
+        m_env.reset();
+        QCOMPARE(modDB::openConnections(), 0);
+    }
+
+    void firstUseCopyFailsWithItsReasonAndLeavesNothing_data();
+    void firstUseCopyFailsWithItsReasonAndLeavesNothing();
+    void readOnlyDiaryFileKeepsTheTypedText();
+    void fullDiskDuringAnEditKeepsBothVersions();
+    void backupThatDoesNotFitStillSaves();
+    void replacedDiaryIsReadAfreshAndItsRowsAreNeverMistaken_data();
+    void replacedDiaryIsReadAfreshAndItsRowsAreNeverMistaken();
+    void damagedDiaryIsReportedAndNeverTouched_data();
+    void damagedDiaryIsReportedAndNeverTouched();
+
+private:
+    QString working() const { return m_env->workingDiary(); }
+    QString folder() const { return m_env->dataFolder(); }
+    std::unique_ptr<testing::Environment> m_env;
+};
+
+void FaultTest::firstUseCopyFailsWithItsReasonAndLeavesNothing_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("read-only data folder") << "readonly" << "Read-only file system";
+    QTest::newRow("full data folder") << "full" << "No space left on device";
+}
+
+void FaultTest::firstUseCopyFailsWithItsReasonAndLeavesNothing()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, reason);
+    QVERIFY(QDir().mkpath(folder()));
+    std::optional<testing::Mount> mount;
+    if (fault == u"readonly") {
+        mount.emplace(testing::Mount::readOnly(folder()));
+        if (!mount->ok())
+            QSKIP(qPrintable(QStringLiteral("no read-only mount: ") + mount->error()));
+    } else {
+        mount.emplace(testing::Mount::small(folder(), 64));
+        if (!mount->ok())
+            QSKIP(qPrintable(QStringLiteral("no small file system: ") + mount->error()));
+        reliability::fillDisk(folder());
+    }
+    const QStringList before = everythingIn(folder());
+
+    forms::ref<frmStartup>();
+    frmMain *main = forms::loaded<frmMain>();
+    QVERIFY(main);
+    QTest::mouseClick(main->optOption[2], Qt::LeftButton);
+    QTest::mouseClick(main->cmdContinue, Qt::LeftButton);
+    testing::flushDeletions();
+
+    QCOMPARE(m_env->messages->shown.size(), std::size_t(1));
+    QCOMPARE(m_env->messages->shown.back().icon, platform::MessageIcon::Critical);
+    const QStringList lines = m_env->messages->last().split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines[0], kCopyFailed);
+    QCOMPARE(lines[1], working());
+    QVERIFY2(lines[2].contains(reason, Qt::CaseInsensitive), qPrintable(lines[2]));
+    QVERIFY(!forms::loaded<frmResultBOS>());
+    QCOMPARE(forms::loaded<frmMain>(), main);
+    QVERIFY(main->isVisible());
+    // No half copy and no temporary file is left behind.
+    QCOMPARE(everythingIn(folder()), before);
+
+    // Once the fault is gone, the same Continue makes a whole, private copy.
+    mount.reset();
+    QTest::mouseClick(main->cmdContinue, Qt::LeftButton);
+    testing::flushDeletions();
+    QVERIFY(forms::loaded<frmResultBOS>());
+    QCOMPARE(m_env->messages->shown.size(), std::size_t(1));
+    QCOMPARE(reliability::bytesOf(working()), reliability::bytesOf(m_env->starterDiary()));
+    QCOMPARE(reliability::modeOf(working()), 0600);
+    QCOMPARE(everythingIn(folder()), QStringList{QStringLiteral("updatediary.dll")});
+}
+
+void FaultTest::readOnlyDiaryFileKeepsTheTypedText()
+{
+    QVERIFY(testing::writeEmptyDiary(working()));
+    QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"Sage", "Cleansing"}}));
+    frmResultBOS *window = reliability::enterSection(0);
+    QVERIFY(window);
+    QVERIFY(click(window->Command1));
+    const auto original = reliability::stateOf(working());
+    const QString expected = kReadOnly + QLatin1Char('\n') + working();
+
+    // Only the file is write-protected; its folder stays writable.
+    std::optional<testing::Mount> mount(testing::Mount::readOnly(working()));
+    if (!mount->ok())
+        QSKIP(qPrintable(QStringLiteral("no read-only mount: ") + mount->error()));
+
+    selectLine(window, 0);
+    QVERIFY(click(window->Command3));
+    QCOMPARE(m_env->messages->texts(), QStringList{expected});
+    QCOMPARE(listed(window), QStringList{QStringLiteral("Sage")});
+
+    selectLine(window, 0);
+    QVERIFY(click(window->Command4));
+    window->txtMeaning->selectAll();
+    QTest::keyClicks(window->txtMeaning, QStringLiteral("Cleansing and protection"));
+    QVERIFY(click(window->Command4));
+    QCOMPARE(m_env->messages->texts(), QStringList({expected, expected}));
+    QCOMPARE(SectionWindowState(*window), Mode::Editing);
+    QCOMPARE(meaning(window), QStringLiteral("Cleansing and protection"));
+    QCOMPARE(reliability::stateOf(working()), original);
+    QCOMPARE(everythingIn(folder()), QStringList{QStringLiteral("updatediary.dll")});
+
+    // The protection lifted, the same Save stores what was typed.
+    mount.reset();
+    QVERIFY(click(window->Command4));
+    QCOMPARE(m_env->messages->shown.size(), std::size_t(2));
+    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    QCOMPARE(testing::readRows(working(), QStringLiteral("tblspell"))->at(0).meaning,
+             QStringLiteral("Cleansing and protection"));
+
+    const auto edited = reliability::stateOf(working());
+    mount.emplace(testing::Mount::readOnly(working()));
+    QVERIFY(mount->ok());
+    QVERIFY(click(window->Command2));
+    QTest::keyClicks(window->txtKeyword, QStringLiteral("Vervain"));
+    QTest::keyClicks(window->txtMeaning, QStringLiteral("Visions"));
+    QVERIFY(click(window->Command2));
+    QCOMPARE(m_env->messages->last(), expected);
+    QCOMPARE(SectionWindowState(*window), Mode::Adding);
+    QCOMPARE(window->txtKeyword->text(), QStringLiteral("Vervain"));
+    QCOMPARE(reliability::stateOf(working()), edited);
+    mount.reset();
+    QVERIFY(click(window->Command2));
+    QCOMPARE(m_env->messages->shown.size(), std::size_t(3));
+    QCOMPARE(listed(window), (QStringList{"Sage", "Vervain"}));
+    QCOMPARE(testing::readKeywords(working(), QStringLiteral("tblspell")), (QStringList{"Sage", "Vervain"}));
+}
+
+void FaultTest::fullDiskDuringAnEditKeepsBothVersions()
+{
+    QVERIFY(QDir().mkpath(folder()));
+    const testing::Mount mount = testing::Mount::small(folder(), 512);
+    if (!mount.ok())
+        QSKIP(qPrintable(QStringLiteral("no small file system: ") + mount.error()));
+    QVERIFY(testing::writeEmptyDiary(working()));
+    QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"Sage", "Cleansing"}, {"Rue", "Protection"}}));
+    frmResultBOS *window = reliability::enterSection(0);
+    QVERIFY(window);
+    QVERIFY(click(window->Command1));
+    reliability::fillDisk(folder());
+    const auto full = reliability::stateOf(working());
+
+    selectLine(window, 1);
+    QVERIFY(click(window->Command4));
+    const QString longer(100000, QLatin1Char('p'));
+    window->txtMeaning->setPlainText(longer);
+    QVERIFY(click(window->Command4));
+    QCOMPARE(m_env->messages->texts(), QStringList{kDiskFull + QLatin1Char('\n') + working()});
+    QCOMPARE(SectionWindowState(*window), Mode::Editing);
+    QCOMPARE(meaning(window), longer);
+    QCOMPARE(reliability::stateOf(working()), full);
+    QCOMPARE(reliability::integrityCheck(working()), QStringLiteral("ok"));
+    QCOMPARE(testing::readRows(working(), QStringLiteral("tblspell"))->at(1).meaning, QStringLiteral("Protection"));
+
+    QVERIFY(QFile::remove(folder() + QStringLiteral("/filler")));
+    QVERIFY(click(window->Command4));
+    QCOMPARE(m_env->messages->shown.size(), std::size_t(1));
+    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    QCOMPARE(testing::readRows(working(), QStringLiteral("tblspell"))->at(1).meaning, longer);
+}
+
+void FaultTest::backupThatDoesNotFitStillSaves()
+{
+    QVERIFY(QDir().mkpath(folder()));
+    const testing::Mount mount = testing::Mount::small(folder(), 1024);
+    if (!mount.ok())
+        QSKIP(qPrintable(QStringLiteral("no small file system: ") + mount.error()));
+    QVERIFY(testing::writeEmptyDiary(working()));
+    std::vector<std::pair<QString, QString>> rows;
+    for (int i = 0; i < 40; ++i)
+        rows.emplace_back(QStringLiteral("Entry %1").arg(i), QString(10000, QLatin1Char('a' + i % 26)));
+    QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), rows));
+    const qint64 diarySize = QFileInfo(working()).size();
+    QVERIFY(diarySize > 300 * 1024);
+
+    frmResultBOS *window = reliability::enterSection(0);
+    QVERIFY(window);
+    QVERIFY(click(window->Command1));
+    // Room for the entry and its journal, not for a copy of the diary.
+    reliability::fillDisk(folder());
+    QFile filler(folder() + QStringLiteral("/filler"));
+    QVERIFY(filler.resize(filler.size() - 96 * 1024));
+
+    QVERIFY(click(window->Command2));
+    QTest::keyClicks(window->txtKeyword, QStringLiteral("Vervain"));
+    QTest::keyClicks(window->txtMeaning, QStringLiteral("Visions"));
+    QVERIFY(click(window->Command2));
+    QVERIFY(m_env->messages->shown.empty());
+    QCOMPARE(listed(window).last(), QStringLiteral("Vervain"));
+    QCOMPARE(testing::readKeywords(working(), QStringLiteral("tblspell")).size(), 41);
+    QCOMPARE(reliability::integrityCheck(working()), QStringLiteral("ok"));
+    // The copy that did not fit left nothing behind.
+    QVERIFY(modDB::backupsOf(working()).isEmpty());
+    QCOMPARE(everythingIn(modDB::backupFolder(working())), QStringList());
+}
+
+void FaultTest::replacedDiaryIsReadAfreshAndItsRowsAreNeverMistaken_data()
+{
+    QTest::addColumn<bool>("inPlace");
+    QTest::newRow("another file renamed over it") << false;
+    QTest::newRow("rewritten in place") << true;
+}
+
+void FaultTest::replacedDiaryIsReadAfreshAndItsRowsAreNeverMistaken()
+{
+    QFETCH(bool, inPlace);
+    // Two diaries whose rows share their "Index" values but not their entries.
+    const QString mine = m_env->root() + QStringLiteral("/mine.dll");
+    const QString other = m_env->root() + QStringLiteral("/other.dll");
+    QVERIFY(testing::writeEmptyDiary(mine));
+    QVERIFY(testing::appendRows(mine, QStringLiteral("tblspell"), {{"Sage", "Cleansing"}, {"Rue", "Protection"}, {"Yarrow", "Courage"}}));
+    QVERIFY(testing::writeEmptyDiary(other));
+    QVERIFY(testing::appendRows(other, QStringLiteral("tblspell"), {{"Oak", "Strength"}, {"Ash", "Healing"}}));
+    const auto mineRows = *testing::readRows(mine, QStringLiteral("tblspell"));
+    const auto otherRows = *testing::readRows(other, QStringLiteral("tblspell"));
+    QCOMPARE(mineRows[1].index, otherRows[1].index);
+    auto replaceWith = [&](const QString &source) {
+        if (inPlace)
+            return reliability::writeBytes(working(), reliability::bytesOf(source));
+        const QString incoming = folder() + QStringLiteral("/incoming");
+        return QFile::copy(source, incoming) && ::rename(QFile::encodeName(incoming).constData(),
+                                                         QFile::encodeName(working()).constData()) == 0;
+    };
+    QVERIFY(QDir().mkpath(folder()));
+    QVERIFY(QFile::copy(mine, working()));
+
+    frmResultBOS *window = reliability::enterSection(0);
+    QVERIFY(window);
+    QVERIFY(click(window->Command1));
+    QCOMPARE(listed(window), (QStringList{"Sage", "Rue", "Yarrow"}));
+    selectLine(window, 1);
+    QCOMPARE(meaning(window), QStringLiteral("Protection"));
+
+    // Between two actions another program puts its own diary in place.
+    QVERIFY(replaceWith(other));
+    QVERIFY(click(window->Command4));
+    window->txtKeyword->setText(QStringLiteral("Rue, dried"));
+    QVERIFY(click(window->Command4));
+    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    QCOMPARE(listed(window), (QStringList{"Oak", "Ash"}));
+    QCOMPARE(*testing::readRows(working(), QStringLiteral("tblspell")), otherRows);
+    selectLine(window, 1);
+    QCOMPARE(window->txtKeyword->text(), QStringLiteral("Ash"));
+    QCOMPARE(meaning(window), QStringLiteral("Healing"));
+
+    // And back: the selected "Ash" is not the row that now holds its place.
+    QVERIFY(replaceWith(mine));
+    QVERIFY(click(window->Command3));
+    QCOMPARE(listed(window), (QStringList{"Sage", "Rue", "Yarrow"}));
+    QCOMPARE(*testing::readRows(working(), QStringLiteral("tblspell")), mineRows);
+
+    // A selection made before a reload shows nothing of the other diary's row at that place.
+    QVERIFY(replaceWith(other));
+    selectLine(window, 0);
+    QVERIFY(window->txtKeyword->text() != u"Oak" && meaning(window) != u"Strength");
+    window->cmdRefresh->click();
+    QCOMPARE(listed(window), (QStringList{"Oak", "Ash"}));
+    selectLine(window, 0);
+    QCOMPARE(meaning(window), QStringLiteral("Strength"));
+
+    // New entries go to the diary that is there now.
+    QVERIFY(click(window->Command2));
+    QTest::keyClicks(window->txtKeyword, QStringLiteral("Birch"));
+    QTest::keyClicks(window->txtMeaning, QStringLiteral("Beginnings"));
+    QVERIFY(click(window->Command2));
+    QCOMPARE(listed(window), (QStringList{"Oak", "Ash", "Birch"}));
+    QCOMPARE(testing::readKeywords(working(), QStringLiteral("tblspell")), (QStringList{"Oak", "Ash", "Birch"}));
+    QCOMPARE(*testing::readRows(mine, QStringLiteral("tblspell")), mineRows);
+    QVERIFY(m_env->messages->shown.empty());
+}
+
+void FaultTest::damagedDiaryIsReportedAndNeverTouched_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::newRow("zero-length") << "zero";
+    QTest::newRow("cut inside the first page") << "cut-first";
+    QTest::newRow("cut in half") << "cut-half";
+    QTest::newRow("cut by one page") << "cut-page";
+    QTest::newRow("garbage") << "garbage";
+    QTest::newRow("byte flipped in the first page") << "flip-first";
+    QTest::newRow("byte flipped in the middle") << "flip-middle";
+    QTest::newRow("bit flipped in the last page") << "flip-last";
+}
+
+void FaultTest::damagedDiaryIsReportedAndNeverTouched()
+{
+    QFETCH(QString, damage);
+    QVERIFY(testing::writeEmptyDiary(working()));
+    QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"),
+                                {{"Sage", QString(3000, QLatin1Char('s'))}, {"Rue", QString(3000, QLatin1Char('r'))},
+                                 {"Yarrow", QString(3000, QLatin1Char('y'))}}));
+    QByteArray bytes = reliability::bytesOf(working());
+    const qsizetype page = 1024;
+    QVERIFY(bytes.size() > 8 * page);
+    if (damage == u"zero") {
+        bytes.clear();
+    } else if (damage == u"cut-first") {
+        bytes.truncate(600);
+    } else if (damage == u"cut-half") {
+        bytes.truncate(bytes.size() / 2);
+    } else if (damage == u"cut-page") {
+        bytes.chop(page);
+    } else if (damage == u"garbage") {
+        for (qsizetype i = 0; i < bytes.size(); ++i)
+            bytes[i] = char((i * 2654435761u) >> 13);
+    } else if (damage == u"flip-first") {
+        bytes[100] = char(~bytes[100]);
+    } else if (damage == u"flip-middle") {
+        bytes[bytes.size() / 2] = char(~bytes[bytes.size() / 2]);
+    } else {
+        bytes[bytes.size() - 200] = char(bytes[bytes.size() - 200] ^ 0x01);
+    }
+    QVERIFY(reliability::writeBytes(working(), bytes));
+    const auto original = reliability::stateOf(working());
+    const QString expected = kDamaged + QLatin1Char('\n') + working();
+
+    // Everything a user can try: load, open, select each line, add, edit, remove, reload.
+    frmResultBOS *window = reliability::enterSection(0);
+    QVERIFY(window);
+    QVERIFY(click(window->Command1));
+    for (int line = 0; line < listed(window).size(); ++line)
+        selectLine(window, line);
+
+    QVERIFY(click(window->Command2));
+    QTest::keyClicks(window->txtKeyword, QStringLiteral("Vervain"));
+    QTest::keyClicks(window->txtMeaning, QStringLiteral("Visions"));
+    QVERIFY(click(window->Command2));
+    QCOMPARE(m_env->messages->last(), expected);
+    QCOMPARE(SectionWindowState(*window), Mode::Adding);
+    QCOMPARE(window->txtKeyword->text(), QStringLiteral("Vervain"));
+    QCOMPARE(meaning(window), QStringLiteral("Visions"));
+    // Emptying both boxes is the way out of adding.
+    window->txtKeyword->clear();
+    window->txtMeaning->clear();
+    QVERIFY(click(window->Command2));
+    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+
+    if (!listed(window).isEmpty()) {
+        selectLine(window, 0);
+        QVERIFY(click(window->Command4));
+        window->txtMeaning->setPlainText(QStringLiteral("changed"));
+        QVERIFY(click(window->Command4));
+        QCOMPARE(m_env->messages->last(), expected);
+        QCOMPARE(SectionWindowState(*window), Mode::Editing);
+        QCOMPARE(meaning(window), QStringLiteral("changed"));
+        window->txtKeyword->clear();
+        window->txtMeaning->clear();
+        QVERIFY(click(window->Command4));
+        QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+        selectLine(window, 0);
+        QVERIFY(click(window->Command3));
+        QCOMPARE(m_env->messages->last(), expected);
+    }
+    window->cmdRefresh->click();
+
+    for (const QString &text : m_env->messages->texts())
+        QVERIFY2(text == expected || text == kBothEmpty, qPrintable(text));
+    QCOMPARE(reliability::stateOf(working()), original);
+    // No journal, no backup of a damaged diary, nothing put in its place.
+    QCOMPARE(everythingIn(folder()), QStringList{QStringLiteral("updatediary.dll")});
+}
+
+int runFaultTests(int argc, char **argv)
+{
+    FaultTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_faults.moc"
