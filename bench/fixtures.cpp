@@ -91,21 +91,29 @@ Home::Home()
     QFile::setPermissions(runtimeFolder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
-bool makeDiary(const QString &path, const QString &table, int rows)
+bool makeDiary(const QString &path, const QString &table, int rows, int pageSize)
 {
     QFile::remove(path);
     QDir().mkpath(QFileInfo(path).absolutePath());
-    if (!modDB::CreateDiary(path).ok())
+    if (pageSize == 0 && !modDB::CreateDiary(path).ok())
         return false;
     sqlite3 *db = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    const int flags = SQLITE_OPEN_READWRITE | (pageSize ? SQLITE_OPEN_CREATE : 0);
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr) != SQLITE_OK) {
         sqlite3_close_v2(db);
         return false;
     }
     const QByteArray password = modDB::kPassword.toUtf8();
     sqlite3_key(db, password.constData(), int(password.size()));
+    bool ok = true;
+    if (pageSize) {
+        ok = sqlite3_exec(db, QByteArray("PRAGMA cipher_page_size = ") + QByteArray::number(pageSize), nullptr, nullptr,
+                          nullptr) == SQLITE_OK;
+        for (const QString &statement : modDB::schemaStatements())
+            ok = ok && sqlite3_exec(db, statement.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
     sqlite3_exec(db, "PRAGMA cache_size = -65536", nullptr, nullptr, nullptr);
-    bool ok = sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
+    ok = ok && sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
     sqlite3_stmt *insert = prepare(db, QStringLiteral("INSERT INTO %1 (keyword, meaning) VALUES (?1, ?2)").arg(table));
     for (int row = 0; ok && row < rows; ++row) {
         bindText(insert, 1, keywordFor(row));
@@ -132,6 +140,21 @@ QByteArray rawKeyOf(const QString &path)
     return "x'" + QByteArray(reinterpret_cast<const char *>(key), kKeyBytes).toHex() + salt.toHex() + "'";
 }
 
+sqlite3 *openWithRawKey(const QString &path, const QByteArray &rawKey, int flags, int pageSize)
+{
+    sqlite3 *db = nullptr;
+    bool ok = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | flags, nullptr) == SQLITE_OK
+              && sqlite3_key(db, rawKey.constData(), int(rawKey.size())) == SQLITE_OK;
+    if (ok && pageSize)
+        ok = sqlite3_exec(db, QByteArray("PRAGMA cipher_page_size = ") + QByteArray::number(pageSize), nullptr, nullptr,
+                          nullptr) == SQLITE_OK;
+    if (!ok) {
+        sqlite3_close_v2(db);
+        return nullptr;
+    }
+    return db;
+}
+
 bool reopenWithRawKey(const QString &path, const QByteArray &rawKey)
 {
     const QByteArray name = QFile::encodeName(path);
@@ -141,34 +164,28 @@ bool reopenWithRawKey(const QString &path, const QByteArray &rawKey)
         return false;
     const bool read = ::read(fd, salt, sizeof salt) == kSaltBytes;
     ::close(fd);
-    sqlite3 *db = nullptr;
-    bool ok = read && sqlite3_open_v2(name.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK
-              && sqlite3_key(db, rawKey.constData(), int(rawKey.size())) == SQLITE_OK;
-    if (ok) {
-        sqlite3_stmt *schema = nullptr;
-        ok = sqlite3_prepare_v2(db, "SELECT count(*) FROM sqlite_master", -1, &schema, nullptr) == SQLITE_OK
-             && sqlite3_step(schema) == SQLITE_ROW;
-        sqlite3_finalize(schema);
-    }
+    sqlite3 *db = read ? openWithRawKey(path, rawKey) : nullptr;
+    if (!db)
+        return false;
+    sqlite3_stmt *schema = nullptr;
+    const bool ok = sqlite3_prepare_v2(db, "SELECT count(*) FROM sqlite_master", -1, &schema, nullptr) == SQLITE_OK
+                    && sqlite3_step(schema) == SQLITE_ROW;
+    sqlite3_finalize(schema);
     sqlite3_close_v2(db);
     return ok;
 }
 
 OpenDiary::OpenDiary(const QString &path, const QString &table)
 {
-    const QByteArray key = rawKeyOf(path);
-    if (key.isEmpty()
-        || sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK
-        || sqlite3_key(m_db, key.constData(), int(key.size())) != SQLITE_OK) {
-        sqlite3_close_v2(m_db);
-        m_db = nullptr;
+    m_db = openWithRawKey(path, rawKeyOf(path));
+    if (!m_db)
         return;
-    }
     m_keywords = prepare(m_db, QStringLiteral("SELECT \"Index\", keyword FROM %1 ORDER BY \"Index\"").arg(table));
     m_entry = prepare(m_db, QStringLiteral("SELECT keyword, meaning FROM %1 WHERE \"Index\" = ?1").arg(table));
     m_add = prepare(m_db, QStringLiteral("INSERT INTO %1 (keyword, meaning) VALUES (?1, ?2)").arg(table));
-    m_update = prepare(m_db, QStringLiteral("UPDATE %1 SET keyword = ?1, meaning = ?2 WHERE \"Index\" = ?3").arg(table));
-    m_remove = prepare(m_db, QStringLiteral("DELETE FROM %1 WHERE \"Index\" = ?1").arg(table));
+    const QString listed = QStringLiteral(" AND CAST(coalesce(keyword, '') AS TEXT) = ?4");
+    m_update = prepare(m_db, QStringLiteral("UPDATE %1 SET keyword = ?1, meaning = ?2 WHERE \"Index\" = ?3%2").arg(table, listed));
+    m_remove = prepare(m_db, QStringLiteral("DELETE FROM %1 WHERE \"Index\" = ?3%2").arg(table, listed));
 }
 
 OpenDiary::~OpenDiary()
@@ -204,7 +221,7 @@ bool OpenDiary::readEntry(qint64 index, QString &keyword, QString &meaning)
 bool OpenDiary::write(sqlite3_stmt *statement)
 {
     bool ok = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
-    ok = ok && sqlite3_step(statement) == SQLITE_DONE;
+    ok = ok && sqlite3_step(statement) == SQLITE_DONE && sqlite3_changes(m_db) > 0;
     sqlite3_reset(statement);
     ok = ok && sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
     if (!ok && !sqlite3_get_autocommit(m_db))
@@ -219,17 +236,19 @@ qint64 OpenDiary::add(const QString &keyword, const QString &meaning)
     return write(m_add) ? sqlite3_last_insert_rowid(m_db) : -1;
 }
 
-bool OpenDiary::update(qint64 index, const QString &keyword, const QString &meaning)
+bool OpenDiary::update(qint64 index, const QString &listed, const QString &keyword, const QString &meaning)
 {
     bindText(m_update, 1, keyword);
     bindText(m_update, 2, meaning);
     sqlite3_bind_int64(m_update, 3, index);
+    bindText(m_update, 4, listed);
     return write(m_update);
 }
 
-bool OpenDiary::remove(qint64 index)
+bool OpenDiary::remove(qint64 index, const QString &listed)
 {
-    sqlite3_bind_int64(m_remove, 1, index);
+    sqlite3_bind_int64(m_remove, 3, index);
+    bindText(m_remove, 4, listed);
     return write(m_remove);
 }
 

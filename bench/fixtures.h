@@ -32,8 +32,9 @@ private:
 };
 
 // Writes a new diary with `rows` entries in `table` through the store's schema and one
-// transaction; replaces a file already at the path. False on failure.
-bool makeDiary(const QString &path, const QString &table, int rows);
+// transaction; replaces a file already at the path. A page size other than the engine's
+// default must be given again on every open. False on failure.
+bool makeDiary(const QString &path, const QString &table, int rows, int pageSize = 0);
 
 // The key SQLCipher derives from the password and the file's salt, in its raw-key form.
 QByteArray rawKeyOf(const QString &path);
@@ -41,6 +42,9 @@ QByteArray rawKeyOf(const QString &path);
 // What the program must do by rule for every action: read the salt, reopen with the cached raw
 // key, read the schema, close.
 bool reopenWithRawKey(const QString &path, const QByteArray &rawKey);
+
+// Opens read-write with the raw key (and the page size, when not the default); null on failure.
+sqlite3 *openWithRawKey(const QString &path, const QByteArray &rawKey, int flags = 0, int pageSize = 0);
 
 struct KeywordList {
     std::vector<qint64> indexes;
@@ -59,12 +63,14 @@ public:
     KeywordList readKeywords();
     bool readEntry(qint64 index, QString &keyword, QString &meaning);
     qint64 add(const QString &keyword, const QString &meaning);
-    bool update(qint64 index, const QString &keyword, const QString &meaning);
-    bool remove(qint64 index);
+    // As the store does: only while the row still holds the keyword the list showed.
+    bool update(qint64 index, const QString &listed, const QString &keyword, const QString &meaning);
+    bool remove(qint64 index, const QString &listed);
     // A PRAGMA's value, for the notes under the table.
     QString pragma(const char *name);
 
 private:
+    // True when the statement changed a row.
     bool write(sqlite3_stmt *statement);
 
     sqlite3 *m_db = nullptr;
