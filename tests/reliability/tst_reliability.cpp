@@ -14,6 +14,7 @@
 int runCrashChild(int argc, char **argv);
 int runCrashTests(int argc, char **argv);
 int runFaultTests(int argc, char **argv);
+int runBackupTests(int argc, char **argv);
 
 int main(int argc, char **argv)
 {
@@ -25,5 +26,6 @@ int main(int argc, char **argv)
     app::setApplicationIdentity();
     int failed = runCrashTests(argc, argv);
     failed += runFaultTests(argc, argv);
+    failed += runBackupTests(argc, argv);
     return failed > 0 ? 1 : 0;
 }

@@ -1,0 +1,268 @@
+// Rolling backups: made before the first write of each run, whole, in order, the newest ten
+// kept, never made of a damaged diary, never in the way of a write, and named in the message
+// when the diary cannot be used, so that the user can put one back.
+
+#include "diaryfiles.h"
+#include "environment.h"
+#include "reliability.h"
+
+#include "diary/frmResultBOS.h"
+#include "diary/modDB.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using modDB::FailureKind;
+using modDB::Table;
+using reliability::click;
+using reliability::listed;
+
+namespace {
+QStringList fileNames(const QStringList &paths)
+{
+    QStringList names;
+    for (const QString &path : paths)
+        names << QFileInfo(path).fileName();
+    return names;
+}
+
+QStringList spells(const QString &path)
+{
+    return testing::readKeywords(path, QStringLiteral("tblspell"));
+}
+
+bool add(const QString &path, const QString &keyword)
+{
+    return modDB::AddEntry(path, Table::Spell, {keyword, QStringLiteral("meaning of ") + keyword}).ok();
+}
+} // namespace
+
+class BackupTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        modDB::startNewRun();
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_path = m_dir->filePath(QStringLiteral("updatediary.dll"));
+        QVERIFY(testing::writeEmptyDiary(m_path));
+    }
+    void cleanup()
+    {
+        QCOMPARE(modDB::openConnections(), 0);
+        m_dir.reset();
+    }
+
+    void firstWriteOfEachRunKeepsTheDiaryAsItWas();
+    void newestTenAreKeptAndNothingElseIsTouched();
+    void namesStayInOrderWhateverTheClockSays();
+    void damagedDiaryIsNotWrittenAndPushesNoGoodBackupOut();
+    void backupThatCannotBeMadeDoesNotStopTheWrite();
+    void messagesNameTheNewestBackupWhichRestoresTheDiary();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_path;
+};
+
+void BackupTest::firstWriteOfEachRunKeepsTheDiaryAsItWas()
+{
+    QVERIFY(testing::appendRows(m_path, QStringLiteral("tblspell"), {{"Sage", "Cleansing"}}));
+    QCOMPARE(modDB::backupFolder(m_path), m_dir->filePath(QStringLiteral("backups")));
+
+    // Reading is no reason for a copy.
+    QVERIFY(modDB::ReadKeywords(m_path, Table::Spell).ok());
+    QVERIFY(modDB::ReadEntry(m_path, Table::Spell, 1).ok());
+    QVERIFY(!QFileInfo::exists(modDB::backupFolder(m_path)));
+
+    const QString before = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QVERIFY(add(m_path, QStringLiteral("Rue")));
+    const QString after = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QVERIFY(add(m_path, QStringLiteral("Yarrow")));
+    QVERIFY(modDB::RemoveEntry(m_path, Table::Spell, 1).ok());
+    QStringList backups = modDB::backupsOf(m_path);
+    QCOMPARE(backups.size(), 1);
+    const QRegularExpression name(QStringLiteral("^updatediary-(\\d{8}-\\d{6})\\.dll$"));
+    const auto match = name.match(QFileInfo(backups[0]).fileName());
+    QVERIFY2(match.hasMatch(), qPrintable(backups[0]));
+    QVERIFY(match.captured(1) >= before && match.captured(1) <= after);
+    QCOMPARE(spells(backups[0]), QStringList{QStringLiteral("Sage")});
+    QCOMPARE(reliability::integrityCheck(backups[0]), QStringLiteral("ok"));
+
+    // The next run copies the diary as that run found it.
+    modDB::startNewRun();
+    const auto updated = modDB::UpdateEntry(m_path, Table::Spell, 2, {QStringLiteral("Rue"), QStringLiteral("dried")});
+    QVERIFY(updated.ok() && *updated);
+    backups = modDB::backupsOf(m_path);
+    QCOMPARE(backups.size(), 2);
+    QVERIFY(backups[0] < backups[1]);
+    QCOMPARE(spells(backups[1]), (QStringList{"Rue", "Yarrow"}));
+    QCOMPARE(testing::readRows(backups[1], QStringLiteral("tblspell"))->at(0).meaning, QStringLiteral("meaning of Rue"));
+    // Nothing half-made stays in the folder.
+    QCOMPARE(QDir(modDB::backupFolder(m_path)).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             fileNames(backups));
+}
+
+void BackupTest::newestTenAreKeptAndNothingElseIsTouched()
+{
+    const QString folder = modDB::backupFolder(m_path);
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("/updatediary-20000101-000000.dll")));
+    const QStringList foreign{QStringLiteral("notes.txt"), QStringLiteral("updatediary-old.dll"),
+                              QStringLiteral("updatediary-2026.dll"), QStringLiteral("other-20000101-000000.dll"),
+                              QStringLiteral("updatediary-20000101-000000.dll.txt")};
+    for (const QString &name : foreign)
+        QVERIFY(reliability::writeBytes(folder + QLatin1Char('/') + name, "the user's own"));
+    // What a run ended in the middle of a copy leaves behind.
+    QVERIFY(reliability::writeBytes(folder + QStringLiteral("/.updatediary-Ab12Cd.part"), "half a diary"));
+
+    constexpr int kRuns = modDB::kBackupsKept + 3;
+    for (int run = 0; run < kRuns; ++run) {
+        modDB::startNewRun();
+        QVERIFY(add(m_path, QStringLiteral("entry %1").arg(run)));
+        QVERIFY(add(m_path, QStringLiteral("second %1").arg(run)));
+    }
+    const QStringList backups = modDB::backupsOf(m_path);
+    QCOMPARE(backups.size(), modDB::kBackupsKept);
+    // Run r copied the diary with the 2r entries of the runs before it: the three oldest are gone.
+    for (int i = 0; i < backups.size(); ++i) {
+        QCOMPARE(spells(backups[i]).size(), 2 * (i + 3));
+        if (i > 0)
+            QVERIFY(backups[i - 1] < backups[i]);
+    }
+    QStringList expected = foreign + fileNames(backups) + QStringList{QStringLiteral("updatediary-20000101-000000.dll")};
+    expected.sort();
+    QStringList present = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    present.sort();
+    QCOMPARE(present, expected);
+    for (const QString &name : foreign)
+        QCOMPARE(reliability::bytesOf(folder + QLatin1Char('/') + name), QByteArray("the user's own"));
+}
+
+void BackupTest::namesStayInOrderWhateverTheClockSays()
+{
+    // A copy named by a clock that once ran far ahead (or is read in another time zone).
+    const QString folder = modDB::backupFolder(m_path);
+    QVERIFY(QDir().mkpath(folder));
+    const QString ahead = folder + QStringLiteral("/updatediary-20991231-235959.dll");
+    QVERIFY(QFile::copy(m_path, ahead));
+
+    QVERIFY(add(m_path, QStringLiteral("Sage")));
+    modDB::startNewRun();
+    QVERIFY(add(m_path, QStringLiteral("Rue")));
+    modDB::startNewRun();
+    QVERIFY(add(m_path, QStringLiteral("Yarrow")));
+    QCOMPARE(fileNames(modDB::backupsOf(m_path)),
+             (QStringList{"updatediary-20991231-235959.dll", "updatediary-21000101-000000.dll",
+                          "updatediary-21000101-000001.dll", "updatediary-21000101-000002.dll"}));
+    QCOMPARE(spells(modDB::backupsOf(m_path).last()), (QStringList{"Sage", "Rue"}));
+}
+
+void BackupTest::damagedDiaryIsNotWrittenAndPushesNoGoodBackupOut()
+{
+    for (int run = 0; run < 3; ++run) {
+        modDB::startNewRun();
+        QVERIFY(add(m_path, QStringLiteral("entry %1").arg(run)));
+    }
+    const QStringList good = modDB::backupsOf(m_path);
+    QCOMPARE(good.size(), 3);
+    std::vector<QByteArray> goodBytes;
+    for (const QString &backup : good)
+        goodBytes.push_back(reliability::bytesOf(backup));
+
+    // Damage in a page that no read has reached yet: the end of a long meaning.
+    QVERIFY(testing::appendRows(m_path, QStringLiteral("tblspell"), {{"Long", QString(20000, QLatin1Char('l'))}}));
+    QByteArray bytes = reliability::bytesOf(m_path);
+    bytes[bytes.size() - 300] = char(bytes[bytes.size() - 300] ^ 0x10);
+    QVERIFY(reliability::writeBytes(m_path, bytes));
+    const auto damaged = reliability::stateOf(m_path);
+    QVERIFY(modDB::ReadKeywords(m_path, Table::Rituals).ok());
+
+    for (int run = 0; run < modDB::kBackupsKept + 2; ++run) {
+        modDB::startNewRun();
+        const auto added = modDB::AddEntry(m_path, Table::Rituals, {QStringLiteral("Yule"), QStringLiteral("Solstice")});
+        QVERIFY(!added.ok());
+        QCOMPARE(added.failure().kind, FailureKind::Damaged);
+        QCOMPARE(modDB::message(added.failure()),
+                 QStringLiteral("The diary file is damaged or the password is wrong.\n%1\nNewest backup: %2")
+                     .arg(m_path, good.last()));
+        // Refused again on the next write of the same run, too.
+        QVERIFY(!modDB::RemoveEntry(m_path, Table::Spell, 1).ok());
+    }
+    QCOMPARE(reliability::stateOf(m_path), damaged);
+    QCOMPARE(modDB::backupsOf(m_path), good);
+    for (qsizetype i = 0; i < good.size(); ++i)
+        QCOMPARE(reliability::bytesOf(good[i]), goodBytes[std::size_t(i)]);
+}
+
+void BackupTest::backupThatCannotBeMadeDoesNotStopTheWrite()
+{
+    // Something that is not a folder stands where the backups go.
+    QVERIFY(reliability::writeBytes(modDB::backupFolder(m_path), "not a folder"));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^No backup of .*updatediary.dll was made: ")));
+    QVERIFY(add(m_path, QStringLiteral("Sage")));
+    // Tried once in a run, not before every write.
+    QVERIFY(add(m_path, QStringLiteral("Rue")));
+    QCOMPARE(spells(m_path), (QStringList{"Sage", "Rue"}));
+    QCOMPARE(reliability::bytesOf(modDB::backupFolder(m_path)), QByteArray("not a folder"));
+}
+
+void BackupTest::messagesNameTheNewestBackupWhichRestoresTheDiary()
+{
+    testing::Environment env;
+    const QString working = env.workingDiary();
+    QVERIFY(testing::writeEmptyDiary(env.starterDiary()));
+    QVERIFY(testing::writeEmptyDiary(working));
+    QVERIFY(testing::appendRows(working, QStringLiteral("tblspell"), {{"Sage", "Cleansing"}, {"Rue", "Protection"}}));
+    // An earlier run wrote once, so a backup of these two entries exists.
+    QVERIFY(add(working, QStringLiteral("Yarrow")));
+    const QStringList backups = modDB::backupsOf(working);
+    QCOMPARE(backups.size(), 1);
+    QCOMPARE(QFileInfo(backups[0]).absolutePath(), env.dataFolder() + QStringLiteral("/backups"));
+    modDB::startNewRun();
+
+    QByteArray garbage(int(QFileInfo(working).size()), '\0');
+    for (qsizetype i = 0; i < garbage.size(); ++i)
+        garbage[i] = char(i * 131 + 7);
+    QVERIFY(reliability::writeBytes(working, garbage));
+    frmResultBOS *window = reliability::enterSection(0);
+    QVERIFY(window);
+    QCOMPARE(env.messages->texts(),
+             QStringList{QStringLiteral("The diary file is damaged or the password is wrong.\n%1\nNewest backup: %2")
+                             .arg(working, backups[0])});
+    QCOMPARE(env.messages->shown.back().icon, platform::MessageIcon::Critical);
+
+    QVERIFY(click(window->Command1));
+    QVERIFY(QFile::remove(working));
+    QVERIFY(click(window->Command2));
+    QTest::keyClicks(window->txtKeyword, QStringLiteral("Vervain"));
+    QTest::keyClicks(window->txtMeaning, QStringLiteral("Visions"));
+    QVERIFY(click(window->Command2));
+    QCOMPARE(env.messages->last(),
+             QStringLiteral("The diary file is missing.\n%1\nNewest backup: %2").arg(working, backups[0]));
+
+    // README's way back: copy the newest backup over the diary. The typed entry is still there to save.
+    QVERIFY(QFile::copy(backups[0], working));
+    QVERIFY(click(window->Command2));
+    QCOMPARE(SectionWindowState(*window), SectionWindowMode::Browsing);
+    QCOMPARE(listed(window), (QStringList{"Sage", "Rue", "Vervain"}));
+    QCOMPARE(spells(working), (QStringList{"Sage", "Rue", "Vervain"}));
+    QCOMPARE(env.messages->shown.size(), std::size_t(2));
+}
+
+int runBackupTests(int argc, char **argv)
+{
+    BackupTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_backups.moc"
