@@ -81,14 +81,21 @@ QString meaningFor(int row)
     return meaning;
 }
 
-Home::Home()
+namespace {
+QString runtimeTemplate()
+{
+    const QFileInfo shm(QStringLiteral("/dev/shm"));
+    return (shm.isDir() && shm.isWritable() ? shm.filePath() : QDir::tempPath()) + QStringLiteral("/brimvale-bench-XXXXXX");
+}
+} // namespace
+
+Home::Home() : m_runtime(runtimeTemplate())
 {
     setFolderVariable("HOME", root() + QStringLiteral("/home"));
     setFolderVariable("XDG_DATA_HOME", root() + QStringLiteral("/home/.local/share"));
     setFolderVariable("XDG_CONFIG_HOME", root() + QStringLiteral("/home/.config"));
     setFolderVariable("XDG_CACHE_HOME", root() + QStringLiteral("/home/.cache"));
-    setFolderVariable("XDG_RUNTIME_DIR", runtimeFolder());
-    QFile::setPermissions(runtimeFolder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeFolder()));
 }
 
 bool makeDiary(const QString &path, const QString &table, int rows, int pageSize)

@@ -22,13 +22,16 @@ QString meaningFor(int row);
 class Home {
 public:
     Home();
-    bool valid() const { return m_root.isValid(); }
+    bool valid() const { return m_root.isValid() && m_runtime.isValid(); }
     QString root() const { return m_root.path(); }
     QString dataFolder() const { return root() + QStringLiteral("/home/.local/share/Brimvale"); }
-    QString runtimeFolder() const { return root() + QStringLiteral("/runtime"); }
+    QString runtimeFolder() const { return m_runtime.path(); }
 
 private:
     QTemporaryDir m_root;
+    // On a desktop the runtime folder (where the instance lock lives) is a tmpfs, where the
+    // lock's flush to disk costs nothing; /dev/shm stands in for it where there is one.
+    QTemporaryDir m_runtime;
 };
 
 // Writes a new diary with `rows` entries in `table` through the store's schema and one
