@@ -15,6 +15,7 @@ int runCrashChild(int argc, char **argv);
 int runCrashTests(int argc, char **argv);
 int runFaultTests(int argc, char **argv);
 int runBackupTests(int argc, char **argv);
+int runSecurityTests(int argc, char **argv);
 
 int main(int argc, char **argv)
 {
@@ -27,5 +28,6 @@ int main(int argc, char **argv)
     int failed = runCrashTests(argc, argv);
     failed += runFaultTests(argc, argv);
     failed += runBackupTests(argc, argv);
+    failed += runSecurityTests(argc, argv);
     return failed > 0 ? 1 : 0;
 }
