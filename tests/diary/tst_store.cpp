@@ -174,6 +174,20 @@ void StoreTest::updateAndRemoveTouchOnlyTheirOwnRow()
     after = *testing::readRows(m_path, QStringLiteral("tblspell"));
     QCOMPARE(after, (std::vector<testing::DiaryRow>{before[0], before[2]}));
 
+    // A row under another keyword than the caller listed is another entry: left alone.
+    const QByteArray listed = bytesOf(m_path);
+    const auto mismatched = modDB::UpdateEntry(m_path, Table::Spell, before[0].index, {QStringLiteral("x"), QStringLiteral("y")},
+                                               QStringLiteral("Rue"));
+    QVERIFY(mismatched.ok() && !*mismatched);
+    const auto notRemoved = modDB::RemoveEntry(m_path, Table::Spell, before[2].index, QStringLiteral("Sage"));
+    QVERIFY(notRemoved.ok() && !*notRemoved);
+    QCOMPARE(bytesOf(m_path), listed);
+    const auto matched = modDB::UpdateEntry(m_path, Table::Spell, before[0].index, {QStringLiteral("Sage"), QStringLiteral("uno")},
+                                            QStringLiteral("Sage"));
+    QVERIFY(matched.ok() && *matched);
+    after[0].meaning = QStringLiteral("uno");
+    QCOMPARE(*testing::readRows(m_path, QStringLiteral("tblspell")), after);
+
     // A row that is gone: nothing happens, and the caller learns it.
     const QByteArray file = bytesOf(m_path);
     const auto again = modDB::RemoveEntry(m_path, Table::Spell, before[1].index);
@@ -197,6 +211,9 @@ void StoreTest::failuresSayWhatFailed()
              QStringLiteral("The entry could not be saved: the disk is full.\n/d/x"));
     QCOMPARE(modDB::message(Failure{FailureKind::Other, QStringLiteral("database is locked")}),
              QStringLiteral("The diary could not be read or saved.\ndatabase is locked"));
+    QCOMPARE(modDB::message(Failure{FailureKind::Damaged, QStringLiteral("/d/x.dll"), QStringLiteral("/d/backups/x-20261207-211500.dll")}),
+             QStringLiteral("The diary file is damaged or the password is wrong.\n/d/x.dll\n"
+                            "Newest backup: /d/backups/x-20261207-211500.dll"));
 }
 
 void StoreTest::missingFileIsNeverCreated()
