@@ -5,6 +5,7 @@
 #include "app/identity.h"
 #include "app/modAppdata.h"
 #include "app/modBookOfShadows.h"
+#include "app/text.h"
 #include "app/ui.h"
 #include "diary/SectionProfile.h"
 #include "platform/Platform.h"
@@ -31,18 +32,6 @@ using modBookOfShadows::strSection;
 
 namespace {
 const QColor kButtonFace(192, 192, 192);
-
-// Only the space character: tabs and line breaks are part of what the user typed.
-QString trimSpaces(const QString &text)
-{
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text.at(first) == QLatin1Char(' '))
-        ++first;
-    while (last > first && text.at(last - 1) == QLatin1Char(' '))
-        --last;
-    return text.mid(first, last - first);
-}
 
 QPushButton *commandButton(QWidget *parent, const QString &name, const QString &caption, int top)
 {
@@ -279,7 +268,7 @@ QString checkMessage(Check check)
 
 void frmResultBOS::saveNewEntry()
 {
-    const modDB::Entry entry{trimSpaces(txtKeyword->text()), trimSpaces(meaningText())};
+    const modDB::Entry entry{text::trimSpaces(txtKeyword->text()), text::trimSpaces(meaningText())};
     if (const Check check = checkEntry(entry); check != Check::Passed) {
         platform::messages().show(this, checkMessage(check), platform::MessageIcon::Critical);
         if (check == Check::BothEmpty) {
@@ -352,7 +341,7 @@ void frmResultBOS::saveChanges()
     const auto table = sectionTable();
     const auto index = selectedIndex();
     if (table && index) {
-        const modDB::Entry entry{trimSpaces(txtKeyword->text()), trimSpaces(meaningText())};
+        const modDB::Entry entry{text::trimSpaces(txtKeyword->text()), text::trimSpaces(meaningText())};
         const Check check = checkEntry(entry);
         if (check == Check::Passed) {
             const auto updated =

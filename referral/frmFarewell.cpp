@@ -2,6 +2,7 @@
 
 #include "app/identity.h"
 #include "app/modHelp_shutdown.h"
+#include "app/text.h"
 #include "platform/Platform.h"
 #include "referral/modTellAFriend.h"
 #include "web/modHelp_links.h"
@@ -286,13 +287,13 @@ QString frmFarewell::placeholderOf(const QWidget *field) const
 
 void frmFarewell::field_GotFocus(QWidget *field)
 {
-    if (modTellAFriend::trimSpaces(fieldText(field)) == placeholderOf(field))
+    if (text::trimSpaces(fieldText(field)) == placeholderOf(field))
         setFieldText(field, QString());
 }
 
 void frmFarewell::field_LostFocus(QWidget *field)
 {
-    if (modTellAFriend::trimSpaces(fieldText(field)).isEmpty())
+    if (text::trimSpaces(fieldText(field)).isEmpty())
         setFieldText(field, placeholderOf(field));
 }
 
@@ -342,12 +343,12 @@ void frmFarewell::cmdSubmit_Click()
     // focus-out rule first, so an emptied field is read as its placeholder.
     cmdSubmit->setFocus(Qt::OtherFocusReason);
 
-    const QString email = modTellAFriend::trimSpaces(txtEmail->text());
-    const QString friendEmail = modTellAFriend::trimSpaces(txtFriendEmail->text());
-    modTellAFriend::strYourName = modTellAFriend::trimSpaces(txtName->text());
+    const QString email = text::trimSpaces(txtEmail->text());
+    const QString friendEmail = text::trimSpaces(txtFriendEmail->text());
+    modTellAFriend::strYourName = text::trimSpaces(txtName->text());
     modTellAFriend::strYourEmail = email;
-    modTellAFriend::strYourMessage = modTellAFriend::trimSpaces(fieldText(txtMessage));
-    modTellAFriend::strFriendName = modTellAFriend::trimSpaces(txtFriendName->text());
+    modTellAFriend::strYourMessage = text::trimSpaces(fieldText(txtMessage));
+    modTellAFriend::strFriendName = text::trimSpaces(txtFriendName->text());
     modTellAFriend::strFriendEmail = friendEmail;
 
     const auto refuse = [this](const QString &text) {

@@ -38,17 +38,6 @@ QString referralAddress(const QString &makerWebSite, const ReferralValues &value
         + QStringLiteral("&taf6=") + encoded(makerWebSite + QStringLiteral("/brimvale/"));
 }
 
-QString trimSpaces(const QString &text)
-{
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text.at(first) == QLatin1Char(' '))
-        ++first;
-    while (last > first && text.at(last - 1) == QLatin1Char(' '))
-        --last;
-    return text.mid(first, last - first);
-}
-
 void SendReferral()
 {
     // The exit window stays on top: a message without it as owner could open behind it.

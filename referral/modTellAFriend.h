@@ -35,9 +35,6 @@ struct ReferralValues {
 // another key or the fragment: the query always holds exactly taf1..taf6, in that order.
 QString referralAddress(const QString &makerWebSite, const ReferralValues &values);
 
-// Removes leading and trailing spaces (code 32) only; tabs and line breaks stay.
-QString trimSpaces(const QString &text);
-
 // Checks the five module values in order and shows the first failure's message; when all pass,
 // builds strReferralUrl and opens it.
 void SendReferral();
