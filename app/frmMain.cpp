@@ -6,10 +6,12 @@
 #include "app/modBookOfShadows.h"
 #include "app/modFileCopy.h"
 #include "diary/frmResultBOS.h"
+#include "diary/modDB.h"
 #include "platform/Platform.h"
 #include "referral/frmFarewell.h"
 #include "web/frmAbout.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -194,12 +196,31 @@ void frmMain::cmdContinue_Click()
                           working + QLatin1Char('\n') + copy.reason);
             return;
         }
+        keepBackupsOfLostDiary(working);
     }
 
     forms::show<frmResultBOS>();
     forms::unload(this);
     forms::hide<frmStartup>();
     forms::hide<frmFarewell>();
+}
+
+// Backups beside a diary that has gone missing are all that is left of it: the fresh diary's own
+// backups would push them out after a few runs, so they move to a folder that is never pruned.
+void frmMain::keepBackupsOfLostDiary(const QString &working)
+{
+    if (modDB::backupsOf(working).isEmpty())
+        return;
+    const QString folder = modDB::backupFolder(working);
+    const QString kept = folder + QStringLiteral("-kept-")
+                         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    if (!QDir().rename(folder, kept))
+        return;
+    platform::messages().show(this,
+                              QStringLiteral("The diary file was missing, so an empty diary was started.\n"
+                                             "The backups of the earlier diary are kept in:\n")
+                                  + QDir::toNativeSeparators(kept),
+                              platform::MessageIcon::Information);
 }
 
 void frmMain::mnuExit_Click()

@@ -41,4 +41,5 @@ public:
 
 private:
     void reportFailure(const QString &message, const QString &detail);
+    void keepBackupsOfLostDiary(const QString &working);
 };

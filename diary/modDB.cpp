@@ -237,7 +237,9 @@ Result<Connection> openDiary(const QString &path)
     const QByteArray key = rawKeyFor(salt);
 
     sqlite3 *handle = nullptr;
-    const int opened = sqlite3_open_v2(path.toUtf8().constData(), &handle, SQLITE_OPEN_READWRITE, nullptr);
+    // Each connection lives within one call on one thread: SQLite's own locking is not needed.
+    const int opened = sqlite3_open_v2(path.toUtf8().constData(), &handle,
+                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     Connection connection(handle);
     if (opened != SQLITE_OK)
         return failureFor(opened, handle, path);

@@ -78,6 +78,7 @@ private slots:
     void missingDiaryFilesOutrankTheOptionCheck();
     void firstContinueCopiesTheStarterByteForByte();
     void existingWorkingDiaryIsNeverTouched();
+    void backupsOfALostDiaryAreKeptApart();
     void continueWorksWithoutStarterWhenTheDiaryExists();
     void unusableDataFolderIsReportedAndStopsContinue();
     void lastSectionClickedWins();
@@ -275,6 +276,32 @@ void AppTest::existingWorkingDiaryIsNeverTouched()
     QCOMPARE(readAll(m_env->workingDiary()), QByteArray("the user's own diary"));
     QCOMPARE(QFileInfo(m_env->workingDiary()).lastModified(), modified);
     QVERIFY(visible(forms::loaded<frmResultBOS>()));
+}
+
+void AppTest::backupsOfALostDiaryAreKeptApart()
+{
+    m_env->writeStarter(starterBytes());
+    const QString backups = m_env->dataFolder() + QStringLiteral("/backups");
+    QDir().mkpath(backups);
+    QFile old(backups + QStringLiteral("/updatediary-20261201-100000.dll"));
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("years of entries");
+    old.close();
+
+    frmMain *main = start();
+    choose(main, 0);
+    clickContinue(main);
+    QCOMPARE(readAll(m_env->workingDiary()), starterBytes());
+    QVERIFY(visible(forms::loaded<frmResultBOS>()));
+
+    const QStringList kept = QDir(m_env->dataFolder()).entryList({QStringLiteral("backups-kept-*")}, QDir::Dirs);
+    QCOMPARE(kept.size(), 1);
+    QCOMPARE(readAll(m_env->dataFolder() + QLatin1Char('/') + kept.front() + QStringLiteral("/updatediary-20261201-100000.dll")),
+             QByteArray("years of entries"));
+    QCOMPARE(m_env->messages->shown.size(), size_t(1));
+    QCOMPARE(m_env->messages->shown.front().icon, MessageIcon::Information);
+    QVERIFY(m_env->messages->last().startsWith(QStringLiteral("The diary file was missing, so an empty diary was started.\n")));
+    QVERIFY(m_env->messages->last().endsWith(kept.front()));
 }
 
 void AppTest::continueWorksWithoutStarterWhenTheDiaryExists()
