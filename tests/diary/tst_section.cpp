@@ -3,6 +3,7 @@
 
 #include "diaryfiles.h"
 #include "environment.h"
+#include "sectionwindow.h"
 #include "mounts.h"
 
 #include "app/forms.h"
@@ -34,6 +35,9 @@
 using Mode = SectionWindowMode;
 using Rows = std::vector<std::pair<QString, QString>>;
 
+using testing::listed;
+using testing::selectLine;
+
 namespace {
 const QString kBothEmpty = QStringLiteral("Please Enter Keyword And Its Corresponding Meaning");
 const QString kKeywordEmpty = QStringLiteral("Please Enter The Keyword");
@@ -43,23 +47,6 @@ void click(QPushButton *button)
 {
     QVERIFY2(button->isEnabled(), qPrintable(button->text()));
     QTest::mouseClick(button, Qt::LeftButton);
-}
-
-QStringList listed(const frmResultBOS *window)
-{
-    QStringList lines;
-    const QAbstractItemModel *model = window->lstKeyword->model();
-    for (int row = 0; row < model->rowCount(); ++row)
-        lines << model->index(row, 0).data().toString();
-    return lines;
-}
-
-void selectLine(frmResultBOS *window, int row)
-{
-    QListView *list = window->lstKeyword;
-    const QModelIndex index = list->model()->index(row, 0);
-    list->scrollTo(index);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
 }
 
 QString meaning(const frmResultBOS *window)

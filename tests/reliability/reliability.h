@@ -9,6 +9,8 @@
 
 #include <optional>
 
+#include "sectionwindow.h"
+
 class frmResultBOS;
 class QPushButton;
 
@@ -37,8 +39,8 @@ int modeOf(const QString &path);
 
 // From the main window's section option through Continue, as every user arrives; activated.
 frmResultBOS *enterSection(int option);
-QStringList listed(const frmResultBOS *window);
-void selectLine(frmResultBOS *window, int row);
+using testing::listed;
+using testing::selectLine;
 // Clicks an enabled button; false when it is disabled.
 bool click(QPushButton *button);
 
