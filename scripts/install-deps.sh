@@ -8,7 +8,7 @@ packages=(
     libsqlcipher-dev sqlcipher sqlite3 libssl-dev
     fonts-dejavu-core
     xvfb xauth x11-utils xdotool
-    desktop-file-utils appstream dpkg-dev xdg-utils
+    desktop-file-utils appstream dpkg-dev file xdg-utils
     clang libclang-rt-14-dev
 )
 
