@@ -3,6 +3,7 @@
 
 #include "diaryfiles.h"
 #include "environment.h"
+#include "sectionwindow.h"
 
 #include "app/forms.h"
 #include "app/frmMain.h"
@@ -94,8 +95,7 @@ private slots:
 private:
     frmMain *start()
     {
-        forms::ref<frmStartup>();
-        auto *main = forms::loaded<frmMain>();
+        frmMain *main = testing::startProgram();
         Q_ASSERT(main);
         return main;
     }

@@ -35,6 +35,7 @@
 using Mode = SectionWindowMode;
 using Rows = std::vector<std::pair<QString, QString>>;
 
+using testing::enterSection;
 using testing::listed;
 using testing::selectLine;
 
@@ -100,26 +101,6 @@ private slots:
     void moreThan32767EntriesListSelectAndEdit();
 
 private:
-    // Main window, the section's option, Continue: the way every user arrives.
-    frmResultBOS *enter(int option, int bookOption = -1)
-    {
-        forms::ref<frmStartup>();
-        frmMain *main = forms::loaded<frmMain>();
-        if (!main)
-            return nullptr;
-        QTest::mouseClick(main->optOption[option], Qt::LeftButton);
-        if (bookOption >= 0)
-            main->optOption[bookOption]->click();
-        QTest::mouseClick(main->cmdContinue, Qt::LeftButton);
-        testing::flushDeletions();
-        auto *window = forms::loaded<frmResultBOS>();
-        if (window) {
-            window->activateWindow();
-            if (!QTest::qWaitForWindowActive(window))
-                return nullptr;
-        }
-        return window;
-    }
     QString working() const { return m_env->workingDiary(); }
     std::vector<testing::DiaryRow> rows(const QString &table) const
     {
@@ -136,7 +117,7 @@ void SectionWindowTest::overviewAddsAnIncenseEntry()
     QVERIFY(QFile::remove(working()));
     forms::ref<frmStartup>();
     QCOMPARE(forms::loaded<frmMain>()->optOption[1]->text(), QStringLiteral("Incense Section"));
-    frmResultBOS *window = enter(1);
+    frmResultBOS *window = enterSection(1);
     QVERIFY(window && window->isVisible());
     QVERIFY(QFile::exists(working()));
     QCOMPARE(window->lblCaption[0]->text(), QStringLiteral("Incense Section"));
@@ -211,7 +192,7 @@ void SectionWindowTest::eachSectionShowsOnlyItsOwnTextsAndRows()
         QVERIFY(testing::appendRows(working(), QStringLiteral("tbl") + section.toLower(),
                                     {{section + QStringLiteral(" one"), QString()}, {section + QStringLiteral(" two"), QString()}}));
 
-    frmResultBOS *window = enter(option);
+    frmResultBOS *window = enterSection(option);
     QVERIFY(window);
     QCOMPARE(window->lblCaption[0]->text(), title);
     QCOMPARE(window->lblCaption[1]->text(), instruction);
@@ -228,7 +209,7 @@ void SectionWindowTest::eachSectionShowsOnlyItsOwnTextsAndRows()
 void SectionWindowTest::layoutKeepsEveryCaptionWholeAndInPlace()
 {
     for (int option = 0; option < 4; ++option) {
-        frmResultBOS *window = enter(option);
+        frmResultBOS *window = enterSection(option);
         QVERIFY(window);
         QWidget *client = window->centralWidget();
         QCOMPARE(client->size(), ui::twips(0, 0, 6570, 7695).size());
@@ -282,7 +263,7 @@ void SectionWindowTest::layoutKeepsEveryCaptionWholeAndInPlace()
 void SectionWindowTest::openAndCloseKeepListAndBoxes()
 {
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"Sage", "Cleansing"}}));
-    frmResultBOS *window = enter(0);
+    frmResultBOS *window = enterSection(0);
     QVERIFY(window);
     click(window->Command1);
     selectLine(window, 0);
@@ -302,7 +283,7 @@ void SectionWindowTest::selectionShowsItsOwnRowByMouseAndArrowKeys()
 {
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblrecipes"),
                                 {{"Bread", "first"}, {"Bread", "second"}, {"Bread", "third"}, {"Ale", "fourth"}}));
-    frmResultBOS *window = enter(2);
+    frmResultBOS *window = enterSection(2);
     QVERIFY(window);
     click(window->Command1);
     selectLine(window, 2);
@@ -324,7 +305,7 @@ void SectionWindowTest::duplicateKeywordsAreEditedAndRemovedByTheirOwnRow()
 {
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"Sage", "one"}, {"Sage", "two"}}));
     const auto before = rows(QStringLiteral("tblspell"));
-    frmResultBOS *window = enter(0);
+    frmResultBOS *window = enterSection(0);
     QVERIFY(window);
     click(window->Command1);
     selectLine(window, 1);
@@ -355,7 +336,7 @@ void SectionWindowTest::duplicateKeywordsAreEditedAndRemovedByTheirOwnRow()
 
 void SectionWindowTest::emptySection()
 {
-    frmResultBOS *window = enter(3);
+    frmResultBOS *window = enterSection(3);
     QVERIFY(window);
     QVERIFY(listed(window).isEmpty());
     click(window->Command1);
@@ -381,7 +362,7 @@ void SectionWindowTest::emptySection()
 
 void SectionWindowTest::addTrimsOnlyOuterSpaces()
 {
-    frmResultBOS *window = enter(0);
+    frmResultBOS *window = enterSection(0);
     QVERIFY(window);
     click(window->Command1);
     click(window->Command2);
@@ -403,7 +384,7 @@ void SectionWindowTest::addTrimsOnlyOuterSpaces()
 
 void SectionWindowTest::addChecksComeInOrderAndKeepWhatWasTyped()
 {
-    frmResultBOS *window = enter(1);
+    frmResultBOS *window = enterSection(1);
     QVERIFY(window);
     click(window->Command1);
     const QByteArray file = bytesOf(working());
@@ -455,7 +436,7 @@ void SectionWindowTest::editSaveChecksLikeAddAndNeedsARow()
 {
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"Sage", "Cleansing"}, {"Rue", "Grace"}}));
     const auto before = rows(QStringLiteral("tblspell"));
-    frmResultBOS *window = enter(0);
+    frmResultBOS *window = enterSection(0);
     QVERIFY(window);
     click(window->Command1);
 
@@ -495,7 +476,7 @@ void SectionWindowTest::untouchedMeaningIsWrittenBackExactly()
 {
     const QString awkward = QStringLiteral("first\r\nsecond\u00a0nbsp\u2028sep\rend");
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"Sage", awkward}}));
-    frmResultBOS *window = enter(0);
+    frmResultBOS *window = enterSection(0);
     QVERIFY(window);
     click(window->Command1);
     selectLine(window, 0);
@@ -510,7 +491,7 @@ void SectionWindowTest::untouchedMeaningIsWrittenBackExactly()
 void SectionWindowTest::linesWhoseRowIsGoneChangeNothing()
 {
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"A", "a"}, {"B", "b"}, {"C", "c"}}));
-    frmResultBOS *window = enter(0);
+    frmResultBOS *window = enterSection(0);
     QVERIFY(window);
     click(window->Command1);
 
@@ -544,7 +525,7 @@ void SectionWindowTest::linesWhoseRowIsGoneChangeNothing()
 void SectionWindowTest::refreshShowsWhatTheTableHolds()
 {
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblincense"), {{"Amber", "warm"}}));
-    frmResultBOS *window = enter(1);
+    frmResultBOS *window = enterSection(1);
     QVERIFY(window);
     click(window->Command1);
     selectLine(window, 0);
@@ -560,7 +541,7 @@ void SectionWindowTest::refreshShowsWhatTheTableHolds()
 void SectionWindowTest::keyboardDrivesTheSection()
 {
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblrituals"), {{"Samhain", "Ancestors"}}));
-    frmResultBOS *window = enter(3);
+    frmResultBOS *window = enterSection(3);
     QVERIFY(window);
     QTest::keyClick(window, Qt::Key_O, Qt::AltModifier);
     QTRY_COMPARE(SectionWindowState(*window), Mode::Browsing);
@@ -586,7 +567,7 @@ void SectionWindowTest::backThenAnotherSectionShowsOnlyThatSection()
 {
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"Sage", "Cleansing"}}));
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblrituals"), {{"Imbolc", "Candles"}}));
-    frmResultBOS *window = enter(0);
+    frmResultBOS *window = enterSection(0);
     QVERIFY(window);
     click(window->Command1);
     selectLine(window, 0);
@@ -598,7 +579,7 @@ void SectionWindowTest::backThenAnotherSectionShowsOnlyThatSection()
     QVERIFY(forms::loaded<frmMain>()->isVisible());
     QVERIFY(!forms::loaded<frmFarewell>()->isVisible());
 
-    window = enter(3);
+    window = enterSection(3);
     QVERIFY(window);
     QCOMPARE(window->lblCaption[0]->text(), QStringLiteral("Rituals Section"));
     QCOMPARE(listed(window), QStringList{QStringLiteral("Imbolc")});
@@ -623,7 +604,7 @@ void SectionWindowTest::bookChoicesFourAndFive()
 {
     QFETCH(int, book);
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"Sage", "Cleansing"}}));
-    frmResultBOS *window = enter(0, book);
+    frmResultBOS *window = enterSection(0, book);
     QVERIFY(window);
     QCOMPARE(modBookOfShadows::intSection, qint16(book));
     if (book == 4) {
@@ -695,7 +676,7 @@ void SectionWindowTest::failuresShowTheirMessageAndLoseNothing()
     const QByteArray before = bytesOf(working());
     const QString expected = message + QLatin1Char('\n') + working();
 
-    frmResultBOS *window = enter(0);
+    frmResultBOS *window = enterSection(0);
     QVERIFY(window);
     if (damagedAtLoad) {
         QCOMPARE(m_env->messages->texts(), QStringList{expected});
@@ -752,7 +733,7 @@ void SectionWindowTest::moreThan32767EntriesListSelectAndEdit()
         many.emplace_back(QStringLiteral("Keyword %1").arg(i), QStringLiteral("Meaning %1").arg(i));
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblrituals"), many));
 
-    frmResultBOS *window = enter(3);
+    frmResultBOS *window = enterSection(3);
     QVERIFY(window);
     QCOMPARE(window->lstKeyword->model()->rowCount(), kCount);
     QCOMPARE(window->lineIndexes().size(), std::size_t(kCount));

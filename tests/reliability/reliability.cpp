@@ -84,24 +84,6 @@ int modeOf(const QString &path)
     return int(info.st_mode & 07777);
 }
 
-frmResultBOS *enterSection(int option)
-{
-    forms::ref<frmStartup>();
-    frmMain *main = forms::loaded<frmMain>();
-    if (!main)
-        return nullptr;
-    QTest::mouseClick(main->optOption[option], Qt::LeftButton);
-    QTest::mouseClick(main->cmdContinue, Qt::LeftButton);
-    testing::flushDeletions();
-    auto *window = forms::loaded<frmResultBOS>();
-    if (window) {
-        window->activateWindow();
-        if (!QTest::qWaitForWindowActive(window))
-            return nullptr;
-    }
-    return window;
-}
-
 bool click(QPushButton *button)
 {
     if (!button->isEnabled())

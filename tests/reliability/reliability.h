@@ -37,8 +37,7 @@ void fillDisk(const QString &folder);
 // Octal permission bits, e.g. 0600.
 int modeOf(const QString &path);
 
-// From the main window's section option through Continue, as every user arrives; activated.
-frmResultBOS *enterSection(int option);
+using testing::enterSection;
 using testing::listed;
 using testing::selectLine;
 // Clicks an enabled button; false when it is disabled.

@@ -1,11 +1,44 @@
 #include "sectionwindow.h"
 
+#include "environment.h"
+
+#include "app/forms.h"
+#include "app/frmMain.h"
+#include "app/frmStartup.h"
 #include "diary/frmResultBOS.h"
+
+#include <QPushButton>
+#include <QRadioButton>
 
 #include <QListView>
 #include <QtTest>
 
 namespace testing {
+
+frmMain *startProgram()
+{
+    forms::ref<frmStartup>();
+    return forms::loaded<frmMain>();
+}
+
+frmResultBOS *enterSection(int option, int bookOption)
+{
+    frmMain *main = startProgram();
+    if (!main)
+        return nullptr;
+    QTest::mouseClick(main->optOption[option], Qt::LeftButton);
+    if (bookOption >= 0)
+        main->optOption[bookOption]->click();
+    QTest::mouseClick(main->cmdContinue, Qt::LeftButton);
+    flushDeletions();
+    auto *window = forms::loaded<frmResultBOS>();
+    if (window) {
+        window->activateWindow();
+        if (!QTest::qWaitForWindowActive(window))
+            return nullptr;
+    }
+    return window;
+}
 
 QStringList listed(const frmResultBOS *window)
 {

@@ -2,6 +2,7 @@
 // the promotional labels, driven through the real windows where a user would meet them.
 
 #include "environment.h"
+#include "sectionwindow.h"
 
 #include "app/forms.h"
 #include "app/frmMain.h"
@@ -146,8 +147,7 @@ private slots:
 private:
     frmMain *start()
     {
-        forms::ref<frmStartup>();
-        auto *main = forms::loaded<frmMain>();
+        frmMain *main = testing::startProgram();
         Q_ASSERT(main);
         return main;
     }
