@@ -10,7 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSet>
+#include <QHash>
 #include <QTemporaryFile>
 #include <QtDebug>
 
@@ -19,6 +19,7 @@
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -266,8 +267,36 @@ Result<Connection> openDiary(const QString &path)
 // Rolling backups.
 
 const QString kStampFormat = QStringLiteral("yyyyMMdd-HHmmss");
-// Diaries already backed up in this run, by absolute path.
-QSet<QString> g_backedUp;
+
+// What a diary file looked like right after this run's own last write to it. Another program
+// that changes the file in between (a sync tool, a disk fault, a careless editor) changes one of
+// these, and the next write reads the whole file again before it writes into it.
+struct FileStamp {
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    quint64 inode = 0;
+    bool operator==(const FileStamp &) const = default;
+};
+
+std::optional<FileStamp> fileStamp(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    struct stat facts {};
+    if (::stat(QFile::encodeName(path).constData(), &facts) != 0)
+        return std::nullopt;
+    return FileStamp{qint64(facts.st_size), qint64(facts.st_mtim.tv_sec) * 1000000000 + facts.st_mtim.tv_nsec,
+                     quint64(facts.st_ino)};
+#else
+    const QFileInfo file(path);
+    if (!file.exists())
+        return std::nullopt;
+    return FileStamp{file.size(), file.lastModified().toMSecsSinceEpoch() * 1000000, 0};
+#endif
+}
+
+// Diaries this run has checked whole and backed up, by absolute path, with the stamp of the
+// run's last write to each (none while no write has completed since the check).
+QHash<QString, std::optional<FileStamp>> g_checked;
 
 struct BackupNaming {
     QString folder;
@@ -420,31 +449,36 @@ std::optional<QString> backUp(sqlite3 *db, const QString &path)
         return failed;
     partial.close();
 
-    QStringList names = backupNames(naming);
+    const QStringList names = backupNames(naming);
     const QString name = naming.nameFor(nextStamp(naming, names));
+    // Room is made before the new copy takes its name, so that the folder never holds more than
+    // the newest ten, even when the program is stopped between the two steps.
+    for (qsizetype i = 0; i + kBackupsKept <= names.size(); ++i)
+        folder.remove(names.at(i));
     // Refuses an existing name: nothing is ever replaced.
     if (!QFile::rename(partial.fileName(), folder.filePath(name)))
         return QStringLiteral("the copy could not be moved into place");
     partial.setAutoRemove(false);
     syncFolder(naming.folder);
-
-    names << name;
-    for (qsizetype i = 0; i + kBackupsKept < names.size(); ++i)
-        folder.remove(names.at(i));
     return std::nullopt;
 }
 
-// The first write of a run to a diary checks it whole and backs it up. A damaged diary is never
-// written (nor copied over a good backup); a backup that cannot be made does not stop the write.
-std::optional<Failure> checkAndBackUpOncePerRun(sqlite3 *db, const QString &path)
+// The first write of a run to a diary checks it whole and backs it up; a later write checks it
+// whole again when the file is no longer as this run's last write left it. A damaged diary is
+// never written (nor copied over a good backup); a backup that cannot be made does not stop the
+// write.
+std::optional<Failure> checkBeforeWrite(sqlite3 *db, const QString &path)
 {
     const QString key = QFileInfo(path).absoluteFilePath();
-    if (g_backedUp.contains(key))
-        return std::nullopt;
+    if (const auto checked = g_checked.constFind(key); checked != g_checked.cend()) {
+        if (checked->has_value() && fileStamp(path) == *checked)
+            return std::nullopt;
+        return checkWhole(db, path);
+    }
     if (auto damaged = checkWhole(db, path))
         return damaged;
     // Tried once per run: a backup that cannot be made now is not retried before every write.
-    g_backedUp.insert(key);
+    g_checked.insert(key, std::nullopt);
     if (const auto failed = backUp(db, path))
         qWarning("No backup of %s was made: %s", qUtf8Printable(native(path)), qUtf8Printable(*failed));
     return std::nullopt;
@@ -461,7 +495,7 @@ std::optional<Failure> runWrite(const QString &path, const std::function<std::op
     Transaction transaction(db);
     if (const int rc = transaction.begin(); rc != SQLITE_OK)
         return failureFor(rc, db, path);
-    if (auto failed = checkAndBackUpOncePerRun(db, path))
+    if (auto failed = checkBeforeWrite(db, path))
         return failed;
     for (Table table : kTables)
         if (const int rc = exec(db, createIndexSql(table, true)); rc != SQLITE_OK)
@@ -470,6 +504,7 @@ std::optional<Failure> runWrite(const QString &path, const std::function<std::op
         return failed;
     if (const int rc = transaction.commit(); rc != SQLITE_OK)
         return failureFor(rc, db, path);
+    g_checked[QFileInfo(path).absoluteFilePath()] = fileStamp(path);
     return std::nullopt;
 }
 
@@ -694,7 +729,7 @@ QStringList backupsOf(const QString &path)
 
 void startNewRun()
 {
-    g_backedUp.clear();
+    g_checked.clear();
 }
 
 int openConnections()
