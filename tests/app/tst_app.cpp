@@ -93,12 +93,6 @@ private slots:
     void quitAllIsReentrantAndEndsOnce();
 
 private:
-    frmMain *start()
-    {
-        frmMain *main = testing::startProgram();
-        Q_ASSERT(main);
-        return main;
-    }
     void choose(frmMain *main, int index) { QTest::mouseClick(main->optOption[index], Qt::LeftButton); }
     void clickContinue(frmMain *main) { QTest::mouseClick(main->cmdContinue, Qt::LeftButton); }
 
@@ -140,7 +134,8 @@ void AppTest::osNameFollowsTheVersionTable()
 
 void AppTest::startupShowsOnlyTheMainWindow()
 {
-    frmMain *main = start();
+    frmMain *main = testing::startProgram();
+    QVERIFY(main);
     QVERIFY(visible(main));
     QVERIFY(!visible(forms::loaded<frmStartup>()));
     QVERIFY(!forms::loaded<frmResultBOS>());
@@ -156,17 +151,23 @@ void AppTest::startupShowsOnlyTheMainWindow()
     QVERIFY(!QFile::exists(m_env->workingDiary()));
 
     // The start window refuses to become visible, whoever asks.
+    QVERIFY(forms::loaded<frmStartup>());
     forms::loaded<frmStartup>()->show();
     QVERIFY(!visible(forms::loaded<frmStartup>()));
 }
 
 void AppTest::startupCreatesAPrivateDataFolder()
 {
-    start();
-    QCOMPARE(modAppdata::strDataFolder, m_env->dataFolder());
-    const QFileInfo folder(m_env->dataFolder());
+    // The real system facts and settings, under this test's XDG folders, as a user's program has them.
+    platform::installed().system = platform::productionServices().system;
+    m_env->useRealSettings();
+    QVERIFY(testing::startProgram());
+    QCOMPARE(modAppdata::strDataFolder, m_env->root() + QStringLiteral("/home/.local/share/Brimvale"));
+    const QFileInfo folder(modAppdata::strDataFolder);
     QVERIFY(folder.isDir());
     QCOMPARE(folder.permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteOther), QFile::Permissions());
+    // The update reminder's first run stored its date in the user's configuration folder.
+    QVERIFY(QFileInfo::exists(m_env->root() + QStringLiteral("/home/.config/brimvale.conf")));
 }
 
 void AppTest::secondInstanceShowsOnlyItsMessageAndEnds()
@@ -213,7 +214,8 @@ void AppTest::realInstanceLockRefusesASecondClaimButNotAStaleOne()
 void AppTest::continueWithoutChoiceAsksForAnOption()
 {
     m_env->writeStarter(starterBytes());
-    frmMain *main = start();
+    frmMain *main = testing::startProgram();
+    QVERIFY(main);
     clickContinue(main);
     QCOMPARE(m_env->messages->texts(), QStringList{kSelect});
     QCOMPARE(m_env->messages->shown.front().icon, MessageIcon::Critical);
@@ -225,7 +227,8 @@ void AppTest::continueWithoutChoiceAsksForAnOption()
 
 void AppTest::missingDiaryFilesOutrankTheOptionCheck()
 {
-    frmMain *main = start();
+    frmMain *main = testing::startProgram();
+    QVERIFY(main);
     clickContinue(main);
     QCOMPARE(m_env->messages->texts(), QStringList{kMissing});
 
@@ -240,7 +243,8 @@ void AppTest::missingDiaryFilesOutrankTheOptionCheck()
 void AppTest::firstContinueCopiesTheStarterByteForByte()
 {
     m_env->writeStarter(starterBytes());
-    frmMain *main = start();
+    frmMain *main = testing::startProgram();
+    QVERIFY(main);
     choose(main, 1);
     clickContinue(main);
 
@@ -270,7 +274,8 @@ void AppTest::existingWorkingDiaryIsNeverTouched()
     working.close();
     const QDateTime modified = QFileInfo(m_env->workingDiary()).lastModified();
 
-    frmMain *main = start();
+    frmMain *main = testing::startProgram();
+    QVERIFY(main);
     choose(main, 0);
     clickContinue(main);
     QCOMPARE(readAll(m_env->workingDiary()), QByteArray("the user's own diary"));
@@ -288,7 +293,8 @@ void AppTest::backupsOfALostDiaryAreKeptApart()
     old.write("years of entries");
     old.close();
 
-    frmMain *main = start();
+    frmMain *main = testing::startProgram();
+    QVERIFY(main);
     choose(main, 0);
     clickContinue(main);
     QCOMPARE(readAll(m_env->workingDiary()), starterBytes());
@@ -309,7 +315,8 @@ void AppTest::continueWorksWithoutStarterWhenTheDiaryExists()
     QDir().mkpath(m_env->dataFolder());
     QVERIFY(testing::writeEmptyDiary(m_env->workingDiary()));
 
-    frmMain *main = start();
+    frmMain *main = testing::startProgram();
+    QVERIFY(main);
     choose(main, 2);
     clickContinue(main);
     QVERIFY(m_env->messages->shown.empty());
@@ -326,7 +333,8 @@ void AppTest::unusableDataFolderIsReportedAndStopsContinue()
     blocker.close();
     m_env->system->appData = blocked + QStringLiteral("/Brimvale");
 
-    frmMain *main = start();
+    frmMain *main = testing::startProgram();
+    QVERIFY(main);
     choose(main, 0);
     clickContinue(main);
     QCOMPARE(m_env->messages->texts(),
@@ -344,7 +352,8 @@ void AppTest::unusableDataFolderIsReportedAndStopsContinue()
 
 void AppTest::lastSectionClickedWins()
 {
-    frmMain *main = start();
+    frmMain *main = testing::startProgram();
+    QVERIFY(main);
     choose(main, 0);
     choose(main, 3);
     QCOMPARE(modBookOfShadows::intSection, qint16(3));
@@ -356,7 +365,8 @@ void AppTest::lastSectionClickedWins()
 void AppTest::bookOptionsOnlyRecordTheirNumber()
 {
     m_env->writeStarter(starterBytes());
-    frmMain *main = start();
+    frmMain *main = testing::startProgram();
+    QVERIFY(main);
     choose(main, 1);
     // The book group lies outside the visible area; code can still choose it.
     QVERIFY(main->optOption[4]->geometry().top() + main->Frame1->geometry().top() >= main->centralWidget()->height());
@@ -373,7 +383,8 @@ void AppTest::bookOptionsOnlyRecordTheirNumber()
 void AppTest::continueIsReachableFromTheKeyboard()
 {
     m_env->writeStarter(starterBytes());
-    frmMain *main = start();
+    frmMain *main = testing::startProgram();
+    QVERIFY(main);
     main->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(main));
     choose(main, 2);
@@ -385,12 +396,14 @@ void AppTest::continueIsReachableFromTheKeyboard()
 void AppTest::backGivesAFreshMainWindow()
 {
     m_env->writeStarter(starterBytes());
-    frmMain *main = start();
+    frmMain *main = testing::startProgram();
+    QVERIFY(main);
     choose(main, 2);
     clickContinue(main);
     testing::flushDeletions();
 
     auto *section = forms::loaded<frmResultBOS>();
+    QVERIFY(section);
     section->mnuBack->trigger();
     testing::flushDeletions();
 
@@ -410,7 +423,8 @@ void AppTest::backGivesAFreshMainWindow()
 
 void AppTest::closingMainWindowLeavesOnlyTheExitWindow()
 {
-    frmMain *main = start();
+    frmMain *main = testing::startProgram();
+    QVERIFY(main);
     main->close();
     testing::flushDeletions();
     QVERIFY(!forms::loaded<frmMain>());
@@ -421,7 +435,8 @@ void AppTest::closingMainWindowLeavesOnlyTheExitWindow()
     // File, Exit does the same on a fresh run.
     m_env.reset();
     m_env = std::make_unique<testing::Environment>();
-    frmMain *again = start();
+    frmMain *again = testing::startProgram();
+    QVERIFY(again);
     again->mnuExit->trigger();
     QVERIFY(!forms::loaded<frmMain>());
     QVERIFY(visible(forms::loaded<frmFarewell>()));
@@ -431,9 +446,11 @@ void AppTest::closingMainWindowLeavesOnlyTheExitWindow()
 void AppTest::sectionWindowExitShowsTheExitWindow()
 {
     m_env->writeStarter(starterBytes());
-    frmMain *main = start();
+    frmMain *main = testing::startProgram();
+    QVERIFY(main);
     choose(main, 0);
     clickContinue(main);
+    QVERIFY(forms::loaded<frmResultBOS>());
     forms::loaded<frmResultBOS>()->mnuExit->trigger();
     QVERIFY(!forms::loaded<frmResultBOS>());
     QVERIFY(!forms::loaded<frmMain>());
@@ -443,7 +460,8 @@ void AppTest::sectionWindowExitShowsTheExitWindow()
 
 void AppTest::leavingTheExitWindowEndsTheProgram()
 {
-    frmMain *main = start();
+    frmMain *main = testing::startProgram();
+    QVERIFY(main);
     main->close();
     auto *farewell = forms::loaded<frmFarewell>();
     QVERIFY(farewell);
@@ -454,7 +472,10 @@ void AppTest::leavingTheExitWindowEndsTheProgram()
 
     m_env.reset();
     m_env = std::make_unique<testing::Environment>();
-    start()->close();
+    main = testing::startProgram();
+    QVERIFY(main);
+    main->close();
+    QVERIFY(forms::loaded<frmFarewell>());
     QTest::mouseClick(forms::loaded<frmFarewell>()->cmdClose, Qt::LeftButton);
     QCOMPARE(m_env->processEnd->calls, 1);
     QVERIFY(forms::loadOrder().empty());
@@ -462,8 +483,7 @@ void AppTest::leavingTheExitWindowEndsTheProgram()
 
 void AppTest::quitAllIsReentrantAndEndsOnce()
 {
-    frmMain *main = start();
-    Q_UNUSED(main);
+    QVERIFY(testing::startProgram());
     forms::ref<frmFarewell>();
     modHelp::QuitAll();
     modHelp::QuitAll();

@@ -81,6 +81,7 @@ void DesktopTest::everyControlHasASpokenName()
 {
     forms::ref<frmStartup>();
     frmMain *main = forms::loaded<frmMain>();
+    QVERIFY(main);
     QCOMPARE(unnamedControls(main), QStringList());
 
     QString aboutReport = QStringLiteral("not opened");
@@ -111,6 +112,7 @@ void DesktopTest::theDiaryWorksFromTheKeyboardAlone()
 {
     forms::ref<frmStartup>();
     frmMain *main = forms::loaded<frmMain>();
+    QVERIFY(main);
     activate(main);
     QCOMPARE(QApplication::focusWidget(), main->cmdContinue);
 

@@ -3,8 +3,9 @@
 
 #include "diaryfiles.h"
 #include "environment.h"
-#include "sectionwindow.h"
 #include "mounts.h"
+#include "sectionwindow.h"
+#include "testmain.h"
 
 #include "app/forms.h"
 #include "app/frmMain.h"
@@ -53,6 +54,11 @@ void click(QPushButton *button)
 QString meaning(const frmResultBOS *window)
 {
     return window->txtMeaning->toPlainText();
+}
+
+bool visible(const QWidget *window)
+{
+    return window && window->isVisible();
 }
 
 QByteArray bytesOf(const QString &path)
@@ -116,6 +122,7 @@ void SectionWindowTest::overviewAddsAnIncenseEntry()
     // The first visit: Continue copies the starter, and the section opens on it.
     QVERIFY(QFile::remove(working()));
     forms::ref<frmStartup>();
+    QVERIFY(forms::loaded<frmMain>());
     QCOMPARE(forms::loaded<frmMain>()->optOption[1]->text(), QStringLiteral("Incense Section"));
     frmResultBOS *window = enterSection(1);
     QVERIFY(window && window->isVisible());
@@ -128,6 +135,7 @@ void SectionWindowTest::overviewAddsAnIncenseEntry()
     QCOMPARE(SectionWindowState(*window), Mode::Browsing);
     QCOMPARE(window->Command1->text(), QStringLiteral("&Close Incense"));
 
+    QStringList added;
     for (const QString &name : {QStringLiteral("Frankincense"), QStringLiteral("Myrrh")}) {
         click(window->Command2);
         QCOMPARE(SectionWindowState(*window), Mode::Adding);
@@ -139,7 +147,8 @@ void SectionWindowTest::overviewAddsAnIncenseEntry()
 
         QCOMPARE(SectionWindowState(*window), Mode::Browsing);
         QCOMPARE(window->Command2->text(), QStringLiteral("&Add Incense"));
-        QCOMPARE(listed(window).last(), name);
+        added << name;
+        QCOMPARE(listed(window), added);
         QCOMPARE(window->selectedPosition(), -1);
         QVERIFY(window->txtKeyword->text().isEmpty() && meaning(window).isEmpty());
         QCOMPARE(modDB::openConnections(), 0);
@@ -305,6 +314,7 @@ void SectionWindowTest::duplicateKeywordsAreEditedAndRemovedByTheirOwnRow()
 {
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"Sage", "one"}, {"Sage", "two"}}));
     const auto before = rows(QStringLiteral("tblspell"));
+    QCOMPARE(before.size(), std::size_t(2));
     frmResultBOS *window = enterSection(0);
     QVERIFY(window);
     click(window->Command1);
@@ -321,6 +331,7 @@ void SectionWindowTest::duplicateKeywordsAreEditedAndRemovedByTheirOwnRow()
     QCOMPARE(window->selectedPosition(), -1);
     QCOMPARE(meaning(window), QStringLiteral("two edited")); // the boxes keep what was saved
     auto after = rows(QStringLiteral("tblspell"));
+    QCOMPARE(after.size(), std::size_t(2));
     QCOMPARE(after[0], before[0]);
     QCOMPARE(after[1], (testing::DiaryRow{before[1].index, QStringLiteral("Sage"), QStringLiteral("two edited")}));
 
@@ -484,6 +495,7 @@ void SectionWindowTest::untouchedMeaningIsWrittenBackExactly()
     QTest::keyClicks(window->txtKeyword, QStringLiteral(" leaf"));
     click(window->Command4);
     const auto stored = rows(QStringLiteral("tblspell"));
+    QCOMPARE(stored.size(), std::size_t(1));
     QCOMPARE(stored[0].keyword, QStringLiteral("Sage leaf"));
     QCOMPARE(stored[0].meaning, awkward);
 }
@@ -560,7 +572,7 @@ void SectionWindowTest::keyboardDrivesTheSection()
     QTRY_COMPARE(keywords(QStringLiteral("tblrituals")), QStringList{QStringLiteral("Yule")});
     QTest::keyClick(window, Qt::Key_X, Qt::AltModifier);
     QTRY_VERIFY(!forms::loaded<frmResultBOS>());
-    QVERIFY(forms::loaded<frmMain>()->isVisible());
+    QVERIFY(visible(forms::loaded<frmMain>()));
 }
 
 void SectionWindowTest::backThenAnotherSectionShowsOnlyThatSection()
@@ -576,7 +588,8 @@ void SectionWindowTest::backThenAnotherSectionShowsOnlyThatSection()
     window->mnuBack->trigger();
     testing::flushDeletions();
     QVERIFY(!forms::loaded<frmResultBOS>());
-    QVERIFY(forms::loaded<frmMain>()->isVisible());
+    QVERIFY(visible(forms::loaded<frmMain>()));
+    QVERIFY(forms::loaded<frmFarewell>());
     QVERIFY(!forms::loaded<frmFarewell>()->isVisible());
 
     window = enterSection(3);
@@ -589,7 +602,7 @@ void SectionWindowTest::backThenAnotherSectionShowsOnlyThatSection()
     click(window->Command5);
     testing::flushDeletions();
     QVERIFY(!forms::loaded<frmResultBOS>());
-    QVERIFY(forms::loaded<frmMain>()->isVisible());
+    QVERIFY(visible(forms::loaded<frmMain>()));
     QCOMPARE(keywords(QStringLiteral("tblspell")), QStringList{QStringLiteral("Sage")});
 }
 
@@ -753,7 +766,7 @@ void SectionWindowTest::moreThan32767EntriesListSelectAndEdit()
     QCOMPARE(stored.size(), std::size_t(kCount));
     QCOMPARE(stored[32998].keyword, QStringLiteral("Changed"));
     QCOMPARE(stored[32997].keyword, QStringLiteral("Keyword 32997"));
-    QCOMPARE(listed(window).at(32998), QStringLiteral("Changed"));
+    QCOMPARE(listed(window).value(32998), QStringLiteral("Changed"));
 
     selectLine(window, 32768);
     QCOMPARE(meaning(window), QStringLiteral("Meaning 32768"));
@@ -765,10 +778,6 @@ void SectionWindowTest::moreThan32767EntriesListSelectAndEdit()
     QVERIFY(m_env->messages->shown.empty());
 }
 
-int runSectionWindowTests(int argc, char **argv)
-{
-    SectionWindowTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+BRIMVALE_TEST_MAIN(SectionWindowTest)
 
 #include "tst_section.moc"

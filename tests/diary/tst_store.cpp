@@ -1,8 +1,10 @@
 // The diary store on real SQLCipher files, read back through a connection of the test's own and
 // with the sqlcipher command-line tool.
 
+#include "checks.h"
 #include "diaryfiles.h"
 #include "mounts.h"
+#include "testmain.h"
 
 #include "diary/modDB.h"
 
@@ -102,9 +104,8 @@ void StoreTest::builtStarterHasTheFourEmptyTablesForTheTool()
                           "table tblrituals", "index tblrituals_keywords", "table tblspell", "index tblspell_keywords",
                           "0", "0", "0", "0", "delete"}));
     // The store opens it with its cached-key path too.
-    const auto keywords = modDB::ReadKeywords(starter, Table::Rituals);
-    QVERIFY(keywords.ok());
-    QVERIFY(keywords->keywords.isEmpty());
+    BRIMVALE_UNWRAP(keywords, modDB::ReadKeywords(starter, Table::Rituals));
+    QVERIFY(keywords.keywords.isEmpty());
 }
 
 void StoreTest::tablesAreReachedOnlyThroughTheirNames()
@@ -128,21 +129,19 @@ void StoreTest::rowsKeepTheirIndexAndOrderAndTextExactly()
                                             {QStringLiteral("Myrrh"), awkward}};
     std::vector<qint64> indexes;
     for (const auto &entry : entries) {
-        const auto added = modDB::AddEntry(m_path, Table::Incense, entry);
-        QVERIFY(added.ok());
-        indexes.push_back(*added);
+        BRIMVALE_UNWRAP(added, modDB::AddEntry(m_path, Table::Incense, entry));
+        indexes.push_back(added);
     }
     QVERIFY(std::is_sorted(indexes.begin(), indexes.end()));
 
-    const auto keywords = modDB::ReadKeywords(m_path, Table::Incense);
-    QVERIFY(keywords.ok());
-    QCOMPARE(keywords->indexes, indexes);
-    QCOMPARE(keywords->keywords, QStringList({"Sage", "Sage", "", "Myrrh"}));
-    const auto myrrh = modDB::ReadEntry(m_path, Table::Incense, indexes[3]);
-    QVERIFY(myrrh.ok() && *myrrh);
-    QCOMPARE((*myrrh)->meaning, awkward);
-    const auto nothing = modDB::ReadEntry(m_path, Table::Incense, indexes[3] + 1);
-    QVERIFY(nothing.ok() && !*nothing);
+    BRIMVALE_UNWRAP(keywords, modDB::ReadKeywords(m_path, Table::Incense));
+    QCOMPARE(keywords.indexes, indexes);
+    QCOMPARE(keywords.keywords, QStringList({"Sage", "Sage", "", "Myrrh"}));
+    BRIMVALE_UNWRAP(myrrh, modDB::ReadEntry(m_path, Table::Incense, indexes[3]));
+    QVERIFY(myrrh);
+    QCOMPARE(myrrh->meaning, awkward);
+    BRIMVALE_UNWRAP(nothing, modDB::ReadEntry(m_path, Table::Incense, indexes[3] + 1));
+    QVERIFY(!nothing);
 
     // Another connection sees the same rows, and the other tables are untouched.
     const auto rows = testing::readRows(m_path, QStringLiteral("tblincense"));
@@ -150,7 +149,8 @@ void StoreTest::rowsKeepTheirIndexAndOrderAndTextExactly()
     QCOMPARE(rows->size(), entries.size());
     QCOMPARE(rows->at(1), (testing::DiaryRow{indexes[1], QStringLiteral("Sage"), QStringLiteral("second")}));
     QCOMPARE(rows->at(3).meaning, awkward);
-    QCOMPARE(testing::readRows(m_path, QStringLiteral("tblspell"))->size(), std::size_t(0));
+    BRIMVALE_UNWRAP(spells, testing::readRows(m_path, QStringLiteral("tblspell")));
+    QCOMPARE(spells.size(), std::size_t(0));
     // Nothing is left beside the file once a write has returned.
     QCOMPARE(QDir(m_folder).entryList(QDir::Files), QStringList{QStringLiteral("updatediary.dll")});
 }
@@ -160,41 +160,45 @@ void StoreTest::updateAndRemoveTouchOnlyTheirOwnRow()
     QVERIFY(testing::writeEmptyDiary(m_path));
     QVERIFY(testing::appendRows(m_path, QStringLiteral("tblspell"),
                                 {{"Sage", "one"}, {"Sage", "two"}, {"Rue", "three"}}));
-    auto before = *testing::readRows(m_path, QStringLiteral("tblspell"));
+    BRIMVALE_UNWRAP(before, testing::readRows(m_path, QStringLiteral("tblspell")));
+    QCOMPARE(before.size(), std::size_t(3));
 
-    const auto updated = modDB::UpdateEntry(m_path, Table::Spell, before[1].index, {QStringLiteral("Sage 2"), QString()});
-    QVERIFY(updated.ok() && *updated);
-    auto after = *testing::readRows(m_path, QStringLiteral("tblspell"));
+    BRIMVALE_UNWRAP(updated, modDB::UpdateEntry(m_path, Table::Spell, before[1].index, {QStringLiteral("Sage 2"), QString()}));
+    QVERIFY(updated);
+    BRIMVALE_UNWRAP(after, testing::readRows(m_path, QStringLiteral("tblspell")));
+    QCOMPARE(after.size(), std::size_t(3));
     QCOMPARE(after[0], before[0]);
     QCOMPARE(after[1], (testing::DiaryRow{before[1].index, QStringLiteral("Sage 2"), QString()}));
     QCOMPARE(after[2], before[2]);
 
-    const auto removed = modDB::RemoveEntry(m_path, Table::Spell, before[1].index);
-    QVERIFY(removed.ok() && *removed);
-    after = *testing::readRows(m_path, QStringLiteral("tblspell"));
-    QCOMPARE(after, (std::vector<testing::DiaryRow>{before[0], before[2]}));
+    BRIMVALE_UNWRAP(removed, modDB::RemoveEntry(m_path, Table::Spell, before[1].index));
+    QVERIFY(removed);
+    BRIMVALE_UNWRAP(remaining, testing::readRows(m_path, QStringLiteral("tblspell")));
+    QCOMPARE(remaining, (std::vector<testing::DiaryRow>{before[0], before[2]}));
 
     // A row under another keyword than the caller listed is another entry: left alone.
     const QByteArray listed = bytesOf(m_path);
-    const auto mismatched = modDB::UpdateEntry(m_path, Table::Spell, before[0].index, {QStringLiteral("x"), QStringLiteral("y")},
-                                               QStringLiteral("Rue"));
-    QVERIFY(mismatched.ok() && !*mismatched);
-    const auto notRemoved = modDB::RemoveEntry(m_path, Table::Spell, before[2].index, QStringLiteral("Sage"));
-    QVERIFY(notRemoved.ok() && !*notRemoved);
+    BRIMVALE_UNWRAP(mismatched, modDB::UpdateEntry(m_path, Table::Spell, before[0].index,
+                                                   {QStringLiteral("x"), QStringLiteral("y")}, QStringLiteral("Rue")));
+    QVERIFY(!mismatched);
+    BRIMVALE_UNWRAP(notRemoved, modDB::RemoveEntry(m_path, Table::Spell, before[2].index, QStringLiteral("Sage")));
+    QVERIFY(!notRemoved);
     QCOMPARE(bytesOf(m_path), listed);
-    const auto matched = modDB::UpdateEntry(m_path, Table::Spell, before[0].index, {QStringLiteral("Sage"), QStringLiteral("uno")},
-                                            QStringLiteral("Sage"));
-    QVERIFY(matched.ok() && *matched);
-    after[0].meaning = QStringLiteral("uno");
-    QCOMPARE(*testing::readRows(m_path, QStringLiteral("tblspell")), after);
+    BRIMVALE_UNWRAP(matched, modDB::UpdateEntry(m_path, Table::Spell, before[0].index,
+                                                {QStringLiteral("Sage"), QStringLiteral("uno")}, QStringLiteral("Sage")));
+    QVERIFY(matched);
+    remaining[0].meaning = QStringLiteral("uno");
+    BRIMVALE_UNWRAP(rematched, testing::readRows(m_path, QStringLiteral("tblspell")));
+    QCOMPARE(rematched, remaining);
 
     // A row that is gone: nothing happens, and the caller learns it.
     const QByteArray file = bytesOf(m_path);
-    const auto again = modDB::RemoveEntry(m_path, Table::Spell, before[1].index);
-    QVERIFY(again.ok() && !*again);
-    const auto edit = modDB::UpdateEntry(m_path, Table::Spell, before[1].index, {QStringLiteral("x"), QStringLiteral("y")});
-    QVERIFY(edit.ok() && !*edit);
-    QCOMPARE(*testing::readRows(m_path, QStringLiteral("tblspell")), after);
+    BRIMVALE_UNWRAP(again, modDB::RemoveEntry(m_path, Table::Spell, before[1].index));
+    QVERIFY(!again);
+    BRIMVALE_UNWRAP(edit, modDB::UpdateEntry(m_path, Table::Spell, before[1].index, {QStringLiteral("x"), QStringLiteral("y")}));
+    QVERIFY(!edit);
+    BRIMVALE_UNWRAP(unchanged, testing::readRows(m_path, QStringLiteral("tblspell")));
+    QCOMPARE(unchanged, remaining);
     QCOMPARE(bytesOf(m_path), file);
 }
 
@@ -261,8 +265,10 @@ void StoreTest::shortOrForeignFilesAreDamagedAndNeverWritten()
         sqlite3 *db = nullptr;
         QCOMPARE(sqlite3_open_v2(QFile::encodeName(m_path).constData(), &db,
                                  SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr), SQLITE_OK);
-        if (kind != u"plain")
-            QCOMPARE(sqlite3_key(db, kind == u"password" ? "another password" : "Xq7RbK2mPv9TzL4wNs", 16), SQLITE_OK);
+        if (kind != u"plain") {
+            const QByteArray password = kind == u"password" ? QByteArrayLiteral("another password") : modDB::kPassword.toUtf8();
+            QCOMPARE(sqlite3_key(db, password.constData(), int(password.size())), SQLITE_OK);
+        }
         const char *schema = kind == u"tables"
             ? "CREATE TABLE tblspell (\"Index\" INTEGER PRIMARY KEY, keyword TEXT, meaning TEXT);"
             : "CREATE TABLE tblspell (k); CREATE TABLE tblincense (k); CREATE TABLE tblrecipes (k); CREATE TABLE tblrituals (k);";
@@ -299,7 +305,8 @@ void StoreTest::keyIsDerivedOncePerSalt()
     QCOMPARE(modDB::keyDerivations(), start + 2);
     QVERIFY(QFile::remove(m_path));
     QVERIFY(QFile::copy(other, m_path));
-    QVERIFY(modDB::ReadKeywords(m_path, Table::Rituals)->keywords.isEmpty());
+    BRIMVALE_UNWRAP(copied, modDB::ReadKeywords(m_path, Table::Rituals));
+    QVERIFY(copied.keywords.isEmpty());
     QCOMPARE(modDB::keyDerivations(), start + 2);
 }
 
@@ -312,10 +319,10 @@ void StoreTest::readOnlyFileFailsOnlyAtTheWrite()
     if (!mount.ok())
         QSKIP(qPrintable(QStringLiteral("no read-only mount: ") + mount.error()));
 
-    const auto keywords = modDB::ReadKeywords(m_path, Table::Spell);
-    QVERIFY(keywords.ok());
-    QCOMPARE(keywords->keywords, QStringList{QStringLiteral("Sage")});
-    QVERIFY(modDB::ReadEntry(m_path, Table::Spell, keywords->indexes[0]).ok());
+    BRIMVALE_UNWRAP(keywords, modDB::ReadKeywords(m_path, Table::Spell));
+    QCOMPARE(keywords.keywords, QStringList{QStringLiteral("Sage")});
+    QCOMPARE(keywords.indexes.size(), std::size_t(1));
+    QVERIFY(modDB::ReadEntry(m_path, Table::Spell, keywords.indexes[0]).ok());
     for (const auto &[call, failure] : tryEveryCall(m_path)) {
         if (QByteArray(call).startsWith("read"))
             continue;
@@ -361,7 +368,8 @@ void StoreTest::missingCoveringIndexIsAddedByAWrite()
     QVERIFY(testing::appendRows(m_path, QStringLiteral("tblrecipes"), {{"Bread", "flour"}}));
     const QString query = QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index' AND name = 'tblrecipes_keywords';");
 
-    QCOMPARE(modDB::ReadKeywords(m_path, Table::Recipes)->keywords, QStringList{QStringLiteral("Bread")});
+    BRIMVALE_UNWRAP(recipes, modDB::ReadKeywords(m_path, Table::Recipes));
+    QCOMPARE(recipes.keywords, QStringList{QStringLiteral("Bread")});
     QCOMPARE(testing::sqlcipherTool(m_path, query).trimmed(), QString());
     QVERIFY(modDB::AddEntry(m_path, Table::Spell, {QStringLiteral("Sage"), QStringLiteral("m")}).ok());
     QCOMPARE(testing::sqlcipherTool(m_path, query).trimmed(), QStringLiteral("tblrecipes_keywords"));
@@ -374,10 +382,6 @@ void StoreTest::existingPathIsNeverOverwrittenByCreate()
     QCOMPARE(bytesOf(m_path), QByteArray("the user's own file"));
 }
 
-int runStoreTests(int argc, char **argv)
-{
-    StoreTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+BRIMVALE_TEST_MAIN(StoreTest)
 
 #include "tst_store.moc"

@@ -2,6 +2,7 @@
 // them.
 
 #include "environment.h"
+#include "seed.h"
 
 #include "app/forms.h"
 #include "app/frmMain.h"
@@ -156,6 +157,8 @@ private:
     {
         forms::show<frmFarewell>();
         auto *window = forms::loaded<frmFarewell>();
+        if (!window)
+            return nullptr;
         window->activateWindow();
         return QTest::qWaitForWindowActive(window) ? window : nullptr;
     }
@@ -235,7 +238,8 @@ void ReferralTest::addressSurvivesRandomText()
     const QStringList pieces{"a", "Z", "0", " ", "&", "=", "#", "?", "%", "+", "/", ":", ";", "\r", "\n",
                              "\t", QString(QChar(0)), "é", "ß", "\u2019", "李", "\U0001F600", "~", ".",
                              "-", "_", "\"", "'", "<", ">", "[", "]", "{", "}", "\\", "^", "`", "|"};
-    std::mt19937 engine(20261207);
+    const testing::TestSeed seed(20261207);
+    std::mt19937 engine(seed.value());
     std::uniform_int_distribution<int> length(0, 24);
     std::uniform_int_distribution<qsizetype> piece(0, pieces.size() - 1);
     const auto randomText = [&] {
@@ -649,6 +653,7 @@ void ReferralTest::supportMessageFollowsTheDraw()
     m_env->random->values = {draw};
     forms::show<frmFarewell>();
     QCOMPARE(m_env->random->seeds, 1);
+    QVERIFY(forms::loaded<frmFarewell>());
     QCOMPARE(forms::loaded<frmFarewell>()->Label2->text(), frmFarewell::SupportMessages[index]);
 }
 
@@ -658,6 +663,7 @@ void ReferralTest::everySupportMessageAppearsWithTheRealSource()
     std::set<QString> seen;
     for (int run = 0; run < 200; ++run) {
         forms::hide<frmFarewell>();
+        QVERIFY(forms::loaded<frmFarewell>());
         const QString text = forms::loaded<frmFarewell>()->Label2->text();
         QVERIFY(std::find(frmFarewell::SupportMessages.begin(), frmFarewell::SupportMessages.end(), text)
                 != frmFarewell::SupportMessages.end());
@@ -672,7 +678,7 @@ void ReferralTest::exitWindowSettingsAndTexts()
 {
     forms::show<frmFarewell>();
     auto *w = forms::loaded<frmFarewell>();
-    QVERIFY(w->isVisible());
+    QVERIFY(w && w->isVisible());
     QVERIFY(w->testAttribute(Qt::WA_ShowWithoutActivating));
     QVERIFY(w->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     QCOMPARE(w->windowType(), Qt::Window); // neither a tool window, a popup nor a splash screen
@@ -706,6 +712,7 @@ void ReferralTest::everyCaptionFitsItsPlace()
 {
     forms::show<frmFarewell>();
     auto *w = forms::loaded<frmFarewell>();
+    QVERIFY(w);
     const auto inside = [](QWidget *control) {
         return QRect(QPoint(0, 0), control->parentWidget()->size()).contains(control->geometry());
     };
@@ -814,6 +821,7 @@ void ReferralTest::leavingTheExitWindowEndsTheProgram()
 {
     QFETCH(QString, way);
     forms::ref<frmStartup>();
+    QVERIFY(forms::loaded<frmMain>());
     forms::loaded<frmMain>()->close();
     testing::flushDeletions();
     frmFarewell *w = openExitWindow();
@@ -855,6 +863,7 @@ void ReferralTest::leavingOtherWindowsKeepsTheProgramRunning()
 
     // Main window: close box, then File "E&xit" on a fresh run.
     forms::ref<frmStartup>();
+    QVERIFY(forms::loaded<frmMain>());
     forms::loaded<frmMain>()->close();
     QVERIFY(!forms::loaded<frmMain>());
     QVERIFY(exitWindowVisible());
@@ -863,6 +872,7 @@ void ReferralTest::leavingOtherWindowsKeepsTheProgramRunning()
     testing::flushDeletions();
 
     forms::ref<frmStartup>();
+    QVERIFY(forms::loaded<frmMain>());
     forms::loaded<frmMain>()->mnuExit->trigger();
     QVERIFY(exitWindowVisible());
     QCOMPARE(m_env->processEnd->calls, 0);
@@ -873,6 +883,7 @@ void ReferralTest::leavingOtherWindowsKeepsTheProgramRunning()
     const QString message = farewell->Label2->text();
     farewell->txtName->setText(QStringLiteral("Ann"));
     forms::show<frmResultBOS>();
+    QVERIFY(forms::loaded<frmResultBOS>());
     forms::loaded<frmResultBOS>()->mnuBack->trigger();
     testing::flushDeletions();
     QVERIFY(forms::loaded<frmMain>() && forms::loaded<frmMain>()->isVisible());
@@ -883,6 +894,7 @@ void ReferralTest::leavingOtherWindowsKeepsTheProgramRunning()
     forms::show<frmResultBOS>();
     forms::unload(forms::loaded<frmMain>());
     forms::hide<frmFarewell>();
+    QVERIFY(forms::loaded<frmResultBOS>());
     forms::loaded<frmResultBOS>()->mnuExit->trigger();
     QVERIFY(exitWindowVisible());
     QCOMPARE(forms::loaded<frmFarewell>(), farewell);
@@ -891,6 +903,7 @@ void ReferralTest::leavingOtherWindowsKeepsTheProgramRunning()
     QCOMPARE(m_env->random->seeds, seeds); // the exit window was not loaded again
     forms::hide<frmFarewell>();
     forms::show<frmResultBOS>();
+    QVERIFY(forms::loaded<frmResultBOS>());
     forms::loaded<frmResultBOS>()->close();
     QVERIFY(exitWindowVisible());
     QCOMPARE(m_env->processEnd->calls, 0);

@@ -2,9 +2,11 @@
 // kept, never made of a damaged diary, never in the way of a write, and named in the message
 // when the diary cannot be used, so that the user can put one back.
 
+#include "checks.h"
 #include "diaryfiles.h"
 #include "environment.h"
 #include "reliability.h"
+#include "testmain.h"
 
 #include "diary/frmResultBOS.h"
 #include "diary/modDB.h"
@@ -20,6 +22,11 @@
 #include <QtTest>
 
 #include <memory>
+
+#ifdef Q_OS_LINUX
+#include <sys/inotify.h>
+#include <unistd.h>
+#endif
 
 using modDB::FailureKind;
 using modDB::Table;
@@ -65,6 +72,7 @@ private slots:
 
     void firstWriteOfEachRunKeepsTheDiaryAsItWas();
     void newestTenAreKeptAndNothingElseIsTouched();
+    void neverMoreThanTenWhereverTheProgramIsStopped();
     void namesStayInOrderWhateverTheClockSays();
     void damagedDiaryIsNotWrittenAndPushesNoGoodBackupOut();
     void backupThatCannotBeMadeDoesNotStopTheWrite();
@@ -101,13 +109,15 @@ void BackupTest::firstWriteOfEachRunKeepsTheDiaryAsItWas()
 
     // The next run copies the diary as that run found it.
     modDB::startNewRun();
-    const auto updated = modDB::UpdateEntry(m_path, Table::Spell, 2, {QStringLiteral("Rue"), QStringLiteral("dried")});
-    QVERIFY(updated.ok() && *updated);
+    BRIMVALE_UNWRAP(updated, modDB::UpdateEntry(m_path, Table::Spell, 2, {QStringLiteral("Rue"), QStringLiteral("dried")}));
+    QVERIFY(updated);
     backups = modDB::backupsOf(m_path);
     QCOMPARE(backups.size(), 2);
     QVERIFY(backups[0] < backups[1]);
     QCOMPARE(spells(backups[1]), (QStringList{"Rue", "Yarrow"}));
-    QCOMPARE(testing::readRows(backups[1], QStringLiteral("tblspell"))->at(0).meaning, QStringLiteral("meaning of Rue"));
+    BRIMVALE_UNWRAP(copied, testing::readRows(backups[1], QStringLiteral("tblspell")));
+    QCOMPARE(copied.size(), std::size_t(2));
+    QCOMPARE(copied[0].meaning, QStringLiteral("meaning of Rue"));
     // Nothing half-made stays in the folder.
     QCOMPARE(QDir(modDB::backupFolder(m_path)).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              fileNames(backups));
@@ -125,14 +135,15 @@ void BackupTest::newestTenAreKeptAndNothingElseIsTouched()
     // What a run ended in the middle of a copy leaves behind.
     QVERIFY(reliability::writeBytes(folder + QStringLiteral("/.updatediary-Ab12Cd.part"), "half a diary"));
 
-    constexpr int kRuns = modDB::kBackupsKept + 3;
+    // Ten, the number README promises the user.
+    constexpr int kRuns = 13;
     for (int run = 0; run < kRuns; ++run) {
         modDB::startNewRun();
         QVERIFY(add(m_path, QStringLiteral("entry %1").arg(run)));
         QVERIFY(add(m_path, QStringLiteral("second %1").arg(run)));
     }
     const QStringList backups = modDB::backupsOf(m_path);
-    QCOMPARE(backups.size(), modDB::kBackupsKept);
+    QCOMPARE(backups.size(), 10);
     // Run r copied the diary with the 2r entries of the runs before it: the three oldest are gone.
     for (int i = 0; i < backups.size(); ++i) {
         QCOMPARE(spells(backups[i]).size(), 2 * (i + 3));
@@ -146,6 +157,51 @@ void BackupTest::newestTenAreKeptAndNothingElseIsTouched()
     QCOMPARE(present, expected);
     for (const QString &name : foreign)
         QCOMPARE(reliability::bytesOf(folder + QLatin1Char('/') + name), QByteArray("the user's own"));
+}
+
+// Every prefix of the folder's changes during a backup is what a kill at that moment leaves, so
+// the count after each change is the count on disk at every instant a crash could freeze.
+void BackupTest::neverMoreThanTenWhereverTheProgramIsStopped()
+{
+#ifdef Q_OS_LINUX
+    for (int run = 0; run < modDB::kBackupsKept; ++run) {
+        modDB::startNewRun();
+        QVERIFY(add(m_path, QStringLiteral("entry %1").arg(run)));
+    }
+    QCOMPARE(modDB::backupsOf(m_path).size(), modDB::kBackupsKept);
+
+    const int watcher = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    QVERIFY(watcher >= 0);
+    const auto closeWatcher = qScopeGuard([watcher] { ::close(watcher); });
+    QVERIFY(inotify_add_watch(watcher, QFile::encodeName(modDB::backupFolder(m_path)).constData(),
+                              IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO) >= 0);
+    modDB::startNewRun();
+    QVERIFY(add(m_path, QStringLiteral("one more")));
+
+    const QRegularExpression backupName(QStringLiteral("^updatediary-\\d{8}-\\d{6}\\.dll$"));
+    qsizetype count = modDB::kBackupsKept;
+    qsizetype most = count;
+    QStringList changes;
+    alignas(inotify_event) char buffer[16384];
+    for (ssize_t length; (length = ::read(watcher, buffer, sizeof buffer)) > 0;) {
+        for (char *at = buffer; at < buffer + length;) {
+            const auto *event = reinterpret_cast<const inotify_event *>(at);
+            at += sizeof(inotify_event) + event->len;
+            const QString name = QFile::decodeName(event->len ? event->name : "");
+            if (!backupName.match(name).hasMatch())
+                continue;
+            count += (event->mask & (IN_CREATE | IN_MOVED_TO)) ? 1 : -1;
+            most = std::max(most, count);
+            changes << QStringLiteral("%1 %2 -> %3").arg((event->mask & (IN_CREATE | IN_MOVED_TO)) ? "+" : "-", name).arg(count);
+        }
+    }
+    QVERIFY2(most <= 10, qPrintable(changes.join(QLatin1Char('\n'))));
+    QCOMPARE(count, 10);
+    QCOMPARE(modDB::backupsOf(m_path).size(), 10);
+    QCOMPARE(spells(modDB::backupsOf(m_path).constLast()).size(), modDB::kBackupsKept);
+#else
+    QSKIP("watching a folder's changes needs inotify");
+#endif
 }
 
 void BackupTest::namesStayInOrderWhateverTheClockSays()
@@ -259,10 +315,6 @@ void BackupTest::messagesNameTheNewestBackupWhichRestoresTheDiary()
     QCOMPARE(env.messages->shown.size(), std::size_t(2));
 }
 
-int runBackupTests(int argc, char **argv)
-{
-    BackupTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+BRIMVALE_TEST_MAIN(BackupTest)
 
 #include "tst_backups.moc"

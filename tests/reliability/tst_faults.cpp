@@ -4,10 +4,12 @@
 // cover a read-only data folder, a full disk during an add and a zero-length or overwritten diary
 // at the store; these are the faults they do not reach.
 
+#include "checks.h"
 #include "diaryfiles.h"
 #include "environment.h"
 #include "mounts.h"
 #include "reliability.h"
+#include "testmain.h"
 
 #include "app/forms.h"
 #include "app/frmMain.h"
@@ -73,6 +75,7 @@ private slots:
     void replacedDiaryIsReadAfreshAndItsRowsAreNeverMistaken();
     void damagedDiaryIsReportedAndNeverTouched_data();
     void damagedDiaryIsReportedAndNeverTouched();
+    void damageWhileRunningIsFoundBeforeTheNextWrite();
 
 private:
     QString working() const { return m_env->workingDiary(); }
@@ -173,8 +176,9 @@ void FaultTest::readOnlyDiaryFileKeepsTheTypedText()
     QVERIFY(click(window->Command4));
     QCOMPARE(m_env->messages->shown.size(), std::size_t(2));
     QCOMPARE(SectionWindowState(*window), Mode::Browsing);
-    QCOMPARE(testing::readRows(working(), QStringLiteral("tblspell"))->at(0).meaning,
-             QStringLiteral("Cleansing and protection"));
+    BRIMVALE_UNWRAP(saved, testing::readRows(working(), QStringLiteral("tblspell")));
+    QCOMPARE(saved.size(), std::size_t(1));
+    QCOMPARE(saved[0].meaning, QStringLiteral("Cleansing and protection"));
 
     const auto edited = reliability::stateOf(working());
     mount.emplace(testing::Mount::readOnly(working()));
@@ -218,13 +222,17 @@ void FaultTest::fullDiskDuringAnEditKeepsBothVersions()
     QCOMPARE(meaning(window), longer);
     QCOMPARE(reliability::stateOf(working()), full);
     QCOMPARE(reliability::integrityCheck(working()), QStringLiteral("ok"));
-    QCOMPARE(testing::readRows(working(), QStringLiteral("tblspell"))->at(1).meaning, QStringLiteral("Protection"));
+    BRIMVALE_UNWRAP(kept, testing::readRows(working(), QStringLiteral("tblspell")));
+    QCOMPARE(kept.size(), std::size_t(2));
+    QCOMPARE(kept[1].meaning, QStringLiteral("Protection"));
 
     QVERIFY(QFile::remove(folder() + QStringLiteral("/filler")));
     QVERIFY(click(window->Command4));
     QCOMPARE(m_env->messages->shown.size(), std::size_t(1));
     QCOMPARE(SectionWindowState(*window), Mode::Browsing);
-    QCOMPARE(testing::readRows(working(), QStringLiteral("tblspell"))->at(1).meaning, longer);
+    BRIMVALE_UNWRAP(saved, testing::readRows(working(), QStringLiteral("tblspell")));
+    QCOMPARE(saved.size(), std::size_t(2));
+    QCOMPARE(saved[1].meaning, longer);
 }
 
 void FaultTest::backupThatDoesNotFitStillSaves()
@@ -254,6 +262,7 @@ void FaultTest::backupThatDoesNotFitStillSaves()
     QTest::keyClicks(window->txtMeaning, QStringLiteral("Visions"));
     QVERIFY(click(window->Command2));
     QVERIFY(m_env->messages->shown.empty());
+    QCOMPARE(listed(window).size(), 41);
     QCOMPARE(listed(window).last(), QStringLiteral("Vervain"));
     QCOMPARE(testing::readKeywords(working(), QStringLiteral("tblspell")).size(), 41);
     QCOMPARE(reliability::integrityCheck(working()), QStringLiteral("ok"));
@@ -279,8 +288,10 @@ void FaultTest::replacedDiaryIsReadAfreshAndItsRowsAreNeverMistaken()
     QVERIFY(testing::appendRows(mine, QStringLiteral("tblspell"), {{"Sage", "Cleansing"}, {"Rue", "Protection"}, {"Yarrow", "Courage"}}));
     QVERIFY(testing::writeEmptyDiary(other));
     QVERIFY(testing::appendRows(other, QStringLiteral("tblspell"), {{"Oak", "Strength"}, {"Ash", "Healing"}}));
-    const auto mineRows = *testing::readRows(mine, QStringLiteral("tblspell"));
-    const auto otherRows = *testing::readRows(other, QStringLiteral("tblspell"));
+    BRIMVALE_UNWRAP(mineRows, testing::readRows(mine, QStringLiteral("tblspell")));
+    BRIMVALE_UNWRAP(otherRows, testing::readRows(other, QStringLiteral("tblspell")));
+    QCOMPARE(mineRows.size(), std::size_t(3));
+    QCOMPARE(otherRows.size(), std::size_t(2));
     QCOMPARE(mineRows[1].index, otherRows[1].index);
     auto replaceWith = [&](const QString &source) {
         if (inPlace)
@@ -306,7 +317,8 @@ void FaultTest::replacedDiaryIsReadAfreshAndItsRowsAreNeverMistaken()
     QVERIFY(click(window->Command4));
     QCOMPARE(SectionWindowState(*window), Mode::Browsing);
     QCOMPARE(listed(window), (QStringList{"Oak", "Ash"}));
-    QCOMPARE(*testing::readRows(working(), QStringLiteral("tblspell")), otherRows);
+    BRIMVALE_UNWRAP(replaced, testing::readRows(working(), QStringLiteral("tblspell")));
+    QCOMPARE(replaced, otherRows);
     selectLine(window, 1);
     QCOMPARE(window->txtKeyword->text(), QStringLiteral("Ash"));
     QCOMPARE(meaning(window), QStringLiteral("Healing"));
@@ -315,7 +327,8 @@ void FaultTest::replacedDiaryIsReadAfreshAndItsRowsAreNeverMistaken()
     QVERIFY(replaceWith(mine));
     QVERIFY(click(window->Command3));
     QCOMPARE(listed(window), (QStringList{"Sage", "Rue", "Yarrow"}));
-    QCOMPARE(*testing::readRows(working(), QStringLiteral("tblspell")), mineRows);
+    BRIMVALE_UNWRAP(restored, testing::readRows(working(), QStringLiteral("tblspell")));
+    QCOMPARE(restored, mineRows);
 
     // A selection made before a reload shows nothing of the other diary's row at that place.
     QVERIFY(replaceWith(other));
@@ -333,7 +346,8 @@ void FaultTest::replacedDiaryIsReadAfreshAndItsRowsAreNeverMistaken()
     QVERIFY(click(window->Command2));
     QCOMPARE(listed(window), (QStringList{"Oak", "Ash", "Birch"}));
     QCOMPARE(testing::readKeywords(working(), QStringLiteral("tblspell")), (QStringList{"Oak", "Ash", "Birch"}));
-    QCOMPARE(*testing::readRows(mine, QStringLiteral("tblspell")), mineRows);
+    BRIMVALE_UNWRAP(untouched, testing::readRows(mine, QStringLiteral("tblspell")));
+    QCOMPARE(untouched, mineRows);
     QVERIFY(m_env->messages->shown.empty());
 }
 
@@ -428,10 +442,40 @@ void FaultTest::damagedDiaryIsReportedAndNeverTouched()
     QCOMPARE(everythingIn(folder()), QStringList{QStringLiteral("updatediary.dll")});
 }
 
-int runFaultTests(int argc, char **argv)
+void FaultTest::damageWhileRunningIsFoundBeforeTheNextWrite()
 {
-    FaultTest test;
-    return QTest::qExec(&test, argc, argv);
+    QVERIFY(testing::writeEmptyDiary(working()));
+    QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"),
+                                {{"Sage", QString(3000, QLatin1Char('s'))}, {"Rue", QString(3000, QLatin1Char('r'))},
+                                 {"Yarrow", QString(3000, QLatin1Char('y'))}}));
+    frmResultBOS *window = reliability::enterSection(0);
+    QVERIFY(window);
+    QVERIFY(click(window->Command1));
+    QVERIFY(click(window->Command2));
+    QTest::keyClicks(window->txtKeyword, QStringLiteral("Vervain"));
+    QTest::keyClicks(window->txtMeaning, QStringLiteral("Visions"));
+    QVERIFY(click(window->Command2));
+    QCOMPARE(listed(window).size(), 4);
+
+    // Another program flips 64 bytes in the middle of the file while Brimvale keeps running.
+    QByteArray bytes = reliability::bytesOf(working());
+    for (qsizetype i = bytes.size() / 2; i < bytes.size() / 2 + 64; ++i)
+        bytes[i] = char(~bytes[i]);
+    QVERIFY(reliability::writeBytes(working(), bytes));
+    const auto damaged = reliability::stateOf(working());
+
+    QVERIFY(click(window->Command2));
+    QTest::keyClicks(window->txtKeyword, QStringLiteral("Mugwort"));
+    QTest::keyClicks(window->txtMeaning, QStringLiteral("Dreams"));
+    QVERIFY(click(window->Command2));
+    QCOMPARE(m_env->messages->last(), kDamaged + QLatin1Char('\n') + working() + QStringLiteral("\nNewest backup: ")
+                                          + modDB::backupsOf(working()).value(0));
+    QCOMPARE(SectionWindowState(*window), Mode::Adding);
+    QCOMPARE(window->txtKeyword->text(), QStringLiteral("Mugwort"));
+    QCOMPARE(meaning(window), QStringLiteral("Dreams"));
+    QCOMPARE(reliability::stateOf(working()), damaged);
 }
+
+BRIMVALE_TEST_MAIN(FaultTest)
 
 #include "tst_faults.moc"

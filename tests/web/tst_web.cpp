@@ -145,12 +145,6 @@ private slots:
     void aboutReopensAfresh();
 
 private:
-    frmMain *start()
-    {
-        frmMain *main = testing::startProgram();
-        Q_ASSERT(main);
-        return main;
-    }
     void storeDateText(const QString &text)
     {
         m_env->settings->values[kStoredPath] = modHelp::ScrambleText(text);
@@ -238,7 +232,8 @@ void WebTest::mainWindowMenusOpenTheirPageAndNothingElse()
 {
     QFETCH(QString, entry);
     QFETCH(QString, address);
-    frmMain *main = start();
+    frmMain *main = testing::startProgram();
+    QVERIFY(main);
     const auto loadedBefore = forms::loadOrder();
     const QString stored = m_env->settings->values.value(kStoredPath);
 
@@ -255,7 +250,8 @@ void WebTest::mainWindowMenusOpenTheirPageAndNothingElse()
 
 void WebTest::menuBarReadsAsDesignedWithMakeMoneyHidden()
 {
-    frmMain *main = start();
+    frmMain *main = testing::startProgram();
+    QVERIFY(main);
     // "Make Money &Online" is switched off: it exists but stays off the bar, so that its access
     // key cannot be taken by a hidden entry.
     QCOMPARE(actionTexts(main->menuBar()->actions()), (QStringList{"&File", "&Help", "&Donate"}));
@@ -274,7 +270,8 @@ void WebTest::menuBarReadsAsDesignedWithMakeMoneyHidden()
 
 void WebTest::donateIsReachableFromTheKeyboard()
 {
-    frmMain *main = start();
+    frmMain *main = testing::startProgram();
+    QVERIFY(main);
     main->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(main));
     QTest::keyClick(main, Qt::Key_D, Qt::AltModifier);
@@ -283,7 +280,8 @@ void WebTest::donateIsReachableFromTheKeyboard()
 
 void WebTest::mainWindowLinkLabelsOpenTheirPageAndNothingElse()
 {
-    frmMain *main = start();
+    frmMain *main = testing::startProgram();
+    QVERIFY(main);
     const struct {
         ui::LinkLabel *label;
         QString address;
@@ -321,7 +319,8 @@ void WebTest::mainWindowLinkLabelsOpenTheirPageAndNothingElse()
 
 void WebTest::realLauncherHandsTheAddressToTheDesktop()
 {
-    frmMain *main = start();
+    frmMain *main = testing::startProgram();
+    QVERIFY(main);
     platform::installed().web = platform::productionServices().web;
 
     // Offscreen there is no browser: a click changes nothing and reports nothing.
@@ -631,7 +630,8 @@ void WebTest::startupRemindsBeforeTheMainWindowExists()
     launcher->onOpen = [&](const QString &) { mainLoadedWhenPageOpened = forms::loaded<frmMain>() != nullptr; };
     platform::installed().web.reset(launcher);
 
-    frmMain *main = start();
+    frmMain *main = testing::startProgram();
+    QVERIFY(main);
 
     QCOMPARE(questions(), 1);
     QVERIFY(!mainLoadedDuringQuestion);
@@ -661,8 +661,10 @@ void WebTest::rotationBringsTheDrawnLabelToTheFront()
     QFETCH(int, drawn);
     QFETCH(bool, coBrandInFront);
     m_env->random->values = {r};
-    frmMain *main = start();
+    frmMain *main = testing::startProgram();
+    QVERIFY(main);
     auto *startup = forms::loaded<frmStartup>();
+    QVERIFY(startup);
 
     QCOMPARE(startup->intCoBrandRandomNumber, qint16(drawn));
     QWidget *expected = coBrandInFront ? static_cast<QWidget *>(main->promo.lblCobrand)
@@ -760,7 +762,8 @@ void WebTest::aboutOpensModallyAndClosesLikeOk_data()
 void WebTest::aboutOpensModallyAndClosesLikeOk()
 {
     QFETCH(QString, how);
-    frmMain *main = start();
+    frmMain *main = testing::startProgram();
+    QVERIFY(main);
     main->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(main));
     m_aboutLeftOpen = false;
@@ -811,7 +814,8 @@ void WebTest::aboutOpensModallyAndClosesLikeOk()
 
 void WebTest::aboutReopensAfresh()
 {
-    frmMain *main = start();
+    frmMain *main = testing::startProgram();
+    QVERIFY(main);
     QPointer<frmAbout> first;
     QVERIFY(runAbout(main, [&](frmAbout *about) {
         first = about;

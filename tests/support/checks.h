@@ -1,0 +1,48 @@
+#pragma once
+
+// Reading a value that may not be there. A store Result or an optional read without a check is
+// undefined when the program is faulty, and in a release build that can crash or hang the whole
+// test program instead of failing the one test; these checks fail it, saying why.
+
+#include "diary/modDB.h"
+
+#include <QByteArray>
+#include <QtTest>
+
+#include <optional>
+
+namespace testing {
+
+template <class T>
+bool hasValue(const modDB::Result<T> &result)
+{
+    return result.ok();
+}
+
+template <class T>
+bool hasValue(const std::optional<T> &value)
+{
+    return value.has_value();
+}
+
+// The store's own words for a failed Result.
+template <class T>
+QByteArray whyEmpty(const modDB::Result<T> &result, const char *expression)
+{
+    return result.ok() ? QByteArray() : QByteArray(expression) + " failed: " + modDB::message(result.failure()).toUtf8();
+}
+
+template <class T>
+QByteArray whyEmpty(const std::optional<T> &, const char *expression)
+{
+    return QByteArray(expression) + " gave nothing";
+}
+
+} // namespace testing
+
+// Declares `name` as a copy of the value in `holder` (a store Result or an optional), after
+// failing the test when there is none. Three statements: never the lone body of an if or a loop.
+#define BRIMVALE_UNWRAP(name, holder)                                                                   \
+    const auto name##Holder = (holder);                                                                 \
+    QVERIFY2(testing::hasValue(name##Holder), testing::whyEmpty(name##Holder, #holder).constData());   \
+    auto name = *name##Holder
