@@ -158,7 +158,6 @@ public:
             folder = QDir::tempPath();
         m_lock = std::make_unique<QLockFile>(folder + QStringLiteral("/brimvale.lock"));
         // Only a dead owner makes a lock stale: a long-running instance keeps its claim.
-        // (Zero would switch off the dead-owner check too.)
         m_lock->setStaleLockTime(std::numeric_limits<int>::max());
         if (m_lock->tryLock(0))
             return false;

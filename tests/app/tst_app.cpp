@@ -11,6 +11,7 @@
 #include "app/identity.h"
 #include "app/modAppdata.h"
 #include "app/modBookOfShadows.h"
+#include "app/modFileCopy.h"
 #include "app/modHelp_shutdown.h"
 #include "diary/frmResultBOS.h"
 #include "referral/frmFarewell.h"
@@ -281,6 +282,9 @@ void AppTest::existingWorkingDiaryIsNeverTouched()
     QCOMPARE(readAll(m_env->workingDiary()), QByteArray("the user's own diary"));
     QCOMPARE(QFileInfo(m_env->workingDiary()).lastModified(), modified);
     QVERIFY(visible(forms::loaded<frmResultBOS>()));
+    // Nor by the copy itself, should the diary appear after Continue looked for it.
+    QVERIFY(!modFileCopy::CopyStarterDiary().copied);
+    QCOMPARE(readAll(m_env->workingDiary()), QByteArray("the user's own diary"));
 }
 
 void AppTest::backupsOfALostDiaryAreKeptApart()
