@@ -1,7 +1,8 @@
-#include "app/forms.h"
-#include "app/frmStartup.h"
-#include "app/identity.h"
-#include "platform/Platform.h"
+#include "core/identity.h"
+#include "gui/forms.h"
+#include "gui/frmStartup.h"
+#include "gui/messages.h"
+#include "platform/QtServices.h"
 
 #include <QApplication>
 
@@ -13,6 +14,7 @@ int main(int argc, char *argv[])
     // Only QuitAll ends the program: the exit window stands alone for a moment on every way out.
     QApplication::setQuitOnLastWindowClosed(false);
     platform::install(platform::productionServices());
+    gui::installMessages(gui::productionMessages());
 
     forms::ref<frmStartup>();
     if (platform::processEnd().requested())

@@ -9,10 +9,11 @@
 #include "processes.h"
 #include "sections.h"
 
-#include "app/identity.h"
-#include "app/modAppdata.h"
-#include "app/modBookOfShadows.h"
-#include "platform/Platform.h"
+#include "core/identity.h"
+#include "core/modAppdata.h"
+#include "gui/modBookOfShadows.h"
+#include "core/services.h"
+#include "platform/QtServices.h"
 
 #include <QApplication>
 #include <QFile>
@@ -30,17 +31,17 @@ constexpr int kTargetSize = 32767;
 
 // A message box would wait for a click that never comes: each one is printed and counted, and
 // any at all makes the run fail.
-class PrintedMessages final : public platform::MessageBoxes {
+class PrintedMessages final : public gui::MessageBoxes {
 public:
-    void show(QWidget *, const QString &text, platform::MessageIcon) override
+    void show(QWidget *, const QString &text, gui::MessageIcon) override
     {
         ++shown;
         std::fprintf(stderr, "message box: %s\n", qPrintable(text));
     }
-    platform::Answer askYesNo(QWidget *parent, const QString &text) override
+    gui::Answer askYesNo(QWidget *parent, const QString &text) override
     {
-        show(parent, text, platform::MessageIcon::Information);
-        return platform::Answer::No;
+        show(parent, text, gui::MessageIcon::Information);
+        return gui::Answer::No;
     }
     int shown = 0;
 };
@@ -164,7 +165,7 @@ int main(int argc, char *argv[])
 
     platform::install(platform::productionServices());
     auto *messages = new PrintedMessages;
-    platform::installed().messages.reset(messages);
+    gui::installMessages(std::unique_ptr<gui::MessageBoxes>(messages));
     require(modAppdata::SetDataFolder(), "the data folder");
     modBookOfShadows::intSection = kSection;
     modBookOfShadows::strSection = kSectionName;

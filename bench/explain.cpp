@@ -3,11 +3,11 @@
 #include "fixtures.h"
 #include "sections.h"
 
-#include "app/forms.h"
-#include "app/modAppdata.h"
-#include "app/modBookOfShadows.h"
-#include "diary/frmResultBOS.h"
-#include "diary/modDB.h"
+#include "gui/forms.h"
+#include "core/modAppdata.h"
+#include "gui/modBookOfShadows.h"
+#include "gui/frmResultBOS.h"
+#include "core/modDB.h"
 
 #include <sqlcipher/sqlite3.h>
 

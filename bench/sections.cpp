@@ -2,10 +2,10 @@
 
 #include "fixtures.h"
 
-#include "app/forms.h"
-#include "app/modAppdata.h"
-#include "diary/frmResultBOS.h"
-#include "diary/modDB.h"
+#include "gui/forms.h"
+#include "core/modAppdata.h"
+#include "gui/frmResultBOS.h"
+#include "core/modDB.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,10 +1,10 @@
 #include "fuzz/checks.h"
 
-#include "diary/SectionProfile.h"
-#include "diary/modDB.h"
-#include "referral/modTellAFriend.h"
-#include "web/modHelp_links.h"
-#include "web/modHelp_reminder.h"
+#include "core/sections.h"
+#include "core/modDB.h"
+#include "core/referral.h"
+#include "core/links.h"
+#include "core/reminder.h"
 
 #include <QDate>
 #include <QList>
@@ -247,25 +247,14 @@ QString tableMapping(QByteArrayView input)
     const int number = sectionNumber(parts[0]);
     const QString name = QString::fromUtf8(parts[1]);
 
-    if (const SectionProfile *profile = profileOf(number)) {
-        const QString section = QStringLiteral("section %1").arg(number);
-        if (profile->reduced()) {
-            if (!profile->loadQuery().isEmpty())
-                return section + QStringLiteral(" fills no list but has the query ") + visible(profile->loadQuery());
-        } else {
-            // The section window reads its list from this table without a further check.
-            const std::optional<modDB::Table> table = modDB::tableNamed(profile->loadTable);
-            if (!table || !kSectionTables.contains(profile->loadTable))
-                return section + QStringLiteral(" loads from ") + visible(profile->loadTable)
-                    + QStringLiteral(", which is not a section table");
-            if (profile->loadQuery() != QStringLiteral("select * from ") + profile->loadTable)
-                return section + QStringLiteral(" has the query ") + visible(profile->loadQuery());
-            if (const QString failure = tableOutcome(table, section); !failure.isEmpty())
-                return failure;
-            // Editing names the table through the section's name; it must be the table the list came from.
-            if (modDB::tableNamed(SectionCaptions::table(profile->name)) != table)
-                return section + QStringLiteral(" edits another table than it lists");
-        }
+    if (const sections::Section *section = sections::sectionAt(number)) {
+        // The list is read from the section's table, and editing names it through the section's
+        // name: both must be the same table.
+        const QString label = QStringLiteral("section %1").arg(number);
+        if (const QString failure = tableOutcome(section->table, label); !failure.isEmpty())
+            return failure;
+        if (modDB::tableNamed(SectionCaptions::table(section->name)) != section->table)
+            return label + QStringLiteral(" edits another table than it lists");
     }
 
     if (const QString failure = tableOutcome(modDB::tableNamed(SectionCaptions::table(name)),

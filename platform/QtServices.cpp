@@ -1,14 +1,11 @@
 // The production seams: Qt on every platform, with the few Win32 calls that only Windows has.
 
-#include "platform/Platform.h"
-
-#include "app/identity.h"
+#include "platform/QtServices.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QLockFile>
-#include <QMessageBox>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QUrl>
@@ -24,33 +21,6 @@
 namespace platform {
 
 namespace {
-
-// A lone carriage return separates lines in our message texts; the widget wants a line feed.
-QString displayText(QString text)
-{
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return text;
-}
-
-class QtMessageBoxes final : public MessageBoxes {
-public:
-    void show(QWidget *parent, const QString &text, MessageIcon icon) override
-    {
-        QMessageBox box(icon == MessageIcon::Critical ? QMessageBox::Critical : QMessageBox::Information,
-                        app::kApplicationTitle, displayText(text), QMessageBox::Ok, parent);
-        box.setWindowModality(Qt::ApplicationModal);
-        box.exec();
-    }
-
-    Answer askYesNo(QWidget *parent, const QString &text) override
-    {
-        QMessageBox box(QMessageBox::Information, app::kApplicationTitle, displayText(text),
-                        QMessageBox::Yes | QMessageBox::No, parent);
-        box.setWindowModality(Qt::ApplicationModal);
-        return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
-    }
-};
 
 class QtWebLauncher final : public WebLauncher {
 public:
@@ -82,11 +52,6 @@ public:
         store.sync();
         return store.status() == QSettings::NoError;
     }
-};
-
-class SystemClock final : public Clock {
-public:
-    QDate today() const override { return QDate::currentDate(); }
 };
 
 class StandardRandom final : public RandomSource {
@@ -187,10 +152,9 @@ private:
 Services productionServices()
 {
     Services services;
-    services.messages = std::make_unique<QtMessageBoxes>();
     services.web = std::make_unique<QtWebLauncher>();
     services.settings = std::make_unique<QtSettingsStore>();
-    services.clock = std::make_unique<SystemClock>();
+    services.clock = systemClock();
     services.random = std::make_unique<StandardRandom>();
     services.system = std::make_unique<HostSystemFacts>();
     services.instanceLock = std::make_unique<LockFileInstanceLock>();

@@ -1,7 +1,7 @@
 // Writes a new, empty diary (the four tables and their indexes) to the path given, replacing
 // what is there only once the new file is complete.
 
-#include "diary/modDB.h"
+#include "core/modDB.h"
 
 #include <QFile>
 

@@ -2,15 +2,16 @@
 // temporary home, a few entries added through the section window as a user would, each window
 // captured as it stands. Links are not followed.
 
-#include "app/forms.h"
-#include "app/frmMain.h"
-#include "app/frmStartup.h"
-#include "app/identity.h"
-#include "app/modHelp_shutdown.h"
-#include "diary/frmResultBOS.h"
-#include "platform/Platform.h"
-#include "referral/frmFarewell.h"
-#include "web/frmAbout.h"
+#include "gui/forms.h"
+#include "gui/frmMain.h"
+#include "gui/frmStartup.h"
+#include "core/identity.h"
+#include "gui/modHelp_shutdown.h"
+#include "gui/frmResultBOS.h"
+#include "core/services.h"
+#include "platform/QtServices.h"
+#include "gui/frmFarewell.h"
+#include "gui/frmAbout.h"
 
 #include <QAction>
 #include <QApplication>

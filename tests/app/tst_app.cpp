@@ -5,16 +5,17 @@
 #include "environment.h"
 #include "sectionwindow.h"
 
-#include "app/forms.h"
-#include "app/frmMain.h"
-#include "app/frmStartup.h"
-#include "app/identity.h"
-#include "app/modAppdata.h"
-#include "app/modBookOfShadows.h"
-#include "app/modFileCopy.h"
-#include "app/modHelp_shutdown.h"
-#include "diary/frmResultBOS.h"
-#include "referral/frmFarewell.h"
+#include "gui/forms.h"
+#include "gui/frmMain.h"
+#include "gui/frmStartup.h"
+#include "core/identity.h"
+#include "core/modAppdata.h"
+#include "gui/modBookOfShadows.h"
+#include "core/modFileCopy.h"
+#include "gui/modHelp_shutdown.h"
+#include "gui/frmResultBOS.h"
+#include "gui/frmFarewell.h"
+#include "platform/QtServices.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,7 +30,7 @@
 
 #include <memory>
 
-using platform::MessageIcon;
+using gui::MessageIcon;
 
 namespace {
 const QString kSelect = QStringLiteral("Please Select An Option");

@@ -4,14 +4,14 @@
 #include "diaryfiles.h"
 #include "environment.h"
 
-#include "app/forms.h"
-#include "app/frmMain.h"
-#include "app/frmStartup.h"
-#include "app/identity.h"
-#include "app/modBookOfShadows.h"
-#include "diary/frmResultBOS.h"
-#include "referral/frmFarewell.h"
-#include "web/frmAbout.h"
+#include "gui/forms.h"
+#include "gui/frmMain.h"
+#include "gui/frmStartup.h"
+#include "core/identity.h"
+#include "gui/modBookOfShadows.h"
+#include "gui/frmResultBOS.h"
+#include "gui/frmFarewell.h"
+#include "gui/frmAbout.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>

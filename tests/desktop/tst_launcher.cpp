@@ -4,12 +4,13 @@
 
 #include "environment.h"
 
-#include "app/forms.h"
-#include "app/frmMain.h"
-#include "app/frmStartup.h"
-#include "app/identity.h"
-#include "referral/modTellAFriend.h"
-#include "web/modHelp_links.h"
+#include "gui/forms.h"
+#include "gui/frmMain.h"
+#include "gui/frmStartup.h"
+#include "core/identity.h"
+#include "core/referral.h"
+#include "core/links.h"
+#include "platform/QtServices.h"
 
 #include <QAction>
 #include <QDir>

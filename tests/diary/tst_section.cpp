@@ -7,15 +7,15 @@
 #include "sectionwindow.h"
 #include "testmain.h"
 
-#include "app/forms.h"
-#include "app/frmMain.h"
-#include "app/frmStartup.h"
-#include "app/modBookOfShadows.h"
-#include "app/ui.h"
-#include "diary/SectionProfile.h"
-#include "diary/frmResultBOS.h"
-#include "diary/modDB.h"
-#include "referral/frmFarewell.h"
+#include "gui/forms.h"
+#include "gui/frmMain.h"
+#include "gui/frmStartup.h"
+#include "gui/modBookOfShadows.h"
+#include "gui/ui.h"
+#include "core/sections.h"
+#include "gui/frmResultBOS.h"
+#include "core/modDB.h"
+#include "gui/frmFarewell.h"
 
 #include <QAction>
 #include <QDir>
@@ -211,7 +211,7 @@ void SectionWindowTest::eachSectionShowsOnlyItsOwnTextsAndRows()
              (QStringList{"&Open " + name, "&Add " + name, "&Remove " + name, "&Edit " + name, "E&xit " + name}));
     QCOMPARE(listed(window), (QStringList{name + " one", name + " two"}));
     QCOMPARE(SectionWindowState(*window), Mode::Closed);
-    QCOMPARE(SectionProfiles[std::size_t(option)].loadQuery(), "select * from tbl" + name.toLower());
+    QCOMPARE(sections::tableName(sections::kSections[std::size_t(option)].table), "tbl" + name.toLower());
     QVERIFY(m_env->messages->shown.empty());
 }
 
@@ -405,7 +405,7 @@ void SectionWindowTest::addChecksComeInOrderAndKeepWhatWasTyped()
     click(window->Command2);
     click(window->Command2);
     QCOMPARE(messages(), QStringList{kBothEmpty});
-    QCOMPARE(m_env->messages->shown.back().icon, platform::MessageIcon::Critical);
+    QCOMPARE(m_env->messages->shown.back().icon, gui::MessageIcon::Critical);
     QCOMPARE(m_env->messages->shown.back().parent, window);
     QCOMPARE(SectionWindowState(*window), Mode::Browsing);
     QCOMPARE(window->Command2->text(), QStringLiteral("&Add Incense"));
@@ -693,7 +693,7 @@ void SectionWindowTest::failuresShowTheirMessageAndLoseNothing()
     QVERIFY(window);
     if (damagedAtLoad) {
         QCOMPARE(m_env->messages->texts(), QStringList{expected});
-        QCOMPARE(m_env->messages->shown.back().icon, platform::MessageIcon::Critical);
+        QCOMPARE(m_env->messages->shown.back().icon, gui::MessageIcon::Critical);
         QVERIFY(listed(window).isEmpty());
     } else {
         QVERIFY(m_env->messages->shown.empty());

@@ -6,7 +6,7 @@
 #include "mounts.h"
 #include "testmain.h"
 
-#include "diary/modDB.h"
+#include "core/modDB.h"
 
 #include <sqlcipher/sqlite3.h>
 

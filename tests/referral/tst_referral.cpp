@@ -4,14 +4,15 @@
 #include "environment.h"
 #include "seed.h"
 
-#include "app/forms.h"
-#include "app/frmMain.h"
-#include "app/frmStartup.h"
-#include "app/identity.h"
-#include "diary/frmResultBOS.h"
-#include "referral/frmFarewell.h"
-#include "referral/modTellAFriend.h"
-#include "web/modHelp_links.h"
+#include "gui/forms.h"
+#include "gui/frmMain.h"
+#include "gui/frmStartup.h"
+#include "core/identity.h"
+#include "gui/frmResultBOS.h"
+#include "gui/frmFarewell.h"
+#include "core/referral.h"
+#include "core/links.h"
+#include "platform/QtServices.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -31,7 +32,9 @@
 #include <random>
 #include <set>
 
-using platform::MessageIcon;
+using gui::MessageIcon;
+
+Q_DECLARE_METATYPE(modTellAFriend::ReferralValues)
 
 namespace {
 const QString kProper = QStringLiteral("Please Enter Proper Email Address");
@@ -109,7 +112,6 @@ private slots:
     void init()
     {
         m_env = std::make_unique<testing::Environment>();
-        modTellAFriend::strReferralUrl.clear();
     }
     void cleanup() { m_env.reset(); }
 
@@ -125,7 +127,8 @@ private slots:
     void addressChecksComeFirst_data();
     void addressChecksComeFirst();
     void nameChecksFollowTheAddressChecks();
-    void sendReferralChecksItsOwnValuesInOrder();
+    void refusalNamesTheFirstFailedCheck_data();
+    void refusalNamesTheFirstFailedCheck();
     void successfulSubmitOpensTheExactAddressEveryTime();
     void namesAreTrimmedOfSpacesOnly();
     void nonLatinTextSurvives();
@@ -275,7 +278,7 @@ void ReferralTest::productionLauncherAcceptsTheAddress()
     QCOMPARE(catcher.urls.size(), 1);
     const QUrl &url = catcher.urls.front();
     QCOMPARE(url.host(), QUrl(modHelp::MakerWebSite).host());
-    QCOMPARE(QString::fromUtf8(url.toEncoded()), modTellAFriend::strReferralUrl);
+    QCOMPARE(QString::fromUtf8(url.toEncoded()), w->referralUrl);
 }
 
 // --- The panel ----------------------------------------------------------------------------------
@@ -309,8 +312,8 @@ void ReferralTest::untouchedPanelAsksForProperAddresses()
     QCOMPARE(m_env->messages->shown.front().parent, w);
     QVERIFY(m_env->web->opened.isEmpty());
     // The values were stored before the checks, and nothing was reset.
-    QCOMPARE(modTellAFriend::strYourName, QStringLiteral("Your Name"));
-    QCOMPARE(modTellAFriend::strYourMessage, kInitialMessage);
+    QCOMPARE(w->submitted.yourName, QStringLiteral("Your Name"));
+    QCOMPARE(w->submitted.yourMessage, kInitialMessage);
     QCOMPARE(w->txtEmail->text(), QStringLiteral("Your Email Address"));
 }
 
@@ -378,35 +381,33 @@ void ReferralTest::nameChecksFollowTheAddressChecks()
     QCOMPARE(query.value(3).second, QStringLiteral("friend's name"));
 }
 
-void ReferralTest::sendReferralChecksItsOwnValuesInOrder()
+void ReferralTest::refusalNamesTheFirstFailedCheck_data()
 {
-    // Called from the panel it never meets a bad address, but its checks are its own.
-    forms::ref<frmFarewell>();
-    const auto sendWith = [](const modTellAFriend::ReferralValues &v) {
-        modTellAFriend::strYourName = v.yourName;
-        modTellAFriend::strYourEmail = v.yourEmail;
-        modTellAFriend::strYourMessage = v.yourMessage;
-        modTellAFriend::strFriendName = v.friendName;
-        modTellAFriend::strFriendEmail = v.friendEmail;
-        modTellAFriend::SendReferral();
-    };
-    sendWith({"", "", "", "", ""});
-    sendWith({"Ann", "", "", "", ""});
-    sendWith({"Ann", "Your Email Address", "", "", ""});
-    sendWith({"Ann", "a@b.c", "Your Message", "", ""});
-    sendWith({"Ann", "a@b.c", "Hi", "", ""});
-    sendWith({"Ann", "a@b.c", "Hi", "Bob", ""});
-    sendWith({"Ann", "a@b.c", "Hi", "Bob", "Friend's Email Address"});
-    QCOMPARE(m_env->messages->texts(),
-             (QStringList{kName, "Please Enter Your Email", "Please Enter Your Email", kMessage,
-                          "Please Enter Your Friend's Name", "Please Enter Your Friend's Email",
-                          "Please Enter Your Friend's Email"}));
-    for (const fakes::Message &message : m_env->messages->shown) {
-        QCOMPARE(message.icon, MessageIcon::Critical);
-        QCOMPARE(message.parent, forms::loaded<frmFarewell>());
-    }
-    QVERIFY(m_env->web->opened.isEmpty());
-    QVERIFY(modTellAFriend::strReferralUrl.isEmpty());
+    QTest::addColumn<modTellAFriend::ReferralValues>("values");
+    QTest::addColumn<QString>("refusal");
+    const QString ok = QString();
+    QTest::newRow("all filled") << modTellAFriend::ReferralValues{"Ann", "a@b.c", "Hi", "Bob", "d@e.f"} << ok;
+    QTest::newRow("same addresses first")
+        << modTellAFriend::ReferralValues{"", "a@b.c", "", "", "a@b.c"} << kDistinct;
+    QTest::newRow("no @") << modTellAFriend::ReferralValues{"", "ab.c", "", "", "d@e.f"} << kProper;
+    QTest::newRow("no dot") << modTellAFriend::ReferralValues{"", "a@b.c", "", "", "d@ef"} << kProper;
+    QTest::newRow("name") << modTellAFriend::ReferralValues{"", "a@b.c", "", "", "d@e.f"} << kName;
+    QTest::newRow("name placeholder")
+        << modTellAFriend::ReferralValues{"Your Name", "a@b.c", "Hi", "Bob", "d@e.f"} << kName;
+    QTest::newRow("message placeholder")
+        << modTellAFriend::ReferralValues{"Ann", "a@b.c", "Your Message", "", "d@e.f"} << kMessage;
+    QTest::newRow("friend's name")
+        << modTellAFriend::ReferralValues{"Ann", "a@b.c", "Hi", "", "d@e.f"} << QStringLiteral("Please Enter Your Friend's Name");
+    QTest::newRow("friend's name placeholder")
+        << modTellAFriend::ReferralValues{"Ann", "a@b.c", "Hi", "Friend's Name", "d@e.f"}
+        << QStringLiteral("Please Enter Your Friend's Name");
+}
+
+void ReferralTest::refusalNamesTheFirstFailedCheck()
+{
+    QFETCH(modTellAFriend::ReferralValues, values);
+    QFETCH(QString, refusal);
+    QCOMPARE(modTellAFriend::refusal(values).value_or(QString()), refusal);
 }
 
 void ReferralTest::successfulSubmitOpensTheExactAddressEveryTime()
@@ -419,7 +420,7 @@ void ReferralTest::successfulSubmitOpensTheExactAddressEveryTime()
 
     QVERIFY(m_env->messages->shown.empty());
     QCOMPARE(m_env->web->opened.size(), 1);
-    QCOMPARE(m_env->web->opened.front(), modTellAFriend::strReferralUrl);
+    QCOMPARE(m_env->web->opened.front(), w->referralUrl);
     QCOMPARE(openedQuery(), expectedQuery({QStringLiteral("Tom & Jerry = Friends"), QStringLiteral("ann@example.org"),
                                            kInitialMessage, QStringLiteral("Bob"),
                                            QStringLiteral("bob@example.net")}));
@@ -447,7 +448,7 @@ void ReferralTest::namesAreTrimmedOfSpacesOnly()
     const Query query = openedQuery();
     QCOMPARE(query.value(0).second, QStringLiteral("Ann  Lee"));
     QCOMPARE(query.value(3).second, QStringLiteral("Bob \t"));
-    QCOMPARE(modTellAFriend::strYourName, QStringLiteral("Ann  Lee"));
+    QCOMPARE(w->submitted.yourName, QStringLiteral("Ann  Lee"));
     QCOMPARE(w->txtName->text(), QStringLiteral("   Ann  Lee   "));
 }
 
@@ -529,7 +530,7 @@ void ReferralTest::emptiedFieldIsReadAsItsPlaceholderOnAltN()
     QTest::keyClick(w->txtName, Qt::Key_N, Qt::AltModifier);
     QTRY_COMPARE(m_env->messages->texts(), QStringList{kName});
     QCOMPARE(w->txtName->text(), QStringLiteral("Your Name"));
-    QCOMPARE(modTellAFriend::strYourName, QStringLiteral("Your Name"));
+    QCOMPARE(w->submitted.yourName, QStringLiteral("Your Name"));
 }
 
 void ReferralTest::hiddenMessageFieldUntouchedAndEmptied()

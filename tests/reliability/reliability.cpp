@@ -2,11 +2,11 @@
 
 #include "environment.h"
 
-#include "app/forms.h"
-#include "app/frmMain.h"
-#include "app/frmStartup.h"
-#include "diary/frmResultBOS.h"
-#include "diary/modDB.h"
+#include "gui/forms.h"
+#include "gui/frmMain.h"
+#include "gui/frmStartup.h"
+#include "gui/frmResultBOS.h"
+#include "core/modDB.h"
 
 #include <sqlcipher/sqlite3.h>
 

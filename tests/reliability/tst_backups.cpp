@@ -8,8 +8,8 @@
 #include "reliability.h"
 #include "testmain.h"
 
-#include "diary/frmResultBOS.h"
-#include "diary/modDB.h"
+#include "gui/frmResultBOS.h"
+#include "core/modDB.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -295,7 +295,7 @@ void BackupTest::messagesNameTheNewestBackupWhichRestoresTheDiary()
     QCOMPARE(env.messages->texts(),
              QStringList{QStringLiteral("The diary file is damaged or the password is wrong.\n%1\nNewest backup: %2")
                              .arg(working, backups[0])});
-    QCOMPARE(env.messages->shown.back().icon, platform::MessageIcon::Critical);
+    QCOMPARE(env.messages->shown.back().icon, gui::MessageIcon::Critical);
 
     QVERIFY(click(window->Command1));
     QVERIFY(QFile::remove(working));

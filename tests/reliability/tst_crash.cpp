@@ -8,8 +8,8 @@
 #include "reliability.h"
 #include "seed.h"
 
-#include "app/identity.h"
-#include "diary/modDB.h"
+#include "core/identity.h"
+#include "core/modDB.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -11,11 +11,11 @@
 #include "reliability.h"
 #include "testmain.h"
 
-#include "app/forms.h"
-#include "app/frmMain.h"
-#include "app/frmStartup.h"
-#include "diary/frmResultBOS.h"
-#include "diary/modDB.h"
+#include "gui/forms.h"
+#include "gui/frmMain.h"
+#include "gui/frmStartup.h"
+#include "gui/frmResultBOS.h"
+#include "core/modDB.h"
 
 #include <QDir>
 #include <QFile>
@@ -117,7 +117,7 @@ void FaultTest::firstUseCopyFailsWithItsReasonAndLeavesNothing()
     testing::flushDeletions();
 
     QCOMPARE(m_env->messages->shown.size(), std::size_t(1));
-    QCOMPARE(m_env->messages->shown.back().icon, platform::MessageIcon::Critical);
+    QCOMPARE(m_env->messages->shown.back().icon, gui::MessageIcon::Critical);
     const QStringList lines = m_env->messages->last().split(QLatin1Char('\n'));
     QCOMPARE(lines.size(), 3);
     QCOMPARE(lines[0], kCopyFailed);

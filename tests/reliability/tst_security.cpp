@@ -9,8 +9,8 @@
 #include "seed.h"
 #include "testmain.h"
 
-#include "diary/frmResultBOS.h"
-#include "diary/modDB.h"
+#include "gui/frmResultBOS.h"
+#include "core/modDB.h"
 
 #include <sqlcipher/sqlite3.h>
 

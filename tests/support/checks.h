@@ -4,7 +4,7 @@
 // undefined when the program is faulty, and in a release build that can crash or hang the whole
 // test program instead of failing the one test; these checks fail it, saying why.
 
-#include "diary/modDB.h"
+#include "core/modDB.h"
 
 #include <QByteArray>
 #include <QtTest>

@@ -1,6 +1,6 @@
 #include "diaryfiles.h"
 
-#include "diary/modDB.h"
+#include "core/modDB.h"
 
 #include <sqlcipher/sqlite3.h>
 

@@ -1,8 +1,9 @@
 #include "environment.h"
 
-#include "app/forms.h"
-#include "app/modAppdata.h"
-#include "app/modBookOfShadows.h"
+#include "gui/forms.h"
+#include "platform/QtServices.h"
+#include "core/modAppdata.h"
+#include "gui/modBookOfShadows.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -38,7 +39,6 @@ Environment::Environment()
         observer = fake;
         slot.reset(fake);
     };
-    add(services.messages, new fakes::MessageBoxes, messages);
     add(services.web, new fakes::WebLauncher, web);
     add(services.settings, new fakes::SettingsStore, settings);
     add(services.clock, new fakes::Clock, clock);
@@ -49,6 +49,8 @@ Environment::Environment()
     system->appData = dataFolder();
     system->program = programFolder();
     platform::install(std::move(services));
+    messages = new fakes::MessageBoxes;
+    gui::installMessages(std::unique_ptr<gui::MessageBoxes>(messages));
 }
 
 Environment::~Environment()
@@ -56,6 +58,7 @@ Environment::~Environment()
     forms::resetForTests();
     flushDeletions();
     platform::install({});
+    gui::installMessages(nullptr);
 }
 
 QString Environment::dataFolder() const

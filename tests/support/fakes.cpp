@@ -2,21 +2,21 @@
 
 namespace fakes {
 
-void MessageBoxes::show(QWidget *parent, const QString &text, platform::MessageIcon icon)
+void MessageBoxes::show(QWidget *parent, const QString &text, gui::MessageIcon icon)
 {
     shown.push_back({text, icon, false, parent});
     if (whileShown)
         whileShown(shown.back());
 }
 
-platform::Answer MessageBoxes::askYesNo(QWidget *parent, const QString &text)
+gui::Answer MessageBoxes::askYesNo(QWidget *parent, const QString &text)
 {
-    shown.push_back({text, platform::MessageIcon::Information, true, parent});
+    shown.push_back({text, gui::MessageIcon::Information, true, parent});
     if (whileShown)
         whileShown(shown.back());
     if (answers.empty())
-        return platform::Answer::No;
-    const platform::Answer answer = answers.front();
+        return gui::Answer::No;
+    const gui::Answer answer = answers.front();
     answers.pop_front();
     return answer;
 }

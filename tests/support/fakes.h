@@ -3,7 +3,8 @@
 // Test doubles for the platform seams. Each records what the program asked of it and answers
 // from a script the test sets up.
 
-#include "platform/Platform.h"
+#include "core/services.h"
+#include "gui/messages.h"
 
 #include <QMap>
 #include <QStringList>
@@ -16,21 +17,21 @@ namespace fakes {
 
 struct Message {
     QString text;
-    platform::MessageIcon icon = platform::MessageIcon::Information;
+    gui::MessageIcon icon = gui::MessageIcon::Information;
     bool question = false;
     QWidget *parent = nullptr;
 };
 
-class MessageBoxes final : public platform::MessageBoxes {
+class MessageBoxes final : public gui::MessageBoxes {
 public:
     std::vector<Message> shown;
     // Answers for askYesNo, taken in order; No when the script runs out.
-    std::deque<platform::Answer> answers;
+    std::deque<gui::Answer> answers;
     // Runs while the box would be on the screen, e.g. to look at the windows behind it.
     std::function<void(const Message &)> whileShown;
 
-    void show(QWidget *parent, const QString &text, platform::MessageIcon icon) override;
-    platform::Answer askYesNo(QWidget *parent, const QString &text) override;
+    void show(QWidget *parent, const QString &text, gui::MessageIcon icon) override;
+    gui::Answer askYesNo(QWidget *parent, const QString &text) override;
 
     QStringList texts() const;
     QString last() const { return shown.empty() ? QString() : shown.back().text; }
@@ -67,10 +68,14 @@ public:
     }
 };
 
+// Stands still until a test sets or advances it.
 class Clock final : public platform::Clock {
 public:
-    QDate date = QDate(2026, 12, 7);
-    QDate today() const override { return date; }
+    QDateTime moment{QDate(2026, 12, 7), QTime(21, 15)};
+    QDate today() const override { return moment.date(); }
+    QDateTime now() const override { return moment; }
+    void setToday(const QDate &day) { moment.setDate(day); }
+    void advance(qint64 seconds) { moment = moment.addSecs(seconds); }
 };
 
 class RandomSource final : public platform::RandomSource {

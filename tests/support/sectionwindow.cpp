@@ -2,10 +2,10 @@
 
 #include "environment.h"
 
-#include "app/forms.h"
-#include "app/frmMain.h"
-#include "app/frmStartup.h"
-#include "diary/frmResultBOS.h"
+#include "gui/forms.h"
+#include "gui/frmMain.h"
+#include "gui/frmStartup.h"
+#include "gui/frmResultBOS.h"
 
 #include <QPushButton>
 #include <QRadioButton>

@@ -5,7 +5,7 @@
 
 #include "mounts.h"
 
-#include "app/identity.h"
+#include "core/identity.h"
 
 #include <QApplication>
 #include <QtTest>

@@ -4,13 +4,15 @@
 #include "environment.h"
 #include "sectionwindow.h"
 
-#include "app/forms.h"
-#include "app/frmMain.h"
-#include "app/frmStartup.h"
-#include "app/identity.h"
-#include "web/frmAbout.h"
-#include "web/modHelp_links.h"
-#include "web/modHelp_reminder.h"
+#include "gui/forms.h"
+#include "gui/frmMain.h"
+#include "gui/frmStartup.h"
+#include "core/identity.h"
+#include "gui/frmAbout.h"
+#include "core/links.h"
+#include "core/reminder.h"
+#include "gui/modHelp_reminder.h"
+#include "platform/QtServices.h"
 
 #include <QAction>
 #include <QApplication>
@@ -30,7 +32,7 @@
 #include <functional>
 #include <memory>
 
-using platform::Answer;
+using gui::Answer;
 
 namespace {
 
@@ -106,7 +108,7 @@ private slots:
     void init()
     {
         m_env = std::make_unique<testing::Environment>();
-        m_env->clock->date = kToday;
+        m_env->clock->setToday(kToday);
     }
     void cleanup()
     {
@@ -424,7 +426,7 @@ void WebTest::reminderAsksOnlyOutsideTwoWeeks()
     QCOMPARE(m_env->messages->texts(), QStringList{kQuestion});
     const fakes::Message &asked = m_env->messages->shown.front();
     QVERIFY(asked.question);
-    QCOMPARE(asked.icon, platform::MessageIcon::Information);
+    QCOMPARE(asked.icon, gui::MessageIcon::Information);
     QVERIFY(asked.parent == nullptr);
     QCOMPARE(m_env->settings->writes, 1);
     QCOMPARE(storedDateText(), regional.toString(kToday, QLocale::ShortFormat));

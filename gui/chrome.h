@@ -1,0 +1,52 @@
+#pragma once
+
+// The pieces that the main window and the section window share: the forum link at the top,
+// the promotional frame with its two stacked link labels, and the Help, Donate and
+// "Make Money Online" menus.
+
+#include "gui/ui.h"
+
+#include <QRect>
+
+class QAction;
+class QFrame;
+class QMainWindow;
+class QMenu;
+class QWidget;
+
+namespace chrome {
+
+inline const QString kForumInvitation = QStringLiteral(
+    "The Most Popular Online Mystic Discussion Forum. Click Here To Visit Tarnwick Now");
+inline const QString kCoBrandText = QStringLiteral(
+    "Co-brand this software for your site.  Increase loyalty and traffic to your site. Put your "
+    "site's name &  link here. See \"Help\" for details.    Click Here for more info on co-branding.");
+inline const QString kFullBrandText = QStringLiteral(
+    "Home Business Opportunity. Start your own Internet business and make money online. Get this "
+    "software fully branded for your website. Click here for more details.");
+
+// Label14: opens the home page.
+ui::LinkLabel *addForumLink(QWidget *parent, const QRect &twipRect);
+
+struct PromoFrame {
+    QFrame *fraFullBrand = nullptr;
+    ui::LinkLabel *lblCobrand = nullptr;
+    ui::LinkLabel *lblFullBrand = nullptr;
+};
+// The frame and its two labels on the same rectangle, lblFullBrand in front.
+PromoFrame addPromoFrame(QWidget *parent, const QRect &frameTwips, const QRect &labelsTwips);
+
+struct HelpMenus {
+    QMenu *mnuHelp = nullptr;
+    QAction *mnuOnline = nullptr;
+    QAction *mnuVisit = nullptr;
+    QAction *mnuUpdate = nullptr;
+    QAction *mnuAbout = nullptr;
+    QAction *mnuDonate = nullptr;
+    QAction *mnuMakeMoney = nullptr;
+};
+// Adds "&Help", "&Donate" and "Make Money &Online" to the window's menu bar, after its File menu.
+// The web entries open their pages; mnuAbout is left for the window to connect.
+HelpMenus addHelpMenus(QMainWindow *window, const QString &separator1Name, const QString &separator2Name);
+
+} // namespace chrome

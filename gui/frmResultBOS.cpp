@@ -1,0 +1,515 @@
+#include "gui/frmResultBOS.h"
+
+#include "core/identity.h"
+#include "core/modAppdata.h"
+#include "gui/modBookOfShadows.h"
+#include "core/text.h"
+#include "gui/ui.h"
+#include "core/sections.h"
+#include "core/services.h"
+#include "gui/messages.h"
+#include "gui/navigation.h"
+
+#include <QAction>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStringListModel>
+#include <QTextDocument>
+
+#include <algorithm>
+#include <limits>
+
+using modBookOfShadows::strSection;
+
+namespace {
+const QColor kButtonFace(192, 192, 192);
+
+QPushButton *commandButton(QWidget *parent, const QString &name, const QString &caption, int top)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setAutoDefault(true);
+    QPalette palette = button->palette();
+    palette.setColor(QPalette::Button, kButtonFace);
+    button->setPalette(palette);
+    // The stack leaves no room for a taller button; the text fits the drawn height.
+    button->setGeometry(ui::twips(98, top, 6375, 350));
+    return button;
+}
+
+void whiteBackground(QWidget *control)
+{
+    QPalette palette = control->palette();
+    palette.setColor(QPalette::Base, Qt::white);
+    control->setPalette(palette);
+}
+
+QLabel *label(QWidget *parent, const QString &name, const QString &text, const QFont &font)
+{
+    auto *result = new QLabel(text, parent);
+    result->setObjectName(name);
+    result->setTextFormat(Qt::PlainText);
+    result->setFont(font);
+    return result;
+}
+
+// A one-line label as wide as its text needs, growing to the right but never past the client area.
+void fitToText(QLabel *label, int left, int top, int width, int height)
+{
+    const QWidget *client = label->parentWidget();
+    const int room = client->width() - ui::px(left) - ui::px(98);
+    const int needed = label->sizeHint().width();
+    label->setWordWrap(needed > room);
+    ui::place(label, left, top, std::max(width, std::min(needed, room) * ui::kTwipsPerPixel), height);
+}
+
+// The title stays centred where it was drawn, however long the section's title is.
+void fitAroundCentre(QLabel *label, int left, int top, int width, int height)
+{
+    const int centre = left + width / 2;
+    const int needed = std::max(width, (label->sizeHint().width() + 2) * ui::kTwipsPerPixel);
+    ui::place(label, centre - needed / 2, top, needed, height);
+}
+} // namespace
+
+frmResultBOS::frmResultBOS()
+{
+    setObjectName(QStringLiteral("frmResultBOS"));
+    setWindowTitle(app::kWindowCaption);
+    setWindowIcon(ui::programIcon());
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setFont(ui::verdana(8.25));
+
+    auto *client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    ui::fixClientArea(client, 6570, 7695);
+    setCentralWidget(client);
+
+    Label14 = chrome::addForumLink(client, QRect(728, 0, 5115, 390));
+
+    lblCaption[0] = label(client, QStringLiteral("lblCaption_0"), QStringLiteral("Caption"), ui::verdana(11.25, true));
+    lblCaption[0]->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    lblCaption[1] = label(client, QStringLiteral("lblCaption_1"),
+                          QStringLiteral("Click on Open Spell to Access the Spells Section"), ui::verdana(9.75, true));
+    lblCaption[2] = label(client, QStringLiteral("lblCaption_2"),
+                          QStringLiteral("Add your new spell secrets and save them. Add, edit or remove the selected "
+                                         "spells according to your preferences."),
+                          ui::verdana(9.75));
+    lblCaption[2]->setWordWrap(true);
+    ui::place(lblCaption[2], 98, 1200, 6375, 480);
+
+    m_keywords = new QStringListModel(this);
+    lstKeyword = new QListView(client);
+    lstKeyword->setObjectName(QStringLiteral("lstKeyword"));
+    lstKeyword->setAccessibleName(QStringLiteral("Keywords"));
+    lstKeyword->setModel(m_keywords);
+    lstKeyword->setUniformItemSizes(true);
+    lstKeyword->setSelectionMode(QAbstractItemView::SingleSelection);
+    lstKeyword->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    whiteBackground(lstKeyword);
+    lstKeyword->setGeometry(ui::twips(98, 1860, 6375, 1035));
+
+    Command1 = commandButton(client, QStringLiteral("Command1"), QStringLiteral("&Open"), 3120);
+    Command2 = commandButton(client, QStringLiteral("Command2"), QStringLiteral("&Add"), 3465);
+    Command3 = commandButton(client, QStringLiteral("Command3"), QStringLiteral("&Remove"), 3810);
+    Command4 = commandButton(client, QStringLiteral("Command4"), QStringLiteral("&Edit"), 4155);
+    Command5 = commandButton(client, QStringLiteral("Command5"), QStringLiteral("E&xit"), 4500);
+
+    Label1 = label(client, QStringLiteral("Label1"), QStringLiteral("Keyword"), ui::verdana(8.25, true));
+    fitToText(Label1, 105, 4920, 840, 195);
+    txtKeyword = new QLineEdit(client);
+    txtKeyword->setObjectName(QStringLiteral("txtKeyword"));
+    txtKeyword->setAccessibleName(QStringLiteral("Keyword"));
+    txtKeyword->setMaxLength(std::numeric_limits<int>::max());
+    whiteBackground(txtKeyword);
+    ui::place(txtKeyword, 98, 5160, 6375, 285);
+    Label1->setBuddy(txtKeyword);
+
+    Label2 = label(client, QStringLiteral("Label2"), QStringLiteral("Meaning"), ui::verdana(8.25, true));
+    fitToText(Label2, 105, 5520, 810, 195);
+    txtMeaning = new QPlainTextEdit(client);
+    txtMeaning->setObjectName(QStringLiteral("txtMeaning"));
+    txtMeaning->setAccessibleName(QStringLiteral("Meaning"));
+    txtMeaning->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txtMeaning->setTabChangesFocus(true);
+    whiteBackground(txtMeaning);
+    txtMeaning->setGeometry(ui::twips(98, 5760, 6375, 1035));
+    Label2->setBuddy(txtMeaning);
+
+    promo = chrome::addPromoFrame(client, QRect(98, 6840, 6375, 855), QRect(60, 165, 6300, 615));
+
+    // Below the client area, never seen: it only carries the reload. Its access key would make
+    // Alt+R ambiguous with the Remove button, so it has none.
+    cmdRefresh = new QPushButton(QStringLiteral("&Refresh"), client);
+    cmdRefresh->setObjectName(QStringLiteral("cmdRefresh"));
+    cmdRefresh->setShortcut(QKeySequence());
+    cmdRefresh->setFocusPolicy(Qt::NoFocus);
+    cmdRefresh->setGeometry(ui::twips(360, 7800, 855, 375));
+
+    for (QWidget *control : std::initializer_list<QWidget *>{Command2, Command3, Command4, Command5, lstKeyword,
+                                                             txtKeyword, txtMeaning})
+        control->setEnabled(false);
+
+    connect(Command1, &QPushButton::clicked, this, &frmResultBOS::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &frmResultBOS::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &frmResultBOS::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &frmResultBOS::Command4_Click);
+    connect(Command5, &QPushButton::clicked, this, &frmResultBOS::Command5_Click);
+    connect(cmdRefresh, &QPushButton::clicked, this, &frmResultBOS::cmdRefresh_Click);
+    connect(lstKeyword->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &frmResultBOS::lstKeyword_Click);
+
+    mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    mnuBack = mnuFile->addAction(QStringLiteral("&Back"), this, &frmResultBOS::mnuBack_Click);
+    mnuBack->setObjectName(QStringLiteral("mnuBack"));
+    mnuFile->addSeparator()->setObjectName(QStringLiteral("mnuFileSep1"));
+    mnuExit = mnuFile->addAction(QStringLiteral("E&xit"), this, &frmResultBOS::mnuExit_Click);
+    mnuExit->setObjectName(QStringLiteral("mnuExit"));
+    help = chrome::addHelpMenus(this, QStringLiteral("mnuHelpSep1"), QStringLiteral("mnuHelpSep2"));
+    connect(help.mnuAbout, &QAction::triggered, this, &frmResultBOS::mnuAbout_Click);
+
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    fitAroundCentre(lblCaption[0], 2813, 500, 945, 270);
+    fitToText(lblCaption[1], 105, 865, 5175, 240);
+}
+
+void frmResultBOS::Form_Load()
+{
+    ui::centerOnScreen(this);
+
+    const int option = modBookOfShadows::intSection;
+    const sections::Section *section = sections::sectionAt(option);
+    if (!section && option != sections::kLoadBookOption)
+        return;
+    lblCaption[0]->setText(section ? section->title() : sections::kLoadBookTitle);
+    lblCaption[1]->setText(section ? section->instruction : QString());
+    lblCaption[2]->setText(section ? section->helpText : QString());
+    fitAroundCentre(lblCaption[0], 2813, 500, 945, 270);
+    fitToText(lblCaption[1], 105, 865, 5175, 240);
+    // "Load Book" stops here: it fills no list.
+    if (!section)
+        return;
+    Command1->setText(SectionCaptions::open(section->name));
+    Command2->setText(SectionCaptions::add(section->name));
+    Command3->setText(SectionCaptions::remove(section->name));
+    Command4->setText(SectionCaptions::edit(section->name));
+    Command5->setText(SectionCaptions::exit(section->name));
+
+    const auto keywords = modDB::ReadKeywords(modAppdata::WorkingDiaryPath(), section->table);
+    if (keywords.ok())
+        fillList(*keywords);
+    else
+        report(keywords.failure());
+}
+
+void frmResultBOS::Command1_Click()
+{
+    const bool opening = Command1->text() == SectionCaptions::open(strSection);
+    Command1->setText(opening ? SectionCaptions::close(strSection) : SectionCaptions::open(strSection));
+    for (QWidget *control : std::initializer_list<QWidget *>{Command2, Command3, Command4, Command5, lstKeyword,
+                                                             txtKeyword, txtMeaning})
+        control->setEnabled(opening);
+}
+
+void frmResultBOS::Command2_Click()
+{
+    if (Command2->text() == SectionCaptions::add(strSection))
+        startAdding();
+    else
+        saveNewEntry();
+}
+
+void frmResultBOS::startAdding()
+{
+    Command1->setEnabled(false);
+    Command2->setText(SectionCaptions::save(strSection));
+    for (QWidget *control : std::initializer_list<QWidget *>{Command3, Command4, Command5, lstKeyword})
+        control->setEnabled(false);
+    setBoxes(QString(), QString());
+    txtKeyword->setFocus();
+}
+
+namespace {
+enum class Check { Passed, BothEmpty, KeywordEmpty, MeaningEmpty };
+
+// A text of spaces only counts as empty.
+Check checkEntry(const modDB::Entry &trimmed)
+{
+    if (trimmed.keyword.isEmpty() && trimmed.meaning.isEmpty())
+        return Check::BothEmpty;
+    if (trimmed.keyword.isEmpty())
+        return Check::KeywordEmpty;
+    if (trimmed.meaning.isEmpty())
+        return Check::MeaningEmpty;
+    return Check::Passed;
+}
+
+QString checkMessage(Check check)
+{
+    switch (check) {
+    case Check::BothEmpty: return QStringLiteral("Please Enter Keyword And Its Corresponding Meaning");
+    case Check::KeywordEmpty: return QStringLiteral("Please Enter The Keyword");
+    case Check::MeaningEmpty: return QStringLiteral("Please Enter The Meaning Of The Keyword");
+    case Check::Passed: break;
+    }
+    return {};
+}
+} // namespace
+
+void frmResultBOS::saveNewEntry()
+{
+    const modDB::Entry entry{text::trimSpaces(txtKeyword->text()), text::trimSpaces(meaningText())};
+    if (const Check check = checkEntry(entry); check != Check::Passed) {
+        gui::messages().show(this, checkMessage(check), gui::MessageIcon::Critical);
+        if (check == Check::BothEmpty) {
+            restoreBrowsingAfterAdd();
+        } else {
+            // Something was typed: keep it and let the user complete the entry.
+            (check == Check::KeywordEmpty ? static_cast<QWidget *>(txtKeyword) : txtMeaning)->setFocus();
+        }
+        return;
+    }
+
+    const auto table = sectionTable();
+    if (!table)
+        return;
+    const auto added = modDB::AddEntry(modAppdata::WorkingDiaryPath(), *table, entry);
+    if (!added.ok()) {
+        report(added.failure());
+        return;
+    }
+    restoreBrowsingAfterAdd();
+    cmdRefresh_Click();
+}
+
+void frmResultBOS::restoreBrowsingAfterAdd()
+{
+    Command1->setEnabled(true);
+    Command2->setText(SectionCaptions::add(strSection));
+    for (QWidget *control : std::initializer_list<QWidget *>{Command3, Command4, Command5, lstKeyword})
+        control->setEnabled(true);
+    setBoxes(QString(), QString());
+    txtKeyword->setFocus();
+}
+
+void frmResultBOS::Command3_Click()
+{
+    const auto table = sectionTable();
+    const auto index = selectedIndex();
+    if (table && index) {
+        const auto removed = modDB::RemoveEntry(modAppdata::WorkingDiaryPath(), *table, *index, selectedKeyword());
+        if (!removed.ok()) {
+            report(removed.failure());
+            return;
+        }
+        if (*removed)
+            setBoxes(QString(), QString());
+    }
+    cmdRefresh_Click();
+}
+
+void frmResultBOS::Command4_Click()
+{
+    if (Command4->text() == SectionCaptions::edit(strSection))
+        startEditing();
+    else
+        saveChanges();
+}
+
+void frmResultBOS::startEditing()
+{
+    for (QWidget *control : std::initializer_list<QWidget *>{Command1, Command2, Command3})
+        control->setEnabled(false);
+    Command4->setText(SectionCaptions::save(strSection));
+    Command5->setEnabled(false);
+    lstKeyword->setEnabled(false);
+    txtKeyword->setFocus();
+}
+
+void frmResultBOS::saveChanges()
+{
+    const auto table = sectionTable();
+    const auto index = selectedIndex();
+    if (table && index) {
+        const modDB::Entry entry{text::trimSpaces(txtKeyword->text()), text::trimSpaces(meaningText())};
+        const Check check = checkEntry(entry);
+        if (check == Check::Passed) {
+            const auto updated =
+                modDB::UpdateEntry(modAppdata::WorkingDiaryPath(), *table, *index, entry, selectedKeyword());
+            if (!updated.ok()) {
+                report(updated.failure());
+                return;
+            }
+        } else {
+            gui::messages().show(this, checkMessage(check), gui::MessageIcon::Critical);
+            if (check != Check::BothEmpty) {
+                (check == Check::KeywordEmpty ? static_cast<QWidget *>(txtKeyword) : txtMeaning)->setFocus();
+                return;
+            }
+        }
+    }
+    restoreBrowsingAfterEdit();
+    cmdRefresh_Click();
+}
+
+void frmResultBOS::restoreBrowsingAfterEdit()
+{
+    for (QWidget *control : std::initializer_list<QWidget *>{Command1, Command2, Command3})
+        control->setEnabled(true);
+    Command4->setText(SectionCaptions::edit(strSection));
+    Command5->setEnabled(true);
+    lstKeyword->setEnabled(true);
+    txtKeyword->setFocus();
+}
+
+void frmResultBOS::Command5_Click()
+{
+    mnuBack_Click();
+}
+
+void frmResultBOS::lstKeyword_Click()
+{
+    const auto table = sectionTable();
+    const auto index = selectedIndex();
+    if (!table || !index)
+        return;
+    const auto entry = modDB::ReadEntry(modAppdata::WorkingDiaryPath(), *table, *index);
+    if (!entry.ok()) {
+        report(entry.failure());
+        return;
+    }
+    // A row under another keyword is another entry (the file was replaced): as if it were gone.
+    if (*entry && (*entry)->keyword == selectedKeyword())
+        setBoxes((*entry)->keyword, (*entry)->meaning);
+}
+
+void frmResultBOS::cmdRefresh_Click()
+{
+    fillList({});
+    const auto table = sectionTable();
+    if (!table)
+        return;
+    const auto keywords = modDB::ReadKeywords(modAppdata::WorkingDiaryPath(), *table);
+    if (keywords.ok())
+        fillList(*keywords);
+    else
+        report(keywords.failure());
+}
+
+void frmResultBOS::mnuBack_Click()
+{
+    navigation::toMainWindow(this);
+}
+
+void frmResultBOS::mnuExit_Click()
+{
+    forms::unload(this);
+}
+
+void frmResultBOS::mnuAbout_Click()
+{
+    navigation::showAbout();
+}
+
+void frmResultBOS::Form_Unload()
+{
+    navigation::afterMainOrSectionWindow();
+}
+
+int frmResultBOS::selectedPosition() const
+{
+    const QModelIndexList rows = lstKeyword->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+std::optional<modDB::Table> frmResultBOS::sectionTable() const
+{
+    return modDB::tableNamed(SectionCaptions::table(strSection));
+}
+
+std::optional<qint64> frmResultBOS::selectedIndex() const
+{
+    const int position = selectedPosition();
+    if (position < 0 || std::size_t(position) >= m_indexes.size())
+        return std::nullopt;
+    return m_indexes[std::size_t(position)];
+}
+
+std::optional<QString> frmResultBOS::selectedKeyword() const
+{
+    const int position = selectedPosition();
+    if (position < 0 || position >= m_keywords->rowCount())
+        return std::nullopt;
+    return m_keywords->index(position).data().toString();
+}
+
+void frmResultBOS::fillList(const modDB::Keywords &keywords)
+{
+    m_indexes = keywords.indexes;
+    m_keywords->setStringList(keywords.keywords);
+}
+
+QString frmResultBOS::meaningText() const
+{
+    // The box turns "\r\n" and a lone "\r" into paragraph breaks; what it shows unchanged is
+    // given back as it was read.
+    const QString shown = txtMeaning->document()->toRawText();
+    if (shown == m_shownRaw)
+        return m_shownMeaning;
+    QString text = shown;
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return text;
+}
+
+void frmResultBOS::setBoxes(const QString &keyword, const QString &meaning)
+{
+    txtKeyword->setText(keyword);
+    txtMeaning->setPlainText(meaning);
+    m_shownMeaning = meaning;
+    m_shownRaw = txtMeaning->document()->toRawText();
+}
+
+void frmResultBOS::report(const modDB::Failure &failure)
+{
+    gui::messages().show(this, modDB::message(failure), gui::MessageIcon::Critical);
+}
+
+SectionWindowMode SectionWindowState(const frmResultBOS &window)
+{
+    const QString &name = strSection;
+    const bool list = window.lstKeyword->isEnabled();
+    const bool boxes = window.txtKeyword->isEnabled() && window.txtMeaning->isEnabled();
+    const bool others = window.Command3->isEnabled() || window.Command5->isEnabled();
+    if (window.Command1->isEnabled()) {
+        const bool restEnabled = window.Command2->isEnabled() && window.Command3->isEnabled()
+                                 && window.Command4->isEnabled() && window.Command5->isEnabled() && list && boxes;
+        const bool restDisabled = !window.Command2->isEnabled() && !window.Command3->isEnabled()
+                                  && !window.Command4->isEnabled() && !window.Command5->isEnabled() && !list
+                                  && !window.txtKeyword->isEnabled() && !window.txtMeaning->isEnabled();
+        if (window.Command1->text() == SectionCaptions::open(name) && restDisabled)
+            return SectionWindowMode::Closed;
+        if (window.Command1->text() == SectionCaptions::close(name) && restEnabled
+            && window.Command2->text() == SectionCaptions::add(name)
+            && window.Command4->text() == SectionCaptions::edit(name))
+            return SectionWindowMode::Browsing;
+        return SectionWindowMode::Other;
+    }
+    if (others || list || !boxes)
+        return SectionWindowMode::Other;
+    if (window.Command2->isEnabled() && !window.Command4->isEnabled()
+        && window.Command2->text() == SectionCaptions::save(name))
+        return SectionWindowMode::Adding;
+    if (window.Command4->isEnabled() && !window.Command2->isEnabled()
+        && window.Command4->text() == SectionCaptions::save(name))
+        return SectionWindowMode::Editing;
+    return SectionWindowMode::Other;
+}

@@ -1,0 +1,97 @@
+#pragma once
+
+#include "gui/chrome.h"
+#include "gui/forms.h"
+#include "core/modDB.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <optional>
+#include <vector>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QStringListModel;
+
+// The section window: lists, shows and edits the entries of the chosen diary section.
+// Its mode lives in the captions of Command1, Command2 and Command4 and in which controls are
+// enabled; there is no state variable.
+class frmResultBOS : public forms::FormWindow<QMainWindow> {
+    Q_OBJECT
+public:
+    frmResultBOS();
+
+    void Form_Load() override;
+    void Form_Unload() override;
+
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void Command5_Click();
+    void lstKeyword_Click();
+    void cmdRefresh_Click();
+    void mnuBack_Click();
+    void mnuExit_Click();
+    void mnuAbout_Click();
+
+    // The selected line, -1 when none.
+    int selectedPosition() const;
+    // The "Index" of each line as of the last fill.
+    const std::vector<qint64> &lineIndexes() const { return m_indexes; }
+
+    ui::LinkLabel *Label14 = nullptr;
+    std::array<QLabel *, 3> lblCaption{};
+    QListView *lstKeyword = nullptr;
+    QPushButton *Command1 = nullptr;
+    QPushButton *Command2 = nullptr;
+    QPushButton *Command3 = nullptr;
+    QPushButton *Command4 = nullptr;
+    QPushButton *Command5 = nullptr;
+    QLabel *Label1 = nullptr;
+    QLineEdit *txtKeyword = nullptr;
+    QLabel *Label2 = nullptr;
+    QPlainTextEdit *txtMeaning = nullptr;
+    chrome::PromoFrame promo;
+    QPushButton *cmdRefresh = nullptr;
+
+    QMenu *mnuFile = nullptr;
+    QAction *mnuBack = nullptr;
+    QAction *mnuExit = nullptr;
+    chrome::HelpMenus help;
+
+private:
+    void startAdding();
+    void saveNewEntry();
+    void restoreBrowsingAfterAdd();
+    void startEditing();
+    void saveChanges();
+    void restoreBrowsingAfterEdit();
+
+    // The table of the section named by strSection; none when no section was ever chosen.
+    std::optional<modDB::Table> sectionTable() const;
+    // The "Index" that stood at the selected line at the last fill.
+    std::optional<qint64> selectedIndex() const;
+    // The keyword the list shows at the selected line.
+    std::optional<QString> selectedKeyword() const;
+    void fillList(const modDB::Keywords &keywords);
+    QString meaningText() const;
+    void report(const modDB::Failure &failure);
+    void setBoxes(const QString &keyword, const QString &meaning);
+
+    QStringListModel *m_keywords = nullptr;
+    std::vector<qint64> m_indexes;
+    // The meaning as read, so that an untouched box writes back exactly that text.
+    QString m_shownMeaning;
+    QString m_shownRaw;
+};
+
+// The four modes of the section window, read from its captions and enabled states.
+enum class SectionWindowMode { Closed, Browsing, Adding, Editing, Other };
+SectionWindowMode SectionWindowState(const frmResultBOS &window);

@@ -1,0 +1,64 @@
+#include "gui/messages.h"
+
+#include "core/identity.h"
+
+#include <QMessageBox>
+
+#include <utility>
+
+namespace gui {
+
+namespace {
+
+// A lone carriage return separates lines in our message texts; the widget wants a line feed.
+QString displayText(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
+class QtMessageBoxes final : public MessageBoxes {
+public:
+    void show(QWidget *parent, const QString &text, MessageIcon icon) override
+    {
+        QMessageBox box(icon == MessageIcon::Critical ? QMessageBox::Critical : QMessageBox::Information,
+                        app::kApplicationTitle, displayText(text), QMessageBox::Ok, parent);
+        box.setWindowModality(Qt::ApplicationModal);
+        box.exec();
+    }
+
+    Answer askYesNo(QWidget *parent, const QString &text) override
+    {
+        QMessageBox box(QMessageBox::Information, app::kApplicationTitle, displayText(text),
+                        QMessageBox::Yes | QMessageBox::No, parent);
+        box.setWindowModality(Qt::ApplicationModal);
+        return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
+    }
+};
+
+std::unique_ptr<MessageBoxes> &current()
+{
+    static std::unique_ptr<MessageBoxes> messages;
+    return messages;
+}
+
+} // namespace
+
+std::unique_ptr<MessageBoxes> productionMessages()
+{
+    return std::make_unique<QtMessageBoxes>();
+}
+
+std::unique_ptr<MessageBoxes> installMessages(std::unique_ptr<MessageBoxes> messages)
+{
+    return std::exchange(current(), std::move(messages));
+}
+
+MessageBoxes &messages()
+{
+    Q_ASSERT_X(current(), "gui", "message boxes used before gui::installMessages()");
+    return *current();
+}
+
+} // namespace gui

@@ -1,0 +1,34 @@
+#pragma once
+
+// Message boxes: the windows' seam. Every message the program shows goes through here, so that
+// tests can read what was said and script the answer.
+
+#include <QString>
+
+#include <memory>
+
+class QWidget;
+
+namespace gui {
+
+enum class MessageIcon { Information, Critical };
+enum class Answer { Ok, Yes, No };
+
+// Modal message boxes with the application title as caption.
+class MessageBoxes {
+public:
+    virtual ~MessageBoxes() = default;
+    // A single OK button.
+    virtual void show(QWidget *parent, const QString &text, MessageIcon icon) = 0;
+    // Yes and No buttons with the information icon.
+    virtual Answer askYesNo(QWidget *parent, const QString &text) = 0;
+};
+
+// Application-modal QMessageBox.
+std::unique_ptr<MessageBoxes> productionMessages();
+
+// Replaces the message boxes in use and gives the previous ones back.
+std::unique_ptr<MessageBoxes> installMessages(std::unique_ptr<MessageBoxes> messages);
+MessageBoxes &messages();
+
+} // namespace gui

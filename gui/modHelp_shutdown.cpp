@@ -1,0 +1,19 @@
+#include "gui/modHelp_shutdown.h"
+
+#include "gui/forms.h"
+#include "core/services.h"
+
+namespace modHelp {
+
+void QuitAll()
+{
+    if (forms::ending())
+        return;
+    forms::setEnding();
+    // A window loaded by an unload handler on the way is unloaded too.
+    while (!forms::loadOrder().empty())
+        forms::unload(forms::loadOrder().front());
+    platform::processEnd().end();
+}
+
+} // namespace modHelp

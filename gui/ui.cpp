@@ -1,0 +1,98 @@
+#include "gui/ui.h"
+
+#include <QGuiApplication>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QWidget>
+
+#include <algorithm>
+
+namespace ui {
+
+void place(QWidget *control, int left, int top, int width, int height)
+{
+    const int w = px(width);
+    int needed = control->sizeHint().height();
+    if (control->hasHeightForWidth())
+        needed = control->heightForWidth(w);
+    control->setGeometry(px(left), px(top), w, std::max(px(height), needed));
+}
+
+QFont font(const QString &family, qreal points, bool bold, bool underline)
+{
+    QFont result(family);
+    result.setPointSizeF(points);
+    result.setBold(bold);
+    result.setUnderline(underline);
+    return result;
+}
+
+QFont verdana(qreal points, bool bold, bool underline)
+{
+    return font(QStringLiteral("Verdana"), points, bold, underline);
+}
+
+void setTextColor(QWidget *control, const QColor &color)
+{
+    QPalette palette = control->palette();
+    palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::ButtonText, color);
+    palette.setColor(QPalette::Text, color);
+    control->setPalette(palette);
+}
+
+void setBackground(QWidget *control, const QColor &color)
+{
+    QPalette palette = control->palette();
+    palette.setColor(QPalette::Window, color);
+    control->setPalette(palette);
+    control->setAutoFillBackground(true);
+}
+
+void fixClientArea(QWidget *window, int widthTwips, int heightTwips)
+{
+    window->setFixedSize(px(widthTwips), px(heightTwips));
+}
+
+void centerOnScreen(QWidget *window)
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QRect frame = window->frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    window->move(frame.topLeft());
+}
+
+QIcon programIcon()
+{
+    return QIcon(QStringLiteral(":/brimvale/icon.svg"));
+}
+
+LinkLabel::LinkLabel(const QString &text, QWidget *parent)
+    : QLabel(text, parent)
+{
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::NoFocus);
+    setAccessibleName(text);
+}
+
+void LinkLabel::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit clicked();
+    QLabel::mouseReleaseEvent(event);
+}
+
+void LinkLabel::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        emit clicked();
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+} // namespace ui
