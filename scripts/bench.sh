@@ -5,6 +5,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DBRIMVALE_BENCH=ON >/dev/null
-cmake --build build/bench --target brimvale_bench -j"$(nproc)" >/dev/null
+cmake --preset bench >/dev/null
+cmake --build --preset bench -j"$(nproc)" >/dev/null
 exec build/bench/bench/brimvale_bench "$@"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets and runs each for a bounded time on a copy of its seeds, so the
 # repository never gains corpus files. Prints the inputs each target ran; fails on any finding.
+# Each folder of fuzz/corpus is a target of fuzz/checks.h (the replay test holds them to that).
 # Usage: scripts/fuzz.sh [seconds per target, default 60]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -18,8 +19,8 @@ for seeds in fuzz/corpus/*/; do
     mkdir -p "$work/$target/corpus" "$work/$target/found"
     cp "$seeds"* "$work/$target/corpus/"
     log="$work/$target/log"
-    if ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
-        "build/fuzz/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 \
+    if BRIMVALE_FUZZ_TARGET="$target" ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
+        build/fuzz/fuzz/brimvale_fuzz -max_total_time="$seconds" -timeout=10 \
         -artifact_prefix="$work/$target/found/" "$work/$target/corpus" >"$log" 2>&1; then
         runs="$(grep -oE 'Done [0-9]+ runs' "$log" | tail -n 1 | grep -oE '[0-9]+' || echo '?')"
         printf '%-18s %12s inputs fuzzed, no finding\n' "$target" "$runs"
