@@ -5,6 +5,7 @@
 #include "gui/forms.h"
 #include "core/modAppdata.h"
 #include "gui/frmResultBOS.h"
+#include "gui/sectionwindowstate.h"
 #include "core/modDB.h"
 
 #include <QCoreApplication>

@@ -77,14 +77,6 @@ QGroupBox *navyPanel(QWidget *parent, const QString &name, const QString &title)
     return panel;
 }
 
-QLabel *plainLabel(QWidget *parent, const QString &name, const QString &text)
-{
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->setTextFormat(Qt::PlainText);
-    return label;
-}
-
 // The stand-in for Verdana runs wider than Verdana does; a slightly condensed face keeps a
 // one-line caption within the width it was drawn for.
 void condenseToWidth(QLabel *label, int widthPixels)
@@ -110,7 +102,7 @@ frmFarewell::frmFarewell()
     ui::setBackground(this, Qt::white);
     ui::fixClientArea(this, 11115, 4725);
 
-    Picture1 = plainLabel(this, QStringLiteral("Picture1"), QString());
+    Picture1 = ui::plainLabel(this, QStringLiteral("Picture1"), QString());
     Picture1->setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
     Picture1->setAlignment(Qt::AlignCenter);
     Picture1->setFocusPolicy(Qt::StrongFocus);
@@ -118,12 +110,12 @@ frmFarewell::frmFarewell()
     Picture1->setGeometry(ui::twips(360, 120, 540, 540));
     Picture1->setPixmap(ui::programIcon().pixmap(32, 32));
 
-    Label1 = plainLabel(this, QStringLiteral("Label1"), app::kWindowCaption);
+    Label1 = ui::plainLabel(this, QStringLiteral("Label1"), app::kWindowCaption);
     Label1->setFont(msSansSerif(18));
     ui::place(Label1, 1080, 240, 3510, 435);
 
     // The support message is chosen when the window loads.
-    Label2 = plainLabel(this, QStringLiteral("Label2"), QString());
+    Label2 = ui::plainLabel(this, QStringLiteral("Label2"), QString());
     Label2->setFont(ui::verdana(9.75, true));
     Label2->setWordWrap(true);
     Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -146,7 +138,7 @@ frmFarewell::frmFarewell()
 
     Frame6 = navyPanel(this, QStringLiteral("Frame6"), QStringLiteral("Download Tarnwick Softwares"));
     Frame6->setGeometry(ui::twips(7320, 120, 3735, 4575));
-    Label3 = plainLabel(Frame6, QStringLiteral("Label3"), kProductFamilyText);
+    Label3 = ui::plainLabel(Frame6, QStringLiteral("Label3"), kProductFamilyText);
     Label3->setFont(ui::verdana(9));
     Label3->setWordWrap(true);
     Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);

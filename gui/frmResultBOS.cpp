@@ -3,6 +3,7 @@
 #include "core/identity.h"
 #include "core/modAppdata.h"
 #include "gui/modBookOfShadows.h"
+#include "core/entries.h"
 #include "core/text.h"
 #include "gui/ui.h"
 #include "core/sections.h"
@@ -51,32 +52,6 @@ void whiteBackground(QWidget *control)
     control->setPalette(palette);
 }
 
-QLabel *label(QWidget *parent, const QString &name, const QString &text, const QFont &font)
-{
-    auto *result = new QLabel(text, parent);
-    result->setObjectName(name);
-    result->setTextFormat(Qt::PlainText);
-    result->setFont(font);
-    return result;
-}
-
-// A one-line label as wide as its text needs, growing to the right but never past the client area.
-void fitToText(QLabel *label, int left, int top, int width, int height)
-{
-    const QWidget *client = label->parentWidget();
-    const int room = client->width() - ui::px(left) - ui::px(98);
-    const int needed = label->sizeHint().width();
-    label->setWordWrap(needed > room);
-    ui::place(label, left, top, std::max(width, std::min(needed, room) * ui::kTwipsPerPixel), height);
-}
-
-// The title stays centred where it was drawn, however long the section's title is.
-void fitAroundCentre(QLabel *label, int left, int top, int width, int height)
-{
-    const int centre = left + width / 2;
-    const int needed = std::max(width, (label->sizeHint().width() + 2) * ui::kTwipsPerPixel);
-    ui::place(label, centre - needed / 2, top, needed, height);
-}
 } // namespace
 
 frmResultBOS::frmResultBOS()
@@ -95,11 +70,11 @@ frmResultBOS::frmResultBOS()
 
     Label14 = chrome::addForumLink(client, QRect(728, 0, 5115, 390));
 
-    lblCaption[0] = label(client, QStringLiteral("lblCaption_0"), QStringLiteral("Caption"), ui::verdana(11.25, true));
+    lblCaption[0] = ui::plainLabel(client, QStringLiteral("lblCaption_0"), QStringLiteral("Caption"), ui::verdana(11.25, true));
     lblCaption[0]->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    lblCaption[1] = label(client, QStringLiteral("lblCaption_1"),
+    lblCaption[1] = ui::plainLabel(client, QStringLiteral("lblCaption_1"),
                           QStringLiteral("Click on Open Spell to Access the Spells Section"), ui::verdana(9.75, true));
-    lblCaption[2] = label(client, QStringLiteral("lblCaption_2"),
+    lblCaption[2] = ui::plainLabel(client, QStringLiteral("lblCaption_2"),
                           QStringLiteral("Add your new spell secrets and save them. Add, edit or remove the selected "
                                          "spells according to your preferences."),
                           ui::verdana(9.75));
@@ -123,8 +98,8 @@ frmResultBOS::frmResultBOS()
     Command4 = commandButton(client, QStringLiteral("Command4"), QStringLiteral("&Edit"), 4155);
     Command5 = commandButton(client, QStringLiteral("Command5"), QStringLiteral("E&xit"), 4500);
 
-    Label1 = label(client, QStringLiteral("Label1"), QStringLiteral("Keyword"), ui::verdana(8.25, true));
-    fitToText(Label1, 105, 4920, 840, 195);
+    Label1 = ui::plainLabel(client, QStringLiteral("Label1"), QStringLiteral("Keyword"), ui::verdana(8.25, true));
+    ui::fitToText(Label1, 105, 4920, 840, 195);
     txtKeyword = new QLineEdit(client);
     txtKeyword->setObjectName(QStringLiteral("txtKeyword"));
     txtKeyword->setAccessibleName(QStringLiteral("Keyword"));
@@ -133,8 +108,8 @@ frmResultBOS::frmResultBOS()
     ui::place(txtKeyword, 98, 5160, 6375, 285);
     Label1->setBuddy(txtKeyword);
 
-    Label2 = label(client, QStringLiteral("Label2"), QStringLiteral("Meaning"), ui::verdana(8.25, true));
-    fitToText(Label2, 105, 5520, 810, 195);
+    Label2 = ui::plainLabel(client, QStringLiteral("Label2"), QStringLiteral("Meaning"), ui::verdana(8.25, true));
+    ui::fitToText(Label2, 105, 5520, 810, 195);
     txtMeaning = new QPlainTextEdit(client);
     txtMeaning->setObjectName(QStringLiteral("txtMeaning"));
     txtMeaning->setAccessibleName(QStringLiteral("Meaning"));
@@ -178,8 +153,8 @@ frmResultBOS::frmResultBOS()
     connect(help.mnuAbout, &QAction::triggered, this, &frmResultBOS::mnuAbout_Click);
 
     layout()->setSizeConstraint(QLayout::SetFixedSize);
-    fitAroundCentre(lblCaption[0], 2813, 500, 945, 270);
-    fitToText(lblCaption[1], 105, 865, 5175, 240);
+    ui::fitAroundCentre(lblCaption[0], 2813, 500, 945, 270);
+    ui::fitToText(lblCaption[1], 105, 865, 5175, 240);
 }
 
 void frmResultBOS::Form_Load()
@@ -193,8 +168,8 @@ void frmResultBOS::Form_Load()
     lblCaption[0]->setText(section ? section->title() : sections::kLoadBookTitle);
     lblCaption[1]->setText(section ? section->instruction : QString());
     lblCaption[2]->setText(section ? section->helpText : QString());
-    fitAroundCentre(lblCaption[0], 2813, 500, 945, 270);
-    fitToText(lblCaption[1], 105, 865, 5175, 240);
+    ui::fitAroundCentre(lblCaption[0], 2813, 500, 945, 270);
+    ui::fitToText(lblCaption[1], 105, 865, 5175, 240);
     // "Load Book" stops here: it fills no list.
     if (!section)
         return;
@@ -238,43 +213,16 @@ void frmResultBOS::startAdding()
     txtKeyword->setFocus();
 }
 
-namespace {
-enum class Check { Passed, BothEmpty, KeywordEmpty, MeaningEmpty };
-
-// A text of spaces only counts as empty.
-Check checkEntry(const modDB::Entry &trimmed)
-{
-    if (trimmed.keyword.isEmpty() && trimmed.meaning.isEmpty())
-        return Check::BothEmpty;
-    if (trimmed.keyword.isEmpty())
-        return Check::KeywordEmpty;
-    if (trimmed.meaning.isEmpty())
-        return Check::MeaningEmpty;
-    return Check::Passed;
-}
-
-QString checkMessage(Check check)
-{
-    switch (check) {
-    case Check::BothEmpty: return QStringLiteral("Please Enter Keyword And Its Corresponding Meaning");
-    case Check::KeywordEmpty: return QStringLiteral("Please Enter The Keyword");
-    case Check::MeaningEmpty: return QStringLiteral("Please Enter The Meaning Of The Keyword");
-    case Check::Passed: break;
-    }
-    return {};
-}
-} // namespace
-
 void frmResultBOS::saveNewEntry()
 {
     const modDB::Entry entry{text::trimSpaces(txtKeyword->text()), text::trimSpaces(meaningText())};
-    if (const Check check = checkEntry(entry); check != Check::Passed) {
-        gui::messages().show(this, checkMessage(check), gui::MessageIcon::Critical);
-        if (check == Check::BothEmpty) {
+    if (const entries::Check check = entries::check(entry.keyword, entry.meaning); check != entries::Check::Passed) {
+        gui::messages().show(this, entries::refusal(check), gui::MessageIcon::Critical);
+        if (check == entries::Check::BothEmpty) {
             restoreBrowsingAfterAdd();
         } else {
             // Something was typed: keep it and let the user complete the entry.
-            (check == Check::KeywordEmpty ? static_cast<QWidget *>(txtKeyword) : txtMeaning)->setFocus();
+            (check == entries::Check::KeywordEmpty ? static_cast<QWidget *>(txtKeyword) : txtMeaning)->setFocus();
         }
         return;
     }
@@ -341,8 +289,8 @@ void frmResultBOS::saveChanges()
     const auto index = selectedIndex();
     if (table && index) {
         const modDB::Entry entry{text::trimSpaces(txtKeyword->text()), text::trimSpaces(meaningText())};
-        const Check check = checkEntry(entry);
-        if (check == Check::Passed) {
+        const entries::Check check = entries::check(entry.keyword, entry.meaning);
+        if (check == entries::Check::Passed) {
             const auto updated =
                 modDB::UpdateEntry(modAppdata::WorkingDiaryPath(), *table, *index, entry, selectedKeyword());
             if (!updated.ok()) {
@@ -350,9 +298,9 @@ void frmResultBOS::saveChanges()
                 return;
             }
         } else {
-            gui::messages().show(this, checkMessage(check), gui::MessageIcon::Critical);
-            if (check != Check::BothEmpty) {
-                (check == Check::KeywordEmpty ? static_cast<QWidget *>(txtKeyword) : txtMeaning)->setFocus();
+            gui::messages().show(this, entries::refusal(check), gui::MessageIcon::Critical);
+            if (check != entries::Check::BothEmpty) {
+                (check == entries::Check::KeywordEmpty ? static_cast<QWidget *>(txtKeyword) : txtMeaning)->setFocus();
                 return;
             }
         }
@@ -481,35 +429,4 @@ void frmResultBOS::setBoxes(const QString &keyword, const QString &meaning)
 void frmResultBOS::report(const modDB::Failure &failure)
 {
     gui::messages().show(this, modDB::message(failure), gui::MessageIcon::Critical);
-}
-
-SectionWindowMode SectionWindowState(const frmResultBOS &window)
-{
-    const QString &name = strSection;
-    const bool list = window.lstKeyword->isEnabled();
-    const bool boxes = window.txtKeyword->isEnabled() && window.txtMeaning->isEnabled();
-    const bool others = window.Command3->isEnabled() || window.Command5->isEnabled();
-    if (window.Command1->isEnabled()) {
-        const bool restEnabled = window.Command2->isEnabled() && window.Command3->isEnabled()
-                                 && window.Command4->isEnabled() && window.Command5->isEnabled() && list && boxes;
-        const bool restDisabled = !window.Command2->isEnabled() && !window.Command3->isEnabled()
-                                  && !window.Command4->isEnabled() && !window.Command5->isEnabled() && !list
-                                  && !window.txtKeyword->isEnabled() && !window.txtMeaning->isEnabled();
-        if (window.Command1->text() == SectionCaptions::open(name) && restDisabled)
-            return SectionWindowMode::Closed;
-        if (window.Command1->text() == SectionCaptions::close(name) && restEnabled
-            && window.Command2->text() == SectionCaptions::add(name)
-            && window.Command4->text() == SectionCaptions::edit(name))
-            return SectionWindowMode::Browsing;
-        return SectionWindowMode::Other;
-    }
-    if (others || list || !boxes)
-        return SectionWindowMode::Other;
-    if (window.Command2->isEnabled() && !window.Command4->isEnabled()
-        && window.Command2->text() == SectionCaptions::save(name))
-        return SectionWindowMode::Adding;
-    if (window.Command4->isEnabled() && !window.Command2->isEnabled()
-        && window.Command4->text() == SectionCaptions::save(name))
-        return SectionWindowMode::Editing;
-    return SectionWindowMode::Other;
 }

@@ -49,11 +49,11 @@ public:
     ui::LinkLabel *Label14 = nullptr;
     std::array<QLabel *, 3> lblCaption{};
     QListView *lstKeyword = nullptr;
-    QPushButton *Command1 = nullptr;
-    QPushButton *Command2 = nullptr;
-    QPushButton *Command3 = nullptr;
-    QPushButton *Command4 = nullptr;
-    QPushButton *Command5 = nullptr;
+    QPushButton *Command1 = nullptr; // Open / Close the section
+    QPushButton *Command2 = nullptr; // Add / Save a new entry
+    QPushButton *Command3 = nullptr; // Remove the selected entry
+    QPushButton *Command4 = nullptr; // Edit / Save the selected entry
+    QPushButton *Command5 = nullptr; // Exit: back to the main window
     QLabel *Label1 = nullptr;
     QLineEdit *txtKeyword = nullptr;
     QLabel *Label2 = nullptr;
@@ -91,7 +91,3 @@ private:
     QString m_shownMeaning;
     QString m_shownRaw;
 };
-
-// The four modes of the section window, read from its captions and enabled states.
-enum class SectionWindowMode { Closed, Browsing, Adding, Editing, Other };
-SectionWindowMode SectionWindowState(const frmResultBOS &window);

@@ -95,4 +95,35 @@ void LinkLabel::keyPressEvent(QKeyEvent *event)
     QLabel::keyPressEvent(event);
 }
 
+QLabel *plainLabel(QWidget *parent, const QString &name, const QString &text)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+QLabel *plainLabel(QWidget *parent, const QString &name, const QString &text, const QFont &font)
+{
+    QLabel *label = plainLabel(parent, name, text);
+    label->setFont(font);
+    return label;
+}
+
+void fitToText(QLabel *label, int left, int top, int width, int height)
+{
+    const QWidget *client = label->parentWidget();
+    const int room = client->width() - px(left) - px(98);
+    const int needed = label->sizeHint().width();
+    label->setWordWrap(needed > room);
+    place(label, left, top, std::max(width, std::min(needed, room) * kTwipsPerPixel), height);
+}
+
+void fitAroundCentre(QLabel *label, int left, int top, int width, int height)
+{
+    const int centre = left + width / 2;
+    const int needed = std::max(width, (label->sizeHint().width() + 2) * kTwipsPerPixel);
+    place(label, centre - needed / 2, top, needed, height);
+}
+
 } // namespace ui

@@ -35,6 +35,16 @@ void centerOnScreen(QWidget *window);
 
 QIcon programIcon();
 
+// A label of plain text (never rich text, whatever the user's text holds), named for tests and
+// screen readers.
+QLabel *plainLabel(QWidget *parent, const QString &name, const QString &text);
+QLabel *plainLabel(QWidget *parent, const QString &name, const QString &text, const QFont &font);
+// A one-line label as wide as its text needs, growing to the right but never past the client
+// area less the 98-twip margin the windows keep; it wraps when even that is too narrow.
+void fitToText(QLabel *label, int left, int top, int width, int height);
+// A title that stays centred where it was drawn, however long its text is.
+void fitAroundCentre(QLabel *label, int left, int top, int width, int height);
+
 // A label that acts as a link: pointing hand, clicked on release of the left button,
 // and Space or Enter when a caller gives it the focus.
 class LinkLabel : public QLabel {

@@ -14,6 +14,7 @@
 #include "gui/ui.h"
 #include "core/sections.h"
 #include "gui/frmResultBOS.h"
+#include "gui/sectionwindowstate.h"
 #include "core/modDB.h"
 #include "gui/frmFarewell.h"
 

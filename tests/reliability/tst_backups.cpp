@@ -9,6 +9,7 @@
 #include "testmain.h"
 
 #include "gui/frmResultBOS.h"
+#include "gui/sectionwindowstate.h"
 #include "core/modDB.h"
 
 #include <QDateTime>

@@ -15,6 +15,7 @@
 #include "gui/frmMain.h"
 #include "gui/frmStartup.h"
 #include "gui/frmResultBOS.h"
+#include "gui/sectionwindowstate.h"
 #include "core/modDB.h"
 
 #include <QDir>

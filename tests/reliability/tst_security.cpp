@@ -10,6 +10,7 @@
 #include "testmain.h"
 
 #include "gui/frmResultBOS.h"
+#include "gui/sectionwindowstate.h"
 #include "core/modDB.h"
 
 #include <sqlcipher/sqlite3.h>

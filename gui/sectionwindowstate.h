@@ -1,0 +1,9 @@
+#pragma once
+
+// The section window keeps no state variable: its mode is what its captions and enabled
+// controls say. This reads it back, for tests and the benchmark.
+
+class frmResultBOS;
+
+enum class SectionWindowMode { Closed, Browsing, Adding, Editing, Other };
+SectionWindowMode SectionWindowState(const frmResultBOS &window);
