@@ -126,7 +126,7 @@ std::vector<Part> explainSection(const Run &run, int entries)
         {[&](int) { kept.reset(); }, [&](int) { kept = open.readKeywords(); }, {}, &parts[6].ms},
         {{}, [&](int) { require(flushOnce(folder) == 0, "the flush"); }, {}, &parts[7].ms},
         {[&](int) {
-             forms::resetForTests();
+             forms::startAfresh();
              QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
              modBookOfShadows::intSection = 4;
          },
@@ -163,7 +163,7 @@ std::vector<Part> explainSection(const Run &run, int entries)
         {{}, [&](int) { addOne(); }, removeAdded, &parts[11].ms},
     });
 
-    forms::resetForTests();
+    forms::startAfresh();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QDir(modDB::backupFolder(small)).removeRecursively();
     for (const QString &path : {small, large, folder + QStringLiteral("/flush.probe")})

@@ -70,7 +70,7 @@ frmResultBOS *sectionWindow()
 // Unloads every window without running the unload handlers, which would show the exit window.
 void closeWindows()
 {
-    forms::resetForTests();
+    forms::startAfresh();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCoreApplication::processEvents();
 }

@@ -52,7 +52,7 @@ void setEnding()
     g_ending = true;
 }
 
-void resetForTests()
+void startAfresh()
 {
     g_ending = true; // no unload handler may show another window on the way out
     while (!registry().empty()) {

@@ -39,8 +39,9 @@ void unload(Form *form);
 bool ending();
 void setEnding();
 
-// Unloads everything and clears the ending flag: only for tests, between cases.
-void resetForTests();
+// Discards every window without running its unload handler and clears the ending flag, as if
+// the program had just started: between test cases and benchmark runs.
+void startAfresh();
 
 template <class F>
 F *loaded()

@@ -669,7 +669,7 @@ void ReferralTest::everySupportMessageAppearsWithTheRealSource()
         QVERIFY(std::find(frmFarewell::SupportMessages.begin(), frmFarewell::SupportMessages.end(), text)
                 != frmFarewell::SupportMessages.end());
         seen.insert(text);
-        forms::resetForTests();
+        forms::startAfresh();
         testing::flushDeletions();
     }
     QCOMPARE(seen.size(), 4u);
@@ -869,7 +869,7 @@ void ReferralTest::leavingOtherWindowsKeepsTheProgramRunning()
     QVERIFY(!forms::loaded<frmMain>());
     QVERIFY(exitWindowVisible());
     QCOMPARE(m_env->processEnd->calls, 0);
-    forms::resetForTests();
+    forms::startAfresh();
     testing::flushDeletions();
 
     forms::ref<frmStartup>();

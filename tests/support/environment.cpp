@@ -22,7 +22,7 @@ void setFolderVariable(const char *name, const QString &path)
 
 Environment::Environment()
 {
-    forms::resetForTests();
+    forms::startAfresh();
     flushDeletions();
     modAppdata::strDataFolder.clear();
     modBookOfShadows::intSection = 0;
@@ -55,7 +55,7 @@ Environment::Environment()
 
 Environment::~Environment()
 {
-    forms::resetForTests();
+    forms::startAfresh();
     flushDeletions();
     platform::install({});
     gui::installMessages(nullptr);
