@@ -7,6 +7,7 @@
 #include "testmain.h"
 
 #include "core/modDB.h"
+#include "core/storeprobe.h"
 
 #include <sqlcipher/sqlite3.h>
 
@@ -64,7 +65,7 @@ private slots:
     }
     void cleanup()
     {
-        QCOMPARE(modDB::openConnections(), 0);
+        QCOMPARE(testing::openFilesUnder(m_dir->path()), 0);
         m_dir.reset();
     }
 
@@ -292,22 +293,22 @@ void StoreTest::keyIsDerivedOncePerSalt()
     QVERIFY(testing::writeEmptyDiary(m_path));
     QVERIFY(testing::writeEmptyDiary(other));
 
-    const int start = modDB::keyDerivations();
+    const int start = modDB::probe::keyDerivations();
     for (int i = 0; i < 5; ++i) {
         QVERIFY(modDB::AddEntry(m_path, Table::Rituals, {QString::number(i), QStringLiteral("m")}).ok());
         QVERIFY(modDB::ReadKeywords(m_path, Table::Rituals).ok());
-        QCOMPARE(modDB::openConnections(), 0);
+        QCOMPARE(testing::openFilesUnder(m_folder), 0);
     }
-    QCOMPARE(modDB::keyDerivations(), start + 1);
+    QCOMPARE(modDB::probe::keyDerivations(), start + 1);
 
     // A file with another salt (e.g. replaced by another program) gets its own key.
     QVERIFY(modDB::ReadKeywords(other, Table::Rituals).ok());
-    QCOMPARE(modDB::keyDerivations(), start + 2);
+    QCOMPARE(modDB::probe::keyDerivations(), start + 2);
     QVERIFY(QFile::remove(m_path));
     QVERIFY(QFile::copy(other, m_path));
     BRIMVALE_UNWRAP(copied, modDB::ReadKeywords(m_path, Table::Rituals));
     QVERIFY(copied.keywords.isEmpty());
-    QCOMPARE(modDB::keyDerivations(), start + 2);
+    QCOMPARE(modDB::probe::keyDerivations(), start + 2);
 }
 
 void StoreTest::readOnlyFileFailsOnlyAtTheWrite()

@@ -9,7 +9,9 @@
 #include "testmain.h"
 
 #include "gui/frmResultBOS.h"
+#include "core/backups.h"
 #include "core/modDB.h"
+#include "core/storeprobe.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -59,14 +61,14 @@ class BackupTest : public QObject {
 private slots:
     void init()
     {
-        modDB::startNewRun();
+        modDB::probe::startNewRun();
         m_dir = std::make_unique<QTemporaryDir>();
         m_path = m_dir->filePath(QStringLiteral("updatediary.dll"));
         QVERIFY(testing::writeEmptyDiary(m_path));
     }
     void cleanup()
     {
-        QCOMPARE(modDB::openConnections(), 0);
+        QCOMPARE(testing::openFilesUnder(m_dir->path()), 0);
         m_dir.reset();
     }
 
@@ -108,7 +110,7 @@ void BackupTest::firstWriteOfEachRunKeepsTheDiaryAsItWas()
     QCOMPARE(reliability::integrityCheck(backups[0]), QStringLiteral("ok"));
 
     // The next run copies the diary as that run found it.
-    modDB::startNewRun();
+    modDB::probe::startNewRun();
     BRIMVALE_UNWRAP(updated, modDB::UpdateEntry(m_path, Table::Spell, 2, {QStringLiteral("Rue"), QStringLiteral("dried")}));
     QVERIFY(updated);
     backups = modDB::backupsOf(m_path);
@@ -138,7 +140,7 @@ void BackupTest::newestTenAreKeptAndNothingElseIsTouched()
     // Ten, the number README promises the user.
     constexpr int kRuns = 13;
     for (int run = 0; run < kRuns; ++run) {
-        modDB::startNewRun();
+        modDB::probe::startNewRun();
         QVERIFY(add(m_path, QStringLiteral("entry %1").arg(run)));
         QVERIFY(add(m_path, QStringLiteral("second %1").arg(run)));
     }
@@ -165,7 +167,7 @@ void BackupTest::neverMoreThanTenWhereverTheProgramIsStopped()
 {
 #ifdef Q_OS_LINUX
     for (int run = 0; run < modDB::kBackupsKept; ++run) {
-        modDB::startNewRun();
+        modDB::probe::startNewRun();
         QVERIFY(add(m_path, QStringLiteral("entry %1").arg(run)));
     }
     QCOMPARE(modDB::backupsOf(m_path).size(), modDB::kBackupsKept);
@@ -175,7 +177,7 @@ void BackupTest::neverMoreThanTenWhereverTheProgramIsStopped()
     const auto closeWatcher = qScopeGuard([watcher] { ::close(watcher); });
     QVERIFY(inotify_add_watch(watcher, QFile::encodeName(modDB::backupFolder(m_path)).constData(),
                               IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO) >= 0);
-    modDB::startNewRun();
+    modDB::probe::startNewRun();
     QVERIFY(add(m_path, QStringLiteral("one more")));
 
     const QRegularExpression backupName(QStringLiteral("^updatediary-\\d{8}-\\d{6}\\.dll$"));
@@ -213,9 +215,9 @@ void BackupTest::namesStayInOrderWhateverTheClockSays()
     QVERIFY(QFile::copy(m_path, ahead));
 
     QVERIFY(add(m_path, QStringLiteral("Sage")));
-    modDB::startNewRun();
+    modDB::probe::startNewRun();
     QVERIFY(add(m_path, QStringLiteral("Rue")));
-    modDB::startNewRun();
+    modDB::probe::startNewRun();
     QVERIFY(add(m_path, QStringLiteral("Yarrow")));
     QCOMPARE(fileNames(modDB::backupsOf(m_path)),
              (QStringList{"updatediary-20991231-235959.dll", "updatediary-21000101-000000.dll",
@@ -226,7 +228,7 @@ void BackupTest::namesStayInOrderWhateverTheClockSays()
 void BackupTest::damagedDiaryIsNotWrittenAndPushesNoGoodBackupOut()
 {
     for (int run = 0; run < 3; ++run) {
-        modDB::startNewRun();
+        modDB::probe::startNewRun();
         QVERIFY(add(m_path, QStringLiteral("entry %1").arg(run)));
     }
     const QStringList good = modDB::backupsOf(m_path);
@@ -244,7 +246,7 @@ void BackupTest::damagedDiaryIsNotWrittenAndPushesNoGoodBackupOut()
     QVERIFY(modDB::ReadKeywords(m_path, Table::Rituals).ok());
 
     for (int run = 0; run < modDB::kBackupsKept + 2; ++run) {
-        modDB::startNewRun();
+        modDB::probe::startNewRun();
         const auto added = modDB::AddEntry(m_path, Table::Rituals, {QStringLiteral("Yule"), QStringLiteral("Solstice")});
         QVERIFY(!added.ok());
         QCOMPARE(added.failure().kind, FailureKind::Damaged);
@@ -284,7 +286,7 @@ void BackupTest::messagesNameTheNewestBackupWhichRestoresTheDiary()
     const QStringList backups = modDB::backupsOf(working);
     QCOMPARE(backups.size(), 1);
     QCOMPARE(QFileInfo(backups[0]).absolutePath(), env.dataFolder() + QStringLiteral("/backups"));
-    modDB::startNewRun();
+    modDB::probe::startNewRun();
 
     QByteArray garbage(int(QFileInfo(working).size()), '\0');
     for (qsizetype i = 0; i < garbage.size(); ++i)

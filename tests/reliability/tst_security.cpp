@@ -10,7 +10,9 @@
 #include "testmain.h"
 
 #include "gui/frmResultBOS.h"
+#include "core/backups.h"
 #include "core/modDB.h"
+#include "core/storeprobe.h"
 
 #include <sqlcipher/sqlite3.h>
 
@@ -116,14 +118,15 @@ class SecurityTest : public QObject {
 private slots:
     void init()
     {
-        modDB::startNewRun();
+        modDB::probe::startNewRun();
         m_env = std::make_unique<testing::Environment>();
         QVERIFY(testing::writeEmptyDiary(m_env->starterDiary()));
     }
     void cleanup()
     {
+        const QString root = m_env->root();
         m_env.reset();
-        QCOMPARE(modDB::openConnections(), 0);
+        QCOMPARE(testing::openFilesUnder(root), 0);
     }
 
     void diaryAndBackupsAreTheUsersAlone();
@@ -263,7 +266,7 @@ void SecurityTest::diaryGivesNothingAwayWithoutThePassword()
     const QString meaning = QStringLiteral("Leave the bowl out under the full moon; \u263d secret");
     QVERIFY(modDB::AddEntry(working(), Table::Spell, {QStringLiteral("first"), QStringLiteral("entry")}).ok());
     QVERIFY(modDB::AddEntry(working(), Table::Spell, {keyword, meaning}).ok());
-    modDB::startNewRun();
+    modDB::probe::startNewRun();
     QVERIFY(modDB::AddEntry(working(), Table::Rituals, {QStringLiteral("Yule"), QStringLiteral("Solstice")}).ok());
     const QStringList backups = modDB::backupsOf(working());
     QCOMPARE(backups.size(), 2);
