@@ -7,6 +7,7 @@
 #include "testmain.h"
 
 #include "core/modDB.h"
+#include "core/statements.h"
 #include "core/storeprobe.h"
 
 #include <sqlcipher/sqlite3.h>
@@ -82,6 +83,7 @@ private slots:
     void fullDiskLosesNothing();
     void missingCoveringIndexIsAddedByAWrite();
     void existingPathIsNeverOverwrittenByCreate();
+    void failedBindIsReportedAsTheEnginesFailure();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -381,6 +383,17 @@ void StoreTest::existingPathIsNeverOverwrittenByCreate()
     writeBytes(m_path, "the user's own file");
     QVERIFY(!modDB::CreateDiary(m_path).ok());
     QCOMPARE(bytesOf(m_path), QByteArray("the user's own file"));
+}
+
+void StoreTest::failedBindIsReportedAsTheEnginesFailure()
+{
+    const auto opened = modDB::Connection::open(QStringLiteral(":memory:"), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    QVERIFY(opened.ok());
+    // A statement run with a parameter left unbound would read NULL and carry on.
+    const auto statement = modDB::Statement::prepare(*opened, QStringLiteral("SELECT ?1"), {{2, qint64(1)}});
+    QVERIFY(!statement.ok());
+    QCOMPARE(statement.failure().kind, FailureKind::Other);
+    QCOMPARE(statement.failure().detail, QString::fromUtf8(sqlite3_errstr(SQLITE_RANGE)));
 }
 
 BRIMVALE_TEST_MAIN(StoreTest)

@@ -68,6 +68,7 @@ private slots:
     }
     void cleanup()
     {
+        platform::installed().clock.reset();
         QCOMPARE(testing::openFilesUnder(m_dir->path()), 0);
         m_dir.reset();
     }
@@ -75,7 +76,7 @@ private slots:
     void firstWriteOfEachRunKeepsTheDiaryAsItWas();
     void newestTenAreKeptAndNothingElseIsTouched();
     void neverMoreThanTenWhereverTheProgramIsStopped();
-    void namesStayInOrderWhateverTheClockSays();
+    void namesFollowTheClockAndStayInOrderWhateverItSays();
     void damagedDiaryIsNotWrittenAndPushesNoGoodBackupOut();
     void backupThatCannotBeMadeDoesNotStopTheWrite();
     void messagesNameTheNewestBackupWhichRestoresTheDiary();
@@ -206,23 +207,31 @@ void BackupTest::neverMoreThanTenWhereverTheProgramIsStopped()
 #endif
 }
 
-void BackupTest::namesStayInOrderWhateverTheClockSays()
+void BackupTest::namesFollowTheClockAndStayInOrderWhateverItSays()
 {
-    // A copy named by a clock that once ran far ahead (or is read in another time zone).
-    const QString folder = modDB::backupFolder(m_path);
-    QVERIFY(QDir().mkpath(folder));
-    const QString ahead = folder + QStringLiteral("/updatediary-20991231-235959.dll");
-    QVERIFY(QFile::copy(m_path, ahead));
-
+    auto *clock = new fakes::Clock;
+    platform::installed().clock.reset(clock);
+    clock->moment = QDateTime(QDate(2026, 12, 7), QTime(21, 15, 30));
     QVERIFY(add(m_path, QStringLiteral("Sage")));
+    // A clock set back, then a second run within the same second.
+    clock->advance(-3600);
     modDB::probe::startNewRun();
     QVERIFY(add(m_path, QStringLiteral("Rue")));
     modDB::probe::startNewRun();
     QVERIFY(add(m_path, QStringLiteral("Yarrow")));
+    // A copy named by a clock that once ran far ahead (or is read in another time zone).
+    const QString ahead = modDB::backupFolder(m_path) + QStringLiteral("/updatediary-20991231-235959.dll");
+    QVERIFY(QFile::copy(m_path, ahead));
+    clock->advance(3600);
+    for (int run = 0; run < 2; ++run) {
+        modDB::probe::startNewRun();
+        QVERIFY(add(m_path, QStringLiteral("Vervain %1").arg(run)));
+    }
     QCOMPARE(fileNames(modDB::backupsOf(m_path)),
-             (QStringList{"updatediary-20991231-235959.dll", "updatediary-21000101-000000.dll",
-                          "updatediary-21000101-000001.dll", "updatediary-21000101-000002.dll"}));
-    QCOMPARE(spells(modDB::backupsOf(m_path).last()), (QStringList{"Sage", "Rue"}));
+             (QStringList{"updatediary-20261207-211530.dll", "updatediary-20261207-211531.dll",
+                          "updatediary-20261207-211532.dll", "updatediary-20991231-235959.dll",
+                          "updatediary-21000101-000000.dll", "updatediary-21000101-000001.dll"}));
+    QCOMPARE(spells(modDB::backupsOf(m_path).last()), (QStringList{"Sage", "Rue", "Yarrow", "Vervain 0"}));
 }
 
 void BackupTest::damagedDiaryIsNotWrittenAndPushesNoGoodBackupOut()
