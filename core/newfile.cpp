@@ -17,14 +17,6 @@ QString systemError()
 {
     return qt_error_string(errno);
 }
-
-#ifdef Q_OS_UNIX
-// False with errno set when the file's bytes could not be written through.
-bool syncDescriptor(int descriptor)
-{
-    return ::fsync(descriptor) == 0;
-}
-#endif
 } // namespace
 
 NewFile::NewFile(const QString &folder, const QString &pattern)
@@ -65,7 +57,7 @@ std::optional<QString> NewFile::seal()
         if (!m_temporary.flush())
             return m_temporary.errorString();
 #ifdef Q_OS_UNIX
-        if (!syncDescriptor(m_temporary.handle()))
+        if (::fsync(m_temporary.handle()) != 0)
             return systemError();
 #endif
         m_temporary.close();
@@ -75,7 +67,7 @@ std::optional<QString> NewFile::seal()
             return filled.errorString();
         filled.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
 #ifdef Q_OS_UNIX
-        if (!syncDescriptor(filled.handle()))
+        if (::fsync(filled.handle()) != 0)
             return systemError();
 #endif
     }
