@@ -11,6 +11,7 @@
 
 #include "core/identity.h"
 #include "core/modAppdata.h"
+#include "gui/messages.h"
 #include "gui/modBookOfShadows.h"
 #include "core/services.h"
 #include "platform/QtServices.h"

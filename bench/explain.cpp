@@ -7,7 +7,9 @@
 #include "core/modAppdata.h"
 #include "gui/modBookOfShadows.h"
 #include "gui/frmResultBOS.h"
+#include "core/backups.h"
 #include "core/modDB.h"
+#include "core/storeprobe.h"
 
 #include <sqlcipher/sqlite3.h>
 
@@ -159,7 +161,7 @@ std::vector<Part> explainSection(const Run &run, int entries)
     };
     auto removeAdded = [&](int) { require(modDB::RemoveEntry(small, modDB::Table::Spell, added).ok(), "the store removes"); };
     measure(fewer, {
-        {[](int) { modDB::startNewRun(); }, [&](int) { addOne(); }, removeAdded, &parts[10].ms},
+        {[](int) { modDB::probe::startNewRun(); }, [&](int) { addOne(); }, removeAdded, &parts[10].ms},
         {{}, [&](int) { addOne(); }, removeAdded, &parts[11].ms},
     });
 

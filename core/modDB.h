@@ -5,15 +5,13 @@
 // program waits for the user. The key is derived once per file salt and process; each later open
 // hands SQLCipher the raw key and costs a fraction of a millisecond.
 
+#include "core/result.h"
 #include "core/sections.h"
 
 #include <QString>
 #include <QStringList>
 
-#include <array>
 #include <optional>
-#include <utility>
-#include <variant>
 #include <vector>
 
 namespace modDB {
@@ -26,37 +24,8 @@ using sections::kTables;
 using sections::tableName;
 using sections::tableNamed;
 
-enum class FailureKind { Missing, Damaged, ReadOnly, DiskFull, Other };
-
-struct Failure {
-    FailureKind kind = FailureKind::Other;
-    QString detail; // the file's path, or the engine's own message
-    // For a diary that is missing or damaged: the newest backup beside it, when there is one.
-    QString newestBackup = {};
-};
-
 // The text the user sees: what failed, then the detail on a second line, then the newest backup.
 QString message(const Failure &failure);
-
-// A value or the reason there is none.
-template <class T>
-class Result {
-public:
-    Result(T value) : m_state(std::move(value)) {}
-    Result(Failure failure) : m_state(std::move(failure)) {}
-
-    bool ok() const { return std::holds_alternative<T>(m_state); }
-    const T &value() const { return std::get<T>(m_state); }
-    const T &operator*() const { return value(); }
-    const T *operator->() const { return &value(); }
-    const Failure &failure() const { return std::get<Failure>(m_state); }
-
-private:
-    std::variant<T, Failure> m_state;
-};
-
-// Success without a value.
-struct Done {};
 
 struct Keywords {
     std::vector<qint64> indexes; // the "Index" of each line
@@ -73,7 +42,8 @@ Result<Keywords> ReadKeywords(const QString &path, Table table);
 // The row with this "Index"; empty when no such row exists.
 Result<std::optional<Entry>> ReadEntry(const QString &path, Table table, qint64 index);
 
-// Each write is one transaction, on disk when the call returns.
+// Each write is one transaction, on disk when the call returns. The first write of a run checks
+// the diary whole and backs it up (core/backups.h).
 // Appends a row and gives its "Index".
 Result<qint64> AddEntry(const QString &path, Table table, const Entry &entry);
 // False when no row has this "Index" (nothing is written then). With a listed keyword, a row
@@ -84,29 +54,10 @@ Result<bool> UpdateEntry(const QString &path, Table table, qint64 index, const E
 Result<bool> RemoveEntry(const QString &path, Table table, qint64 index,
                          const std::optional<QString> &listedKeyword = std::nullopt);
 
-// Rolling backups. Before the first write of each program run to a diary, the store copies the
-// diary, as it was before that write, into the folder "backups" beside it (readable by the user
-// only), named like "updatediary-20261207-211500.dll" after the local time; names sort in the
-// order the copies were made. The newest ten are kept. That first write also checks every page:
-// a damaged diary is neither written nor copied (the write fails as damaged), so damage never
-// spreads and never pushes the good backups out. A backup that cannot be made does not stop the
-// write: the write is just as safe without it, and the user keeps working.
-inline constexpr int kBackupsKept = 10;
-QString backupFolder(const QString &path);
-// The backups of this diary, oldest first.
-QStringList backupsOf(const QString &path);
-// Forgets which diaries this run has backed up, as if the program started again.
-void startNewRun();
-
 // Makes a new diary file with the four empty tables and their indexes. Refuses an existing path.
 Result<Done> CreateDiary(const QString &path);
 
 // The schema statements of a new diary, in order.
 QStringList schemaStatements();
-
-// Connections open at this moment; zero whenever no store operation runs.
-int openConnections();
-// How often the key was derived from the password in this process.
-int keyDerivations();
 
 } // namespace modDB

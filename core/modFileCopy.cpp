@@ -1,15 +1,10 @@
 #include "core/modFileCopy.h"
 
 #include "core/modAppdata.h"
+#include "core/newfile.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
-
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
 
 namespace modFileCopy {
 
@@ -32,30 +27,20 @@ CopyResult CopyStarterDiary()
     if (!source.open(QIODevice::ReadOnly))
         return failed(source.errorString());
 
-    QTemporaryFile temporary(QDir(modAppdata::strDataFolder).filePath(QStringLiteral("updatediary.XXXXXX")));
-    if (!temporary.open())
-        return failed(temporary.errorString());
-    temporary.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-
+    const QFileInfo working(target);
+    files::NewFile copy(working.absolutePath(), QStringLiteral("updatediary.XXXXXX"));
+    if (auto reason = copy.open())
+        return failed(*reason);
     while (!source.atEnd()) {
         const QByteArray chunk = source.read(1 << 16);
         if (chunk.isEmpty() && source.error() != QFile::NoError)
             return failed(source.errorString());
-        if (temporary.write(chunk) != chunk.size())
-            return failed(temporary.errorString());
+        if (copy.file().write(chunk) != chunk.size())
+            return failed(copy.file().errorString());
     }
-    if (!temporary.flush())
-        return failed(temporary.errorString());
-#ifdef Q_OS_UNIX
-    if (::fsync(temporary.handle()) != 0)
-        return failed(QStringLiteral("The copy could not be written to the disk."));
-#endif
-    temporary.close();
-
-    // QFile::rename refuses an existing target, so a diary that appeared meanwhile survives.
-    if (!QFile::rename(temporary.fileName(), target))
-        return failed(QStringLiteral("The copy could not be moved into place."));
-    temporary.setAutoRemove(false);
+    // A diary that appeared meanwhile survives: the copy never replaces anything.
+    if (auto reason = copy.commit(working.fileName()))
+        return failed(*reason);
     return {true, {}};
 }
 

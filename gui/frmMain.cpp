@@ -4,12 +4,12 @@
 #include "core/modAppdata.h"
 #include "gui/modBookOfShadows.h"
 #include "core/modFileCopy.h"
-#include "core/modDB.h"
+#include "core/backups.h"
+#include "core/sections.h"
 #include "core/services.h"
 #include "gui/messages.h"
 #include "gui/navigation.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -190,23 +190,15 @@ void frmMain::cmdContinue_Click()
                           working + QLatin1Char('\n') + copy.reason);
             return;
         }
-        keepBackupsOfLostDiary(working);
+        if (const auto kept = modDB::keepBackupsOfLostDiary(working))
+            showKeptBackups(*kept);
     }
 
     navigation::toSectionWindow(this);
 }
 
-// Backups beside a diary that has gone missing are all that is left of it: the fresh diary's own
-// backups would push them out after a few runs, so they move to a folder that is never pruned.
-void frmMain::keepBackupsOfLostDiary(const QString &working)
+void frmMain::showKeptBackups(const QString &kept)
 {
-    if (modDB::backupsOf(working).isEmpty())
-        return;
-    const QString folder = modDB::backupFolder(working);
-    const QString kept = folder + QStringLiteral("-kept-")
-                         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    if (!QDir().rename(folder, kept))
-        return;
     gui::messages().show(this,
                               QStringLiteral("The diary file was missing, so an empty diary was started.\n"
                                              "The backups of the earlier diary are kept in:\n")

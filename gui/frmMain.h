@@ -41,5 +41,5 @@ public:
 
 private:
     void reportFailure(const QString &message, const QString &detail);
-    void keepBackupsOfLostDiary(const QString &working);
+    void showKeptBackups(const QString &kept);
 };

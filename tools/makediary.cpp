@@ -2,12 +2,12 @@
 // what is there only once the new file is complete.
 
 #include "core/modDB.h"
+#include "core/newfile.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 
 int main(int argc, char **argv)
 {
@@ -15,22 +15,26 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: %s <diary file>\n", argv[0]);
         return 2;
     }
-    const std::filesystem::path target(argv[1]);
-    std::filesystem::path partial = target;
-    partial += ".partial";
-    const QString partialName = QFile::decodeName(partial.c_str());
-    QFile::remove(partialName);
-
-    const auto made = modDB::CreateDiary(partialName);
+    const QFileInfo target(QFile::decodeName(argv[1]));
+    files::NewFile diary(target.absolutePath(), QLatin1Char('.') + target.fileName() + QStringLiteral(".XXXXXX"));
+    const QString partial = diary.pathToFill();
+    if (partial.isEmpty()) {
+        std::fprintf(stderr, "%s: no temporary file can be made beside it\n", argv[1]);
+        return 1;
+    }
+    const auto made = modDB::CreateDiary(partial);
     if (!made.ok()) {
         std::fprintf(stderr, "%s\n", qPrintable(modDB::message(made.failure())));
         return 1;
     }
-    std::error_code error;
-    std::filesystem::rename(partial, target, error);
-    if (error) {
-        std::fprintf(stderr, "%s: %s\n", argv[1], error.message().c_str());
-        QFile::remove(partialName);
+    // The starter of an earlier build gives way; the new file never replaces anything itself.
+    if (auto failed = diary.seal()) {
+        std::fprintf(stderr, "%s: %s\n", argv[1], qPrintable(*failed));
+        return 1;
+    }
+    QFile::remove(target.absoluteFilePath());
+    if (auto failed = diary.commit(target.fileName())) {
+        std::fprintf(stderr, "%s: %s\n", argv[1], qPrintable(*failed));
         return 1;
     }
     return 0;

@@ -307,6 +307,8 @@ void AppTest::backupsOfALostDiaryAreKeptApart()
 
     const QStringList kept = QDir(m_env->dataFolder()).entryList({QStringLiteral("backups-kept-*")}, QDir::Dirs);
     QCOMPARE(kept.size(), 1);
+    // Named by the program's clock, as the backups are.
+    QCOMPARE(kept.front(), QStringLiteral("backups-kept-20261207-211500"));
     QCOMPARE(readAll(m_env->dataFolder() + QLatin1Char('/') + kept.front() + QStringLiteral("/updatediary-20261201-100000.dll")),
              QByteArray("years of entries"));
     QCOMPARE(m_env->messages->shown.size(), size_t(1));

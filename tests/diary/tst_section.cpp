@@ -81,8 +81,9 @@ private slots:
     }
     void cleanup()
     {
+        const QString root = m_env->root();
         m_env.reset();
-        QCOMPARE(modDB::openConnections(), 0);
+        QCOMPARE(testing::openFilesUnder(root), 0);
     }
 
     void overviewAddsAnIncenseEntry();
@@ -152,7 +153,7 @@ void SectionWindowTest::overviewAddsAnIncenseEntry()
         QCOMPARE(listed(window), added);
         QCOMPARE(window->selectedPosition(), -1);
         QVERIFY(window->txtKeyword->text().isEmpty() && meaning(window).isEmpty());
-        QCOMPARE(modDB::openConnections(), 0);
+        QCOMPARE(testing::openFilesUnder(m_env->root()), 0);
     }
     QVERIFY(m_env->messages->shown.empty());
 
@@ -299,7 +300,7 @@ void SectionWindowTest::selectionShowsItsOwnRowByMouseAndArrowKeys()
     selectLine(window, 2);
     QCOMPARE(window->selectedPosition(), 2);
     QCOMPARE(meaning(window), QStringLiteral("third"));
-    QCOMPARE(modDB::openConnections(), 0);
+    QCOMPARE(testing::openFilesUnder(m_env->root()), 0);
 
     QTest::keyClick(window->lstKeyword, Qt::Key_Down);
     QCOMPARE(window->txtKeyword->text(), QStringLiteral("Ale"));
@@ -343,7 +344,7 @@ void SectionWindowTest::duplicateKeywordsAreEditedAndRemovedByTheirOwnRow()
     QCOMPARE(listed(window), QStringList{QStringLiteral("Sage")});
     QVERIFY(window->txtKeyword->text().isEmpty() && meaning(window).isEmpty());
     QVERIFY(m_env->messages->shown.empty());
-    QCOMPARE(modDB::openConnections(), 0);
+    QCOMPARE(testing::openFilesUnder(m_env->root()), 0);
 }
 
 void SectionWindowTest::emptySection()
@@ -548,7 +549,7 @@ void SectionWindowTest::refreshShowsWhatTheTableHolds()
     QCOMPARE(window->selectedPosition(), -1);
     QCOMPARE(window->txtKeyword->text(), QStringLiteral("Amber"));
     QCOMPARE(SectionWindowState(*window), Mode::Browsing);
-    QCOMPARE(modDB::openConnections(), 0);
+    QCOMPARE(testing::openFilesUnder(m_env->root()), 0);
 }
 
 void SectionWindowTest::keyboardDrivesTheSection()
@@ -727,7 +728,7 @@ void SectionWindowTest::failuresShowTheirMessageAndLoseNothing()
     QCOMPARE(SectionWindowState(*window), Mode::Adding);
     QCOMPARE(window->txtKeyword->text(), QStringLiteral("Vervain"));
     QCOMPARE(meaning(window).size(), 100000);
-    QCOMPARE(modDB::openConnections(), 0);
+    QCOMPARE(testing::openFilesUnder(m_env->root()), 0);
 
     if (condition == u"missing") {
         QVERIFY(!QFile::exists(working()));

@@ -7,6 +7,8 @@
 #include "testmain.h"
 
 #include "core/modDB.h"
+#include "core/statements.h"
+#include "core/storeprobe.h"
 
 #include <sqlcipher/sqlite3.h>
 
@@ -64,7 +66,7 @@ private slots:
     }
     void cleanup()
     {
-        QCOMPARE(modDB::openConnections(), 0);
+        QCOMPARE(testing::openFilesUnder(m_dir->path()), 0);
         m_dir.reset();
     }
 
@@ -81,6 +83,7 @@ private slots:
     void fullDiskLosesNothing();
     void missingCoveringIndexIsAddedByAWrite();
     void existingPathIsNeverOverwrittenByCreate();
+    void failedBindIsReportedAsTheEnginesFailure();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -292,22 +295,22 @@ void StoreTest::keyIsDerivedOncePerSalt()
     QVERIFY(testing::writeEmptyDiary(m_path));
     QVERIFY(testing::writeEmptyDiary(other));
 
-    const int start = modDB::keyDerivations();
+    const int start = modDB::probe::keyDerivations();
     for (int i = 0; i < 5; ++i) {
         QVERIFY(modDB::AddEntry(m_path, Table::Rituals, {QString::number(i), QStringLiteral("m")}).ok());
         QVERIFY(modDB::ReadKeywords(m_path, Table::Rituals).ok());
-        QCOMPARE(modDB::openConnections(), 0);
+        QCOMPARE(testing::openFilesUnder(m_folder), 0);
     }
-    QCOMPARE(modDB::keyDerivations(), start + 1);
+    QCOMPARE(modDB::probe::keyDerivations(), start + 1);
 
     // A file with another salt (e.g. replaced by another program) gets its own key.
     QVERIFY(modDB::ReadKeywords(other, Table::Rituals).ok());
-    QCOMPARE(modDB::keyDerivations(), start + 2);
+    QCOMPARE(modDB::probe::keyDerivations(), start + 2);
     QVERIFY(QFile::remove(m_path));
     QVERIFY(QFile::copy(other, m_path));
     BRIMVALE_UNWRAP(copied, modDB::ReadKeywords(m_path, Table::Rituals));
     QVERIFY(copied.keywords.isEmpty());
-    QCOMPARE(modDB::keyDerivations(), start + 2);
+    QCOMPARE(modDB::probe::keyDerivations(), start + 2);
 }
 
 void StoreTest::readOnlyFileFailsOnlyAtTheWrite()
@@ -380,6 +383,17 @@ void StoreTest::existingPathIsNeverOverwrittenByCreate()
     writeBytes(m_path, "the user's own file");
     QVERIFY(!modDB::CreateDiary(m_path).ok());
     QCOMPARE(bytesOf(m_path), QByteArray("the user's own file"));
+}
+
+void StoreTest::failedBindIsReportedAsTheEnginesFailure()
+{
+    const auto opened = modDB::Connection::open(QStringLiteral(":memory:"), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    QVERIFY(opened.ok());
+    // A statement run with a parameter left unbound would read NULL and carry on.
+    const auto statement = modDB::Statement::prepare(*opened, QStringLiteral("SELECT ?1"), {{2, qint64(1)}});
+    QVERIFY(!statement.ok());
+    QCOMPARE(statement.failure().kind, FailureKind::Other);
+    QCOMPARE(statement.failure().detail, QString::fromUtf8(sqlite3_errstr(SQLITE_RANGE)));
 }
 
 BRIMVALE_TEST_MAIN(StoreTest)

@@ -10,7 +10,9 @@
 
 #include "gui/frmResultBOS.h"
 #include "gui/sectionwindowstate.h"
+#include "core/backups.h"
 #include "core/modDB.h"
+#include "core/storeprobe.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -60,21 +62,22 @@ class BackupTest : public QObject {
 private slots:
     void init()
     {
-        modDB::startNewRun();
+        modDB::probe::startNewRun();
         m_dir = std::make_unique<QTemporaryDir>();
         m_path = m_dir->filePath(QStringLiteral("updatediary.dll"));
         QVERIFY(testing::writeEmptyDiary(m_path));
     }
     void cleanup()
     {
-        QCOMPARE(modDB::openConnections(), 0);
+        platform::installed().clock.reset();
+        QCOMPARE(testing::openFilesUnder(m_dir->path()), 0);
         m_dir.reset();
     }
 
     void firstWriteOfEachRunKeepsTheDiaryAsItWas();
     void newestTenAreKeptAndNothingElseIsTouched();
     void neverMoreThanTenWhereverTheProgramIsStopped();
-    void namesStayInOrderWhateverTheClockSays();
+    void namesFollowTheClockAndStayInOrderWhateverItSays();
     void damagedDiaryIsNotWrittenAndPushesNoGoodBackupOut();
     void backupThatCannotBeMadeDoesNotStopTheWrite();
     void messagesNameTheNewestBackupWhichRestoresTheDiary();
@@ -109,7 +112,7 @@ void BackupTest::firstWriteOfEachRunKeepsTheDiaryAsItWas()
     QCOMPARE(reliability::integrityCheck(backups[0]), QStringLiteral("ok"));
 
     // The next run copies the diary as that run found it.
-    modDB::startNewRun();
+    modDB::probe::startNewRun();
     BRIMVALE_UNWRAP(updated, modDB::UpdateEntry(m_path, Table::Spell, 2, {QStringLiteral("Rue"), QStringLiteral("dried")}));
     QVERIFY(updated);
     backups = modDB::backupsOf(m_path);
@@ -139,7 +142,7 @@ void BackupTest::newestTenAreKeptAndNothingElseIsTouched()
     // Ten, the number README promises the user.
     constexpr int kRuns = 13;
     for (int run = 0; run < kRuns; ++run) {
-        modDB::startNewRun();
+        modDB::probe::startNewRun();
         QVERIFY(add(m_path, QStringLiteral("entry %1").arg(run)));
         QVERIFY(add(m_path, QStringLiteral("second %1").arg(run)));
     }
@@ -166,7 +169,7 @@ void BackupTest::neverMoreThanTenWhereverTheProgramIsStopped()
 {
 #ifdef Q_OS_LINUX
     for (int run = 0; run < modDB::kBackupsKept; ++run) {
-        modDB::startNewRun();
+        modDB::probe::startNewRun();
         QVERIFY(add(m_path, QStringLiteral("entry %1").arg(run)));
     }
     QCOMPARE(modDB::backupsOf(m_path).size(), modDB::kBackupsKept);
@@ -176,7 +179,7 @@ void BackupTest::neverMoreThanTenWhereverTheProgramIsStopped()
     const auto closeWatcher = qScopeGuard([watcher] { ::close(watcher); });
     QVERIFY(inotify_add_watch(watcher, QFile::encodeName(modDB::backupFolder(m_path)).constData(),
                               IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO) >= 0);
-    modDB::startNewRun();
+    modDB::probe::startNewRun();
     QVERIFY(add(m_path, QStringLiteral("one more")));
 
     const QRegularExpression backupName(QStringLiteral("^updatediary-\\d{8}-\\d{6}\\.dll$"));
@@ -205,29 +208,37 @@ void BackupTest::neverMoreThanTenWhereverTheProgramIsStopped()
 #endif
 }
 
-void BackupTest::namesStayInOrderWhateverTheClockSays()
+void BackupTest::namesFollowTheClockAndStayInOrderWhateverItSays()
 {
-    // A copy named by a clock that once ran far ahead (or is read in another time zone).
-    const QString folder = modDB::backupFolder(m_path);
-    QVERIFY(QDir().mkpath(folder));
-    const QString ahead = folder + QStringLiteral("/updatediary-20991231-235959.dll");
-    QVERIFY(QFile::copy(m_path, ahead));
-
+    auto *clock = new fakes::Clock;
+    platform::installed().clock.reset(clock);
+    clock->moment = QDateTime(QDate(2026, 12, 7), QTime(21, 15, 30));
     QVERIFY(add(m_path, QStringLiteral("Sage")));
-    modDB::startNewRun();
+    // A clock set back, then a second run within the same second.
+    clock->advance(-3600);
+    modDB::probe::startNewRun();
     QVERIFY(add(m_path, QStringLiteral("Rue")));
-    modDB::startNewRun();
+    modDB::probe::startNewRun();
     QVERIFY(add(m_path, QStringLiteral("Yarrow")));
+    // A copy named by a clock that once ran far ahead (or is read in another time zone).
+    const QString ahead = modDB::backupFolder(m_path) + QStringLiteral("/updatediary-20991231-235959.dll");
+    QVERIFY(QFile::copy(m_path, ahead));
+    clock->advance(3600);
+    for (int run = 0; run < 2; ++run) {
+        modDB::probe::startNewRun();
+        QVERIFY(add(m_path, QStringLiteral("Vervain %1").arg(run)));
+    }
     QCOMPARE(fileNames(modDB::backupsOf(m_path)),
-             (QStringList{"updatediary-20991231-235959.dll", "updatediary-21000101-000000.dll",
-                          "updatediary-21000101-000001.dll", "updatediary-21000101-000002.dll"}));
-    QCOMPARE(spells(modDB::backupsOf(m_path).last()), (QStringList{"Sage", "Rue"}));
+             (QStringList{"updatediary-20261207-211530.dll", "updatediary-20261207-211531.dll",
+                          "updatediary-20261207-211532.dll", "updatediary-20991231-235959.dll",
+                          "updatediary-21000101-000000.dll", "updatediary-21000101-000001.dll"}));
+    QCOMPARE(spells(modDB::backupsOf(m_path).last()), (QStringList{"Sage", "Rue", "Yarrow", "Vervain 0"}));
 }
 
 void BackupTest::damagedDiaryIsNotWrittenAndPushesNoGoodBackupOut()
 {
     for (int run = 0; run < 3; ++run) {
-        modDB::startNewRun();
+        modDB::probe::startNewRun();
         QVERIFY(add(m_path, QStringLiteral("entry %1").arg(run)));
     }
     const QStringList good = modDB::backupsOf(m_path);
@@ -245,7 +256,7 @@ void BackupTest::damagedDiaryIsNotWrittenAndPushesNoGoodBackupOut()
     QVERIFY(modDB::ReadKeywords(m_path, Table::Rituals).ok());
 
     for (int run = 0; run < modDB::kBackupsKept + 2; ++run) {
-        modDB::startNewRun();
+        modDB::probe::startNewRun();
         const auto added = modDB::AddEntry(m_path, Table::Rituals, {QStringLiteral("Yule"), QStringLiteral("Solstice")});
         QVERIFY(!added.ok());
         QCOMPARE(added.failure().kind, FailureKind::Damaged);
@@ -285,7 +296,7 @@ void BackupTest::messagesNameTheNewestBackupWhichRestoresTheDiary()
     const QStringList backups = modDB::backupsOf(working);
     QCOMPARE(backups.size(), 1);
     QCOMPARE(QFileInfo(backups[0]).absolutePath(), env.dataFolder() + QStringLiteral("/backups"));
-    modDB::startNewRun();
+    modDB::probe::startNewRun();
 
     QByteArray garbage(int(QFileInfo(working).size()), '\0');
     for (qsizetype i = 0; i < garbage.size(); ++i)

@@ -9,6 +9,7 @@
 #include "seed.h"
 
 #include "core/identity.h"
+#include "core/backups.h"
 #include "core/modDB.h"
 
 #include <QCoreApplication>

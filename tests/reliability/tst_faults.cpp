@@ -16,7 +16,9 @@
 #include "gui/frmStartup.h"
 #include "gui/frmResultBOS.h"
 #include "gui/sectionwindowstate.h"
+#include "core/backups.h"
 #include "core/modDB.h"
+#include "core/storeprobe.h"
 
 #include <QDir>
 #include <QFile>
@@ -57,14 +59,15 @@ class FaultTest : public QObject {
 private slots:
     void init()
     {
-        modDB::startNewRun();
+        modDB::probe::startNewRun();
         m_env = std::make_unique<testing::Environment>();
         QVERIFY(testing::writeEmptyDiary(m_env->starterDiary()));
     }
     void cleanup()
     {
+        const QString root = m_env->root();
         m_env.reset();
-        QCOMPARE(modDB::openConnections(), 0);
+        QCOMPARE(testing::openFilesUnder(root), 0);
     }
 
     void firstUseCopyFailsWithItsReasonAndLeavesNothing_data();

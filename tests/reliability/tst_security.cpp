@@ -11,7 +11,9 @@
 
 #include "gui/frmResultBOS.h"
 #include "gui/sectionwindowstate.h"
+#include "core/backups.h"
 #include "core/modDB.h"
+#include "core/storeprobe.h"
 
 #include <sqlcipher/sqlite3.h>
 
@@ -117,14 +119,15 @@ class SecurityTest : public QObject {
 private slots:
     void init()
     {
-        modDB::startNewRun();
+        modDB::probe::startNewRun();
         m_env = std::make_unique<testing::Environment>();
         QVERIFY(testing::writeEmptyDiary(m_env->starterDiary()));
     }
     void cleanup()
     {
+        const QString root = m_env->root();
         m_env.reset();
-        QCOMPARE(modDB::openConnections(), 0);
+        QCOMPARE(testing::openFilesUnder(root), 0);
     }
 
     void diaryAndBackupsAreTheUsersAlone();
@@ -264,7 +267,7 @@ void SecurityTest::diaryGivesNothingAwayWithoutThePassword()
     const QString meaning = QStringLiteral("Leave the bowl out under the full moon; \u263d secret");
     QVERIFY(modDB::AddEntry(working(), Table::Spell, {QStringLiteral("first"), QStringLiteral("entry")}).ok());
     QVERIFY(modDB::AddEntry(working(), Table::Spell, {keyword, meaning}).ok());
-    modDB::startNewRun();
+    modDB::probe::startNewRun();
     QVERIFY(modDB::AddEntry(working(), Table::Rituals, {QStringLiteral("Yule"), QStringLiteral("Solstice")}).ok());
     const QStringList backups = modDB::backupsOf(working());
     QCOMPARE(backups.size(), 2);

@@ -12,6 +12,10 @@
 
 #include <memory>
 
+#ifdef Q_OS_LINUX
+#include <unistd.h>
+#endif
+
 namespace testing {
 
 namespace {
@@ -42,6 +46,24 @@ QString textOf(sqlite3_stmt *statement, int column)
     return bytes ? QString::fromUtf8(bytes, sqlite3_column_bytes(statement, column)) : QString();
 }
 } // namespace
+
+int openFilesUnder(const QString &folder)
+{
+    // A folder that is gone no longer resolves; the links of files opened in it still name it.
+    const QFileInfo info(folder);
+    const QString prefix = (info.exists() ? info.canonicalFilePath() : info.absoluteFilePath()) + QLatin1Char('/');
+    int open = 0;
+#ifdef Q_OS_LINUX
+    const QDir descriptors(QStringLiteral("/proc/self/fd"));
+    for (const QString &name : descriptors.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        char target[4096];
+        const ssize_t length = ::readlink(QFile::encodeName(descriptors.filePath(name)).constData(), target, sizeof target);
+        if (length > 0 && QFile::decodeName(QByteArray(target, int(length))).startsWith(prefix))
+            ++open;
+    }
+#endif
+    return open;
+}
 
 bool writeEmptyDiary(const QString &path)
 {

@@ -31,6 +31,11 @@ bool appendRows(const QString &path, const QString &table, const std::vector<std
 // Runs any statements, e.g. to change the file behind the program's back.
 bool execute(const QString &path, const QString &sql);
 
+// How many files under this folder the test program holds open at this moment: zero whenever no
+// store operation runs, since the store closes every connection before it returns. Counted from
+// /proc/self/fd, so it is always zero off Linux.
+int openFilesUnder(const QString &folder);
+
 // What the sqlcipher command-line tool prints for these statements after keying with the
 // password; empty when the tool is not installed.
 QString sqlcipherTool(const QString &path, const QString &statements);

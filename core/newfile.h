@@ -1,0 +1,50 @@
+#pragma once
+
+// A new file is written beside its final name and moved there only once it is whole and on the
+// disk, so that the name holds either nothing or the complete file. The move never replaces
+// anything already at the name: whatever the user has there is worth more than the new file.
+
+#include <QString>
+#include <QTemporaryFile>
+
+#include <optional>
+
+namespace files {
+
+class NewFile {
+public:
+    // The temporary file goes into folder, named after pattern with "XXXXXX" made unique. It is
+    // readable and writable by the user only, and removed again unless it is committed.
+    NewFile(const QString &folder, const QString &pattern);
+    ~NewFile();
+    NewFile(const NewFile &) = delete;
+    NewFile &operator=(const NewFile &) = delete;
+
+    // For bytes written through Qt: opens the temporary file; gives why it cannot be had.
+    std::optional<QString> open();
+    QFile &file() { return m_temporary; }
+
+    // For a writer that makes its file by name (SQLite): a free path in the folder for it to
+    // create; empty when none can be had.
+    QString pathToFill();
+
+    // Flushes the bytes through to the disk. Gives the system's reason when that fails.
+    std::optional<QString> seal();
+    // Seals the file, moves it to name in the folder and writes the folder's new entry through.
+    // Gives the system's reason when that fails; the temporary file is gone then.
+    std::optional<QString> commit(const QString &name);
+
+private:
+    void discard();
+
+    QString m_folder;
+    QTemporaryFile m_temporary;
+    QString m_filledPath; // set when a writer fills the file by name
+    bool m_sealed = false;
+    bool m_committed = false;
+};
+
+// Writes a folder's entries through to the disk, so that a rename in it survives a power cut.
+void syncFolder(const QString &folder);
+
+} // namespace files

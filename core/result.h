@@ -1,0 +1,43 @@
+#pragma once
+
+// What a store operation gives back: a value, or the reason there is none.
+
+#include <QString>
+
+#include <utility>
+#include <variant>
+
+namespace modDB {
+
+enum class FailureKind { Missing, Damaged, ReadOnly, DiskFull, Other };
+
+struct Failure {
+    FailureKind kind = FailureKind::Other;
+    QString detail; // the file's path, or the engine's own message
+    // For a diary that is missing or damaged: the newest backup beside it, when there is one.
+    QString newestBackup = {};
+};
+
+// A value or the reason there is none.
+template <class T>
+class Result {
+public:
+    Result(T value) : m_state(std::move(value)) {}
+    Result(Failure failure) : m_state(std::move(failure)) {}
+
+    bool ok() const { return std::holds_alternative<T>(m_state); }
+    const T &value() const { return std::get<T>(m_state); }
+    T &value() { return std::get<T>(m_state); }
+    const T &operator*() const { return value(); }
+    const T *operator->() const { return &value(); }
+    T *operator->() { return &value(); }
+    const Failure &failure() const { return std::get<Failure>(m_state); }
+
+private:
+    std::variant<T, Failure> m_state;
+};
+
+// Success without a value.
+struct Done {};
+
+} // namespace modDB
