@@ -11,9 +11,9 @@
 
 #include "core/identity.h"
 #include "core/modAppdata.h"
+#include "core/services.h"
 #include "gui/messages.h"
 #include "gui/modBookOfShadows.h"
-#include "core/services.h"
 #include "platform/QtServices.h"
 
 #include <QApplication>

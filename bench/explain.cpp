@@ -3,13 +3,13 @@
 #include "fixtures.h"
 #include "sections.h"
 
-#include "gui/forms.h"
-#include "core/modAppdata.h"
-#include "gui/modBookOfShadows.h"
-#include "gui/frmResultBOS.h"
 #include "core/backups.h"
+#include "core/modAppdata.h"
 #include "core/modDB.h"
 #include "core/storeprobe.h"
+#include "gui/forms.h"
+#include "gui/frmResultBOS.h"
+#include "gui/modBookOfShadows.h"
 
 #include <sqlcipher/sqlite3.h>
 

@@ -2,11 +2,11 @@
 
 #include "fixtures.h"
 
-#include "gui/forms.h"
 #include "core/modAppdata.h"
+#include "core/modDB.h"
+#include "gui/forms.h"
 #include "gui/frmResultBOS.h"
 #include "gui/sectionwindowstate.h"
-#include "core/modDB.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,10 +1,10 @@
 #include "fuzz/checks.h"
 
-#include "core/sections.h"
+#include "core/links.h"
 #include "core/modDB.h"
 #include "core/referral.h"
-#include "core/links.h"
 #include "core/reminder.h"
+#include "core/sections.h"
 
 #include <QDate>
 #include <QList>

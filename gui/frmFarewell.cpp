@@ -1,12 +1,12 @@
 #include "gui/frmFarewell.h"
 
 #include "core/identity.h"
-#include "gui/modHelp_shutdown.h"
-#include "core/text.h"
-#include "core/services.h"
-#include "gui/messages.h"
-#include "core/referral.h"
 #include "core/links.h"
+#include "core/referral.h"
+#include "core/services.h"
+#include "core/text.h"
+#include "gui/messages.h"
+#include "gui/modHelp_shutdown.h"
 
 #include <QCheckBox>
 #include <QFocusEvent>

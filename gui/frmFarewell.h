@@ -1,8 +1,8 @@
 #pragma once
 
+#include "core/referral.h"
 #include "gui/forms.h"
 #include "gui/ui.h"
-#include "core/referral.h"
 
 #include <QWidget>
 

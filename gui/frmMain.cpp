@@ -1,13 +1,13 @@
 #include "gui/frmMain.h"
 
+#include "core/backups.h"
 #include "core/identity.h"
 #include "core/modAppdata.h"
-#include "gui/modBookOfShadows.h"
 #include "core/modFileCopy.h"
-#include "core/backups.h"
 #include "core/sections.h"
 #include "core/services.h"
 #include "gui/messages.h"
+#include "gui/modBookOfShadows.h"
 #include "gui/navigation.h"
 
 #include <QDir>

@@ -1,15 +1,15 @@
 #include "gui/frmResultBOS.h"
 
+#include "core/entries.h"
 #include "core/identity.h"
 #include "core/modAppdata.h"
-#include "gui/modBookOfShadows.h"
-#include "core/entries.h"
-#include "core/text.h"
-#include "gui/ui.h"
 #include "core/sections.h"
 #include "core/services.h"
+#include "core/text.h"
 #include "gui/messages.h"
+#include "gui/modBookOfShadows.h"
 #include "gui/navigation.h"
+#include "gui/ui.h"
 
 #include <QAction>
 #include <QItemSelectionModel>

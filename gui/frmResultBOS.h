@@ -1,8 +1,8 @@
 #pragma once
 
+#include "core/modDB.h"
 #include "gui/chrome.h"
 #include "gui/forms.h"
-#include "core/modDB.h"
 
 #include <QMainWindow>
 

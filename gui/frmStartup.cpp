@@ -1,11 +1,11 @@
 #include "gui/frmStartup.h"
 
-#include "gui/navigation.h"
 #include "core/modAppdata.h"
-#include "gui/modHelp_shutdown.h"
 #include "core/services.h"
 #include "gui/messages.h"
 #include "gui/modHelp_reminder.h"
+#include "gui/modHelp_shutdown.h"
+#include "gui/navigation.h"
 
 #include <QFrame>
 

@@ -1,7 +1,7 @@
 #include "gui/modHelp_shutdown.h"
 
-#include "gui/forms.h"
 #include "core/services.h"
+#include "gui/forms.h"
 
 namespace modHelp {
 

@@ -2,16 +2,16 @@
 // temporary home, a few entries added through the section window as a user would, each window
 // captured as it stands. Links are not followed.
 
-#include "gui/forms.h"
-#include "gui/frmMain.h"
-#include "gui/frmStartup.h"
 #include "core/identity.h"
-#include "gui/modHelp_shutdown.h"
-#include "gui/frmResultBOS.h"
 #include "core/services.h"
-#include "platform/QtServices.h"
-#include "gui/frmFarewell.h"
+#include "gui/forms.h"
 #include "gui/frmAbout.h"
+#include "gui/frmFarewell.h"
+#include "gui/frmMain.h"
+#include "gui/frmResultBOS.h"
+#include "gui/frmStartup.h"
+#include "gui/modHelp_shutdown.h"
+#include "platform/QtServices.h"
 
 #include <QAction>
 #include <QApplication>

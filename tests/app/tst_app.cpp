@@ -5,16 +5,16 @@
 #include "environment.h"
 #include "sectionwindow.h"
 
-#include "gui/forms.h"
-#include "gui/frmMain.h"
-#include "gui/frmStartup.h"
 #include "core/identity.h"
 #include "core/modAppdata.h"
-#include "gui/modBookOfShadows.h"
 #include "core/modFileCopy.h"
-#include "gui/modHelp_shutdown.h"
-#include "gui/frmResultBOS.h"
+#include "gui/forms.h"
 #include "gui/frmFarewell.h"
+#include "gui/frmMain.h"
+#include "gui/frmResultBOS.h"
+#include "gui/frmStartup.h"
+#include "gui/modBookOfShadows.h"
+#include "gui/modHelp_shutdown.h"
 #include "platform/QtServices.h"
 
 #include <QDir>

@@ -4,14 +4,14 @@
 #include "diaryfiles.h"
 #include "environment.h"
 
-#include "gui/forms.h"
-#include "gui/frmMain.h"
-#include "gui/frmStartup.h"
 #include "core/identity.h"
-#include "gui/modBookOfShadows.h"
-#include "gui/frmResultBOS.h"
-#include "gui/frmFarewell.h"
+#include "gui/forms.h"
 #include "gui/frmAbout.h"
+#include "gui/frmFarewell.h"
+#include "gui/frmMain.h"
+#include "gui/frmResultBOS.h"
+#include "gui/frmStartup.h"
+#include "gui/modBookOfShadows.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>

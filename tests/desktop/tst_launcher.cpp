@@ -4,12 +4,12 @@
 
 #include "environment.h"
 
+#include "core/identity.h"
+#include "core/links.h"
+#include "core/referral.h"
 #include "gui/forms.h"
 #include "gui/frmMain.h"
 #include "gui/frmStartup.h"
-#include "core/identity.h"
-#include "core/referral.h"
-#include "core/links.h"
 #include "platform/QtServices.h"
 
 #include <QAction>

@@ -7,16 +7,16 @@
 #include "sectionwindow.h"
 #include "testmain.h"
 
+#include "core/modDB.h"
+#include "core/sections.h"
 #include "gui/forms.h"
+#include "gui/frmFarewell.h"
 #include "gui/frmMain.h"
+#include "gui/frmResultBOS.h"
 #include "gui/frmStartup.h"
 #include "gui/modBookOfShadows.h"
-#include "gui/ui.h"
-#include "core/sections.h"
-#include "gui/frmResultBOS.h"
 #include "gui/sectionwindowstate.h"
-#include "core/modDB.h"
-#include "gui/frmFarewell.h"
+#include "gui/ui.h"
 
 #include <QAction>
 #include <QDir>

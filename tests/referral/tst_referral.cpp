@@ -4,14 +4,14 @@
 #include "environment.h"
 #include "seed.h"
 
-#include "gui/forms.h"
-#include "gui/frmMain.h"
-#include "gui/frmStartup.h"
 #include "core/identity.h"
-#include "gui/frmResultBOS.h"
-#include "gui/frmFarewell.h"
-#include "core/referral.h"
 #include "core/links.h"
+#include "core/referral.h"
+#include "gui/forms.h"
+#include "gui/frmFarewell.h"
+#include "gui/frmMain.h"
+#include "gui/frmResultBOS.h"
+#include "gui/frmStartup.h"
 #include "platform/QtServices.h"
 
 #include <QCheckBox>

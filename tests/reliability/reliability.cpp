@@ -2,11 +2,11 @@
 
 #include "environment.h"
 
+#include "core/modDB.h"
 #include "gui/forms.h"
 #include "gui/frmMain.h"
-#include "gui/frmStartup.h"
 #include "gui/frmResultBOS.h"
-#include "core/modDB.h"
+#include "gui/frmStartup.h"
 
 #include <sqlcipher/sqlite3.h>
 

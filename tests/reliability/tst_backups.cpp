@@ -8,11 +8,11 @@
 #include "reliability.h"
 #include "testmain.h"
 
-#include "gui/frmResultBOS.h"
-#include "gui/sectionwindowstate.h"
 #include "core/backups.h"
 #include "core/modDB.h"
 #include "core/storeprobe.h"
+#include "gui/frmResultBOS.h"
+#include "gui/sectionwindowstate.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -8,8 +8,8 @@
 #include "reliability.h"
 #include "seed.h"
 
-#include "core/identity.h"
 #include "core/backups.h"
+#include "core/identity.h"
 #include "core/modDB.h"
 
 #include <QCoreApplication>

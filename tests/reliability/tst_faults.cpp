@@ -11,14 +11,14 @@
 #include "reliability.h"
 #include "testmain.h"
 
-#include "gui/forms.h"
-#include "gui/frmMain.h"
-#include "gui/frmStartup.h"
-#include "gui/frmResultBOS.h"
-#include "gui/sectionwindowstate.h"
 #include "core/backups.h"
 #include "core/modDB.h"
 #include "core/storeprobe.h"
+#include "gui/forms.h"
+#include "gui/frmMain.h"
+#include "gui/frmResultBOS.h"
+#include "gui/frmStartup.h"
+#include "gui/sectionwindowstate.h"
 
 #include <QDir>
 #include <QFile>

@@ -9,11 +9,11 @@
 #include "seed.h"
 #include "testmain.h"
 
-#include "gui/frmResultBOS.h"
-#include "gui/sectionwindowstate.h"
 #include "core/backups.h"
 #include "core/modDB.h"
 #include "core/storeprobe.h"
+#include "gui/frmResultBOS.h"
+#include "gui/sectionwindowstate.h"
 
 #include <sqlcipher/sqlite3.h>
 

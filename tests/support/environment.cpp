@@ -1,9 +1,9 @@
 #include "environment.h"
 
-#include "gui/forms.h"
-#include "platform/QtServices.h"
 #include "core/modAppdata.h"
+#include "gui/forms.h"
 #include "gui/modBookOfShadows.h"
+#include "platform/QtServices.h"
 
 #include <QCoreApplication>
 #include <QDir>

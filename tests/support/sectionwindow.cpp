@@ -4,8 +4,8 @@
 
 #include "gui/forms.h"
 #include "gui/frmMain.h"
-#include "gui/frmStartup.h"
 #include "gui/frmResultBOS.h"
+#include "gui/frmStartup.h"
 
 #include <QPushButton>
 #include <QRadioButton>

@@ -4,13 +4,13 @@
 #include "environment.h"
 #include "sectionwindow.h"
 
-#include "gui/forms.h"
-#include "gui/frmMain.h"
-#include "gui/frmStartup.h"
 #include "core/identity.h"
-#include "gui/frmAbout.h"
 #include "core/links.h"
 #include "core/reminder.h"
+#include "gui/forms.h"
+#include "gui/frmAbout.h"
+#include "gui/frmMain.h"
+#include "gui/frmStartup.h"
 #include "gui/modHelp_reminder.h"
 #include "platform/QtServices.h"
 
