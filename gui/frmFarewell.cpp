@@ -293,7 +293,7 @@ void frmFarewell::field_LostFocus(QWidget *field)
 void frmFarewell::emailField_KeyPress(QLineEdit *field)
 {
     gui::messages().show(this, QStringLiteral("Email Address Cannot Contain Space"),
-                              gui::MessageIcon::Critical);
+                         gui::MessageIcon::Critical);
     field->setFocus(Qt::OtherFocusReason);
 }
 

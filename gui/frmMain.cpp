@@ -158,7 +158,7 @@ bool frmMain::ValidateChoice()
     if (!modAppdata::FileExists(modAppdata::WorkingDiaryPath())
         && !modAppdata::FileExists(modAppdata::StarterDiaryPath())) {
         gui::messages().show(this, QStringLiteral("Required Files Are Missing\rPlease Reinstall The Software"),
-                                  gui::MessageIcon::Critical);
+                             gui::MessageIcon::Critical);
         return false;
     }
     if (chosen)
@@ -200,10 +200,10 @@ void frmMain::cmdContinue_Click()
 void frmMain::showKeptBackups(const QString &kept)
 {
     gui::messages().show(this,
-                              QStringLiteral("The diary file was missing, so an empty diary was started.\n"
-                                             "The backups of the earlier diary are kept in:\n")
-                                  + QDir::toNativeSeparators(kept),
-                              gui::MessageIcon::Information);
+                         QStringLiteral("The diary file was missing, so an empty diary was started.\n"
+                                        "The backups of the earlier diary are kept in:\n")
+                             + QDir::toNativeSeparators(kept),
+                         gui::MessageIcon::Information);
 }
 
 void frmMain::mnuExit_Click()

@@ -28,7 +28,7 @@ void frmStartup::Form_Load()
 {
     if (platform::instanceLock().anotherInstanceRunning()) {
         gui::messages().show(nullptr, QStringLiteral("Application is already running"),
-                                  gui::MessageIcon::Information);
+                             gui::MessageIcon::Information);
         modHelp::QuitAll();
         return;
     }
