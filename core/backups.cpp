@@ -28,11 +28,6 @@ namespace {
 
 const QString kStampFormat = QStringLiteral("yyyyMMdd-HHmmss");
 
-QString native(const QString &path)
-{
-    return QDir::toNativeSeparators(path);
-}
-
 // What a diary file looked like right after this run's own last write to it. Another program
 // that changes the file in between (a sync tool, a disk fault, a careless editor) changes one of
 // these, and the next write reads the whole file again before it writes into it.
@@ -131,7 +126,7 @@ std::optional<Failure> checkWhole(const Connection &connection)
     if (rc == SQLITE_ROW && check->text(0) == u"ok")
         rc = check->step();
     if (rc == SQLITE_ROW)
-        return Failure{FailureKind::Damaged, native(connection.path())};
+        return fileFailure(FailureKind::Damaged, connection.path());
     if (rc != SQLITE_DONE)
         return connection.failure(rc);
     return std::nullopt;
@@ -173,7 +168,7 @@ std::optional<QString> backUp(const Connection &connection)
     const BackupNaming naming = backupNaming(connection.path());
     if (!QFileInfo(naming.folder).isDir()
         && !QDir().mkdir(naming.folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
-        return QStringLiteral("the folder %1 could not be created").arg(native(naming.folder));
+        return QStringLiteral("the folder %1 could not be created").arg(QDir::toNativeSeparators(naming.folder));
 
     QDir folder(naming.folder);
     for (const QString &name : folder.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot))
@@ -213,7 +208,7 @@ std::optional<Failure> checkBeforeWrite(const Connection &connection)
     // Tried once per run: a backup that cannot be made now is not retried before every write.
     g_checked.insert(key, std::nullopt);
     if (const auto failed = backUp(connection))
-        qWarning("No backup of %s was made: %s", qUtf8Printable(native(path)), qUtf8Printable(*failed));
+        qWarning("No backup of %s was made: %s", qUtf8Printable(QDir::toNativeSeparators(path)), qUtf8Printable(*failed));
     return std::nullopt;
 }
 

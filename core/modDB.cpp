@@ -28,16 +28,11 @@ constexpr int kBusyTimeoutMs = 2000;
 
 int g_keyDerivations = 0;
 
-QString native(const QString &path)
-{
-    return QDir::toNativeSeparators(path);
-}
-
 // A diary that cannot be used as it is: the message points to the newest backup.
 Failure toldOf(Failure failure, const QString &path)
 {
     if (failure.kind == FailureKind::Missing || failure.kind == FailureKind::Damaged)
-        failure.newestBackup = native(newestBackupOf(path));
+        failure.newestBackup = QDir::toNativeSeparators(newestBackupOf(path));
     return failure;
 }
 
@@ -91,7 +86,7 @@ Result<Connection> openDiary(const QString &path)
 {
     const QFileInfo info(path);
     if (!info.exists())
-        return Failure{FailureKind::Missing, native(path)};
+        return fileFailure(FailureKind::Missing, path);
 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -100,7 +95,7 @@ Result<Connection> openDiary(const QString &path)
     const QByteArray salt = file.read(kSaltBytes);
     file.close();
     if (salt.size() < kSaltBytes)
-        return Failure{FailureKind::Damaged, native(path)};
+        return fileFailure(FailureKind::Damaged, path);
     const QByteArray key = rawKeyFor(salt);
 
     // Each connection lives within one call on one thread: SQLite's own locking is not needed.
@@ -124,7 +119,7 @@ Result<Connection> openDiary(const QString &path)
         return connection.failure(rc);
     for (Table table : kTables)
         if (!tables.contains(tableName(table)))
-            return Failure{FailureKind::Damaged, native(path)};
+            return fileFailure(FailureKind::Damaged, path);
     return opened;
 }
 
@@ -325,7 +320,7 @@ QStringList schemaStatements()
 Result<Done> CreateDiary(const QString &path)
 {
     if (QFileInfo::exists(path) || QFileInfo(path).isSymLink())
-        return Failure{FailureKind::Other, QStringLiteral("%1 already exists.").arg(native(path))};
+        return Failure{FailureKind::Other, QStringLiteral("%1 already exists.").arg(QDir::toNativeSeparators(path))};
     if (const auto failed = createDiary(path)) {
         // Only what this call made is removed.
         if (failed->kind != FailureKind::Missing)

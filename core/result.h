@@ -2,6 +2,7 @@
 
 // What a store operation gives back: a value, or the reason there is none.
 
+#include <QDir>
 #include <QString>
 
 #include <utility>
@@ -17,6 +18,12 @@ struct Failure {
     // For a diary that is missing or damaged: the newest backup beside it, when there is one.
     QString newestBackup = {};
 };
+
+// A failure of the diary file itself, named by its path as the platform writes paths.
+inline Failure fileFailure(FailureKind kind, const QString &path)
+{
+    return {kind, QDir::toNativeSeparators(path)};
+}
 
 // A value or the reason there is none.
 template <class T>

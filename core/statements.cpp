@@ -10,11 +10,6 @@
 namespace modDB {
 
 namespace {
-QString native(const QString &path)
-{
-    return QDir::toNativeSeparators(path);
-}
-
 QString engineMessage(sqlite3 *db, int code)
 {
     if (db && sqlite3_errcode(db) == code)
@@ -36,14 +31,14 @@ Failure failureFor(int code, sqlite3 *db, const QString &path)
     switch (code & 0xff) {
     case SQLITE_NOTADB:
     case SQLITE_CORRUPT:
-        return {FailureKind::Damaged, native(path)};
+        return fileFailure(FailureKind::Damaged, path);
     case SQLITE_READONLY:
-        return {FailureKind::ReadOnly, native(path)};
+        return fileFailure(FailureKind::ReadOnly, path);
     case SQLITE_FULL:
-        return {FailureKind::DiskFull, native(path)};
+        return fileFailure(FailureKind::DiskFull, path);
     case SQLITE_CANTOPEN:
         if (!QFileInfo::exists(path))
-            return {FailureKind::Missing, native(path)};
+            return fileFailure(FailureKind::Missing, path);
         break;
     default:
         break;

@@ -1,7 +1,7 @@
 #pragma once
 
-// What tests and the benchmark observe of the store, and the one thing they may reset. The
-// program itself never includes this header.
+// What tests and the benchmark observe of the store, and the one thing they may reset. Only the
+// store's own files, which define these, include it; no caller in the program does.
 
 namespace modDB::probe {
 

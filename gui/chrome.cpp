@@ -1,5 +1,6 @@
 #include "gui/chrome.h"
 
+#include "core/identity.h"
 #include "core/links.h"
 
 #include <QAction>
@@ -25,6 +26,22 @@ void placeAt(QWidget *control, const QRect &twipRect)
     ui::place(control, twipRect.x(), twipRect.y(), twipRect.width(), twipRect.height());
 }
 } // namespace
+
+QWidget *setUpWindow(QMainWindow *window, const QString &name, int widthTwips, int heightTwips)
+{
+    window->setObjectName(name);
+    window->setWindowTitle(app::kWindowCaption);
+    window->setWindowIcon(ui::programIcon());
+    window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    window->setFont(ui::verdana(8.25));
+
+    auto *client = new QWidget(window);
+    client->setObjectName(QStringLiteral("client"));
+    ui::fixClientArea(client, widthTwips, heightTwips);
+    window->setCentralWidget(client);
+    return client;
+}
 
 ui::LinkLabel *addForumLink(QWidget *parent, const QRect &twipRect)
 {

@@ -25,6 +25,10 @@ inline const QString kFullBrandText = QStringLiteral(
     "Home Business Opportunity. Start your own Internet business and make money online. Get this "
     "software fully branded for your website. Click here for more details.");
 
+// The frame both windows share: object name, caption, icon, no maximise box, Verdana 8.25, and a
+// client area of the given twips as the central widget, which it gives back.
+QWidget *setUpWindow(QMainWindow *window, const QString &name, int widthTwips, int heightTwips);
+
 // Label14: opens the home page.
 ui::LinkLabel *addForumLink(QWidget *parent, const QRect &twipRect);
 

@@ -1,7 +1,6 @@
 #include "gui/frmMain.h"
 
 #include "core/backups.h"
-#include "core/identity.h"
 #include "core/modAppdata.h"
 #include "core/modFileCopy.h"
 #include "core/sections.h"
@@ -44,18 +43,8 @@ QGroupBox *frame(QWidget *parent, const QString &name, const QString &title)
 
 frmMain::frmMain()
 {
-    setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(app::kWindowCaption);
-    setWindowIcon(ui::programIcon());
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setFont(ui::verdana(8.25));
-
-    auto *client = new QWidget(this);
-    client->setObjectName(QStringLiteral("client"));
+    QWidget *client = chrome::setUpWindow(this, QStringLiteral("frmMain"), 6525, 7575);
     ui::setBackground(client, Qt::black);
-    ui::fixClientArea(client, 6525, 7575);
-    setCentralWidget(client);
 
     Label14 = chrome::addForumLink(client, QRect(698, 0, 5115, 390));
     ui::setTextColor(Label14, kSilver);

@@ -1,7 +1,6 @@
 #include "gui/frmResultBOS.h"
 
 #include "core/entries.h"
-#include "core/identity.h"
 #include "core/modAppdata.h"
 #include "core/sections.h"
 #include "core/services.h"
@@ -56,17 +55,7 @@ void whiteBackground(QWidget *control)
 
 frmResultBOS::frmResultBOS()
 {
-    setObjectName(QStringLiteral("frmResultBOS"));
-    setWindowTitle(app::kWindowCaption);
-    setWindowIcon(ui::programIcon());
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setFont(ui::verdana(8.25));
-
-    auto *client = new QWidget(this);
-    client->setObjectName(QStringLiteral("client"));
-    ui::fixClientArea(client, 6570, 7695);
-    setCentralWidget(client);
+    QWidget *client = chrome::setUpWindow(this, QStringLiteral("frmResultBOS"), 6570, 7695);
 
     Label14 = chrome::addForumLink(client, QRect(728, 0, 5115, 390));
 
