@@ -5,6 +5,7 @@
 #include "core/modFileCopy.h"
 #include "core/sections.h"
 #include "core/services.h"
+#include "gui/diarymenu.h"
 #include "gui/messages.h"
 #include "gui/modBookOfShadows.h"
 #include "gui/navigation.h"
@@ -114,6 +115,7 @@ frmMain::frmMain()
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
     mnuExit = mnuFile->addAction(QStringLiteral("E&xit"), this, &frmMain::mnuExit_Click);
     mnuExit->setObjectName(QStringLiteral("mnuExit"));
+    diarymenu::addTo(mnuFile, this);
     help = chrome::addHelpMenus(this, QStringLiteral("mnuFileSep1"), QStringLiteral("mnuFileSep2"));
     connect(help.mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
 

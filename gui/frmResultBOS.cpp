@@ -5,6 +5,7 @@
 #include "core/sections.h"
 #include "core/services.h"
 #include "core/text.h"
+#include "gui/diarymenu.h"
 #include "gui/messages.h"
 #include "gui/modBookOfShadows.h"
 #include "gui/navigation.h"
@@ -138,6 +139,7 @@ frmResultBOS::frmResultBOS()
     mnuFile->addSeparator()->setObjectName(QStringLiteral("mnuFileSep1"));
     mnuExit = mnuFile->addAction(QStringLiteral("E&xit"), this, &frmResultBOS::mnuExit_Click);
     mnuExit->setObjectName(QStringLiteral("mnuExit"));
+    diarymenu::addTo(mnuFile, this);
     help = chrome::addHelpMenus(this, QStringLiteral("mnuHelpSep1"), QStringLiteral("mnuHelpSep2"));
     connect(help.mnuAbout, &QAction::triggered, this, &frmResultBOS::mnuAbout_Click);
 

@@ -1,0 +1,44 @@
+#include "gui/diarymenu.h"
+
+#include "gui/navigation.h"
+
+#include <QAction>
+#include <QKeySequence>
+#include <QMenu>
+
+#include <functional>
+
+namespace diarymenu {
+
+namespace {
+struct Entry {
+    const char *caption; // access keys differ from every other entry of both File menus
+    const char *name;
+    QKeySequence shortcut;
+    std::function<void(forms::Form *)> open;
+};
+
+const std::vector<Entry> &entries()
+{
+    static const std::vector<Entry> list{
+    };
+    return list;
+}
+} // namespace
+
+void addTo(QMenu *file, forms::Form *window)
+{
+    if (entries().empty())
+        return;
+    QAction *first = file->actions().value(0);
+    for (const Entry &entry : entries()) {
+        auto *action = new QAction(QString::fromUtf8(entry.caption), file);
+        action->setObjectName(QString::fromLatin1(entry.name));
+        action->setShortcut(entry.shortcut);
+        QObject::connect(action, &QAction::triggered, file, [open = entry.open, window] { open(window); });
+        file->insertAction(first, action);
+    }
+    file->insertSeparator(first)->setObjectName(QStringLiteral("mnuDiarySep"));
+}
+
+} // namespace diarymenu
