@@ -207,6 +207,23 @@ Result<Keywords> readKeywords(const QString &path, Table table)
     return result;
 }
 
+Result<std::vector<Entry>> readSection(const QString &path, Table table)
+{
+    auto opened = openDiary(path);
+    if (!opened.ok())
+        return opened.failure();
+    auto statement = Statement::prepare(*opened, QStringLiteral("SELECT keyword, meaning FROM %1 ORDER BY \"Index\"").arg(tableName(table)));
+    if (!statement.ok())
+        return statement.failure();
+    std::vector<Entry> entries;
+    int rc = SQLITE_ROW;
+    while ((rc = statement->step()) == SQLITE_ROW)
+        entries.push_back({statement->text(0), statement->text(1)});
+    if (rc != SQLITE_DONE)
+        return opened->failure(rc);
+    return entries;
+}
+
 Result<std::optional<Entry>> readEntry(const QString &path, Table table, qint64 index)
 {
     auto opened = openDiary(path);
@@ -287,6 +304,41 @@ Result<qint64> AddEntry(const QString &path, Table table, const Entry &entry)
     if (failed)
         return toldOf(*failed, path);
     return index;
+}
+
+Result<std::vector<Entry>> ReadSection(const QString &path, Table table)
+{
+    return toldOf(readSection(path, table), path);
+}
+
+Result<bool> AddEntries(const QString &path, const std::vector<Chapter> &chapters,
+                        const std::function<bool(qint64 written)> &carryOn)
+{
+    bool stopped = false;
+    // A stop rolls the transaction back; it is no failure of the diary.
+    const Failure stop{FailureKind::Other, QString()};
+    const auto failed = runWrite(path, [&](const Connection &connection) -> std::optional<Failure> {
+        qint64 written = 0;
+        for (const Chapter &chapter : chapters) {
+            auto insert = Statement::prepare(connection, QStringLiteral("INSERT INTO %1 (keyword, meaning) VALUES (?1, ?2)").arg(tableName(chapter.table)));
+            if (!insert.ok())
+                return insert.failure();
+            for (const Entry &entry : chapter.entries) {
+                if (const int rc = insert->rerun({{1, entry.keyword}, {2, entry.meaning}}); rc != SQLITE_DONE)
+                    return connection.failure(rc);
+                if (carryOn && ++written % 1024 == 0 && !carryOn(written)) {
+                    stopped = true;
+                    return stop;
+                }
+            }
+        }
+        return std::nullopt;
+    });
+    if (stopped)
+        return false;
+    if (failed)
+        return toldOf(*failed, path);
+    return true;
 }
 
 Result<bool> UpdateEntry(const QString &path, Table table, qint64 index, const Entry &entry,

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -42,6 +43,15 @@ Result<Keywords> ReadKeywords(const QString &path, Table table);
 // The row with this "Index"; empty when no such row exists.
 Result<std::optional<Entry>> ReadEntry(const QString &path, Table table, qint64 index);
 
+// One section's entries in ascending "Index" order.
+struct Chapter {
+    Table table;
+    std::vector<Entry> entries;
+};
+
+// Every entry of a table, keyword and meaning, in ascending "Index" order, in one read.
+Result<std::vector<Entry>> ReadSection(const QString &path, Table table);
+
 // Each write is one transaction, on disk when the call returns. The first write of a run checks
 // the diary whole and backs it up (core/backups.h).
 // Appends a row and gives its "Index".
@@ -53,6 +63,12 @@ Result<bool> UpdateEntry(const QString &path, Table table, qint64 index, const E
                          const std::optional<QString> &listedKeyword = std::nullopt);
 Result<bool> RemoveEntry(const QString &path, Table table, qint64 index,
                          const std::optional<QString> &listedKeyword = std::nullopt);
+
+// Appends each chapter's entries at the end of its section, all in one transaction: every entry
+// is written or none. carryOn hears how many are written so far; when it says stop, nothing is
+// written and the answer is false.
+Result<bool> AddEntries(const QString &path, const std::vector<Chapter> &chapters,
+                        const std::function<bool(qint64 written)> &carryOn = {});
 
 // Makes a new diary file with the four empty tables and their indexes. Refuses an existing path.
 Result<Done> CreateDiary(const QString &path);

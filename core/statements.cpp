@@ -124,6 +124,15 @@ int Statement::step()
     return sqlite3_step(m_statement);
 }
 
+int Statement::rerun(const std::vector<Parameter> &parameters)
+{
+    sqlite3_reset(m_statement);
+    for (const Parameter &parameter : parameters)
+        if (const int bound = bind(m_statement, parameter); bound != SQLITE_OK)
+            return bound;
+    return sqlite3_step(m_statement);
+}
+
 qint64 Statement::integer(int column) const
 {
     return sqlite3_column_int64(m_statement, column);

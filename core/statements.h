@@ -65,6 +65,9 @@ public:
 
     // SQLITE_ROW, SQLITE_DONE or the engine's error code.
     int step();
+    // Binds these values in place of the last ones and steps once, for a statement run many
+    // times (e.g. one insert per row); SQLITE_DONE or the engine's error code.
+    int rerun(const std::vector<Parameter> &parameters);
     qint64 integer(int column) const;
     // NULL reads as empty text.
     QString text(int column) const;

@@ -1,0 +1,201 @@
+// Importing entries from CSV, Markdown and other diary files into a real diary.
+
+#include "checks.h"
+#include "diaryfiles.h"
+#include "testmain.h"
+
+#include "core/backups.h"
+#include "core/bookimport.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using book::Format;
+using modDB::Table;
+
+namespace {
+const std::array<QString, 4> kTableNames{"tblspell", "tblincense", "tblrecipes", "tblrituals"};
+
+// Entries that break naive writers and readers: separators, quotes, every kind of line end,
+// outer spaces, markup, fences, headings and other scripts.
+std::vector<std::pair<QString, QString>> awkwardEntries(int section)
+{
+    return {
+        {QStringLiteral("Sage %1").arg(section), QStringLiteral("burn, then \"wait\"\r\nsecond line\r\n")},
+        {QStringLiteral("  spaced keyword "), QStringLiteral("  outer spaces  ")},
+        {QStringLiteral("*not* [a](link) <b>#1</b> \\ & `x`"), QStringLiteral("```\n## not a heading\n````\n\n\n")},
+        {QStringLiteral("\u0391\u03b8\u03b7\u03bd\u03ac \u05e9\u05dc\u05d5\u05dd"), QStringLiteral("\tline\rold mac\nunix\u2028sep\u00a0")},
+        {QStringLiteral("Sage %1").arg(section), QStringLiteral("same keyword again")},
+    };
+}
+
+bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray bytesOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+} // namespace
+
+class ImportTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_diary = m_dir->filePath(QStringLiteral("updatediary.dll"));
+        QVERIFY(testing::writeEmptyDiary(m_diary));
+    }
+
+    void exportedBookComesBackExactly_data();
+    void exportedBookComesBackExactly();
+    void anyCsvWithTheThreeColumnsIsRead();
+    void badFilesAreRefusedWithTheirLine_data();
+    void badFilesAreRefusedWithTheirLine();
+    void cancelledImportWritesNothing();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_diary;
+};
+
+void ImportTest::exportedBookComesBackExactly_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::newRow("csv") << "book.csv";
+    QTest::newRow("markdown") << "book.md";
+    QTest::newRow("another diary file") << "conflict copy.dll";
+}
+
+void ImportTest::exportedBookComesBackExactly()
+{
+    QFETCH(QString, fileName);
+    const QString source = m_dir->filePath(QStringLiteral("source.dll"));
+    QVERIFY(testing::writeEmptyDiary(source));
+    for (int section = 0; section < 4; ++section)
+        if (section != 2) // an empty section stays empty
+            QVERIFY(testing::appendRows(source, kTableNames[std::size_t(section)], awkwardEntries(section)));
+
+    const QString file = m_dir->filePath(fileName);
+    if (const auto format = book::formatOfFile(file)) {
+        BRIMVALE_UNWRAP(whole, book::read(source, {sections::kTables.begin(), sections::kTables.end()}));
+        QVERIFY(book::exportText(file, *format, whole, QStringLiteral("today")).done());
+    } else {
+        QVERIFY(QFile::copy(source, file));
+    }
+
+    const book::Loaded loaded = book::load(file);
+    QCOMPARE(loaded.refusal, QString());
+    BRIMVALE_UNWRAP(preview, book::preview(m_diary, loaded.book));
+    QCOMPARE(preview.added, (std::array<qint64, 4>{5, 5, 0, 5}));
+    QCOMPARE(preview.skipped, 0);
+    QVERIFY(book::import(m_diary, preview).done());
+    for (const QString &table : kTableNames) {
+        BRIMVALE_UNWRAP(expected, testing::readRows(source, table));
+        BRIMVALE_UNWRAP(actual, testing::readRows(m_diary, table));
+        QCOMPARE(actual, expected);
+    }
+    QCOMPARE(modDB::backupsOf(m_diary).size(), 1);
+
+    // A second import of the same file finds every entry there already.
+    BRIMVALE_UNWRAP(again, book::preview(m_diary, loaded.book));
+    QCOMPARE(again.skipped, 15);
+    QVERIFY(again.additions.empty());
+}
+
+void ImportTest::anyCsvWithTheThreeColumnsIsRead()
+{
+    const QString file = m_dir->filePath(QStringLiteral("from a spreadsheet.csv"));
+    QVERIFY(writeBytes(file, "\xEF\xBB\xBF" "Meaning,SECTION,Keyword\n"
+                             "\"a, b \"\"c\"\"\nd\",rituals,Moon\n"
+                             "\n"
+                             "plain,Spell,Rue\n"));
+    QVERIFY(testing::appendRows(m_diary, QStringLiteral("tblspell"), {{"Rue", "plain"}}));
+    const book::Loaded loaded = book::load(file);
+    QCOMPARE(loaded.refusal, QString());
+    BRIMVALE_UNWRAP(preview, book::preview(m_diary, loaded.book));
+    QCOMPARE(preview.added, (std::array<qint64, 4>{0, 0, 0, 1}));
+    QCOMPARE(preview.skipped, 1);
+    QVERIFY(book::import(m_diary, preview).done());
+    BRIMVALE_UNWRAP(rituals, testing::readRows(m_diary, QStringLiteral("tblrituals")));
+    QCOMPARE(rituals.size(), std::size_t(1));
+    QCOMPARE(rituals[0].keyword, QStringLiteral("Moon"));
+    QCOMPARE(rituals[0].meaning, QStringLiteral("a, b \"c\"\nd"));
+}
+
+void ImportTest::badFilesAreRefusedWithTheirLine_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("said");
+    const QByteArray header = "section,keyword,meaning\r\n";
+    const QByteArray md = "# Book of Shadows\n\n## Spell\n\n";
+    QTest::newRow("csv not UTF-8") << "a.csv" << header + "Spell,Rue,\xff\xfe\r\n" << "line 2 is not UTF-8 text";
+    QTest::newRow("csv not a table") << "a.csv" << QByteArray("name;value\nx;y\n") << "line 1 is not a table with the columns";
+    QTest::newRow("csv empty") << "a.csv" << QByteArray() << "line 1 is not a table with the columns";
+    QTest::newRow("csv unknown section after a field of three lines")
+        << "a.csv" << header + "Spell,Rue,\"one\r\ntwo\rthree\"\r\nRitual,Moon,full\r\n" << "line 5 names an unknown section, \u201cRitual\u201d";
+    QTest::newRow("csv empty keyword") << "a.csv" << header + "Spell,Rue,x\r\nSpell,  ,x\r\n" << "line 3 has an empty keyword";
+    QTest::newRow("csv empty meaning") << "a.csv" << header + "Spell,Rue,\r\n" << "line 2 has an empty meaning";
+    QTest::newRow("csv too few fields") << "a.csv" << header + "Spell,Rue\r\n" << "line 2 has 2 fields instead of 3";
+    QTest::newRow("csv too many fields") << "a.csv" << header + "\r\nSpell,Rue,x,y" << "line 3 has 4 fields instead of 3";
+    QTest::newRow("csv quote never closed") << "a.csv" << header + "Spell,Rue,\"x\r\n" << "line 2 is not valid CSV";
+    QTest::newRow("csv stray quote") << "a.csv" << header + "Spell,R\"ue,x\r\n" << "line 2 is not valid CSV";
+    QTest::newRow("markdown not UTF-8") << "a.md" << md + "### Rue\n\n```\n\xc3\n```\n" << "line 8 is not UTF-8 text";
+    QTest::newRow("markdown unknown section") << "a.md" << QByteArray("## Spells\n") << "line 1 names an unknown section, \u201cSpells\u201d";
+    QTest::newRow("markdown keyword without meaning") << "a.md" << md + "### Rue\n\nplain text\n" << "line 5 has a keyword without its meaning";
+    QTest::newRow("markdown meaning never closed") << "a.md" << md + "### Rue\n\n````\nx\n```\n" << "line 5 has a keyword without its meaning";
+    QTest::newRow("markdown empty meaning") << "a.md" << md + "### Rue\n\n```\n \n```\n" << "line 5 has an empty meaning";
+    QTest::newRow("markdown other text") << "a.md" << QByteArray("Dear diary,\n") << "line 1 is not part of a book";
+    QTest::newRow("not a diary") << "a.dll" << QByteArray(4096, 'x') << "The diary file is damaged";
+}
+
+void ImportTest::badFilesAreRefusedWithTheirLine()
+{
+    QFETCH(QString, fileName);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, said);
+    const QString file = m_dir->filePath(fileName);
+    QVERIFY(writeBytes(file, content));
+    const book::Loaded loaded = book::load(file);
+    QVERIFY2(loaded.refusal.startsWith(QStringLiteral("Nothing was imported")), qPrintable(loaded.refusal));
+    QVERIFY2(loaded.refusal.contains(said), qPrintable(loaded.refusal));
+    QVERIFY(loaded.book.empty());
+}
+
+void ImportTest::cancelledImportWritesNothing()
+{
+    std::vector<std::pair<QString, QString>> many;
+    for (int i = 0; i < 5000; ++i)
+        many.emplace_back(QString::number(i), QStringLiteral("m"));
+    const QString source = m_dir->filePath(QStringLiteral("source.dll"));
+    QVERIFY(testing::writeEmptyDiary(source));
+    QVERIFY(testing::appendRows(source, QStringLiteral("tblincense"), many));
+    const QByteArray before = bytesOf(m_diary);
+
+    const book::Loaded loaded = book::load(source);
+    BRIMVALE_UNWRAP(preview, book::preview(m_diary, loaded.book));
+    qint64 heard = 0;
+    qint64 whole = 0;
+    const book::Outcome outcome = book::import(m_diary, preview, [&](qint64 done, qint64 total) {
+        heard = done;
+        whole = total;
+        return done < 3000;
+    });
+    QCOMPARE(whole, 5000);
+    QCOMPARE(outcome.kind, book::Outcome::Kind::Cancelled);
+    QVERIFY(heard >= 3000);
+    BRIMVALE_UNWRAP(incense, testing::readRows(m_diary, QStringLiteral("tblincense")));
+    QVERIFY(incense.empty());
+    QCOMPARE(bytesOf(m_diary), before);
+}
+
+BRIMVALE_TEST_MAIN(ImportTest)
+#include "tst_import.moc"
