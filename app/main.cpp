@@ -1,4 +1,8 @@
+#include "core/book.h"
+#include "core/commandline.h"
 #include "core/identity.h"
+#include "core/modAppdata.h"
+#include "gui/bookpages.h"
 #include "gui/forms.h"
 #include "gui/frmStartup.h"
 #include "gui/messages.h"
@@ -6,14 +10,60 @@
 
 #include <QApplication>
 
+#include <cstdio>
+
+namespace {
+void complain(const QString &text)
+{
+    std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationFilePath().section(QLatin1Char('/'), -1)),
+                 qPrintable(QString(text).replace(QLatin1Char('\n'), QStringLiteral(" - "))));
+}
+
+// The book written without a window, through the store's usual open of the working diary.
+int exportBook(const commandline::Request &request)
+{
+    if (!modAppdata::SetDataFolder()) {
+        complain(QStringLiteral("The data folder could not be created."));
+        return commandline::kExitFailed;
+    }
+    const auto book = book::read(modAppdata::WorkingDiaryPath(), request.tables);
+    if (!book.ok()) {
+        complain(modDB::message(book.failure()));
+        return commandline::kExitFailed;
+    }
+    const book::Outcome outcome = bookpages::exportBook(request.file, request.format, *book, book::dateLine());
+    if (!outcome.done()) {
+        complain(outcome.message);
+        return commandline::kExitFailed;
+    }
+    return 0;
+}
+} // namespace
+
 int main(int argc, char *argv[])
 {
+    // Work without windows needs no display, e.g. in a scheduled job.
+    if (commandline::worksWithoutWindows(argc, argv) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     app::setApplicationIdentity();
+    platform::install(platform::productionServices());
+
+    commandline::CommandLine commandLine;
+    const commandline::Request request = commandLine.parse(QCoreApplication::arguments());
+    switch (request.action) {
+    case commandline::Action::Refused:
+        complain(request.error);
+        return commandline::kExitBadArgument;
+    case commandline::Action::Help: commandLine.showHelp();
+    case commandline::Action::Version: commandLine.showVersion();
+    case commandline::Action::Export: return exportBook(request);
+    case commandline::Action::Windows: break;
+    }
+
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/brimvale/icon.svg")));
     // Only QuitAll ends the program: the exit window stands alone for a moment on every way out.
     QApplication::setQuitOnLastWindowClosed(false);
-    platform::install(platform::productionServices());
     gui::installMessages(gui::productionMessages());
 
     forms::ref<frmStartup>();

@@ -1,8 +1,11 @@
 #include "core/book.h"
 
+#include "core/services.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QIODevice>
+#include <QLocale>
 #include <QSaveFile>
 
 #include <array>
@@ -188,6 +191,11 @@ qint64 entryCount(const Book &book)
     for (const Chapter &chapter : book)
         count += qint64(chapter.entries.size());
     return count;
+}
+
+QString dateLine()
+{
+    return QLocale().toString(platform::clock().today(), QLocale::LongFormat);
 }
 
 modDB::Result<Book> read(const QString &diary, const std::vector<Table> &tables)

@@ -33,6 +33,8 @@ std::optional<Format> formatOfFile(const QString &fileName);
 QString filterOf(Format format);
 
 qint64 entryCount(const Book &book);
+// The date line under the title: today, as the user's locale writes a date in full.
+QString dateLine();
 
 // The chosen sections of a diary, one read each, in the order of the section table.
 modDB::Result<Book> read(const QString &diary, const std::vector<Table> &tables);

@@ -7,9 +7,12 @@
 
 #include "core/book.h"
 #include "core/bookreaders.h"
+#include "gui/bookpages.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -36,6 +39,7 @@ class ExportTest : public QObject {
 private slots:
     void init() { m_dir = std::make_unique<QTemporaryDir>(); }
 
+    void pdfIsABookWithContentsAndPageNumbers();
     void csvIsATableForSpreadsheets();
     void htmlShowsMarkupAsText();
     void textFormatsKeepMeaningsVerbatim_data();
@@ -46,6 +50,72 @@ private slots:
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
 };
+
+namespace {
+// The output of a poppler tool for the file; empty when the tool is missing.
+QString popplerSays(const QString &tool, const QStringList &arguments)
+{
+    const QString program = QStandardPaths::findExecutable(tool);
+    if (program.isEmpty())
+        return {};
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished(60000);
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+} // namespace
+
+void ExportTest::pdfIsABookWithContentsAndPageNumbers()
+{
+    book::Book book{{Table::Spell, {}}, {Table::Rituals, {}}};
+    QStringList keywords;
+    for (int i = 0; i < 120; ++i) {
+        const QString keyword = QStringLiteral("Keyword%1").arg(i, 3, 10, QLatin1Char('0'));
+        keywords << keyword;
+        book[i < 100 ? 0 : 1].entries.push_back({keyword, QStringLiteral("First line of %1\nsecond line").arg(i)});
+    }
+    book[1].entries.push_back({QStringLiteral("\u0391\u03b8\u03b7\u03bd\u03ac \u05e9\u05dc\u05d5\u05dd"),
+                               QStringLiteral("\U0001F702 \U000E0001 \uFFFF no font has these")});
+    const QString file = m_dir->filePath(QStringLiteral("Book of Shadows.pdf"));
+    QVERIFY(bookpages::writePdf(file, book, QStringLiteral("7 December 2026")).done());
+
+    const QString text = popplerSays(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), file, QStringLiteral("-")});
+    if (text.isEmpty())
+        QSKIP("pdftotext (poppler-utils) is not installed");
+    const QStringList pages = text.split(QLatin1Char('\f'), Qt::SkipEmptyParts);
+    QVERIFY2(pages.size() > 4, qPrintable(text));
+    QVERIFY(pages[0].contains(QStringLiteral("Book of Shadows")));
+    QVERIFY(pages[0].contains(QStringLiteral("7 December 2026")));
+    // The contents name each chapter with the page it starts on, and that page begins it.
+    const QRegularExpression line(QStringLiteral("^\\s*(Spell|Rituals)\\s+(\\d+)\\s*$"), QRegularExpression::MultilineOption);
+    auto found = line.globalMatch(pages[1]);
+    int chapters = 0;
+    while (found.hasNext()) {
+        const auto match = found.next();
+        const int page = match.captured(2).toInt();
+        QVERIFY(page >= 3 && page <= pages.size());
+        QCOMPARE(pages[page - 1].trimmed().section(QLatin1Char('\n'), 0, 0).trimmed(), match.captured(1));
+        ++chapters;
+    }
+    QCOMPARE(chapters, 2);
+    // Every page after the title ends with its number.
+    for (int page = 2; page <= pages.size(); ++page)
+        QCOMPARE(pages[page - 1].trimmed().section(QLatin1Char('\n'), -1).trimmed(), QString::number(page));
+    qsizetype at = 0;
+    for (const QString &keyword : keywords) {
+        const qsizetype next = text.indexOf(keyword, at);
+        QVERIFY2(next > at, qPrintable(keyword));
+        at = next;
+    }
+    QVERIFY(text.contains(QStringLiteral("\u0391\u03b8\u03b7\u03bd\u03ac")));
+    QVERIFY(text.contains(QStringLiteral("second line")));
+
+    const QString fonts = popplerSays(QStringLiteral("pdffonts"), {file});
+    const QStringList rows = fonts.split(QLatin1Char('\n'), Qt::SkipEmptyParts).mid(2);
+    QVERIFY(!rows.isEmpty());
+    for (const QString &row : rows)
+        QVERIFY2(row.contains(QStringLiteral(" yes ")), qPrintable(fonts));
+}
 
 void ExportTest::csvIsATableForSpreadsheets()
 {
@@ -111,7 +181,7 @@ void ExportTest::stoppedOrFailedExportLeavesNoFile_data()
     QTest::addColumn<Format>("format");
     QTest::addColumn<bool>("existing");
     QTest::addColumn<bool>("failing");
-    for (Format format : {Format::Csv, Format::Markdown, Format::Text, Format::Html}) {
+    for (Format format : {Format::Csv, Format::Markdown, Format::Text, Format::Html, Format::Pdf}) {
         const QByteArray name = book::formatName(format).toLatin1();
         QTest::newRow(name + " cancelled") << format << false << false;
         QTest::newRow(name + " cancelled over an older file") << format << true << false;
@@ -135,7 +205,7 @@ void ExportTest::stoppedOrFailedExportLeavesNoFile()
     for (int i = 0; i < 2000; ++i)
         book[0].entries.push_back({QString::number(i), QStringLiteral("meaning")});
 
-    const book::Outcome outcome = book::exportText(file, format, book, QString(), [](qint64 done, qint64) { return done < 1000; });
+    const book::Outcome outcome = bookpages::exportBook(file, format, book, QString(), [](qint64 done, qint64) { return done < 1000; });
     QCOMPARE(outcome.kind, failing ? book::Outcome::Kind::Failed : book::Outcome::Kind::Cancelled);
     if (failing)
         QVERIFY2(outcome.message.startsWith(QStringLiteral("The book could not be exported.\n") + QDir::toNativeSeparators(file)),
