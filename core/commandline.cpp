@@ -80,6 +80,9 @@ Request CommandLine::parse(const QStringList &arguments)
 
 bool worksWithoutWindows(int argc, const char *const *argv)
 {
+    // Without a display, any argument is either an export or an error to report, never a window.
+    if (argc > 1 && qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return true;
     for (int i = 1; i < argc; ++i)
         for (const char *option : {"--", "-h", "-v", "-?"})
             if (std::strncmp(argv[i], option, std::strlen(option)) == 0 && (option[1] == '-' || argv[i][2] == '\0'))

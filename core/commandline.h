@@ -36,8 +36,8 @@ private:
     QCommandLineOption m_sections;
 };
 
-// Whether the raw arguments ask for work without windows (any long option, help or version): such
-// a run needs no display.
+// Whether the raw arguments ask for work without windows (any long option, help or version, or any
+// argument at all where there is no display): such a run needs no display.
 bool worksWithoutWindows(int argc, const char *const *argv);
 
 // Exit codes: a bad argument, as is usual for command-line programs; any other failure.
