@@ -64,8 +64,6 @@ std::unique_ptr<QTextDocument> setChapter(const Chapter &chapter, QPagedPaintDev
                                           const std::function<bool(qint64)> &progress)
 {
     auto document = std::make_unique<QTextDocument>();
-    document->documentLayout()->setPaintDevice(&device);
-    document->setPageSize(sheet.text.size());
     document->setDocumentMargin(0);
     document->setDefaultFont(fontOf(11));
     document->setUndoRedoEnabled(false);
@@ -100,7 +98,10 @@ std::unique_ptr<QTextDocument> setChapter(const Chapter &chapter, QPagedPaintDev
     }
     if (!progress(done))
         return nullptr;
-    document->pageCount(); // lays the whole chapter out
+    // Laid out once, whole, after the text is in: a layout in place would follow every insertion.
+    document->documentLayout()->setPaintDevice(&device);
+    document->setPageSize(sheet.text.size());
+    document->pageCount();
     return document;
 }
 
@@ -152,25 +153,29 @@ void paintPage(QPainter &painter, const Sheet &sheet, QTextDocument &document, i
 }
 } // namespace
 
+QPageLayout pageLayout()
+{
+    return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(20, 20, 20, 14), QPageLayout::Millimeter);
+}
+
 bool paint(QPagedPaintDevice &device, const book::Book &book, const QString &dated, const book::Progress &progress)
 {
     const Sheet sheet = sheetOf(device);
+    // Each chapter is set twice, once to learn its pages for the contents and once to paint
+    // it: holding every chapter set at once would take hundreds of megabytes for a large diary.
     const qint64 total = book::entryCount(book);
     qint64 before = 0;
-    auto told = [&](qint64 done) { return !progress || progress(before + done, total); };
+    auto told = [&](qint64 done) { return !progress || progress(before + done, 2 * total); };
 
-    // Every chapter is set first: the contents need the page each one starts on.
-    std::vector<std::unique_ptr<QTextDocument>> chapters;
     std::vector<std::pair<QString, int>> contents;
     int nextPage = 3; // after the title and the contents
     for (const Chapter &chapter : book) {
-        auto document = setChapter(chapter, device, sheet, told);
+        const auto document = setChapter(chapter, device, sheet, told);
         if (!document)
             return false;
         before += qint64(chapter.entries.size());
         contents.emplace_back(sections::section(chapter.table).name, nextPage);
         nextPage += document->pageCount();
-        chapters.push_back(std::move(document));
     }
 
     QPainter painter(&device);
@@ -179,12 +184,19 @@ bool paint(QPagedPaintDevice &device, const book::Book &book, const QString &dat
     paintContents(painter, sheet, contents);
     paintFooter(painter, sheet, 2);
     int number = 3;
-    for (const auto &document : chapters) {
-        for (int page = 0; page < document->pageCount(); ++page) {
+    for (const Chapter &chapter : book) {
+        const auto document = setChapter(chapter, device, sheet, [](qint64) { return true; });
+        const int pages = document->pageCount();
+        for (int page = 0; page < pages; ++page) {
             device.newPage();
             paintPage(painter, sheet, *document, page);
             paintFooter(painter, sheet, number++);
+            if (!told(qint64(chapter.entries.size()) * (page + 1) / pages)) {
+                painter.end();
+                return false;
+            }
         }
+        before += qint64(chapter.entries.size());
     }
     return painter.end();
 }
@@ -201,8 +213,7 @@ book::Outcome writePdf(const QString &path, const book::Book &book, const QStrin
         writer.setTitle(book::kTitle);
         writer.setCreator(QStringLiteral("Brimvale"));
         writer.setResolution(300);
-        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(20, 20, 20, 14),
-                                         QPageLayout::Millimeter));
+        writer.setPageLayout(pageLayout());
         painted = paint(writer, book, dated, [&](qint64 done, qint64 total) {
             stopped = progress && !progress(done, total);
             return !stopped;

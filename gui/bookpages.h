@@ -7,9 +7,14 @@
 
 #include "core/book.h"
 
+#include <QPageLayout>
+
 class QPagedPaintDevice;
 
 namespace bookpages {
+
+// A4 with margins for binding and a band at the foot for the page number.
+QPageLayout pageLayout();
 
 // Paints the book on a device whose page layout is set; false when the progress said stop.
 bool paint(QPagedPaintDevice &device, const book::Book &book, const QString &dated, const book::Progress &progress);

@@ -21,6 +21,9 @@ struct Entry {
 const std::vector<Entry> &entries()
 {
     static const std::vector<Entry> list{
+        {"&Export Book\u2026", "mnuExportBook", QKeySequence(), navigation::exportBook},
+        {"&Print Book\u2026", "mnuPrintBook", QKeySequence::Print, navigation::printBook},
+        {"&Import Entries\u2026", "mnuImportEntries", QKeySequence(), navigation::importEntries},
     };
     return list;
 }

@@ -1,7 +1,9 @@
 #include "gui/navigation.h"
 
+#include "gui/bookflows.h"
 #include "gui/forms.h"
 #include "gui/frmAbout.h"
+#include "gui/frmExportBook.h"
 #include "gui/frmFarewell.h"
 #include "gui/frmMain.h"
 #include "gui/frmResultBOS.h"
@@ -45,6 +47,22 @@ void afterMainOrSectionWindow()
 void showAbout()
 {
     frmAbout::ShowModal();
+}
+
+void exportBook(forms::Form *from)
+{
+    if (const auto choice = frmExportBook::choose(from->widget()))
+        bookflows::exportBook(from->widget(), choice->tables, choice->format);
+}
+
+void printBook(forms::Form *from)
+{
+    bookflows::printBook(from->widget());
+}
+
+void importEntries(forms::Form *from)
+{
+    bookflows::importEntries(from->widget());
 }
 
 chrome::PromoFrame *mainWindowPromo()

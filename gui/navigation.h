@@ -22,6 +22,12 @@ void toMainWindow(forms::Form *from);
 void afterMainOrSectionWindow();
 // The About window, modal; returns when it is closed.
 void showAbout();
+// Export Book: the sections and format, then the file; the book is written.
+void exportBook(forms::Form *from);
+// Print Book: the print dialog with its preview.
+void printBook(forms::Form *from);
+// Import Entries: the file, a preview of what changes, then the import.
+void importEntries(forms::Form *from);
 
 // The main window's promotional frame, which the start-up window's draw also decides; none
 // while the main window is not loaded.

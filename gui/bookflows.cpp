@@ -1,0 +1,129 @@
+#include "gui/bookflows.h"
+
+#include "core/bookimport.h"
+#include "core/modAppdata.h"
+#include "gui/bookpages.h"
+#include "gui/filedialogs.h"
+#include "gui/messages.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QProgressDialog>
+#include <QStandardPaths>
+
+namespace bookflows {
+
+namespace {
+constexpr int kSteps = 1000;
+// Work that ends sooner never shows the progress window.
+constexpr int kShowAfterMs = 500;
+
+// A progress window with Cancel for one piece of work; the windows behind it are redrawn
+// while it runs.
+class Progress {
+public:
+    Progress(QWidget *parent, const QString &label) : m_dialog(label, QStringLiteral("Cancel"), 0, kSteps, parent)
+    {
+        m_dialog.setObjectName(QStringLiteral("dlgProgress"));
+        m_dialog.setWindowTitle(QStringLiteral("Brimvale"));
+        m_dialog.setWindowModality(Qt::WindowModal);
+        m_dialog.setMinimumDuration(kShowAfterMs);
+        m_dialog.setAutoReset(false);
+        m_dialog.setValue(0);
+    }
+    book::Progress callback()
+    {
+        return [this](qint64 done, qint64 total) {
+            m_dialog.setValue(total > 0 ? int(done * kSteps / total) : kSteps);
+            return !m_dialog.wasCanceled();
+        };
+    }
+
+private:
+    QProgressDialog m_dialog;
+};
+
+QString documentsFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+}
+
+void complain(QWidget *parent, const QString &text)
+{
+    gui::messages().show(parent, text, gui::MessageIcon::Critical);
+}
+} // namespace
+
+void exportBook(QWidget *parent, const std::vector<sections::Table> &tables, book::Format format)
+{
+    const QString suffix = book::formatName(format);
+    const QString suggested = QDir(documentsFolder()).filePath(book::kTitle + QLatin1Char('.') + suffix);
+    QString path = gui::fileDialogs().saveFileName(parent, QStringLiteral("Export Book"), suggested, book::filterOf(format));
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QLatin1Char('.') + suffix;
+    const auto book = book::read(modAppdata::WorkingDiaryPath(), tables);
+    if (!book.ok())
+        return complain(parent, modDB::message(book.failure()));
+    Progress progress(parent, QStringLiteral("Exporting the book\u2026"));
+    const book::Outcome outcome = bookpages::exportBook(path, format, *book, book::dateLine(), progress.callback());
+    if (outcome.kind == book::Outcome::Kind::Failed)
+        complain(parent, outcome.message);
+    else if (outcome.done())
+        gui::messages().show(parent, QStringLiteral("The book was exported to\n%1").arg(QDir::toNativeSeparators(path)),
+                             gui::MessageIcon::Information);
+}
+
+void printBook(QWidget *parent)
+{
+    const auto book = book::read(modAppdata::WorkingDiaryPath(), {sections::kTables.begin(), sections::kTables.end()});
+    if (!book.ok())
+        return complain(parent, modDB::message(book.failure()));
+    const QString dated = book::dateLine();
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(book::kTitle);
+    printer.setPageLayout(bookpages::pageLayout());
+    QPrintPreviewDialog preview(&printer, parent);
+    preview.setObjectName(QStringLiteral("dlgPrintPreview"));
+    preview.setWindowTitle(QStringLiteral("Print Book"));
+    QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [&](QPrinter *target) {
+        Progress progress(&preview, QStringLiteral("Laying out the book\u2026"));
+        bookpages::paint(*target, *book, dated, progress.callback());
+    });
+    preview.exec();
+}
+
+void importEntries(QWidget *parent)
+{
+    const QString path = gui::fileDialogs().openFileName(
+        parent, QStringLiteral("Import Entries"), documentsFolder(),
+        QStringLiteral("Books and diaries (*.csv *.md *.markdown *.dll);;CSV table (*.csv);;Markdown (*.md *.markdown);;"
+                       "Brimvale diary (*.dll);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    const book::Loaded loaded = book::load(path);
+    if (!loaded.refusal.isEmpty())
+        return complain(parent, loaded.refusal);
+    const QString diary = modAppdata::WorkingDiaryPath();
+    const auto preview = book::preview(diary, loaded.book);
+    if (!preview.ok())
+        return complain(parent, modDB::message(preview.failure()));
+    const QString counts = book::describe(*preview);
+    const QString file = QDir::toNativeSeparators(path);
+    if (preview->additions.empty())
+        return gui::messages().show(parent, QStringLiteral("Every entry in %1 is in the diary already.\n\n%2").arg(file, counts),
+                                    gui::MessageIcon::Information);
+    if (gui::messages().askYesNo(parent, QStringLiteral("Import these entries from %1?\n\n%2").arg(file, counts)) != gui::Answer::Yes)
+        return;
+    Progress progress(parent, QStringLiteral("Importing entries\u2026"));
+    const book::Outcome outcome = book::import(diary, *preview, progress.callback());
+    if (outcome.kind == book::Outcome::Kind::Failed)
+        complain(parent, outcome.message);
+    else if (outcome.done())
+        gui::messages().show(parent, QStringLiteral("The entries were imported."), gui::MessageIcon::Information);
+}
+
+} // namespace bookflows
