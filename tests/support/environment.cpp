@@ -51,6 +51,8 @@ Environment::Environment()
     platform::install(std::move(services));
     messages = new fakes::MessageBoxes;
     gui::installMessages(std::unique_ptr<gui::MessageBoxes>(messages));
+    files = new fakes::FileDialogs;
+    gui::installFileDialogs(std::unique_ptr<gui::FileDialogs>(files));
 }
 
 Environment::~Environment()
@@ -59,6 +61,7 @@ Environment::~Environment()
     flushDeletions();
     platform::install({});
     gui::installMessages(nullptr);
+    gui::installFileDialogs(nullptr);
 }
 
 QString Environment::dataFolder() const

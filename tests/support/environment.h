@@ -31,6 +31,7 @@ public:
     void useRealSettings();
 
     fakes::MessageBoxes *messages = nullptr;
+    fakes::FileDialogs *files = nullptr;
     fakes::WebLauncher *web = nullptr;
     fakes::SettingsStore *settings = nullptr;
     fakes::Clock *clock = nullptr;

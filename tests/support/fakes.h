@@ -4,6 +4,7 @@
 // from a script the test sets up.
 
 #include "core/services.h"
+#include "gui/filedialogs.h"
 #include "gui/messages.h"
 
 #include <QMap>
@@ -35,6 +36,26 @@ public:
 
     QStringList texts() const;
     QString last() const { return shown.empty() ? QString() : shown.back().text; }
+};
+
+// Answers every file dialog with the next scripted path; cancels when the script runs out.
+class FileDialogs final : public gui::FileDialogs {
+public:
+    std::deque<QString> answers;
+    QStringList suggested; // the path or folder each dialog started at
+    QString saveFileName(QWidget *, const QString &, const QString &start, const QString &) override { return answer(start); }
+    QString openFileName(QWidget *, const QString &, const QString &start, const QString &) override { return answer(start); }
+
+private:
+    QString answer(const QString &start)
+    {
+        suggested << start;
+        if (answers.empty())
+            return {};
+        const QString path = answers.front();
+        answers.pop_front();
+        return path;
+    }
 };
 
 class WebLauncher final : public platform::WebLauncher {

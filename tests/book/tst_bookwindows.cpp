@@ -1,0 +1,160 @@
+// Export Book, Print Book and Import Entries as a user meets them in the File menus.
+
+#include "diaryfiles.h"
+#include "environment.h"
+#include "sectionwindow.h"
+#include "testmain.h"
+
+#include "gui/forms.h"
+#include "gui/frmExportBook.h"
+#include "gui/frmMain.h"
+#include "gui/frmResultBOS.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+QStringList diaryEntries()
+{
+    return {"&Export Book\u2026", "&Print Book\u2026", "&Import Entries\u2026"};
+}
+
+QAction *entry(QMenu *file, const char *name)
+{
+    return file->findChild<QAction *>(QLatin1String(name));
+}
+} // namespace
+
+class BookWindowsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_env = std::make_unique<testing::Environment>();
+        QVERIFY(testing::writeEmptyDiary(m_env->workingDiary()));
+        QVERIFY(testing::appendRows(m_env->workingDiary(), QStringLiteral("tblspell"), {{"Rue", "herb"}}));
+        QVERIFY(testing::appendRows(m_env->workingDiary(), QStringLiteral("tblrituals"), {{"Moon", "full"}}));
+    }
+    void cleanup() { m_env.reset(); }
+
+    void bothWindowsOfferTheBookWithoutClashingKeys();
+    void exportWritesTheChosenSectionsInTheChosenFormat();
+    void importShowsItsCountsAndWritesOnlyWhenConfirmed_data();
+    void importShowsItsCountsAndWritesOnlyWhenConfirmed();
+
+private:
+    std::unique_ptr<testing::Environment> m_env;
+};
+
+void BookWindowsTest::bothWindowsOfferTheBookWithoutClashingKeys()
+{
+    auto check = [](QMenu *file) {
+        QStringList captions;
+        QString keys;
+        for (QAction *action : file->actions()) {
+            captions << action->text();
+            const qsizetype amp = action->text().indexOf(QLatin1Char('&'));
+            if (amp >= 0) {
+                QVERIFY2(!keys.contains(action->text().at(amp + 1).toLower()), qPrintable(action->text()));
+                keys += action->text().at(amp + 1).toLower();
+            }
+        }
+        QCOMPARE(captions.mid(0, 3), diaryEntries());
+    };
+    frmMain *main = testing::startProgram();
+    QVERIFY(main);
+    check(main->mnuFile);
+    QTest::mouseClick(main->optOption[1], Qt::LeftButton);
+    QTest::mouseClick(main->cmdContinue, Qt::LeftButton);
+    auto *section = forms::loaded<frmResultBOS>();
+    QVERIFY(section);
+    check(section->mnuFile);
+}
+
+void BookWindowsTest::exportWritesTheChosenSectionsInTheChosenFormat()
+{
+    frmMain *main = testing::startProgram();
+    QVERIFY(main);
+    const QString target = m_env->root() + QStringLiteral("/chosen.md");
+    m_env->files->answers.push_back(target);
+    bool driven = false;
+    QTimer::singleShot(0, this, [&] {
+        auto *dialog = qobject_cast<frmExportBook *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        for (QCheckBox *box : dialog->chkSection)
+            QVERIFY(box->isChecked());
+        QVERIFY(dialog->lblUnprotected->text().contains(QStringLiteral("not protected by the diary's password")));
+        QCOMPARE(dialog->lblFormat->buddy(), dialog->cboFormat);
+        QTest::keyClick(dialog, Qt::Key_S, Qt::AltModifier); // Spell off
+        dialog->cboFormat->setCurrentIndex(dialog->cboFormat->findText(QStringLiteral("Markdown"), Qt::MatchStartsWith));
+        for (QCheckBox *box : dialog->chkSection)
+            box->setChecked(false);
+        QVERIFY(!dialog->cmdExport->isEnabled());
+        dialog->chkSection[3]->setChecked(true);
+        driven = true;
+        QTest::mouseClick(dialog->cmdExport, Qt::LeftButton);
+    });
+    entry(main->mnuFile, "mnuExportBook")->trigger();
+    QVERIFY(driven);
+
+    QCOMPARE(m_env->files->suggested,
+             QStringList{QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + QStringLiteral("/Book of Shadows.md")});
+    QFile file(target);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray written = file.readAll();
+    QVERIFY(written.startsWith("# Book of Shadows\n\n## Rituals\n\n### Moon\n"));
+    QVERIFY(!written.contains("Rue"));
+    QCOMPARE(m_env->messages->last(), QStringLiteral("The book was exported to\n") + target);
+}
+
+void BookWindowsTest::importShowsItsCountsAndWritesOnlyWhenConfirmed_data()
+{
+    QTest::addColumn<gui::Answer>("answer");
+    QTest::newRow("yes") << gui::Answer::Yes;
+    QTest::newRow("no") << gui::Answer::No;
+}
+
+void BookWindowsTest::importShowsItsCountsAndWritesOnlyWhenConfirmed()
+{
+    QFETCH(gui::Answer, answer);
+    const QString csv = m_env->root() + QStringLiteral("/entries.csv");
+    QFile file(csv);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("section,keyword,meaning\r\nSpell,Rue,herb\r\nSpell,Sage,smoke\r\nRecipes,Bread,flour\r\nRecipes,Cake,honey\r\n");
+    file.close();
+    m_env->files->answers.push_back(csv);
+    m_env->messages->answers.push_back(answer);
+    frmResultBOS *section = testing::enterSection(0);
+    QVERIFY(section);
+
+    entry(section->mnuFile, "mnuImportEntries")->trigger();
+    QVERIFY(!m_env->messages->shown.empty());
+    const fakes::Message &asked = m_env->messages->shown.front();
+    QVERIFY(asked.question);
+    QCOMPARE(asked.text, QStringLiteral("Import these entries from %1?\n\n"
+                                        "Spell: 1 entry to add\nIncense: 0 entries to add\nRecipes: 2 entries to add\n"
+                                        "Rituals: 0 entries to add\nAlready in the diary, skipped: 1").arg(csv));
+    const QStringList spells = testing::readKeywords(m_env->workingDiary(), QStringLiteral("tblspell"));
+    const QStringList recipes = testing::readKeywords(m_env->workingDiary(), QStringLiteral("tblrecipes"));
+    if (answer == gui::Answer::Yes) {
+        QCOMPARE(spells, (QStringList{"Rue", "Sage"}));
+        QCOMPARE(recipes, (QStringList{"Bread", "Cake"}));
+        QCOMPARE(m_env->messages->last(), QStringLiteral("The entries were imported."));
+    } else {
+        QCOMPARE(spells, QStringList{"Rue"});
+        QVERIFY(recipes.isEmpty());
+        QCOMPARE(m_env->messages->shown.size(), std::size_t(1));
+    }
+}
+
+BRIMVALE_TEST_MAIN(BookWindowsTest)
+#include "tst_bookwindows.moc"
