@@ -6,6 +6,7 @@ packages=(
     build-essential cmake pkg-config git
     qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-qpa-plugins libgl-dev
     libsqlcipher-dev sqlcipher sqlite3 libssl-dev
+    libcsv-dev libcmark-dev poppler-utils
     fonts-dejavu-core
     xvfb xauth x11-utils xdotool
     desktop-file-utils appstream dpkg-dev file xdg-utils

@@ -2,10 +2,14 @@
 // temporary home, a few entries added through the section window as a user would, each window
 // captured as it stands. Links are not followed.
 
+#include "core/book.h"
 #include "core/identity.h"
+#include "core/modAppdata.h"
 #include "core/services.h"
+#include "gui/bookpages.h"
 #include "gui/forms.h"
 #include "gui/frmAbout.h"
+#include "gui/frmExportBook.h"
 #include "gui/frmFarewell.h"
 #include "gui/frmMain.h"
 #include "gui/frmResultBOS.h"
@@ -19,6 +23,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -47,6 +52,22 @@ void addEntry(frmResultBOS *section, const QString &keyword, const QString &mean
     section->txtKeyword->setText(keyword);
     section->txtMeaning->setPlainText(meaning);
     section->Command2->click();
+}
+
+// One page of the book as exported: the PDF of the Incense section written by the program, its
+// third page (the chapter's first) drawn by poppler's pdftoppm.
+bool savePage(const QDir &folder, const QString &name)
+{
+    const auto book = book::read(modAppdata::WorkingDiaryPath(), {sections::Table::Incense});
+    const QString pdf = QDir::temp().filePath(QStringLiteral("brimvale-screenshot-book.pdf"));
+    const bool written = book.ok() && bookpages::writePdf(pdf, *book, book::dateLine()).done();
+    const QString base = folder.filePath(QFileInfo(name).completeBaseName());
+    const bool drawn = written && QProcess::execute(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("60"),
+                                      QStringLiteral("-f"), QStringLiteral("3"), QStringLiteral("-l"), QStringLiteral("3"),
+                                      QStringLiteral("-singlefile"), pdf, base}) == 0;
+    QFile::remove(pdf);
+    std::printf("%s %s\n", drawn ? "wrote" : "FAILED", qPrintable(folder.filePath(name)));
+    return drawn;
 }
 
 } // namespace
@@ -84,6 +105,14 @@ int main(int argc, char *argv[])
     });
     main->help.mnuAbout->trigger();
 
+    QTimer::singleShot(200, [&] {
+        if (auto *dialog = qobject_cast<frmExportBook *>(QApplication::activeModalWidget())) {
+            ok = save(dialog, output, QStringLiteral("export-dialog.png")) && ok;
+            dialog->cmdCancel->click();
+        }
+    });
+    main->findChild<QAction *>(QStringLiteral("mnuExportBook"))->trigger();
+
     main->optOption[1]->click();
     main->cmdContinue->click();
     auto *section = forms::loaded<frmResultBOS>();
@@ -93,6 +122,7 @@ int main(int argc, char *argv[])
     addEntry(section, QStringLiteral("Myrrh"), QStringLiteral("Deepens focus. Blend with frankincense for a full moon."));
     section->lstKeyword->setCurrentIndex(section->lstKeyword->model()->index(1, 0));
     ok = save(section, output, QStringLiteral("section-window.png")) && ok;
+    ok = savePage(output, QStringLiteral("book-page.png")) && ok;
 
     section->mnuExit->trigger();
     ok = save(forms::loaded<frmFarewell>(), output, QStringLiteral("exit-window.png")) && ok;
