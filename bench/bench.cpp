@@ -1,8 +1,11 @@
 // The section window's actions on diaries of growing size, each beside its floor; where the time
 // goes; then the real program's start-up time and peak memory against a bare Qt program.
 //
-//   brimvale_bench [--reps N] [--sizes 1000,8000,32767,100000]
+//   brimvale_bench [--reps N] [--sizes 1000,8000,32767,100000] [--book-only]
+//
+// Then the book: export of a full diary in each format, the PDF's memory, a large import.
 
+#include "book.h"
 #include "explain.h"
 #include "fixtures.h"
 #include "harness.h"
@@ -177,6 +180,10 @@ int main(int argc, char *argv[])
                 qPrintable(modAppdata::WorkingDiaryPath()));
     std::fflush(stdout);
 
+    if (QCoreApplication::arguments().contains(QStringLiteral("--book-only"))) {
+        printBook(measureBook(run, home));
+        return messages->shown == 0 ? 0 : 1;
+    }
     Results results;
     for (int entries : run.sizes) {
         measureSection(run, entries, results);
@@ -193,6 +200,8 @@ int main(int argc, char *argv[])
     printGrowth(run, results);
     printParts(targetSize, parts);
     printTargets(results, targetSize, process);
+    // Last: it replaces the working diary that the measurements above stand on.
+    printBook(measureBook(run, home));
     std::printf("\n%d forced paints (0: the event loop painted every time), %d message boxes, load average %s\n",
                 forcedPaints(), messages->shown, qPrintable(firstLine(QStringLiteral("/proc/loadavg"))));
     return messages->shown == 0 ? 0 : 1;
