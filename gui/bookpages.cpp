@@ -161,21 +161,28 @@ QPageLayout pageLayout()
 bool paint(QPagedPaintDevice &device, const book::Book &book, const QString &dated, const book::Progress &progress)
 {
     const Sheet sheet = sheetOf(device);
-    // Each chapter is set twice, once to learn its pages for the contents and once to paint
-    // it: holding every chapter set at once would take hundreds of megabytes for a large diary.
+    // A chapter is set once to learn its pages for the contents and again to paint it: holding
+    // every chapter set at once would take hundreds of megabytes for a large diary. Counted from
+    // the last chapter back, so that the first one, set last, is painted without a second setting.
     const qint64 total = book::entryCount(book);
     qint64 before = 0;
     auto told = [&](qint64 done) { return !progress || progress(before + done, 2 * total); };
 
-    std::vector<std::pair<QString, int>> contents;
-    int nextPage = 3; // after the title and the contents
-    for (const Chapter &chapter : book) {
-        const auto document = setChapter(chapter, device, sheet, told);
+    std::vector<int> pages(book.size());
+    std::unique_ptr<QTextDocument> document;
+    for (std::size_t index = book.size(); index-- > 0;) {
+        document.reset();
+        document = setChapter(book[index], device, sheet, told);
         if (!document)
             return false;
-        before += qint64(chapter.entries.size());
-        contents.emplace_back(sections::section(chapter.table).name, nextPage);
-        nextPage += document->pageCount();
+        before += qint64(book[index].entries.size());
+        pages[index] = document->pageCount();
+    }
+    std::vector<std::pair<QString, int>> contents;
+    int nextPage = 3; // after the title and the contents
+    for (std::size_t index = 0; index < book.size(); ++index) {
+        contents.emplace_back(sections::section(book[index].table).name, nextPage);
+        nextPage += pages[index];
     }
 
     QPainter painter(&device);
@@ -184,18 +191,20 @@ bool paint(QPagedPaintDevice &device, const book::Book &book, const QString &dat
     paintContents(painter, sheet, contents);
     paintFooter(painter, sheet, 2);
     int number = 3;
-    for (const Chapter &chapter : book) {
-        const auto document = setChapter(chapter, device, sheet, [](qint64) { return true; });
-        const int pages = document->pageCount();
-        for (int page = 0; page < pages; ++page) {
+    for (std::size_t index = 0; index < book.size(); ++index) {
+        const Chapter &chapter = book[index];
+        if (index > 0)
+            document = setChapter(chapter, device, sheet, [](qint64) { return true; });
+        for (int page = 0; page < pages[index]; ++page) {
             device.newPage();
             paintPage(painter, sheet, *document, page);
             paintFooter(painter, sheet, number++);
-            if (!told(qint64(chapter.entries.size()) * (page + 1) / pages)) {
+            if (!told(qint64(chapter.entries.size()) * (page + 1) / pages[index])) {
                 painter.end();
                 return false;
             }
         }
+        document.reset();
         before += qint64(chapter.entries.size());
     }
     return painter.end();
