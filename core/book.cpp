@@ -242,11 +242,21 @@ QString exportFailure(const QString &path, const QString &reason)
     return QStringLiteral("The book could not be exported.\n%1\n%2").arg(QDir::toNativeSeparators(path), reason);
 }
 
+std::optional<QString> openForBook(QSaveFile &file)
+{
+    const bool replacing = QFileInfo::exists(file.fileName());
+    if (!file.open(QIODevice::WriteOnly))
+        return exportFailure(file.fileName(), file.errorString());
+    if (!replacing)
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return std::nullopt;
+}
+
 Outcome exportText(const QString &path, Format format, const Book &book, const QString &dated, const Progress &progress)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return {Outcome::Kind::Failed, exportFailure(path, file.errorString())};
+    if (const auto refused = openForBook(file))
+        return {Outcome::Kind::Failed, *refused};
     bool stopped = false;
     const Progress watched = [&](qint64 done, qint64 total) {
         stopped = progress && !progress(done, total);

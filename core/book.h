@@ -12,6 +12,7 @@
 #include <vector>
 
 class QIODevice;
+class QSaveFile;
 
 namespace book {
 
@@ -53,6 +54,10 @@ struct Outcome {
 // Writes the book as text (HTML, Markdown, plain text or CSV) to an open device; false when the
 // progress said stop or the device failed.
 bool writeText(QIODevice &device, Format format, const Book &book, const QString &dated, const Progress &progress);
+
+// Opens a file to write a book into. A new file is readable by the user only, as the diary is;
+// a file that is replaced keeps its own permissions. Gives the message when it cannot be had.
+std::optional<QString> openForBook(QSaveFile &file);
 
 // The message for a book that could not be written to path, with the system's reason.
 QString exportFailure(const QString &path, const QString &reason);

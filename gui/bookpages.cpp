@@ -213,8 +213,8 @@ bool paint(QPagedPaintDevice &device, const book::Book &book, const QString &dat
 book::Outcome writePdf(const QString &path, const book::Book &book, const QString &dated, const book::Progress &progress)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return {book::Outcome::Kind::Failed, book::exportFailure(path, file.errorString())};
+    if (const auto refused = book::openForBook(file))
+        return {book::Outcome::Kind::Failed, *refused};
     bool stopped = false;
     bool painted = false;
     {

@@ -15,6 +15,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStandardPaths>
@@ -48,6 +50,7 @@ private slots:
 
     void bothWindowsOfferTheBookWithoutClashingKeys();
     void exportWritesTheChosenSectionsInTheChosenFormat();
+    void printShowsTheBookInThePreview();
     void importShowsItsCountsAndWritesOnlyWhenConfirmed_data();
     void importShowsItsCountsAndWritesOnlyWhenConfirmed();
 
@@ -114,6 +117,24 @@ void BookWindowsTest::exportWritesTheChosenSectionsInTheChosenFormat()
     QVERIFY(written.startsWith("# Book of Shadows\n\n## Rituals\n\n### Moon\n"));
     QVERIFY(!written.contains("Rue"));
     QCOMPARE(m_env->messages->last(), QStringLiteral("The book was exported to\n") + target);
+}
+
+void BookWindowsTest::printShowsTheBookInThePreview()
+{
+    frmMain *main = testing::startProgram();
+    QVERIFY(main);
+    int pages = 0;
+    QTimer::singleShot(0, this, [&] {
+        auto *preview = qobject_cast<QPrintPreviewDialog *>(QApplication::activeModalWidget());
+        QVERIFY(preview);
+        auto *widget = preview->findChild<QPrintPreviewWidget *>();
+        QVERIFY(widget);
+        pages = widget->pageCount();
+        preview->reject();
+    });
+    entry(main->mnuFile, "mnuPrintBook")->trigger();
+    // The title, the contents and a chapter for each of the four sections.
+    QCOMPARE(pages, 6);
 }
 
 void BookWindowsTest::importShowsItsCountsAndWritesOnlyWhenConfirmed_data()

@@ -124,6 +124,8 @@ void ExportTest::csvIsATableForSpreadsheets()
     book[1].entries.push_back({QStringLiteral("long"), megabyte});
     const QString file = m_dir->filePath(QStringLiteral("book.csv"));
     QVERIFY(book::exportText(file, Format::Csv, book, QString()).done());
+    // The book holds what the diary does: a new file is the user's alone.
+    QCOMPARE(QFileInfo(file).permissions() & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
     const QByteArray bytes = bytesOf(file);
     QVERIFY(bytes.startsWith("section,keyword,meaning\r\n"
                              "Spell,Rue,plain\r\n"
@@ -213,6 +215,12 @@ void ExportTest::stoppedOrFailedExportLeavesNoFile()
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), existing ? QStringList{QFileInfo(file).fileName()} : QStringList());
     if (existing)
         QCOMPARE(bytesOf(file), QByteArray("older export"));
+    if (existing && !failing) {
+        // A file that is replaced keeps the permissions its owner gave it.
+        QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+        QVERIFY(bookpages::exportBook(file, format, book, QString()).done());
+        QVERIFY(QFileInfo(file).permissions() & QFile::ReadOther);
+    }
 }
 
 BRIMVALE_TEST_MAIN(ExportTest)
