@@ -162,15 +162,19 @@ bool paint(QPagedPaintDevice &device, const book::Book &book, const QString &dat
 {
     const Sheet sheet = sheetOf(device);
     // A chapter is set once to learn its pages for the contents and again to paint it: holding
-    // every chapter set at once would take hundreds of megabytes for a large diary. Counted from
-    // the last chapter back, so that the first one, set last, is painted without a second setting.
-    const qint64 total = book::entryCount(book);
+    // every chapter set at once would take hundreds of megabytes for a large diary. The last
+    // chapter's length is needed by no page number; the others are counted from the last back,
+    // so that the first one, set last, is painted without a second setting.
+    const std::size_t setFirst = book.size() > 1 ? book.size() - 1 : book.size();
+    qint64 work = book::entryCount(book);
+    for (std::size_t index = 0; index < setFirst; ++index)
+        work += qint64(book[index].entries.size());
     qint64 before = 0;
-    auto told = [&](qint64 done) { return !progress || progress(before + done, 2 * total); };
+    auto told = [&](qint64 done) { return !progress || progress(before + done, work); };
 
     std::vector<int> pages(book.size());
     std::unique_ptr<QTextDocument> document;
-    for (std::size_t index = book.size(); index-- > 0;) {
+    for (std::size_t index = setFirst; index-- > 0;) {
         document.reset();
         document = setChapter(book[index], device, sheet, told);
         if (!document)
@@ -193,8 +197,10 @@ bool paint(QPagedPaintDevice &device, const book::Book &book, const QString &dat
     int number = 3;
     for (std::size_t index = 0; index < book.size(); ++index) {
         const Chapter &chapter = book[index];
-        if (index > 0)
+        if (index > 0) {
             document = setChapter(chapter, device, sheet, [](qint64) { return true; });
+            pages[index] = document->pageCount();
+        }
         for (int page = 0; page < pages[index]; ++page) {
             device.newPage();
             paintPage(painter, sheet, *document, page);
