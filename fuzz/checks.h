@@ -31,6 +31,11 @@ QString referralAddress(QByteArrayView input);
 // out, or none; every section that loads a list has its table.
 QString tableMapping(QByteArrayView input);
 
+// The whole input is a file to import, read as CSV and as Markdown. A refusal names a line of the
+// input; whatever is read, written out again in the same format, reads back the same, entry for
+// entry.
+QString bookFiles(QByteArrayView input);
+
 using Check = QString (*)(QByteArrayView input);
 
 struct Target {
@@ -43,6 +48,7 @@ inline constexpr Target kTargets[] = {
     {"short_date", shortDate},
     {"referral_address", referralAddress},
     {"table_mapping", tableMapping},
+    {"book_files", bookFiles},
 };
 
 } // namespace fuzzchecks
