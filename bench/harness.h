@@ -15,6 +15,8 @@ namespace bench {
 struct Run {
     int reps = 25;
     std::vector<int> sizes{1000, 8000, 32767, 100000};
+    // Only the find window's figures (--find-only), when working on them.
+    bool findOnly = false;
 };
 
 // Stops the run: a benchmark that measured something else than it meant is worse than none.
