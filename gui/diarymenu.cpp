@@ -21,6 +21,7 @@ struct Entry {
 const std::vector<Entry> &entries()
 {
     static const std::vector<Entry> list{
+        {"&Diary Password\u2026", "mnuDiaryPassword", QKeySequence(), navigation::showDiaryPassword},
     };
     return list;
 }
