@@ -9,9 +9,7 @@
 #include "testmain.h"
 
 #include "core/backups.h"
-#include "core/diarykey.h"
 #include "core/modDB.h"
-#include "core/opening.h"
 #include "core/password.h"
 #include "core/storeprobe.h"
 #include "gui/diarypassword.h"
@@ -39,12 +37,9 @@ using modDB::Table;
 namespace {
 const QStringList kSpells{QStringLiteral("Sage"), QStringLiteral("Moon \u263d water")};
 
-// Whether the file opens with this password alone (empty: the built-in key).
 bool opensWith(const QString &path, const QString &password)
 {
-    const QByteArray salt = modDB::saltOf(path);
-    const auto key = password.isEmpty() ? std::optional(modDB::builtInKey(salt)) : modDB::userKey(password, salt);
-    return key && modDB::openWithKey(path, *key).ok();
+    return reliability::openUnder(path, password).has_value();
 }
 
 QStringList filesOf(const QString &diary)
