@@ -4,9 +4,11 @@
 #include "core/storeprobe.h"
 
 #include <openssl/evp.h>
+#include <openssl/hmac.h>
 #include <sodium.h>
 
 #include <QFile>
+#include <QtEndian>
 
 #include <map>
 
@@ -66,6 +68,48 @@ RawKey::~RawKey()
 bool RawKey::operator==(const RawKey &other) const
 {
     return sodium_memcmp(m_text.data(), other.m_text.data(), m_text.size()) == 0;
+}
+
+void RawKey::keyBytes(unsigned char *out) const
+{
+    sodium_hex2bin(out, kKeyBytes, m_text.data() + 2, 2 * kKeyBytes, nullptr, nullptr, nullptr);
+}
+
+bool keyFitsPage(const QString &path, const RawKey &key, int page)
+{
+    // SQLCipher 3's page layout: 1024 bytes, of which the last 48 hold the IV (16 bytes) and the
+    // HMAC-SHA1 (20) of the encrypted bytes, the IV and the page number; the HMAC key is
+    // PBKDF2-HMAC-SHA1 of the key over the salt with each byte xor 0x3a, in two rounds.
+    constexpr int kPageBytes = 1024;
+    constexpr int kIvBytes = 16;
+    constexpr int kHmacBytes = 20;
+    constexpr int kChecked = kPageBytes - 48 + kIvBytes;
+    QFile file(path);
+    if (page < 2 || !file.open(QIODevice::ReadOnly) || !file.seek(qint64(page - 1) * kPageBytes))
+        return false;
+    const QByteArray bytes = file.read(kPageBytes);
+    QByteArray salt = saltOf(path);
+    if (bytes.size() != kPageBytes || salt.isEmpty())
+        return false;
+    for (char &byte : salt)
+        byte = char(byte ^ 0x3a);
+    unsigned char keyBytes[kKeyBytes];
+    unsigned char hmacKey[kKeyBytes];
+    key.keyBytes(keyBytes);
+    PKCS5_PBKDF2_HMAC_SHA1(reinterpret_cast<const char *>(keyBytes), kKeyBytes,
+                           reinterpret_cast<const unsigned char *>(salt.constData()), int(salt.size()), 2, kKeyBytes,
+                           hmacKey);
+    sodium_memzero(keyBytes, sizeof keyBytes);
+    QByteArray checked = bytes.left(kChecked);
+    const quint32 number = qToLittleEndian(quint32(page));
+    checked.append(reinterpret_cast<const char *>(&number), sizeof number);
+    unsigned char mac[EVP_MAX_MD_SIZE];
+    unsigned int macBytes = 0;
+    const bool made = HMAC(EVP_sha1(), hmacKey, kKeyBytes, reinterpret_cast<const unsigned char *>(checked.constData()),
+                           std::size_t(checked.size()), mac, &macBytes)
+                      != nullptr;
+    sodium_memzero(hmacKey, sizeof hmacKey);
+    return made && macBytes >= kHmacBytes && sodium_memcmp(mac, bytes.constData() + kChecked, kHmacBytes) == 0;
 }
 
 RawKey builtInKey(const QByteArray &salt)

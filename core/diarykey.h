@@ -28,6 +28,8 @@ public:
     ~RawKey();
 
     const char *data() const { return m_text.data(); }
+    // The key's own 32 bytes, to be wiped by the caller.
+    void keyBytes(unsigned char *out) const;
     static constexpr int size() { return kTextSize; }
     bool operator==(const RawKey &other) const;
 
@@ -36,6 +38,11 @@ private:
     static constexpr int kTextSize = 2 + 2 * (kKeyBytes + kSaltBytes) + 1; // x'…'
     std::array<char, kTextSize + 1> m_text{};
 };
+
+// Whether this key is the one the page with this number (2 or later) of the file was written
+// with: SQLCipher's keyed checksum of the page matches. Tells a damaged first page from a wrong
+// key, as long as that page is whole.
+bool keyFitsPage(const QString &path, const RawKey &key, int page);
 
 // The built-in key for this salt.
 RawKey builtInKey(const QByteArray &salt);

@@ -86,7 +86,9 @@ Result<Connection> openDiary(const QString &path, bool *asked)
     }
 
     platform::PasswordPrompt *prompt = platform::passwordPrompt();
-    if (!prompt || plainDatabase(salt))
+    // A later page under the built-in key: the diary has no password of its own, and its first
+    // page is damaged.
+    if (!prompt || plainDatabase(salt) || keyFitsPage(path, builtIn, 2))
         return fileFailure(FailureKind::Damaged, path);
     if (asked)
         *asked = true;
@@ -99,7 +101,7 @@ Result<Connection> openDiary(const QString &path, bool *asked)
             return false;
         bool refused = false;
         auto opened = openWithKey(path, *key, &refused);
-        if (refused)
+        if (refused && !keyFitsPage(path, *key, 2))
             return false;
         if (opened.ok())
             rememberKey(salt, *key);

@@ -105,6 +105,8 @@ private slots:
     void changeReachesTheDiaryAndEveryBackup_data();
     void changeReachesTheDiaryAndEveryBackup();
     void wrongPasswordWritesNothing();
+    void damagedFirstPageIsToldFromAWrongPassword_data();
+    void damagedFirstPageIsToldFromAWrongPassword();
     void continueAsksOnceAndEverythingLaterIsAsToday();
     void givingUpStaysOnTheMainWindow_data();
     void givingUpStaysOnTheMainWindow();
@@ -193,6 +195,34 @@ void PasswordTest::wrongPasswordWritesNothing()
 
     QCOMPARE(filesOf(m_path), files);
     QCOMPARE(fileStates(files), before);
+}
+
+void PasswordTest::damagedFirstPageIsToldFromAWrongPassword_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<int>("asked");
+    QTest::newRow("built-in key: never asked") << QString() << 0;
+    QTest::newRow("own password: the right one ends the asking") << QStringLiteral("right") << 1;
+}
+
+void PasswordTest::damagedFirstPageIsToldFromAWrongPassword()
+{
+    QFETCH(QString, password);
+    QFETCH(int, asked);
+    if (!password.isEmpty())
+        QVERIFY(modDB::ChangePassword(m_path, QString(), password).ok());
+    restart();
+    QByteArray bytes = reliability::bytesOf(m_path);
+    bytes.replace(200, 8, "damaged!");
+    QVERIFY(reliability::writeBytes(m_path, bytes));
+    m_prompt->answers = {QStringLiteral("wrong"), password};
+
+    const auto read = modDB::ReadKeywords(m_path, Table::Spell);
+    QVERIFY(!read.ok());
+    QCOMPARE(read.failure().kind, FailureKind::Damaged);
+    QVERIFY(!read.failure().newestBackup.isEmpty());
+    QCOMPARE(m_prompt->asked, asked);
+    QCOMPARE(m_prompt->refused, asked);
 }
 
 void PasswordTest::continueAsksOnceAndEverythingLaterIsAsToday()
