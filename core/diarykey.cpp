@@ -115,8 +115,8 @@ bool keyFitsPage(const QString &path, const RawKey &key, int page)
 RawKey builtInKey(const QByteArray &salt)
 {
     auto &keys = builtInKeys();
-    if (const auto found = keys.find(salt); found != keys.end())
-        return found->second;
+    if (const auto cached = keys.find(salt); cached != keys.end())
+        return cached->second;
     const QByteArray password = kPassword.toUtf8();
     unsigned char key[kKeyBytes];
     PKCS5_PBKDF2_HMAC_SHA1(password.constData(), int(password.size()),
