@@ -17,12 +17,6 @@ namespace modDB {
 
 namespace {
 
-// The keys that may open the backups with one salt, and the key they get.
-struct SaltKeys {
-    std::vector<RawKey> old;
-    std::optional<RawKey> next;
-};
-
 std::optional<RawKey> keyFor(const QString &password, const QByteArray &salt)
 {
     return password.isEmpty() ? std::optional<RawKey>(builtInKey(salt)) : userKey(password, salt);
@@ -52,62 +46,120 @@ bool copyBytes(const QString &from, const QString &to)
     return target.flush();
 }
 
+// The keys of the backups with one salt, each derived only when a backup needs it: the key of a
+// password takes half a second.
+class SaltKeys {
+public:
+    SaltKeys(const QByteArray &salt, const QString &current, const QString &next)
+        : m_salt(salt), m_currentPassword(current), m_nextPassword(next)
+    {
+    }
+    // The keys already derived for the diary, whose backups mostly share its salt.
+    void seed(const RawKey &current, const RawKey &next)
+    {
+        m_current = current;
+        m_next = next;
+        m_currentDerived = m_nextDerived = true;
+    }
+    RawKey builtIn() const { return builtInKey(m_salt); }
+    const std::optional<RawKey> &current() { return derived(m_current, m_currentDerived, m_currentPassword); }
+    const std::optional<RawKey> &next() { return derived(m_next, m_nextDerived, m_nextPassword); }
+
+private:
+    const std::optional<RawKey> &derived(std::optional<RawKey> &key, bool &done, const QString &password)
+    {
+        if (!done)
+            key = keyFor(password, m_salt);
+        done = true;
+        return key;
+    }
+
+    QByteArray m_salt;
+    QString m_currentPassword;
+    QString m_nextPassword;
+    std::optional<RawKey> m_current;
+    std::optional<RawKey> m_next;
+    bool m_currentDerived = false;
+    bool m_nextDerived = false;
+};
+
 // The backup under the new key, through a copy beside it that takes its place once it is whole.
-bool rekeyBackup(const QString &backup, const QString &base, const SaltKeys &keys)
+bool rekeyBackup(const QString &backup, const QString &base, const RawKey &from, const RawKey &to)
 {
     const QFileInfo info(backup);
     files::NewFile copy(info.absolutePath(), QLatin1Char('.') + base + QStringLiteral("-XXXXXX.part"));
     const QString partial = copy.pathToFill();
     if (partial.isEmpty() || !copyBytes(backup, partial))
         return false;
-    bool rekeyed = false;
-    for (const RawKey &key : keys.old) {
-        auto opened = openWithKey(partial, key);
-        if (opened.ok()) {
-            rekeyed = sqlite3_rekey(opened->get(), keys.next->data(), keys.next->size()) == SQLITE_OK;
-            break;
-        }
+    {
+        auto opened = openWithKey(partial, from);
+        if (!opened.ok() || sqlite3_rekey(opened->get(), to.data(), to.size()) != SQLITE_OK)
+            return false;
     }
-    return rekeyed && !copy.replace(info.fileName());
+    return !copy.replace(info.fileName());
 }
 
-PasswordChange rekeyBackups(const QString &path, const QString &current, const QString &next)
+// Whether the backup is under the new key now: it had it already, or it opened with the built-in
+// key or the current password's and was given it.
+bool bringUnderNewKey(const QString &backup, const QString &base, SaltKeys &keys)
+{
+    const auto rekeyFrom = [&](const RawKey &from) {
+        const auto &to = keys.next();
+        return to && (from == *to || rekeyBackup(backup, base, from, *to));
+    };
+    if (const RawKey builtIn = keys.builtIn(); openWithKey(backup, builtIn).ok())
+        return rekeyFrom(builtIn);
+    if (const auto &current = keys.current(); current && openWithKey(backup, *current).ok())
+        return rekeyFrom(*current);
+    const auto &next = keys.next();
+    return next && openWithKey(backup, *next).ok();
+}
+
+// Every backup of the diary, the leftovers of a stopped run removed from each folder first.
+QStringList backupsToRekey(const QString &path)
+{
+    const QStringList backups = everyBackupOf(path);
+    QStringList folders;
+    for (const QString &backup : backups)
+        if (const QString folder = QFileInfo(backup).absolutePath(); !folders.contains(folder)) {
+            removeLeftovers(folder, QFileInfo(path).completeBaseName());
+            folders << folder;
+        }
+    return backups;
+}
+
+PasswordChange rekeyBackups(const QString &path, const QString &current, const QString &next, const QByteArray &salt,
+                            const RawKey &currentKey, const RawKey &nextKey)
 {
     PasswordChange change;
     const QString base = QFileInfo(path).completeBaseName();
     std::map<QByteArray, SaltKeys> bySalt;
-    QStringList folders;
-    for (const QString &backup : everyBackupOf(path)) {
-        const QString folder = QFileInfo(backup).absolutePath();
-        if (!folders.contains(folder)) {
-            removeLeftovers(folder, base);
-            folders << folder;
-        }
-        const QByteArray salt = saltOf(backup);
-        if (salt.isEmpty()) {
-            change.backupsLeft << backup;
-            continue;
-        }
-        auto found = bySalt.find(salt);
-        if (found == bySalt.end()) {
-            // A backup of a lost diary has a salt of its own, so keys of its own too.
-            SaltKeys keys;
-            if (const auto key = keyFor(current, salt))
-                keys.old.push_back(*key);
-            if (!current.isEmpty())
-                keys.old.push_back(builtInKey(salt));
-            keys.next = keyFor(next, salt);
-            found = bySalt.emplace(salt, std::move(keys)).first;
-        }
-        const SaltKeys &keys = found->second;
-        if (keys.next && openWithKey(backup, *keys.next).ok())
-            ++change.backupsRekeyed;
-        else if (keys.next && rekeyBackup(backup, base, keys))
+    bySalt.emplace(salt, SaltKeys(salt, current, next)).first->second.seed(currentKey, nextKey);
+    for (const QString &backup : backupsToRekey(path)) {
+        // A backup of a lost diary has a salt of its own, so keys of its own too.
+        const QByteArray backupSalt = saltOf(backup);
+        auto keys = bySalt.try_emplace(backupSalt, backupSalt, current, next).first;
+        if (!backupSalt.isEmpty() && bringUnderNewKey(backup, base, keys->second))
             ++change.backupsRekeyed;
         else
             change.backupsLeft << backup;
     }
     return change;
+}
+
+// Backups that a stopped change left under the built-in key, while the diary has a password of
+// its own, get the diary's key. Those of a lost diary (another salt) wait for the next change.
+void rekeyBackupsLeftBehind(const QString &path)
+{
+    const QByteArray salt = saltOf(path);
+    const RawKey builtIn = builtInKey(salt);
+    const auto key = knownKey(salt);
+    if (!key || *key == builtIn)
+        return;
+    const QString base = QFileInfo(path).completeBaseName();
+    for (const QString &backup : backupsToRekey(path))
+        if (saltOf(backup) == salt && openWithKey(backup, builtIn).ok())
+            rekeyBackup(backup, base, builtIn, *key);
 }
 
 } // namespace
@@ -116,6 +168,8 @@ std::optional<Failure> Unlock(const QString &path)
 {
     bool asked = false;
     const auto opened = openDiary(path, &asked);
+    if (opened.ok() && asked)
+        rekeyBackupsLeftBehind(path);
     if (opened.ok() || !asked)
         return std::nullopt;
     return toldOf(opened.failure(), path);
@@ -173,7 +227,7 @@ Result<PasswordChange> ChangePassword(const QString &path, const QString &curren
         rememberKey(salt, *newKey);
     }
     rememberWrite(path);
-    return rekeyBackups(path, current, next);
+    return rekeyBackups(path, current, next, salt, *oldKey, *knownKey(salt));
 }
 
 } // namespace modDB

@@ -108,6 +108,7 @@ private slots:
     void damagedFirstPageIsToldFromAWrongPassword_data();
     void damagedFirstPageIsToldFromAWrongPassword();
     void continueAsksOnceAndEverythingLaterIsAsToday();
+    void backupLeftByAStoppedChangeGetsThePasswordOnContinue();
     void givingUpStaysOnTheMainWindow_data();
     void givingUpStaysOnTheMainWindow();
     void setAndRemoveThroughTheMenu();
@@ -247,6 +248,24 @@ void PasswordTest::continueAsksOnceAndEverythingLaterIsAsToday()
     QCOMPARE(modDB::probe::keyDerivations() - derivations, 2);
     QVERIFY(m_env->messages->shown.empty());
     QVERIFY(opensWith(m_path, QStringLiteral("right")));
+}
+
+void PasswordTest::backupLeftByAStoppedChangeGetsThePasswordOnContinue()
+{
+    // As a change stopped before it reached the backups leaves them: under the built-in key.
+    const QString before = m_env->root() + QStringLiteral("/before.dll");
+    QVERIFY(QFile::copy(m_path, before));
+    QVERIFY(modDB::ChangePassword(m_path, QString(), QStringLiteral("right")).ok());
+    const QString left = modDB::backupFolder(m_path) + QStringLiteral("/updatediary-20261207-000000.dll");
+    QVERIFY(QFile::copy(before, left));
+    restart();
+    m_prompt->answers = {QStringLiteral("right")};
+
+    QVERIFY(testing::enterSection(0));
+    for (const QString &backup : modDB::everyBackupOf(m_path)) {
+        QVERIFY2(opensWith(backup, QStringLiteral("right")), qPrintable(backup));
+        QVERIFY2(!opensWith(backup, QString()), qPrintable(backup));
+    }
 }
 
 void PasswordTest::givingUpStaysOnTheMainWindow_data()
