@@ -199,15 +199,17 @@ Result<PasswordChange> ChangePassword(const QString &path, const QString &curren
     const auto oldKey = keyFor(current, salt);
     if (!oldKey)
         return Failure{FailureKind::WrongPassword, {}};
-    bool refused = false;
+    std::optional<RawKey> newKey;
     {
+        bool refused = false;
         auto opened = openWithKey(path, *oldKey, &refused);
         if (refused)
             return Failure{FailureKind::WrongPassword, {}};
         if (!opened.ok())
             return toldOf(opened.failure(), path);
         const Connection &connection = *opened;
-        const auto newKey = keyFor(next, salt);
+        // Only once the current password is known to be right: each derivation takes its time.
+        newKey = keyFor(next, salt);
         if (!newKey)
             return Failure{FailureKind::Other, QStringLiteral("The key could not be derived: too little memory.")};
 
@@ -227,7 +229,7 @@ Result<PasswordChange> ChangePassword(const QString &path, const QString &curren
         rememberKey(salt, *newKey);
     }
     rememberWrite(path);
-    return rekeyBackups(path, current, next, salt, *oldKey, *knownKey(salt));
+    return rekeyBackups(path, current, next, salt, *oldKey, *newKey);
 }
 
 } // namespace modDB
