@@ -1,9 +1,10 @@
 // The section window's actions on diaries of growing size, each beside its floor; where the time
 // goes; then the real program's start-up time and peak memory against a bare Qt program.
 //
-//   brimvale_bench [--reps N] [--sizes 1000,8000,32767,100000] [--password TEXT]
+//   brimvale_bench [--reps N] [--sizes 1000,8000,32767,100000] [--find-only] [--password TEXT]
 
 #include "explain.h"
+#include "find.h"
 #include "fixtures.h"
 #include "harness.h"
 #include "processes.h"
@@ -139,6 +140,7 @@ void printTargets(const Results &results, int entries, const ProcessFigures &pro
 Run parseArguments(const QStringList &arguments)
 {
     Run run;
+    run.findOnly = arguments.contains(QLatin1String("--find-only"));
     for (int i = 1; i + 1 < arguments.size(); i += 2) {
         if (arguments[i] == QLatin1String("--reps")) {
             run.reps = std::max(1, arguments[i + 1].toInt());
@@ -181,14 +183,18 @@ int main(int argc, char *argv[])
                 run.password.isEmpty() ? "" : ", with a password of its own");
     std::fflush(stdout);
 
+    const bool hasTarget = std::find(run.sizes.begin(), run.sizes.end(), kTargetSize) != run.sizes.end();
+    const int targetSize = hasTarget ? kTargetSize : run.sizes.back();
+    if (run.findOnly) {
+        measureFind(run, targetSize);
+        return messages->shown == 0 ? 0 : 1;
+    }
     Results results;
     for (int entries : run.sizes) {
         measureSection(run, entries, results);
         std::printf("  %d entries measured\n", entries);
         std::fflush(stdout);
     }
-    const bool hasTarget = std::find(run.sizes.begin(), run.sizes.end(), kTargetSize) != run.sizes.end();
-    const int targetSize = hasTarget ? kTargetSize : run.sizes.back();
     const std::vector<Part> parts = explainSection(run, targetSize);
     // The largest diary measured stays in place for the program to open, which would ask for a
     // password of its own.
@@ -200,6 +206,7 @@ int main(int argc, char *argv[])
     printGrowth(run, results);
     printParts(targetSize, parts);
     printTargets(results, targetSize, process);
+    measureFind(run, targetSize);
     std::printf("\n%d forced paints (0: the event loop painted every time), %d message boxes, load average %s\n",
                 forcedPaints(), messages->shown, qPrintable(firstLine(QStringLiteral("/proc/loadavg"))));
     return messages->shown == 0 ? 0 : 1;

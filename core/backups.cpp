@@ -57,6 +57,7 @@ std::optional<FileStamp> fileStamp(const QString &path)
 // Diaries this run has checked whole and backed up, by absolute path, with the stamp of the
 // run's last write to each (none while no write has completed since the check).
 QHash<QString, std::optional<FileStamp>> g_checked;
+quint64 g_writes = 0;
 
 struct BackupNaming {
     QString folder;
@@ -215,6 +216,14 @@ std::optional<Failure> checkBeforeWrite(const Connection &connection)
 void rememberWrite(const QString &path)
 {
     g_checked[QFileInfo(path).absoluteFilePath()] = fileStamp(path);
+    ++g_writes;
+}
+
+DiaryVersion versionOf(const QString &path)
+{
+    const auto stamp = fileStamp(path);
+    return stamp ? DiaryVersion{true, stamp->size, stamp->modifiedNs, stamp->inode, g_writes}
+                 : DiaryVersion{false, 0, 0, 0, g_writes};
 }
 
 QString backupFolder(const QString &path)

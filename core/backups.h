@@ -46,4 +46,16 @@ std::optional<Failure> checkBeforeWrite(const Connection &connection);
 // After a write is committed: what the file looks like now, for the next write to compare.
 void rememberWrite(const QString &path);
 
+// Differs whenever the diary may have changed since it was taken: by a write of this run (two
+// writes within the file system's clock tick leave the same time and size) or of another program.
+struct DiaryVersion {
+    bool exists = false;
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    quint64 inode = 0;
+    quint64 writesThisRun = 0;
+    bool operator==(const DiaryVersion &) const = default;
+};
+DiaryVersion versionOf(const QString &path);
+
 } // namespace modDB

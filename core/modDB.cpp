@@ -125,6 +125,22 @@ Result<Keywords> readKeywords(const QString &path, Table table)
     return result;
 }
 
+Result<Done> readEntries(const QString &path, Table table, const EntryVisitor &visit)
+{
+    auto opened = openDiary(path);
+    if (!opened.ok())
+        return opened.failure();
+    auto statement = Statement::prepare(*opened, QStringLiteral("SELECT \"Index\", keyword, meaning FROM %1 ORDER BY \"Index\"").arg(tableName(table)));
+    if (!statement.ok())
+        return statement.failure();
+    int rc = SQLITE_ROW;
+    while ((rc = statement->step()) == SQLITE_ROW)
+        visit(statement->integer(0), Entry{statement->text(1), statement->text(2)});
+    if (rc != SQLITE_DONE)
+        return opened->failure(rc);
+    return Done{};
+}
+
 Result<std::optional<Entry>> readEntry(const QString &path, Table table, qint64 index)
 {
     auto opened = openDiary(path);
@@ -186,6 +202,11 @@ QString message(const Failure &failure)
 Result<Keywords> ReadKeywords(const QString &path, Table table)
 {
     return toldOf(readKeywords(path, table), path);
+}
+
+Result<Done> ReadEntries(const QString &path, Table table, const EntryVisitor &visit)
+{
+    return toldOf(readEntries(path, table, visit), path);
 }
 
 Result<std::optional<Entry>> ReadEntry(const QString &path, Table table, qint64 index)
