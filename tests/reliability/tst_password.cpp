@@ -9,6 +9,7 @@
 #include "testmain.h"
 
 #include "core/backups.h"
+#include "core/find.h"
 #include "core/modDB.h"
 #include "core/password.h"
 #include "core/storeprobe.h"
@@ -109,6 +110,7 @@ private slots:
     void damagedFirstPageIsToldFromAWrongPassword();
     void continueAsksOnceAndEverythingLaterIsAsToday();
     void backupLeftByAStoppedChangeGetsThePasswordOnContinue();
+    void findAsksForThePasswordLikeAnyOtherUse();
     void givingUpStaysOnTheMainWindow_data();
     void givingUpStaysOnTheMainWindow();
     void setAndRemoveThroughTheMenu();
@@ -266,6 +268,17 @@ void PasswordTest::backupLeftByAStoppedChangeGetsThePasswordOnContinue()
         QVERIFY2(opensWith(backup, QStringLiteral("right")), qPrintable(backup));
         QVERIFY2(!opensWith(backup, QString()), qPrintable(backup));
     }
+}
+
+void PasswordTest::findAsksForThePasswordLikeAnyOtherUse()
+{
+    QVERIFY(modDB::ChangePassword(m_path, QString(), QStringLiteral("right")).ok());
+    restart();
+    m_prompt->answers = {QStringLiteral("right")};
+
+    BRIMVALE_UNWRAP(index, finder::Index::build(m_path));
+    QCOMPARE(index.search(u"moon").size(), std::size_t(1));
+    QCOMPARE(m_prompt->asked, 1);
 }
 
 void PasswordTest::givingUpStaysOnTheMainWindow_data()
