@@ -2,6 +2,7 @@
 #include "gui/forms.h"
 #include "gui/frmStartup.h"
 #include "gui/messages.h"
+#include "gui/passwordprompt.h"
 #include "platform/QtServices.h"
 
 #include <QApplication>
@@ -13,7 +14,9 @@ int main(int argc, char *argv[])
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/brimvale/icon.svg")));
     // Only QuitAll ends the program: the exit window stands alone for a moment on every way out.
     QApplication::setQuitOnLastWindowClosed(false);
-    platform::install(platform::productionServices());
+    platform::Services services = platform::productionServices();
+    services.passwordPrompt = gui::dialogPasswordPrompt();
+    platform::install(std::move(services));
     gui::installMessages(gui::productionMessages());
 
     forms::ref<frmStartup>();

@@ -1,7 +1,7 @@
 // The section window's actions on diaries of growing size, each beside its floor; where the time
 // goes; then the real program's start-up time and peak memory against a bare Qt program.
 //
-//   brimvale_bench [--reps N] [--sizes 1000,8000,32767,100000] [--find-only]
+//   brimvale_bench [--reps N] [--sizes 1000,8000,32767,100000] [--find-only] [--password TEXT]
 
 #include "explain.h"
 #include "find.h"
@@ -12,6 +12,7 @@
 
 #include "core/identity.h"
 #include "core/modAppdata.h"
+#include "core/password.h"
 #include "core/services.h"
 #include "gui/messages.h"
 #include "gui/modBookOfShadows.h"
@@ -147,6 +148,8 @@ Run parseArguments(const QStringList &arguments)
             run.sizes.clear();
             for (const QString &size : arguments[i + 1].split(QLatin1Char(',')))
                 run.sizes.push_back(std::max(4, size.toInt()));
+        } else if (arguments[i] == QLatin1String("--password")) {
+            run.password = arguments[i + 1];
         }
     }
     return run;
@@ -173,10 +176,11 @@ int main(int argc, char *argv[])
     modBookOfShadows::intSection = kSection;
     modBookOfShadows::strSection = kSectionName;
 
-    std::printf("Brimvale benchmark: %s, %ld processors, Qt %s, load average %s\ndiary in %s\n",
+    std::printf("Brimvale benchmark: %s, %ld processors, Qt %s, load average %s\ndiary in %s%s\n",
                 qPrintable(firstLine(QStringLiteral("/proc/cpuinfo"), "model name")), sysconf(_SC_NPROCESSORS_ONLN),
                 qVersion(), qPrintable(firstLine(QStringLiteral("/proc/loadavg"))),
-                qPrintable(modAppdata::WorkingDiaryPath()));
+                qPrintable(modAppdata::WorkingDiaryPath()),
+                run.password.isEmpty() ? "" : ", with a password of its own");
     std::fflush(stdout);
 
     const bool hasTarget = std::find(run.sizes.begin(), run.sizes.end(), kTargetSize) != run.sizes.end();
@@ -192,7 +196,10 @@ int main(int argc, char *argv[])
         std::fflush(stdout);
     }
     const std::vector<Part> parts = explainSection(run, targetSize);
-    // The largest diary measured stays in place for the program to open.
+    // The largest diary measured stays in place for the program to open, which would ask for a
+    // password of its own.
+    if (!run.password.isEmpty())
+        require(modDB::ChangePassword(modAppdata::WorkingDiaryPath(), run.password, {}).ok(), "the password is removed");
     const ProcessFigures process = measureProcesses(run, home);
 
     printTable(run, results);

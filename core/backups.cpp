@@ -246,6 +246,32 @@ QString newestBackupOf(const QString &path)
     return backups.isEmpty() ? QString() : backups.last();
 }
 
+QStringList everyBackupOf(const QString &path)
+{
+    BackupNaming naming = backupNaming(path);
+    const QFileInfo backups(naming.folder);
+    QStringList folders{naming.folder};
+    const QStringList kept = QDir(backups.absolutePath())
+                                 .entryList({backups.fileName() + QStringLiteral("-kept-*")},
+                                            QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString &name : kept)
+        folders << backups.absolutePath() + QLatin1Char('/') + name;
+    QStringList paths;
+    for (const QString &folder : folders) {
+        naming.folder = folder;
+        for (const QString &name : backupNames(naming))
+            paths << folder + QLatin1Char('/') + name;
+    }
+    return paths;
+}
+
+Failure toldOf(Failure failure, const QString &path)
+{
+    if (failure.kind == FailureKind::Missing || failure.kind == FailureKind::Damaged)
+        failure.newestBackup = QDir::toNativeSeparators(newestBackupOf(path));
+    return failure;
+}
+
 std::optional<QString> keepBackupsOfLostDiary(const QString &path)
 {
     if (backupsOf(path).isEmpty())

@@ -22,6 +22,7 @@ const std::vector<Entry> &entries()
 {
     static const std::vector<Entry> list{
         {"&Find\u2026", "mnuFind", QKeySequence::Find, navigation::showFind},
+        {"&Diary Password\u2026", "mnuDiaryPassword", QKeySequence(), navigation::showDiaryPassword},
     };
     return list;
 }

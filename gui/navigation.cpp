@@ -1,5 +1,7 @@
 #include "gui/navigation.h"
 
+#include "core/modAppdata.h"
+#include "gui/diarypassword.h"
 #include "gui/findwindow.h"
 #include "gui/forms.h"
 #include "gui/frmAbout.h"
@@ -91,6 +93,13 @@ bool showEntry(forms::Form *from, sections::Table table, qint64 index, QWidget *
 void showAbout()
 {
     frmAbout::ShowModal();
+}
+
+void showDiaryPassword(forms::Form *from)
+{
+    // From the main window the data folder may not have been looked for yet in this run.
+    modAppdata::SetDataFolder();
+    gui::DiaryPasswordDialog::run(from ? from->widget() : nullptr, modAppdata::WorkingDiaryPath());
 }
 
 chrome::PromoFrame *mainWindowPromo()

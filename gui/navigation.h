@@ -35,6 +35,8 @@ void showFind(forms::Form *from);
 bool showEntry(forms::Form *from, sections::Table table, qint64 index, QWidget *messageParent);
 // The About window, modal; returns when it is closed.
 void showAbout();
+// Diary Password over the window it was asked from, modal; returns when it is closed.
+void showDiaryPassword(forms::Form *from);
 
 // The main window's promotional frame, which the start-up window's draw also decides; none
 // while the main window is not loaded.
