@@ -6,7 +6,9 @@
 #include "gui/forms.h"
 #include "gui/frmStartup.h"
 #include "gui/messages.h"
+#include "gui/passwordprompt.h"
 #include "platform/QtServices.h"
+#include "platform/terminalprompt.h"
 
 #include <QApplication>
 
@@ -47,7 +49,6 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     app::setApplicationIdentity();
-    platform::install(platform::productionServices());
 
     commandline::CommandLine commandLine;
     const commandline::Request request = commandLine.parse(QCoreApplication::arguments());
@@ -57,9 +58,16 @@ int main(int argc, char *argv[])
         return commandline::kExitBadArgument;
     case commandline::Action::Help: commandLine.showHelp();
     case commandline::Action::Version: commandLine.showVersion();
-    case commandline::Action::Export: return exportBook(request);
+    case commandline::Action::Export:
     case commandline::Action::Windows: break;
     }
+    platform::Services services = platform::productionServices();
+    // A diary with a password of its own asks for it on the terminal for a script's export.
+    services.passwordPrompt = request.action == commandline::Action::Export ? platform::terminalPasswordPrompt()
+                                                                            : gui::dialogPasswordPrompt();
+    platform::install(std::move(services));
+    if (request.action == commandline::Action::Export)
+        return exportBook(request);
 
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/brimvale/icon.svg")));
     // Only QuitAll ends the program: the exit window stands alone for a moment on every way out.

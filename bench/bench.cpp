@@ -1,12 +1,13 @@
 // The section window's actions on diaries of growing size, each beside its floor; where the time
 // goes; then the real program's start-up time and peak memory against a bare Qt program.
 //
-//   brimvale_bench [--reps N] [--sizes 1000,8000,32767,100000] [--book-only]
+//   brimvale_bench [--reps N] [--sizes 1000,8000,32767,100000] [--find-only] [--book-only] [--password TEXT]
 //
 // Then the book: export of a full diary in each format, the PDF's memory, a large import.
 
 #include "book.h"
 #include "explain.h"
+#include "find.h"
 #include "fixtures.h"
 #include "harness.h"
 #include "processes.h"
@@ -14,6 +15,7 @@
 
 #include "core/identity.h"
 #include "core/modAppdata.h"
+#include "core/password.h"
 #include "core/services.h"
 #include "gui/messages.h"
 #include "gui/modBookOfShadows.h"
@@ -141,6 +143,7 @@ void printTargets(const Results &results, int entries, const ProcessFigures &pro
 Run parseArguments(const QStringList &arguments)
 {
     Run run;
+    run.findOnly = arguments.contains(QLatin1String("--find-only"));
     for (int i = 1; i + 1 < arguments.size(); i += 2) {
         if (arguments[i] == QLatin1String("--reps")) {
             run.reps = std::max(1, arguments[i + 1].toInt());
@@ -148,6 +151,8 @@ Run parseArguments(const QStringList &arguments)
             run.sizes.clear();
             for (const QString &size : arguments[i + 1].split(QLatin1Char(',')))
                 run.sizes.push_back(std::max(4, size.toInt()));
+        } else if (arguments[i] == QLatin1String("--password")) {
+            run.password = arguments[i + 1];
         }
     }
     return run;
@@ -174,12 +179,19 @@ int main(int argc, char *argv[])
     modBookOfShadows::intSection = kSection;
     modBookOfShadows::strSection = kSectionName;
 
-    std::printf("Brimvale benchmark: %s, %ld processors, Qt %s, load average %s\ndiary in %s\n",
+    std::printf("Brimvale benchmark: %s, %ld processors, Qt %s, load average %s\ndiary in %s%s\n",
                 qPrintable(firstLine(QStringLiteral("/proc/cpuinfo"), "model name")), sysconf(_SC_NPROCESSORS_ONLN),
                 qVersion(), qPrintable(firstLine(QStringLiteral("/proc/loadavg"))),
-                qPrintable(modAppdata::WorkingDiaryPath()));
+                qPrintable(modAppdata::WorkingDiaryPath()),
+                run.password.isEmpty() ? "" : ", with a password of its own");
     std::fflush(stdout);
 
+    const bool hasTarget = std::find(run.sizes.begin(), run.sizes.end(), kTargetSize) != run.sizes.end();
+    const int targetSize = hasTarget ? kTargetSize : run.sizes.back();
+    if (run.findOnly) {
+        measureFind(run, targetSize);
+        return messages->shown == 0 ? 0 : 1;
+    }
     if (QCoreApplication::arguments().contains(QStringLiteral("--book-only"))) {
         printBook(measureBook(run, home));
         return messages->shown == 0 ? 0 : 1;
@@ -190,16 +202,18 @@ int main(int argc, char *argv[])
         std::printf("  %d entries measured\n", entries);
         std::fflush(stdout);
     }
-    const bool hasTarget = std::find(run.sizes.begin(), run.sizes.end(), kTargetSize) != run.sizes.end();
-    const int targetSize = hasTarget ? kTargetSize : run.sizes.back();
     const std::vector<Part> parts = explainSection(run, targetSize);
-    // The largest diary measured stays in place for the program to open.
+    // The largest diary measured stays in place for the program to open, which would ask for a
+    // password of its own.
+    if (!run.password.isEmpty())
+        require(modDB::ChangePassword(modAppdata::WorkingDiaryPath(), run.password, {}).ok(), "the password is removed");
     const ProcessFigures process = measureProcesses(run, home);
 
     printTable(run, results);
     printGrowth(run, results);
     printParts(targetSize, parts);
     printTargets(results, targetSize, process);
+    measureFind(run, targetSize);
     // Last: it replaces the working diary that the measurements above stand on.
     printBook(measureBook(run, home));
     std::printf("\n%d forced paints (0: the event loop painted every time), %d message boxes, load average %s\n",

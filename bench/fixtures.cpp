@@ -49,6 +49,20 @@ sqlite3_stmt *prepare(sqlite3 *db, const QString &sql)
     return statement;
 }
 
+bool insertRows(sqlite3 *db, const QString &table, int rows, QString (*meaningOf)(int row))
+{
+    bool ok = sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_stmt *insert = prepare(db, QStringLiteral("INSERT INTO %1 (keyword, meaning) VALUES (?1, ?2)").arg(table));
+    for (int row = 0; ok && row < rows; ++row) {
+        bindText(insert, 1, keywordFor(row));
+        bindText(insert, 2, meaningOf(row));
+        ok = sqlite3_step(insert) == SQLITE_DONE;
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    return ok && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
 QByteArray saltOf(const QString &path)
 {
     QFile file(path);
@@ -120,16 +134,21 @@ bool makeDiary(const QString &path, const QString &table, int rows, int pageSize
             ok = ok && sqlite3_exec(db, statement.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
     }
     sqlite3_exec(db, "PRAGMA cache_size = -65536", nullptr, nullptr, nullptr);
-    ok = ok && sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_stmt *insert = prepare(db, QStringLiteral("INSERT INTO %1 (keyword, meaning) VALUES (?1, ?2)").arg(table));
-    for (int row = 0; ok && row < rows; ++row) {
-        bindText(insert, 1, keywordFor(row));
-        bindText(insert, 2, meaningFor(row));
-        ok = sqlite3_step(insert) == SQLITE_DONE;
-        sqlite3_reset(insert);
+    ok = ok && insertRows(db, table, rows, meaningFor);
+    sqlite3_close_v2(db);
+    return ok;
+}
+
+bool appendEntries(const QString &path, const QString &table, int rows, QString (*meaningOf)(int row))
+{
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        sqlite3_close_v2(db);
+        return false;
     }
-    sqlite3_finalize(insert);
-    ok = ok && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    const QByteArray password = modDB::kPassword.toUtf8();
+    sqlite3_key(db, password.constData(), int(password.size()));
+    const bool ok = insertRows(db, table, rows, meaningOf);
     sqlite3_close_v2(db);
     return ok;
 }

@@ -39,6 +39,9 @@ private:
 // default must be given again on every open. False on failure.
 bool makeDiary(const QString &path, const QString &table, int rows, int pageSize = 0);
 
+// Appends `rows` entries with these meanings to a table of an existing diary in one transaction.
+bool appendEntries(const QString &path, const QString &table, int rows, QString (*meaningOf)(int row));
+
 // The key SQLCipher derives from the password and the file's salt, in its raw-key form.
 QByteArray rawKeyOf(const QString &path);
 

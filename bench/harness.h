@@ -4,6 +4,7 @@
 // so that a change in the machine's load falls on all of them alike.
 
 #include <QObject>
+#include <QString>
 
 #include <functional>
 #include <vector>
@@ -15,6 +16,10 @@ namespace bench {
 struct Run {
     int reps = 25;
     std::vector<int> sizes{1000, 8000, 32767, 100000};
+    // A password of the user's own for the measured diaries; none: the built-in key.
+    QString password;
+    // Only the find window's figures (--find-only), when working on them.
+    bool findOnly = false;
 };
 
 // Stops the run: a benchmark that measured something else than it meant is worse than none.

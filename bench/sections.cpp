@@ -4,6 +4,7 @@
 
 #include "core/modAppdata.h"
 #include "core/modDB.h"
+#include "core/password.h"
 #include "gui/forms.h"
 #include "gui/frmResultBOS.h"
 #include "gui/sectionwindowstate.h"
@@ -130,6 +131,9 @@ void measureSection(const Run &run, int entries, Results &results)
     const QString floorPath = path + QStringLiteral(".floor");
     QFile::remove(floorPath);
     require(QFile::copy(path, floorPath), "the floor's copy is made");
+    // The floor keeps the built-in key: once derived, a raw key costs the engine the same.
+    if (!run.password.isEmpty())
+        require(modDB::ChangePassword(path, {}, run.password).ok(), "the password is set");
     OpenDiary floorDb(floorPath, kTable);
     require(floorDb.ok(), "the floor's connection opens");
     const QByteArray rawKey = rawKeyOf(floorPath);

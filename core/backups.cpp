@@ -57,6 +57,7 @@ std::optional<FileStamp> fileStamp(const QString &path)
 // Diaries this run has checked whole and backed up, by absolute path, with the stamp of the
 // run's last write to each (none while no write has completed since the check).
 QHash<QString, std::optional<FileStamp>> g_checked;
+quint64 g_writes = 0;
 
 struct BackupNaming {
     QString folder;
@@ -215,6 +216,14 @@ std::optional<Failure> checkBeforeWrite(const Connection &connection)
 void rememberWrite(const QString &path)
 {
     g_checked[QFileInfo(path).absoluteFilePath()] = fileStamp(path);
+    ++g_writes;
+}
+
+DiaryVersion versionOf(const QString &path)
+{
+    const auto stamp = fileStamp(path);
+    return stamp ? DiaryVersion{true, stamp->size, stamp->modifiedNs, stamp->inode, g_writes}
+                 : DiaryVersion{false, 0, 0, 0, g_writes};
 }
 
 QString backupFolder(const QString &path)
@@ -235,6 +244,32 @@ QString newestBackupOf(const QString &path)
 {
     const QStringList backups = backupsOf(path);
     return backups.isEmpty() ? QString() : backups.last();
+}
+
+QStringList everyBackupOf(const QString &path)
+{
+    BackupNaming naming = backupNaming(path);
+    const QFileInfo backups(naming.folder);
+    QStringList folders{naming.folder};
+    const QStringList kept = QDir(backups.absolutePath())
+                                 .entryList({backups.fileName() + QStringLiteral("-kept-*")},
+                                            QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString &name : kept)
+        folders << backups.absolutePath() + QLatin1Char('/') + name;
+    QStringList paths;
+    for (const QString &folder : folders) {
+        naming.folder = folder;
+        for (const QString &name : backupNames(naming))
+            paths << folder + QLatin1Char('/') + name;
+    }
+    return paths;
+}
+
+Failure toldOf(Failure failure, const QString &path)
+{
+    if (failure.kind == FailureKind::Missing || failure.kind == FailureKind::Damaged)
+        failure.newestBackup = QDir::toNativeSeparators(newestBackupOf(path));
+    return failure;
 }
 
 std::optional<QString> keepBackupsOfLostDiary(const QString &path)

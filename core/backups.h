@@ -26,6 +26,13 @@ QStringList backupsOf(const QString &path);
 // The newest backup of this diary; empty when there is none.
 QString newestBackupOf(const QString &path);
 
+// Every backup of this diary, oldest first: those in the backups folder, then those kept from a
+// lost diary, folder by folder.
+QStringList everyBackupOf(const QString &path);
+
+// A diary that cannot be used as it is: the message points to its newest backup.
+Failure toldOf(Failure failure, const QString &path);
+
 // The backups beside a diary that has gone missing are all that is left of it: the fresh
 // diary's own backups would push them out after a few runs, so they move to a folder beside
 // them that is never pruned, "backups-kept-<local time>". Gives that folder, or nothing when
@@ -38,5 +45,17 @@ std::optional<QString> keepBackupsOfLostDiary(const QString &path);
 std::optional<Failure> checkBeforeWrite(const Connection &connection);
 // After a write is committed: what the file looks like now, for the next write to compare.
 void rememberWrite(const QString &path);
+
+// Differs whenever the diary may have changed since it was taken: by a write of this run (two
+// writes within the file system's clock tick leave the same time and size) or of another program.
+struct DiaryVersion {
+    bool exists = false;
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    quint64 inode = 0;
+    quint64 writesThisRun = 0;
+    bool operator==(const DiaryVersion &) const = default;
+};
+DiaryVersion versionOf(const QString &path);
 
 } // namespace modDB

@@ -1,13 +1,10 @@
 #include "core/modDB.h"
 
 #include "core/backups.h"
+#include "core/opening.h"
 #include "core/statements.h"
-#include "core/storeprobe.h"
 
 #include <sqlcipher/sqlite3.h>
-
-#include <openssl/crypto.h>
-#include <openssl/evp.h>
 
 #include <QDir>
 #include <QFile>
@@ -18,23 +15,6 @@
 namespace modDB {
 
 namespace {
-
-// SQLCipher 3's own key derivation, repeated here so that a reopen can hand over the raw key.
-constexpr int kKdfIterations = 64000;
-constexpr int kKeyBytes = 32;
-constexpr int kSaltBytes = 16;
-// Another program (e.g. the sqlcipher tool) may hold the file briefly.
-constexpr int kBusyTimeoutMs = 2000;
-
-int g_keyDerivations = 0;
-
-// A diary that cannot be used as it is: the message points to the newest backup.
-Failure toldOf(Failure failure, const QString &path)
-{
-    if (failure.kind == FailureKind::Missing || failure.kind == FailureKind::Damaged)
-        failure.newestBackup = QDir::toNativeSeparators(newestBackupOf(path));
-    return failure;
-}
 
 template <class T>
 Result<T> toldOf(Result<T> result, const QString &path)
@@ -59,68 +39,6 @@ QString createIndexSql(Table table, bool ifMissing)
 {
     return QStringLiteral("CREATE INDEX %1%2 ON %3 (\"Index\", keyword)")
         .arg(ifMissing ? QStringLiteral("IF NOT EXISTS ") : QString(), coveringIndexName(table), tableName(table));
-}
-
-// "x'<key><salt>'": SQLCipher takes this as the derived key and skips its own derivation.
-QByteArray rawKeyFor(const QByteArray &salt)
-{
-    static QByteArray cachedSalt;
-    static QByteArray cachedKey;
-    if (cachedKey.isEmpty() || salt != cachedSalt) {
-        const QByteArray password = kPassword.toUtf8();
-        unsigned char key[kKeyBytes];
-        PKCS5_PBKDF2_HMAC_SHA1(password.constData(), int(password.size()),
-                               reinterpret_cast<const unsigned char *>(salt.constData()), int(salt.size()),
-                               kKdfIterations, kKeyBytes, key);
-        const QByteArray keyBytes(reinterpret_cast<const char *>(key), kKeyBytes);
-        OPENSSL_cleanse(key, sizeof key);
-        cachedKey = "x'" + keyBytes.toHex() + salt.toHex() + "'";
-        cachedSalt = salt;
-        ++g_keyDerivations;
-    }
-    return cachedKey;
-}
-
-// Opens an existing diary read-write and checks that it is one before anything can write.
-Result<Connection> openDiary(const QString &path)
-{
-    const QFileInfo info(path);
-    if (!info.exists())
-        return fileFailure(FailureKind::Missing, path);
-
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return Failure{FailureKind::Other, file.errorString()};
-    // A zero-length file would open as a new, empty database.
-    const QByteArray salt = file.read(kSaltBytes);
-    file.close();
-    if (salt.size() < kSaltBytes)
-        return fileFailure(FailureKind::Damaged, path);
-    const QByteArray key = rawKeyFor(salt);
-
-    // Each connection lives within one call on one thread: SQLite's own locking is not needed.
-    auto opened = Connection::open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
-    if (!opened.ok())
-        return opened;
-    const Connection &connection = *opened;
-    sqlite3_busy_timeout(connection.get(), kBusyTimeoutMs);
-    if (const int rc = sqlite3_key(connection.get(), key.constData(), int(key.size())); rc != SQLITE_OK)
-        return connection.failure(rc);
-
-    // The first read decrypts page 1: a wrong key or a damaged file fails here.
-    auto schema = Statement::prepare(connection, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
-    if (!schema.ok())
-        return schema.failure();
-    QStringList tables;
-    int rc = SQLITE_ROW;
-    while ((rc = schema->step()) == SQLITE_ROW)
-        tables << schema->text(0).toLower();
-    if (rc != SQLITE_DONE)
-        return connection.failure(rc);
-    for (Table table : kTables)
-        if (!tables.contains(tableName(table)))
-            return fileFailure(FailureKind::Damaged, path);
-    return opened;
 }
 
 // Every change to a diary goes through here: one transaction, committed before the return.
@@ -207,21 +125,20 @@ Result<Keywords> readKeywords(const QString &path, Table table)
     return result;
 }
 
-Result<std::vector<Entry>> readSection(const QString &path, Table table)
+Result<Done> readEntries(const QString &path, Table table, const EntryVisitor &visit)
 {
     auto opened = openDiary(path);
     if (!opened.ok())
         return opened.failure();
-    auto statement = Statement::prepare(*opened, QStringLiteral("SELECT keyword, meaning FROM %1 ORDER BY \"Index\"").arg(tableName(table)));
+    auto statement = Statement::prepare(*opened, QStringLiteral("SELECT \"Index\", keyword, meaning FROM %1 ORDER BY \"Index\"").arg(tableName(table)));
     if (!statement.ok())
         return statement.failure();
-    std::vector<Entry> entries;
     int rc = SQLITE_ROW;
     while ((rc = statement->step()) == SQLITE_ROW)
-        entries.push_back({statement->text(0), statement->text(1)});
+        visit(statement->integer(0), Entry{statement->text(1), statement->text(2)});
     if (rc != SQLITE_DONE)
         return opened->failure(rc);
-    return entries;
+    return Done{};
 }
 
 Result<std::optional<Entry>> readEntry(const QString &path, Table table, qint64 index)
@@ -272,6 +189,8 @@ QString message(const Failure &failure)
     case FailureKind::ReadOnly: what = QStringLiteral("The diary file is read-only."); break;
     case FailureKind::DiskFull: what = QStringLiteral("The entry could not be saved: the disk is full."); break;
     case FailureKind::Other: what = QStringLiteral("The diary could not be read or saved."); break;
+    case FailureKind::Locked: what = QStringLiteral("The diary stays locked: its password was not given."); break;
+    case FailureKind::WrongPassword: what = QStringLiteral("The password is wrong."); break;
     }
     if (!failure.detail.isEmpty())
         what += QLatin1Char('\n') + failure.detail;
@@ -283,6 +202,11 @@ QString message(const Failure &failure)
 Result<Keywords> ReadKeywords(const QString &path, Table table)
 {
     return toldOf(readKeywords(path, table), path);
+}
+
+Result<Done> ReadEntries(const QString &path, Table table, const EntryVisitor &visit)
+{
+    return toldOf(readEntries(path, table, visit), path);
 }
 
 Result<std::optional<Entry>> ReadEntry(const QString &path, Table table, qint64 index)
@@ -308,7 +232,11 @@ Result<qint64> AddEntry(const QString &path, Table table, const Entry &entry)
 
 Result<std::vector<Entry>> ReadSection(const QString &path, Table table)
 {
-    return toldOf(readSection(path, table), path);
+    std::vector<Entry> entries;
+    const auto read = ReadEntries(path, table, [&](qint64, const Entry &entry) { entries.push_back(entry); });
+    if (!read.ok())
+        return read.failure();
+    return entries;
 }
 
 Result<bool> AddEntries(const QString &path, const std::vector<Chapter> &chapters,
@@ -380,11 +308,6 @@ Result<Done> CreateDiary(const QString &path)
         return toldOf(*failed, path);
     }
     return Done{};
-}
-
-int probe::keyDerivations()
-{
-    return g_keyDerivations;
 }
 
 } // namespace modDB

@@ -40,6 +40,10 @@ struct Entry {
 
 // The keywords of a table in ascending "Index" order.
 Result<Keywords> ReadKeywords(const QString &path, Table table);
+// Every row of a table in ascending "Index" order, handed over one at a time so that a whole
+// section never has to be held at once.
+using EntryVisitor = std::function<void(qint64 index, const Entry &entry)>;
+Result<Done> ReadEntries(const QString &path, Table table, const EntryVisitor &visit);
 // The row with this "Index"; empty when no such row exists.
 Result<std::optional<Entry>> ReadEntry(const QString &path, Table table, qint64 index);
 

@@ -4,6 +4,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <filesystem>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -77,17 +78,37 @@ std::optional<QString> NewFile::seal()
 
 std::optional<QString> NewFile::commit(const QString &name)
 {
+    return moveTo(name, false);
+}
+
+std::optional<QString> NewFile::replace(const QString &name)
+{
+    return moveTo(name, true);
+}
+
+std::optional<QString> NewFile::moveTo(const QString &name, bool replacing)
+{
     if (auto failed = seal()) {
         discard();
         return failed;
     }
     const QString made = m_filledPath.isEmpty() ? m_temporary.fileName() : m_filledPath;
-    // QFile::rename refuses an existing target: nothing there is ever replaced.
-    QFile moved(made);
-    if (!moved.rename(QDir(m_folder).filePath(name))) {
-        const QString reason = moved.errorString();
-        discard();
-        return reason;
+    const QString target = QDir(m_folder).filePath(name);
+    if (replacing) {
+        std::error_code error;
+        std::filesystem::rename(QFile::encodeName(made).toStdString(), QFile::encodeName(target).toStdString(), error);
+        if (error) {
+            discard();
+            return QString::fromLocal8Bit(error.message());
+        }
+    } else {
+        // QFile::rename refuses an existing target: nothing there is ever replaced.
+        QFile moved(made);
+        if (!moved.rename(target)) {
+            const QString reason = moved.errorString();
+            discard();
+            return reason;
+        }
     }
     m_committed = true;
     m_temporary.setAutoRemove(false);

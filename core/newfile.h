@@ -34,7 +34,12 @@ public:
     // Gives the system's reason when that fails; the temporary file is gone then.
     std::optional<QString> commit(const QString &name);
 
+    // Like commit, but takes the place of the file at name: for a new version of that very file,
+    // which holds either its old or its new bytes at every moment.
+    std::optional<QString> replace(const QString &name);
+
 private:
+    std::optional<QString> moveTo(const QString &name, bool replacing);
     void discard();
 
     QString m_folder;

@@ -10,7 +10,8 @@
 
 namespace modDB {
 
-enum class FailureKind { Missing, Damaged, ReadOnly, DiskFull, Other };
+// Locked: the diary has a password of its own and the user did not give it.
+enum class FailureKind { Missing, Damaged, ReadOnly, DiskFull, Other, Locked, WrongPassword };
 
 struct Failure {
     FailureKind kind = FailureKind::Other;

@@ -53,5 +53,6 @@ RandomSource &random() { return require(current().random); }
 SystemFacts &system() { return require(current().system); }
 InstanceLock &instanceLock() { return require(current().instanceLock); }
 ProcessEnd &processEnd() { return require(current().processEnd); }
+PasswordPrompt *passwordPrompt() { return current().passwordPrompt.get(); }
 
 } // namespace platform

@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 namespace platform {
@@ -80,6 +81,15 @@ public:
     virtual bool requested() const = 0;
 };
 
+// Asks the user for the password of a diary that the built-in key does not open. Each password
+// the user gives goes to tryPassword, which says whether it opened the diary; the prompt goes on
+// asking, saying the last one was wrong, until one does (true) or the user gives up (false).
+class PasswordPrompt {
+public:
+    virtual ~PasswordPrompt() = default;
+    virtual bool ask(const QString &diaryPath, const std::function<bool(const QString &password)> &tryPassword) = 0;
+};
+
 // The computer's own clock. It is also the clock in use while none is installed, so that the
 // store works the same in a tool that installs no seams.
 std::unique_ptr<Clock> systemClock();
@@ -92,6 +102,8 @@ struct Services {
     std::unique_ptr<SystemFacts> system;
     std::unique_ptr<InstanceLock> instanceLock;
     std::unique_ptr<ProcessEnd> processEnd;
+    // None where nobody can be asked: a diary with a password of its own does not open there.
+    std::unique_ptr<PasswordPrompt> passwordPrompt;
 };
 
 // Replaces the services in use; the previous ones are destroyed.
@@ -106,5 +118,6 @@ RandomSource &random();
 SystemFacts &system();
 InstanceLock &instanceLock();
 ProcessEnd &processEnd();
+PasswordPrompt *passwordPrompt();
 
 } // namespace platform

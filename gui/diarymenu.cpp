@@ -21,9 +21,11 @@ struct Entry {
 const std::vector<Entry> &entries()
 {
     static const std::vector<Entry> list{
+        {"&Find\u2026", "mnuFind", QKeySequence::Find, navigation::showFind},
         {"&Export Book\u2026", "mnuExportBook", QKeySequence(), navigation::exportBook},
         {"&Print Book\u2026", "mnuPrintBook", QKeySequence::Print, navigation::printBook},
         {"&Import Entries\u2026", "mnuImportEntries", QKeySequence(), navigation::importEntries},
+        {"&Diary Password\u2026", "mnuDiaryPassword", QKeySequence(), navigation::showDiaryPassword},
     };
     return list;
 }

@@ -2,7 +2,9 @@
 
 #include "core/backups.h"
 #include "core/modAppdata.h"
+#include "core/modDB.h"
 #include "core/modFileCopy.h"
+#include "core/password.h"
 #include "core/sections.h"
 #include "core/services.h"
 #include "gui/diarymenu.h"
@@ -183,6 +185,12 @@ void frmMain::cmdContinue_Click()
         }
         if (const auto kept = modDB::keepBackupsOfLostDiary(working))
             showKeptBackups(*kept);
+    }
+    // A diary with a password of its own asks for it here, so that giving up leaves this window.
+    if (const auto locked = modDB::Unlock(working)) {
+        if (locked->kind != modDB::FailureKind::Locked)
+            gui::messages().show(this, modDB::message(*locked), gui::MessageIcon::Critical);
+        return;
     }
 
     navigation::toSectionWindow(this);

@@ -71,7 +71,7 @@ frmResultBOS::frmResultBOS()
     lblCaption[2]->setWordWrap(true);
     ui::place(lblCaption[2], 98, 1200, 6375, 480);
 
-    m_keywords = new QStringListModel(this);
+    m_keywords = new ui::QuickPrefixListModel(this);
     lstKeyword = new QListView(client);
     lstKeyword->setObjectName(QStringLiteral("lstKeyword"));
     lstKeyword->setAccessibleName(QStringLiteral("Keywords"));
@@ -329,6 +329,21 @@ void frmResultBOS::lstKeyword_Click()
     // A row under another keyword is another entry (the file was replaced): as if it were gone.
     if (*entry && (*entry)->keyword == selectedKeyword())
         setBoxes((*entry)->keyword, (*entry)->meaning);
+}
+
+bool frmResultBOS::selectEntry(qint64 index)
+{
+    auto position = std::find(m_indexes.begin(), m_indexes.end(), index);
+    if (position == m_indexes.end()) {
+        cmdRefresh_Click();
+        position = std::find(m_indexes.begin(), m_indexes.end(), index);
+        if (position == m_indexes.end())
+            return false;
+    }
+    const QModelIndex line = m_keywords->index(int(position - m_indexes.begin()));
+    lstKeyword->setCurrentIndex(line);
+    lstKeyword->scrollTo(line);
+    return true;
 }
 
 void frmResultBOS::cmdRefresh_Click()

@@ -41,6 +41,12 @@ public:
     void mnuExit_Click();
     void mnuAbout_Click();
 
+    // Selects the line of the row with this "Index" as a click would, reading the list again
+    // when the row is not in it; false when the row is not in the section.
+    bool selectEntry(qint64 index);
+    // The table of the section named by strSection; none when no section was ever chosen.
+    std::optional<modDB::Table> sectionTable() const;
+
     // The selected line, -1 when none.
     int selectedPosition() const;
     // The "Index" of each line as of the last fill.
@@ -74,8 +80,6 @@ private:
     void saveChanges();
     void restoreBrowsingAfterEdit();
 
-    // The table of the section named by strSection; none when no section was ever chosen.
-    std::optional<modDB::Table> sectionTable() const;
     // The "Index" that stood at the selected line at the last fill.
     std::optional<qint64> selectedIndex() const;
     // The keyword the list shows at the selected line.

@@ -1,6 +1,9 @@
 #include "gui/navigation.h"
 
+#include "core/modAppdata.h"
 #include "gui/bookflows.h"
+#include "gui/diarypassword.h"
+#include "gui/findwindow.h"
 #include "gui/forms.h"
 #include "gui/frmAbout.h"
 #include "gui/frmExportBook.h"
@@ -8,6 +11,10 @@
 #include "gui/frmMain.h"
 #include "gui/frmResultBOS.h"
 #include "gui/frmStartup.h"
+#include "gui/messages.h"
+#include "gui/sectionwindowstate.h"
+
+#include <QRadioButton>
 
 namespace navigation {
 
@@ -44,9 +51,57 @@ void afterMainOrSectionWindow()
     forms::hide<frmStartup>();
 }
 
+void showFind(forms::Form *from)
+{
+    auto *window = from->widget()->findChild<FindWindow *>(QString(), Qt::FindDirectChildrenOnly);
+    if (!window)
+        window = new FindWindow(from);
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+bool showEntry(forms::Form *from, sections::Table table, qint64 index, QWidget *messageParent)
+{
+    if (auto *section = dynamic_cast<frmResultBOS *>(from)) {
+        const SectionWindowMode mode = SectionWindowState(*section);
+        if (mode == SectionWindowMode::Adding || mode == SectionWindowMode::Editing) {
+            gui::messages().show(messageParent,
+                                 QStringLiteral("Save the entry you are writing, or close the section, "
+                                                "before you go to another entry."),
+                                 gui::MessageIcon::Information);
+            return false;
+        }
+        if (section->sectionTable() != table) {
+            section->mnuBack_Click();
+            from = forms::loaded<frmMain>();
+        }
+    }
+    if (auto *main = dynamic_cast<frmMain *>(from)) {
+        const int option = int(std::find(sections::kTables.begin(), sections::kTables.end(), table) - sections::kTables.begin());
+        main->optOption[std::size_t(option)]->setChecked(true);
+        main->cmdContinue_Click();
+        if (forms::loaded<frmMain>() == main)
+            return false;
+    }
+    frmResultBOS *section = forms::loaded<frmResultBOS>();
+    if (!section)
+        return false;
+    if (SectionWindowState(*section) == SectionWindowMode::Closed)
+        section->Command1_Click();
+    return section->selectEntry(index);
+}
+
 void showAbout()
 {
     frmAbout::ShowModal();
+}
+
+void showDiaryPassword(forms::Form *from)
+{
+    // From the main window the data folder may not have been looked for yet in this run.
+    modAppdata::SetDataFolder();
+    gui::DiaryPasswordDialog::run(from ? from->widget() : nullptr, modAppdata::WorkingDiaryPath());
 }
 
 void exportBook(forms::Form *from)

@@ -3,6 +3,12 @@
 // Which window comes next. Windows never include one another: each asks this unit for the way
 // on, and the show, unload and hide steps of every way live here, in their one order.
 
+#include "core/sections.h"
+
+#include <QtGlobal>
+
+class QWidget;
+
 namespace chrome {
 struct PromoFrame;
 }
@@ -20,8 +26,17 @@ void toSectionWindow(forms::Form *from);
 void toMainWindow(forms::Form *from);
 // What remains when the main or the section window is unloaded: the exit window, alone.
 void afterMainOrSectionWindow();
+// The find window of this window: opened, or raised when it is open already.
+void showFind(forms::Form *from);
+// Shows one entry, selected, in its section window, the way the user would get there from this
+// window: through Back, the section's option, Continue and Open, as each of them would. Refused,
+// with a message, while the section window is adding or editing an entry. False when any step
+// stopped short (its message has been shown).
+bool showEntry(forms::Form *from, sections::Table table, qint64 index, QWidget *messageParent);
 // The About window, modal; returns when it is closed.
 void showAbout();
+// Diary Password over the window it was asked from, modal; returns when it is closed.
+void showDiaryPassword(forms::Form *from);
 // Export Book: the sections and format, then the file; the book is written.
 void exportBook(forms::Form *from);
 // Print Book: the print dialog with its preview.

@@ -126,4 +126,25 @@ void fitAroundCentre(QLabel *label, int left, int top, int width, int height)
     place(label, centre - needed / 2, top, needed, height);
 }
 
+QModelIndexList QuickPrefixListModel::match(const QModelIndex &start, int role, const QVariant &value, int hits,
+                                            Qt::MatchFlags flags) const
+{
+    if (role != Qt::DisplayRole || hits != 1 || !start.isValid() || (flags & ~Qt::MatchWrap) != Qt::MatchStartsWith)
+        return QStringListModel::match(start, role, value, hits, flags);
+    const QStringList lines = stringList();
+    const QString prefix = value.toString();
+    const int count = int(lines.size());
+    for (int step = 0; step < count; ++step) {
+        int row = start.row() + step;
+        if (row >= count) {
+            if (!(flags & Qt::MatchWrap))
+                break;
+            row -= count;
+        }
+        if (lines.at(row).startsWith(prefix, Qt::CaseInsensitive))
+            return {index(row)};
+    }
+    return {};
+}
+
 } // namespace ui

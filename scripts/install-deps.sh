@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config git
     qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-qpa-plugins libgl-dev
-    libsqlcipher-dev sqlcipher sqlite3 libssl-dev
+    libsqlcipher-dev sqlcipher sqlite3 libssl-dev libsodium-dev
     libcsv-dev libcmark-dev poppler-utils
     fonts-dejavu-core
     xvfb xauth x11-utils xdotool

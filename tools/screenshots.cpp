@@ -1,4 +1,4 @@
-// Renders the README's pictures of the four windows from the real program: a fresh diary in a
+// Renders the README's pictures of the windows from the real program: a fresh diary in a
 // temporary home, a few entries added through the section window as a user would, each window
 // captured as it stands. Links are not followed.
 
@@ -7,6 +7,7 @@
 #include "core/modAppdata.h"
 #include "core/services.h"
 #include "gui/bookpages.h"
+#include "gui/findwindow.h"
 #include "gui/forms.h"
 #include "gui/frmAbout.h"
 #include "gui/frmExportBook.h"
@@ -123,6 +124,12 @@ int main(int argc, char *argv[])
     section->lstKeyword->setCurrentIndex(section->lstKeyword->model()->index(1, 0));
     ok = save(section, output, QStringLiteral("section-window.png")) && ok;
     ok = savePage(output, QStringLiteral("book-page.png")) && ok;
+
+    section->findChild<QAction *>(QStringLiteral("mnuFind"))->trigger();
+    auto *find = section->findChild<FindWindow *>();
+    find->txtFind->setText(QStringLiteral("frank"));
+    ok = save(find, output, QStringLiteral("find-window.png")) && ok;
+    find->close();
 
     section->mnuExit->trigger();
     ok = save(forms::loaded<frmFarewell>(), output, QStringLiteral("exit-window.png")) && ok;

@@ -71,7 +71,7 @@ void BookWindowsTest::bothWindowsOfferTheBookWithoutClashingKeys()
                 keys += action->text().at(amp + 1).toLower();
             }
         }
-        QCOMPARE(captions.mid(0, 3), diaryEntries());
+        QCOMPARE(captions.mid(captions.indexOf(diaryEntries().constFirst()), 3), diaryEntries());
     };
     frmMain *main = testing::startProgram();
     QVERIFY(main);

@@ -2,7 +2,9 @@
 
 #include "environment.h"
 
+#include "core/diarykey.h"
 #include "core/modDB.h"
+#include "core/opening.h"
 #include "gui/forms.h"
 #include "gui/frmMain.h"
 #include "gui/frmResultBOS.h"
@@ -64,6 +66,35 @@ QString integrityCheck(const QString &path)
     sqlite3_finalize(statement);
     sqlite3_close_v2(db);
     return lines.join(QLatin1Char('\n'));
+}
+
+std::optional<modDB::Connection> openUnder(const QString &path, const QString &password)
+{
+    const QByteArray salt = modDB::saltOf(path);
+    const auto key = password.isEmpty() ? std::optional(modDB::builtInKey(salt)) : modDB::userKey(password, salt);
+    if (!key)
+        return std::nullopt;
+    auto opened = modDB::openWithKey(path, *key);
+    if (!opened.ok())
+        return std::nullopt;
+    return std::move(opened.value());
+}
+
+std::optional<QStringList> spellsUnder(const QString &path, const QString &password)
+{
+    const auto opened = openUnder(path, password);
+    if (!opened)
+        return std::nullopt;
+    auto statement = modDB::Statement::prepare(*opened, QStringLiteral("SELECT keyword FROM tblspell ORDER BY \"Index\""));
+    if (!statement.ok())
+        return std::nullopt;
+    QStringList keywords;
+    int rc = SQLITE_ROW;
+    while ((rc = statement->step()) == SQLITE_ROW)
+        keywords << statement->text(0);
+    if (rc != SQLITE_DONE)
+        return std::nullopt;
+    return keywords;
 }
 
 void fillDisk(const QString &folder)

@@ -11,6 +11,8 @@
 
 #include "sectionwindow.h"
 
+#include "core/statements.h"
+
 class frmResultBOS;
 class QPushButton;
 
@@ -31,6 +33,11 @@ bool writeBytes(const QString &path, const QByteArray &bytes);
 // "ok" from PRAGMA integrity_check through a connection keyed with the password, else what it
 // said (or why it could not run).
 QString integrityCheck(const QString &path);
+
+// The diary opened with this password alone (empty: the built-in key), as the store opens it.
+std::optional<modDB::Connection> openUnder(const QString &path, const QString &password);
+// The spells' keywords of a diary under this password; none when it does not open with it.
+std::optional<QStringList> spellsUnder(const QString &path, const QString &password);
 
 // Fills the file system holding this folder until a write fails.
 void fillDisk(const QString &folder);

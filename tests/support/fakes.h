@@ -145,4 +145,25 @@ public:
     bool requested() const override { return calls > 0; }
 };
 
+// Gives its answers in order to each prompt, until one opens the diary or the answers run out
+// (the user gives up then).
+class PasswordPrompt final : public platform::PasswordPrompt {
+public:
+    std::deque<QString> answers;
+    int asked = 0;
+    int refused = 0; // answers that did not open the diary
+    bool ask(const QString &, const std::function<bool(const QString &)> &tryPassword) override
+    {
+        ++asked;
+        while (!answers.empty()) {
+            const QString answer = answers.front();
+            answers.pop_front();
+            if (tryPassword(answer))
+                return true;
+            ++refused;
+        }
+        return false;
+    }
+};
+
 } // namespace fakes

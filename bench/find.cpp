@@ -1,0 +1,214 @@
+#include "find.h"
+
+#include "fixtures.h"
+#include "harness.h"
+
+#include "core/find.h"
+#include "core/modAppdata.h"
+#include "gui/findwindow.h"
+#include "gui/forms.h"
+#include "gui/frmResultBOS.h"
+#include "gui/navigation.h"
+
+#include <sqlcipher/sqlite3.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QTest>
+
+#include <array>
+#include <cstdio>
+
+namespace bench {
+
+namespace {
+
+const std::array<QString, 4> kTableNames{QStringLiteral("tblspell"), QStringLiteral("tblincense"),
+                                         QStringLiteral("tblrecipes"), QStringLiteral("tblrituals")};
+
+// About 400 characters of words from a vocabulary of some 27,000, the common ones far more often
+// than the rare ones, as in real writing; now and then with punctuation or an accent.
+QString proseFor(int row)
+{
+    static const std::array<const char *, 30> syllables{"ra", "mo", "se", "li", "ta", "ve", "no", "ki", "du", "pe",
+                                                        "sa", "ri", "lo", "me", "ga", "tu", "ne", "bi", "co", "fa",
+                                                        "hu", "je", "wi", "zo", "xa", "qui", "ph", "or", "an", "el"};
+    QString text;
+    text.reserve(420);
+    quint32 state = quint32(row) * 2246822519u + 7u;
+    auto next = [&state] { return state = state * 1664525u + 1013904223u; };
+    while (text.size() < 400) {
+        // Squaring a uniform draw favours the small word numbers.
+        const quint32 draw = next() >> 17;
+        const quint32 word = (draw * draw) >> 15;
+        for (quint32 n = word % 27000, parts = 0; parts < 3; n /= 30, ++parts)
+            text += QLatin1String(syllables[n % 30]);
+        const quint32 mark = next() >> 28;
+        text += mark == 0 ? QStringLiteral(", ") : mark == 1 ? QStringLiteral(". ") : mark == 2 ? QStringLiteral("é ") : QStringLiteral(" ");
+    }
+    text.truncate(400);
+    return text;
+}
+
+double elapsedMs(const QElapsedTimer &timer)
+{
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+long statusKb(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(int(qstrlen(field))).trimmed().split(' ').value(0).toLong();
+    return 0;
+}
+
+// The engine's own search for the same text on one open connection: SQLite's instr() over each
+// section, which folds neither case nor accents, so it does less than the program's search.
+double engineFloorMs(const QString &path, const QString &typed)
+{
+    sqlite3 *db = openWithRawKey(path, rawKeyOf(path));
+    require(db != nullptr, "the floor's connection opens");
+    QElapsedTimer timer;
+    timer.start();
+    int found = 0;
+    const QStringList words = typed.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QStringList conditions;
+    for (int i = 1; i <= words.size(); ++i)
+        conditions << QStringLiteral("(instr(keyword, ?%1) OR instr(meaning, ?%1))").arg(i);
+    for (const QString &table : kTableNames) {
+        const QByteArray sql = QStringLiteral("SELECT \"Index\" FROM %1 WHERE %2").arg(table, conditions.join(QStringLiteral(" AND "))).toUtf8();
+        sqlite3_stmt *statement = nullptr;
+        require(sqlite3_prepare_v2(db, sql.constData(), -1, &statement, nullptr) == SQLITE_OK, "the floor's search");
+        for (int i = 0; i < words.size(); ++i) {
+            const QByteArray word = words[i].toUtf8();
+            sqlite3_bind_text(statement, i + 1, word.constData(), int(word.size()), SQLITE_TRANSIENT);
+        }
+        while (sqlite3_step(statement) == SQLITE_ROW)
+            ++found;
+        sqlite3_finalize(statement);
+    }
+    const double ms = elapsedMs(timer);
+    sqlite3_close_v2(db);
+    require(found > 0, "the floor finds entries");
+    return ms;
+}
+
+void closeWindows()
+{
+    forms::startAfresh();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+} // namespace
+
+void measureFind(const Run &run, int entries)
+{
+    closeWindows();
+    const QString path = modAppdata::WorkingDiaryPath();
+    require(makeDiary(path, kTableNames[0], 0), "the diary is made");
+    for (const QString &table : kTableNames)
+        require(appendEntries(path, table, entries, proseFor), "the sections are filled");
+
+    // Memory is what the find window adds to a program that shows the section window.
+    forms::show<frmResultBOS>();
+    frmResultBOS *section = forms::loaded<frmResultBOS>();
+    QCoreApplication::processEvents();
+    const long rssBefore = statusKb("VmRSS:");
+    const long peakBefore = statusKb("VmHWM:");
+
+    QElapsedTimer timer;
+    timer.start();
+    navigation::showFind(section);
+    auto *find = section->findChild<FindWindow *>();
+    require(find != nullptr, "the find window opens");
+    find->txtFind->setText(QStringLiteral("ramose"));
+    QCoreApplication::processEvents();
+    const double firstSearch = elapsedMs(timer);
+    require(find->lstResults->model()->rowCount() > 0, "the first search finds entries");
+    const long rssAfter = statusKb("VmRSS:");
+    const long peakAfter = statusKb("VmHWM:");
+
+    // Typed words from common to rare; each time the text changes and the list is redrawn.
+    const std::array<QString, 5> words{QStringLiteral("e"), QStringLiteral("ra"), QStringLiteral("mose"),
+                                       QStringLiteral("quixa"), QStringLiteral("é ramo")};
+    std::printf("\nFind in 4 sections of %d entries of 400 characters (median ms of %d runs)\n", entries, run.reps);
+    std::printf("  first search, reading the diary into the index: %.1f ms\n", firstSearch);
+    timer.restart();
+    for (modDB::Table table : modDB::kTables)
+        require(modDB::ReadEntries(path, table, [](qint64, const modDB::Entry &) {}).ok(), "the store reads");
+    const double reading = elapsedMs(timer);
+    timer.restart();
+    const auto index = finder::Index::build(path);
+    require(index.ok(), "the index is read");
+    std::printf("    of which the store's reading of every entry: %.1f ms; the index alone: %.1f ms\n", reading,
+                elapsedMs(timer) - reading);
+    std::printf("  %-10s %8s %9s %9s %6s %9s\n", "typed", "found", "window", "floor", "ratio", "search");
+    bool met = true;
+    for (const QString &word : words) {
+        std::vector<double> window;
+        std::vector<double> floor;
+        std::vector<double> search;
+        for (int rep = 0; rep < run.reps; ++rep) {
+            timer.restart();
+            require(!index->search(word).empty(), "the search finds entries");
+            search.push_back(elapsedMs(timer));
+            find->txtFind->setText(QString());
+            QCoreApplication::processEvents();
+            timer.restart();
+            find->txtFind->setText(word);
+            QCoreApplication::processEvents();
+            find->lstResults->viewport()->repaint();
+            window.push_back(elapsedMs(timer));
+            floor.push_back(engineFloorMs(path, word));
+        }
+        const double w = median(window);
+        const double f = median(floor);
+        met = met && w <= 50 && w <= 2 * f;
+        std::printf("  %-10s %8d %9.3f %9.3f %6.2f %9.3f\n", qPrintable(QStringLiteral("\"%1\"").arg(word)),
+                    find->lstResults->model()->rowCount(), w, f, w / f, median(search));
+    }
+    const double memoryMb = double(rssAfter - rssBefore) / 1024.0;
+    std::printf("  window = the text changed in the find window until its list is painted; floor = SQLite's\n"
+                "  instr() over keyword and meaning of each table on one open connection (no case or accent\n"
+                "  folding, nothing shown); search = the index's search alone\n");
+    std::printf("  results %s (<= 50 ms and <= 2x floor)\n", met ? "met" : "MISSED");
+    std::printf("  memory +%.1f MB resident with the find window (peak +%.1f MB while reading) (<= 40)   %s\n",
+                memoryMb, double(peakAfter - peakBefore) / 1024.0, memoryMb <= 40 ? "met" : "MISSED");
+
+    // Type-ahead: a keystroke in the list selects the next keyword starting with the text and
+    // shows its entry; the worst case finds nothing and has looked at every line.
+    find->close();
+    QCoreApplication::processEvents();
+    QTest::mouseClick(section->Command1, Qt::LeftButton);
+    section->lstKeyword->setFocus();
+    QApplication::setKeyboardInputInterval(1);
+    for (const auto &[what, typed] : {std::pair{"a line 30,000 below", QStringLiteral("Keyword30")},
+                                      std::pair{"no line", QStringLiteral("zz")}}) {
+        std::vector<double> times;
+        for (int rep = 0; rep < run.reps; ++rep) {
+            section->lstKeyword->setCurrentIndex(section->lstKeyword->model()->index(0, 0));
+            QCoreApplication::processEvents();
+            QTest::qWait(3);
+            timer.restart();
+            section->lstKeyword->keyboardSearch(typed);
+            QCoreApplication::processEvents();
+            times.push_back(elapsedMs(timer));
+        }
+        const double t = median(times);
+        std::printf("  type-ahead to %-20s %8.3f ms (<= 2)   %s\n", what, t, t <= 2 ? "met" : "MISSED");
+    }
+    QApplication::setKeyboardInputInterval(400);
+    closeWindows();
+}
+
+} // namespace bench

@@ -1,0 +1,61 @@
+#pragma once
+
+// The keys a diary file is opened with. SQLCipher keeps a random salt in the file's first 16
+// bytes and takes a key that is already derived as "x'<64 hex key><32 hex salt>'", so each key
+// is derived once per salt and run and every later open costs a fraction of a millisecond.
+// Two kinds: the built-in key, derived from the program's own password as SQLCipher itself
+// would (so the sqlcipher tool opens such a diary with that password), and the key of a
+// password of the user's own, derived with Argon2id. Keys live only in memory that is wiped
+// when they go and when the program ends.
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+#include <optional>
+
+namespace modDB {
+
+inline constexpr int kSaltBytes = 16;
+
+// A derived key with its salt, in the text form SQLCipher takes.
+class RawKey {
+public:
+    RawKey() = default;
+    RawKey(const unsigned char *key, const QByteArray &salt);
+    RawKey(const RawKey &other) = default;
+    RawKey &operator=(const RawKey &other) = default;
+    ~RawKey();
+
+    const char *data() const { return m_text.data(); }
+    // The key's own 32 bytes, to be wiped by the caller.
+    void keyBytes(unsigned char *out) const;
+    static constexpr int size() { return kTextSize; }
+    bool operator==(const RawKey &other) const;
+
+private:
+    static constexpr int kKeyBytes = 32;
+    static constexpr int kTextSize = 2 + 2 * (kKeyBytes + kSaltBytes) + 1; // x'…'
+    std::array<char, kTextSize + 1> m_text{};
+};
+
+// Whether this key is the one the page with this number (2 or later) of the file was written
+// with: SQLCipher's keyed checksum of the page matches. Tells a damaged first page from a wrong
+// key, as long as that page is whole.
+bool keyFitsPage(const QString &path, const RawKey &key, int page);
+
+// The built-in key for this salt.
+RawKey builtInKey(const QByteArray &salt);
+// The key of a password of the user's own for this salt; none for an empty password, or when
+// the memory the derivation needs cannot be had. Costs about half a second.
+std::optional<RawKey> userKey(const QString &password, const QByteArray &salt);
+
+// The key that last opened a file with this salt in this run, to try first next time.
+std::optional<RawKey> knownKey(const QByteArray &salt);
+void rememberKey(const QByteArray &salt, const RawKey &key);
+
+// The salt at the start of a diary file; empty when the file is shorter (it is damaged then) or
+// cannot be read, with the reason in `error` for the latter.
+QByteArray saltOf(const QString &path, QString *error = nullptr);
+
+} // namespace modDB

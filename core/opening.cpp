@@ -1,0 +1,116 @@
+#include "core/opening.h"
+
+#include "core/sections.h"
+#include "core/services.h"
+
+#include <sqlcipher/sqlite3.h>
+
+#include <QFileInfo>
+#include <QStringList>
+
+#include <vector>
+
+namespace modDB {
+
+namespace {
+// Another program (e.g. the sqlcipher tool) may hold the file briefly.
+constexpr int kBusyTimeoutMs = 2000;
+
+// A plain, unencrypted database: damaged for the store whatever password is given.
+bool plainDatabase(const QByteArray &salt)
+{
+    return salt == QByteArray("SQLite format 3", 16);
+}
+} // namespace
+
+Result<Connection> openWithKey(const QString &path, const RawKey &key, bool *keyRefused)
+{
+    if (keyRefused)
+        *keyRefused = false;
+    // Each connection lives within one call on one thread: SQLite's own locking is not needed.
+    auto opened = Connection::open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
+    if (!opened.ok())
+        return opened;
+    const Connection &connection = *opened;
+    sqlite3_busy_timeout(connection.get(), kBusyTimeoutMs);
+    if (const int rc = sqlite3_key(connection.get(), key.data(), key.size()); rc != SQLITE_OK)
+        return connection.failure(rc);
+
+    // The first read decrypts page 1: a wrong key or a damaged file fails here.
+    auto schema = Statement::prepare(connection, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
+    QStringList tables;
+    int rc = SQLITE_ROW;
+    if (schema.ok())
+        while ((rc = schema->step()) == SQLITE_ROW)
+            tables << schema->text(0).toLower();
+    const Failure failure = schema.ok() ? connection.failure(rc) : schema.failure();
+    if (!schema.ok() || rc != SQLITE_DONE) {
+        if (keyRefused)
+            *keyRefused = failure.kind == FailureKind::Damaged;
+        return failure;
+    }
+    for (sections::Table table : sections::kTables)
+        if (!tables.contains(sections::tableName(table)))
+            return fileFailure(FailureKind::Damaged, path);
+    return opened;
+}
+
+Result<Connection> openDiary(const QString &path, bool *asked)
+{
+    if (asked)
+        *asked = false;
+    if (!QFileInfo::exists(path))
+        return fileFailure(FailureKind::Missing, path);
+    QString error;
+    // A zero-length file would open as a new, empty database.
+    const QByteArray salt = saltOf(path, &error);
+    if (!error.isEmpty())
+        return Failure{FailureKind::Other, error};
+    if (salt.isEmpty())
+        return fileFailure(FailureKind::Damaged, path);
+
+    const RawKey builtIn = builtInKey(salt);
+    std::vector<RawKey> keys;
+    if (const auto known = knownKey(salt))
+        keys.push_back(*known);
+    if (keys.empty() || !(keys.front() == builtIn))
+        keys.push_back(builtIn);
+    for (const RawKey &key : keys) {
+        bool refused = false;
+        auto opened = openWithKey(path, key, &refused);
+        if (!refused) {
+            if (opened.ok())
+                rememberKey(salt, key);
+            return opened;
+        }
+    }
+
+    platform::PasswordPrompt *prompt = platform::passwordPrompt();
+    // A later page under the built-in key: the diary has no password of its own, and its first
+    // page is damaged.
+    if (!prompt || plainDatabase(salt) || keyFitsPage(path, builtIn, 2))
+        return fileFailure(FailureKind::Damaged, path);
+    if (asked)
+        *asked = true;
+    bool tried = false;
+    std::optional<Result<Connection>> outcome;
+    prompt->ask(path, [&](const QString &password) {
+        tried = true;
+        const auto key = userKey(password, salt);
+        if (!key)
+            return false;
+        bool refused = false;
+        auto opened = openWithKey(path, *key, &refused);
+        if (refused && !keyFitsPage(path, *key, 2))
+            return false;
+        if (opened.ok())
+            rememberKey(salt, *key);
+        outcome.emplace(std::move(opened));
+        return true;
+    });
+    if (outcome)
+        return std::move(*outcome);
+    return fileFailure(tried ? FailureKind::Damaged : FailureKind::Locked, path);
+}
+
+} // namespace modDB

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "core/find.h"
+
+#include <QWidget>
+
+#include <optional>
+
+class QLabel;
+class QLineEdit;
+class QListView;
+class QModelIndex;
+
+namespace forms {
+class Form;
+}
+
+namespace finder {
+class ResultsModel;
+}
+
+// The find window: what the user types is looked up in the whole diary as they type, and a
+// chosen result is shown in its section window. It belongs to the window it was opened from
+// and closes with it.
+class FindWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit FindWindow(forms::Form *opener);
+
+    QLineEdit *txtFind = nullptr;
+    QListView *lstResults = nullptr;
+    QLabel *lblFound = nullptr;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void searchSoon();
+    void search();
+    bool indexIsReady();
+    void choose(const QModelIndex &row);
+
+    forms::Form *m_opener;
+    std::optional<finder::Index> m_index;
+    // A diary that failed to read is reported once, not at every keystroke.
+    std::optional<modDB::DiaryVersion> m_failedVersion;
+    finder::ResultsModel *m_results = nullptr;
+    bool m_searchPending = false;
+};

@@ -1,0 +1,79 @@
+#include "gui/passwordprompt.h"
+
+#include "core/identity.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace gui {
+
+namespace {
+const QString kAsk = QStringLiteral("This diary has a password of its own. Type it to open the diary.");
+const QString kWrong = QStringLiteral("The password is wrong, or the diary file is damaged. Type it again.");
+
+class DialogPrompt final : public platform::PasswordPrompt {
+public:
+    bool ask(const QString &, const std::function<bool(const QString &)> &tryPassword) override
+    {
+        PasswordPromptDialog dialog(QApplication::activeWindow(), tryPassword);
+        return dialog.exec() == QDialog::Accepted;
+    }
+};
+} // namespace
+
+PasswordPromptDialog::PasswordPromptDialog(QWidget *parent, const std::function<bool(const QString &)> &tryPassword)
+    : QDialog(parent), m_tryPassword(tryPassword)
+{
+    setObjectName(QStringLiteral("dlgPasswordPrompt"));
+    setWindowTitle(app::kApplicationTitle);
+    setModal(true);
+
+    lblMessage = new QLabel(kAsk, this);
+    lblMessage->setObjectName(QStringLiteral("lblMessage"));
+    lblMessage->setTextFormat(Qt::PlainText);
+    lblMessage->setWordWrap(true);
+    txtPassword = new QLineEdit(this);
+    txtPassword->setObjectName(QStringLiteral("txtPassword"));
+    txtPassword->setAccessibleName(QStringLiteral("Password"));
+    txtPassword->setEchoMode(QLineEdit::Password);
+    buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->setObjectName(QStringLiteral("buttons"));
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(lblMessage);
+    layout->addWidget(txtPassword);
+    layout->addWidget(buttons);
+    setMinimumWidth(360);
+
+    connect(buttons, &QDialogButtonBox::accepted, this, &PasswordPromptDialog::tryTyped);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    txtPassword->setFocus();
+}
+
+void PasswordPromptDialog::tryTyped()
+{
+    if (txtPassword->text().isEmpty())
+        return;
+    // The key derivation takes about half a second on purpose.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool opened = m_tryPassword(txtPassword->text());
+    QApplication::restoreOverrideCursor();
+    txtPassword->clear();
+    if (opened) {
+        accept();
+        return;
+    }
+    lblMessage->setText(kWrong);
+    txtPassword->setFocus();
+}
+
+std::unique_ptr<platform::PasswordPrompt> dialogPasswordPrompt()
+{
+    return std::make_unique<DialogPrompt>();
+}
+
+} // namespace gui

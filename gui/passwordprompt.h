@@ -1,0 +1,38 @@
+#pragma once
+
+// The small dialog that asks for the diary's password the first time the diary is needed in a
+// run, when the built-in key does not open it.
+
+#include "core/services.h"
+
+#include <QDialog>
+
+#include <functional>
+#include <memory>
+
+class QDialogButtonBox;
+class QLabel;
+class QLineEdit;
+
+namespace gui {
+
+class PasswordPromptDialog : public QDialog {
+    Q_OBJECT
+public:
+    // Each password typed goes to tryPassword; the dialog closes when it takes one.
+    PasswordPromptDialog(QWidget *parent, const std::function<bool(const QString &)> &tryPassword);
+
+    QLabel *lblMessage = nullptr;
+    QLineEdit *txtPassword = nullptr;
+    QDialogButtonBox *buttons = nullptr;
+
+private:
+    void tryTyped();
+
+    std::function<bool(const QString &)> m_tryPassword;
+};
+
+// The prompt seam as this dialog, over the active window.
+std::unique_ptr<platform::PasswordPrompt> dialogPasswordPrompt();
+
+} // namespace gui

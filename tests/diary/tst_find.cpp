@@ -1,0 +1,303 @@
+// Finding entries: the search over the whole diary, the find window driven from the main and the
+// section windows, and type-ahead in the keyword list.
+
+#include "checks.h"
+#include "diaryfiles.h"
+#include "environment.h"
+#include "sectionwindow.h"
+#include "testmain.h"
+
+#include "core/find.h"
+#include "core/modDB.h"
+#include "gui/findwindow.h"
+#include "gui/forms.h"
+#include "gui/frmMain.h"
+#include "gui/frmResultBOS.h"
+#include "gui/sectionwindowstate.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include <memory>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+using Rows = std::vector<std::pair<QString, QString>>;
+
+namespace {
+const QStringList kTables{"tblspell", "tblincense", "tblrecipes", "tblrituals"};
+
+// Two entries share a keyword in Spell; the same keyword stands in Rituals too.
+const std::vector<Rows> kDiary{
+    {{"Moon water", "Leave water under the full moon."}, {"Rose", "A rose petal for love."},
+     {"Rose", "A second rose, white, for peace."}},
+    {{"Myrrh", "Burn 50% less on a calm night."}, {"Sandalwood", "Grind it_fine with \"care\"."}},
+    {{"Rosé cake", "Bake with rosé wine.\nServe cold."}},
+    {{"ROSE circle", "Walk it twice; it's done."}},
+};
+
+QStringList resultLines(const FindWindow *window)
+{
+    QStringList lines;
+    for (int row = 0; row < window->lstResults->model()->rowCount(); ++row)
+        lines << window->lstResults->model()->index(row, 0).data().toString();
+    return lines;
+}
+} // namespace
+
+class FindTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_env = std::make_unique<testing::Environment>();
+        QVERIFY(testing::writeEmptyDiary(m_env->starterDiary()));
+        QVERIFY(testing::writeEmptyDiary(m_env->workingDiary()));
+        for (std::size_t i = 0; i < kDiary.size(); ++i)
+            QVERIFY(testing::appendRows(m_env->workingDiary(), kTables[qsizetype(i)], kDiary[i]));
+    }
+    void cleanup() { m_env.reset(); }
+
+    void wordsMatchIgnoringCaseAndAccentsAndLiterally_data();
+    void wordsMatchIgnoringCaseAndAccentsAndLiterally();
+    void manyEntriesMatchAsTheirWordsSay_data();
+    void manyEntriesMatchAsTheirWordsSay();
+    void searchSeesEveryChangeToTheDiary();
+    void resultLandsOnItsEntryFromAnyWindow_data();
+    void resultLandsOnItsEntryFromAnyWindow();
+    void choiceWhileAddingIsRefusedAndKeepsTheText();
+    void findWindowIsOneAndClosesWithItsWindow();
+    void damagedDiaryIsReportedOnceAndNeverWritten();
+    void typeAheadShowsTheEntryOnlyWhileBrowsing();
+
+private:
+    FindWindow *openFind(QWidget *window)
+    {
+        window->findChild<QAction *>(QStringLiteral("mnuFind"))->trigger();
+        return window->findChild<FindWindow *>();
+    }
+    std::unique_ptr<testing::Environment> m_env;
+};
+
+void FindTest::wordsMatchIgnoringCaseAndAccentsAndLiterally_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QStringList>("keywords");
+    QTest::newRow("accents both ways, case, section order") << "ROSE" << QStringList{"Rose", "Rose", "Rosé cake", "ROSE circle"};
+    QTest::newRow("accent typed") << "rosé" << QStringList{"Rose", "Rose", "Rosé cake", "ROSE circle"};
+    QTest::newRow("every word, anywhere") << "rose  WHITE" << QStringList{"Rose"};
+    QTest::newRow("part of a word") << "andal" << QStringList{"Sandalwood"};
+    QTest::newRow("across a line break") << "wine. serve" << QStringList{"Rosé cake"};
+    QTest::newRow("percent") << "50%" << QStringList{"Myrrh"};
+    QTest::newRow("underscore") << "it_f" << QStringList{"Sandalwood"};
+    QTest::newRow("quotes") << "\"care\"" << QStringList{"Sandalwood"};
+    QTest::newRow("apostrophe") << "it's" << QStringList{"ROSE circle"};
+    QTest::newRow("no pattern syntax") << "r.se" << QStringList{};
+    QTest::newRow("no SQL") << "' OR 1=1 --" << QStringList{};
+    QTest::newRow("nothing typed") << "   " << QStringList{};
+}
+
+void FindTest::wordsMatchIgnoringCaseAndAccentsAndLiterally()
+{
+    QFETCH(QString, typed);
+    QFETCH(QStringList, keywords);
+    BRIMVALE_UNWRAP(index, finder::Index::build(m_env->workingDiary()));
+    QStringList found;
+    for (std::uint32_t entry : index.search(typed))
+        found << index.hit(entry).keyword;
+    QCOMPARE(found, keywords);
+}
+
+void FindTest::manyEntriesMatchAsTheirWordsSay_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("in every entry") << "w";
+    QTest::newRow("in many words") << "1";
+    QTest::newRow("two common words") << "o 7";
+    QTest::newRow("word and number") << "word12 odd";
+}
+
+// Enough entries that common words are merged in bulk; each must still match exactly when all of
+// its typed words occur in it.
+void FindTest::manyEntriesMatchAsTheirWordsSay()
+{
+    QFETCH(QString, typed);
+    Rows rows;
+    for (int i = 0; i < 700; ++i)
+        rows.emplace_back(QStringLiteral("w%1").arg(i), QStringLiteral("word%1 %2").arg(i * 7).arg(i % 2 ? "odd" : "even"));
+    QVERIFY(testing::appendRows(m_env->workingDiary(), QStringLiteral("tblrituals"), rows));
+    BRIMVALE_UNWRAP(index, finder::Index::build(m_env->workingDiary()));
+    const QStringList words = typed.split(' ');
+    QStringList expected;
+    for (const auto &[keyword, meaning] : rows)
+        if (std::all_of(words.begin(), words.end(),
+                        [&](const QString &word) { return (keyword + ' ' + meaning).contains(word); }))
+            expected << keyword;
+    QStringList found;
+    for (std::uint32_t entry : index.search(typed))
+        if (const finder::Hit hit = index.hit(entry); hit.table == modDB::Table::Rituals && hit.keyword.startsWith('w'))
+            found << hit.keyword;
+    QCOMPARE(found, expected);
+}
+
+void FindTest::searchSeesEveryChangeToTheDiary()
+{
+    const QString path = m_env->workingDiary();
+    BRIMVALE_UNWRAP(index, finder::Index::build(path));
+    QVERIFY(index.isCurrent());
+    QVERIFY(modDB::AddEntry(path, modDB::Table::Incense, {"Copal", "Resin"}).ok());
+    QVERIFY(!index.isCurrent());
+
+    // A change within the file system's clock tick leaves the same size and time: still seen.
+    BRIMVALE_UNWRAP(again, finder::Index::build(path));
+    struct stat before {};
+    QCOMPARE(::stat(QFile::encodeName(path).constData(), &before), 0);
+    QVERIFY(modDB::UpdateEntry(path, modDB::Table::Incense, again.hit(again.search(u"copal")[0]).index, {"Copal", "Resim"}).ok());
+    const timespec times[2] = {before.st_atim, before.st_mtim};
+    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+    QVERIFY(!again.isCurrent());
+}
+
+void FindTest::resultLandsOnItsEntryFromAnyWindow_data()
+{
+    QTest::addColumn<int>("fromOption"); // -1: the main window
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<int>("option");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QString>("meaning");
+    QTest::newRow("from the main window") << -1 << "myrrh" << 0 << 1 << 0 << "Burn 50% less on a calm night.";
+    QTest::newRow("second of two duplicates") << -1 << "rose" << 1 << 0 << 2 << "A second rose, white, for peace.";
+    QTest::newRow("from another section") << 1 << "circle" << 0 << 3 << 0 << "Walk it twice; it's done.";
+    QTest::newRow("same section, closed") << 0 << "petal" << 0 << 0 << 1 << "A rose petal for love.";
+}
+
+void FindTest::resultLandsOnItsEntryFromAnyWindow()
+{
+    QFETCH(int, fromOption);
+    QFETCH(QString, typed);
+    QFETCH(int, result);
+    QFETCH(int, option);
+    QFETCH(int, line);
+    QFETCH(QString, meaning);
+    QWidget *from = fromOption < 0 ? static_cast<QWidget *>(testing::startProgram())
+                                   : static_cast<QWidget *>(testing::enterSection(fromOption));
+    QVERIFY(from);
+    FindWindow *find = openFind(from);
+    QVERIFY(find && find->isVisible());
+    QTest::keyClicks(find->txtFind, typed);
+    QTRY_VERIFY(find->lstResults->model()->rowCount() > result);
+    const auto &[keyword, text] = kDiary[std::size_t(option)][std::size_t(line)];
+    QCOMPARE(resultLines(find).at(result),
+             keyword + QStringLiteral(" \u2014 ") + sections::kSections[std::size_t(option)].name + QStringLiteral(" \u2014 ")
+                 + text.simplified());
+    find->lstResults->setCurrentIndex(find->lstResults->model()->index(result, 0));
+    QTest::keyClick(find->lstResults, Qt::Key_Return);
+
+    frmResultBOS *section = forms::loaded<frmResultBOS>();
+    QVERIFY(section);
+    QCOMPARE(section->lblCaption[0]->text(), sections::kSections[std::size_t(option)].title());
+    QCOMPARE(SectionWindowState(*section), SectionWindowMode::Browsing);
+    QCOMPARE(section->selectedPosition(), line);
+    QCOMPARE(section->txtMeaning->toPlainText(), meaning);
+    QVERIFY(!forms::loaded<frmMain>());
+    QVERIFY(m_env->messages->shown.empty());
+}
+
+void FindTest::choiceWhileAddingIsRefusedAndKeepsTheText()
+{
+    frmResultBOS *section = testing::enterSection(1);
+    QVERIFY(section);
+    QTest::mouseClick(section->Command1, Qt::LeftButton);
+    QTest::mouseClick(section->Command2, Qt::LeftButton);
+    QTest::keyClicks(section->txtKeyword, QStringLiteral("Half typed"));
+    FindWindow *find = openFind(section);
+    QTest::keyClicks(find->txtFind, QStringLiteral("rose"));
+    QTRY_COMPARE(find->lblFound->text(), QStringLiteral("4 entries found"));
+    QTest::keyClick(find->txtFind, Qt::Key_Return);
+
+    QCOMPARE(m_env->messages->shown.size(), std::size_t(1));
+    QCOMPARE(forms::loaded<frmResultBOS>(), section);
+    QCOMPARE(SectionWindowState(*section), SectionWindowMode::Adding);
+    QCOMPARE(section->txtKeyword->text(), QStringLiteral("Half typed"));
+    QCOMPARE(find->txtFind->text(), QStringLiteral("rose"));
+}
+
+void FindTest::findWindowIsOneAndClosesWithItsWindow()
+{
+    frmMain *main = testing::startProgram();
+    QVERIFY(main);
+    QAction *action = main->findChild<QAction *>(QStringLiteral("mnuFind"));
+    QCOMPARE(action->shortcut(), QKeySequence(QKeySequence::Find));
+    QCOMPARE(main->mnuFile->actions().indexOf(action), 0);
+    FindWindow *find = openFind(main);
+    QCOMPARE(openFind(main), find);
+    QCOMPARE(main->findChildren<FindWindow *>().size(), 1);
+    QTest::keyClicks(find->txtFind, QStringLiteral("zzz"));
+    QTRY_COMPARE(find->lblFound->text(), QStringLiteral("No entries found"));
+    QTest::keyClick(find, Qt::Key_Escape);
+    testing::flushDeletions();
+    QVERIFY(!main->findChild<FindWindow *>());
+
+    // The next one starts with what was typed; it goes when its window goes.
+    find = openFind(main);
+    QCOMPARE(find->txtFind->text(), QStringLiteral("zzz"));
+    QPointer<FindWindow> watched(find);
+    main->mnuExit->trigger();
+    testing::flushDeletions();
+    QVERIFY(!watched);
+}
+
+void FindTest::damagedDiaryIsReportedOnceAndNeverWritten()
+{
+    QFile diary(m_env->workingDiary());
+    QVERIFY(diary.open(QIODevice::ReadWrite));
+    diary.seek(2000);
+    diary.write(QByteArray(3000, 'x'));
+    diary.close();
+    const QByteArray before = [&] { diary.open(QIODevice::ReadOnly); return diary.readAll(); }();
+    diary.close();
+
+    FindWindow *find = openFind(testing::startProgram());
+    QTest::keyClicks(find->txtFind, QStringLiteral("ros"));
+    QTRY_COMPARE(m_env->messages->shown.size(), std::size_t(1));
+    QVERIFY(m_env->messages->shown[0].text.startsWith(QStringLiteral("The diary file is damaged")));
+    QCOMPARE(find->lstResults->model()->rowCount(), 0);
+    QVERIFY(diary.open(QIODevice::ReadOnly));
+    QCOMPARE(diary.readAll(), before);
+}
+
+void FindTest::typeAheadShowsTheEntryOnlyWhileBrowsing()
+{
+    frmResultBOS *section = testing::enterSection(0);
+    QVERIFY(section);
+    QTest::mouseClick(section->Command1, Qt::LeftButton);
+    section->lstKeyword->setFocus();
+    QTest::keyClicks(section->lstKeyword, QStringLiteral("r"));
+    QCOMPARE(section->selectedPosition(), 1);
+    QCOMPARE(section->txtMeaning->toPlainText(), QStringLiteral("A rose petal for love."));
+    // The same letter again goes on to the next keyword that starts with it.
+    QTest::qWait(QApplication::keyboardInputInterval() + 50);
+    QTest::keyClicks(section->lstKeyword, QStringLiteral("r"));
+    QCOMPARE(section->selectedPosition(), 2);
+    QCOMPARE(section->txtMeaning->toPlainText(), QStringLiteral("A second rose, white, for peace."));
+    QTest::keyClick(section->lstKeyword, Qt::Key_Up);
+    QCOMPARE(section->selectedPosition(), 1);
+
+    QTest::mouseClick(section->Command2, Qt::LeftButton);
+    QCOMPARE(SectionWindowState(*section), SectionWindowMode::Adding);
+    QTest::keyClicks(section->lstKeyword, QStringLiteral("m"));
+    QCOMPARE(SectionWindowState(*section), SectionWindowMode::Adding);
+    QVERIFY(section->txtKeyword->text().isEmpty());
+}
+
+BRIMVALE_TEST_MAIN(FindTest)
+#include "tst_find.moc"

@@ -1,0 +1,377 @@
+// A password of the user's own: set, changed and removed for the diary and every backup of it,
+// asked for once per run, refused when wrong without anything written, and nothing else opens
+// the diary or a backup once it is changed.
+
+#include "checks.h"
+#include "diaryfiles.h"
+#include "environment.h"
+#include "reliability.h"
+#include "testmain.h"
+
+#include "core/backups.h"
+#include "core/find.h"
+#include "core/modDB.h"
+#include "core/password.h"
+#include "core/storeprobe.h"
+#include "gui/diarypassword.h"
+#include "gui/forms.h"
+#include "gui/frmMain.h"
+#include "gui/frmResultBOS.h"
+#include "gui/passwordprompt.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+using modDB::FailureKind;
+using modDB::Table;
+
+namespace {
+const QStringList kSpells{QStringLiteral("Sage"), QStringLiteral("Moon \u263d water")};
+
+bool opensWith(const QString &path, const QString &password)
+{
+    return reliability::openUnder(path, password).has_value();
+}
+
+QStringList filesOf(const QString &diary)
+{
+    return QStringList{diary} + modDB::everyBackupOf(diary);
+}
+
+QStringList fileStates(const QStringList &paths)
+{
+    QStringList states;
+    for (const QString &path : paths) {
+        const auto state = reliability::stateOf(path);
+        states << (state ? QString::fromLatin1(state->bytes.toBase64()) + QString::number(state->mtimeNs) : QString());
+    }
+    return states;
+}
+
+template <class Dialog>
+Dialog *shownDialog()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (auto *dialog = qobject_cast<Dialog *>(widget); dialog && dialog->isVisible())
+            return dialog;
+    return nullptr;
+}
+
+// Runs `steps` once the modal dialog that `open` shows is on the screen.
+template <class Dialog>
+void whileOpen(const std::function<void()> &open, const std::function<void(Dialog *)> &steps)
+{
+    QTimer::singleShot(0, [steps] {
+        if (auto *dialog = shownDialog<Dialog>())
+            steps(dialog);
+    });
+    open();
+}
+} // namespace
+
+class PasswordTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { modDB::probe::setPasswordCost(1, 8192); }
+    void init()
+    {
+        m_env = std::make_unique<testing::Environment>();
+        m_prompt = new fakes::PasswordPrompt;
+        platform::installed().passwordPrompt.reset(m_prompt);
+        modDB::probe::startNewRun();
+        modDB::probe::forgetKeys();
+        m_path = m_env->workingDiary();
+        QVERIFY(testing::writeEmptyDiary(m_path));
+        QVERIFY(testing::appendRows(m_path, QStringLiteral("tblspell"), {{kSpells[0], QStringLiteral("cleanses")}}));
+        // The first write of the run backs the diary up.
+        QVERIFY(modDB::AddEntry(m_path, Table::Spell, {kSpells[1], QStringLiteral("by night")}).ok());
+    }
+    void cleanup()
+    {
+        QCOMPARE(testing::openFilesUnder(m_env->root()), 0);
+        m_env.reset();
+    }
+
+    void changeReachesTheDiaryAndEveryBackup_data();
+    void changeReachesTheDiaryAndEveryBackup();
+    void wrongPasswordWritesNothing();
+    void damagedFirstPageIsToldFromAWrongPassword_data();
+    void damagedFirstPageIsToldFromAWrongPassword();
+    void continueAsksOnceAndEverythingLaterIsAsToday();
+    void backupLeftByAStoppedChangeGetsThePasswordOnContinue();
+    void findAsksForThePasswordLikeAnyOtherUse();
+    void givingUpStaysOnTheMainWindow_data();
+    void givingUpStaysOnTheMainWindow();
+    void setAndRemoveThroughTheMenu();
+    void promptSaysWhenThePasswordIsWrong();
+
+private:
+    // A new run: nothing known of keys or backups.
+    void restart()
+    {
+        modDB::probe::forgetKeys();
+        modDB::probe::startNewRun();
+    }
+
+    std::unique_ptr<testing::Environment> m_env;
+    fakes::PasswordPrompt *m_prompt = nullptr;
+    QString m_path;
+};
+
+void PasswordTest::changeReachesTheDiaryAndEveryBackup_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("to");
+    QTest::newRow("set") << QString() << QStringLiteral("s\u00e9cret \u263d");
+    QTest::newRow("change") << QStringLiteral("first") << QStringLiteral("second");
+    QTest::newRow("remove") << QStringLiteral("only one") << QString();
+}
+
+void PasswordTest::changeReachesTheDiaryAndEveryBackup()
+{
+    QFETCH(QString, from);
+    QFETCH(QString, to);
+    // The backups of a lost diary, with a salt of their own.
+    const QString lost = m_env->root() + QStringLiteral("/lost.dll");
+    QVERIFY(testing::writeEmptyDiary(lost));
+    const QString kept = modDB::backupFolder(m_path) + QStringLiteral("-kept-20261201-000000");
+    QVERIFY(QDir().mkpath(kept));
+    QVERIFY(QFile::copy(lost, kept + QStringLiteral("/updatediary-20261201-000000.dll")));
+    if (!from.isEmpty()) {
+        BRIMVALE_UNWRAP(set, modDB::ChangePassword(m_path, QString(), from));
+        QVERIFY(set.backupsLeft.isEmpty());
+        restart();
+    }
+
+    BRIMVALE_UNWRAP(change, modDB::ChangePassword(m_path, from, to));
+    const QStringList files = filesOf(m_path);
+    // Made before this run's change, and re-keyed with the others.
+    QCOMPARE(files.size(), from.isEmpty() ? 3 : 4);
+    QCOMPARE(change.backupsRekeyed, files.size() - 1);
+    QVERIFY2(change.backupsLeft.isEmpty(), qPrintable(change.backupsLeft.join(QLatin1Char(' '))));
+    const bool sqlcipherTool = !QStandardPaths::findExecutable(QStringLiteral("sqlcipher")).isEmpty();
+    for (const QString &file : files) {
+        QVERIFY2(opensWith(file, to), qPrintable(file));
+        QVERIFY2(!opensWith(file, from), qPrintable(file));
+        if (!to.isEmpty() && sqlcipherTool)
+            QCOMPARE(testing::sqlcipherTool(file, QStringLiteral("SELECT count(*) FROM tblspell;")), QString());
+        if (to.isEmpty() && sqlcipherTool)
+            QVERIFY(!testing::sqlcipherTool(file, QStringLiteral("SELECT count(*) FROM tblspell;")).isEmpty());
+    }
+    QCOMPARE(modDB::ReadKeywords(m_path, Table::Spell)->keywords, kSpells);
+
+    // The next run asks for the new password, and only once it has one.
+    restart();
+    m_prompt->answers = {to.isEmpty() ? QStringLiteral("unused") : to};
+    BRIMVALE_UNWRAP(read, modDB::ReadKeywords(m_path, Table::Spell));
+    QCOMPARE(read.keywords, kSpells);
+    QCOMPARE(m_prompt->asked, to.isEmpty() ? 0 : 1);
+    QCOMPARE(*modDB::HasOwnPassword(m_path), !to.isEmpty());
+}
+
+void PasswordTest::wrongPasswordWritesNothing()
+{
+    QVERIFY(modDB::ChangePassword(m_path, QString(), QStringLiteral("right")).ok());
+    restart();
+    const QStringList files = filesOf(m_path);
+    const QStringList before = fileStates(files);
+
+    const auto changed = modDB::ChangePassword(m_path, QStringLiteral("wrong"), QStringLiteral("new"));
+    QVERIFY(!changed.ok());
+    QCOMPARE(changed.failure().kind, FailureKind::WrongPassword);
+    m_prompt->answers = {QStringLiteral("Right"), QStringLiteral("right ")};
+    const auto added = modDB::AddEntry(m_path, Table::Spell, {QStringLiteral("Rue"), QStringLiteral("x")});
+    QVERIFY(!added.ok());
+    QCOMPARE(added.failure().kind, FailureKind::Damaged);
+    QCOMPARE(m_prompt->refused, 2);
+
+    QCOMPARE(filesOf(m_path), files);
+    QCOMPARE(fileStates(files), before);
+}
+
+void PasswordTest::damagedFirstPageIsToldFromAWrongPassword_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<int>("asked");
+    QTest::newRow("built-in key: never asked") << QString() << 0;
+    QTest::newRow("own password: the right one ends the asking") << QStringLiteral("right") << 1;
+}
+
+void PasswordTest::damagedFirstPageIsToldFromAWrongPassword()
+{
+    QFETCH(QString, password);
+    QFETCH(int, asked);
+    if (!password.isEmpty())
+        QVERIFY(modDB::ChangePassword(m_path, QString(), password).ok());
+    restart();
+    QByteArray bytes = reliability::bytesOf(m_path);
+    bytes.replace(200, 8, "damaged!");
+    QVERIFY(reliability::writeBytes(m_path, bytes));
+    m_prompt->answers = {QStringLiteral("wrong"), password};
+
+    const auto read = modDB::ReadKeywords(m_path, Table::Spell);
+    QVERIFY(!read.ok());
+    QCOMPARE(read.failure().kind, FailureKind::Damaged);
+    QVERIFY(!read.failure().newestBackup.isEmpty());
+    QCOMPARE(m_prompt->asked, asked);
+    QCOMPARE(m_prompt->refused, asked);
+}
+
+void PasswordTest::continueAsksOnceAndEverythingLaterIsAsToday()
+{
+    QVERIFY(modDB::ChangePassword(m_path, QString(), QStringLiteral("right")).ok());
+    restart();
+    m_prompt->answers = {QStringLiteral("wrong"), QStringLiteral("right")};
+    const int derivations = modDB::probe::keyDerivations();
+
+    frmResultBOS *window = testing::enterSection(0);
+    QVERIFY(window);
+    QCOMPARE(testing::listed(window), kSpells);
+    QVERIFY(reliability::click(window->Command1));
+    testing::selectLine(window, 1);
+    QCOMPARE(window->txtKeyword->text(), kSpells[1]);
+    QVERIFY(reliability::click(window->Command3));
+    QCOMPARE(testing::listed(window), kSpells.mid(0, 1));
+
+    QCOMPARE(m_prompt->asked, 1);
+    QCOMPARE(m_prompt->refused, 1);
+    // The wrong password's key and the right one's: no action after Continue derives again.
+    QCOMPARE(modDB::probe::keyDerivations() - derivations, 2);
+    QVERIFY(m_env->messages->shown.empty());
+    QVERIFY(opensWith(m_path, QStringLiteral("right")));
+}
+
+void PasswordTest::backupLeftByAStoppedChangeGetsThePasswordOnContinue()
+{
+    // As a change stopped before it reached the backups leaves them: under the built-in key.
+    const QString before = m_env->root() + QStringLiteral("/before.dll");
+    QVERIFY(QFile::copy(m_path, before));
+    QVERIFY(modDB::ChangePassword(m_path, QString(), QStringLiteral("right")).ok());
+    const QString left = modDB::backupFolder(m_path) + QStringLiteral("/updatediary-20261207-000000.dll");
+    QVERIFY(QFile::copy(before, left));
+    restart();
+    m_prompt->answers = {QStringLiteral("right")};
+
+    QVERIFY(testing::enterSection(0));
+    for (const QString &backup : modDB::everyBackupOf(m_path)) {
+        QVERIFY2(opensWith(backup, QStringLiteral("right")), qPrintable(backup));
+        QVERIFY2(!opensWith(backup, QString()), qPrintable(backup));
+    }
+}
+
+void PasswordTest::findAsksForThePasswordLikeAnyOtherUse()
+{
+    QVERIFY(modDB::ChangePassword(m_path, QString(), QStringLiteral("right")).ok());
+    restart();
+    m_prompt->answers = {QStringLiteral("right")};
+
+    BRIMVALE_UNWRAP(index, finder::Index::build(m_path));
+    QCOMPARE(index.search(u"moon").size(), std::size_t(1));
+    QCOMPARE(m_prompt->asked, 1);
+}
+
+void PasswordTest::givingUpStaysOnTheMainWindow_data()
+{
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("at once") << QStringList() << QString();
+    QTest::newRow("after a wrong password") << QStringList{QStringLiteral("wrong")}
+                                            << QStringLiteral("The diary file is damaged or the password is wrong.");
+}
+
+void PasswordTest::givingUpStaysOnTheMainWindow()
+{
+    QFETCH(QStringList, answers);
+    QFETCH(QString, message);
+    QVERIFY(modDB::ChangePassword(m_path, QString(), QStringLiteral("right")).ok());
+    restart();
+    const QStringList files = filesOf(m_path);
+    const QStringList before = fileStates(files);
+    m_prompt->answers.assign(answers.begin(), answers.end());
+
+    QVERIFY(!testing::enterSection(2));
+    QVERIFY(forms::loaded<frmMain>());
+    QCOMPARE(m_prompt->asked, 1);
+    QCOMPARE(m_env->messages->last().section(QLatin1Char('\n'), 0, 0), message);
+    QCOMPARE(fileStates(filesOf(m_path)), before);
+}
+
+void PasswordTest::setAndRemoveThroughTheMenu()
+{
+    frmMain *main = testing::startProgram();
+    QVERIFY(main);
+    QAction *menuEntry = main->findChild<QAction *>(QStringLiteral("mnuDiaryPassword"));
+    QVERIFY(menuEntry);
+    QCOMPARE(menuEntry->text(), QStringLiteral("&Diary Password\u2026"));
+
+    QString warning;
+    bool stayedOpen = false;
+    whileOpen<gui::DiaryPasswordDialog>([&] { menuEntry->trigger(); }, [&](gui::DiaryPasswordDialog *dialog) {
+        warning = dialog->lblWarning->text();
+        QTest::keyClicks(dialog->txtNew, QStringLiteral("abc"));
+        QTest::keyClicks(dialog->txtRepeat, QStringLiteral("abd"));
+        QTest::mouseClick(dialog->cmdSet, Qt::LeftButton);
+        stayedOpen = dialog->isVisible() && !dialog->txtCurrent;
+        QTest::keyClicks(dialog->txtRepeat, QStringLiteral("abc"));
+        QTest::mouseClick(dialog->cmdSet, Qt::LeftButton);
+    });
+    QVERIFY(stayedOpen);
+    QVERIFY(warning.contains(QStringLiteral("no way to recover")));
+    QCOMPARE(m_env->messages->texts(),
+             QStringList({QStringLiteral("The two new passwords differ. Type the new password again."),
+                          QStringLiteral("The diary now has a password of its own.")}));
+    QVERIFY(opensWith(m_path, QStringLiteral("abc")));
+    QVERIFY(!opensWith(m_path, QString()));
+
+    m_env->messages->answers = {gui::Answer::Yes};
+    whileOpen<gui::DiaryPasswordDialog>([&] { menuEntry->trigger(); }, [&](gui::DiaryPasswordDialog *dialog) {
+        QTest::keyClicks(dialog->txtCurrent, QStringLiteral("abc"));
+        QTest::mouseClick(dialog->cmdRemove, Qt::LeftButton);
+    });
+    QVERIFY(opensWith(m_path, QString()));
+    QCOMPARE(modDB::ReadKeywords(m_path, Table::Spell)->keywords, kSpells);
+}
+
+void PasswordTest::promptSaysWhenThePasswordIsWrong()
+{
+    QVERIFY(modDB::ChangePassword(m_path, QString(), QStringLiteral("right")).ok());
+    restart();
+    platform::installed().passwordPrompt = gui::dialogPasswordPrompt();
+
+    QString accessibleName;
+    bool hidden = false;
+    QString afterWrong;
+    bool stayedOpen = false;
+    std::optional<modDB::Failure> locked;
+    whileOpen<gui::PasswordPromptDialog>([&] { locked = modDB::Unlock(m_path); }, [&](gui::PasswordPromptDialog *dialog) {
+        accessibleName = dialog->txtPassword->accessibleName();
+        hidden = dialog->txtPassword->echoMode() == QLineEdit::Password;
+        QTest::keyClicks(dialog->txtPassword, QStringLiteral("wrong"));
+        QTest::keyClick(dialog->txtPassword, Qt::Key_Return);
+        afterWrong = dialog->lblMessage->text();
+        stayedOpen = dialog->isVisible() && dialog->txtPassword->text().isEmpty();
+        QTest::keyClicks(dialog->txtPassword, QStringLiteral("right"));
+        QTest::keyClick(dialog->txtPassword, Qt::Key_Return);
+    });
+    QVERIFY(!locked);
+    QCOMPARE(accessibleName, QStringLiteral("Password"));
+    QVERIFY(hidden);
+    QVERIFY(afterWrong.contains(QStringLiteral("wrong")));
+    QVERIFY(stayedOpen);
+    QCOMPARE(modDB::ReadKeywords(m_path, Table::Spell)->keywords, kSpells);
+}
+
+BRIMVALE_TEST_MAIN(PasswordTest)
+
+#include "tst_password.moc"
