@@ -54,8 +54,10 @@ void afterMainOrSectionWindow()
 void showFind(forms::Form *from)
 {
     auto *window = from->widget()->findChild<FindWindow *>(QString(), Qt::FindDirectChildrenOnly);
-    if (!window)
+    if (!window) {
         window = new FindWindow(from);
+        window->move(from->widget()->geometry().center() - window->rect().center());
+    }
     window->show();
     window->raise();
     window->activateWindow();
