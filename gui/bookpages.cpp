@@ -57,8 +57,8 @@ QString withLineBreaks(QString text)
 }
 
 // Text in these ranges (Latin, Greek, Cyrillic without combining marks, general punctuation)
-// reads the same when its glyphs are only looked up and not shaped, which takes a third of the
-// time; any other text is shaped, so that joining scripts and marks come out right.
+// reads the same when its glyphs are only looked up, without the shaping that took most of the
+// time of setting a book; any other text is shaped, so that joining scripts and marks come out right.
 bool needsNoShaping(const QString &text)
 {
     for (const QChar c : text) {
@@ -166,7 +166,7 @@ private:
             } else {
                 m_y += before;
             }
-            m_draw(line, QPointF(m_sheet.text.left(), m_sheet.text.top() + m_y - line.y()));
+            m_draw(line, QPointF(m_sheet.text.left(), m_sheet.text.top() + m_y));
             m_y += line.height();
             m_top = false;
         }
