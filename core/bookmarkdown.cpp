@@ -113,12 +113,15 @@ Parsed MarkdownReader::parse()
     BookBuilder builder;
     std::optional<Table> table;
     bool titled = false;
+    // The title alone is the book of a diary without entries.
+    bool emptyBook = false;
     for (cmark_node *node = cmark_node_first_child(document.get()); node; node = cmark_node_next(node)) {
         const int at = cmark_node_get_start_line(node);
         const bool heading = cmark_node_get_type(node) == CMARK_NODE_HEADING;
         const int level = heading ? cmark_node_get_heading_level(node) : 0;
         if (level == 1 && !titled && !table) {
             titled = true;
+            emptyBook = headingText(node) == kTitle;
         } else if (level == 2) {
             const QString name = headingText(node);
             table = BookBuilder::sectionNamed(name);
@@ -136,7 +139,7 @@ Parsed MarkdownReader::parse()
             return {{}, Problem{at, kForeign}};
         }
     }
-    if (!table)
+    if (!table && !emptyBook)
         return {{}, Problem{1, kForeign}};
     return {builder.take(), std::nullopt};
 }
