@@ -1,15 +1,12 @@
 #include "gui/bookpages.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
-#include <QTextBlock>
-#include <QTextCursor>
-#include <QTextDocument>
+#include <QTextLayout>
 
-#include <memory>
+#include <functional>
 
 namespace bookpages {
 
@@ -59,51 +56,133 @@ QString withLineBreaks(QString text)
     return text;
 }
 
-// A chapter set on pages of the sheet's size; none when the progress said stop.
-std::unique_ptr<QTextDocument> setChapter(const Chapter &chapter, QPagedPaintDevice &device, const Sheet &sheet,
-                                          const std::function<bool(qint64)> &progress)
+// Text in these ranges (Latin, Greek, Cyrillic without combining marks, general punctuation)
+// reads the same when its glyphs are only looked up, without the shaping that took most of the
+// time of setting a book; any other text is shaped, so that joining scripts and marks come out right.
+bool needsNoShaping(const QString &text)
 {
-    auto document = std::make_unique<QTextDocument>();
-    document->setDocumentMargin(0);
-    document->setDefaultFont(fontOf(11));
-    document->setUndoRedoEnabled(false);
-
-    QTextBlockFormat title;
-    title.setBottomMargin(sheet.points(18));
-    title.setHeadingLevel(1);
-    QTextCharFormat titleFont;
-    titleFont.setFont(fontOf(22, true));
-    QTextBlockFormat keyword;
-    keyword.setTopMargin(sheet.points(10));
-    keyword.setBottomMargin(sheet.points(3));
-    keyword.setHeadingLevel(2);
-    QTextCharFormat keywordFont;
-    keywordFont.setFont(fontOf(13, true));
-    QTextBlockFormat meaning;
-    meaning.setBottomMargin(sheet.points(4));
-    QTextCharFormat meaningFont;
-    meaningFont.setFont(fontOf(11));
-
-    QTextCursor cursor(document.get());
-    cursor.setBlockFormat(title);
-    cursor.insertText(sections::section(chapter.table).name, titleFont);
-    qint64 done = 0;
-    for (const book::Entry &entry : chapter.entries) {
-        cursor.insertBlock(keyword, keywordFont);
-        cursor.insertText(withLineBreaks(entry.keyword));
-        cursor.insertBlock(meaning, meaningFont);
-        cursor.insertText(withLineBreaks(entry.meaning));
-        if (++done % kProgressStep == 0 && !progress(done))
-            return nullptr;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u >= 0x0300 && !(u >= 0x0370 && u <= 0x0482) && !(u >= 0x048A && u <= 0x052F) && !(u >= 0x2000 && u <= 0x206F))
+            return false;
     }
-    if (!progress(done))
-        return nullptr;
-    // Laid out once, whole, after the text is in: a layout in place would follow every insertion.
-    document->documentLayout()->setPaintDevice(&device);
-    document->setPageSize(sheet.text.size());
-    document->pageCount();
-    return document;
+    return true;
 }
+
+// How a kind of paragraph looks, in the device's pixels; the space between two paragraphs is the
+// larger of the one's below and the other's above, none at the top of a page.
+struct Style {
+    Style(const QFont &font, const QPaintDevice &device, qreal above, qreal below)
+        : shaped(font, &device), plain(shaped), above(above), below(below)
+    {
+        plain.setStyleStrategy(QFont::PreferNoShaping);
+    }
+    QFont shaped;
+    QFont plain;
+    qreal above = 0;
+    qreal below = 0;
+};
+
+struct Styles {
+    Style title;
+    Style keyword;
+    Style meaning;
+};
+
+Styles stylesOf(const QPaintDevice &device, const Sheet &sheet)
+{
+    return {{fontOf(22, true), device, 0, sheet.points(18)},
+            {fontOf(13, true), device, sheet.points(10), sheet.points(3)},
+            {fontOf(11), device, 0, sheet.points(4)}};
+}
+
+// Sets a chapter down its pages, each paragraph laid out once, and hands every line to `draw` at
+// its place on the page, and every page after the first to `turn`. Counting the pages is the same
+// walk with nothing drawn, so the contents cannot disagree with the chapters.
+class Setter {
+public:
+    using Draw = std::function<void(const QTextLine &line, QPointF at)>;
+    Setter(QPaintDevice &device, const Sheet &sheet, Draw draw, std::function<void()> turn)
+        : m_sheet(sheet), m_styles(stylesOf(device, sheet)), m_draw(std::move(draw)), m_turn(std::move(turn))
+    {
+        m_option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    }
+
+    // The chapter's pages; none when the progress said stop.
+    int set(const Chapter &chapter, const std::function<bool(qint64)> &progress)
+    {
+        m_pages = 1;
+        m_y = 0;
+        m_top = true;
+        QTextLayout title;
+        layOut(title, sections::section(chapter.table).name, m_styles.title);
+        place(title, m_styles.title, 0);
+        qint64 done = 0;
+        QTextLayout keyword;
+        QTextLayout meaning;
+        for (const book::Entry &entry : chapter.entries) {
+            layOut(keyword, withLineBreaks(entry.keyword), m_styles.keyword);
+            layOut(meaning, withLineBreaks(entry.meaning), m_styles.meaning);
+            // A keyword is not left alone at the foot of a page: its meaning's first line goes with it.
+            place(keyword, m_styles.keyword, std::max(m_styles.keyword.below, m_styles.meaning.above) + meaning.lineAt(0).height());
+            place(meaning, m_styles.meaning, 0);
+            if (++done % kProgressStep == 0 && !progress(done))
+                return 0;
+        }
+        return progress(done) ? m_pages : 0;
+    }
+
+private:
+    void layOut(QTextLayout &layout, const QString &text, const Style &style)
+    {
+        layout.clearLayout();
+        layout.setText(text);
+        layout.setFont(needsNoShaping(text) ? style.plain : style.shaped);
+        // A paragraph that begins right to left stands at the right edge.
+        const bool rightToLeft = text.isRightToLeft();
+        m_option.setTextDirection(rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
+        m_option.setAlignment(rightToLeft ? Qt::AlignRight : Qt::AlignLeft);
+        layout.setTextOption(m_option);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLeadingIncluded(true);
+            line.setLineWidth(m_sheet.text.width());
+        }
+        layout.endLayout();
+    }
+
+    void place(const QTextLayout &layout, const Style &style, qreal keep)
+    {
+        const qreal space = std::max(m_below, style.above);
+        const int last = layout.lineCount() - 1;
+        for (int index = 0; index <= last; ++index) {
+            const QTextLine line = layout.lineAt(index);
+            const qreal before = index == 0 && !m_top ? space : 0;
+            const qreal needed = before + line.height() + (index == last ? keep : 0);
+            if (!m_top && m_y + needed > m_sheet.text.height()) {
+                m_turn();
+                ++m_pages;
+                m_y = 0;
+            } else {
+                m_y += before;
+            }
+            m_draw(line, QPointF(m_sheet.text.left(), m_sheet.text.top() + m_y));
+            m_y += line.height();
+            m_top = false;
+        }
+        m_below = style.below;
+    }
+
+    const Sheet &m_sheet;
+    const Styles m_styles;
+    const Draw m_draw;
+    const std::function<void()> m_turn;
+    QTextOption m_option;
+    int m_pages = 1;
+    qreal m_y = 0;
+    qreal m_below = 0;
+    bool m_top = true;
+};
 
 void paintFooter(QPainter &painter, const Sheet &sheet, int number)
 {
@@ -140,17 +219,6 @@ void paintContents(QPainter &painter, const Sheet &sheet, const std::vector<std:
     }
 }
 
-void paintPage(QPainter &painter, const Sheet &sheet, QTextDocument &document, int page)
-{
-    painter.save();
-    const qreal height = sheet.text.height();
-    painter.translate(sheet.text.left(), sheet.text.top() - page * height);
-    QAbstractTextDocumentLayout::PaintContext context;
-    context.clip = QRectF(0, page * height, sheet.text.width(), height);
-    painter.setClipRect(context.clip);
-    document.documentLayout()->draw(&painter, context);
-    painter.restore();
-}
 } // namespace
 
 QPageLayout pageLayout()
@@ -161,32 +229,28 @@ QPageLayout pageLayout()
 bool paint(QPagedPaintDevice &device, const book::Book &book, const QString &dated, const book::Progress &progress)
 {
     const Sheet sheet = sheetOf(device);
-    // A chapter is set once to learn its pages for the contents and again to paint it: holding
-    // every chapter set at once would take hundreds of megabytes for a large diary. The last
-    // chapter's length is needed by no page number; the others are counted from the last back,
-    // so that the first one, set last, is painted without a second setting.
-    const std::size_t setFirst = book.size() > 1 ? book.size() - 1 : book.size();
+    // Every chapter but the last is set once to count its pages for the contents, and all are set
+    // again to be painted: holding a chapter's lines from one to the other would take hundreds of
+    // megabytes for a large diary.
+    const std::size_t counted = book.empty() ? 0 : book.size() - 1;
     qint64 work = book::entryCount(book);
-    for (std::size_t index = 0; index < setFirst; ++index)
+    for (std::size_t index = 0; index < counted; ++index)
         work += qint64(book[index].entries.size());
     qint64 before = 0;
     auto told = [&](qint64 done) { return !progress || progress(before + done, work); };
 
-    std::vector<int> pages(book.size());
-    std::unique_ptr<QTextDocument> document;
-    for (std::size_t index = setFirst; index-- > 0;) {
-        document.reset();
-        document = setChapter(book[index], device, sheet, told);
-        if (!document)
-            return false;
-        before += qint64(book[index].entries.size());
-        pages[index] = document->pageCount();
-    }
     std::vector<std::pair<QString, int>> contents;
     int nextPage = 3; // after the title and the contents
+    Setter counter(device, sheet, [](const QTextLine &, QPointF) {}, [] {});
     for (std::size_t index = 0; index < book.size(); ++index) {
         contents.emplace_back(sections::section(book[index].table).name, nextPage);
-        nextPage += pages[index];
+        if (index < counted) {
+            const int pages = counter.set(book[index], told);
+            if (pages == 0)
+                return false;
+            nextPage += pages;
+            before += qint64(book[index].entries.size());
+        }
     }
 
     QPainter painter(&device);
@@ -195,22 +259,18 @@ bool paint(QPagedPaintDevice &device, const book::Book &book, const QString &dat
     paintContents(painter, sheet, contents);
     paintFooter(painter, sheet, 2);
     int number = 3;
-    for (std::size_t index = 0; index < book.size(); ++index) {
-        const Chapter &chapter = book[index];
-        if (index > 0) {
-            document = setChapter(chapter, device, sheet, [](qint64) { return true; });
-            pages[index] = document->pageCount();
+    Setter painting(device, sheet, [&](const QTextLine &line, QPointF at) { line.draw(&painter, at); },
+                    [&] {
+                        paintFooter(painter, sheet, number++);
+                        device.newPage();
+                    });
+    for (const Chapter &chapter : book) {
+        device.newPage();
+        if (painting.set(chapter, told) == 0) {
+            painter.end();
+            return false;
         }
-        for (int page = 0; page < pages[index]; ++page) {
-            device.newPage();
-            paintPage(painter, sheet, *document, page);
-            paintFooter(painter, sheet, number++);
-            if (!told(qint64(chapter.entries.size()) * (page + 1) / pages[index])) {
-                painter.end();
-                return false;
-            }
-        }
-        document.reset();
+        paintFooter(painter, sheet, number++);
         before += qint64(chapter.entries.size());
     }
     return painter.end();

@@ -98,9 +98,12 @@ void ExportTest::pdfIsABookWithContentsAndPageNumbers()
         ++chapters;
     }
     QCOMPARE(chapters, 2);
-    // Every page after the title ends with its number.
-    for (int page = 2; page <= pages.size(); ++page)
+    // Every page after the title ends with its number, and no keyword stands alone above it.
+    for (int page = 2; page <= pages.size(); ++page) {
         QCOMPARE(pages[page - 1].trimmed().section(QLatin1Char('\n'), -1).trimmed(), QString::number(page));
+        const QStringList lines = pages[page - 1].trimmed().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QVERIFY2(lines.size() < 2 || !lines[lines.size() - 2].contains(QStringLiteral("Keyword")), qPrintable(pages[page - 1]));
+    }
     qsizetype at = 0;
     for (const QString &keyword : keywords) {
         const qsizetype next = text.indexOf(keyword, at);
