@@ -170,10 +170,21 @@ void frmMain::cmdContinue_Click()
     const bool folderReady = modAppdata::SetDataFolder();
     if (!ValidateChoice())
         return;
+    if (prepareDiary(folderReady))
+        navigation::toSectionWindow(this);
+}
+
+bool frmMain::workingDiaryReady()
+{
+    return prepareDiary(modAppdata::SetDataFolder());
+}
+
+bool frmMain::prepareDiary(bool folderReady)
+{
     if (!folderReady) {
         reportFailure(QStringLiteral("The data folder could not be created."),
                       QDir::toNativeSeparators(modAppdata::strDataFolder));
-        return;
+        return false;
     }
     const QString working = modAppdata::WorkingDiaryPath();
     if (!QFileInfo::exists(working)) {
@@ -181,7 +192,7 @@ void frmMain::cmdContinue_Click()
         if (!copy.copied) {
             reportFailure(QStringLiteral("The diary could not be copied into the data folder."),
                           working + QLatin1Char('\n') + copy.reason);
-            return;
+            return false;
         }
         if (const auto kept = modDB::keepBackupsOfLostDiary(working))
             showKeptBackups(*kept);
@@ -190,10 +201,9 @@ void frmMain::cmdContinue_Click()
     if (const auto locked = modDB::Unlock(working)) {
         if (locked->kind != modDB::FailureKind::Locked)
             gui::messages().show(this, modDB::message(*locked), gui::MessageIcon::Critical);
-        return;
+        return false;
     }
-
-    navigation::toSectionWindow(this);
+    return true;
 }
 
 void frmMain::showKeptBackups(const QString &kept)

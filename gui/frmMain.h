@@ -24,6 +24,9 @@ public:
     void optOption_Click(int index);
     void cmdContinue_Click();
     bool ValidateChoice();
+    // What Continue does before the section window: the data folder, the first-use copy and the
+    // diary's own password, each with its message; false when one of them stopped it.
+    bool workingDiaryReady();
     void mnuExit_Click();
     void mnuAbout_Click();
 
@@ -40,6 +43,7 @@ public:
     chrome::HelpMenus help;
 
 private:
+    bool prepareDiary(bool folderReady);
     void reportFailure(const QString &message, const QString &detail);
     void showKeptBackups(const QString &kept);
 };

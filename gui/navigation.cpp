@@ -119,7 +119,17 @@ void printBook(forms::Form *from)
 
 void importEntries(forms::Form *from)
 {
+    // Bringing in a backup may be the first thing a new user does: the diary is made ready as
+    // Continue would make it.
+    if (auto *main = dynamic_cast<frmMain *>(from); main && !main->workingDiaryReady())
+        return;
     bookflows::importEntries(from->widget());
+    // The list shows what came in, unless an entry is being written.
+    if (auto *section = dynamic_cast<frmResultBOS *>(from)) {
+        const SectionWindowMode mode = SectionWindowState(*section);
+        if (mode == SectionWindowMode::Closed || mode == SectionWindowMode::Browsing)
+            section->cmdRefresh_Click();
+    }
 }
 
 chrome::PromoFrame *mainWindowPromo()

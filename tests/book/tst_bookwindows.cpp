@@ -53,6 +53,7 @@ private slots:
     void printShowsTheBookInThePreview();
     void importShowsItsCountsAndWritesOnlyWhenConfirmed_data();
     void importShowsItsCountsAndWritesOnlyWhenConfirmed();
+    void importIsTheFirstThingANewUserMayDo();
 
 private:
     std::unique_ptr<testing::Environment> m_env;
@@ -166,6 +167,7 @@ void BookWindowsTest::importShowsItsCountsAndWritesOnlyWhenConfirmed()
                                         "Rituals: 0 entries to add\nAlready in the diary, skipped: 1").arg(csv));
     const QStringList spells = testing::readKeywords(m_env->workingDiary(), QStringLiteral("tblspell"));
     const QStringList recipes = testing::readKeywords(m_env->workingDiary(), QStringLiteral("tblrecipes"));
+    QCOMPARE(testing::listed(section), spells);
     if (answer == gui::Answer::Yes) {
         QCOMPARE(spells, (QStringList{"Rue", "Sage"}));
         QCOMPARE(recipes, (QStringList{"Bread", "Cake"}));
@@ -175,6 +177,25 @@ void BookWindowsTest::importShowsItsCountsAndWritesOnlyWhenConfirmed()
         QVERIFY(recipes.isEmpty());
         QCOMPARE(m_env->messages->shown.size(), std::size_t(1));
     }
+}
+
+// Before any Continue there is no working diary: the import starts one as Continue would.
+void BookWindowsTest::importIsTheFirstThingANewUserMayDo()
+{
+    QVERIFY(QFile::remove(m_env->workingDiary()));
+    QVERIFY(testing::writeEmptyDiary(m_env->starterDiary()));
+    const QString csv = m_env->root() + QStringLiteral("/entries.csv");
+    QFile file(csv);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("section,keyword,meaning\r\nRituals,Moon,full\r\n");
+    file.close();
+    m_env->files->answers.push_back(csv);
+    m_env->messages->answers.push_back(gui::Answer::Yes);
+    frmMain *main = testing::startProgram();
+    QVERIFY(main);
+    entry(main->mnuFile, "mnuImportEntries")->trigger();
+    QCOMPARE(testing::readKeywords(m_env->workingDiary(), QStringLiteral("tblrituals")), QStringList{"Moon"});
+    QCOMPARE(m_env->messages->last(), QStringLiteral("The entries were imported."));
 }
 
 BRIMVALE_TEST_MAIN(BookWindowsTest)
