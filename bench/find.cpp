@@ -102,13 +102,6 @@ double engineFloorMs(const QString &path, const QString &typed)
     return ms;
 }
 
-void closeWindows()
-{
-    forms::startAfresh();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCoreApplication::processEvents();
-}
-
 } // namespace
 
 void measureFind(const Run &run, int entries)

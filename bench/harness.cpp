@@ -1,5 +1,7 @@
 #include "harness.h"
 
+#include "gui/forms.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEvent>
@@ -85,6 +87,13 @@ void settle(PaintWatch &watch)
 int forcedPaints()
 {
     return g_forcedPaints;
+}
+
+void closeWindows()
+{
+    forms::startAfresh();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
 }
 
 } // namespace bench

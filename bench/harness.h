@@ -39,6 +39,9 @@ struct Lane {
 // a different lane each time.
 void measure(const Run &run, const std::vector<Lane> &lanes);
 
+// Unloads every window without running the unload handlers, which would show the exit window.
+void closeWindows();
+
 class PaintWatch : public QObject {
 public:
     explicit PaintWatch(QWidget *widget);

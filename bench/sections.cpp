@@ -68,14 +68,6 @@ frmResultBOS *sectionWindow()
     return forms::loaded<frmResultBOS>();
 }
 
-// Unloads every window without running the unload handlers, which would show the exit window.
-void closeWindows()
-{
-    forms::startAfresh();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCoreApplication::processEvents();
-}
-
 QPoint lineCentre(frmResultBOS *window, int row)
 {
     QListView *list = window->lstKeyword;

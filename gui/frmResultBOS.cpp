@@ -194,12 +194,19 @@ void frmResultBOS::Command2_Click()
         saveNewEntry();
 }
 
+// While an entry is added or edited, every other button and the list wait until it is saved or
+// given up.
+void frmResultBOS::holdOthers(const QPushButton *saving, bool held)
+{
+    for (QWidget *control : std::initializer_list<QWidget *>{Command1, Command2, Command3, Command4, Command5, lstKeyword})
+        if (control != saving)
+            control->setEnabled(!held);
+}
+
 void frmResultBOS::startAdding()
 {
-    Command1->setEnabled(false);
+    holdOthers(Command2, true);
     Command2->setText(SectionCaptions::save(strSection));
-    for (QWidget *control : std::initializer_list<QWidget *>{Command3, Command4, Command5, lstKeyword})
-        control->setEnabled(false);
     setBoxes(QString(), QString());
     txtKeyword->setFocus();
 }
@@ -232,10 +239,8 @@ void frmResultBOS::saveNewEntry()
 
 void frmResultBOS::restoreBrowsingAfterAdd()
 {
-    Command1->setEnabled(true);
+    holdOthers(Command2, false);
     Command2->setText(SectionCaptions::add(strSection));
-    for (QWidget *control : std::initializer_list<QWidget *>{Command3, Command4, Command5, lstKeyword})
-        control->setEnabled(true);
     setBoxes(QString(), QString());
     txtKeyword->setFocus();
 }
@@ -266,11 +271,8 @@ void frmResultBOS::Command4_Click()
 
 void frmResultBOS::startEditing()
 {
-    for (QWidget *control : std::initializer_list<QWidget *>{Command1, Command2, Command3})
-        control->setEnabled(false);
+    holdOthers(Command4, true);
     Command4->setText(SectionCaptions::save(strSection));
-    Command5->setEnabled(false);
-    lstKeyword->setEnabled(false);
     txtKeyword->setFocus();
 }
 
@@ -302,11 +304,8 @@ void frmResultBOS::saveChanges()
 
 void frmResultBOS::restoreBrowsingAfterEdit()
 {
-    for (QWidget *control : std::initializer_list<QWidget *>{Command1, Command2, Command3})
-        control->setEnabled(true);
+    holdOthers(Command4, false);
     Command4->setText(SectionCaptions::edit(strSection));
-    Command5->setEnabled(true);
-    lstKeyword->setEnabled(true);
     txtKeyword->setFocus();
 }
 

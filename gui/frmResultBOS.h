@@ -73,6 +73,7 @@ public:
     chrome::HelpMenus help;
 
 private:
+    void holdOthers(const QPushButton *saving, bool held);
     void startAdding();
     void saveNewEntry();
     void restoreBrowsingAfterAdd();

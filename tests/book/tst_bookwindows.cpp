@@ -56,6 +56,16 @@ private slots:
     void importIsTheFirstThingANewUserMayDo();
 
 private:
+    // Writes a CSV file and makes it the file dialog's next answer; false when it cannot be written.
+    bool offerCsv(const QByteArray &bytes)
+    {
+        const QString csv = m_env->root() + QStringLiteral("/entries.csv");
+        QFile file(csv);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            return false;
+        m_env->files->answers.push_back(csv);
+        return true;
+    }
     std::unique_ptr<testing::Environment> m_env;
 };
 
@@ -148,12 +158,8 @@ void BookWindowsTest::importShowsItsCountsAndWritesOnlyWhenConfirmed_data()
 void BookWindowsTest::importShowsItsCountsAndWritesOnlyWhenConfirmed()
 {
     QFETCH(gui::Answer, answer);
+    QVERIFY(offerCsv("section,keyword,meaning\r\nSpell,Rue,herb\r\nSpell,Sage,smoke\r\nRecipes,Bread,flour\r\nRecipes,Cake,honey\r\n"));
     const QString csv = m_env->root() + QStringLiteral("/entries.csv");
-    QFile file(csv);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("section,keyword,meaning\r\nSpell,Rue,herb\r\nSpell,Sage,smoke\r\nRecipes,Bread,flour\r\nRecipes,Cake,honey\r\n");
-    file.close();
-    m_env->files->answers.push_back(csv);
     m_env->messages->answers.push_back(answer);
     frmResultBOS *section = testing::enterSection(0);
     QVERIFY(section);
@@ -184,12 +190,7 @@ void BookWindowsTest::importIsTheFirstThingANewUserMayDo()
 {
     QVERIFY(QFile::remove(m_env->workingDiary()));
     QVERIFY(testing::writeEmptyDiary(m_env->starterDiary()));
-    const QString csv = m_env->root() + QStringLiteral("/entries.csv");
-    QFile file(csv);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("section,keyword,meaning\r\nRituals,Moon,full\r\n");
-    file.close();
-    m_env->files->answers.push_back(csv);
+    QVERIFY(offerCsv("section,keyword,meaning\r\nRituals,Moon,full\r\n"));
     m_env->messages->answers.push_back(gui::Answer::Yes);
     frmMain *main = testing::startProgram();
     QVERIFY(main);
