@@ -52,9 +52,13 @@ const std::string &foldedCharacter(char16_t c)
     return found->second;
 }
 
+// A cut meaning ends in an ellipsis, so that a shortened word is not taken for the whole.
 QString oneLine(QStringView text)
 {
-    return text.left(kMeaningStartLength * 2).toString().simplified().left(kMeaningStartLength);
+    const QString line = text.left(kMeaningStartLength * 2).toString().simplified();
+    if (line.size() <= kMeaningStartLength && text.size() <= kMeaningStartLength * 2)
+        return line;
+    return line.left(kMeaningStartLength - 1) + QChar(u'\u2026');
 }
 
 // Calls `each` with every word of folded text.
