@@ -1,4 +1,5 @@
 #include "core/book.h"
+#include "core/bookfile.h"
 #include "core/commandline.h"
 #include "core/identity.h"
 #include "core/modAppdata.h"
@@ -26,6 +27,11 @@ int exportBook(const commandline::Request &request)
 {
     if (!modAppdata::SetDataFolder()) {
         complain(QStringLiteral("The data folder could not be created."));
+        return commandline::kExitFailed;
+    }
+    // Before the diary is read, so that nobody is asked for its password in vain.
+    if (const auto refused = book::refusalOf(request.file)) {
+        complain(*refused);
         return commandline::kExitFailed;
     }
     const auto book = book::read(modAppdata::WorkingDiaryPath(), request.tables);

@@ -1,12 +1,12 @@
 #include "core/book.h"
 
+#include "core/bookfile.h"
 #include "core/services.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QIODevice>
 #include <QLocale>
-#include <QSaveFile>
 
 #include <array>
 
@@ -242,20 +242,10 @@ QString exportFailure(const QString &path, const QString &reason)
     return QStringLiteral("The book could not be exported.\n%1\n%2").arg(QDir::toNativeSeparators(path), reason);
 }
 
-std::optional<QString> openForBook(QSaveFile &file)
-{
-    const bool replacing = QFileInfo::exists(file.fileName());
-    if (!file.open(QIODevice::WriteOnly))
-        return exportFailure(file.fileName(), file.errorString());
-    if (!replacing)
-        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    return std::nullopt;
-}
-
 Outcome exportText(const QString &path, Format format, const Book &book, const QString &dated, const Progress &progress)
 {
-    QSaveFile file(path);
-    if (const auto refused = openForBook(file))
+    BookFile file(path);
+    if (const auto refused = file.start())
         return {Outcome::Kind::Failed, *refused};
     bool stopped = false;
     const Progress watched = [&](qint64 done, qint64 total) {
@@ -263,14 +253,13 @@ Outcome exportText(const QString &path, Format format, const Book &book, const Q
         return !stopped;
     };
     if (!writeText(file, format, book, dated, watched)) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
+        file.cancel();
         if (stopped)
             return {Outcome::Kind::Cancelled, {}};
-        return {Outcome::Kind::Failed, exportFailure(path, reason)};
+        return {Outcome::Kind::Failed, file.failure()};
     }
-    if (!file.commit())
-        return {Outcome::Kind::Failed, exportFailure(path, file.errorString())};
+    if (const auto failed = file.commit())
+        return {Outcome::Kind::Failed, *failed};
     return {};
 }
 

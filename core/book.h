@@ -12,7 +12,6 @@
 #include <vector>
 
 class QIODevice;
-class QSaveFile;
 
 namespace book {
 
@@ -55,16 +54,13 @@ struct Outcome {
 // progress said stop or the device failed.
 bool writeText(QIODevice &device, Format format, const Book &book, const QString &dated, const Progress &progress);
 
-// Opens a file to write a book into. A new file is readable by the user only, as the diary is;
-// a file that is replaced keeps its own permissions. Gives the message when it cannot be had.
-std::optional<QString> openForBook(QSaveFile &file);
-
 // The message for a book that could not be written to path, with the system's reason.
 QString exportFailure(const QString &path, const QString &reason);
 
 // Writes the book to path in one of the text formats. The file appears whole or not at all: an
 // existing file keeps its content until the new one is complete, and a stop or failure leaves
-// it as it was. dated is the date line under the title.
+// it as it was. A place that BookFile refuses is never written. dated is the date line under the
+// title.
 Outcome exportText(const QString &path, Format format, const Book &book, const QString &dated, const Progress &progress = {});
 
 } // namespace book

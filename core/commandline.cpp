@@ -45,6 +45,11 @@ Request CommandLine::parse(const QStringList &arguments)
         return only(Action::Help);
     if (m_parser.isSet(QStringLiteral("version")))
         return only(Action::Version);
+    // Where the last of two would win, a script's mistake would go unseen (a PDF written into
+    // "out.csv"); repeated --sections add up instead.
+    for (const QCommandLineOption *once : {&m_export, &m_format})
+        if (m_parser.values(*once).size() > 1)
+            return refused(QStringLiteral("--%1 may be given only once.").arg(once->names().constFirst()));
     if (!m_parser.positionalArguments().isEmpty())
         return refused(QStringLiteral("Unexpected argument '%1'.").arg(m_parser.positionalArguments().constFirst()));
     if (!m_parser.isSet(m_export)) {

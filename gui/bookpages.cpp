@@ -1,9 +1,10 @@
 #include "gui/bookpages.h"
 
+#include "core/bookfile.h"
+
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QTextLayout>
 
 #include <functional>
@@ -278,8 +279,8 @@ bool paint(QPagedPaintDevice &device, const book::Book &book, const QString &dat
 
 book::Outcome writePdf(const QString &path, const book::Book &book, const QString &dated, const book::Progress &progress)
 {
-    QSaveFile file(path);
-    if (const auto refused = book::openForBook(file))
+    book::BookFile file(path);
+    if (const auto refused = file.start())
         return {book::Outcome::Kind::Failed, *refused};
     bool stopped = false;
     bool painted = false;
@@ -291,18 +292,18 @@ book::Outcome writePdf(const QString &path, const book::Book &book, const QStrin
         writer.setPageLayout(pageLayout());
         painted = paint(writer, book, dated, [&](qint64 done, qint64 total) {
             stopped = progress && !progress(done, total);
-            return !stopped;
+            // After a failed write the rest of the book cannot reach the disk: stop setting it.
+            return !stopped && !file.failed();
         });
     }
-    if (!painted || file.error() != QFileDevice::NoError) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
+    if (!painted || file.failed()) {
+        file.cancel();
         if (stopped)
             return {book::Outcome::Kind::Cancelled, {}};
-        return {book::Outcome::Kind::Failed, book::exportFailure(path, reason)};
+        return {book::Outcome::Kind::Failed, file.failure()};
     }
-    if (!file.commit())
-        return {book::Outcome::Kind::Failed, book::exportFailure(path, file.errorString())};
+    if (const auto failed = file.commit())
+        return {book::Outcome::Kind::Failed, *failed};
     return {};
 }
 

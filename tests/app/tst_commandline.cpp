@@ -4,6 +4,7 @@
 #include "diaryfiles.h"
 #include "testmain.h"
 
+#include "core/commandline.h"
 #include "core/identity.h"
 #include "core/password.h"
 
@@ -13,12 +14,63 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+const QString kDataFolder = QStringLiteral("home/.local/share/Brimvale");
+
+// A home under root whose diary holds two entries, beside the folders "out" and "runtime".
+bool makeHome(const QString &root)
+{
+    const QDir folder(root);
+    if (!folder.mkpath(QStringLiteral("out")) || !folder.mkpath(QStringLiteral("runtime")))
+        return false;
+    QFile::setPermissions(folder.filePath(QStringLiteral("runtime")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QString diary = folder.filePath(kDataFolder + QStringLiteral("/updatediary.dll"));
+    return testing::writeEmptyDiary(diary) && testing::appendRows(diary, QStringLiteral("tblspell"), {{"Rue", "herb"}})
+           && testing::appendRows(diary, QStringLiteral("tblrituals"), {{"Moon", "full"}});
+}
+
+struct Run {
+    bool finished = false;
+    int exitCode = -1;
+    QString errors;
+    QString output;
+};
+
+// The program as a script runs it: in root, with root's home, without a display.
+Run run(const QString &root, const QStringList &arguments)
+{
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), root + QStringLiteral("/home"));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), root + QStringLiteral("/home/.local/share"));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), root + QStringLiteral("/home/.config"));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), root + QStringLiteral("/runtime"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    program.setProcessEnvironment(environment);
+    program.setWorkingDirectory(root);
+    program.start(QStringLiteral(BRIMVALE_PROGRAM), arguments);
+    Run result;
+    result.finished = program.waitForFinished(60000) && program.exitStatus() == QProcess::NormalExit;
+    result.exitCode = program.exitCode();
+    result.errors = QString::fromUtf8(program.readAllStandardError());
+    result.output = QString::fromUtf8(program.readAllStandardOutput());
+    return result;
+}
+} // namespace
+
 class CommandLineTest : public QObject {
     Q_OBJECT
 
 private slots:
     void exportRunsWithoutAWindow_data();
     void exportRunsWithoutAWindow();
+    void exportNeverReplacesTheDiaryNorWhatIsNoFile_data();
+    void exportNeverReplacesTheDiaryNorWhatIsNoFile();
 };
 
 void CommandLineTest::exportRunsWithoutAWindow_data()
@@ -46,6 +98,12 @@ void CommandLineTest::exportRunsWithoutAWindow_data()
                                      << QStringLiteral("brimvale: Unknown section 'spells': use spell,incense,recipes,rituals.") << QByteArray();
     QTest::newRow("sections without export") << QStringList{"--sections", "spell"} << 2
                                              << QStringLiteral("brimvale: --format and --sections go with --export.") << QByteArray();
+    QTest::newRow("sections repeated add up") << QStringList{"--export", "out/book.csv", "--sections", "rituals", "--sections", "spell"} << 0
+                                              << QString() << QByteArray("section,keyword,meaning\r\nSpell,Rue,herb\r\nRituals,Moon,full\r\n");
+    QTest::newRow("export repeated") << QStringList{"--export", "out/a.csv", "--export=out/b.csv"} << 2
+                                     << QStringLiteral("brimvale: --export may be given only once.") << QByteArray();
+    QTest::newRow("format repeated") << QStringList{"--export", "out/book.csv", "--format", "csv", "--format", "pdf"} << 2
+                                     << QStringLiteral("brimvale: --format may be given only once.") << QByteArray();
     QTest::newRow("diary with a password of its own, no terminal")
         << QStringList{"--export", "out/book.csv", "--password-of-its-own"} << 1 << QStringLiteral("brimvale: The diary stays locked: its password was not given.") << QByteArray();
     QTest::newRow("folder missing") << QStringList{"--export", "gone/book.csv"} << 1
@@ -60,36 +118,17 @@ void CommandLineTest::exportRunsWithoutAWindow()
     QFETCH(QByteArray, fileStart);
 
     QTemporaryDir root;
-    QVERIFY(QDir(root.path()).mkpath(QStringLiteral("out")));
-    QVERIFY(QDir(root.path()).mkpath(QStringLiteral("runtime")));
-    QFile::setPermissions(root.filePath(QStringLiteral("runtime")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    const QString diary = root.filePath(QStringLiteral("home/.local/share/Brimvale/updatediary.dll"));
-    QVERIFY(testing::writeEmptyDiary(diary));
-    QVERIFY(testing::appendRows(diary, QStringLiteral("tblspell"), {{"Rue", "herb"}}));
-    QVERIFY(testing::appendRows(diary, QStringLiteral("tblrituals"), {{"Moon", "full"}}));
+    QVERIFY(makeHome(root.path()));
+    const QString diary = root.filePath(kDataFolder + QStringLiteral("/updatediary.dll"));
     // A script without a terminal cannot be asked for the diary's own password: nothing is written.
     if (arguments.removeAll(QStringLiteral("--password-of-its-own")))
         QVERIFY(modDB::ChangePassword(diary, QString(), QStringLiteral("only mine")).ok());
 
-    QProcess program;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("HOME"), root.filePath(QStringLiteral("home")));
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), root.filePath(QStringLiteral("home/.local/share")));
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), root.filePath(QStringLiteral("home/.config")));
-    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), root.filePath(QStringLiteral("runtime")));
-    // A script's run has no display: the program must not need one.
-    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    environment.remove(QStringLiteral("DISPLAY"));
-    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    program.setProcessEnvironment(environment);
-    program.setWorkingDirectory(root.path());
-    program.start(QStringLiteral(BRIMVALE_PROGRAM), arguments);
-    QVERIFY(program.waitForFinished(60000));
-    const QString errors = QString::fromUtf8(program.readAllStandardError());
-    const QString output = QString::fromUtf8(program.readAllStandardOutput());
-
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program.exitCode(), exitCode);
+    const Run program = run(root.path(), arguments);
+    const QString &errors = program.errors;
+    const QString &output = program.output;
+    QVERIFY(program.finished);
+    QCOMPARE(program.exitCode, exitCode);
     if (exitCode == 0) {
         QCOMPARE(errors, QString());
         QVERIFY2(output.startsWith(said), qPrintable(output));
@@ -108,6 +147,54 @@ void CommandLineTest::exportRunsWithoutAWindow()
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY2(file.readAll().startsWith(fileStart), qPrintable(written.constFirst()));
     }
+}
+
+void CommandLineTest::exportNeverReplacesTheDiaryNorWhatIsNoFile_data()
+{
+    QTest::addColumn<QString>("target"); // relative to the home's root
+    QTest::addColumn<QString>("made");   // what is put at the target first, if anything
+    QTest::addColumn<QString>("reason");
+    const QString diary = kDataFolder + QStringLiteral("/updatediary.dll");
+    const QString inDataFolder = QStringLiteral("It is in Brimvale's data folder");
+    QTest::newRow("the diary") << diary << QString() << inDataFolder;
+    QTest::newRow("a link to the diary") << QStringLiteral("out/link.csv") << QStringLiteral("link") << inDataFolder;
+    QTest::newRow("the diary by a path with ..") << kDataFolder + QStringLiteral("/backups/../updatediary.dll") << QString() << inDataFolder;
+    QTest::newRow("a backup") << kDataFolder + QStringLiteral("/backups/updatediary-20261207-211500.dll") << QString() << inDataFolder;
+    QTest::newRow("a new file in the data folder") << kDataFolder + QStringLiteral("/book.csv") << QString() << inDataFolder;
+    QTest::newRow("a hard link to the diary") << QStringLiteral("out/hard.csv") << QStringLiteral("hard link")
+                                              << QStringLiteral("It is Brimvale's diary or one of its backups under another name");
+    QTest::newRow("a pipe") << QStringLiteral("out/pipe.csv") << QStringLiteral("pipe") << QStringLiteral("It is not a regular file");
+    QTest::newRow("a folder") << QStringLiteral("out/folder.csv") << QStringLiteral("folder") << QStringLiteral("It is a folder");
+}
+
+void CommandLineTest::exportNeverReplacesTheDiaryNorWhatIsNoFile()
+{
+    QFETCH(QString, target);
+    QFETCH(QString, made);
+    QFETCH(QString, reason);
+    QTemporaryDir root;
+    QVERIFY(makeHome(root.path()));
+    const QString diary = root.filePath(kDataFolder + QStringLiteral("/updatediary.dll"));
+    QVERIFY(QDir(root.path()).mkpath(kDataFolder + QStringLiteral("/backups")));
+    QVERIFY(QFile::copy(diary, root.filePath(kDataFolder + QStringLiteral("/backups/updatediary-20261207-211500.dll"))));
+    const QByteArray at = QFile::encodeName(root.filePath(target));
+    if (made == u"link")
+        QVERIFY(QFile::link(diary, root.filePath(target)));
+    else if (made == u"hard link")
+        QCOMPARE(::link(QFile::encodeName(diary).constData(), at.constData()), 0);
+    else if (made == u"pipe")
+        QCOMPARE(::mkfifo(at.constData(), 0600), 0);
+    else if (made == u"folder")
+        QVERIFY(QDir(root.path()).mkdir(target));
+    const QStringList before = testing::stateOf(root.filePath(QStringLiteral("home"))) + testing::stateOf(root.filePath(QStringLiteral("out")));
+
+    const Run program = run(root.path(), {QStringLiteral("--export"), target, QStringLiteral("--format"), QStringLiteral("csv")});
+    QVERIFY(program.finished);
+    QCOMPARE(program.exitCode, commandline::kExitFailed);
+    QCOMPARE(program.errors.count(QLatin1Char('\n')), 1);
+    QVERIFY2(program.errors.startsWith(QStringLiteral("brimvale: The book could not be exported. - %1 - %2").arg(target, reason)),
+             qPrintable(program.errors));
+    QCOMPARE(testing::stateOf(root.filePath(QStringLiteral("home"))) + testing::stateOf(root.filePath(QStringLiteral("out"))), before);
 }
 
 BRIMVALE_TEST_MAIN(CommandLineTest)

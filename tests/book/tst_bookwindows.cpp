@@ -23,6 +23,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 QStringList diaryEntries()
 {
@@ -50,6 +52,8 @@ private slots:
 
     void bothWindowsOfferTheBookWithoutClashingKeys();
     void exportWritesTheChosenSectionsInTheChosenFormat();
+    void exportNeverReplacesTheDiaryNorAPipe_data();
+    void exportNeverReplacesTheDiaryNorAPipe();
     void printShowsTheBookInThePreview();
     void importShowsItsCountsAndWritesOnlyWhenConfirmed_data();
     void importShowsItsCountsAndWritesOnlyWhenConfirmed();
@@ -128,6 +132,39 @@ void BookWindowsTest::exportWritesTheChosenSectionsInTheChosenFormat()
     QVERIFY(written.startsWith("# Book of Shadows\n\n## Rituals\n\n### Moon\n"));
     QVERIFY(!written.contains("Rue"));
     QCOMPARE(m_env->messages->last(), QStringLiteral("The book was exported to\n") + target);
+}
+
+void BookWindowsTest::exportNeverReplacesTheDiaryNorAPipe_data()
+{
+    QTest::addColumn<bool>("pipe");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("the diary") << false << QStringLiteral("It is in Brimvale's data folder");
+    QTest::newRow("a pipe") << true << QStringLiteral("It is not a regular file");
+}
+
+void BookWindowsTest::exportNeverReplacesTheDiaryNorAPipe()
+{
+    QFETCH(bool, pipe);
+    QFETCH(QString, reason);
+    const QString target = pipe ? m_env->root() + QStringLiteral("/pipe.pdf") : m_env->workingDiary();
+    if (pipe)
+        QCOMPARE(::mkfifo(QFile::encodeName(target).constData(), 0600), 0);
+    frmMain *main = testing::startProgram();
+    QVERIFY(main);
+    const QStringList before = testing::stateOf(m_env->root());
+    m_env->files->answers.push_back(target);
+    QTimer::singleShot(0, this, [&] {
+        auto *dialog = qobject_cast<frmExportBook *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        QTest::mouseClick(dialog->cmdExport, Qt::LeftButton);
+    });
+    entry(main->mnuFile, "mnuExportBook")->trigger();
+
+    QVERIFY(!m_env->messages->shown.empty());
+    QCOMPARE(m_env->messages->shown.back().icon, gui::MessageIcon::Critical);
+    QVERIFY2(m_env->messages->last().startsWith(QStringLiteral("The book could not be exported.\n%1\n%2").arg(target, reason)),
+             qPrintable(m_env->messages->last()));
+    QCOMPARE(testing::stateOf(m_env->root()), before);
 }
 
 void BookWindowsTest::printShowsTheBookInThePreview()

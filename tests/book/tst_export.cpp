@@ -3,6 +3,7 @@
 
 #include "checks.h"
 #include "diaryfiles.h"
+#include "mounts.h"
 #include "testmain.h"
 
 #include "core/book.h"
@@ -46,6 +47,8 @@ private slots:
     void textFormatsKeepMeaningsVerbatim();
     void stoppedOrFailedExportLeavesNoFile_data();
     void stoppedOrFailedExportLeavesNoFile();
+    void fullDiskSaysSoAndStopsTheWork_data();
+    void fullDiskSaysSoAndStopsTheWork();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -224,6 +227,51 @@ void ExportTest::stoppedOrFailedExportLeavesNoFile()
         QVERIFY(bookpages::exportBook(file, format, book, QString()).done());
         QVERIFY(QFileInfo(file).permissions() & QFile::ReadOther);
     }
+}
+
+void ExportTest::fullDiskSaysSoAndStopsTheWork_data()
+{
+    QTest::addColumn<Format>("format");
+    QTest::addColumn<int>("entries");
+    QTest::addColumn<bool>("filled"); // the disk is full before the export starts
+    QTest::newRow("csv, disk full already") << Format::Csv << 2 << true;
+    QTest::newRow("csv larger than the disk") << Format::Csv << 20000 << false;
+    QTest::newRow("pdf larger than the disk") << Format::Pdf << 3000 << false;
+}
+
+void ExportTest::fullDiskSaysSoAndStopsTheWork()
+{
+    QFETCH(Format, format);
+    QFETCH(int, entries);
+    QFETCH(bool, filled);
+    const QString folder = m_dir->filePath(QStringLiteral("small"));
+    QVERIFY(QDir().mkpath(folder));
+    const testing::Mount disk = testing::Mount::small(folder, 96);
+    if (!disk.ok())
+        QSKIP(qPrintable(QStringLiteral("no small file system: ") + disk.error()));
+    if (filled) {
+        QFile filler(folder + QStringLiteral("/filler"));
+        QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        filler.write(QByteArray(1 << 20, 'x'));
+    }
+    book::Book book{{Table::Spell, {}}};
+    for (int i = 0; i < entries; ++i)
+        book[0].entries.push_back({QStringLiteral("Keyword %1").arg(i), QStringLiteral("A meaning of some length, number %1.").arg(i)});
+
+    const QString file = folder + QStringLiteral("/book.") + book::formatName(format);
+    qint64 reached = 0;
+    qint64 total = 0;
+    const book::Outcome outcome = bookpages::exportBook(file, format, book, QString(), [&](qint64 done, qint64 all) {
+        reached = done;
+        total = all;
+        return true;
+    });
+    QCOMPARE(outcome.kind, book::Outcome::Kind::Failed);
+    QCOMPARE(outcome.message, QStringLiteral("The book could not be exported.\n%1\nNo space left on device").arg(file));
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), filled ? QStringList{QStringLiteral("filler")} : QStringList());
+    // Nothing more is set once a write has failed.
+    if (format == Format::Pdf)
+        QVERIFY2(reached < total, qPrintable(QStringLiteral("%1 of %2").arg(reached).arg(total)));
 }
 
 BRIMVALE_TEST_MAIN(ExportTest)

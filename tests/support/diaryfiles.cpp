@@ -4,7 +4,9 @@
 
 #include <sqlcipher/sqlite3.h>
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -14,6 +16,9 @@
 
 #ifdef Q_OS_LINUX
 #include <unistd.h>
+#endif
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
 #endif
 
 namespace testing {
@@ -63,6 +68,36 @@ int openFilesUnder(const QString &folder)
     }
 #endif
     return open;
+}
+
+QStringList stateOf(const QString &path)
+{
+    QStringList state;
+    auto add = [&](const QString &entry) {
+        QString line = entry;
+#ifdef Q_OS_UNIX
+        struct stat facts {};
+        if (::lstat(QFile::encodeName(entry).constData(), &facts) == 0)
+            line += QStringLiteral(" mode %1 size %2 time %3.%4 inode %5")
+                        .arg(facts.st_mode)
+                        .arg(facts.st_size)
+                        .arg(facts.st_mtim.tv_sec)
+                        .arg(facts.st_mtim.tv_nsec)
+                        .arg(facts.st_ino);
+        if (S_ISREG(facts.st_mode)) {
+            QFile file(entry);
+            if (file.open(QIODevice::ReadOnly))
+                line += QLatin1Char(' ') + QString::fromLatin1(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex());
+        }
+#endif
+        state << line;
+    };
+    add(path);
+    QDirIterator entries(path, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (entries.hasNext())
+        add(entries.next());
+    state.sort();
+    return state;
 }
 
 bool writeEmptyDiary(const QString &path)

@@ -36,6 +36,10 @@ bool execute(const QString &path, const QString &sql);
 // /proc/self/fd, so it is always zero off Linux.
 int openFilesUnder(const QString &folder);
 
+// Every file, folder, link and pipe at or under path, each with its kind, size, modification time
+// and bytes: two equal answers mean that nothing there was written, replaced or added.
+QStringList stateOf(const QString &path);
+
 // What the sqlcipher command-line tool prints for these statements after keying with the
 // password; empty when the tool is not installed.
 QString sqlcipherTool(const QString &path, const QString &statements);
