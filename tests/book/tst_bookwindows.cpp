@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
@@ -254,21 +255,26 @@ void BookWindowsTest::workEndsWithItsMessageAlone()
     QString text;
     bool progressShown = false;
     bool stuck = false;
-    QTimer::singleShot(1500, main, [&] {
-        progressShown = shown<QProgressDialog>() != nullptr;
-        if (auto *box = shown<QMessageBox>()) {
+    QElapsedTimer boxShown;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] {
+        auto *box = shown<QMessageBox>();
+        if (!box)
+            return;
+        if (!boxShown.isValid())
+            boxShown.start();
+        if (text.isEmpty() && boxShown.elapsed() >= 1000) {
             text = box->text();
+            progressShown = shown<QProgressDialog>() != nullptr;
             QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
-        }
-    });
-    QTimer::singleShot(4000, main, [&] {
-        if (auto *box = shown<QMessageBox>()) {
+        } else if (!text.isEmpty() && boxShown.elapsed() >= 4000) {
             stuck = true;
             if (auto *progress = shown<QProgressDialog>())
                 progress->hide();
             box->done(QMessageBox::Ok);
         }
     });
+    watch.start(100);
     if (exporting) {
         m_env->files->answers.push_back(m_env->root() + QStringLiteral("/book.csv"));
         exportAll(main, QStringLiteral("CSV"));
