@@ -207,7 +207,9 @@ modDB::Result<Book> read(const QString &diary, const std::vector<Table> &tables)
         auto entries = modDB::ReadSection(diary, table);
         if (!entries.ok())
             return entries.failure();
-        book.push_back({table, std::move(entries.value())});
+        // A book has no blank chapter and no contents line for a section without entries.
+        if (!entries->empty())
+            book.push_back({table, std::move(entries.value())});
     }
     return book;
 }

@@ -36,7 +36,8 @@ qint64 entryCount(const Book &book);
 // The date line under the title: today, as the user's locale writes a date in full.
 QString dateLine();
 
-// The chosen sections of a diary, one read each, in the order of the section table.
+// The chosen sections of a diary that hold entries, one read each, in the order of the section
+// table.
 modDB::Result<Book> read(const QString &diary, const std::vector<Table> &tables);
 
 // Hears how many entries are done out of how many; false stops the work.

@@ -1,6 +1,7 @@
 #include "gui/bookflows.h"
 
 #include "core/bookimport.h"
+#include "core/filefolders.h"
 #include "core/modAppdata.h"
 #include "gui/bookpages.h"
 #include "gui/filedialogs.h"
@@ -11,7 +12,6 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QProgressDialog>
-#include <QStandardPaths>
 
 namespace bookflows {
 
@@ -40,29 +40,42 @@ public:
             return !m_dialog.wasCanceled();
         };
     }
+    // Once the work is over: left waiting for its delay, the window would appear later over
+    // the message that ends the work, modal, and keep that message from answering.
+    void close()
+    {
+        m_dialog.reset();
+        m_dialog.hide();
+    }
 
 private:
     QProgressDialog m_dialog;
 };
 
-QString documentsFolder()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-}
-
 void complain(QWidget *parent, const QString &text)
 {
     gui::messages().show(parent, text, gui::MessageIcon::Critical);
+}
+
+// The message that ends a piece of work, once its progress window is gone.
+void tellOutcome(QWidget *parent, Progress &progress, const book::Outcome &outcome, const QString &doneText)
+{
+    progress.close();
+    if (outcome.kind == book::Outcome::Kind::Failed)
+        complain(parent, outcome.message);
+    else if (outcome.done())
+        gui::messages().show(parent, doneText, gui::MessageIcon::Information);
 }
 } // namespace
 
 void exportBook(QWidget *parent, const std::vector<sections::Table> &tables, book::Format format)
 {
     const QString suffix = book::formatName(format);
-    const QString suggested = QDir(documentsFolder()).filePath(book::kTitle + QLatin1Char('.') + suffix);
+    const QString suggested = QDir(filefolders::startFolder()).filePath(book::kTitle + QLatin1Char('.') + suffix);
     QString path = gui::fileDialogs().saveFileName(parent, QStringLiteral("Export Book"), suggested, book::filterOf(format));
     if (path.isEmpty())
         return;
+    filefolders::rememberFolderOf(path);
     if (QFileInfo(path).suffix().isEmpty())
         path += QLatin1Char('.') + suffix;
     const auto book = book::read(modAppdata::WorkingDiaryPath(), tables);
@@ -70,11 +83,7 @@ void exportBook(QWidget *parent, const std::vector<sections::Table> &tables, boo
         return complain(parent, modDB::message(book.failure()));
     Progress progress(parent, QStringLiteral("Exporting the book\u2026"));
     const book::Outcome outcome = bookpages::exportBook(path, format, *book, book::dateLine(), progress.callback());
-    if (outcome.kind == book::Outcome::Kind::Failed)
-        complain(parent, outcome.message);
-    else if (outcome.done())
-        gui::messages().show(parent, QStringLiteral("The book was exported to\n%1").arg(QDir::toNativeSeparators(path)),
-                             gui::MessageIcon::Information);
+    tellOutcome(parent, progress, outcome, QStringLiteral("The book was exported to\n%1").arg(QDir::toNativeSeparators(path)));
 }
 
 void printBook(QWidget *parent)
@@ -99,11 +108,12 @@ void printBook(QWidget *parent)
 void importEntries(QWidget *parent)
 {
     const QString path = gui::fileDialogs().openFileName(
-        parent, QStringLiteral("Import Entries"), documentsFolder(),
+        parent, QStringLiteral("Import Entries"), filefolders::startFolder(),
         QStringLiteral("Books and diaries (*.csv *.md *.markdown *.dll);;CSV table (*.csv);;Markdown (*.md *.markdown);;"
                        "Brimvale diary (*.dll);;All files (*)"));
     if (path.isEmpty())
         return;
+    filefolders::rememberFolderOf(path);
     const book::Loaded loaded = book::load(path);
     if (!loaded.refusal.isEmpty())
         return complain(parent, loaded.refusal);
@@ -120,10 +130,7 @@ void importEntries(QWidget *parent)
         return;
     Progress progress(parent, QStringLiteral("Importing entries\u2026"));
     const book::Outcome outcome = book::import(diary, *preview, progress.callback());
-    if (outcome.kind == book::Outcome::Kind::Failed)
-        complain(parent, outcome.message);
-    else if (outcome.done())
-        gui::messages().show(parent, QStringLiteral("The entries were imported."), gui::MessageIcon::Information);
+    tellOutcome(parent, progress, outcome, QStringLiteral("The entries were imported."));
 }
 
 } // namespace bookflows

@@ -4,8 +4,9 @@
 #include "core/password.h"
 #include "core/identity.h"
 #include "gui/messages.h"
+#include "gui/ui.h"
 
-#include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -69,6 +70,7 @@ DiaryPasswordDialog::DiaryPasswordDialog(QWidget *parent, const QString &diaryPa
     txtRepeat = passwordBox(this, QStringLiteral("txtRepeat"), QStringLiteral("Repeat new password"));
     form->addRow(QStringLiteral("&New password:"), txtNew);
     form->addRow(QStringLiteral("Re&peat new password:"), txtRepeat);
+    form->addRow(QString(), ui::showPasswordToggle(this, QStringLiteral("Sho&w passwords"), {txtCurrent, txtNew, txtRepeat}));
 
     auto *row = new QHBoxLayout;
     row->addStretch();
@@ -103,6 +105,7 @@ void DiaryPasswordDialog::run(QWidget *parent, const QString &diaryPath)
             messages().show(parent, modDB::message(own.failure()), MessageIcon::Critical);
         return;
     }
+    const ui::FocusReturn focusBack(parent);
     DiaryPasswordDialog dialog(parent, diaryPath, *own);
     dialog.exec();
 }
@@ -142,10 +145,11 @@ void DiaryPasswordDialog::remove()
 
 void DiaryPasswordDialog::change(const QString &current, const QString &next, const QString &done)
 {
-    // Each key derivation takes about half a second on purpose, and every backup is re-keyed.
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const auto changed = modDB::ChangePassword(m_path, current, next);
-    QApplication::restoreOverrideCursor();
+    const auto changed = [&] {
+        // Each key derivation takes about half a second on purpose, and every backup is re-keyed.
+        const ui::BusyCursor busy;
+        return modDB::ChangePassword(m_path, current, next);
+    }();
     if (!changed.ok()) {
         if (changed.failure().kind == modDB::FailureKind::WrongPassword && txtCurrent) {
             txtCurrent->clear();

@@ -1,6 +1,7 @@
 #include "gui/messages.h"
 
 #include "core/identity.h"
+#include "gui/ui.h"
 
 #include <QMessageBox>
 
@@ -22,6 +23,7 @@ class QtMessageBoxes final : public MessageBoxes {
 public:
     void show(QWidget *parent, const QString &text, MessageIcon icon) override
     {
+        const ui::FocusReturn focusBack(parent);
         QMessageBox box(icon == MessageIcon::Critical ? QMessageBox::Critical : QMessageBox::Information,
                         app::kApplicationTitle, displayText(text), QMessageBox::Ok, parent);
         box.setWindowModality(Qt::ApplicationModal);
@@ -30,6 +32,7 @@ public:
 
     Answer askYesNo(QWidget *parent, const QString &text) override
     {
+        const ui::FocusReturn focusBack(parent);
         QMessageBox box(QMessageBox::Information, app::kApplicationTitle, displayText(text),
                         QMessageBox::Yes | QMessageBox::No, parent);
         box.setWindowModality(Qt::ApplicationModal);

@@ -1,8 +1,10 @@
 #include "gui/passwordprompt.h"
 
 #include "core/identity.h"
+#include "gui/ui.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +21,7 @@ class DialogPrompt final : public platform::PasswordPrompt {
 public:
     bool ask(const QString &, const std::function<bool(const QString &)> &tryPassword) override
     {
+        const ui::FocusReturn focusBack(QApplication::activeWindow());
         PasswordPromptDialog dialog(QApplication::activeWindow(), tryPassword);
         return dialog.exec() == QDialog::Accepted;
     }
@@ -46,6 +49,7 @@ PasswordPromptDialog::PasswordPromptDialog(QWidget *parent, const std::function<
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(lblMessage);
     layout->addWidget(txtPassword);
+    layout->addWidget(ui::showPasswordToggle(this, QStringLiteral("Sho&w password"), {txtPassword}));
     layout->addWidget(buttons);
     setMinimumWidth(360);
 
@@ -58,10 +62,11 @@ void PasswordPromptDialog::tryTyped()
 {
     if (txtPassword->text().isEmpty())
         return;
-    // The key derivation takes about half a second on purpose.
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool opened = m_tryPassword(txtPassword->text());
-    QApplication::restoreOverrideCursor();
+    const bool opened = [&] {
+        // The key derivation takes about half a second on purpose.
+        const ui::BusyCursor busy;
+        return m_tryPassword(txtPassword->text());
+    }();
     txtPassword->clear();
     if (opened) {
         accept();

@@ -1,13 +1,16 @@
 #include "gui/ui.h"
 
+#include <QCheckBox>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QWidget>
 
 #include <algorithm>
+#include <vector>
 
 namespace ui {
 
@@ -145,6 +148,36 @@ QModelIndexList QuickPrefixListModel::match(const QModelIndex &start, int role, 
             return {index(row)};
     }
     return {};
+}
+
+BusyCursor::BusyCursor()
+{
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+BusyCursor::~BusyCursor()
+{
+    QGuiApplication::restoreOverrideCursor();
+}
+
+FocusReturn::FocusReturn(QWidget *opener) : m_window(opener ? opener->window() : nullptr) {}
+
+FocusReturn::~FocusReturn()
+{
+    if (m_window && m_window->isVisible())
+        m_window->activateWindow();
+}
+
+QCheckBox *showPasswordToggle(QWidget *parent, const QString &caption, std::initializer_list<QLineEdit *> boxes)
+{
+    auto *toggle = new QCheckBox(caption, parent);
+    toggle->setObjectName(QStringLiteral("chkShowPassword"));
+    QObject::connect(toggle, &QCheckBox::toggled, parent, [shown = std::vector<QLineEdit *>(boxes)](bool on) {
+        for (QLineEdit *box : shown)
+            if (box)
+                box->setEchoMode(on ? QLineEdit::Normal : QLineEdit::Password);
+    });
+    return toggle;
 }
 
 } // namespace ui

@@ -5,9 +5,14 @@
 #include <QColor>
 #include <QFont>
 #include <QLabel>
+#include <QPointer>
 #include <QRect>
 #include <QStringListModel>
 
+#include <initializer_list>
+
+class QCheckBox;
+class QLineEdit;
 class QWidget;
 
 namespace ui {
@@ -45,6 +50,32 @@ QLabel *plainLabel(QWidget *parent, const QString &name, const QString &text, co
 void fitToText(QLabel *label, int left, int top, int width, int height);
 // A title that stays centred where it was drawn, however long its text is.
 void fitAroundCentre(QLabel *label, int left, int top, int width, int height);
+
+// The wait cursor over every window while it lives, for work that holds the event loop.
+class BusyCursor {
+public:
+    BusyCursor();
+    ~BusyCursor();
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+};
+
+// Gives the keyboard focus back to the window of `opener` when it goes out of scope, after a
+// dialog over it: window managers may otherwise leave the focus nowhere once a dialog closes
+// straight after a message of its own.
+class FocusReturn {
+public:
+    explicit FocusReturn(QWidget *opener);
+    ~FocusReturn();
+    FocusReturn(const FocusReturn &) = delete;
+    FocusReturn &operator=(const FocusReturn &) = delete;
+
+private:
+    QPointer<QWidget> m_window;
+};
+
+// A check box that shows what is typed in the password boxes while it is ticked.
+QCheckBox *showPasswordToggle(QWidget *parent, const QString &caption, std::initializer_list<QLineEdit *> boxes);
 
 // A label that acts as a link: pointing hand, clicked on release of the left button,
 // and Space or Enter when a caller gives it the focus.

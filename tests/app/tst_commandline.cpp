@@ -85,6 +85,10 @@ void CommandLineTest::exportRunsWithoutAWindow_data()
     QTest::newRow("format and sections given") << QStringList{"--export", "out/book.txt", "--format", "md", "--sections", "rituals"} << 0
                                                << QString() << QByteArray("# Book of Shadows\n\n## Rituals\n\n### Moon\n");
     QTest::newRow("pdf") << QStringList{"--export=out/book.pdf"} << 0 << QString() << QByteArray("%PDF-");
+    QTest::newRow("sections without entries left out") << QStringList{"--export", "out/book.md", "--sections", "incense,rituals"} << 0
+                                                       << QString() << QByteArray("# Book of Shadows\n\n## Rituals\n");
+    QTest::newRow("no entries at all") << QStringList{"--export", "out/book.pdf", "--sections", "incense"} << 0 << QString()
+                                       << QByteArray("%PDF-");
     QTest::newRow("help") << QStringList{"--help"} << 0 << QStringLiteral("Usage: ") << QByteArray();
     QTest::newRow("version") << QStringList{"--version"} << 0 << QStringLiteral("Brimvale ") + app::kVersion << QByteArray();
     QTest::newRow("unknown option") << QStringList{"--frobnicate"} << 2 << QStringLiteral("brimvale: Unknown option 'frobnicate'.") << QByteArray();

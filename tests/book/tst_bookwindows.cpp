@@ -12,11 +12,15 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStandardPaths>
@@ -34,6 +38,37 @@ QStringList diaryEntries()
 QAction *entry(QMenu *file, const char *name)
 {
     return file->findChild<QAction *>(QLatin1String(name));
+}
+
+template <class Window>
+Window *shown()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (auto *window = qobject_cast<Window *>(widget); window && window->isVisible())
+            return window;
+    return nullptr;
+}
+
+// The message boxes as the user meets them, with every question answered Yes.
+class RealMessages final : public gui::MessageBoxes {
+public:
+    void show(QWidget *parent, const QString &text, gui::MessageIcon icon) override { m_real->show(parent, text, icon); }
+    gui::Answer askYesNo(QWidget *, const QString &) override { return gui::Answer::Yes; }
+
+private:
+    std::unique_ptr<gui::MessageBoxes> m_real = gui::productionMessages();
+};
+
+// Exports every section in this format, to the file dialog's next answer.
+void exportAll(frmMain *main, const QString &format)
+{
+    QTimer::singleShot(0, main, [format] {
+        if (auto *dialog = qobject_cast<frmExportBook *>(QApplication::activeModalWidget())) {
+            dialog->cboFormat->setCurrentIndex(dialog->cboFormat->findText(format, Qt::MatchStartsWith));
+            QTest::mouseClick(dialog->cmdExport, Qt::LeftButton);
+        }
+    });
+    entry(main->mnuFile, "mnuExportBook")->trigger();
 }
 } // namespace
 
@@ -58,6 +93,9 @@ private slots:
     void importShowsItsCountsAndWritesOnlyWhenConfirmed_data();
     void importShowsItsCountsAndWritesOnlyWhenConfirmed();
     void importIsTheFirstThingANewUserMayDo();
+    void workEndsWithItsMessageAlone_data();
+    void workEndsWithItsMessageAlone();
+    void fileDialogsStartInTheFolderLastUsed();
 
 private:
     // Writes a CSV file and makes it the file dialog's next answer; false when it cannot be written.
@@ -181,8 +219,8 @@ void BookWindowsTest::printShowsTheBookInThePreview()
         preview->reject();
     });
     entry(main->mnuFile, "mnuPrintBook")->trigger();
-    // The title, the contents and a chapter for each of the four sections.
-    QCOMPARE(pages, 6);
+    // The title, the contents and a chapter for each of the two sections with entries.
+    QCOMPARE(pages, 4);
 }
 
 void BookWindowsTest::importShowsItsCountsAndWritesOnlyWhenConfirmed_data()
@@ -234,6 +272,79 @@ void BookWindowsTest::importIsTheFirstThingANewUserMayDo()
     entry(main->mnuFile, "mnuImportEntries")->trigger();
     QCOMPARE(testing::readKeywords(m_env->workingDiary(), QStringLiteral("tblrituals")), QStringList{"Moon"});
     QCOMPARE(m_env->messages->last(), QStringLiteral("The entries were imported."));
+}
+
+void BookWindowsTest::workEndsWithItsMessageAlone_data()
+{
+    QTest::addColumn<bool>("exporting");
+    QTest::newRow("export") << true;
+    QTest::newRow("import") << false;
+}
+
+// The progress window waits half a second before it appears: by then its work is over and the
+// message that ends the work is on the screen, and it must be alone there and answer OK.
+void BookWindowsTest::workEndsWithItsMessageAlone()
+{
+    QFETCH(bool, exporting);
+    gui::installMessages(std::make_unique<RealMessages>());
+    frmMain *main = testing::startProgram();
+    QVERIFY(main);
+    QString text;
+    bool progressShown = false;
+    bool stuck = false;
+    QElapsedTimer boxShown;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] {
+        auto *box = shown<QMessageBox>();
+        if (!box)
+            return;
+        if (!boxShown.isValid())
+            boxShown.start();
+        if (text.isEmpty() && boxShown.elapsed() >= 1000) {
+            text = box->text();
+            progressShown = shown<QProgressDialog>() != nullptr;
+            QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+        } else if (!text.isEmpty() && boxShown.elapsed() >= 4000) {
+            stuck = true;
+            if (auto *progress = shown<QProgressDialog>())
+                progress->hide();
+            box->done(QMessageBox::Ok);
+        }
+    });
+    watch.start(100);
+    if (exporting) {
+        m_env->files->answers.push_back(m_env->root() + QStringLiteral("/book.csv"));
+        exportAll(main, QStringLiteral("CSV"));
+    } else {
+        QVERIFY(offerCsv("section,keyword,meaning\r\nSpell,Sage,smoke\r\n"));
+        entry(main->mnuFile, "mnuImportEntries")->trigger();
+    }
+    QVERIFY(text.startsWith(exporting ? QStringLiteral("The book was exported to") : QStringLiteral("The entries were imported.")));
+    QVERIFY(!progressShown);
+    QVERIFY(!stuck);
+}
+
+void BookWindowsTest::fileDialogsStartInTheFolderLastUsed()
+{
+    frmMain *main = testing::startProgram();
+    QVERIFY(main);
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString chosen = m_env->root() + QStringLiteral("/chosen");
+    QVERIFY(QDir().mkpath(chosen));
+    m_env->files->answers.push_back(chosen + QStringLiteral("/mine.md"));
+    exportAll(main, QStringLiteral("Markdown"));
+    entry(main->mnuFile, "mnuImportEntries")->trigger();
+    exportAll(main, QStringLiteral("Markdown"));
+
+    // A missing documents folder is made: a file dialog would start elsewhere and offer its name as a file name.
+    QVERIFY(QFileInfo(documents).isDir());
+    QCOMPARE(m_env->files->suggested, (QStringList{documents + QStringLiteral("/Book of Shadows.md"), chosen,
+                                                   chosen + QStringLiteral("/Book of Shadows.md")}));
+    QFile file(chosen + QStringLiteral("/mine.md"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray written = file.readAll();
+    QVERIFY(written.contains("## Spell") && written.contains("## Rituals"));
+    QVERIFY2(!written.contains("## Incense") && !written.contains("## Recipes"), "an empty section is left out");
 }
 
 BRIMVALE_TEST_MAIN(BookWindowsTest)

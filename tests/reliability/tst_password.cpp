@@ -21,6 +21,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QLabel>
@@ -65,6 +66,13 @@ Dialog *shownDialog()
         if (auto *dialog = qobject_cast<Dialog *>(widget); dialog && dialog->isVisible())
             return dialog;
     return nullptr;
+}
+
+// Clicks the box itself: the check box is as wide as the dialog, its text is not.
+void clickShowPassword(QWidget *dialog)
+{
+    auto *toggle = dialog->findChild<QCheckBox *>(QStringLiteral("chkShowPassword"));
+    QTest::mouseClick(toggle, Qt::LeftButton, {}, QPoint(4, toggle->height() / 2));
 }
 
 // Runs `steps` once the modal dialog that `open` shows is on the screen.
@@ -316,17 +324,22 @@ void PasswordTest::setAndRemoveThroughTheMenu()
     QCOMPARE(menuEntry->text(), QStringLiteral("&Diary Password\u2026"));
 
     QString warning;
+    bool shown = false;
     bool stayedOpen = false;
     whileOpen<gui::DiaryPasswordDialog>([&] { menuEntry->trigger(); }, [&](gui::DiaryPasswordDialog *dialog) {
         warning = dialog->lblWarning->text();
         QTest::keyClicks(dialog->txtNew, QStringLiteral("abc"));
         QTest::keyClicks(dialog->txtRepeat, QStringLiteral("abd"));
+        clickShowPassword(dialog);
+        shown = dialog->txtNew->echoMode() == QLineEdit::Normal && dialog->txtRepeat->echoMode() == QLineEdit::Normal;
         QTest::mouseClick(dialog->cmdSet, Qt::LeftButton);
         stayedOpen = dialog->isVisible() && !dialog->txtCurrent;
         QTest::keyClicks(dialog->txtRepeat, QStringLiteral("abc"));
         QTest::mouseClick(dialog->cmdSet, Qt::LeftButton);
     });
     QVERIFY(stayedOpen);
+    QVERIFY(shown);
+    QTRY_COMPARE(QApplication::activeWindow(), main);
     QVERIFY(warning.contains(QStringLiteral("no way to recover")));
     QCOMPARE(m_env->messages->texts(),
              QStringList({QStringLiteral("The two new passwords differ. Type the new password again."),
@@ -351,12 +364,15 @@ void PasswordTest::promptSaysWhenThePasswordIsWrong()
 
     QString accessibleName;
     bool hidden = false;
+    bool shown = false;
     QString afterWrong;
     bool stayedOpen = false;
     std::optional<modDB::Failure> locked;
     whileOpen<gui::PasswordPromptDialog>([&] { locked = modDB::Unlock(m_path); }, [&](gui::PasswordPromptDialog *dialog) {
         accessibleName = dialog->txtPassword->accessibleName();
         hidden = dialog->txtPassword->echoMode() == QLineEdit::Password;
+        clickShowPassword(dialog);
+        shown = dialog->txtPassword->echoMode() == QLineEdit::Normal;
         QTest::keyClicks(dialog->txtPassword, QStringLiteral("wrong"));
         QTest::keyClick(dialog->txtPassword, Qt::Key_Return);
         afterWrong = dialog->lblMessage->text();
@@ -367,6 +383,7 @@ void PasswordTest::promptSaysWhenThePasswordIsWrong()
     QVERIFY(!locked);
     QCOMPARE(accessibleName, QStringLiteral("Password"));
     QVERIFY(hidden);
+    QVERIFY(shown);
     QVERIFY(afterWrong.contains(QStringLiteral("wrong")));
     QVERIFY(stayedOpen);
     QCOMPARE(modDB::ReadKeywords(m_path, Table::Spell)->keywords, kSpells);
