@@ -60,6 +60,8 @@ private slots:
     void badFilesAreRefusedWithTheirLine_data();
     void badFilesAreRefusedWithTheirLine();
     void cancelledImportWritesNothing();
+    void diaryRowsWithoutKeywordOrMeaningAreLeftOut_data();
+    void diaryRowsWithoutKeywordOrMeaningAreLeftOut();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -195,6 +197,36 @@ void ImportTest::cancelledImportWritesNothing()
     BRIMVALE_UNWRAP(incense, testing::readRows(m_diary, QStringLiteral("tblincense")));
     QVERIFY(incense.empty());
     QCOMPARE(bytesOf(m_diary), before);
+}
+
+// A diary file's rows never passed the checks a new entry passes: those that fail are left out
+// and counted, not the whole file refused.
+void ImportTest::diaryRowsWithoutKeywordOrMeaningAreLeftOut_data()
+{
+    QTest::addColumn<QString>("rows");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("one") << "('   ', 'm')" << "1 entry without a keyword or meaning is left out";
+    QTest::newRow("empty, NULL and spaces")
+        << "('', 'm'), (NULL, 'm'), ('  ', 'm'), ('k', ''), ('k', NULL), ('k', ' '), (NULL, NULL)"
+        << "7 entries without a keyword or meaning are left out";
+}
+
+void ImportTest::diaryRowsWithoutKeywordOrMeaningAreLeftOut()
+{
+    QFETCH(QString, rows);
+    QFETCH(QString, said);
+    const QString file = m_dir->filePath(QStringLiteral("older.dll"));
+    QVERIFY(testing::writeEmptyDiary(file));
+    QVERIFY(testing::execute(file, QStringLiteral("INSERT INTO tblrecipes (keyword, meaning) VALUES ('Bread', ' flour '), %1").arg(rows)));
+
+    const book::Loaded loaded = book::load(file);
+    QCOMPARE(loaded.refusal, QString());
+    BRIMVALE_UNWRAP(preview, book::preview(m_diary, loaded.book));
+    QCOMPARE(preview.added, (std::array<qint64, 4>{0, 0, 1, 0}));
+    QVERIFY2(book::describe(preview).endsWith(QLatin1Char('\n') + said), qPrintable(book::describe(preview)));
+    QVERIFY(book::import(m_diary, preview).done());
+    BRIMVALE_UNWRAP(recipes, testing::readRows(m_diary, QStringLiteral("tblrecipes")));
+    QCOMPARE(recipes, (std::vector<testing::DiaryRow>{{1, QStringLiteral("Bread"), QStringLiteral(" flour ")}}));
 }
 
 BRIMVALE_TEST_MAIN(ImportTest)
