@@ -239,7 +239,7 @@ void ImportTest::diaryFileHoldingMoreThanADiaryIsRefused()
     QVERIFY(loaded.book.empty());
     QCOMPARE(bytesOf(m_diary), before);
 
-    // Restored by hand as the working diary: read nor written.
+    // Restored by hand as the working diary: neither read nor written.
     QVERIFY(QFile::remove(m_diary) && QFile::copy(file, m_diary));
     const QByteArray crafted = bytesOf(m_diary);
     const auto read = modDB::ReadKeywords(m_diary, Table::Incense);
