@@ -267,7 +267,7 @@ QStringList everyBackupOf(const QString &path)
 
 Failure toldOf(Failure failure, const QString &path)
 {
-    if (failure.kind == FailureKind::Missing || failure.kind == FailureKind::Damaged)
+    if (failure.kind == FailureKind::Missing || failure.kind == FailureKind::Damaged || failure.kind == FailureKind::Foreign)
         failure.newestBackup = QDir::toNativeSeparators(newestBackupOf(path));
     return failure;
 }

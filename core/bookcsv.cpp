@@ -139,7 +139,7 @@ std::optional<Table> BookBuilder::sectionNamed(const QString &name)
     return sections::tableNamed(trimmed);
 }
 
-std::optional<QString> BookBuilder::add(Table table, Entry entry)
+std::optional<QString> BookBuilder::refusalOf(const Entry &entry)
 {
     switch (entries::check(text::trimSpaces(entry.keyword), text::trimSpaces(entry.meaning))) {
     case entries::Check::BothEmpty:
@@ -147,6 +147,13 @@ std::optional<QString> BookBuilder::add(Table table, Entry entry)
     case entries::Check::MeaningEmpty: return QStringLiteral("has an empty meaning");
     case entries::Check::Passed: break;
     }
+    return std::nullopt;
+}
+
+std::optional<QString> BookBuilder::add(Table table, Entry entry)
+{
+    if (auto refused = refusalOf(entry))
+        return refused;
     m_entries[std::size_t(table)].push_back(std::move(entry));
     return std::nullopt;
 }

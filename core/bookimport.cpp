@@ -48,7 +48,9 @@ modDB::Result<Preview> preview(const QString &diary, const Book &incoming)
             known.insert({entry.keyword, entry.meaning});
         Chapter additions{chapter.table, {}};
         for (const Entry &entry : chapter.entries) {
-            if (known.contains({entry.keyword, entry.meaning}))
+            if (BookBuilder::refusalOf(entry))
+                ++preview.leftOut;
+            else if (known.contains({entry.keyword, entry.meaning}))
                 ++preview.skipped;
             else
                 additions.entries.push_back(entry);
@@ -68,6 +70,10 @@ QString describe(const Preview &preview)
         lines << QStringLiteral("%1: %2 %3 to add").arg(section.name).arg(count).arg(count == 1 ? QStringLiteral("entry") : QStringLiteral("entries"));
     }
     lines << QStringLiteral("Already in the diary, skipped: %1").arg(preview.skipped);
+    if (preview.leftOut == 1)
+        lines << QStringLiteral("1 entry without a keyword or meaning is left out");
+    else if (preview.leftOut > 1)
+        lines << QStringLiteral("%1 entries without a keyword or meaning are left out").arg(preview.leftOut);
     return lines.join(QLatin1Char('\n'));
 }
 

@@ -24,12 +24,14 @@ struct Preview {
     Book additions; // the entries not yet in the diary, by section
     std::array<qint64, sections::kTables.size()> added{}; // by section, in the section table's order
     qint64 skipped = 0; // the same section, keyword and meaning are in the diary already
+    qint64 leftOut = 0; // without a keyword or meaning: never added
 };
 
-// What the import would do to this diary: every entry whose section, keyword and meaning are
-// already there is skipped, the rest are added.
+// What the import would do to this diary: an entry without a keyword or meaning is left out (a
+// diary file's rows were never checked on their way in), every entry whose section, keyword and
+// meaning are already there is skipped, the rest are added.
 modDB::Result<Preview> preview(const QString &diary, const Book &incoming);
-// The preview in words, one line per section and one for the skipped.
+// The preview in words, one line per section, one for the skipped and one for those left out.
 QString describe(const Preview &preview);
 
 // Appends the additions at the end of their sections, all or none, after the run's backup.

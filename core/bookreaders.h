@@ -37,6 +37,8 @@ class BookBuilder {
 public:
     // The section by its name ("Spell", any case) or its table's name; none for other text.
     static std::optional<Table> sectionNamed(const QString &name);
+    // Why the entry cannot be taken ("has an empty keyword"); none when it can.
+    static std::optional<QString> refusalOf(const Entry &entry);
     // Adds the entry or gives why it cannot be taken.
     std::optional<QString> add(Table table, Entry entry);
     Book take();

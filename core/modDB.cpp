@@ -191,6 +191,7 @@ QString message(const Failure &failure)
     case FailureKind::Other: what = QStringLiteral("The diary could not be read or saved."); break;
     case FailureKind::Locked: what = QStringLiteral("The diary stays locked: its password was not given."); break;
     case FailureKind::WrongPassword: what = QStringLiteral("The password is wrong."); break;
+    case FailureKind::Foreign: what = QStringLiteral("The file is not a Brimvale diary."); break;
     }
     if (!failure.detail.isEmpty())
         what += QLatin1Char('\n') + failure.detail;

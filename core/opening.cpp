@@ -1,12 +1,11 @@
 #include "core/opening.h"
 
-#include "core/sections.h"
+#include "core/schemacheck.h"
 #include "core/services.h"
 
 #include <sqlcipher/sqlite3.h>
 
 #include <QFileInfo>
-#include <QStringList>
 
 #include <vector>
 
@@ -36,22 +35,25 @@ Result<Connection> openWithKey(const QString &path, const RawKey &key, bool *key
     if (const int rc = sqlite3_key(connection.get(), key.data(), key.size()); rc != SQLITE_OK)
         return connection.failure(rc);
 
-    // The first read decrypts page 1: a wrong key or a damaged file fails here.
-    auto schema = Statement::prepare(connection, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
-    QStringList tables;
+    // The first read decrypts page 1: a wrong key or a damaged file fails here. It reads the
+    // whole schema, so that nothing else is read from a file that is not a diary.
+    auto schema = Statement::prepare(connection, kSchemaQuery);
+    std::vector<SchemaRow> rows;
     int rc = SQLITE_ROW;
     if (schema.ok())
         while ((rc = schema->step()) == SQLITE_ROW)
-            tables << schema->text(0).toLower();
+            rows.push_back({schema->text(0), schema->text(1), schema->text(2), schema->integer(3), schema->text(4)});
     const Failure failure = schema.ok() ? connection.failure(rc) : schema.failure();
     if (!schema.ok() || rc != SQLITE_DONE) {
         if (keyRefused)
             *keyRefused = failure.kind == FailureKind::Damaged;
         return failure;
     }
-    for (sections::Table table : sections::kTables)
-        if (!tables.contains(sections::tableName(table)))
-            return fileFailure(FailureKind::Damaged, path);
+    const Schema schemaKind = judgeSchema(rows);
+    if (schemaKind == Schema::TablesMissing)
+        return fileFailure(FailureKind::Damaged, path);
+    if (schemaKind == Schema::Foreign)
+        return fileFailure(FailureKind::Foreign, path);
     return opened;
 }
 

@@ -14,7 +14,8 @@
 
 namespace modDB {
 
-// Opens an existing diary read-write and checks that it is one before anything can write.
+// Opens an existing diary read-write and checks by its schema that it is one (core/schemacheck.h)
+// before any query touches a table.
 // `asked` is set when the user was asked for its password.
 Result<Connection> openDiary(const QString &path, bool *asked = nullptr);
 

@@ -10,8 +10,9 @@
 
 namespace modDB {
 
-// Locked: the diary has a password of its own and the user did not give it.
-enum class FailureKind { Missing, Damaged, ReadOnly, DiskFull, Other, Locked, WrongPassword };
+// Locked: the diary has a password of its own and the user did not give it. Foreign: a file that
+// opens but holds more than a diary, or other things (core/schemacheck.h).
+enum class FailureKind { Missing, Damaged, ReadOnly, DiskFull, Other, Locked, WrongPassword, Foreign };
 
 struct Failure {
     FailureKind kind = FailureKind::Other;

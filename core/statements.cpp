@@ -5,11 +5,42 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <climits>
 #include <utility>
 
 namespace modDB {
 
 namespace {
+// The engine asks the budget after every so many of its instructions.
+constexpr int kInstructionsPerAsk = 1000;
+// Enough for any statement on a small file, and for any on a sound file of any size.
+constexpr qint64 kBaseWork = qint64(1) << 24;
+constexpr qint64 kWorkPerFileByte = 8;
+// The longest value a write may store: a meaning of millions of characters. A longer value
+// already in a file is read, since no value is longer than the file holding it.
+constexpr qint64 kLongestValue = qint64(16) << 20;
+
+// Far above what the store's own statements need; the schema of a crafted file is parsed
+// under them too.
+struct Limit {
+    int id;
+    int value;
+};
+constexpr Limit kLimits[] = {
+    {SQLITE_LIMIT_SQL_LENGTH, 1 << 20},
+    {SQLITE_LIMIT_COLUMN, 100},
+    {SQLITE_LIMIT_EXPR_DEPTH, 100},
+    {SQLITE_LIMIT_COMPOUND_SELECT, 8},
+};
+
+int spend(void *budget)
+{
+    auto *work = static_cast<WorkBudget *>(budget);
+    work->left -= kInstructionsPerAsk;
+    return work->left < 0 ? 1 : 0;
+}
+
 QString engineMessage(sqlite3 *db, int code)
 {
     if (db && sqlite3_errcode(db) == code)
@@ -31,6 +62,7 @@ Failure failureFor(int code, sqlite3 *db, const QString &path)
     switch (code & 0xff) {
     case SQLITE_NOTADB:
     case SQLITE_CORRUPT:
+    case SQLITE_INTERRUPT: // only the work budget interrupts, and a sound file stays within it
         return fileFailure(FailureKind::Damaged, path);
     case SQLITE_READONLY:
         return fileFailure(FailureKind::ReadOnly, path);
@@ -54,11 +86,25 @@ Result<Connection> Connection::open(const QString &path, int flags)
     Connection connection(handle, path);
     if (opened != SQLITE_OK)
         return connection.failure(opened);
+    // No heap limit: the engine's is one for the whole process, and soft. Its page cache stays
+    // at its default size, and an encrypted file is never mapped into memory.
+    const qint64 size = std::max<qint64>(QFileInfo(path).size(), 0);
+    for (const Limit &limit : kLimits)
+        sqlite3_limit(handle, limit.id, limit.value);
+    sqlite3_limit(handle, SQLITE_LIMIT_LENGTH, int(std::min<qint64>(std::max(kLongestValue, size), INT_MAX)));
+    connection.m_budget->perRun = kBaseWork + kWorkPerFileByte * size;
+    connection.m_budget->startRun();
+    sqlite3_progress_handler(handle, kInstructionsPerAsk, spend, connection.m_budget.get());
     return connection;
 }
 
+Connection::Connection(sqlite3 *db, const QString &path)
+    : m_db(db), m_path(path), m_budget(std::make_unique<WorkBudget>())
+{
+}
+
 Connection::Connection(Connection &&other) noexcept
-    : m_db(std::exchange(other.m_db, nullptr)), m_path(std::move(other.m_path))
+    : m_db(std::exchange(other.m_db, nullptr)), m_path(std::move(other.m_path)), m_budget(std::move(other.m_budget))
 {
 }
 
@@ -68,6 +114,7 @@ Connection &Connection::operator=(Connection &&other) noexcept
         close();
         m_db = std::exchange(other.m_db, nullptr);
         m_path = std::move(other.m_path);
+        m_budget = std::move(other.m_budget);
     }
     return *this;
 }
@@ -85,6 +132,7 @@ void Connection::close()
 
 int Connection::exec(const QString &sql) const
 {
+    m_budget->startRun();
     return sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
 }
 
@@ -93,8 +141,10 @@ Result<Statement> Statement::prepare(const Connection &connection, const QString
 {
     const QByteArray text = sql.toUtf8();
     sqlite3_stmt *prepared = nullptr;
+    // Before the prepare: the first one of a connection has the engine parse the file's schema.
+    connection.budget()->startRun();
     const int rc = sqlite3_prepare_v2(connection.get(), text.constData(), int(text.size()), &prepared, nullptr);
-    Statement statement(prepared);
+    Statement statement(prepared, connection.budget());
     if (rc != SQLITE_OK)
         return connection.failure(rc);
     for (const Parameter &parameter : parameters)
@@ -103,13 +153,17 @@ Result<Statement> Statement::prepare(const Connection &connection, const QString
     return statement;
 }
 
-Statement::Statement(Statement &&other) noexcept : m_statement(std::exchange(other.m_statement, nullptr)) {}
+Statement::Statement(Statement &&other) noexcept
+    : m_statement(std::exchange(other.m_statement, nullptr)), m_budget(other.m_budget)
+{
+}
 
 Statement &Statement::operator=(Statement &&other) noexcept
 {
     if (this != &other) {
         sqlite3_finalize(m_statement);
         m_statement = std::exchange(other.m_statement, nullptr);
+        m_budget = other.m_budget;
     }
     return *this;
 }
@@ -127,6 +181,7 @@ int Statement::step()
 int Statement::rerun(const std::vector<Parameter> &parameters)
 {
     sqlite3_reset(m_statement);
+    m_budget->startRun();
     for (const Parameter &parameter : parameters)
         if (const int bound = bind(m_statement, parameter); bound != SQLITE_OK)
             return bound;
@@ -141,7 +196,9 @@ qint64 Statement::integer(int column) const
 QString Statement::text(int column) const
 {
     const auto *bytes = reinterpret_cast<const char *>(sqlite3_column_text(m_statement, column));
-    return bytes ? QString::fromUtf8(bytes, sqlite3_column_bytes(m_statement, column)) : QString();
+    const int size = sqlite3_column_bytes(m_statement, column);
+    m_budget->left -= size;
+    return bytes ? QString::fromUtf8(bytes, size) : QString();
 }
 
 Transaction::~Transaction()

@@ -7,6 +7,7 @@
 
 #include <QString>
 
+#include <memory>
 #include <variant>
 #include <vector>
 
@@ -19,7 +20,18 @@ namespace modDB {
 // named by path only; the store adds the newest backup.
 Failure failureFor(int code, sqlite3 *db, const QString &path);
 
-// An open diary file, closed when the value goes.
+// What one run of a statement may still do, in engine instructions and bytes of text handed
+// over. A sound diary never needs more than a small multiple of its file's size: each row a
+// read yields is stored in the file. A damaged or crafted file that would make a read run
+// without end, or yield ever more rows, is stopped there and reads as damaged.
+struct WorkBudget {
+    qint64 perRun = 0;
+    qint64 left = 0;
+    void startRun() { left = perRun; }
+};
+
+// An open diary file, closed when the value goes. It works under the engine's limits and a
+// budget for each statement run (WorkBudget).
 class Connection {
 public:
     // Opens path (UTF-8) with these SQLITE_OPEN_* flags.
@@ -33,17 +45,20 @@ public:
 
     sqlite3 *get() const { return m_db; }
     const QString &path() const { return m_path; }
+    WorkBudget *budget() const { return m_budget.get(); }
     // The failure for an engine result code of this connection.
     Failure failure(int code) const { return failureFor(code, m_db, m_path); }
     // Runs SQL without parameters; gives the engine's result code.
     int exec(const QString &sql) const;
 
 private:
-    Connection(sqlite3 *db, const QString &path) : m_db(db), m_path(path) {}
+    Connection(sqlite3 *db, const QString &path);
     void close();
 
     sqlite3 *m_db = nullptr;
     QString m_path;
+    // On the heap: the engine holds its address for the progress handler.
+    std::unique_ptr<WorkBudget> m_budget;
 };
 
 // A value for the numbered parameter "?<position>".
@@ -73,9 +88,10 @@ public:
     QString text(int column) const;
 
 private:
-    explicit Statement(sqlite3_stmt *statement) : m_statement(statement) {}
+    Statement(sqlite3_stmt *statement, WorkBudget *budget) : m_statement(statement), m_budget(budget) {}
 
     sqlite3_stmt *m_statement = nullptr;
+    WorkBudget *m_budget = nullptr;
 };
 
 // Rolls back unless committed, so that an early return leaves the file as it was.

@@ -7,6 +7,7 @@
 #include "core/backups.h"
 #include "core/bookimport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -60,6 +61,10 @@ private slots:
     void badFilesAreRefusedWithTheirLine_data();
     void badFilesAreRefusedWithTheirLine();
     void cancelledImportWritesNothing();
+    void diaryFileHoldingMoreThanADiaryIsRefused_data();
+    void diaryFileHoldingMoreThanADiaryIsRefused();
+    void diaryRowsWithoutKeywordOrMeaningAreLeftOut_data();
+    void diaryRowsWithoutKeywordOrMeaningAreLeftOut();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -195,6 +200,86 @@ void ImportTest::cancelledImportWritesNothing()
     BRIMVALE_UNWRAP(incense, testing::readRows(m_diary, QStringLiteral("tblincense")));
     QVERIFY(incense.empty());
     QCOMPARE(bytesOf(m_diary), before);
+}
+
+// Files made by someone else with the built-in key. Before any query on a table, a view chain
+// overflowed the stack, an endless view froze the window and a view of big rows filled memory.
+void ImportTest::diaryFileHoldingMoreThanADiaryIsRefused_data()
+{
+    QTest::addColumn<QString>("sql");
+    // The engine takes the statement, not the type column, for what an object is.
+    const QString viewAsTable = QStringLiteral("PRAGMA writable_schema = ON; DELETE FROM sqlite_master WHERE name = 'tblspell_keywords';"
+                                               "UPDATE sqlite_master SET sql = 'CREATE VIEW tblspell AS %1' WHERE name = 'tblspell';");
+    const QString endless = QStringLiteral("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT x AS \"Index\", %1 AS keyword, ''m'' AS meaning FROM c");
+    QTest::newRow("20,000 nested views as a table")
+        << viewAsTable.arg(QStringLiteral("SELECT * FROM v20000"))
+               + QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000) "
+                                "INSERT INTO sqlite_master (type, name, tbl_name, rootpage, sql) SELECT 'view', 'v' || i, 'v' || i, 0, "
+                                "'CREATE VIEW v' || i || ' AS SELECT * FROM ' || CASE i WHEN 1 THEN 'tblincense' ELSE 'v' || (i - 1) END FROM n;");
+    QTest::newRow("endless view as a table") << viewAsTable.arg(endless.arg(QStringLiteral("''k''")));
+    QTest::newRow("view of big rows as a table") << viewAsTable.arg(endless.arg(QStringLiteral("printf(''%.*c'', 10000000, ''k'')")));
+    QTest::newRow("trigger") << "CREATE TRIGGER wipe AFTER INSERT ON tblspell BEGIN DELETE FROM tblincense; END;";
+    QTest::newRow("extra table") << "CREATE TABLE notes (x)";
+    QTest::newRow("extra index") << "CREATE INDEX tblspell_meanings ON tblspell (meaning)";
+    QTest::newRow("virtual table") << "CREATE VIRTUAL TABLE notes USING fts4(x)";
+}
+
+void ImportTest::diaryFileHoldingMoreThanADiaryIsRefused()
+{
+    QFETCH(QString, sql);
+    const QString file = m_dir->filePath(QStringLiteral("crafted.dll"));
+    QVERIFY(testing::writeEmptyDiary(file));
+    QVERIFY(testing::appendRows(file, QStringLiteral("tblincense"), {{"Myrrh", "resin"}}));
+    QVERIFY(testing::execute(file, sql));
+    const QByteArray before = bytesOf(m_diary);
+    const QString refusal = QStringLiteral("The file is not a Brimvale diary.\n");
+
+    const book::Loaded loaded = book::load(file);
+    QCOMPARE(loaded.refusal, QStringLiteral("Nothing was imported.\n") + refusal + QDir::toNativeSeparators(file));
+    QVERIFY(loaded.book.empty());
+    QCOMPARE(bytesOf(m_diary), before);
+
+    // Restored by hand as the working diary: neither read nor written.
+    QVERIFY(QFile::remove(m_diary) && QFile::copy(file, m_diary));
+    const QByteArray crafted = bytesOf(m_diary);
+    const auto read = modDB::ReadKeywords(m_diary, Table::Incense);
+    QVERIFY(!read.ok());
+    QCOMPARE(modDB::message(read.failure()), refusal + QDir::toNativeSeparators(m_diary));
+    const auto added = modDB::AddEntry(m_diary, Table::Incense, {QStringLiteral("Rue"), QStringLiteral("herb")});
+    QVERIFY(!added.ok());
+    QCOMPARE(added.failure().kind, modDB::FailureKind::Foreign);
+    QCOMPARE(bytesOf(m_diary), crafted);
+    QVERIFY(modDB::backupsOf(m_diary).isEmpty());
+}
+
+// A diary file's rows never passed the checks a new entry passes: those that fail are left out
+// and counted, not the whole file refused.
+void ImportTest::diaryRowsWithoutKeywordOrMeaningAreLeftOut_data()
+{
+    QTest::addColumn<QString>("rows");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("one") << "('   ', 'm')" << "1 entry without a keyword or meaning is left out";
+    QTest::newRow("empty, NULL and spaces")
+        << "('', 'm'), (NULL, 'm'), ('  ', 'm'), ('k', ''), ('k', NULL), ('k', ' '), (NULL, NULL)"
+        << "7 entries without a keyword or meaning are left out";
+}
+
+void ImportTest::diaryRowsWithoutKeywordOrMeaningAreLeftOut()
+{
+    QFETCH(QString, rows);
+    QFETCH(QString, said);
+    const QString file = m_dir->filePath(QStringLiteral("older.dll"));
+    QVERIFY(testing::writeEmptyDiary(file));
+    QVERIFY(testing::execute(file, QStringLiteral("INSERT INTO tblrecipes (keyword, meaning) VALUES ('Bread', ' flour '), %1").arg(rows)));
+
+    const book::Loaded loaded = book::load(file);
+    QCOMPARE(loaded.refusal, QString());
+    BRIMVALE_UNWRAP(preview, book::preview(m_diary, loaded.book));
+    QCOMPARE(preview.added, (std::array<qint64, 4>{0, 0, 1, 0}));
+    QVERIFY2(book::describe(preview).endsWith(QLatin1Char('\n') + said), qPrintable(book::describe(preview)));
+    QVERIFY(book::import(m_diary, preview).done());
+    BRIMVALE_UNWRAP(recipes, testing::readRows(m_diary, QStringLiteral("tblrecipes")));
+    QCOMPARE(recipes, (std::vector<testing::DiaryRow>{{1, QStringLiteral("Bread"), QStringLiteral(" flour ")}}));
 }
 
 BRIMVALE_TEST_MAIN(ImportTest)

@@ -84,6 +84,8 @@ private slots:
     void missingCoveringIndexIsAddedByAWrite();
     void existingPathIsNeverOverwrittenByCreate();
     void failedBindIsReportedAsTheEnginesFailure();
+    void noStatementRunsWithoutEnd_data();
+    void noStatementRunsWithoutEnd();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -394,6 +396,33 @@ void StoreTest::failedBindIsReportedAsTheEnginesFailure()
     QVERIFY(!statement.ok());
     QCOMPARE(statement.failure().kind, FailureKind::Other);
     QCOMPARE(statement.failure().detail, QString::fromUtf8(sqlite3_errstr(SQLITE_RANGE)));
+}
+
+// However a damaged or crafted file made a statement run, it would end within a budget in
+// proportion to the file's size (here none), handing over no more text than the file could hold.
+void StoreTest::noStatementRunsWithoutEnd_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<int>("code");
+    const QString endless = QStringLiteral("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT %1 FROM c");
+    QTest::newRow("endless") << endless.arg(QStringLiteral("count(*)")) << SQLITE_INTERRUPT;
+    QTest::newRow("ever more text") << endless.arg(QStringLiteral("printf('%.*c', 1000000, 'x')")) << SQLITE_INTERRUPT;
+    QTest::newRow("one value longer than a diary holds") << QStringLiteral("SELECT zeroblob(20000000)") << SQLITE_TOOBIG;
+}
+
+void StoreTest::noStatementRunsWithoutEnd()
+{
+    QFETCH(QString, sql);
+    QFETCH(int, code);
+    const auto opened = modDB::Connection::open(QStringLiteral(":memory:"), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    QVERIFY(opened.ok());
+    auto statement = modDB::Statement::prepare(*opened, sql);
+    QVERIFY(statement.ok());
+    int rc = SQLITE_ROW;
+    for (int rows = 0; rc == SQLITE_ROW && rows < 1000; ++rows)
+        if ((rc = statement->step()) == SQLITE_ROW)
+            statement->text(0);
+    QCOMPARE(rc, code);
 }
 
 BRIMVALE_TEST_MAIN(StoreTest)
