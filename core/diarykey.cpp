@@ -131,7 +131,8 @@ RawKey::RawKey(const RawKey &other) : m_text(KeySlots::instance().take())
 
 RawKey &RawKey::operator=(const RawKey &other)
 {
-    std::memcpy(m_text, other.m_text, kTextSize + 1);
+    if (this != &other)
+        std::memcpy(m_text, other.m_text, kTextSize + 1);
     return *this;
 }
 
