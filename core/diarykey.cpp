@@ -8,9 +8,17 @@
 #include <sodium.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QtEndian>
 
+#include <algorithm>
+#include <cstring>
 #include <map>
+#include <mutex>
+
+#ifdef Q_OS_LINUX
+#include <sys/prctl.h>
+#endif
 
 namespace modDB {
 
@@ -35,10 +43,74 @@ std::map<QByteArray, RawKey> &builtInKeys()
     return keys;
 }
 
-std::map<QByteArray, RawKey> &knownKeys()
+// By the file's absolute path and its salt.
+std::map<std::pair<QString, QByteArray>, RawKey> &knownKeys()
 {
-    static std::map<QByteArray, RawKey> keys;
+    static std::map<std::pair<QString, QByteArray>, RawKey> keys;
     return keys;
+}
+
+// Room for the text of keys, in pages that libsodium locks in memory where the system allows
+// (so they never go to swap) and fences with guard pages. Slots are reused, so a key copied on
+// every open costs no system call. Never destroyed: keys held by other statics go at exit in
+// any order, and each wipes its own slot.
+class KeySlots {
+public:
+    static constexpr std::size_t kSlotBytes = 128;
+
+    static KeySlots &instance()
+    {
+        static auto *pool = new KeySlots;
+        return *pool;
+    }
+
+    char *take()
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_free.empty())
+            grow();
+        char *slot = m_free.back();
+        m_free.pop_back();
+        return slot;
+    }
+
+    void give(char *slot)
+    {
+        sodium_memzero(slot, kSlotBytes);
+        const std::lock_guard lock(m_mutex);
+        m_free.push_back(slot);
+    }
+
+private:
+    static constexpr std::size_t kSlotsPerChunk = 31;
+
+    void grow()
+    {
+        // Unlocked memory still holds a key, just without the promise about swap.
+        void *chunk = sodium_init() >= 0 ? sodium_malloc(kSlotsPerChunk * kSlotBytes) : nullptr;
+        if (!chunk)
+            chunk = new char[kSlotsPerChunk * kSlotBytes];
+        sodium_memzero(chunk, kSlotsPerChunk * kSlotBytes);
+        for (std::size_t i = 0; i < kSlotsPerChunk; ++i)
+            m_free.push_back(static_cast<char *>(chunk) + i * kSlotBytes);
+    }
+
+    std::mutex m_mutex;
+    std::vector<char *> m_free;
+};
+
+QString fileKey(const QString &path)
+{
+    return QFileInfo(path).absoluteFilePath();
+}
+
+// Once a password is in the process: no core file holds it or its key, and no debugger or
+// /proc reader of the user's other processes can reach it.
+void keepMemoryPrivate()
+{
+#ifdef Q_OS_LINUX
+    ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+#endif
 }
 
 // A QByteArray whose bytes are wiped when it goes.
@@ -48,9 +120,25 @@ struct WipedBytes {
 };
 } // namespace
 
-RawKey::RawKey(const unsigned char *key, const QByteArray &salt)
+static_assert(RawKey::size() + 1 <= int(KeySlots::kSlotBytes));
+
+RawKey::RawKey() : m_text(KeySlots::instance().take()) {}
+
+RawKey::RawKey(const RawKey &other) : m_text(KeySlots::instance().take())
 {
-    char *text = m_text.data();
+    std::memcpy(m_text, other.m_text, kTextSize + 1);
+}
+
+RawKey &RawKey::operator=(const RawKey &other)
+{
+    if (this != &other)
+        std::memcpy(m_text, other.m_text, kTextSize + 1);
+    return *this;
+}
+
+RawKey::RawKey(const unsigned char *key, const QByteArray &salt) : m_text(KeySlots::instance().take())
+{
+    char *text = m_text;
     text[0] = 'x';
     text[1] = '\'';
     sodium_bin2hex(text + 2, 2 * kKeyBytes + 1, key, kKeyBytes);
@@ -62,17 +150,17 @@ RawKey::RawKey(const unsigned char *key, const QByteArray &salt)
 
 RawKey::~RawKey()
 {
-    sodium_memzero(m_text.data(), m_text.size());
+    KeySlots::instance().give(m_text);
 }
 
 bool RawKey::operator==(const RawKey &other) const
 {
-    return sodium_memcmp(m_text.data(), other.m_text.data(), m_text.size()) == 0;
+    return sodium_memcmp(m_text, other.m_text, kTextSize + 1) == 0;
 }
 
 void RawKey::keyBytes(unsigned char *out) const
 {
-    sodium_hex2bin(out, kKeyBytes, m_text.data() + 2, 2 * kKeyBytes, nullptr, nullptr, nullptr);
+    sodium_hex2bin(out, kKeyBytes, m_text + 2, 2 * kKeyBytes, nullptr, nullptr, nullptr);
 }
 
 bool keyFitsPage(const QString &path, const RawKey &key, int page)
@@ -132,6 +220,7 @@ std::optional<RawKey> userKey(const QString &password, const QByteArray &salt)
 {
     if (password.isEmpty() || salt.size() != kSaltBytes || sodium_init() < 0)
         return std::nullopt;
+    keepMemoryPrivate();
     // The same password typed through another input method may come in another Unicode form.
     const WipedBytes bytes{password.normalized(QString::NormalizationForm_C).toUtf8()};
     unsigned char key[kKeyBytes];
@@ -147,17 +236,35 @@ std::optional<RawKey> userKey(const QString &password, const QByteArray &salt)
     return raw;
 }
 
-std::optional<RawKey> knownKey(const QByteArray &salt)
+std::optional<RawKey> knownKey(const QString &path, const QByteArray &salt)
 {
     const auto &keys = knownKeys();
-    if (const auto found = keys.find(salt); found != keys.end())
+    if (const auto found = keys.find({fileKey(path), salt}); found != keys.end())
         return found->second;
     return std::nullopt;
 }
 
-void rememberKey(const QByteArray &salt, const RawKey &key)
+std::vector<RawKey> keysKnownFor(const QByteArray &salt)
 {
-    knownKeys().insert_or_assign(salt, key);
+    std::vector<RawKey> found;
+    for (const auto &[file, key] : knownKeys())
+        if (file.second == salt && std::find(found.begin(), found.end(), key) == found.end())
+            found.push_back(key);
+    return found;
+}
+
+void rememberKey(const QString &path, const QByteArray &salt, const RawKey &key)
+{
+    knownKeys().insert_or_assign({fileKey(path), salt}, key);
+}
+
+QByteArray newSalt()
+{
+    QByteArray salt(kSaltBytes, Qt::Uninitialized);
+    if (sodium_init() < 0)
+        return {};
+    randombytes_buf(salt.data(), std::size_t(salt.size()));
+    return salt;
 }
 
 QByteArray saltOf(const QString &path, QString *error)

@@ -7,6 +7,7 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <vector>
 
 namespace modDB {
@@ -71,18 +72,24 @@ Result<Connection> openDiary(const QString &path, bool *asked)
     if (salt.isEmpty())
         return fileFailure(FailureKind::Damaged, path);
 
+    // The file's own key first, then those of other files with its salt (a backup or copy of the
+    // diary), then the built-in one: trying a key costs a fraction of a millisecond, asking the
+    // user for a password they gave already costs their patience.
     const RawKey builtIn = builtInKey(salt);
     std::vector<RawKey> keys;
-    if (const auto known = knownKey(salt))
+    if (const auto known = knownKey(path, salt))
         keys.push_back(*known);
-    if (keys.empty() || !(keys.front() == builtIn))
+    for (const RawKey &key : keysKnownFor(salt))
+        if (std::find(keys.begin(), keys.end(), key) == keys.end())
+            keys.push_back(key);
+    if (std::find(keys.begin(), keys.end(), builtIn) == keys.end())
         keys.push_back(builtIn);
     for (const RawKey &key : keys) {
         bool refused = false;
         auto opened = openWithKey(path, key, &refused);
         if (!refused) {
             if (opened.ok())
-                rememberKey(salt, key);
+                rememberKey(path, salt, key);
             return opened;
         }
     }
@@ -106,7 +113,7 @@ Result<Connection> openDiary(const QString &path, bool *asked)
         if (refused && !keyFitsPage(path, *key, 2))
             return false;
         if (opened.ok())
-            rememberKey(salt, *key);
+            rememberKey(path, salt, *key);
         outcome.emplace(std::move(opened));
         return true;
     });

@@ -1,7 +1,8 @@
 #pragma once
 
-// Opening a diary file: with the key that last opened it in this run, else the built-in key,
-// else the key of a password of the user's own, asked for through the prompt seam. To the engine
+// Opening a diary file: with the key that last opened it in this run, else a key that opened
+// another file with its salt (a copy of the diary), else the built-in key, else the key of a
+// password of the user's own, asked for through the prompt seam. To the engine
 // a wrong key and a damaged first page look the same; the second page tells them apart: when it
 // is under the built-in key, nobody is asked and the diary is damaged, and when it is under the
 // password the user typed, the asking ends there and the diary is damaged. When that page is

@@ -1,6 +1,7 @@
 #include "core/password.h"
 
 #include "core/backups.h"
+#include "core/modAppdata.h"
 #include "core/newfile.h"
 #include "core/opening.h"
 
@@ -10,8 +11,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <functional>
 #include <map>
-#include <vector>
 
 namespace modDB {
 
@@ -32,87 +33,114 @@ void removeLeftovers(const QString &folder, const QString &base)
             dir.remove(name);
 }
 
-bool copyBytes(const QString &from, const QString &to)
+QString partialPattern(const QString &base)
 {
-    QFile source(from);
-    QFile target(to);
-    if (!source.open(QIODevice::ReadOnly) || !target.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        return false;
-    while (!source.atEnd()) {
-        const QByteArray chunk = source.read(1 << 16);
-        if (chunk.isEmpty() || target.write(chunk) != chunk.size())
-            return false;
-    }
-    return target.flush();
+    return QLatin1Char('.') + base + QStringLiteral("-XXXXXX.part");
 }
 
-// The keys of the backups with one salt, each derived only when a backup needs it: the key of a
-// password takes half a second.
-class SaltKeys {
+// Attaches the empty file as "fresh" under the key. The key is bound from its locked memory, never
+// put into the text of a statement.
+int attachFresh(const Connection &connection, const QString &file, const RawKey &key)
+{
+    sqlite3_stmt *statement = nullptr;
+    int rc = sqlite3_prepare_v2(connection.get(), "ATTACH DATABASE ?1 AS fresh KEY ?2", -1, &statement, nullptr);
+    const QByteArray name = file.toUtf8();
+    if (rc == SQLITE_OK)
+        rc = sqlite3_bind_text(statement, 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_bind_text(statement, 2, key.data(), key.size(), SQLITE_STATIC);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_step(statement) == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(connection.get());
+    sqlite3_finalize(statement);
+    return rc;
+}
+
+// Writes the diary file open on `connection` anew, under `key`, into a file beside `target`, and
+// moves that into target's place once it is whole: the name holds the whole old file or the whole
+// new one at every moment. The engine gives a new file the salt of the raw key it is made with,
+// so the copy gets `salt`. `beforeCopy` runs in the copy's transaction before anything is written.
+std::optional<Failure> writeAnew(const Connection &connection, const QString &target, const QString &base,
+                                 const RawKey &key, const QByteArray &salt,
+                                 const std::function<std::optional<Failure>()> &beforeCopy = {})
+{
+    const QFileInfo info(target);
+    files::NewFile fresh(info.absolutePath(), partialPattern(base));
+    const QString fill = fresh.pathToFill();
+    // The engine creates no file through ATTACH here, and takes an empty one as a new database.
+    QFile empty(fill);
+    if (fill.isEmpty() || !empty.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFile::ReadOwner | QFile::WriteOwner))
+        return Failure{FailureKind::Other, QStringLiteral("No new file could be made in %1: %2")
+                                               .arg(QDir::toNativeSeparators(info.absolutePath()),
+                                                    empty.errorString())};
+    empty.close();
+    if (const int rc = attachFresh(connection, fill, key); rc != SQLITE_OK)
+        return connection.failure(rc);
+    // A read left open keeps other programs from writing into the old file until the new one has
+    // taken its name: such a write would be lost with it.
+    auto hold = Statement::prepare(connection, QStringLiteral("SELECT 1 FROM main.sqlite_master"));
+    if (!hold.ok())
+        return hold.failure();
+    if (const int rc = hold->step(); rc != SQLITE_ROW)
+        return connection.failure(rc);
+    {
+        Transaction copy(connection);
+        if (const int rc = copy.begin(); rc != SQLITE_OK)
+            return connection.failure(rc);
+        if (beforeCopy)
+            if (auto failed = beforeCopy())
+                return failed;
+        // Tables, indexes, rows with their "Index" and the AUTOINCREMENT counters, so that the
+        // Index of a removed entry is never given again.
+        if (const int rc = connection.exec(QStringLiteral("SELECT sqlcipher_export('fresh')")); rc != SQLITE_OK)
+            return connection.failure(rc);
+        if (const int rc = copy.commit(); rc != SQLITE_OK)
+            return connection.failure(rc);
+    }
+    // An engine that kept a salt of its own would leave a file that the password no longer opens.
+    if (saltOf(fill) != salt)
+        return Failure{FailureKind::Other, QStringLiteral("The new file did not take its new salt.")};
+    if (auto failed = fresh.replace(info.fileName()))
+        return Failure{FailureKind::Other, *failed};
+    return std::nullopt;
+}
+
+// Backups opened with the keys of the old password, one per salt: those of a lost diary have a
+// salt of their own. Each is derived only when a backup needs it (half a second).
+class OldKeys {
 public:
-    SaltKeys(const QByteArray &salt, const QString &current, const QString &next)
-        : m_salt(salt), m_currentPassword(current), m_nextPassword(next)
+    OldKeys(const QString &password, const QByteArray &salt, const RawKey &key) : m_password(password)
     {
+        m_keys.emplace(salt, key);
     }
-    // The keys already derived for the diary, whose backups mostly share its salt.
-    void seed(const RawKey &current, const RawKey &next)
+    // The key under which the backup opens: the old password's for its salt, or the built-in one.
+    // A key derived already is tried first (most backups share the diary's old salt), then the
+    // built-in one (a fraction of a second), and a new derivation of the password's last.
+    std::optional<RawKey> opening(const QString &backup, const QByteArray &salt)
     {
-        m_current = current;
-        m_next = next;
-        m_currentDerived = m_nextDerived = true;
+        auto key = m_keys.find(salt);
+        if (key != m_keys.end() && key->second && openWithKey(backup, *key->second).ok())
+            return key->second;
+        if (const RawKey builtIn = builtInKey(salt); openWithKey(backup, builtIn).ok())
+            return builtIn;
+        if (key != m_keys.end())
+            return std::nullopt;
+        key = m_keys.emplace(salt, keyFor(m_password, salt)).first;
+        if (key->second && openWithKey(backup, *key->second).ok())
+            return key->second;
+        return std::nullopt;
     }
-    RawKey builtIn() const { return builtInKey(m_salt); }
-    const std::optional<RawKey> &current() { return derived(m_current, m_currentDerived, m_currentPassword); }
-    const std::optional<RawKey> &next() { return derived(m_next, m_nextDerived, m_nextPassword); }
 
 private:
-    const std::optional<RawKey> &derived(std::optional<RawKey> &key, bool &done, const QString &password)
-    {
-        if (!done)
-            key = keyFor(password, m_salt);
-        done = true;
-        return key;
-    }
-
-    QByteArray m_salt;
-    QString m_currentPassword;
-    QString m_nextPassword;
-    std::optional<RawKey> m_current;
-    std::optional<RawKey> m_next;
-    bool m_currentDerived = false;
-    bool m_nextDerived = false;
+    QString m_password;
+    std::map<QByteArray, std::optional<RawKey>> m_keys;
 };
 
-// The backup under the new key, through a copy beside it that takes its place once it is whole.
-bool rekeyBackup(const QString &backup, const QString &base, const RawKey &from, const RawKey &to)
+// The backup rewritten under the key, with the key's salt, through a copy that takes its place.
+bool rewriteBackup(const QString &backup, const QString &base, const RawKey &from, const RawKey &to,
+                   const QByteArray &salt)
 {
-    const QFileInfo info(backup);
-    files::NewFile copy(info.absolutePath(), QLatin1Char('.') + base + QStringLiteral("-XXXXXX.part"));
-    const QString partial = copy.pathToFill();
-    if (partial.isEmpty() || !copyBytes(backup, partial))
-        return false;
-    {
-        auto opened = openWithKey(partial, from);
-        if (!opened.ok() || sqlite3_rekey(opened->get(), to.data(), to.size()) != SQLITE_OK)
-            return false;
-    }
-    return !copy.replace(info.fileName());
-}
-
-// Whether the backup is under the new key now: it had it already, or it opened with the built-in
-// key or the current password's and was given it.
-bool bringUnderNewKey(const QString &backup, const QString &base, SaltKeys &keys)
-{
-    const auto rekeyFrom = [&](const RawKey &from) {
-        const auto &to = keys.next();
-        return to && (from == *to || rekeyBackup(backup, base, from, *to));
-    };
-    if (const RawKey builtIn = keys.builtIn(); openWithKey(backup, builtIn).ok())
-        return rekeyFrom(builtIn);
-    if (const auto &current = keys.current(); current && openWithKey(backup, *current).ok())
-        return rekeyFrom(*current);
-    const auto &next = keys.next();
-    return next && openWithKey(backup, *next).ok();
+    const auto opened = openWithKey(backup, from);
+    return opened.ok() && !writeAnew(*opened, backup, base, to, salt);
 }
 
 // Every backup of the diary, the leftovers of a stopped run removed from each folder first.
@@ -128,18 +156,27 @@ QStringList backupsToRekey(const QString &path)
     return backups;
 }
 
-PasswordChange rekeyBackups(const QString &path, const QString &current, const QString &next, const QByteArray &salt,
-                            const RawKey &currentKey, const RawKey &nextKey)
+PasswordChange rekeyBackups(const QString &path, OldKeys &oldKeys, const QString &next, const RawKey &nextKey,
+                            const QByteArray &nextSalt)
 {
     PasswordChange change;
     const QString base = QFileInfo(path).completeBaseName();
-    std::map<QByteArray, SaltKeys> bySalt;
-    bySalt.emplace(salt, SaltKeys(salt, current, next)).first->second.seed(currentKey, nextKey);
+    std::map<QByteArray, std::optional<RawKey>> nextKeys;
     for (const QString &backup : backupsToRekey(path)) {
-        // A backup of a lost diary has a salt of its own, so keys of its own too.
-        const QByteArray backupSalt = saltOf(backup);
-        auto keys = bySalt.try_emplace(backupSalt, backupSalt, current, next).first;
-        if (!backupSalt.isEmpty() && bringUnderNewKey(backup, base, keys->second))
+        const QByteArray salt = saltOf(backup);
+        bool done = false;
+        if (!salt.isEmpty()) {
+            if (const auto from = oldKeys.opening(backup, salt)) {
+                done = rewriteBackup(backup, base, *from, nextKey, nextSalt);
+            } else {
+                // Already under the new password: a change that was stopped and is made again.
+                auto key = nextKeys.find(salt);
+                if (key == nextKeys.end())
+                    key = nextKeys.emplace(salt, keyFor(next, salt)).first;
+                done = key->second && openWithKey(backup, *key->second).ok();
+            }
+        }
+        if (done)
             ++change.backupsRekeyed;
         else
             change.backupsLeft << backup;
@@ -148,18 +185,18 @@ PasswordChange rekeyBackups(const QString &path, const QString &current, const Q
 }
 
 // Backups that a stopped change left under the built-in key, while the diary has a password of
-// its own, get the diary's key. Those of a lost diary (another salt) wait for the next change.
+// its own, get the diary's key and salt.
 void rekeyBackupsLeftBehind(const QString &path)
 {
     const QByteArray salt = saltOf(path);
-    const RawKey builtIn = builtInKey(salt);
-    const auto key = knownKey(salt);
-    if (!key || *key == builtIn)
+    const auto key = knownKey(path, salt);
+    if (!key || *key == builtInKey(salt))
         return;
     const QString base = QFileInfo(path).completeBaseName();
     for (const QString &backup : backupsToRekey(path))
-        if (saltOf(backup) == salt && openWithKey(backup, builtIn).ok())
-            rekeyBackup(backup, base, builtIn, *key);
+        if (const QByteArray backupSalt = saltOf(backup); !backupSalt.isEmpty())
+            if (const RawKey builtIn = builtInKey(backupSalt); openWithKey(backup, builtIn).ok())
+                rewriteBackup(backup, base, builtIn, *key, salt);
 }
 
 } // namespace
@@ -175,13 +212,21 @@ std::optional<Failure> Unlock(const QString &path)
     return toldOf(opened.failure(), path);
 }
 
+QString passwordQuestion(const QString &path)
+{
+    const QString working = modAppdata::WorkingDiaryPath();
+    if (!working.isEmpty() && QFileInfo(working).absoluteFilePath() == QFileInfo(path).absoluteFilePath())
+        return QStringLiteral("Your diary has a password of its own.");
+    return QStringLiteral("The diary \u201c%1\u201d has a password of its own.").arg(QDir::toNativeSeparators(path));
+}
+
 Result<bool> HasOwnPassword(const QString &path)
 {
     const auto opened = openDiary(path);
     if (!opened.ok())
         return toldOf(opened.failure(), path);
     const QByteArray salt = saltOf(path);
-    const auto known = knownKey(salt);
+    const auto known = knownKey(path, salt);
     return known && !(*known == builtInKey(salt));
 }
 
@@ -199,6 +244,13 @@ Result<PasswordChange> ChangePassword(const QString &path, const QString &curren
     const auto oldKey = keyFor(current, salt);
     if (!oldKey)
         return Failure{FailureKind::WrongPassword, {}};
+    // A salt of its own for every new key: no table of keys computed in advance for common
+    // passwords serves more than one diary.
+    const QByteArray nextSalt = newSalt();
+    if (nextSalt.isEmpty())
+        return Failure{FailureKind::Other, QStringLiteral("No random salt could be had.")};
+    const QString base = QFileInfo(path).completeBaseName();
+    removeLeftovers(QFileInfo(path).absolutePath(), base);
     std::optional<RawKey> newKey;
     {
         bool refused = false;
@@ -209,27 +261,19 @@ Result<PasswordChange> ChangePassword(const QString &path, const QString &curren
             return toldOf(opened.failure(), path);
         const Connection &connection = *opened;
         // Only once the current password is known to be right: each derivation takes its time.
-        newKey = keyFor(next, salt);
+        newKey = keyFor(next, nextSalt);
         if (!newKey)
             return Failure{FailureKind::Other, QStringLiteral("The key could not be derived: too little memory.")};
-
-        // The usual backup of the run, and a diary found damaged is neither copied nor re-keyed.
-        Transaction check(connection);
-        if (const int rc = check.begin(); rc != SQLITE_OK)
-            return toldOf(connection.failure(rc), path);
-        if (auto failed = checkBeforeWrite(connection))
+        // The usual backup of the run comes first, and a diary found damaged is neither copied
+        // nor written anew.
+        const auto backUpFirst = [&] { return checkBeforeWrite(connection); };
+        if (auto failed = writeAnew(connection, path, base, *newKey, nextSalt, backUpFirst))
             return toldOf(*failed, path);
-        if (const int rc = check.commit(); rc != SQLITE_OK)
-            return toldOf(connection.failure(rc), path);
-
-        // One transaction of the engine's own: its journal keeps the pages under the old key, so
-        // a stop at any moment leaves the diary whole under the old key or the new one.
-        if (const int rc = sqlite3_rekey(connection.get(), newKey->data(), newKey->size()); rc != SQLITE_OK)
-            return toldOf(connection.failure(rc), path);
-        rememberKey(salt, *newKey);
+        rememberKey(path, nextSalt, *newKey);
     }
     rememberWrite(path);
-    return rekeyBackups(path, current, next, salt, *oldKey, *newKey);
+    OldKeys oldKeys(current, salt, *oldKey);
+    return rekeyBackups(path, oldKeys, next, *newKey, nextSalt);
 }
 
 } // namespace modDB

@@ -1,6 +1,7 @@
 #include "gui/passwordprompt.h"
 
 #include "core/identity.h"
+#include "core/password.h"
 #include "gui/ui.h"
 
 #include <QApplication>
@@ -14,28 +15,29 @@
 namespace gui {
 
 namespace {
-const QString kAsk = QStringLiteral("This diary has a password of its own. Type it to open the diary.");
-const QString kWrong = QStringLiteral("The password is wrong, or the diary file is damaged. Type it again.");
+const QString kAsk = QStringLiteral(" Type it to open the diary.");
+const QString kWrong = QStringLiteral("\nThe password is wrong, or the diary file is damaged. Type it again.");
 
 class DialogPrompt final : public platform::PasswordPrompt {
 public:
-    bool ask(const QString &, const std::function<bool(const QString &)> &tryPassword) override
+    bool ask(const QString &diaryPath, const std::function<bool(const QString &)> &tryPassword) override
     {
         const ui::FocusReturn focusBack(QApplication::activeWindow());
-        PasswordPromptDialog dialog(QApplication::activeWindow(), tryPassword);
+        PasswordPromptDialog dialog(QApplication::activeWindow(), diaryPath, tryPassword);
         return dialog.exec() == QDialog::Accepted;
     }
 };
 } // namespace
 
-PasswordPromptDialog::PasswordPromptDialog(QWidget *parent, const std::function<bool(const QString &)> &tryPassword)
-    : QDialog(parent), m_tryPassword(tryPassword)
+PasswordPromptDialog::PasswordPromptDialog(QWidget *parent, const QString &diaryPath,
+                                           const std::function<bool(const QString &)> &tryPassword)
+    : QDialog(parent), m_question(modDB::passwordQuestion(diaryPath)), m_tryPassword(tryPassword)
 {
     setObjectName(QStringLiteral("dlgPasswordPrompt"));
     setWindowTitle(app::kApplicationTitle);
     setModal(true);
 
-    lblMessage = new QLabel(kAsk, this);
+    lblMessage = new QLabel(m_question + kAsk, this);
     lblMessage->setObjectName(QStringLiteral("lblMessage"));
     lblMessage->setTextFormat(Qt::PlainText);
     lblMessage->setWordWrap(true);
@@ -72,7 +74,7 @@ void PasswordPromptDialog::tryTyped()
         accept();
         return;
     }
-    lblMessage->setText(kWrong);
+    lblMessage->setText(m_question + kWrong);
     txtPassword->setFocus();
 }
 

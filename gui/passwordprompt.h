@@ -1,7 +1,7 @@
 #pragma once
 
-// The small dialog that asks for the diary's password the first time the diary is needed in a
-// run, when the built-in key does not open it.
+// The small dialog that asks for a diary's password the first time the diary is needed in a run,
+// when the built-in key does not open it; it names any diary file other than the working one.
 
 #include "core/services.h"
 
@@ -20,7 +20,8 @@ class PasswordPromptDialog : public QDialog {
     Q_OBJECT
 public:
     // Each password typed goes to tryPassword; the dialog closes when it takes one.
-    PasswordPromptDialog(QWidget *parent, const std::function<bool(const QString &)> &tryPassword);
+    PasswordPromptDialog(QWidget *parent, const QString &diaryPath,
+                         const std::function<bool(const QString &)> &tryPassword);
 
     QLabel *lblMessage = nullptr;
     QLineEdit *txtPassword = nullptr;
@@ -29,6 +30,7 @@ public:
 private:
     void tryTyped();
 
+    QString m_question;
     std::function<bool(const QString &)> m_tryPassword;
 };
 

@@ -1,5 +1,7 @@
 #include "platform/terminalprompt.h"
 
+#include "core/password.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -72,7 +74,7 @@ public:
         }
         bool opened = false;
         for (int i = 0; i < kTries && !opened; ++i) {
-            tell(terminal, i == 0 ? QStringLiteral("Password of the diary %1: ").arg(QDir::toNativeSeparators(diaryPath))
+            tell(terminal, i == 0 ? modDB::passwordQuestion(diaryPath) + QStringLiteral(" Password: ")
                                   : QStringLiteral("The password is wrong, or the diary file is damaged. Password: "));
             const auto typed = readHidden(terminal);
             if (!typed)

@@ -9,7 +9,10 @@
 #include "testmain.h"
 
 #include "core/backups.h"
+#include "core/bookimport.h"
+#include "core/diarykey.h"
 #include "core/find.h"
+#include "core/modAppdata.h"
 #include "core/modDB.h"
 #include "core/password.h"
 #include "core/storeprobe.h"
@@ -30,6 +33,8 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <QtTest>
+
+#include <sqlcipher/sqlite3.h>
 
 #include <memory>
 
@@ -59,6 +64,21 @@ QStringList fileStates(const QStringList &paths)
     return states;
 }
 
+// The tables and indexes as made, and the counters that keep an Index from being given twice.
+QStringList schemaOf(const QString &path, const QString &password)
+{
+    const auto opened = reliability::openUnder(path, password);
+    if (!opened)
+        return {};
+    auto rows = modDB::Statement::prepare(*opened, QStringLiteral("SELECT type || ' ' || name || ' ' || coalesce(sql, '') FROM "
+                                                                  "sqlite_master UNION ALL SELECT name || ' ' || seq FROM "
+                                                                  "sqlite_sequence ORDER BY 1"));
+    QStringList lines;
+    while (rows.ok() && rows->step() == SQLITE_ROW)
+        lines << rows->text(0);
+    return lines;
+}
+
 template <class Dialog>
 Dialog *shownDialog()
 {
@@ -84,6 +104,27 @@ void whileOpen(const std::function<void()> &open, const std::function<void(Dialo
             steps(dialog);
     });
     open();
+}
+
+// Answers each password dialog that `run` shows with the next answer (none left: Cancel), and
+// gives what each dialog said.
+QStringList answerPrompts(const std::function<void()> &run, QStringList answers)
+{
+    QStringList said;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        auto *dialog = shownDialog<gui::PasswordPromptDialog>();
+        if (!dialog)
+            return;
+        said << dialog->lblMessage->text();
+        if (answers.isEmpty())
+            return dialog->reject();
+        QTest::keyClicks(dialog->txtPassword, answers.takeFirst());
+        QTest::keyClick(dialog->txtPassword, Qt::Key_Return);
+    });
+    timer.start(10);
+    run();
+    return said;
 }
 } // namespace
 
@@ -113,6 +154,8 @@ private slots:
 
     void changeReachesTheDiaryAndEveryBackup_data();
     void changeReachesTheDiaryAndEveryBackup();
+    void diariesGivenOnePasswordShareNoSaltNorKey();
+    void importAsksOnceForTheOtherDiaryAndNamesIt();
     void wrongPasswordWritesNothing();
     void damagedFirstPageIsToldFromAWrongPassword_data();
     void damagedFirstPageIsToldFromAWrongPassword();
@@ -156,13 +199,21 @@ void PasswordTest::changeReachesTheDiaryAndEveryBackup()
     const QString kept = modDB::backupFolder(m_path) + QStringLiteral("-kept-20261201-000000");
     QVERIFY(QDir().mkpath(kept));
     QVERIFY(QFile::copy(lost, kept + QStringLiteral("/updatediary-20261201-000000.dll")));
+    // The counter stays past the Index of a removed entry.
+    BRIMVALE_UNWRAP(removed, modDB::AddEntry(m_path, Table::Spell, {QStringLiteral("Rue"), QStringLiteral("gone")}));
+    QVERIFY(modDB::RemoveEntry(m_path, Table::Spell, removed).ok());
     if (!from.isEmpty()) {
         BRIMVALE_UNWRAP(set, modDB::ChangePassword(m_path, QString(), from));
         QVERIFY(set.backupsLeft.isEmpty());
         restart();
     }
+    const QByteArray salt = modDB::saltOf(m_path);
+    const QStringList schema = schemaOf(m_path, from);
+    QVERIFY(!schema.isEmpty());
 
     BRIMVALE_UNWRAP(change, modDB::ChangePassword(m_path, from, to));
+    QVERIFY(modDB::saltOf(m_path) != salt);
+    QCOMPARE(schemaOf(m_path, to), schema);
     const QStringList files = filesOf(m_path);
     // Made before this run's change, and re-keyed with the others.
     QCOMPARE(files.size(), from.isEmpty() ? 3 : 4);
@@ -186,6 +237,64 @@ void PasswordTest::changeReachesTheDiaryAndEveryBackup()
     QCOMPARE(read.keywords, kSpells);
     QCOMPARE(m_prompt->asked, to.isEmpty() ? 0 : 1);
     QCOMPARE(*modDB::HasOwnPassword(m_path), !to.isEmpty());
+}
+
+// As two first-use copies of one starter diary are, before either gets a password.
+void PasswordTest::diariesGivenOnePasswordShareNoSaltNorKey()
+{
+    const QString other = m_env->root() + QStringLiteral("/other.dll");
+    QVERIFY(QFile::copy(m_path, other));
+    const QByteArray starterSalt = modDB::saltOf(m_path);
+    const QString password = QStringLiteral("one for both");
+    QVERIFY(modDB::ChangePassword(m_path, QString(), password).ok());
+    QVERIFY(modDB::ChangePassword(other, QString(), password).ok());
+
+    const QByteArray salts[] = {modDB::saltOf(m_path), modDB::saltOf(other)};
+    QCOMPARE(salts[0].size(), modDB::kSaltBytes);
+    QVERIFY(salts[0] != salts[1] && salts[0] != starterSalt && salts[1] != starterSalt);
+    unsigned char keys[2][32];
+    for (int i = 0; i < 2; ++i) {
+        const auto key = modDB::userKey(password, salts[i]);
+        QVERIFY(key);
+        key->keyBytes(keys[i]);
+    }
+    QVERIFY(std::memcmp(keys[0], keys[1], sizeof keys[0]) != 0);
+    QVERIFY(opensWith(m_path, password) && opensWith(other, password));
+}
+
+// Another diary with the working diary's salt, as diaries of older builds have, under another
+// password: each is asked for once, and the prompt names the file that is not the working diary.
+void PasswordTest::importAsksOnceForTheOtherDiaryAndNamesIt()
+{
+    QVERIFY(modDB::ChangePassword(m_path, QString(), QStringLiteral("right")).ok());
+    const QString other = m_env->root() + QStringLiteral("/updatediary.dll");
+    QVERIFY(QFile::copy(m_path, other));
+    {
+        const auto opened = reliability::openUnder(other, QStringLiteral("right"));
+        const auto key = modDB::userKey(QStringLiteral("other"), modDB::saltOf(other));
+        QVERIFY(opened && key);
+        QCOMPARE(sqlite3_rekey(opened->get(), key->data(), key->size()), SQLITE_OK);
+    }
+    restart();
+    QVERIFY(modAppdata::SetDataFolder());
+    QCOMPARE(modAppdata::WorkingDiaryPath(), QDir::toNativeSeparators(m_path));
+    platform::installed().passwordPrompt = gui::dialogPasswordPrompt();
+
+    std::optional<modDB::Failure> locked;
+    book::Loaded loaded;
+    std::optional<modDB::Result<book::Preview>> preview;
+    const QStringList said = answerPrompts([&] {
+        locked = modDB::Unlock(m_path);
+        loaded = book::load(other);
+        preview.emplace(book::preview(m_path, loaded.book));
+    }, {QStringLiteral("right"), QStringLiteral("other")});
+    const QString typeIt = QStringLiteral(" Type it to open the diary.");
+    QCOMPARE(said, QStringList({QStringLiteral("Your diary has a password of its own.") + typeIt,
+                                QStringLiteral("The diary \u201c%1\u201d has a password of its own.").arg(QDir::toNativeSeparators(other)) + typeIt}));
+    QVERIFY(!locked);
+    QCOMPARE(loaded.refusal, QString());
+    QVERIFY(preview && preview->ok());
+    QCOMPARE((*preview)->skipped, qint64(kSpells.size()));
 }
 
 void PasswordTest::wrongPasswordWritesNothing()
@@ -254,8 +363,9 @@ void PasswordTest::continueAsksOnceAndEverythingLaterIsAsToday()
 
     QCOMPARE(m_prompt->asked, 1);
     QCOMPARE(m_prompt->refused, 1);
-    // The wrong password's key and the right one's: no action after Continue derives again.
-    QCOMPARE(modDB::probe::keyDerivations() - derivations, 2);
+    // The built-in key for the salt the password brought, tried first, then the wrong password's
+    // key and the right one's: no action after Continue derives again.
+    QCOMPARE(modDB::probe::keyDerivations() - derivations, 3);
     QVERIFY(m_env->messages->shown.empty());
     QVERIFY(opensWith(m_path, QStringLiteral("right")));
 }

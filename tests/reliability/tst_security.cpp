@@ -10,6 +10,7 @@
 #include "testmain.h"
 
 #include "core/backups.h"
+#include "core/diarykey.h"
 #include "core/modDB.h"
 #include "core/storeprobe.h"
 #include "gui/frmResultBOS.h"
@@ -30,6 +31,11 @@
 #include <random>
 
 #include <sys/stat.h>
+
+#ifdef Q_OS_LINUX
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#endif
 
 using modDB::Table;
 using reliability::click;
@@ -133,6 +139,7 @@ private slots:
     void diaryAndBackupsAreTheUsersAlone();
     void hostileTextIsStoredAndShownExactly();
     void diaryGivesNothingAwayWithoutThePassword();
+    void keyOfAPasswordStaysInTheProcess();
 
 private:
     QString working() const { return m_env->workingDiary(); }
@@ -306,6 +313,30 @@ void SecurityTest::diaryGivesNothingAwayWithoutThePassword()
     const ToolRun keyed = runTool(cipherTool, {working()},
                                   "PRAGMA key = '" + modDB::kPassword.toUtf8() + "';\n" + query);
     QVERIFY2(keyed.out.contains(keyword), qPrintable(keyed.out + keyed.err));
+}
+
+// Once a password's key is in memory, no core file and no other process of the user can read it,
+// and its text sits in memory that is never swapped out where the system allows locking.
+void SecurityTest::keyOfAPasswordStaysInTheProcess()
+{
+#ifdef Q_OS_LINUX
+    modDB::probe::setPasswordCost(1, 8192);
+    const auto key = modDB::userKey(QStringLiteral("secret"), QByteArray(modDB::kSaltBytes, 'a'));
+    QVERIFY(key);
+    QCOMPARE(::prctl(PR_GET_DUMPABLE, 0, 0, 0, 0), 0);
+#ifdef __SANITIZE_ADDRESS__
+    QSKIP("AddressSanitizer makes locking memory do nothing");
+#endif
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_MEMLOCK, &limit) == 0 && limit.rlim_cur == 0)
+        QSKIP("this system allows no memory to be locked");
+    QFile status(QStringLiteral("/proc/self/status"));
+    QVERIFY(status.open(QIODevice::ReadOnly));
+    const QString locked = QString::fromLatin1(status.readAll()).section(QStringLiteral("VmLck:"), 1).section(QLatin1Char('\n'), 0, 0);
+    QVERIFY2(locked.trimmed().section(QLatin1Char(' '), 0, 0).toLongLong() > 0, qPrintable(locked));
+#else
+    QSKIP("the settings checked here are Linux's");
+#endif
 }
 
 BRIMVALE_TEST_MAIN(SecurityTest)
