@@ -253,6 +253,16 @@ void FindTest::enterInTheFieldChoosesTheFirstResultAtOnce()
     testing::flushDeletions();
     QCOMPARE(section->findChild<FindWindow *>(), find);
     QVERIFY(find->isVisible());
+
+    // From the find window again, the next choice brings the same section window to the front.
+    find->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(find));
+    find->txtFind->clear();
+    QTest::keyClicks(find->txtFind, QStringLiteral("myrrh"));
+    QTest::keyClick(find->txtFind, Qt::Key_Return);
+    QCOMPARE(forms::loaded<frmResultBOS>(), section);
+    QCOMPARE(section->selectedPosition(), 0);
+    QTRY_COMPARE(QApplication::activeWindow(), section);
 }
 
 void FindTest::findOpenedAfterThePasswordPromptHasTheFocus()
