@@ -49,6 +49,11 @@ public:
         show(parent, text, gui::MessageIcon::Information);
         return gui::Answer::No;
     }
+    gui::Answer askSaveDiscardCancel(QWidget *parent, const QString &text) override
+    {
+        show(parent, text, gui::MessageIcon::Information);
+        return gui::Answer::Cancel;
+    }
     int shown = 0;
 };
 

@@ -1,5 +1,7 @@
 #include "core/entries.h"
 
+#include "core/text.h"
+
 namespace entries {
 
 Check check(const QString &keyword, const QString &meaning)
@@ -22,6 +24,14 @@ QString refusal(Check check)
     case Check::Passed: break;
     }
     return {};
+}
+
+bool unsaved(bool newEntry, const QString &keyword, const QString &meaning, const QString &shownKeyword,
+             const QString &shownMeaning)
+{
+    if (newEntry)
+        return !text::trimSpaces(keyword).isEmpty() || !text::trimSpaces(meaning).isEmpty();
+    return keyword != shownKeyword || meaning != shownMeaning;
 }
 
 } // namespace entries

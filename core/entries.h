@@ -12,4 +12,10 @@ Check check(const QString &keyword, const QString &meaning);
 // The message that refuses the entry; empty for Passed.
 QString refusal(Check check);
 
+// Whether the boxes hold words the user would lose by leaving: for a new entry anything but
+// spaces (which the checks count as nothing), for an edited one anything that differs from what
+// the boxes were given.
+bool unsaved(bool newEntry, const QString &keyword, const QString &meaning, const QString &shownKeyword,
+             const QString &shownMeaning);
+
 } // namespace entries

@@ -14,6 +14,7 @@
 #include <QScopeGuard>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace finder {
 
@@ -87,16 +88,30 @@ FindWindow::FindWindow(forms::Form *opener)
     layout->addWidget(lblFound);
 
     connect(txtFind, &QLineEdit::textChanged, this, &FindWindow::searchSoon);
-    connect(txtFind, &QLineEdit::returnPressed, this, [this] {
-        const QModelIndex current = lstResults->currentIndex();
-        choose(current.isValid() ? current : m_results->index(0));
-    });
+    connect(txtFind, &QLineEdit::returnPressed, this, &FindWindow::chooseTyped);
     connect(lstResults, &QListView::activated, this, &FindWindow::choose);
     txtFind->installEventFilter(this);
 
     txtFind->setText(g_lastTyped);
     txtFind->selectAll();
+    standApart();
     searchSoon();
+}
+
+void FindWindow::belongTo(forms::Form *window)
+{
+    m_opener = window;
+    setParent(window->widget(), windowFlags());
+    standApart();
+    show();
+}
+
+// A window of its own for the window manager, not one kept above its owner: the section window
+// comes to the front over it after a choice.
+void FindWindow::standApart()
+{
+    winId();
+    windowHandle()->setTransientParent(nullptr);
 }
 
 void FindWindow::keyPressEvent(QKeyEvent *event)
@@ -139,6 +154,16 @@ void FindWindow::searchSoon()
     QTimer::singleShot(0, this, &FindWindow::search);
 }
 
+// Enter chooses the selected result, or else the first, of what is typed now: a search still to
+// come runs first.
+void FindWindow::chooseTyped()
+{
+    if (m_searchPending)
+        search();
+    const QModelIndexList selected = lstResults->selectionModel()->selectedRows();
+    choose(selected.isEmpty() ? m_results->index(0) : selected.first());
+}
+
 void FindWindow::search()
 {
     m_searchPending = false;
@@ -170,6 +195,13 @@ bool FindWindow::indexIsReady()
     QApplication::setOverrideCursor(Qt::BusyCursor);
     const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
     auto built = finder::Index::build(path);
+    // The diary may have asked for its password, and the focus went back to the window under the
+    // prompt: the user goes on typing here.
+    if (isVisible() && !isActiveWindow()) {
+        raise();
+        activateWindow();
+        txtFind->setFocus();
+    }
     if (!built.ok()) {
         m_failedVersion = version;
         gui::messages().show(this, modDB::message(built.failure()), gui::MessageIcon::Critical);

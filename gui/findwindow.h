@@ -20,12 +20,16 @@ class ResultsModel;
 }
 
 // The find window: what the user types is looked up in the whole diary as they type, and a
-// chosen result is shown in its section window. It belongs to the window it was opened from
-// and closes with it.
+// chosen result is shown in its section window. It belongs to the window it was opened from, or
+// to the one a choice led to, and closes with it; it never stays on top of it.
 class FindWindow : public QWidget {
     Q_OBJECT
 public:
     explicit FindWindow(forms::Form *opener);
+
+    // Goes along with the user to the window a choice led to, when that window takes the place
+    // of the one it belonged to.
+    void belongTo(forms::Form *window);
 
     QLineEdit *txtFind = nullptr;
     QListView *lstResults = nullptr;
@@ -37,8 +41,10 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void standApart();
     void searchSoon();
     void search();
+    void chooseTyped();
     bool indexIsReady();
     void choose(const QModelIndex &row);
 

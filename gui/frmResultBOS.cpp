@@ -6,9 +6,11 @@
 #include "core/services.h"
 #include "core/text.h"
 #include "gui/diarymenu.h"
+#include "gui/leavequestion.h"
 #include "gui/messages.h"
 #include "gui/modBookOfShadows.h"
 #include "gui/navigation.h"
+#include "gui/sectionwindowstate.h"
 #include "gui/ui.h"
 
 #include <QAction>
@@ -22,7 +24,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStringListModel>
-#include <QTextDocument>
 
 #include <algorithm>
 #include <limits>
@@ -108,6 +109,7 @@ frmResultBOS::frmResultBOS()
     whiteBackground(txtMeaning);
     txtMeaning->setGeometry(ui::twips(98, 5760, 6375, 1035));
     Label2->setBuddy(txtMeaning);
+    m_boxes = std::make_unique<EntryBoxes>(txtKeyword, txtMeaning);
 
     promo = chrome::addPromoFrame(client, QRect(98, 6840, 6375, 855), QRect(60, 165, 6300, 615));
 
@@ -207,41 +209,37 @@ void frmResultBOS::startAdding()
 {
     holdOthers(Command2, true);
     Command2->setText(SectionCaptions::save(strSection));
-    setBoxes(QString(), QString());
+    m_boxes->set(QString(), QString());
     txtKeyword->setFocus();
 }
 
-void frmResultBOS::saveNewEntry()
+bool frmResultBOS::saveNewEntry()
 {
-    const modDB::Entry entry{text::trimSpaces(txtKeyword->text()), text::trimSpaces(meaningText())};
+    const modDB::Entry entry{text::trimSpaces(m_boxes->keyword()), text::trimSpaces(m_boxes->meaning())};
     if (const entries::Check check = entries::check(entry.keyword, entry.meaning); check != entries::Check::Passed) {
-        gui::messages().show(this, entries::refusal(check), gui::MessageIcon::Critical);
-        if (check == entries::Check::BothEmpty) {
+        if (!refuse(check))
             restoreBrowsingAfterAdd();
-        } else {
-            // Something was typed: keep it and let the user complete the entry.
-            (check == entries::Check::KeywordEmpty ? static_cast<QWidget *>(txtKeyword) : txtMeaning)->setFocus();
-        }
-        return;
+        return false;
     }
 
     const auto table = sectionTable();
     if (!table)
-        return;
+        return false;
     const auto added = modDB::AddEntry(modAppdata::WorkingDiaryPath(), *table, entry);
     if (!added.ok()) {
         report(added.failure());
-        return;
+        return false;
     }
     restoreBrowsingAfterAdd();
     cmdRefresh_Click();
+    return true;
 }
 
 void frmResultBOS::restoreBrowsingAfterAdd()
 {
     holdOthers(Command2, false);
     Command2->setText(SectionCaptions::add(strSection));
-    setBoxes(QString(), QString());
+    m_boxes->set(QString(), QString());
     txtKeyword->setFocus();
 }
 
@@ -256,7 +254,7 @@ void frmResultBOS::Command3_Click()
             return;
         }
         if (*removed)
-            setBoxes(QString(), QString());
+            m_boxes->set(QString(), QString());
     }
     cmdRefresh_Click();
 }
@@ -276,30 +274,37 @@ void frmResultBOS::startEditing()
     txtKeyword->setFocus();
 }
 
-void frmResultBOS::saveChanges()
+bool frmResultBOS::saveChanges()
 {
     const auto table = sectionTable();
     const auto index = selectedIndex();
+    bool saved = true;
     if (table && index) {
-        const modDB::Entry entry{text::trimSpaces(txtKeyword->text()), text::trimSpaces(meaningText())};
-        const entries::Check check = entries::check(entry.keyword, entry.meaning);
-        if (check == entries::Check::Passed) {
-            const auto updated =
-                modDB::UpdateEntry(modAppdata::WorkingDiaryPath(), *table, *index, entry, selectedKeyword());
-            if (!updated.ok()) {
-                report(updated.failure());
-                return;
-            }
-        } else {
-            gui::messages().show(this, entries::refusal(check), gui::MessageIcon::Critical);
-            if (check != entries::Check::BothEmpty) {
-                (check == entries::Check::KeywordEmpty ? static_cast<QWidget *>(txtKeyword) : txtMeaning)->setFocus();
-                return;
-            }
+        const modDB::Entry entry{text::trimSpaces(m_boxes->keyword()), text::trimSpaces(m_boxes->meaning())};
+        if (const entries::Check check = entries::check(entry.keyword, entry.meaning); check != entries::Check::Passed) {
+            saved = false;
+            if (refuse(check))
+                return false;
+        } else if (const auto updated = modDB::UpdateEntry(modAppdata::WorkingDiaryPath(), *table, *index, entry,
+                                                           selectedKeyword());
+                   !updated.ok()) {
+            report(updated.failure());
+            return false;
         }
     }
     restoreBrowsingAfterEdit();
     cmdRefresh_Click();
+    return saved;
+}
+
+// Something typed stays after the message, with the focus in the first empty box: true then.
+bool frmResultBOS::refuse(entries::Check check)
+{
+    gui::messages().show(this, entries::refusal(check), gui::MessageIcon::Critical);
+    if (check == entries::Check::BothEmpty)
+        return false;
+    (check == entries::Check::KeywordEmpty ? static_cast<QWidget *>(txtKeyword) : txtMeaning)->setFocus();
+    return true;
 }
 
 void frmResultBOS::restoreBrowsingAfterEdit()
@@ -327,7 +332,7 @@ void frmResultBOS::lstKeyword_Click()
     }
     // A row under another keyword is another entry (the file was replaced): as if it were gone.
     if (*entry && (*entry)->keyword == selectedKeyword())
-        setBoxes((*entry)->keyword, (*entry)->meaning);
+        m_boxes->set((*entry)->keyword, (*entry)->meaning);
 }
 
 bool frmResultBOS::selectEntry(qint64 index)
@@ -360,12 +365,32 @@ void frmResultBOS::cmdRefresh_Click()
 
 void frmResultBOS::mnuBack_Click()
 {
-    navigation::toMainWindow(this);
+    if (mayLeave())
+        navigation::toMainWindow(this);
 }
 
 void frmResultBOS::mnuExit_Click()
 {
-    forms::unload(this);
+    if (mayLeave())
+        forms::unload(this);
+}
+
+void frmResultBOS::closeEvent(QCloseEvent *event)
+{
+    if (mayLeave())
+        FormWindow::closeEvent(event);
+    else
+        event->ignore();
+}
+
+bool frmResultBOS::mayLeave()
+{
+    const SectionWindowMode mode = SectionWindowState(*this);
+    const bool adding = mode == SectionWindowMode::Adding;
+    if ((!adding && mode != SectionWindowMode::Editing) || !m_boxes->unsaved(adding))
+        return true;
+    return leavequestion::mayLeave(this, adding ? leavequestion::Entry::New : leavequestion::Entry::Edited,
+                                   [this, adding] { return adding ? saveNewEntry() : saveChanges(); });
 }
 
 void frmResultBOS::mnuAbout_Click()
@@ -409,26 +434,6 @@ void frmResultBOS::fillList(const modDB::Keywords &keywords)
 {
     m_indexes = keywords.indexes;
     m_keywords->setStringList(keywords.keywords);
-}
-
-QString frmResultBOS::meaningText() const
-{
-    // The box turns "\r\n" and a lone "\r" into paragraph breaks; what it shows unchanged is
-    // given back as it was read.
-    const QString shown = txtMeaning->document()->toRawText();
-    if (shown == m_shownRaw)
-        return m_shownMeaning;
-    QString text = shown;
-    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    return text;
-}
-
-void frmResultBOS::setBoxes(const QString &keyword, const QString &meaning)
-{
-    txtKeyword->setText(keyword);
-    txtMeaning->setPlainText(meaning);
-    m_shownMeaning = meaning;
-    m_shownRaw = txtMeaning->document()->toRawText();
 }
 
 void frmResultBOS::report(const modDB::Failure &failure)

@@ -1,12 +1,15 @@
 #pragma once
 
+#include "core/entries.h"
 #include "core/modDB.h"
 #include "gui/chrome.h"
+#include "gui/entryboxes.h"
 #include "gui/forms.h"
 
 #include <QMainWindow>
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -72,27 +75,30 @@ public:
     QAction *mnuExit = nullptr;
     chrome::HelpMenus help;
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     void holdOthers(const QPushButton *saving, bool held);
     void startAdding();
-    void saveNewEntry();
+    // Both saves: false when a check or the diary refused the entry (the message has been shown).
+    bool saveNewEntry();
     void restoreBrowsingAfterAdd();
     void startEditing();
-    void saveChanges();
+    bool saveChanges();
+    bool refuse(entries::Check check);
     void restoreBrowsingAfterEdit();
+    // Asks first when leaving would lose what was typed; false when the window stays.
+    bool mayLeave();
 
     // The "Index" that stood at the selected line at the last fill.
     std::optional<qint64> selectedIndex() const;
     // The keyword the list shows at the selected line.
     std::optional<QString> selectedKeyword() const;
     void fillList(const modDB::Keywords &keywords);
-    QString meaningText() const;
     void report(const modDB::Failure &failure);
-    void setBoxes(const QString &keyword, const QString &meaning);
 
     QStringListModel *m_keywords = nullptr;
     std::vector<qint64> m_indexes;
-    // The meaning as read, so that an untouched box writes back exactly that text.
-    QString m_shownMeaning;
-    QString m_shownRaw;
+    std::unique_ptr<EntryBoxes> m_boxes;
 };

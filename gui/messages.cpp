@@ -38,6 +38,22 @@ public:
         box.setWindowModality(Qt::ApplicationModal);
         return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
     }
+
+    Answer askSaveDiscardCancel(QWidget *parent, const QString &text) override
+    {
+        QMessageBox box(QMessageBox::Question, app::kApplicationTitle, displayText(text),
+                        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
+        box.setDefaultButton(QMessageBox::Save);
+        box.setWindowModality(Qt::ApplicationModal);
+        switch (box.exec()) {
+        case QMessageBox::Save:
+            return Answer::Save;
+        case QMessageBox::Discard:
+            return Answer::Discard;
+        default:
+            return Answer::Cancel;
+        }
+    }
 };
 
 std::unique_ptr<MessageBoxes> &current()

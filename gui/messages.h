@@ -12,7 +12,7 @@ class QWidget;
 namespace gui {
 
 enum class MessageIcon { Information, Critical };
-enum class Answer { Ok, Yes, No };
+enum class Answer { Ok, Yes, No, Save, Discard, Cancel };
 
 // Modal message boxes with the application title as caption.
 class MessageBoxes {
@@ -22,6 +22,8 @@ public:
     virtual void show(QWidget *parent, const QString &text, MessageIcon icon) = 0;
     // Yes and No buttons with the information icon.
     virtual Answer askYesNo(QWidget *parent, const QString &text) = 0;
+    // Save, Discard and Cancel buttons with the question icon; Save is the default, Escape cancels.
+    virtual Answer askSaveDiscardCancel(QWidget *parent, const QString &text) = 0;
 };
 
 // Application-modal QMessageBox.

@@ -63,12 +63,12 @@ void showFind(forms::Form *from)
     window->activateWindow();
 }
 
-bool showEntry(forms::Form *from, sections::Table table, qint64 index, QWidget *messageParent)
+bool showEntry(forms::Form *from, sections::Table table, qint64 index, QWidget *asking)
 {
     if (auto *section = dynamic_cast<frmResultBOS *>(from)) {
         const SectionWindowMode mode = SectionWindowState(*section);
         if (mode == SectionWindowMode::Adding || mode == SectionWindowMode::Editing) {
-            gui::messages().show(messageParent,
+            gui::messages().show(asking,
                                  QStringLiteral("Save the entry you are writing, or close the section, "
                                                 "before you go to another entry."),
                                  gui::MessageIcon::Information);
@@ -91,7 +91,14 @@ bool showEntry(forms::Form *from, sections::Table table, qint64 index, QWidget *
         return false;
     if (SectionWindowState(*section) == SectionWindowMode::Closed)
         section->Command1_Click();
-    return section->selectEntry(index);
+    if (!section->selectEntry(index))
+        return false;
+    // The find window the choice came from stays open, behind the entry it found.
+    if (auto *find = qobject_cast<FindWindow *>(asking); find && find->parentWidget() != section)
+        find->belongTo(section);
+    section->raise();
+    section->activateWindow();
+    return true;
 }
 
 void showAbout()

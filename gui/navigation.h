@@ -29,10 +29,11 @@ void afterMainOrSectionWindow();
 // The find window of this window: opened, or raised when it is open already.
 void showFind(forms::Form *from);
 // Shows one entry, selected, in its section window, the way the user would get there from this
-// window: through Back, the section's option, Continue and Open, as each of them would. Refused,
-// with a message, while the section window is adding or editing an entry. False when any step
-// stopped short (its message has been shown).
-bool showEntry(forms::Form *from, sections::Table table, qint64 index, QWidget *messageParent);
+// window: through Back, the section's option, Continue and Open, as each of them would; the
+// section window comes to the front, and a find window that asked stays open behind it.
+// Refused, with a message over the window that asked, while the section window is adding or
+// editing an entry. False when any step stopped short (its message has been shown).
+bool showEntry(forms::Form *from, sections::Table table, qint64 index, QWidget *asking);
 // The About window, modal; returns when it is closed.
 void showAbout();
 // Diary Password over the window it was asked from, modal; returns when it is closed.

@@ -1,7 +1,7 @@
 #pragma once
 
 // The section window keeps no state variable: its mode is what its captions and enabled
-// controls say. This reads it back, for tests and the benchmark.
+// controls say. This reads it back, for the ways out of the window, tests and the benchmark.
 
 class frmResultBOS;
 

@@ -9,6 +9,8 @@
 
 #include "core/find.h"
 #include "core/modDB.h"
+#include "core/password.h"
+#include "core/storeprobe.h"
 #include "gui/findwindow.h"
 #include "gui/forms.h"
 #include "gui/frmMain.h"
@@ -74,6 +76,8 @@ private slots:
     void resultLandsOnItsEntryFromAnyWindow_data();
     void resultLandsOnItsEntryFromAnyWindow();
     void choiceWhileAddingIsRefusedAndKeepsTheText();
+    void enterInTheFieldChoosesTheFirstResultAtOnce();
+    void findOpenedAfterThePasswordPromptHasTheFocus();
     void findWindowIsOneAndClosesWithItsWindow();
     void damagedDiaryIsReportedOnceAndNeverWritten();
     void typeAheadShowsTheEntryOnlyWhileBrowsing();
@@ -229,6 +233,60 @@ void FindTest::choiceWhileAddingIsRefusedAndKeepsTheText()
     QCOMPARE(SectionWindowState(*section), SectionWindowMode::Adding);
     QCOMPARE(section->txtKeyword->text(), QStringLiteral("Half typed"));
     QCOMPARE(find->txtFind->text(), QStringLiteral("rose"));
+}
+
+void FindTest::enterInTheFieldChoosesTheFirstResultAtOnce()
+{
+    FindWindow *find = openFind(testing::startProgram());
+    QVERIFY(find);
+    // Enter before the results have caught up with the typing.
+    QTest::keyClicks(find->txtFind, QStringLiteral("sandalwood"));
+    QTest::keyClick(find->txtFind, Qt::Key_Return);
+
+    frmResultBOS *section = forms::loaded<frmResultBOS>();
+    QVERIFY(section);
+    QCOMPARE(section->lblCaption[0]->text(), sections::kSections[1].title());
+    QCOMPARE(section->selectedPosition(), 1);
+    QCOMPARE(section->txtMeaning->toPlainText(), kDiary[1][1].second);
+    QTRY_COMPARE(QApplication::activeWindow(), section);
+    // The find window went along, open behind the section window.
+    testing::flushDeletions();
+    QCOMPARE(section->findChild<FindWindow *>(), find);
+    QVERIFY(find->isVisible());
+
+    // From the find window again, the next choice brings the same section window to the front.
+    find->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(find));
+    find->txtFind->clear();
+    QTest::keyClicks(find->txtFind, QStringLiteral("myrrh"));
+    QTest::keyClick(find->txtFind, Qt::Key_Return);
+    QCOMPARE(forms::loaded<frmResultBOS>(), section);
+    QCOMPARE(section->selectedPosition(), 0);
+    QTRY_COMPARE(QApplication::activeWindow(), section);
+}
+
+void FindTest::findOpenedAfterThePasswordPromptHasTheFocus()
+{
+    modDB::probe::setPasswordCost(1, 8192);
+    QVERIFY(modDB::ChangePassword(m_env->workingDiary(), QString(), QStringLiteral("right")).ok());
+    modDB::probe::forgetKeys();
+    auto *prompt = new fakes::PasswordPrompt;
+    platform::installed().passwordPrompt.reset(prompt);
+    prompt->answers = {QStringLiteral("right")};
+    frmMain *main = testing::startProgram();
+    QVERIFY(main);
+    // Closing the prompt gives the focus back to the window under it.
+    prompt->whileAsked = [main] {
+        main->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(main));
+    };
+
+    FindWindow *find = openFind(main);
+    QTRY_COMPARE(prompt->asked, 1);
+    QTRY_COMPARE(QApplication::activeWindow(), find);
+    QCOMPARE(QApplication::focusWidget(), find->txtFind);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("moon"));
+    QTRY_COMPARE(find->lblFound->text(), QStringLiteral("1 entry found"));
 }
 
 void FindTest::findWindowIsOneAndClosesWithItsWindow()

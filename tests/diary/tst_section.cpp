@@ -32,6 +32,8 @@
 #include <QRadioButton>
 #include <QtTest>
 
+#include <algorithm>
+
 #include <memory>
 
 using Mode = SectionWindowMode;
@@ -102,6 +104,8 @@ private slots:
     void refreshShowsWhatTheTableHolds();
     void keyboardDrivesTheSection();
     void backThenAnotherSectionShowsOnlyThatSection();
+    void leavingAsksBeforeTypedTextIsLost_data();
+    void leavingAsksBeforeTypedTextIsLost();
     void bookChoicesFourAndFive_data();
     void bookChoicesFourAndFive();
     void failuresShowTheirMessageAndLoseNothing_data();
@@ -588,8 +592,11 @@ void SectionWindowTest::backThenAnotherSectionShowsOnlyThatSection()
     selectLine(window, 0);
     click(window->Command2);
     QTest::keyClicks(window->txtKeyword, QStringLiteral("never stored"));
+    m_env->messages->answers = {gui::Answer::Discard};
     window->mnuBack->trigger();
     testing::flushDeletions();
+    QCOMPARE(m_env->messages->shown.size(), std::size_t(1));
+    QVERIFY(m_env->messages->shown[0].question);
     QVERIFY(!forms::loaded<frmResultBOS>());
     QVERIFY(visible(forms::loaded<frmMain>()));
     QVERIFY(forms::loaded<frmFarewell>());
@@ -607,6 +614,102 @@ void SectionWindowTest::backThenAnotherSectionShowsOnlyThatSection()
     QVERIFY(!forms::loaded<frmResultBOS>());
     QVERIFY(visible(forms::loaded<frmMain>()));
     QCOMPARE(keywords(QStringLiteral("tblspell")), QStringList{QStringLiteral("Sage")});
+}
+
+namespace {
+enum class Way { Back, CloseBox, Exit };
+enum class Typed { Nothing, Entry, Incomplete };
+} // namespace
+
+void SectionWindowTest::leavingAsksBeforeTypedTextIsLost_data()
+{
+    QTest::addColumn<Way>("way");
+    QTest::addColumn<bool>("editing");
+    QTest::addColumn<Typed>("typed");
+    QTest::addColumn<gui::Answer>("answer");
+    QTest::addColumn<bool>("leaves");
+    QTest::addColumn<bool>("stored");
+    const std::pair<Way, const char *> ways[]{{Way::Back, "Back"}, {Way::CloseBox, "close box"}, {Way::Exit, "Exit"}};
+    for (const auto &[way, wayName] : ways) {
+        for (const bool editing : {false, true}) {
+            const QByteArray name = QByteArray(wayName) + (editing ? ", editing, " : ", adding, ");
+            auto row = [&](const char *what) -> QTestData & {
+                return QTest::newRow((name + what).constData()) << way << editing;
+            };
+            row("nothing typed") << Typed::Nothing << gui::Answer::Cancel << true << false;
+            row("save") << Typed::Entry << gui::Answer::Save << true << true;
+            row("discard") << Typed::Entry << gui::Answer::Discard << true << false;
+            row("stay") << Typed::Entry << gui::Answer::Cancel << false << false;
+            row("save refused by a check") << Typed::Incomplete << gui::Answer::Save << false << false;
+        }
+    }
+}
+
+void SectionWindowTest::leavingAsksBeforeTypedTextIsLost()
+{
+    QFETCH(Way, way);
+    QFETCH(bool, editing);
+    QFETCH(Typed, typed);
+    QFETCH(gui::Answer, answer);
+    QFETCH(bool, leaves);
+    QFETCH(bool, stored);
+    QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"Sage", "Cleansing"}}));
+    const auto before = rows(QStringLiteral("tblspell"));
+    frmResultBOS *window = enterSection(0);
+    QVERIFY(window);
+    click(window->Command1);
+    if (editing) {
+        selectLine(window, 0);
+        click(window->Command4);
+        if (typed == Typed::Entry) {
+            window->txtMeaning->moveCursor(QTextCursor::End);
+            QTest::keyClicks(window->txtMeaning, QStringLiteral(" by night"));
+        } else if (typed == Typed::Incomplete) {
+            window->txtKeyword->clear();
+        }
+    } else {
+        click(window->Command2);
+        // Spaces alone count as nothing typed, as they do for the checks.
+        QTest::keyClicks(window->txtKeyword, typed == Typed::Nothing ? QStringLiteral("   ") : QStringLiteral("Rue"));
+        if (typed == Typed::Entry)
+            QTest::keyClicks(window->txtMeaning, QStringLiteral("For sight"));
+    }
+    const Mode mode = SectionWindowState(*window);
+    const QString keywordTyped = window->txtKeyword->text();
+    const QString meaningTyped = meaning(window);
+    m_env->messages->answers = {answer};
+
+    QPointer<frmResultBOS> watched(window);
+    if (way == Way::Back)
+        window->mnuBack->trigger();
+    else if (way == Way::CloseBox)
+        window->close();
+    else
+        window->mnuExit->trigger();
+    testing::flushDeletions();
+
+    const int questions = int(std::count_if(m_env->messages->shown.begin(), m_env->messages->shown.end(),
+                                         [&](const fakes::Message &message) { return message.question; }));
+    QCOMPARE(questions, typed == Typed::Nothing ? 0 : 1);
+    QCOMPARE(m_env->messages->shown.size(), std::size_t(typed == Typed::Incomplete ? 2 : questions));
+    QCOMPARE(!watched, leaves);
+    if (leaves) {
+        QCOMPARE(visible(forms::loaded<frmMain>()), way == Way::Back);
+        QCOMPARE(visible(forms::loaded<frmFarewell>()), way != Way::Back);
+    } else {
+        QVERIFY(window->isVisible());
+        QCOMPARE(SectionWindowState(*window), mode);
+        QCOMPARE(window->txtKeyword->text(), keywordTyped);
+        QCOMPARE(meaning(window), meaningTyped);
+    }
+    auto expected = before;
+    if (stored && editing)
+        expected[0].meaning = QStringLiteral("Cleansing by night");
+    const auto after = rows(QStringLiteral("tblspell"));
+    QCOMPARE(after.size(), expected.size() + (stored && !editing ? 1 : 0));
+    QCOMPARE(std::vector(after.begin(), after.begin() + qsizetype(expected.size())), expected);
+    if (after.size() > expected.size())
+        QCOMPARE((std::pair{after.back().keyword, after.back().meaning}), (std::pair{keywordTyped, meaningTyped}));
 }
 
 void SectionWindowTest::bookChoicesFourAndFive_data()

@@ -11,11 +11,21 @@ void MessageBoxes::show(QWidget *parent, const QString &text, gui::MessageIcon i
 
 gui::Answer MessageBoxes::askYesNo(QWidget *parent, const QString &text)
 {
+    return ask(parent, text, gui::Answer::No);
+}
+
+gui::Answer MessageBoxes::askSaveDiscardCancel(QWidget *parent, const QString &text)
+{
+    return ask(parent, text, gui::Answer::Cancel);
+}
+
+gui::Answer MessageBoxes::ask(QWidget *parent, const QString &text, gui::Answer unscripted)
+{
     shown.push_back({text, gui::MessageIcon::Information, true, parent});
     if (whileShown)
         whileShown(shown.back());
     if (answers.empty())
-        return gui::Answer::No;
+        return unscripted;
     const gui::Answer answer = answers.front();
     answers.pop_front();
     return answer;

@@ -26,16 +26,21 @@ struct Message {
 class MessageBoxes final : public gui::MessageBoxes {
 public:
     std::vector<Message> shown;
-    // Answers for askYesNo, taken in order; No when the script runs out.
+    // Answers for the questions, taken in order; No, or Cancel for a save question, when the
+    // script runs out.
     std::deque<gui::Answer> answers;
     // Runs while the box would be on the screen, e.g. to look at the windows behind it.
     std::function<void(const Message &)> whileShown;
 
     void show(QWidget *parent, const QString &text, gui::MessageIcon icon) override;
     gui::Answer askYesNo(QWidget *parent, const QString &text) override;
+    gui::Answer askSaveDiscardCancel(QWidget *parent, const QString &text) override;
 
     QStringList texts() const;
     QString last() const { return shown.empty() ? QString() : shown.back().text; }
+
+private:
+    gui::Answer ask(QWidget *parent, const QString &text, gui::Answer unscripted);
 };
 
 // Answers every file dialog with the next scripted path; cancels when the script runs out.
@@ -152,9 +157,13 @@ public:
     std::deque<QString> answers;
     int asked = 0;
     int refused = 0; // answers that did not open the diary
+    // Runs while the prompt would be on the screen, e.g. to move the focus as its closing does.
+    std::function<void()> whileAsked;
     bool ask(const QString &, const std::function<bool(const QString &)> &tryPassword) override
     {
         ++asked;
+        if (whileAsked)
+            whileAsked();
         while (!answers.empty()) {
             const QString answer = answers.front();
             answers.pop_front();
