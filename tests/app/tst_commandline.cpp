@@ -1,5 +1,5 @@
 // The program run from a script: brimvale --export FILE [--format] [--sections], help, version,
-// and a bad argument's one-line error.
+// and a bad argument's one-line error; and from a terminal that asks for the diary's password.
 
 #include "diaryfiles.h"
 #include "testmain.h"
@@ -13,12 +13,53 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <poll.h>
+#include <pty.h>
+#include <utmp.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <vector>
+
+namespace {
+// A home with a diary of two entries.
+QString makeHome(const QTemporaryDir &root)
+{
+    QDir(root.path()).mkpath(QStringLiteral("out"));
+    QDir(root.path()).mkpath(QStringLiteral("runtime"));
+    QFile::setPermissions(root.filePath(QStringLiteral("runtime")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QString diary = root.filePath(QStringLiteral("home/.local/share/Brimvale/updatediary.dll"));
+    if (!testing::writeEmptyDiary(diary) || !testing::appendRows(diary, QStringLiteral("tblspell"), {{"Rue", "herb"}})
+        || !testing::appendRows(diary, QStringLiteral("tblrituals"), {{"Moon", "full"}}))
+        return {};
+    return diary;
+}
+
+QProcessEnvironment environmentIn(const QTemporaryDir &root)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), root.filePath(QStringLiteral("home")));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), root.filePath(QStringLiteral("home/.local/share")));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), root.filePath(QStringLiteral("home/.config")));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), root.filePath(QStringLiteral("runtime")));
+    // A script's run has no display: the program must not need one.
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    return environment;
+}
+} // namespace
+
 class CommandLineTest : public QObject {
     Q_OBJECT
 
 private slots:
     void exportRunsWithoutAWindow_data();
     void exportRunsWithoutAWindow();
+    void promptEndedBySignalGivesTheTerminalBack_data();
+    void promptEndedBySignalGivesTheTerminalBack();
 };
 
 void CommandLineTest::exportRunsWithoutAWindow_data()
@@ -60,28 +101,14 @@ void CommandLineTest::exportRunsWithoutAWindow()
     QFETCH(QByteArray, fileStart);
 
     QTemporaryDir root;
-    QVERIFY(QDir(root.path()).mkpath(QStringLiteral("out")));
-    QVERIFY(QDir(root.path()).mkpath(QStringLiteral("runtime")));
-    QFile::setPermissions(root.filePath(QStringLiteral("runtime")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    const QString diary = root.filePath(QStringLiteral("home/.local/share/Brimvale/updatediary.dll"));
-    QVERIFY(testing::writeEmptyDiary(diary));
-    QVERIFY(testing::appendRows(diary, QStringLiteral("tblspell"), {{"Rue", "herb"}}));
-    QVERIFY(testing::appendRows(diary, QStringLiteral("tblrituals"), {{"Moon", "full"}}));
+    const QString diary = makeHome(root);
+    QVERIFY(!diary.isEmpty());
     // A script without a terminal cannot be asked for the diary's own password: nothing is written.
     if (arguments.removeAll(QStringLiteral("--password-of-its-own")))
         QVERIFY(modDB::ChangePassword(diary, QString(), QStringLiteral("only mine")).ok());
 
     QProcess program;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("HOME"), root.filePath(QStringLiteral("home")));
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), root.filePath(QStringLiteral("home/.local/share")));
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), root.filePath(QStringLiteral("home/.config")));
-    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), root.filePath(QStringLiteral("runtime")));
-    // A script's run has no display: the program must not need one.
-    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    environment.remove(QStringLiteral("DISPLAY"));
-    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    program.setProcessEnvironment(environment);
+    program.setProcessEnvironment(environmentIn(root));
     program.setWorkingDirectory(root.path());
     program.start(QStringLiteral(BRIMVALE_PROGRAM), arguments);
     QVERIFY(program.waitForFinished(60000));
@@ -108,6 +135,108 @@ void CommandLineTest::exportRunsWithoutAWindow()
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY2(file.readAll().startsWith(fileStart), qPrintable(written.constFirst()));
     }
+}
+
+void CommandLineTest::promptEndedBySignalGivesTheTerminalBack_data()
+{
+    QTest::addColumn<int>("ending");
+    QTest::addColumn<bool>("stoppedFirst");
+    QTest::newRow("terminate") << int(SIGTERM) << false;
+    QTest::newRow("interrupt") << int(SIGINT) << false;
+    QTest::newRow("hang-up") << int(SIGHUP) << false;
+    QTest::newRow("stopped, continued, then terminated") << int(SIGTERM) << true;
+}
+
+// The prompt turns echo off on a terminal of its own; however the program ends, echo is on again.
+void CommandLineTest::promptEndedBySignalGivesTheTerminalBack()
+{
+    QFETCH(int, ending);
+    QFETCH(bool, stoppedFirst);
+    QTemporaryDir root;
+    const QString diary = makeHome(root);
+    QVERIFY(!diary.isEmpty());
+    QVERIFY(modDB::ChangePassword(diary, QString(), QStringLiteral("only mine")).ok());
+
+    // Everything the child needs is made before the fork, which leaves it one thread.
+    std::vector<QByteArray> strings;
+    for (const QString &variable : environmentIn(root).toStringList())
+        strings.push_back(variable.toLocal8Bit());
+    std::vector<char *> environment;
+    for (QByteArray &variable : strings)
+        environment.push_back(variable.data());
+    environment.push_back(nullptr);
+    QByteArray program(BRIMVALE_PROGRAM);
+    QByteArray option("--export");
+    QByteArray file("out/book.csv");
+    char *arguments[] = {program.data(), option.data(), file.data(), nullptr};
+    const QByteArray folder = QFile::encodeName(root.path());
+
+    int terminal = -1;
+    int programsTerminal = -1;
+    QCOMPARE(::openpty(&terminal, &programsTerminal, nullptr, nullptr, nullptr), 0);
+    const auto echoing = [&] {
+        termios settings {};
+        return ::tcgetattr(terminal, &settings) == 0 && (settings.c_lflag & ECHO) != 0;
+    };
+    QVERIFY(echoing());
+    const pid_t child = ::fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        if (::login_tty(programsTerminal) != 0)
+            ::_exit(127);
+        // The test runner's ignored or blocked signals are not the program's.
+        for (int each : {SIGINT, SIGTERM, SIGHUP})
+            ::signal(each, SIG_DFL);
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        if (::chdir(folder.constData()) == 0)
+            ::execve(program.constData(), arguments, environment.data());
+        ::_exit(127);
+    }
+    ::close(programsTerminal);
+    bool reaped = false;
+    const auto cleanUp = qScopeGuard([&] {
+        if (!reaped) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, nullptr, 0);
+        }
+        ::close(terminal);
+    });
+    // The program's output is read away so that it never waits for room.
+    auto waitForEcho = [&](bool on) {
+        char output[512];
+        for (QDeadlineTimer deadline(30000); !deadline.hasExpired(); QThread::msleep(10)) {
+            pollfd waiting{terminal, POLLIN, 0};
+            while (::poll(&waiting, 1, 0) > 0 && ::read(terminal, output, sizeof output) > 0) {
+            }
+            if (echoing() == on)
+                return true;
+        }
+        return false;
+    };
+    QVERIFY2(waitForEcho(false), "the prompt asks");
+    int status = 0;
+    if (stoppedFirst) {
+        QCOMPARE(::kill(child, SIGSTOP), 0);
+        QCOMPARE(::waitpid(child, &status, WUNTRACED), child);
+        QVERIFY(WIFSTOPPED(status));
+        // As a shell does for a stopped job: its own settings back, with echo.
+        termios settings {};
+        QCOMPARE(::tcgetattr(terminal, &settings), 0);
+        settings.c_lflag |= ECHO;
+        QCOMPARE(::tcsetattr(terminal, TCSANOW, &settings), 0);
+        QCOMPARE(::kill(child, SIGCONT), 0);
+        QVERIFY2(waitForEcho(false), "the continued prompt hides what is typed again");
+    }
+    QCOMPARE(::kill(child, ending), 0);
+    QDeadlineTimer deadline(30000);
+    while (!(reaped = ::waitpid(child, &status, WNOHANG) == child) && !deadline.hasExpired())
+        QThread::msleep(10);
+    QVERIFY2(reaped, "the signal ends the program");
+    QVERIFY(WIFSIGNALED(status));
+    QCOMPARE(WTERMSIG(status), ending);
+    QVERIFY(echoing());
 }
 
 BRIMVALE_TEST_MAIN(CommandLineTest)
