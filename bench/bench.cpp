@@ -149,15 +149,16 @@ Run parseArguments(const QStringList &arguments)
 {
     Run run;
     run.findOnly = arguments.contains(QLatin1String("--find-only"));
-    for (int i = 1; i + 1 < arguments.size(); i += 2) {
+    // Flags without a value may stand anywhere among the options.
+    for (int i = 1; i + 1 < arguments.size(); ++i) {
         if (arguments[i] == QLatin1String("--reps")) {
-            run.reps = std::max(1, arguments[i + 1].toInt());
+            run.reps = std::max(1, arguments[++i].toInt());
         } else if (arguments[i] == QLatin1String("--sizes")) {
             run.sizes.clear();
-            for (const QString &size : arguments[i + 1].split(QLatin1Char(',')))
+            for (const QString &size : arguments[++i].split(QLatin1Char(',')))
                 run.sizes.push_back(std::max(4, size.toInt()));
         } else if (arguments[i] == QLatin1String("--password")) {
-            run.password = arguments[i + 1];
+            run.password = arguments[++i];
         }
     }
     return run;

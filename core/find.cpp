@@ -106,6 +106,31 @@ void foldInto(QStringView text, std::string &folded)
     }
 }
 
+std::vector<std::string> wordsToLookUp(QStringView typed)
+{
+    std::string folded;
+    foldInto(typed, folded);
+    std::vector<std::string_view> words;
+    forEachWord(folded, [&](std::string_view word) { words.push_back(word); });
+    std::sort(words.begin(), words.end(), [](std::string_view a, std::string_view b) {
+        return a.size() != b.size() ? a.size() > b.size() : a < b;
+    });
+    // A pasted text repeats its words many times; each kept word is held once in `kept`, so one
+    // scan tells whether a shorter word is a part of any of them. No word holds a line break.
+    std::string kept;
+    std::vector<std::string> lookedUp;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        if (i > 0 && words[i] == words[i - 1])
+            continue;
+        if (kept.find(words[i]) != std::string::npos)
+            continue;
+        kept += words[i];
+        kept += '\n';
+        lookedUp.emplace_back(words[i]);
+    }
+    return lookedUp;
+}
+
 void Index::add(qint64 row, const modDB::Entry &entry, std::string &folded)
 {
     const auto number = size();
@@ -154,11 +179,9 @@ bool Index::isCurrent() const
 
 std::vector<std::uint32_t> Index::search(QStringView typed) const
 {
-    std::string folded;
-    foldInto(typed, folded);
     std::vector<std::uint64_t> matching;
     bool anyWord = false;
-    forEachWord(folded, [&](std::string_view typedWord) {
+    for (const std::string &typedWord : wordsToLookUp(typed)) {
         // Only entries that every word before matched can still count: once all of them hold
         // this word, the words left to merge change nothing. A short common text such as "e"
         // gets there after the first few words.
@@ -182,11 +205,18 @@ std::vector<std::uint32_t> Index::search(QStringView typed) const
                     return true;
             return false;
         });
-        for (std::size_t i = 0; i < wanted.size(); ++i)
+        bool anyLeft = false;
+        for (std::size_t i = 0; i < wanted.size(); ++i) {
             wanted[i] &= withWord[i];
+            anyLeft = anyLeft || wanted[i] != 0;
+        }
         matching = std::move(wanted);
         anyWord = true;
-    });
+        // The longest words come first and are the rarest: most texts that find nothing stop here
+        // after a few words.
+        if (!anyLeft)
+            break;
+    }
     std::vector<std::uint32_t> entries;
     for (std::size_t i = 0; i < matching.size(); ++i)
         for (std::uint64_t bits = matching[i]; bits; bits &= bits - 1)

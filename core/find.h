@@ -23,6 +23,10 @@ namespace finder {
 // every kind of white space a plain space. Appended to `folded`.
 void foldInto(QStringView text, std::string &folded);
 
+// The words of a typed text that a search looks up, folded: each once, and none that is a part of
+// another, since every entry that holds the longer one holds its part too. Longest first.
+std::vector<std::string> wordsToLookUp(QStringView typed);
+
 struct Hit {
     modDB::Table table;
     qint64 index;

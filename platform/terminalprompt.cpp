@@ -11,6 +11,11 @@
 #include <string>
 
 #ifdef Q_OS_UNIX
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -29,29 +34,110 @@ void tell(int terminal, const QString &text)
         return;
 }
 
+// While the prompt waits the terminal echoes nothing. A signal that ends or stops the program
+// then must give the terminal its settings back first, or the user's shell is left without echo;
+// a program continued later hides what is typed again. The handlers touch only these.
+constexpr std::array kHandledSignals{SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGCONT};
+std::atomic<bool> g_hiding{false};
+int g_terminal = -1;
+termios g_saved {};
+termios g_quiet {};
+std::array<struct sigaction, kHandledSignals.size()> g_previous {};
+std::array<bool, kHandledSignals.size()> g_replaced {};
+
+void install(int signal, void (*handler)(int), struct sigaction *previous)
+{
+    struct sigaction action {};
+    action.sa_handler = handler;
+    // A continued program goes on reading where it was.
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    for (int each : kHandledSignals)
+        sigaddset(&action.sa_mask, each);
+    ::sigaction(signal, &action, previous);
+}
+
+extern "C" void showTerminalAgain(int signal)
+{
+    const int error = errno;
+    if (signal != SIGCONT) {
+        ::tcsetattr(g_terminal, TCSANOW, &g_saved);
+        // The signal's own action, as if there were no handler: it ends the program once this
+        // returns, or stops it right away.
+        install(signal, SIG_DFL, nullptr);
+        ::raise(signal);
+        if (signal == SIGTSTP) {
+            sigset_t stop;
+            sigemptyset(&stop);
+            sigaddset(&stop, SIGTSTP);
+            ::pthread_sigmask(SIG_UNBLOCK, &stop, nullptr);
+            if (g_hiding)
+                install(SIGTSTP, showTerminalAgain, nullptr);
+        }
+    }
+    if (signal == SIGCONT || signal == SIGTSTP) {
+        if (g_hiding)
+            ::tcsetattr(g_terminal, TCSANOW, &g_quiet);
+    }
+    errno = error;
+}
+
+// Echo off for its lifetime, on every way out. A signal the program ignores or handles itself is
+// left to it.
+class HiddenInput {
+public:
+    explicit HiddenInput(int terminal)
+    {
+        m_isTerminal = ::tcgetattr(terminal, &g_saved) == 0;
+        if (!m_isTerminal)
+            return;
+        g_terminal = terminal;
+        g_quiet = g_saved;
+        g_quiet.c_lflag &= ~tcflag_t(ECHO);
+        g_quiet.c_lflag |= ECHONL;
+        for (std::size_t i = 0; i < kHandledSignals.size(); ++i) {
+            struct sigaction current {};
+            ::sigaction(kHandledSignals[i], nullptr, &current);
+            g_replaced[i] = current.sa_handler == SIG_DFL && !(current.sa_flags & SA_SIGINFO);
+            if (g_replaced[i])
+                install(kHandledSignals[i], showTerminalAgain, &g_previous[i]);
+        }
+        g_hiding = true;
+        ::tcsetattr(terminal, TCSAFLUSH, &g_quiet);
+    }
+    ~HiddenInput()
+    {
+        if (!m_isTerminal)
+            return;
+        g_hiding = false;
+        ::tcsetattr(g_terminal, TCSAFLUSH, &g_saved);
+        for (std::size_t i = 0; i < kHandledSignals.size(); ++i)
+            if (g_replaced[i])
+                ::sigaction(kHandledSignals[i], &g_previous[i], nullptr);
+    }
+    HiddenInput(const HiddenInput &) = delete;
+    HiddenInput &operator=(const HiddenInput &) = delete;
+
+private:
+    bool m_isTerminal = false;
+};
+
 // One line typed without echo; none at the end of input.
 std::optional<QString> readHidden(int terminal)
 {
-    termios saved {};
-    const bool isTerminal = ::tcgetattr(terminal, &saved) == 0;
-    if (isTerminal) {
-        termios quiet = saved;
-        quiet.c_lflag &= ~tcflag_t(ECHO);
-        quiet.c_lflag |= ECHONL;
-        ::tcsetattr(terminal, TCSAFLUSH, &quiet);
-    }
     std::string line;
     char c = 0;
     bool ended = true;
-    while (::read(terminal, &c, 1) == 1) {
-        if (c == '\n') {
-            ended = false;
-            break;
+    {
+        const HiddenInput hidden(terminal);
+        while (::read(terminal, &c, 1) == 1) {
+            if (c == '\n') {
+                ended = false;
+                break;
+            }
+            line.push_back(c);
         }
-        line.push_back(c);
     }
-    if (isTerminal)
-        ::tcsetattr(terminal, TCSAFLUSH, &saved);
     std::optional<QString> typed;
     if (!ended)
         typed = QString::fromLocal8Bit(line.data(), qsizetype(line.size()));

@@ -1,5 +1,5 @@
 // The program run from a script: brimvale --export FILE [--format] [--sections], help, version,
-// and a bad argument's one-line error.
+// and a bad argument's one-line error; and from a terminal that asks for the diary's password.
 
 #include "diaryfiles.h"
 #include "testmain.h"
@@ -14,8 +14,16 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
+#include <utmp.h>
+
+#include <vector>
 
 namespace {
 const QString kDataFolder = QStringLiteral("home/.local/share/Brimvale");
@@ -32,17 +40,10 @@ bool makeHome(const QString &root)
            && testing::appendRows(diary, QStringLiteral("tblrituals"), {{"Moon", "full"}});
 }
 
-struct Run {
-    bool finished = false;
-    int exitCode = -1;
-    QString errors;
-    QString output;
-};
-
-// The program as a script runs it: in root, with root's home, without a display.
-Run run(const QString &root, const QStringList &arguments)
+// The environment of a script's run, in root with root's home: no display, which the program
+// must not need.
+QProcessEnvironment environmentIn(const QString &root)
 {
-    QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("HOME"), root + QStringLiteral("/home"));
     environment.insert(QStringLiteral("XDG_DATA_HOME"), root + QStringLiteral("/home/.local/share"));
@@ -51,7 +52,21 @@ Run run(const QString &root, const QStringList &arguments)
     environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
     environment.remove(QStringLiteral("DISPLAY"));
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    program.setProcessEnvironment(environment);
+    return environment;
+}
+
+struct Run {
+    bool finished = false;
+    int exitCode = -1;
+    QString errors;
+    QString output;
+};
+
+// The program as a script runs it.
+Run run(const QString &root, const QStringList &arguments)
+{
+    QProcess program;
+    program.setProcessEnvironment(environmentIn(root));
     program.setWorkingDirectory(root);
     program.start(QStringLiteral(BRIMVALE_PROGRAM), arguments);
     Run result;
@@ -71,6 +86,8 @@ private slots:
     void exportRunsWithoutAWindow();
     void exportNeverReplacesTheDiaryNorWhatIsNoFile_data();
     void exportNeverReplacesTheDiaryNorWhatIsNoFile();
+    void promptEndedBySignalGivesTheTerminalBack_data();
+    void promptEndedBySignalGivesTheTerminalBack();
 };
 
 void CommandLineTest::exportRunsWithoutAWindow_data()
@@ -199,6 +216,108 @@ void CommandLineTest::exportNeverReplacesTheDiaryNorWhatIsNoFile()
     QVERIFY2(program.errors.startsWith(QStringLiteral("brimvale: The book could not be exported. - %1 - %2").arg(target, reason)),
              qPrintable(program.errors));
     QCOMPARE(testing::stateOf(root.filePath(QStringLiteral("home"))) + testing::stateOf(root.filePath(QStringLiteral("out"))), before);
+}
+
+void CommandLineTest::promptEndedBySignalGivesTheTerminalBack_data()
+{
+    QTest::addColumn<int>("ending");
+    QTest::addColumn<bool>("stoppedFirst");
+    QTest::newRow("terminate") << int(SIGTERM) << false;
+    QTest::newRow("interrupt") << int(SIGINT) << false;
+    QTest::newRow("hang-up") << int(SIGHUP) << false;
+    QTest::newRow("stopped, continued, then terminated") << int(SIGTERM) << true;
+}
+
+// The prompt turns echo off on a terminal of its own; however the program ends, echo is on again.
+void CommandLineTest::promptEndedBySignalGivesTheTerminalBack()
+{
+    QFETCH(int, ending);
+    QFETCH(bool, stoppedFirst);
+    QTemporaryDir root;
+    QVERIFY(makeHome(root.path()));
+    const QString diary = root.filePath(kDataFolder + QStringLiteral("/updatediary.dll"));
+    QVERIFY(modDB::ChangePassword(diary, QString(), QStringLiteral("only mine")).ok());
+
+    // Everything the child needs is made before the fork, which leaves it one thread.
+    std::vector<QByteArray> strings;
+    for (const QString &variable : environmentIn(root.path()).toStringList())
+        strings.push_back(variable.toLocal8Bit());
+    std::vector<char *> environment;
+    for (QByteArray &variable : strings)
+        environment.push_back(variable.data());
+    environment.push_back(nullptr);
+    QByteArray program(BRIMVALE_PROGRAM);
+    QByteArray option("--export");
+    QByteArray file("out/book.csv");
+    char *arguments[] = {program.data(), option.data(), file.data(), nullptr};
+    const QByteArray folder = QFile::encodeName(root.path());
+
+    int terminal = -1;
+    int programsTerminal = -1;
+    QCOMPARE(::openpty(&terminal, &programsTerminal, nullptr, nullptr, nullptr), 0);
+    const auto echoing = [&] {
+        termios settings {};
+        return ::tcgetattr(terminal, &settings) == 0 && (settings.c_lflag & ECHO) != 0;
+    };
+    QVERIFY(echoing());
+    const pid_t child = ::fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        if (::login_tty(programsTerminal) != 0)
+            ::_exit(127);
+        // The test runner's ignored or blocked signals are not the program's.
+        for (int each : {SIGINT, SIGTERM, SIGHUP})
+            ::signal(each, SIG_DFL);
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        if (::chdir(folder.constData()) == 0)
+            ::execve(program.constData(), arguments, environment.data());
+        ::_exit(127);
+    }
+    ::close(programsTerminal);
+    bool reaped = false;
+    const auto cleanUp = qScopeGuard([&] {
+        if (!reaped) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, nullptr, 0);
+        }
+        ::close(terminal);
+    });
+    // The program's output is read away so that it never waits for room.
+    auto waitForEcho = [&](bool on) {
+        char output[512];
+        for (QDeadlineTimer deadline(30000); !deadline.hasExpired(); QThread::msleep(10)) {
+            pollfd waiting{terminal, POLLIN, 0};
+            while (::poll(&waiting, 1, 0) > 0 && ::read(terminal, output, sizeof output) > 0) {
+            }
+            if (echoing() == on)
+                return true;
+        }
+        return false;
+    };
+    QVERIFY2(waitForEcho(false), "the prompt asks");
+    int status = 0;
+    if (stoppedFirst) {
+        QCOMPARE(::kill(child, SIGSTOP), 0);
+        QCOMPARE(::waitpid(child, &status, WUNTRACED), child);
+        QVERIFY(WIFSTOPPED(status));
+        // As a shell does for a stopped job: its own settings back, with echo.
+        termios settings {};
+        QCOMPARE(::tcgetattr(terminal, &settings), 0);
+        settings.c_lflag |= ECHO;
+        QCOMPARE(::tcsetattr(terminal, TCSANOW, &settings), 0);
+        QCOMPARE(::kill(child, SIGCONT), 0);
+        QVERIFY2(waitForEcho(false), "the continued prompt hides what is typed again");
+    }
+    QCOMPARE(::kill(child, ending), 0);
+    QDeadlineTimer deadline(30000);
+    while (!(reaped = ::waitpid(child, &status, WNOHANG) == child) && !deadline.hasExpired())
+        QThread::msleep(10);
+    QVERIFY2(reaped, "the signal ends the program");
+    QVERIFY(WIFSIGNALED(status));
+    QCOMPARE(WTERMSIG(status), ending);
+    QVERIFY(echoing());
 }
 
 BRIMVALE_TEST_MAIN(CommandLineTest)

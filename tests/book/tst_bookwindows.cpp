@@ -54,6 +54,7 @@ class RealMessages final : public gui::MessageBoxes {
 public:
     void show(QWidget *parent, const QString &text, gui::MessageIcon icon) override { m_real->show(parent, text, icon); }
     gui::Answer askYesNo(QWidget *, const QString &) override { return gui::Answer::Yes; }
+    gui::Answer askSaveDiscardCancel(QWidget *, const QString &) override { return gui::Answer::Cancel; }
 
 private:
     std::unique_ptr<gui::MessageBoxes> m_real = gui::productionMessages();

@@ -72,6 +72,8 @@ private slots:
     void wordsMatchIgnoringCaseAndAccentsAndLiterally();
     void manyEntriesMatchAsTheirWordsSay_data();
     void manyEntriesMatchAsTheirWordsSay();
+    void pasteAsLongAsTheFieldMatchesAsItsWordsSay_data();
+    void pasteAsLongAsTheFieldMatchesAsItsWordsSay();
     void searchSeesEveryChangeToTheDiary();
     void resultLandsOnItsEntryFromAnyWindow_data();
     void resultLandsOnItsEntryFromAnyWindow();
@@ -150,6 +152,39 @@ void FindTest::manyEntriesMatchAsTheirWordsSay()
         if (const finder::Hit hit = index.hit(entry); hit.table == modDB::Table::Rituals && hit.keyword.startsWith('w'))
             found << hit.keyword;
     QCOMPARE(found, expected);
+}
+
+void FindTest::pasteAsLongAsTheFieldMatchesAsItsWordsSay_data()
+{
+    QTest::addColumn<QString>("repeated");
+    QTest::addColumn<QStringList>("keywords");
+    QTest::addColumn<QStringList>("lookedUp"); // in any order
+    QTest::newRow("two words") << "rose WHITE " << QStringList{"Rose"} << QStringList{"rose", "white"};
+    QTest::newRow("parts of one word") << "ros rose r se ose " << QStringList{"Rose", "Rose", "Rosé cake", "ROSE circle"}
+                                       << QStringList{"rose"};
+    QTest::newRow("an entry's own text") << "Bake with rosé wine. Serve cold. " << QStringList{"Rosé cake"}
+                                         << QStringList{"bake", "cold.", "rose", "serve", "wine.", "with"};
+}
+
+// A text pasted into the find field, as long as the field takes: each word and each part of one
+// is looked up once however often it comes, or the window freezes on a large diary.
+void FindTest::pasteAsLongAsTheFieldMatchesAsItsWordsSay()
+{
+    QFETCH(QString, repeated);
+    QFETCH(QStringList, keywords);
+    QFETCH(QStringList, lookedUp);
+    const int fieldLength = QLineEdit().maxLength();
+    const QString paste = repeated.repeated(fieldLength / repeated.size() + 1).left(fieldLength);
+    BRIMVALE_UNWRAP(index, finder::Index::build(m_env->workingDiary()));
+    QStringList found;
+    for (std::uint32_t entry : index.search(paste))
+        found << index.hit(entry).keyword;
+    QCOMPARE(found, keywords);
+    QStringList words;
+    for (const std::string &word : finder::wordsToLookUp(paste))
+        words << QString::fromStdString(word);
+    words.sort();
+    QCOMPARE(words, lookedUp);
 }
 
 void FindTest::searchSeesEveryChangeToTheDiary()
