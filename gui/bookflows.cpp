@@ -1,5 +1,6 @@
 #include "gui/bookflows.h"
 
+#include "core/bookfile.h"
 #include "core/bookimport.h"
 #include "core/filefolders.h"
 #include "core/modAppdata.h"
@@ -75,9 +76,12 @@ void exportBook(QWidget *parent, const std::vector<sections::Table> &tables, boo
     QString path = gui::fileDialogs().saveFileName(parent, QStringLiteral("Export Book"), suggested, book::filterOf(format));
     if (path.isEmpty())
         return;
-    filefolders::rememberFolderOf(path);
     if (QFileInfo(path).suffix().isEmpty())
         path += QLatin1Char('.') + suffix;
+    // Before the diary is read, which may ask for its password: a refused place needs none.
+    if (const auto refused = book::refusalOf(path))
+        return complain(parent, *refused);
+    filefolders::rememberFolderOf(path);
     const auto book = book::read(modAppdata::WorkingDiaryPath(), tables);
     if (!book.ok())
         return complain(parent, modDB::message(book.failure()));

@@ -190,6 +190,8 @@ void BookWindowsTest::exportNeverReplacesTheDiaryNorAPipe()
         QCOMPARE(::mkfifo(QFile::encodeName(target).constData(), 0600), 0);
     frmMain *main = testing::startProgram();
     QVERIFY(main);
+    // The file dialog starts in the documents folder, made for it when missing.
+    QVERIFY(QDir(m_env->root()).mkpath(QStringLiteral("home/Documents")));
     const QStringList before = testing::stateOf(m_env->root());
     m_env->files->answers.push_back(target);
     QTimer::singleShot(0, this, [&] {
