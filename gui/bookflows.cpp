@@ -127,9 +127,10 @@ void importEntries(QWidget *parent)
         return complain(parent, modDB::message(preview.failure()));
     const QString counts = book::describe(*preview);
     const QString file = QDir::toNativeSeparators(path);
-    if (preview->additions.empty())
-        return gui::messages().show(parent, QStringLiteral("Every entry in %1 is in the diary already.\n\n%2").arg(file, counts),
-                                    gui::MessageIcon::Information);
+    if (preview->additions.empty()) {
+        const QString why = preview->leftOut > 0 ? QStringLiteral("Nothing in %1 can be imported.") : QStringLiteral("Every entry in %1 is in the diary already.");
+        return gui::messages().show(parent, why.arg(file) + QStringLiteral("\n\n") + counts, gui::MessageIcon::Information);
+    }
     if (gui::messages().askYesNo(parent, QStringLiteral("Import these entries from %1?\n\n%2").arg(file, counts)) != gui::Answer::Yes)
         return;
     Progress progress(parent, QStringLiteral("Importing entries\u2026"));
