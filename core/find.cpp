@@ -76,6 +76,44 @@ void forEachWord(std::string_view folded, F &&each)
     }
 }
 
+// The words of wordsToLookUp, one at a time: whether a word is a part of one before costs a scan
+// of those, and a search of a long paste most often ends after its first few words.
+class TypedWords {
+public:
+    explicit TypedWords(QStringView typed)
+    {
+        foldInto(typed, m_folded);
+        forEachWord(m_folded, [&](std::string_view word) { m_words.push_back(word); });
+        std::sort(m_words.begin(), m_words.end(), [](std::string_view a, std::string_view b) {
+            return a.size() != b.size() ? a.size() > b.size() : a < b;
+        });
+    }
+    // False once no word is left.
+    bool next(std::string_view &word)
+    {
+        // A pasted text repeats its words many times; each kept word is held once in `m_kept`,
+        // so one scan tells whether a shorter word is a part of any of them. No word holds a
+        // line break.
+        for (; m_at < m_words.size(); ++m_at) {
+            if (m_at > 0 && m_words[m_at] == m_words[m_at - 1])
+                continue;
+            if (m_kept.find(m_words[m_at]) != std::string::npos)
+                continue;
+            m_kept += m_words[m_at];
+            m_kept += '\n';
+            word = m_words[m_at++];
+            return true;
+        }
+        return false;
+    }
+
+private:
+    std::string m_folded;
+    std::vector<std::string_view> m_words;
+    std::size_t m_at = 0;
+    std::string m_kept;
+};
+
 } // namespace
 
 void foldInto(QStringView text, std::string &folded)
@@ -108,26 +146,10 @@ void foldInto(QStringView text, std::string &folded)
 
 std::vector<std::string> wordsToLookUp(QStringView typed)
 {
-    std::string folded;
-    foldInto(typed, folded);
-    std::vector<std::string_view> words;
-    forEachWord(folded, [&](std::string_view word) { words.push_back(word); });
-    std::sort(words.begin(), words.end(), [](std::string_view a, std::string_view b) {
-        return a.size() != b.size() ? a.size() > b.size() : a < b;
-    });
-    // A pasted text repeats its words many times; each kept word is held once in `kept`, so one
-    // scan tells whether a shorter word is a part of any of them. No word holds a line break.
-    std::string kept;
     std::vector<std::string> lookedUp;
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        if (i > 0 && words[i] == words[i - 1])
-            continue;
-        if (kept.find(words[i]) != std::string::npos)
-            continue;
-        kept += words[i];
-        kept += '\n';
-        lookedUp.emplace_back(words[i]);
-    }
+    TypedWords words(typed);
+    for (std::string_view word; words.next(word);)
+        lookedUp.emplace_back(word);
     return lookedUp;
 }
 
@@ -181,7 +203,8 @@ std::vector<std::uint32_t> Index::search(QStringView typed) const
 {
     std::vector<std::uint64_t> matching;
     bool anyWord = false;
-    for (const std::string &typedWord : wordsToLookUp(typed)) {
+    TypedWords typedWords(typed);
+    for (std::string_view typedWord; typedWords.next(typedWord);) {
         // Only entries that every word before matched can still count: once all of them hold
         // this word, the words left to merge change nothing. A short common text such as "e"
         // gets there after the first few words.

@@ -113,8 +113,33 @@ void Postings::add(std::uint32_t word, std::uint32_t entry)
     ++chain.count;
 }
 
+template <class F>
+void Postings::forEachBlock(const Chain &chain, F &&each) const
+{
+    if (!chain.any)
+        return;
+    for (std::uint32_t place = chain.head;;) {
+        const std::uint8_t *block = at(place);
+        each(block + kHeader, place == chain.tail ? chain.used : capacityOf(block));
+        if (place == chain.tail)
+            return;
+        place = nextOf(block);
+    }
+}
+
 void Postings::finish(std::uint32_t entries)
 {
+    std::size_t packed = 0;
+    for (const Chain &chain : m_chains)
+        forEachBlock(chain, [&](const std::uint8_t *, std::uint32_t size) { packed += size; });
+    m_packed.reserve(packed);
+    for (Chain &chain : m_chains) {
+        const auto head = std::uint32_t(m_packed.size());
+        forEachBlock(chain, [&](const std::uint8_t *bytes, std::uint32_t size) { m_packed.insert(m_packed.end(), bytes, bytes + size); });
+        chain.head = head;
+        chain.tail = std::uint32_t(m_packed.size());
+    }
+    m_chunks = {};
     for (std::uint32_t word = 0; word < m_chains.size(); ++word) {
         if (m_chains[word].count < std::max<std::uint32_t>(64, entries / 8))
             continue;

@@ -2,7 +2,8 @@
 
 // The parts of the find index. A diary of a hundred thousand long entries makes millions of
 // words, so each part grows in fixed blocks and chunks that are never copied when they grow:
-// memory rises with the diary and does not double on the way.
+// memory rises with the diary and does not double on the way. The postings are copied once, at
+// the end, into the least room they fit in.
 
 #include <algorithm>
 #include <cstdint>
@@ -50,14 +51,16 @@ class Postings {
 public:
     // Nothing changes when the entry is the word's last one already.
     void add(std::uint32_t word, std::uint32_t entry);
-    // Once every entry is in: a word held by at least an eighth of the entries also gets a bit
-    // for each entry, which is smaller than its list then and far quicker to merge.
+    // Once every entry is in: each list is copied into one run of bytes, and a word held by at
+    // least an eighth of the entries also gets a bit for each entry, which is smaller than its
+    // list then and far quicker to merge.
     void finish(std::uint32_t entries);
 
     // How many entries hold the word.
     std::uint32_t count(std::uint32_t word) const { return word < m_chains.size() ? m_chains[word].count : 0; }
     // The word's bits, one for each entry; null when it has none.
     const std::vector<std::uint64_t> *bits(std::uint32_t word) const;
+    // Once finished.
     template <class F>
     void forEach(std::uint32_t word, F &&each) const;
 
@@ -65,6 +68,7 @@ private:
     // Distances from the entry before, 7 bits a byte with the top bit for "more", running on
     // through a chain of blocks, each half as large again as the one before up to a limit: a long list
     // lies in few places, which a search reads far faster than many small ones.
+    // Once finished, head and tail are where the list starts and ends in m_packed.
     struct Chain {
         std::uint32_t head = 0;
         std::uint32_t tail = 0;
@@ -88,10 +92,16 @@ private:
     static std::uint32_t nextOf(const std::uint8_t *block);
     static std::uint16_t capacityOf(const std::uint8_t *block);
     void put(Chain &chain, std::uint8_t byte);
+    // Calls `each` with the bytes of every block of the chain, in order.
+    template <class F>
+    void forEachBlock(const Chain &chain, F &&each) const;
 
     std::vector<Chain> m_chains;
     std::vector<std::vector<std::uint8_t>> m_chunks;
     std::uint32_t m_chunkUsed = 0;
+    // Every list in one run: a search reads a list in one go, not from blocks spread over the
+    // chunks, each of which would cost a miss of the cache.
+    std::vector<std::uint8_t> m_packed;
     std::vector<std::vector<std::uint64_t>> m_bits;
 };
 
@@ -128,27 +138,20 @@ void Postings::forEach(std::uint32_t word, F &&each) const
 {
     if (word >= m_chains.size() || !m_chains[word].any)
         return;
-    const Chain &chain = m_chains[word];
+    const std::uint8_t *byte = m_packed.data() + m_chains[word].head;
+    const std::uint8_t *const end = m_packed.data() + m_chains[word].tail;
     std::uint32_t entry = 0;
-    std::uint32_t delta = 0;
-    int shift = 0;
-    for (std::uint32_t place = chain.head;;) {
-        const std::uint8_t *block = at(place);
-        const std::uint16_t used = place == chain.tail ? chain.used : capacityOf(block);
-        for (const std::uint8_t *byte = block + kHeader; byte < block + kHeader + used; ++byte) {
-            delta |= std::uint32_t(*byte & 0x7f) << shift;
-            if (*byte & 0x80) {
-                shift += 7;
-                continue;
-            }
-            entry += delta;
-            each(entry);
-            delta = 0;
-            shift = 0;
-        }
-        if (place == chain.tail)
-            return;
-        place = nextOf(block);
+    while (byte < end) {
+        std::uint32_t delta = 0;
+        int shift = 0;
+        std::uint8_t part = 0;
+        do {
+            part = *byte++;
+            delta |= std::uint32_t(part & 0x7f) << shift;
+            shift += 7;
+        } while (part & 0x80);
+        entry += delta;
+        each(entry);
     }
 }
 

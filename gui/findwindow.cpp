@@ -7,6 +7,7 @@
 
 #include <QAbstractListModel>
 #include <QApplication>
+#include <QFont>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -71,6 +72,11 @@ FindWindow::FindWindow(forms::Form *opener)
     txtFind->setObjectName(QStringLiteral("txtFind"));
     txtFind->setAccessibleName(QStringLiteral("Find"));
     txtFind->setClearButtonEnabled(true);
+    // A paste as long as the field takes is laid out and drawn whole at each change; shaping it
+    // took most of that time, and is left out only where a script reads as well without it.
+    QFont unshaped = txtFind->font();
+    unshaped.setStyleStrategy(QFont::PreferNoShaping);
+    txtFind->setFont(unshaped);
     prompt->setBuddy(txtFind);
     lstResults = new QListView(this);
     lstResults->setObjectName(QStringLiteral("lstResults"));
