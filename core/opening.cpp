@@ -8,6 +8,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace modDB {
@@ -76,23 +77,29 @@ Result<Connection> openDiary(const QString &path, bool *asked)
     // diary), then the built-in one: trying a key costs a fraction of a millisecond, asking the
     // user for a password they gave already costs their patience.
     const RawKey builtIn = builtInKey(salt);
-    std::vector<RawKey> keys;
-    if (const auto known = knownKey(path, salt))
-        keys.push_back(*known);
-    for (const RawKey &key : keysKnownFor(salt))
-        if (std::find(keys.begin(), keys.end(), key) == keys.end())
-            keys.push_back(key);
-    if (std::find(keys.begin(), keys.end(), builtIn) == keys.end())
-        keys.push_back(builtIn);
-    for (const RawKey &key : keys) {
+    std::vector<RawKey> keysTried;
+    // The opening under this key; nothing when the key is refused or was tried already.
+    const auto tryKey = [&](const RawKey &key) -> std::optional<Result<Connection>> {
+        if (std::find(keysTried.begin(), keysTried.end(), key) != keysTried.end())
+            return std::nullopt;
+        keysTried.push_back(key);
         bool refused = false;
         auto opened = openWithKey(path, key, &refused);
-        if (!refused) {
-            if (opened.ok())
-                rememberKey(path, salt, key);
-            return opened;
-        }
-    }
+        if (refused)
+            return std::nullopt;
+        if (opened.ok())
+            rememberKey(path, salt, key);
+        return opened;
+    };
+    // The file's own key answers nearly every open: the other keys are gathered only without it.
+    if (const auto known = knownKey(path, salt))
+        if (auto opened = tryKey(*known))
+            return std::move(*opened);
+    for (const RawKey &key : keysKnownFor(salt))
+        if (auto opened = tryKey(key))
+            return std::move(*opened);
+    if (auto opened = tryKey(builtIn))
+        return std::move(*opened);
 
     platform::PasswordPrompt *prompt = platform::passwordPrompt();
     // A later page under the built-in key: the diary has no password of its own, and its first

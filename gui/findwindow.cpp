@@ -4,6 +4,7 @@
 #include "gui/forms.h"
 #include "gui/messages.h"
 #include "gui/navigation.h"
+#include "gui/ui.h"
 
 #include <QAbstractListModel>
 #include <QApplication>
@@ -12,7 +13,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
-#include <QScopeGuard>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -198,8 +198,7 @@ bool FindWindow::indexIsReady()
         return false;
     m_results->set(nullptr, {});
     m_index.reset();
-    QApplication::setOverrideCursor(Qt::BusyCursor);
-    const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+    const ui::BusyCursor busy(Qt::BusyCursor);
     auto built = finder::Index::build(path);
     // The diary may have asked for its password, and the focus went back to the window under the
     // prompt: the user goes on typing here.

@@ -150,9 +150,9 @@ QModelIndexList QuickPrefixListModel::match(const QModelIndex &start, int role, 
     return {};
 }
 
-BusyCursor::BusyCursor()
+BusyCursor::BusyCursor(Qt::CursorShape shape)
 {
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    QGuiApplication::setOverrideCursor(shape);
 }
 
 BusyCursor::~BusyCursor()

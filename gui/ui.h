@@ -54,7 +54,7 @@ void fitAroundCentre(QLabel *label, int left, int top, int width, int height);
 // The wait cursor over every window while it lives, for work that holds the event loop.
 class BusyCursor {
 public:
-    BusyCursor();
+    explicit BusyCursor(Qt::CursorShape shape = Qt::WaitCursor);
     ~BusyCursor();
     BusyCursor(const BusyCursor &) = delete;
     BusyCursor &operator=(const BusyCursor &) = delete;
