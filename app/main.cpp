@@ -1,13 +1,13 @@
-#include "core/book.h"
-#include "core/bookfile.h"
+#include "core/book/book.h"
+#include "core/book/bookfile.h"
 #include "core/commandline.h"
 #include "core/identity.h"
-#include "core/modAppdata.h"
-#include "gui/bookpages.h"
+#include "core/datafolder.h"
+#include "gui/book/bookpages.h"
 #include "gui/forms.h"
-#include "gui/frmStartup.h"
+#include "gui/windows/startupwindow.h"
 #include "gui/messages.h"
-#include "gui/passwordprompt.h"
+#include "gui/windows/passwordpromptdialog.h"
 #include "platform/QtServices.h"
 #include "platform/terminalprompt.h"
 
@@ -25,7 +25,7 @@ void complain(const QString &text)
 // The book written without a window, through the store's usual open of the working diary.
 int exportBook(const commandline::Request &request)
 {
-    if (!modAppdata::SetDataFolder()) {
+    if (!datafolder::setDataFolder()) {
         complain(QStringLiteral("The data folder could not be created."));
         return commandline::kExitFailed;
     }
@@ -34,9 +34,9 @@ int exportBook(const commandline::Request &request)
         complain(*refused);
         return commandline::kExitFailed;
     }
-    const auto book = book::read(modAppdata::WorkingDiaryPath(), request.tables);
+    const auto book = book::read(datafolder::workingDiaryPath(), request.tables);
     if (!book.ok()) {
-        complain(modDB::message(book.failure()));
+        complain(store::message(book.failure()));
         return commandline::kExitFailed;
     }
     const book::Outcome outcome = bookpages::exportBook(request.file, request.format, *book, book::dateLine());
@@ -76,11 +76,11 @@ int main(int argc, char *argv[])
         return exportBook(request);
 
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/brimvale/icon.svg")));
-    // Only QuitAll ends the program: the exit window stands alone for a moment on every way out.
+    // Only quitAll ends the program: the exit window stands alone for a moment on every way out.
     QApplication::setQuitOnLastWindowClosed(false);
     gui::installMessages(gui::productionMessages());
 
-    forms::ref<frmStartup>();
+    forms::ref<StartupWindow>();
     if (platform::processEnd().requested())
         return 0;
     return QApplication::exec();

@@ -14,8 +14,8 @@
 #include "sections.h"
 
 #include "core/identity.h"
-#include "core/modAppdata.h"
-#include "core/password.h"
+#include "core/datafolder.h"
+#include "core/store/password.h"
 #include "core/services.h"
 #include "gui/messages.h"
 #include "gui/modBookOfShadows.h"
@@ -181,14 +181,14 @@ int main(int argc, char *argv[])
     platform::install(platform::productionServices());
     auto *messages = new PrintedMessages;
     gui::installMessages(std::unique_ptr<gui::MessageBoxes>(messages));
-    require(modAppdata::SetDataFolder(), "the data folder");
+    require(datafolder::setDataFolder(), "the data folder");
     modBookOfShadows::intSection = kSection;
     modBookOfShadows::strSection = kSectionName;
 
     std::printf("Brimvale benchmark: %s, %ld processors, Qt %s, load average %s\ndiary in %s%s\n",
                 qPrintable(firstLine(QStringLiteral("/proc/cpuinfo"), "model name")), sysconf(_SC_NPROCESSORS_ONLN),
                 qVersion(), qPrintable(firstLine(QStringLiteral("/proc/loadavg"))),
-                qPrintable(modAppdata::WorkingDiaryPath()),
+                qPrintable(datafolder::workingDiaryPath()),
                 run.password.isEmpty() ? "" : ", with a password of its own");
     std::fflush(stdout);
 
@@ -212,7 +212,7 @@ int main(int argc, char *argv[])
     // The largest diary measured stays in place for the program to open, which would ask for a
     // password of its own.
     if (!run.password.isEmpty())
-        require(modDB::ChangePassword(modAppdata::WorkingDiaryPath(), run.password, {}).ok(), "the password is removed");
+        require(store::changePassword(datafolder::workingDiaryPath(), run.password, {}).ok(), "the password is removed");
     const ProcessFigures process = measureProcesses(run, home);
 
     printTable(run, results);

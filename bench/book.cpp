@@ -2,10 +2,10 @@
 
 #include "fixtures.h"
 
-#include "core/book.h"
-#include "core/bookimport.h"
-#include "core/modAppdata.h"
-#include "gui/bookpages.h"
+#include "core/book/book.h"
+#include "core/book/bookimport.h"
+#include "core/datafolder.h"
+#include "gui/book/bookpages.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -63,7 +63,7 @@ double peakMbOf(const QStringList &arguments)
 BookFigures measureBook(const Run &, const Home &home)
 {
     BookFigures figures;
-    const QString diary = modAppdata::WorkingDiaryPath();
+    const QString diary = datafolder::workingDiaryPath();
     const std::vector<sections::Table> all(sections::kTables.begin(), sections::kTables.end());
     {
         book::Book full;
@@ -74,8 +74,8 @@ BookFigures measureBook(const Run &, const Home &home)
             full.push_back(std::move(chapter));
         }
         QFile::remove(diary);
-        require(modDB::CreateDiary(diary).ok(), "an empty diary");
-        require(modDB::AddEntries(diary, full).ok(), "the full diary");
+        require(store::createDiary(diary).ok(), "an empty diary");
+        require(store::addEntries(diary, full).ok(), "the full diary");
         figures.entries = int(book::entryCount(full));
     }
 
@@ -112,7 +112,7 @@ BookFigures measureBook(const Run &, const Home &home)
     std::vector<double> times;
     for (int round = 0; round < kRounds; ++round) {
         QFile::remove(target);
-        require(modDB::CreateDiary(target).ok(), "an empty diary to import into");
+        require(store::createDiary(target).ok(), "an empty diary to import into");
         times.push_back(msOf([&] {
             const book::Loaded loaded = book::load(table);
             require(loaded.refusal.isEmpty(), "the CSV read");

@@ -3,12 +3,12 @@
 #include "fixtures.h"
 #include "sections.h"
 
-#include "core/backups.h"
-#include "core/modAppdata.h"
-#include "core/modDB.h"
-#include "core/storeprobe.h"
+#include "core/store/backups.h"
+#include "core/datafolder.h"
+#include "core/store/store.h"
+#include "core/store/storeprobe.h"
 #include "gui/forms.h"
-#include "gui/frmResultBOS.h"
+#include "gui/windows/sectionwindow.h"
 #include "gui/modBookOfShadows.h"
 
 #include <sqlcipher/sqlite3.h>
@@ -79,7 +79,7 @@ int flushOnce(const QString &folder)
 
 std::vector<Part> explainSection(const Run &run, int entries)
 {
-    const QString folder = modAppdata::strDataFolder;
+    const QString folder = datafolder::folderPath;
     const QString small = folder + QStringLiteral("/explain-1k.dll");
     const QString large = folder + QStringLiteral("/explain-4k.dll");
     require(makeDiary(small, kTable, entries), "the diary is made");
@@ -133,8 +133,8 @@ std::vector<Part> explainSection(const Run &run, int entries)
              modBookOfShadows::intSection = 4;
          },
          [&](int) {
-             forms::show<frmResultBOS>();
-             PaintWatch shown(forms::loaded<frmResultBOS>()->lstKeyword->viewport());
+             forms::show<SectionWindow>();
+             PaintWatch shown(forms::loaded<SectionWindow>()->m_keywordList->viewport());
              settle(shown);
          },
          [&](int) { modBookOfShadows::intSection = section; }, &parts[8].ms},
@@ -155,19 +155,19 @@ std::vector<Part> explainSection(const Run &run, int entries)
     fewer.reps = std::min(run.reps, 7);
     qint64 added = 0;
     auto addOne = [&] {
-        const auto made = modDB::AddEntry(small, modDB::Table::Spell, {QStringLiteral("Added"), meaningFor(0)});
+        const auto made = store::addEntry(small, store::Table::Spell, {QStringLiteral("Added"), meaningFor(0)});
         require(made.ok(), "the store adds");
         added = *made;
     };
-    auto removeAdded = [&](int) { require(modDB::RemoveEntry(small, modDB::Table::Spell, added).ok(), "the store removes"); };
+    auto removeAdded = [&](int) { require(store::removeEntry(small, store::Table::Spell, added).ok(), "the store removes"); };
     measure(fewer, {
-        {[](int) { modDB::probe::startNewRun(); }, [&](int) { addOne(); }, removeAdded, &parts[10].ms},
+        {[](int) { store::probe::startNewRun(); }, [&](int) { addOne(); }, removeAdded, &parts[10].ms},
         {{}, [&](int) { addOne(); }, removeAdded, &parts[11].ms},
     });
 
     forms::startAfresh();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QDir(modDB::backupFolder(small)).removeRecursively();
+    QDir(store::backupFolder(small)).removeRecursively();
     for (const QString &path : {small, large, folder + QStringLiteral("/flush.probe")})
         QFile::remove(path);
     return parts;

@@ -3,11 +3,11 @@
 #include "fixtures.h"
 #include "harness.h"
 
-#include "core/find.h"
-#include "core/modAppdata.h"
-#include "gui/findwindow.h"
+#include "core/find/find.h"
+#include "core/datafolder.h"
+#include "gui/windows/findwindow.h"
 #include "gui/forms.h"
-#include "gui/frmResultBOS.h"
+#include "gui/windows/sectionwindow.h"
 #include "gui/navigation.h"
 
 #include <sqlcipher/sqlite3.h>
@@ -110,14 +110,14 @@ double engineFloorMs(const QString &path, const QString &typed)
 void measureFind(const Run &run, int entries)
 {
     closeWindows();
-    const QString path = modAppdata::WorkingDiaryPath();
+    const QString path = datafolder::workingDiaryPath();
     require(makeDiary(path, kTableNames[0], 0), "the diary is made");
     for (const QString &table : kTableNames)
         require(appendEntries(path, table, entries, proseFor), "the sections are filled");
 
     // Memory is what the find window adds to a program that shows the section window.
-    forms::show<frmResultBOS>();
-    frmResultBOS *section = forms::loaded<frmResultBOS>();
+    forms::show<SectionWindow>();
+    SectionWindow *section = forms::loaded<SectionWindow>();
     QCoreApplication::processEvents();
     const long rssBefore = statusKb("VmRSS:");
     const long peakBefore = statusKb("VmHWM:");
@@ -127,10 +127,10 @@ void measureFind(const Run &run, int entries)
     navigation::showFind(section);
     auto *find = section->findChild<FindWindow *>();
     require(find != nullptr, "the find window opens");
-    find->txtFind->setText(QStringLiteral("ramose"));
+    find->m_findEdit->setText(QStringLiteral("ramose"));
     QCoreApplication::processEvents();
     const double firstSearch = elapsedMs(timer);
-    require(find->lstResults->model()->rowCount() > 0, "the first search finds entries");
+    require(find->m_resultList->model()->rowCount() > 0, "the first search finds entries");
     const long rssAfter = statusKb("VmRSS:");
     const long peakAfter = statusKb("VmHWM:");
 
@@ -140,8 +140,8 @@ void measureFind(const Run &run, int entries)
     std::printf("\nFind in 4 sections of %d entries of 400 characters (median ms of %d runs)\n", entries, run.reps);
     std::printf("  first search, reading the diary into the index: %.1f ms\n", firstSearch);
     timer.restart();
-    for (modDB::Table table : modDB::kTables)
-        require(modDB::ReadEntries(path, table, [](qint64, const modDB::Entry &) {}).ok(), "the store reads");
+    for (store::Table table : store::kTables)
+        require(store::readEntries(path, table, [](qint64, const store::Entry &) {}).ok(), "the store reads");
     const double reading = elapsedMs(timer);
     timer.restart();
     const auto index = finder::Index::build(path);
@@ -158,12 +158,12 @@ void measureFind(const Run &run, int entries)
             timer.restart();
             require(!index->search(word).empty(), "the search finds entries");
             search.push_back(elapsedMs(timer));
-            find->txtFind->setText(QString());
+            find->m_findEdit->setText(QString());
             QCoreApplication::processEvents();
             timer.restart();
-            find->txtFind->setText(word);
+            find->m_findEdit->setText(word);
             QCoreApplication::processEvents();
-            find->lstResults->viewport()->repaint();
+            find->m_resultList->viewport()->repaint();
             window.push_back(elapsedMs(timer));
             floor.push_back(engineFloorMs(path, word));
         }
@@ -171,7 +171,7 @@ void measureFind(const Run &run, int entries)
         const double f = median(floor);
         met = met && w <= 50 && w <= 2 * f;
         std::printf("  %-10s %8d %9.3f %9.3f %6.2f %9.3f\n", qPrintable(QStringLiteral("\"%1\"").arg(word)),
-                    find->lstResults->model()->rowCount(), w, f, w / f, median(search));
+                    find->m_resultList->model()->rowCount(), w, f, w / f, median(search));
     }
     // A paste as long as the field takes; no floor, as the engine takes no statement that long.
     QString repeated;
@@ -188,18 +188,18 @@ void measureFind(const Run &run, int entries)
             timer.restart();
             index->search(paste);
             search.push_back(elapsedMs(timer));
-            find->txtFind->setText(QString());
+            find->m_findEdit->setText(QString());
             QCoreApplication::processEvents();
             timer.restart();
-            find->txtFind->setText(paste);
+            find->m_findEdit->setText(paste);
             QCoreApplication::processEvents();
-            find->lstResults->viewport()->repaint();
+            find->m_resultList->viewport()->repaint();
             window.push_back(elapsedMs(timer));
         }
-        require(find->txtFind->text().size() == kPasteLength, "the whole paste is in the field");
+        require(find->m_findEdit->text().size() == kPasteLength, "the whole paste is in the field");
         const double w = median(window);
         std::printf("  paste of %d characters, %-20s %8d found, window %9.3f ms, search %9.3f ms (<= 50)   %s\n",
-                    kPasteLength, what, find->lstResults->model()->rowCount(), w, median(search), w <= 50 ? "met" : "MISSED");
+                    kPasteLength, what, find->m_resultList->model()->rowCount(), w, median(search), w <= 50 ? "met" : "MISSED");
     }
     const double memoryMb = double(rssAfter - rssBefore) / 1024.0;
     std::printf("  window = the text changed in the find window until its list is painted; floor = SQLite's\n"
@@ -213,18 +213,18 @@ void measureFind(const Run &run, int entries)
     // shows its entry; the worst case finds nothing and has looked at every line.
     find->close();
     QCoreApplication::processEvents();
-    QTest::mouseClick(section->Command1, Qt::LeftButton);
-    section->lstKeyword->setFocus();
+    QTest::mouseClick(section->m_openButton, Qt::LeftButton);
+    section->m_keywordList->setFocus();
     QApplication::setKeyboardInputInterval(1);
     for (const auto &[what, typed] : {std::pair{"a line 30,000 below", QStringLiteral("Keyword30")},
                                       std::pair{"no line", QStringLiteral("zz")}}) {
         std::vector<double> times;
         for (int rep = 0; rep < run.reps; ++rep) {
-            section->lstKeyword->setCurrentIndex(section->lstKeyword->model()->index(0, 0));
+            section->m_keywordList->setCurrentIndex(section->m_keywordList->model()->index(0, 0));
             QCoreApplication::processEvents();
             QTest::qWait(3);
             timer.restart();
-            section->lstKeyword->keyboardSearch(typed);
+            section->m_keywordList->keyboardSearch(typed);
             QCoreApplication::processEvents();
             times.push_back(elapsedMs(timer));
         }

@@ -1,6 +1,7 @@
 #include "fixtures.h"
 
-#include "core/modDB.h"
+#include "core/store/diarykey.h"
+#include "core/store/store.h"
 
 #include <sqlcipher/sqlite3.h>
 
@@ -116,7 +117,7 @@ bool makeDiary(const QString &path, const QString &table, int rows, int pageSize
 {
     QFile::remove(path);
     QDir().mkpath(QFileInfo(path).absolutePath());
-    if (pageSize == 0 && !modDB::CreateDiary(path).ok())
+    if (pageSize == 0 && !store::createDiary(path).ok())
         return false;
     sqlite3 *db = nullptr;
     const int flags = SQLITE_OPEN_READWRITE | (pageSize ? SQLITE_OPEN_CREATE : 0);
@@ -124,13 +125,13 @@ bool makeDiary(const QString &path, const QString &table, int rows, int pageSize
         sqlite3_close_v2(db);
         return false;
     }
-    const QByteArray password = modDB::kPassword.toUtf8();
+    const QByteArray password = store::kBuiltInPassword.toUtf8();
     sqlite3_key(db, password.constData(), int(password.size()));
     bool ok = true;
     if (pageSize) {
         ok = sqlite3_exec(db, QByteArray("PRAGMA cipher_page_size = ") + QByteArray::number(pageSize), nullptr, nullptr,
                           nullptr) == SQLITE_OK;
-        for (const QString &statement : modDB::schemaStatements())
+        for (const QString &statement : store::schemaStatements())
             ok = ok && sqlite3_exec(db, statement.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
     }
     sqlite3_exec(db, "PRAGMA cache_size = -65536", nullptr, nullptr, nullptr);
@@ -146,7 +147,7 @@ bool appendEntries(const QString &path, const QString &table, int rows, QString 
         sqlite3_close_v2(db);
         return false;
     }
-    const QByteArray password = modDB::kPassword.toUtf8();
+    const QByteArray password = store::kBuiltInPassword.toUtf8();
     sqlite3_key(db, password.constData(), int(password.size()));
     const bool ok = insertRows(db, table, rows, meaningOf);
     sqlite3_close_v2(db);
@@ -158,7 +159,7 @@ QByteArray rawKeyOf(const QString &path)
     const QByteArray salt = saltOf(path);
     if (salt.size() != kSaltBytes)
         return {};
-    const QByteArray password = modDB::kPassword.toUtf8();
+    const QByteArray password = store::kBuiltInPassword.toUtf8();
     unsigned char key[kKeyBytes];
     PKCS5_PBKDF2_HMAC_SHA1(password.constData(), int(password.size()),
                            reinterpret_cast<const unsigned char *>(salt.constData()), kSaltBytes, kKdfIterations,

@@ -2,11 +2,11 @@
 
 #include "fixtures.h"
 
-#include "core/modAppdata.h"
-#include "core/modDB.h"
-#include "core/password.h"
+#include "core/datafolder.h"
+#include "core/store/store.h"
+#include "core/store/password.h"
 #include "gui/forms.h"
-#include "gui/frmResultBOS.h"
+#include "gui/windows/sectionwindow.h"
 #include "gui/sectionwindowstate.h"
 
 #include <QCoreApplication>
@@ -27,7 +27,7 @@ namespace bench {
 
 namespace {
 
-constexpr modDB::Table kStoreTable = modDB::Table::Spell;
+constexpr store::Table kStoreTable = store::Table::Spell;
 
 // The floor's list: a QListView alone, given the window's one optimisation too.
 struct BareList {
@@ -63,40 +63,40 @@ struct BareBoxes {
     QPlainTextEdit meaning{&window};
 };
 
-frmResultBOS *sectionWindow()
+SectionWindow *sectionWindow()
 {
-    return forms::loaded<frmResultBOS>();
+    return forms::loaded<SectionWindow>();
 }
 
-QPoint lineCentre(frmResultBOS *window, int row)
+QPoint lineCentre(SectionWindow *window, int row)
 {
-    QListView *list = window->lstKeyword;
+    QListView *list = window->m_keywordList;
     const QModelIndex index = list->model()->index(row, 0);
     list->scrollTo(index);
     return list->visualRect(index).center();
 }
 
-void clickLine(frmResultBOS *window, int row)
+void clickLine(SectionWindow *window, int row)
 {
-    QTest::mouseClick(window->lstKeyword->viewport(), Qt::LeftButton, {}, lineCentre(window, row));
+    QTest::mouseClick(window->m_keywordList->viewport(), Qt::LeftButton, {}, lineCentre(window, row));
     QCoreApplication::processEvents();
 }
 
-int positionOf(frmResultBOS *window, qint64 index)
+int positionOf(SectionWindow *window, qint64 index)
 {
     const auto &indexes = window->lineIndexes();
     const auto found = std::find(indexes.begin(), indexes.end(), index);
     return found == indexes.end() ? -1 : int(found - indexes.begin());
 }
 
-int lines(frmResultBOS *window)
+int lines(SectionWindow *window)
 {
-    return window->lstKeyword->model()->rowCount();
+    return window->m_keywordList->model()->rowCount();
 }
 
-QString listed(frmResultBOS *window, int row)
+QString listed(SectionWindow *window, int row)
 {
-    return window->lstKeyword->model()->index(row, 0).data().toString();
+    return window->m_keywordList->model()->index(row, 0).data().toString();
 }
 
 struct Row {
@@ -117,7 +117,7 @@ Row takeLast(std::vector<Row> &rows)
 void measureSection(const Run &run, int entries, Results &results)
 {
     closeWindows();
-    const QString path = modAppdata::WorkingDiaryPath();
+    const QString path = datafolder::workingDiaryPath();
     require(makeDiary(path, kTable, entries), "the diary is made");
     // The floor works on a copy of its own: the window's writes would empty its page cache.
     const QString floorPath = path + QStringLiteral(".floor");
@@ -125,7 +125,7 @@ void measureSection(const Run &run, int entries, Results &results)
     require(QFile::copy(path, floorPath), "the floor's copy is made");
     // The floor keeps the built-in key: once derived, a raw key costs the engine the same.
     if (!run.password.isEmpty())
-        require(modDB::ChangePassword(path, {}, run.password).ok(), "the password is set");
+        require(store::changePassword(path, {}, run.password).ok(), "the password is set");
     OpenDiary floorDb(floorPath, kTable);
     require(floorDb.ok(), "the floor's connection opens");
     const QByteArray rawKey = rawKeyOf(floorPath);
@@ -133,7 +133,7 @@ void measureSection(const Run &run, int entries, Results &results)
 
     // Results are dropped in the untimed setup, as the window drops its list when it closes.
     std::optional<KeywordList> floorKeywords;
-    std::optional<modDB::Result<modDB::Keywords>> storeKeywords;
+    std::optional<store::Result<store::Keywords>> storeKeywords;
     auto dropResults = [&](int) {
         floorKeywords.reset();
         storeKeywords.reset();
@@ -145,8 +145,8 @@ void measureSection(const Run &run, int entries, Results &results)
     measure(run, {
         {[](int) { closeWindows(); },
          [](int) {
-             forms::show<frmResultBOS>();
-             PaintWatch watch(sectionWindow()->lstKeyword->viewport());
+             forms::show<SectionWindow>();
+             PaintWatch watch(sectionWindow()->m_keywordList->viewport());
              settle(watch);
          },
          [&](int) { require(lines(sectionWindow()) == entries, "load fills the list"); }, &load.window},
@@ -162,7 +162,7 @@ void measureSection(const Run &run, int entries, Results &results)
              settle(bare->watch);
          },
          [&](int) { require(bare->model.rowCount() == entries, "the bare list is filled"); }, &load.floor},
-        {dropResults, [&](int) { storeKeywords = modDB::ReadKeywords(path, kStoreTable); },
+        {dropResults, [&](int) { storeKeywords = store::readKeywords(path, kStoreTable); },
          [&](int) { require(storeKeywords->ok() && int((*storeKeywords)->keywords.size()) == entries, "the store reads"); },
          &load.store},
         {dropResults,
@@ -175,11 +175,11 @@ void measureSection(const Run &run, int entries, Results &results)
 
     // From here on the window stays, open for browsing.
     closeWindows();
-    forms::show<frmResultBOS>();
-    frmResultBOS *window = sectionWindow();
-    window->Command1->click();
+    forms::show<SectionWindow>();
+    SectionWindow *window = sectionWindow();
+    window->m_openButton->click();
     require(SectionWindowState(*window) == SectionWindowMode::Browsing, "the section opens");
-    PaintWatch windowList(window->lstKeyword->viewport());
+    PaintWatch windowList(window->m_keywordList->viewport());
     const std::vector<qint64> originalIndexes = window->lineIndexes();
     bare = std::make_unique<BareList>();
     BareBoxes boxes;
@@ -190,17 +190,17 @@ void measureSection(const Run &run, int entries, Results &results)
     auto nearEnd = [&](int rep) { return entries - 2 - (rep & 1); };
     auto nearEndIndex = [&](int rep) { return originalIndexes[std::size_t(nearEnd(rep))]; };
     QPoint target;
-    std::optional<modDB::Result<std::optional<modDB::Entry>>> storeEntry;
+    std::optional<store::Result<std::optional<store::Entry>>> storeEntry;
     QString keyword, meaning;
     measure(run, {
         {[&](int rep) {
              target = lineCentre(window, nearEnd(rep));
              QCoreApplication::processEvents();
          },
-         [&](int) { QTest::mouseClick(window->lstKeyword->viewport(), Qt::LeftButton, {}, target); },
+         [&](int) { QTest::mouseClick(window->m_keywordList->viewport(), Qt::LeftButton, {}, target); },
          [&](int rep) {
-             require(window->txtKeyword->text() == keywordFor(nearEnd(rep)), "select shows the keyword");
-             require(window->txtMeaning->toPlainText() == meaningFor(nearEnd(rep)), "select shows the meaning");
+             require(window->m_keywordEdit->text() == keywordFor(nearEnd(rep)), "select shows the keyword");
+             require(window->m_meaningEdit->toPlainText() == meaningFor(nearEnd(rep)), "select shows the meaning");
          },
          &select.window},
         {{},
@@ -212,7 +212,7 @@ void measureSection(const Run &run, int entries, Results &results)
          },
          [&](int rep) { require(boxes.keyword.text() == keywordFor(nearEnd(rep)), "the bare box shows the keyword"); },
          &select.floor},
-        {[&](int) { storeEntry.reset(); }, [&](int rep) { storeEntry = modDB::ReadEntry(path, kStoreTable, nearEndIndex(rep)); },
+        {[&](int) { storeEntry.reset(); }, [&](int rep) { storeEntry = store::readEntry(path, kStoreTable, nearEndIndex(rep)); },
          [&](int) { require(storeEntry->ok() && (*storeEntry)->has_value(), "the store reads the entry"); }, &select.store},
         {{},
          [&](int rep) {
@@ -234,13 +234,13 @@ void measureSection(const Run &run, int entries, Results &results)
     measure(run, {
         {[&](int rep) {
              newEntry(rep);
-             window->Command2->click();
+             window->m_addButton->click();
              require(SectionWindowState(*window) == SectionWindowMode::Adding, "adding");
-             window->txtKeyword->setText(newKeyword);
-             window->txtMeaning->setPlainText(newMeaning);
+             window->m_keywordEdit->setText(newKeyword);
+             window->m_meaningEdit->setPlainText(newMeaning);
          },
          [&](int) {
-             window->Command2->click();
+             window->m_addButton->click();
              settle(windowList);
          },
          [&](int) {
@@ -259,7 +259,7 @@ void measureSection(const Run &run, int entries, Results &results)
          [&](int) { require(floorAdded.back().index > 0, "the floor adds"); }, &add.floor},
         {newEntry,
          [&](int) {
-             const auto added = modDB::AddEntry(path, kStoreTable, {newKeyword, newMeaning});
+             const auto added = store::addEntry(path, kStoreTable, {newKeyword, newMeaning});
              require(added.ok(), "the store adds");
              storeAdded.push_back({*added, newKeyword});
          },
@@ -291,13 +291,13 @@ void measureSection(const Run &run, int entries, Results &results)
         {[&](int rep) {
              edited(rep);
              clickLine(window, editRow);
-             window->Command4->click();
+             window->m_editButton->click();
              require(SectionWindowState(*window) == SectionWindowMode::Editing, "editing");
-             window->txtKeyword->setText(newKeyword);
-             window->txtMeaning->setPlainText(newMeaning);
+             window->m_keywordEdit->setText(newKeyword);
+             window->m_meaningEdit->setPlainText(newMeaning);
          },
          [&](int) {
-             window->Command4->click();
+             window->m_editButton->click();
              settle(windowList);
          },
          [&](int) {
@@ -315,7 +315,7 @@ void measureSection(const Run &run, int entries, Results &results)
          {}, &edit.floor},
         {edited,
          [&](int) {
-             const auto updated = modDB::UpdateEntry(path, kStoreTable, storeLine.index, {newKeyword, newMeaning},
+             const auto updated = store::updateEntry(path, kStoreTable, storeLine.index, {newKeyword, newMeaning},
                                                      storeLine.keyword);
              require(updated.ok() && *updated, "the store updates");
          },
@@ -339,12 +339,12 @@ void measureSection(const Run &run, int entries, Results &results)
              clickLine(window, row);
          },
          [&](int) {
-             window->Command3->click();
+             window->m_removeButton->click();
              settle(windowList);
          },
          [&](int) {
              require(positionOf(window, victim.index) < 0, "remove drops its own line");
-             require(window->txtKeyword->text().isEmpty(), "remove empties the boxes");
+             require(window->m_keywordEdit->text().isEmpty(), "remove empties the boxes");
          },
          &remove.window},
         {[&](int) { victim = takeLast(floorAdded); },
@@ -357,7 +357,7 @@ void measureSection(const Run &run, int entries, Results &results)
          {}, &remove.floor},
         {[&](int) { victim = takeLast(storeAdded); },
          [&](int) {
-             const auto removed = modDB::RemoveEntry(path, kStoreTable, victim.index, victim.keyword);
+             const auto removed = store::removeEntry(path, kStoreTable, victim.index, victim.keyword);
              require(removed.ok() && *removed, "the store removes");
          },
          {}, &remove.store},
@@ -374,7 +374,7 @@ void measureSection(const Run &run, int entries, Results &results)
     measure(run, {
         {{},
          [&](int) {
-             window->cmdRefresh->click();
+             window->m_refreshButton->click();
              settle(windowList);
          },
          [&](int) { require(lines(window) == entries, "refresh lists every entry"); }, &refresh.window},
@@ -385,7 +385,7 @@ void measureSection(const Run &run, int entries, Results &results)
              settle(bare->watch);
          },
          [&](int) { require(bare->model.rowCount() == entries, "the bare list is filled"); }, &refresh.floor},
-        {dropResults, [&](int) { storeKeywords = modDB::ReadKeywords(path, kStoreTable); }, {}, &refresh.store},
+        {dropResults, [&](int) { storeKeywords = store::readKeywords(path, kStoreTable); }, {}, &refresh.store},
         {dropResults,
          [&](int) {
              reopen();

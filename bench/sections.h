@@ -12,7 +12,7 @@
 namespace bench {
 
 struct Figures {
-    double window = 0;   // through frmResultBOS, with reload and repaint where the action has them
+    double window = 0;   // through SectionWindow, with reload and repaint where the action has them
     double floor = 0;    // reopen rule + the same SQL on an open connection + the bare widget work
     double store = 0;    // the store's own call (the database part of the window's action)
     double floorSql = 0; // reopen rule + the same SQL on an open connection

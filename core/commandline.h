@@ -3,7 +3,7 @@
 // The program's command line: plain "brimvale" opens the windows; "--export FILE" writes the
 // book without a window, for scripts and scheduled backups.
 
-#include "core/book.h"
+#include "core/book/book.h"
 
 #include <QCommandLineParser>
 #include <QStringList>

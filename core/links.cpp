@@ -2,27 +2,27 @@
 
 #include "core/services.h"
 
-namespace modHelp {
+namespace links {
 
-void OpenWebAddress(const QString &address)
+void openWebAddress(const QString &address)
 {
     platform::web().open(address);
 }
 
-QString HomePageAddress() { return MakerWebSite; }
-QString OnlineHelpPageAddress() { return MakerWebSite + QStringLiteral("/brimvale/brimvale-help.html"); }
-QString DownloadPageAddress() { return MakerWebSite + QStringLiteral("/brimvale/download-brimvale.html"); }
-QString DonatePageAddress() { return MakerHelpSite + QStringLiteral("/donate.html"); }
-QString FullBrandPageAddress() { return MakerHelpSite + QStringLiteral("/fully-branded.html"); }
-QString CoBrandPageAddress() { return MakerHelpSite + QStringLiteral("/co-brand.html"); }
-QString ProductFamilyPageAddress() { return MakerWebSite + QStringLiteral("/tarnwicksoftwares"); }
+QString homePageAddress() { return kMakerWebSite; }
+QString onlineHelpPageAddress() { return kMakerWebSite + QStringLiteral("/brimvale/brimvale-help.html"); }
+QString downloadPageAddress() { return kMakerWebSite + QStringLiteral("/brimvale/download-brimvale.html"); }
+QString donatePageAddress() { return kMakerHelpSite + QStringLiteral("/donate.html"); }
+QString fullBrandPageAddress() { return kMakerHelpSite + QStringLiteral("/fully-branded.html"); }
+QString coBrandPageAddress() { return kMakerHelpSite + QStringLiteral("/co-brand.html"); }
+QString productFamilyPageAddress() { return kMakerWebSite + QStringLiteral("/tarnwicksoftwares"); }
 
-void HomePage() { OpenWebAddress(HomePageAddress()); }
-void OnlineHelpPage() { OpenWebAddress(OnlineHelpPageAddress()); }
-void DownloadPage() { OpenWebAddress(DownloadPageAddress()); }
-void DonatePage() { OpenWebAddress(DonatePageAddress()); }
-void FullBrandPage() { OpenWebAddress(FullBrandPageAddress()); }
-void CoBrandPage() { OpenWebAddress(CoBrandPageAddress()); }
-void ProductFamilyPage() { OpenWebAddress(ProductFamilyPageAddress()); }
+void homePage() { openWebAddress(homePageAddress()); }
+void onlineHelpPage() { openWebAddress(onlineHelpPageAddress()); }
+void downloadPage() { openWebAddress(downloadPageAddress()); }
+void donatePage() { openWebAddress(donatePageAddress()); }
+void fullBrandPage() { openWebAddress(fullBrandPageAddress()); }
+void coBrandPage() { openWebAddress(coBrandPageAddress()); }
+void productFamilyPage() { openWebAddress(productFamilyPageAddress()); }
 
-} // namespace modHelp
+} // namespace links

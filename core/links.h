@@ -4,28 +4,28 @@
 
 // The maker's web pages and the one launcher that opens them. Callers name the link, never
 // the address.
-namespace modHelp {
+namespace links {
 
-inline const QString MakerWebSite = QStringLiteral("https://www.brimvale.example");
-inline const QString MakerHelpSite = QStringLiteral("https://help.brimvale.example");
+inline const QString kMakerWebSite = QStringLiteral("https://www.brimvale.example");
+inline const QString kMakerHelpSite = QStringLiteral("https://help.brimvale.example");
 
 // Hands the address to the desktop's default browser without waiting; failures are silent.
-void OpenWebAddress(const QString &address);
+void openWebAddress(const QString &address);
 
-QString HomePageAddress();
-QString OnlineHelpPageAddress();
-QString DownloadPageAddress();
-QString DonatePageAddress();
-QString FullBrandPageAddress();
-QString CoBrandPageAddress();
-QString ProductFamilyPageAddress();
+QString homePageAddress();
+QString onlineHelpPageAddress();
+QString downloadPageAddress();
+QString donatePageAddress();
+QString fullBrandPageAddress();
+QString coBrandPageAddress();
+QString productFamilyPageAddress();
 
-void HomePage();
-void OnlineHelpPage();
-void DownloadPage();
-void DonatePage();
-void FullBrandPage();
-void CoBrandPage();
-void ProductFamilyPage();
+void homePage();
+void onlineHelpPage();
+void downloadPage();
+void donatePage();
+void fullBrandPage();
+void coBrandPage();
+void productFamilyPage();
 
-} // namespace modHelp
+} // namespace links

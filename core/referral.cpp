@@ -2,7 +2,7 @@
 
 #include <QUrl>
 
-namespace modTellAFriend {
+namespace referral {
 
 namespace {
 QString encoded(const QString &value)
@@ -51,4 +51,4 @@ QString referralAddress(const QString &makerWebSite, const ReferralValues &value
         + QStringLiteral("&taf6=") + encoded(makerWebSite + QStringLiteral("/brimvale/"));
 }
 
-} // namespace modTellAFriend
+} // namespace referral

@@ -7,7 +7,7 @@
 // The referral module: the values of a "Refer A Friend" submit, the checks they must pass, and
 // the address of the maker's referral page, which does whatever it does with them; the program
 // itself sends nothing.
-namespace modTellAFriend {
+namespace referral {
 
 // Placeholders live in the fields as real text; a field holding its placeholder counts as unfilled.
 inline const QString kYourNamePlaceholder = QStringLiteral("Your Name");
@@ -33,4 +33,4 @@ std::optional<QString> refusal(const ReferralValues &values);
 // another key or the fragment: the query always holds exactly taf1..taf6, in that order.
 QString referralAddress(const QString &makerWebSite, const ReferralValues &values);
 
-} // namespace modTellAFriend
+} // namespace referral

@@ -5,9 +5,9 @@
 
 #include <QtGlobal>
 
-namespace modHelp {
+namespace reminder {
 
-QString strDurationKey;
+QString durationKey;
 
 namespace {
 
@@ -70,12 +70,12 @@ QDate inNearestCentury(const QDate &parsed, const QDate &today)
 
 } // namespace
 
-QString ScrambleText(const QString &text)
+QString scrambleText(const QString &text)
 {
     return shiftText(text, kScrambleOffset);
 }
 
-QString UnscrambleText(const QString &text)
+QString unscrambleText(const QString &text)
 {
     return shiftText(text, -kScrambleOffset);
 }
@@ -84,7 +84,7 @@ QString reminderDateText(const QLocale &locale, const QDate &day)
 {
     const QString text = locale.toString(day, QLocale::ShortFormat);
     // Qt reads a two-digit year as 19xx first, so "29/02/00" names no day at all.
-    if (UnscrambleText(ScrambleText(text)) == text && readReminderDate(locale, text, day) == day)
+    if (unscrambleText(scrambleText(text)) == text && readReminderDate(locale, text, day) == day)
         return text;
     return day.toString(kIsoFormat);
 }
@@ -101,26 +101,26 @@ std::optional<QDate> readReminderDate(const QLocale &locale, const QString &text
     return std::nullopt;
 }
 
-bool RecordReminderDate(const QLocale &locale, const QDate &today)
+bool recordReminderDate(const QLocale &locale, const QDate &today)
 {
-    return platform::settings().write(app::kSettingsApplication, kSection, ScrambleText(kDurationWord),
-                                      ScrambleText(reminderDateText(locale, today)));
+    return platform::settings().write(app::kSettingsApplication, kSection, scrambleText(kDurationWord),
+                                      scrambleText(reminderDateText(locale, today)));
 }
 
-bool UpdateReminderDue(const QLocale &locale, const QDate &today)
+bool updateReminderDue(const QLocale &locale, const QDate &today)
 {
-    strDurationKey = ScrambleText(kDurationWord);
+    durationKey = scrambleText(kDurationWord);
     const QString stored =
-        UnscrambleText(platform::settings().read(app::kSettingsApplication, kSection, strDurationKey));
+        unscrambleText(platform::settings().read(app::kSettingsApplication, kSection, durationKey));
     if (stored.isEmpty()) {
-        RecordReminderDate(locale, today);
+        recordReminderDate(locale, today);
         return false;
     }
 
     // A date that cannot be read would otherwise silence the reminder for good: start afresh.
     const std::optional<QDate> last = readReminderDate(locale, stored, today);
     if (!last) {
-        RecordReminderDate(locale, today);
+        recordReminderDate(locale, today);
         return false;
     }
 
@@ -128,4 +128,4 @@ bool UpdateReminderDue(const QLocale &locale, const QDate &today)
     return days < -kQuietDays || days > kQuietDays;
 }
 
-} // namespace modHelp
+} // namespace reminder

@@ -8,7 +8,7 @@
 #include <utility>
 #include <variant>
 
-namespace modDB {
+namespace store {
 
 // Locked: the diary has a password of its own and the user did not give it. Foreign: a file that
 // opens but holds more than a diary, or other things (core/schemacheck.h).
@@ -49,4 +49,4 @@ private:
 // Success without a value.
 struct Done {};
 
-} // namespace modDB
+} // namespace store

@@ -32,7 +32,7 @@ const Section *sectionAt(int option)
 QString tableName(Table table)
 {
     const auto index = static_cast<std::size_t>(table);
-    return index < kSections.size() ? SectionCaptions::table(kSections[index].name).toLower() : QString();
+    return index < kSections.size() ? captions::table(kSections[index].name).toLower() : QString();
 }
 
 std::optional<Table> tableNamed(QStringView name)

@@ -44,7 +44,7 @@ inline constexpr int kLoadBookOption = 4;
 } // namespace sections
 
 // The captions the section window composes from the chosen section's name at run time.
-namespace SectionCaptions {
+namespace captions {
 inline QString open(const QString &name) { return QStringLiteral("&Open ") + name; }
 inline QString close(const QString &name) { return QStringLiteral("&Close ") + name; }
 inline QString add(const QString &name) { return QStringLiteral("&Add ") + name; }
@@ -54,4 +54,4 @@ inline QString remove(const QString &name) { return QStringLiteral("&Remove ") +
 inline QString exit(const QString &name) { return QStringLiteral("E&xit ") + name; }
 // The table that run-time operations name: "tbl" followed by the section name.
 inline QString table(const QString &name) { return QStringLiteral("tbl") + name; }
-} // namespace SectionCaptions
+} // namespace captions

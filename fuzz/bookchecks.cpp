@@ -1,7 +1,7 @@
 #include "fuzz/checks.h"
 
-#include "core/book.h"
-#include "core/bookreaders.h"
+#include "core/book/book.h"
+#include "core/book/bookreaders.h"
 
 #include <QBuffer>
 

@@ -1,7 +1,7 @@
 #include "fuzz/checks.h"
 
 #include "core/links.h"
-#include "core/modDB.h"
+#include "core/store/store.h"
 #include "core/referral.h"
 #include "core/reminder.h"
 #include "core/sections.h"
@@ -106,14 +106,14 @@ QDate dayFrom(QByteArrayView line)
 const QStringList kSectionTables{QStringLiteral("tblspell"), QStringLiteral("tblincense"),
                                  QStringLiteral("tblrecipes"), QStringLiteral("tblrituals")};
 
-QString tableOutcome(const std::optional<modDB::Table> &table, const QString &how)
+QString tableOutcome(const std::optional<store::Table> &table, const QString &how)
 {
     if (!table)
         return {};
-    const QString name = modDB::tableName(*table);
+    const QString name = store::tableName(*table);
     if (!kSectionTables.contains(name))
         return how + QStringLiteral(" gave the table ") + visible(name);
-    if (modDB::tableNamed(name) != table)
+    if (store::tableNamed(name) != table)
         return how + QStringLiteral(" gave ") + visible(name) + QStringLiteral(", which names another table");
     return {};
 }
@@ -133,7 +133,7 @@ int sectionNumber(QByteArrayView line)
 QString scrambler(QByteArrayView input)
 {
     const QString text = QString::fromUtf8(input);
-    const int offset = modHelp::kScrambleOffset;
+    const int offset = reminder::kScrambleOffset;
     // The scrambler keeps exactly the characters whose Latin-1 code stays within 0 to 255 when moved.
     QString keptUp;
     QString keptDown;
@@ -144,21 +144,21 @@ QString scrambler(QByteArrayView input)
             keptDown += c;
     }
 
-    const QString scrambled = modHelp::ScrambleText(text);
+    const QString scrambled = reminder::scrambleText(text);
     if (scrambled.size() > text.size())
         return QStringLiteral("scrambling made ") + visible(text) + QStringLiteral(" longer");
     for (const QChar c : scrambled)
         if (c.unicode() > 0xFF)
             return QStringLiteral("scrambling gave a character outside Latin-1: ") + visible(scrambled);
-    const QString back = modHelp::UnscrambleText(scrambled);
+    const QString back = reminder::unscrambleText(scrambled);
     if (back != keptUp)
         return QStringLiteral("scrambled and unscrambled ") + visible(text) + QStringLiteral(" gives ")
             + visible(back) + QStringLiteral(" instead of ") + visible(keptUp);
 
-    const QString unscrambled = modHelp::UnscrambleText(text);
+    const QString unscrambled = reminder::unscrambleText(text);
     if (unscrambled.size() > text.size())
         return QStringLiteral("unscrambling made ") + visible(text) + QStringLiteral(" longer");
-    const QString again = modHelp::ScrambleText(unscrambled);
+    const QString again = reminder::scrambleText(unscrambled);
     if (again != keptDown)
         return QStringLiteral("unscrambled and scrambled ") + visible(text) + QStringLiteral(" gives ")
             + visible(again) + QStringLiteral(" instead of ") + visible(keptDown);
@@ -176,14 +176,14 @@ QString shortDate(QByteArrayView input)
     const QString where = QStringLiteral(" (locale %1, today %2)").arg(locale.name(), today.toString(Qt::ISODate));
 
     const QString text = QString::fromUtf8(parts[3]);
-    const std::optional<QDate> read = modHelp::readReminderDate(locale, text, today);
+    const std::optional<QDate> read = reminder::readReminderDate(locale, text, today);
     if (read && !read->isValid())
         return QStringLiteral("reading ") + visible(text) + QStringLiteral(" gave an invalid date") + where;
 
-    const QString written = modHelp::reminderDateText(locale, day);
-    if (modHelp::UnscrambleText(modHelp::ScrambleText(written)) != written)
+    const QString written = reminder::reminderDateText(locale, day);
+    if (reminder::unscrambleText(reminder::scrambleText(written)) != written)
         return visible(written) + QStringLiteral(" does not survive the scrambler") + where;
-    const std::optional<QDate> back = modHelp::readReminderDate(locale, written, today);
+    const std::optional<QDate> back = reminder::readReminderDate(locale, written, today);
     if (back != day)
         return day.toString(Qt::ISODate) + QStringLiteral(", written as ") + visible(written)
             + QStringLiteral(", reads back as ")
@@ -194,16 +194,16 @@ QString shortDate(QByteArrayView input)
 QString referralAddress(QByteArrayView input)
 {
     const auto parts = splitLines<4>(input);
-    modTellAFriend::ReferralValues values;
+    referral::ReferralValues values;
     values.yourName = QString::fromUtf8(parts[0]);
     values.yourEmail = QString::fromUtf8(parts[1]);
     values.friendName = QString::fromUtf8(parts[2]);
     values.friendEmail = QString::fromUtf8(parts[3]);
     values.yourMessage = QString::fromUtf8(parts[4]);
     const QString expected[] = {values.yourName,   values.yourEmail,   values.yourMessage,
-                                values.friendName, values.friendEmail, modHelp::MakerWebSite + QStringLiteral("/brimvale/")};
+                                values.friendName, values.friendEmail, links::kMakerWebSite + QStringLiteral("/brimvale/")};
 
-    const QString address = modTellAFriend::referralAddress(modHelp::MakerWebSite, values);
+    const QString address = referral::referralAddress(links::kMakerWebSite, values);
     for (const QChar c : address)
         if (c.unicode() <= 0x20 || c.unicode() >= 0x7F)
             return QStringLiteral("the address holds a character that is not printable ASCII: ") + visible(address);
@@ -217,7 +217,7 @@ QString referralAddress(QByteArrayView input)
             + visible(QString::fromLatin1(url.toEncoded()));
     if (url.hasFragment())
         return QStringLiteral("the address has a fragment: ") + visible(address);
-    const QString page = modHelp::MakerWebSite + QStringLiteral("/qzpr-refer-a-friend.php");
+    const QString page = links::kMakerWebSite + QStringLiteral("/qzpr-refer-a-friend.php");
     if (url.adjusted(QUrl::RemoveQuery).toString(QUrl::FullyEncoded) != page)
         return QStringLiteral("the address leads elsewhere: ") + visible(address);
 
@@ -253,20 +253,20 @@ QString tableMapping(QByteArrayView input)
         const QString label = QStringLiteral("section %1").arg(number);
         if (const QString failure = tableOutcome(section->table, label); !failure.isEmpty())
             return failure;
-        if (modDB::tableNamed(SectionCaptions::table(section->name)) != section->table)
+        if (store::tableNamed(captions::table(section->name)) != section->table)
             return label + QStringLiteral(" edits another table than it lists");
     }
 
-    if (const QString failure = tableOutcome(modDB::tableNamed(SectionCaptions::table(name)),
+    if (const QString failure = tableOutcome(store::tableNamed(captions::table(name)),
                                              QStringLiteral("the section name ") + visible(name));
         !failure.isEmpty())
         return failure;
     if (const QString failure =
-            tableOutcome(modDB::tableNamed(name), QStringLiteral("the table name ") + visible(name));
+            tableOutcome(store::tableNamed(name), QStringLiteral("the table name ") + visible(name));
         !failure.isEmpty())
         return failure;
 
-    const QString byValue = modDB::tableName(static_cast<modDB::Table>(number));
+    const QString byValue = store::tableName(static_cast<store::Table>(number));
     if (!byValue.isEmpty() && !kSectionTables.contains(byValue))
         return QStringLiteral("table value %1 is named ").arg(number) + visible(byValue);
     return {};

@@ -48,29 +48,29 @@ ui::LinkLabel *addForumLink(QWidget *parent, const QRect &twipRect)
     auto *label = linkLabel(QStringLiteral("Label14"), kForumInvitation, parent);
     label->setAlignment(Qt::AlignCenter);
     placeAt(label, twipRect);
-    QObject::connect(label, &ui::LinkLabel::clicked, [] { modHelp::HomePage(); });
+    QObject::connect(label, &ui::LinkLabel::clicked, [] { links::homePage(); });
     return label;
 }
 
 PromoFrame addPromoFrame(QWidget *parent, const QRect &frameTwips, const QRect &labelsTwips)
 {
     PromoFrame promo;
-    promo.fraFullBrand = new QFrame(parent);
-    promo.fraFullBrand->setObjectName(QStringLiteral("fraFullBrand"));
-    promo.fraFullBrand->setFrameShape(QFrame::Box);
-    promo.fraFullBrand->setGeometry(ui::twips(frameTwips.x(), frameTwips.y(), frameTwips.width(),
+    promo.frame = new QFrame(parent);
+    promo.frame->setObjectName(QStringLiteral("fraFullBrand"));
+    promo.frame->setFrameShape(QFrame::Box);
+    promo.frame->setGeometry(ui::twips(frameTwips.x(), frameTwips.y(), frameTwips.width(),
                                               frameTwips.height()));
 
-    promo.lblCobrand = linkLabel(QStringLiteral("lblCobrand"), kCoBrandText, promo.fraFullBrand);
-    promo.lblFullBrand = linkLabel(QStringLiteral("lblFullBrand"), kFullBrandText, promo.fraFullBrand);
-    for (auto *label : {promo.lblCobrand, promo.lblFullBrand}) {
+    promo.coBrand = linkLabel(QStringLiteral("lblCobrand"), kCoBrandText, promo.frame);
+    promo.fullBrand = linkLabel(QStringLiteral("lblFullBrand"), kFullBrandText, promo.frame);
+    for (auto *label : {promo.coBrand, promo.fullBrand}) {
         label->setAutoFillBackground(true); // the label in front hides the one behind it
         label->setGeometry(ui::twips(labelsTwips.x(), labelsTwips.y(), labelsTwips.width(),
                                      labelsTwips.height()));
     }
-    promo.lblFullBrand->raise();
-    QObject::connect(promo.lblCobrand, &ui::LinkLabel::clicked, [] { modHelp::CoBrandPage(); });
-    QObject::connect(promo.lblFullBrand, &ui::LinkLabel::clicked, [] { modHelp::FullBrandPage(); });
+    promo.fullBrand->raise();
+    QObject::connect(promo.coBrand, &ui::LinkLabel::clicked, [] { links::coBrandPage(); });
+    QObject::connect(promo.fullBrand, &ui::LinkLabel::clicked, [] { links::fullBrandPage(); });
     return promo;
 }
 
@@ -79,31 +79,31 @@ HelpMenus addHelpMenus(QMainWindow *window, const QString &separator1Name, const
     HelpMenus menus;
     QMenuBar *bar = window->menuBar();
 
-    menus.mnuHelp = bar->addMenu(QStringLiteral("&Help"));
-    menus.mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
-    menus.mnuOnline = menus.mnuHelp->addAction(QStringLiteral("&Online Help"), [] { modHelp::OnlineHelpPage(); });
-    menus.mnuOnline->setObjectName(QStringLiteral("mnuOnline"));
-    menus.mnuVisit = menus.mnuHelp->addAction(QStringLiteral("&Visit Us Online"), [] { modHelp::HomePage(); });
-    menus.mnuVisit->setObjectName(QStringLiteral("mnuVisit"));
-    menus.mnuHelp->addSeparator()->setObjectName(separator1Name);
-    menus.mnuUpdate = menus.mnuHelp->addAction(QStringLiteral("Check for Software &Update"),
-                                               [] { modHelp::DownloadPage(); });
-    menus.mnuUpdate->setObjectName(QStringLiteral("mnuUpdate"));
-    menus.mnuHelp->addSeparator()->setObjectName(separator2Name);
-    menus.mnuAbout = menus.mnuHelp->addAction(QStringLiteral("&About Software"));
-    menus.mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
+    menus.menu = bar->addMenu(QStringLiteral("&Help"));
+    menus.menu->setObjectName(QStringLiteral("mnuHelp"));
+    menus.online = menus.menu->addAction(QStringLiteral("&Online Help"), [] { links::onlineHelpPage(); });
+    menus.online->setObjectName(QStringLiteral("mnuOnline"));
+    menus.visit = menus.menu->addAction(QStringLiteral("&Visit Us Online"), [] { links::homePage(); });
+    menus.visit->setObjectName(QStringLiteral("mnuVisit"));
+    menus.menu->addSeparator()->setObjectName(separator1Name);
+    menus.update = menus.menu->addAction(QStringLiteral("Check for Software &Update"),
+                                               [] { links::downloadPage(); });
+    menus.update->setObjectName(QStringLiteral("mnuUpdate"));
+    menus.menu->addSeparator()->setObjectName(separator2Name);
+    menus.about = menus.menu->addAction(QStringLiteral("&About Software"));
+    menus.about->setObjectName(QStringLiteral("mnuAbout"));
 
-    menus.mnuDonate = bar->addAction(QStringLiteral("&Donate"));
-    menus.mnuDonate->setObjectName(QStringLiteral("mnuDonate"));
-    QObject::connect(menus.mnuDonate, &QAction::triggered, [] { modHelp::DonatePage(); });
+    menus.donate = bar->addAction(QStringLiteral("&Donate"));
+    menus.donate->setObjectName(QStringLiteral("mnuDonate"));
+    QObject::connect(menus.donate, &QAction::triggered, [] { links::donatePage(); });
 
     // Switched off from the start and never switched on: hidden rather than shown greyed out.
     // It stays off the menu bar altogether, because a bar answers the access keys of its hidden
     // entries too, and Alt+O belongs to the section window's Open button.
-    menus.mnuMakeMoney = new QAction(QStringLiteral("Make Money &Online"), window);
-    menus.mnuMakeMoney->setObjectName(QStringLiteral("mnuMakeMoney"));
-    menus.mnuMakeMoney->setVisible(false);
-    QObject::connect(menus.mnuMakeMoney, &QAction::triggered, [] { modHelp::FullBrandPage(); });
+    menus.makeMoney = new QAction(QStringLiteral("Make Money &Online"), window);
+    menus.makeMoney->setObjectName(QStringLiteral("mnuMakeMoney"));
+    menus.makeMoney->setVisible(false);
+    QObject::connect(menus.makeMoney, &QAction::triggered, [] { links::fullBrandPage(); });
     return menus;
 }
 

@@ -33,24 +33,24 @@ QWidget *setUpWindow(QMainWindow *window, const QString &name, int widthTwips, i
 ui::LinkLabel *addForumLink(QWidget *parent, const QRect &twipRect);
 
 struct PromoFrame {
-    QFrame *fraFullBrand = nullptr;
-    ui::LinkLabel *lblCobrand = nullptr;
-    ui::LinkLabel *lblFullBrand = nullptr;
+    QFrame *frame = nullptr;
+    ui::LinkLabel *coBrand = nullptr;
+    ui::LinkLabel *fullBrand = nullptr;
 };
-// The frame and its two labels on the same rectangle, lblFullBrand in front.
+// The frame and its two labels on the same rectangle, fullBrand in front.
 PromoFrame addPromoFrame(QWidget *parent, const QRect &frameTwips, const QRect &labelsTwips);
 
 struct HelpMenus {
-    QMenu *mnuHelp = nullptr;
-    QAction *mnuOnline = nullptr;
-    QAction *mnuVisit = nullptr;
-    QAction *mnuUpdate = nullptr;
-    QAction *mnuAbout = nullptr;
-    QAction *mnuDonate = nullptr;
-    QAction *mnuMakeMoney = nullptr;
+    QMenu *menu = nullptr;
+    QAction *online = nullptr;
+    QAction *visit = nullptr;
+    QAction *update = nullptr;
+    QAction *about = nullptr;
+    QAction *donate = nullptr;
+    QAction *makeMoney = nullptr;
 };
 // Adds "&Help", "&Donate" and "Make Money &Online" to the window's menu bar, after its File menu.
-// The web entries open their pages; mnuAbout is left for the window to connect.
+// The web entries open their pages; about is left for the window to connect.
 HelpMenus addHelpMenus(QMainWindow *window, const QString &separator1Name, const QString &separator2Name);
 
 } // namespace chrome

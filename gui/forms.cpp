@@ -35,7 +35,7 @@ void unload(Form *form)
     if (found == windows.end())
         return;
     windows.erase(found);
-    form->Form_Unload();
+    form->unload();
     if (QWidget *window = form->widget()) {
         window->hide();
         window->deleteLater();

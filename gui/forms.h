@@ -1,7 +1,7 @@
 #pragma once
 
 // The window registry. A window is created the first time any code refers to it, and its
-// Form_Load runs then; at most one window of each class is loaded; unloading runs Form_Unload
+// load runs then; at most one window of each class is loaded; unloading runs unload
 // and destroys the window. The registry keeps the order in which the windows were loaded.
 
 #include <QCloseEvent>
@@ -14,8 +14,8 @@ namespace forms {
 class Form {
 public:
     virtual ~Form() = default;
-    virtual void Form_Load() {}
-    virtual void Form_Unload() {}
+    virtual void load() {}
+    virtual void unload() {}
     QWidget *widget();
 };
 
@@ -30,12 +30,12 @@ protected:
 const std::vector<Form *> &loadOrder();
 void registerLoaded(Form *form);
 
-// Removes the window from the registry, runs its Form_Unload, hides it and deletes it once
+// Removes the window from the registry, runs its unload, hides it and deletes it once
 // control returns to the event loop, so that a handler may go on after unloading its own window.
 // Unloading a window that is not loaded does nothing.
 void unload(Form *form);
 
-// Set by QuitAll: from then on no window is shown again.
+// Set by quitAll: from then on no window is shown again.
 bool ending();
 void setEnding();
 
@@ -60,7 +60,7 @@ F *ref()
         return existing;
     auto *created = new F;
     registerLoaded(created);
-    created->Form_Load();
+    created->load();
     return created;
 }
 
@@ -72,7 +72,7 @@ void show()
     ref<F>()->show();
 }
 
-// Hiding a window that is not loaded loads it first, which runs its Form_Load.
+// Hiding a window that is not loaded loads it first, which runs its load.
 template <class F>
 void hide()
 {
@@ -87,7 +87,7 @@ void hide()
 template <class Base>
 void FormWindow<Base>::closeEvent(QCloseEvent *event)
 {
-    unload(this);
+    forms::unload(this);
     event->accept();
 }
 

@@ -1,16 +1,16 @@
 #include "gui/navigation.h"
 
-#include "core/modAppdata.h"
-#include "gui/bookflows.h"
-#include "gui/diarypassword.h"
-#include "gui/findwindow.h"
+#include "core/datafolder.h"
+#include "gui/book/bookflows.h"
+#include "gui/windows/diarypassworddialog.h"
+#include "gui/windows/findwindow.h"
 #include "gui/forms.h"
-#include "gui/frmAbout.h"
-#include "gui/frmExportBook.h"
-#include "gui/frmFarewell.h"
-#include "gui/frmMain.h"
-#include "gui/frmResultBOS.h"
-#include "gui/frmStartup.h"
+#include "gui/windows/aboutdialog.h"
+#include "gui/windows/exportbookdialog.h"
+#include "gui/windows/exitwindow.h"
+#include "gui/windows/mainwindow.h"
+#include "gui/windows/sectionwindow.h"
+#include "gui/windows/startupwindow.h"
 #include "gui/messages.h"
 #include "gui/sectionwindowstate.h"
 
@@ -25,30 +25,30 @@ void replace(forms::Form *from)
 {
     forms::show<Next>();
     forms::unload(from);
-    forms::hide<frmStartup>();
-    forms::hide<frmFarewell>();
+    forms::hide<StartupWindow>();
+    forms::hide<ExitWindow>();
 }
 } // namespace
 
 void start()
 {
-    forms::show<frmMain>();
+    forms::show<MainWindow>();
 }
 
 void toSectionWindow(forms::Form *from)
 {
-    replace<frmResultBOS>(from);
+    replace<SectionWindow>(from);
 }
 
 void toMainWindow(forms::Form *from)
 {
-    replace<frmMain>(from);
+    replace<MainWindow>(from);
 }
 
 void afterMainOrSectionWindow()
 {
-    forms::show<frmFarewell>();
-    forms::hide<frmStartup>();
+    forms::show<ExitWindow>();
+    forms::hide<StartupWindow>();
 }
 
 void showFind(forms::Form *from)
@@ -65,7 +65,7 @@ void showFind(forms::Form *from)
 
 bool showEntry(forms::Form *from, sections::Table table, qint64 index, QWidget *asking)
 {
-    if (auto *section = dynamic_cast<frmResultBOS *>(from)) {
+    if (auto *section = dynamic_cast<SectionWindow *>(from)) {
         const SectionWindowMode mode = SectionWindowState(*section);
         if (mode == SectionWindowMode::Adding || mode == SectionWindowMode::Editing) {
             gui::messages().show(asking,
@@ -75,22 +75,22 @@ bool showEntry(forms::Form *from, sections::Table table, qint64 index, QWidget *
             return false;
         }
         if (section->sectionTable() != table) {
-            section->mnuBack_Click();
-            from = forms::loaded<frmMain>();
+            section->backToMain();
+            from = forms::loaded<MainWindow>();
         }
     }
-    if (auto *main = dynamic_cast<frmMain *>(from)) {
+    if (auto *main = dynamic_cast<MainWindow *>(from)) {
         const int option = int(std::find(sections::kTables.begin(), sections::kTables.end(), table) - sections::kTables.begin());
-        main->optOption[std::size_t(option)]->setChecked(true);
-        main->cmdContinue_Click();
-        if (forms::loaded<frmMain>() == main)
+        main->m_sectionOptions[std::size_t(option)]->setChecked(true);
+        main->continueIntoSection();
+        if (forms::loaded<MainWindow>() == main)
             return false;
     }
-    frmResultBOS *section = forms::loaded<frmResultBOS>();
+    SectionWindow *section = forms::loaded<SectionWindow>();
     if (!section)
         return false;
     if (SectionWindowState(*section) == SectionWindowMode::Closed)
-        section->Command1_Click();
+        section->openOrCloseSection();
     if (!section->selectEntry(index))
         return false;
     // The find window the choice came from stays open, behind the entry it found.
@@ -103,19 +103,19 @@ bool showEntry(forms::Form *from, sections::Table table, qint64 index, QWidget *
 
 void showAbout()
 {
-    frmAbout::ShowModal();
+    AboutDialog::showModal();
 }
 
 void showDiaryPassword(forms::Form *from)
 {
     // From the main window the data folder may not have been looked for yet in this run.
-    modAppdata::SetDataFolder();
-    gui::DiaryPasswordDialog::run(from ? from->widget() : nullptr, modAppdata::WorkingDiaryPath());
+    datafolder::setDataFolder();
+    gui::DiaryPasswordDialog::run(from ? from->widget() : nullptr, datafolder::workingDiaryPath());
 }
 
 void exportBook(forms::Form *from)
 {
-    if (const auto choice = frmExportBook::choose(from->widget()))
+    if (const auto choice = ExportBookDialog::choose(from->widget()))
         bookflows::exportBook(from->widget(), choice->tables, choice->format);
 }
 
@@ -128,20 +128,20 @@ void importEntries(forms::Form *from)
 {
     // Bringing in a backup may be the first thing a new user does: the diary is made ready as
     // Continue would make it.
-    if (auto *main = dynamic_cast<frmMain *>(from); main && !main->workingDiaryReady())
+    if (auto *main = dynamic_cast<MainWindow *>(from); main && !main->workingDiaryReady())
         return;
     bookflows::importEntries(from->widget());
     // The list shows what came in, unless an entry is being written.
-    if (auto *section = dynamic_cast<frmResultBOS *>(from)) {
+    if (auto *section = dynamic_cast<SectionWindow *>(from)) {
         const SectionWindowMode mode = SectionWindowState(*section);
         if (mode == SectionWindowMode::Closed || mode == SectionWindowMode::Browsing)
-            section->cmdRefresh_Click();
+            section->refreshList();
     }
 }
 
 chrome::PromoFrame *mainWindowPromo()
 {
-    frmMain *main = forms::loaded<frmMain>();
+    MainWindow *main = forms::loaded<MainWindow>();
     return main ? &main->promo : nullptr;
 }
 

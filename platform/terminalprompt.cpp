@@ -1,6 +1,6 @@
 #include "platform/terminalprompt.h"
 
-#include "core/password.h"
+#include "core/store/password.h"
 
 #include <QDir>
 #include <QFile>
@@ -160,7 +160,7 @@ public:
         }
         bool opened = false;
         for (int i = 0; i < kTries && !opened; ++i) {
-            tell(terminal, i == 0 ? modDB::passwordQuestion(diaryPath) + QStringLiteral(" Password: ")
+            tell(terminal, i == 0 ? store::passwordQuestion(diaryPath) + QStringLiteral(" Password: ")
                                   : QStringLiteral("The password is wrong, or the diary file is damaged. Password: "));
             const auto typed = readHidden(terminal);
             if (!typed)

@@ -2,7 +2,7 @@
 #   core/      its own headers, QtCore's and the libraries below (never a window, a widget, or a
 #              platform implementation)
 #   platform/  core/ and its own
-#   gui/       core/ and its own; a window never includes another window (navigation does)
+#   gui/       core/ and its own; a window (gui/windows/) never includes another window (navigation does)
 #   app/       anything
 # Run as: cmake -DSOURCE_DIR=<project> -DQTCORE_DIR=<QtCore include folder> -P layers.cmake
 
@@ -23,7 +23,7 @@ function(check_file file layer)
                 set(bad "a platform implementation includes ${header}")
             elseif(layer STREQUAL "gui" AND NOT folder MATCHES "^(core|gui)/$")
                 set(bad "a window or its helpers include ${header}")
-            elseif(layer STREQUAL "gui" AND stem MATCHES "^frm" AND header MATCHES "^gui/(frm[A-Za-z]+)\\.h$"
+            elseif(layer STREQUAL "gui" AND shown MATCHES "^gui/windows/" AND header MATCHES "^gui/windows/([a-z]+)\\.h$"
                    AND NOT CMAKE_MATCH_1 STREQUAL stem)
                 set(bad "a window includes another window, ${header}")
             endif()

@@ -1,8 +1,8 @@
 // Writes a new, empty diary (the four tables and their indexes) to the path given, replacing
 // what is there only once the new file is complete.
 
-#include "core/modDB.h"
-#include "core/newfile.h"
+#include "core/store/store.h"
+#include "core/store/newfile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -22,9 +22,9 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "%s: no temporary file can be made beside it\n", argv[1]);
         return 1;
     }
-    const auto made = modDB::CreateDiary(partial);
+    const auto made = store::createDiary(partial);
     if (!made.ok()) {
-        std::fprintf(stderr, "%s\n", qPrintable(modDB::message(made.failure())));
+        std::fprintf(stderr, "%s\n", qPrintable(store::message(made.failure())));
         return 1;
     }
     // The starter of an earlier build gives way; the new file never replaces anything itself.

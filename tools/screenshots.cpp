@@ -2,20 +2,20 @@
 // temporary home, a few entries added through the section window as a user would, each window
 // captured as it stands. Links are not followed.
 
-#include "core/book.h"
+#include "core/book/book.h"
 #include "core/identity.h"
-#include "core/modAppdata.h"
+#include "core/datafolder.h"
 #include "core/services.h"
-#include "gui/bookpages.h"
-#include "gui/findwindow.h"
+#include "gui/book/bookpages.h"
+#include "gui/windows/findwindow.h"
 #include "gui/forms.h"
-#include "gui/frmAbout.h"
-#include "gui/frmExportBook.h"
-#include "gui/frmFarewell.h"
-#include "gui/frmMain.h"
-#include "gui/frmResultBOS.h"
-#include "gui/frmStartup.h"
-#include "gui/modHelp_shutdown.h"
+#include "gui/windows/aboutdialog.h"
+#include "gui/windows/exportbookdialog.h"
+#include "gui/windows/exitwindow.h"
+#include "gui/windows/mainwindow.h"
+#include "gui/windows/sectionwindow.h"
+#include "gui/windows/startupwindow.h"
+#include "gui/shutdown.h"
 #include "platform/QtServices.h"
 
 #include <QAction>
@@ -47,19 +47,19 @@ bool save(QWidget *window, const QDir &folder, const QString &name)
     return saved;
 }
 
-void addEntry(frmResultBOS *section, const QString &keyword, const QString &meaning)
+void addEntry(SectionWindow *section, const QString &keyword, const QString &meaning)
 {
-    section->Command2->click();
-    section->txtKeyword->setText(keyword);
-    section->txtMeaning->setPlainText(meaning);
-    section->Command2->click();
+    section->m_addButton->click();
+    section->m_keywordEdit->setText(keyword);
+    section->m_meaningEdit->setPlainText(meaning);
+    section->m_addButton->click();
 }
 
 // One page of the book as exported: the PDF of the Incense section written by the program, its
 // third page (the chapter's first) drawn by poppler's pdftoppm.
 bool savePage(const QDir &folder, const QString &name)
 {
-    const auto book = book::read(modAppdata::WorkingDiaryPath(), {sections::Table::Incense});
+    const auto book = book::read(datafolder::workingDiaryPath(), {sections::Table::Incense});
     const QString pdf = QDir::temp().filePath(QStringLiteral("brimvale-screenshot-book.pdf"));
     const bool written = book.ok() && bookpages::writePdf(pdf, *book, book::dateLine()).done();
     const QString base = folder.filePath(QFileInfo(name).completeBaseName());
@@ -94,46 +94,46 @@ int main(int argc, char *argv[])
     platform::installed().web = std::make_unique<NoBrowser>();
 
     bool ok = true;
-    forms::ref<frmStartup>();
-    frmMain *main = forms::loaded<frmMain>();
+    forms::ref<StartupWindow>();
+    MainWindow *main = forms::loaded<MainWindow>();
     ok = save(main, output, QStringLiteral("main-window.png")) && ok;
 
     QTimer::singleShot(200, [&] {
-        if (auto *about = qobject_cast<frmAbout *>(QApplication::activeModalWidget())) {
+        if (auto *about = qobject_cast<AboutDialog *>(QApplication::activeModalWidget())) {
             ok = save(about, output, QStringLiteral("about-window.png")) && ok;
-            about->cmdOK->click();
+            about->m_okButton->click();
         }
     });
-    main->help.mnuAbout->trigger();
+    main->help.about->trigger();
 
     QTimer::singleShot(200, [&] {
-        if (auto *dialog = qobject_cast<frmExportBook *>(QApplication::activeModalWidget())) {
+        if (auto *dialog = qobject_cast<ExportBookDialog *>(QApplication::activeModalWidget())) {
             ok = save(dialog, output, QStringLiteral("export-dialog.png")) && ok;
-            dialog->cmdCancel->click();
+            dialog->m_cancelButton->click();
         }
     });
     main->findChild<QAction *>(QStringLiteral("mnuExportBook"))->trigger();
 
-    main->optOption[1]->click();
-    main->cmdContinue->click();
-    auto *section = forms::loaded<frmResultBOS>();
-    section->Command1->click();
+    main->m_sectionOptions[1]->click();
+    main->m_continueButton->click();
+    auto *section = forms::loaded<SectionWindow>();
+    section->m_openButton->click();
     addEntry(section, QStringLiteral("Frankincense"), QStringLiteral("Burn for purification and to raise the spirit before a ritual."));
     addEntry(section, QStringLiteral("Sandalwood"), QStringLiteral("Calming; good for meditation and for blessing a new space."));
     addEntry(section, QStringLiteral("Myrrh"), QStringLiteral("Deepens focus. Blend with frankincense for a full moon."));
-    section->lstKeyword->setCurrentIndex(section->lstKeyword->model()->index(1, 0));
+    section->m_keywordList->setCurrentIndex(section->m_keywordList->model()->index(1, 0));
     ok = save(section, output, QStringLiteral("section-window.png")) && ok;
     ok = savePage(output, QStringLiteral("book-page.png")) && ok;
 
     section->findChild<QAction *>(QStringLiteral("mnuFind"))->trigger();
     auto *find = section->findChild<FindWindow *>();
-    find->txtFind->setText(QStringLiteral("frank"));
+    find->m_findEdit->setText(QStringLiteral("frank"));
     ok = save(find, output, QStringLiteral("find-window.png")) && ok;
     find->close();
 
-    section->mnuExit->trigger();
-    ok = save(forms::loaded<frmFarewell>(), output, QStringLiteral("exit-window.png")) && ok;
-    modHelp::QuitAll();
+    section->m_exitAction->trigger();
+    ok = save(forms::loaded<ExitWindow>(), output, QStringLiteral("exit-window.png")) && ok;
+    shutdown::quitAll();
     platform::install({}); // releases the instance lock while its temporary folder still exists
     return ok ? 0 : 1;
 }

@@ -6,15 +6,15 @@
 #include "sectionwindow.h"
 
 #include "core/identity.h"
-#include "core/modAppdata.h"
-#include "core/modFileCopy.h"
+#include "core/datafolder.h"
+#include "core/starterdiary.h"
 #include "gui/forms.h"
-#include "gui/frmFarewell.h"
-#include "gui/frmMain.h"
-#include "gui/frmResultBOS.h"
-#include "gui/frmStartup.h"
+#include "gui/windows/exitwindow.h"
+#include "gui/windows/mainwindow.h"
+#include "gui/windows/sectionwindow.h"
+#include "gui/windows/startupwindow.h"
 #include "gui/modBookOfShadows.h"
-#include "gui/modHelp_shutdown.h"
+#include "gui/shutdown.h"
 #include "platform/QtServices.h"
 
 #include <QDir>
@@ -95,8 +95,8 @@ private slots:
     void quitAllIsReentrantAndEndsOnce();
 
 private:
-    void choose(frmMain *main, int index) { QTest::mouseClick(main->optOption[index], Qt::LeftButton); }
-    void clickContinue(frmMain *main) { QTest::mouseClick(main->cmdContinue, Qt::LeftButton); }
+    void choose(MainWindow *main, int index) { QTest::mouseClick(main->m_sectionOptions[index], Qt::LeftButton); }
+    void clickContinue(MainWindow *main) { QTest::mouseClick(main->m_continueButton, Qt::LeftButton); }
 
     std::unique_ptr<testing::Environment> m_env;
 };
@@ -131,31 +131,31 @@ void AppTest::osNameFollowsTheVersionTable()
     QFETCH(int, major);
     QFETCH(int, minor);
     QFETCH(QString, name);
-    QCOMPARE(modAppdata::GetOSName({platformId, major, minor}), name);
+    QCOMPARE(datafolder::osName({platformId, major, minor}), name);
 }
 
 void AppTest::startupShowsOnlyTheMainWindow()
 {
-    frmMain *main = testing::startProgram();
+    MainWindow *main = testing::startProgram();
     QVERIFY(main);
     QVERIFY(visible(main));
-    QVERIFY(!visible(forms::loaded<frmStartup>()));
-    QVERIFY(!forms::loaded<frmResultBOS>());
-    QVERIFY(!forms::loaded<frmFarewell>());
+    QVERIFY(!visible(forms::loaded<StartupWindow>()));
+    QVERIFY(!forms::loaded<SectionWindow>());
+    QVERIFY(!forms::loaded<ExitWindow>());
     QCOMPARE(main->windowTitle(), QStringLiteral("Brimvale v2.05"));
     QCOMPARE(m_env->random->seeds, 1);
     QCOMPARE(m_env->instanceLock->asked, 1);
     QVERIFY(m_env->messages->shown.empty());
-    for (QRadioButton *option : main->optOption)
+    for (QRadioButton *option : main->m_sectionOptions)
         QVERIFY(!option->isChecked());
-    QCOMPARE(main->focusWidget(), main->cmdContinue);
+    QCOMPARE(main->focusWidget(), main->m_continueButton);
     // Nothing touches the diary during start-up.
     QVERIFY(!QFile::exists(m_env->workingDiary()));
 
     // The start window refuses to become visible, whoever asks.
-    QVERIFY(forms::loaded<frmStartup>());
-    forms::loaded<frmStartup>()->show();
-    QVERIFY(!visible(forms::loaded<frmStartup>()));
+    QVERIFY(forms::loaded<StartupWindow>());
+    forms::loaded<StartupWindow>()->show();
+    QVERIFY(!visible(forms::loaded<StartupWindow>()));
 }
 
 void AppTest::startupCreatesAPrivateDataFolder()
@@ -164,8 +164,8 @@ void AppTest::startupCreatesAPrivateDataFolder()
     platform::installed().system = platform::productionServices().system;
     m_env->useRealSettings();
     QVERIFY(testing::startProgram());
-    QCOMPARE(modAppdata::strDataFolder, m_env->root() + QStringLiteral("/home/.local/share/Brimvale"));
-    const QFileInfo folder(modAppdata::strDataFolder);
+    QCOMPARE(datafolder::folderPath, m_env->root() + QStringLiteral("/home/.local/share/Brimvale"));
+    const QFileInfo folder(datafolder::folderPath);
     QVERIFY(folder.isDir());
     QCOMPARE(folder.permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteOther), QFile::Permissions());
     // The update reminder's first run stored its date in the user's configuration folder.
@@ -175,7 +175,7 @@ void AppTest::startupCreatesAPrivateDataFolder()
 void AppTest::secondInstanceShowsOnlyItsMessageAndEnds()
 {
     m_env->instanceLock->running = true;
-    forms::ref<frmStartup>();
+    forms::ref<StartupWindow>();
     QCOMPARE(m_env->messages->texts(), QStringList{QStringLiteral("Application is already running")});
     QCOMPARE(m_env->messages->shown.front().icon, MessageIcon::Information);
     QCOMPARE(m_env->processEnd->calls, 1);
@@ -216,20 +216,20 @@ void AppTest::realInstanceLockRefusesASecondClaimButNotAStaleOne()
 void AppTest::continueWithoutChoiceAsksForAnOption()
 {
     m_env->writeStarter(starterBytes());
-    frmMain *main = testing::startProgram();
+    MainWindow *main = testing::startProgram();
     QVERIFY(main);
     clickContinue(main);
     QCOMPARE(m_env->messages->texts(), QStringList{kSelect});
     QCOMPARE(m_env->messages->shown.front().icon, MessageIcon::Critical);
-    QCOMPARE(forms::loaded<frmMain>(), main);
+    QCOMPARE(forms::loaded<MainWindow>(), main);
     QVERIFY(visible(main));
-    QVERIFY(!forms::loaded<frmResultBOS>());
+    QVERIFY(!forms::loaded<SectionWindow>());
     QVERIFY(!QFile::exists(m_env->workingDiary()));
 }
 
 void AppTest::missingDiaryFilesOutrankTheOptionCheck()
 {
-    frmMain *main = testing::startProgram();
+    MainWindow *main = testing::startProgram();
     QVERIFY(main);
     clickContinue(main);
     QCOMPARE(m_env->messages->texts(), QStringList{kMissing});
@@ -239,13 +239,13 @@ void AppTest::missingDiaryFilesOutrankTheOptionCheck()
     QCOMPARE(m_env->messages->texts(), (QStringList{kMissing, kMissing}));
     QCOMPARE(m_env->messages->shown.back().icon, MessageIcon::Critical);
     QVERIFY(visible(main));
-    QVERIFY(!forms::loaded<frmResultBOS>());
+    QVERIFY(!forms::loaded<SectionWindow>());
 }
 
 void AppTest::firstContinueCopiesTheStarterByteForByte()
 {
     m_env->writeStarter(starterBytes());
-    frmMain *main = testing::startProgram();
+    MainWindow *main = testing::startProgram();
     QVERIFY(main);
     choose(main, 1);
     clickContinue(main);
@@ -258,11 +258,11 @@ void AppTest::firstContinueCopiesTheStarterByteForByte()
     QCOMPARE(QDir(m_env->dataFolder()).entryList(QDir::Files), QStringList{QStringLiteral("updatediary.dll")});
 
     // Only the section window is visible; the main window is gone, the exit window loaded but hidden.
-    QVERIFY(visible(forms::loaded<frmResultBOS>()));
-    QVERIFY(!forms::loaded<frmMain>());
-    QVERIFY(forms::loaded<frmFarewell>());
-    QVERIFY(!visible(forms::loaded<frmFarewell>()));
-    QVERIFY(!visible(forms::loaded<frmStartup>()));
+    QVERIFY(visible(forms::loaded<SectionWindow>()));
+    QVERIFY(!forms::loaded<MainWindow>());
+    QVERIFY(forms::loaded<ExitWindow>());
+    QVERIFY(!visible(forms::loaded<ExitWindow>()));
+    QVERIFY(!visible(forms::loaded<StartupWindow>()));
     QCOMPARE(m_env->processEnd->calls, 0);
 }
 
@@ -276,15 +276,15 @@ void AppTest::existingWorkingDiaryIsNeverTouched()
     working.close();
     const QDateTime modified = QFileInfo(m_env->workingDiary()).lastModified();
 
-    frmMain *main = testing::startProgram();
+    MainWindow *main = testing::startProgram();
     QVERIFY(main);
     choose(main, 0);
     clickContinue(main);
     QCOMPARE(readAll(m_env->workingDiary()), QByteArray("the user's own diary"));
     QCOMPARE(QFileInfo(m_env->workingDiary()).lastModified(), modified);
-    QVERIFY(visible(forms::loaded<frmResultBOS>()));
+    QVERIFY(visible(forms::loaded<SectionWindow>()));
     // Nor by the copy itself, should the diary appear after Continue looked for it.
-    QVERIFY(!modFileCopy::CopyStarterDiary().copied);
+    QVERIFY(!starterdiary::copyStarterDiary().copied);
     QCOMPARE(readAll(m_env->workingDiary()), QByteArray("the user's own diary"));
 }
 
@@ -298,12 +298,12 @@ void AppTest::backupsOfALostDiaryAreKeptApart()
     old.write("years of entries");
     old.close();
 
-    frmMain *main = testing::startProgram();
+    MainWindow *main = testing::startProgram();
     QVERIFY(main);
     choose(main, 0);
     clickContinue(main);
     QCOMPARE(readAll(m_env->workingDiary()), starterBytes());
-    QVERIFY(visible(forms::loaded<frmResultBOS>()));
+    QVERIFY(visible(forms::loaded<SectionWindow>()));
 
     const QStringList kept = QDir(m_env->dataFolder()).entryList({QStringLiteral("backups-kept-*")}, QDir::Dirs);
     QCOMPARE(kept.size(), 1);
@@ -322,12 +322,12 @@ void AppTest::continueWorksWithoutStarterWhenTheDiaryExists()
     QDir().mkpath(m_env->dataFolder());
     QVERIFY(testing::writeEmptyDiary(m_env->workingDiary()));
 
-    frmMain *main = testing::startProgram();
+    MainWindow *main = testing::startProgram();
     QVERIFY(main);
     choose(main, 2);
     clickContinue(main);
     QVERIFY(m_env->messages->shown.empty());
-    QVERIFY(visible(forms::loaded<frmResultBOS>()));
+    QVERIFY(visible(forms::loaded<SectionWindow>()));
 }
 
 void AppTest::unusableDataFolderIsReportedAndStopsContinue()
@@ -340,7 +340,7 @@ void AppTest::unusableDataFolderIsReportedAndStopsContinue()
     blocker.close();
     m_env->system->appData = blocked + QStringLiteral("/Brimvale");
 
-    frmMain *main = testing::startProgram();
+    MainWindow *main = testing::startProgram();
     QVERIFY(main);
     choose(main, 0);
     clickContinue(main);
@@ -348,7 +348,7 @@ void AppTest::unusableDataFolderIsReportedAndStopsContinue()
              QStringList{QStringLiteral("The data folder could not be created.\n") + blocked + QStringLiteral("/Brimvale")});
     QCOMPARE(m_env->messages->shown.front().icon, MessageIcon::Critical);
     QVERIFY(visible(main));
-    QVERIFY(!forms::loaded<frmResultBOS>());
+    QVERIFY(!forms::loaded<SectionWindow>());
 
     // No folder at all: never fall back to a diary at the root of the drive.
     m_env->system->appData.clear();
@@ -359,68 +359,68 @@ void AppTest::unusableDataFolderIsReportedAndStopsContinue()
 
 void AppTest::lastSectionClickedWins()
 {
-    frmMain *main = testing::startProgram();
+    MainWindow *main = testing::startProgram();
     QVERIFY(main);
     choose(main, 0);
     choose(main, 3);
     QCOMPARE(modBookOfShadows::intSection, qint16(3));
     QCOMPARE(modBookOfShadows::strSection, QStringLiteral("Rituals"));
-    QVERIFY(main->optOption[3]->isChecked());
-    QVERIFY(!main->optOption[0]->isChecked());
+    QVERIFY(main->m_sectionOptions[3]->isChecked());
+    QVERIFY(!main->m_sectionOptions[0]->isChecked());
 }
 
 void AppTest::bookOptionsOnlyRecordTheirNumber()
 {
     m_env->writeStarter(starterBytes());
-    frmMain *main = testing::startProgram();
+    MainWindow *main = testing::startProgram();
     QVERIFY(main);
     choose(main, 1);
     // The book group lies outside the visible area; code can still choose it.
-    QVERIFY(main->optOption[4]->geometry().top() + main->Frame1->geometry().top() >= main->centralWidget()->height());
-    main->optOption[5]->click();
+    QVERIFY(main->m_sectionOptions[4]->geometry().top() + main->Frame1->geometry().top() >= main->centralWidget()->height());
+    main->m_sectionOptions[5]->click();
     QCOMPARE(modBookOfShadows::intSection, qint16(5));
     QCOMPARE(modBookOfShadows::strSection, QStringLiteral("Incense"));
-    QVERIFY(main->optOption[1]->isChecked()); // a separate group: the section stays chosen
+    QVERIFY(main->m_sectionOptions[1]->isChecked()); // a separate group: the section stays chosen
     clickContinue(main);
     QVERIFY(m_env->messages->shown.empty());
-    QVERIFY(forms::loaded<frmResultBOS>());
+    QVERIFY(forms::loaded<SectionWindow>());
     QCOMPARE(modBookOfShadows::intSection, qint16(5));
 }
 
 void AppTest::continueIsReachableFromTheKeyboard()
 {
     m_env->writeStarter(starterBytes());
-    frmMain *main = testing::startProgram();
+    MainWindow *main = testing::startProgram();
     QVERIFY(main);
     main->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(main));
     choose(main, 2);
     QTest::keyClick(main, Qt::Key_C, Qt::AltModifier);
-    QTRY_VERIFY(forms::loaded<frmResultBOS>());
+    QTRY_VERIFY(forms::loaded<SectionWindow>());
     QCOMPARE(modBookOfShadows::strSection, QStringLiteral("Recipes"));
 }
 
 void AppTest::backGivesAFreshMainWindow()
 {
     m_env->writeStarter(starterBytes());
-    frmMain *main = testing::startProgram();
+    MainWindow *main = testing::startProgram();
     QVERIFY(main);
     choose(main, 2);
     clickContinue(main);
     testing::flushDeletions();
 
-    auto *section = forms::loaded<frmResultBOS>();
+    auto *section = forms::loaded<SectionWindow>();
     QVERIFY(section);
-    section->mnuBack->trigger();
+    section->m_backAction->trigger();
     testing::flushDeletions();
 
-    frmMain *fresh = forms::loaded<frmMain>();
+    MainWindow *fresh = forms::loaded<MainWindow>();
     QVERIFY(visible(fresh));
-    QVERIFY(!forms::loaded<frmResultBOS>());
-    QVERIFY(!visible(forms::loaded<frmFarewell>()));
-    for (QRadioButton *option : fresh->optOption)
+    QVERIFY(!forms::loaded<SectionWindow>());
+    QVERIFY(!visible(forms::loaded<ExitWindow>()));
+    for (QRadioButton *option : fresh->m_sectionOptions)
         QVERIFY(!option->isChecked());
-    QCOMPARE(fresh->focusWidget(), fresh->cmdContinue);
+    QCOMPARE(fresh->focusWidget(), fresh->m_continueButton);
 
     // The earlier choice is still recorded, but Continue asks for a new one.
     QCOMPARE(modBookOfShadows::intSection, qint16(2));
@@ -430,47 +430,47 @@ void AppTest::backGivesAFreshMainWindow()
 
 void AppTest::closingMainWindowLeavesOnlyTheExitWindow()
 {
-    frmMain *main = testing::startProgram();
+    MainWindow *main = testing::startProgram();
     QVERIFY(main);
     main->close();
     testing::flushDeletions();
-    QVERIFY(!forms::loaded<frmMain>());
-    QVERIFY(visible(forms::loaded<frmFarewell>()));
-    QVERIFY(!visible(forms::loaded<frmStartup>()));
+    QVERIFY(!forms::loaded<MainWindow>());
+    QVERIFY(visible(forms::loaded<ExitWindow>()));
+    QVERIFY(!visible(forms::loaded<StartupWindow>()));
     QCOMPARE(m_env->processEnd->calls, 0);
 
     // File, Exit does the same on a fresh run.
     m_env.reset();
     m_env = std::make_unique<testing::Environment>();
-    frmMain *again = testing::startProgram();
+    MainWindow *again = testing::startProgram();
     QVERIFY(again);
-    again->mnuExit->trigger();
-    QVERIFY(!forms::loaded<frmMain>());
-    QVERIFY(visible(forms::loaded<frmFarewell>()));
+    again->m_exitAction->trigger();
+    QVERIFY(!forms::loaded<MainWindow>());
+    QVERIFY(visible(forms::loaded<ExitWindow>()));
     QCOMPARE(m_env->processEnd->calls, 0);
 }
 
 void AppTest::sectionWindowExitShowsTheExitWindow()
 {
     m_env->writeStarter(starterBytes());
-    frmMain *main = testing::startProgram();
+    MainWindow *main = testing::startProgram();
     QVERIFY(main);
     choose(main, 0);
     clickContinue(main);
-    QVERIFY(forms::loaded<frmResultBOS>());
-    forms::loaded<frmResultBOS>()->mnuExit->trigger();
-    QVERIFY(!forms::loaded<frmResultBOS>());
-    QVERIFY(!forms::loaded<frmMain>());
-    QVERIFY(visible(forms::loaded<frmFarewell>()));
+    QVERIFY(forms::loaded<SectionWindow>());
+    forms::loaded<SectionWindow>()->m_exitAction->trigger();
+    QVERIFY(!forms::loaded<SectionWindow>());
+    QVERIFY(!forms::loaded<MainWindow>());
+    QVERIFY(visible(forms::loaded<ExitWindow>()));
     QCOMPARE(m_env->processEnd->calls, 0);
 }
 
 void AppTest::leavingTheExitWindowEndsTheProgram()
 {
-    frmMain *main = testing::startProgram();
+    MainWindow *main = testing::startProgram();
     QVERIFY(main);
     main->close();
-    auto *farewell = forms::loaded<frmFarewell>();
+    auto *farewell = forms::loaded<ExitWindow>();
     QVERIFY(farewell);
     farewell->close();
     QCOMPARE(m_env->processEnd->calls, 1);
@@ -482,8 +482,8 @@ void AppTest::leavingTheExitWindowEndsTheProgram()
     main = testing::startProgram();
     QVERIFY(main);
     main->close();
-    QVERIFY(forms::loaded<frmFarewell>());
-    QTest::mouseClick(forms::loaded<frmFarewell>()->cmdClose, Qt::LeftButton);
+    QVERIFY(forms::loaded<ExitWindow>());
+    QTest::mouseClick(forms::loaded<ExitWindow>()->m_closeButton, Qt::LeftButton);
     QCOMPARE(m_env->processEnd->calls, 1);
     QVERIFY(forms::loadOrder().empty());
 }
@@ -491,13 +491,13 @@ void AppTest::leavingTheExitWindowEndsTheProgram()
 void AppTest::quitAllIsReentrantAndEndsOnce()
 {
     QVERIFY(testing::startProgram());
-    forms::ref<frmFarewell>();
-    modHelp::QuitAll();
-    modHelp::QuitAll();
+    forms::ref<ExitWindow>();
+    shutdown::quitAll();
+    shutdown::quitAll();
     QCOMPARE(m_env->processEnd->calls, 1);
     QVERIFY(forms::loadOrder().empty());
     // While ending, nothing is shown again.
-    forms::show<frmMain>();
+    forms::show<MainWindow>();
     QVERIFY(forms::loadOrder().empty());
 }
 

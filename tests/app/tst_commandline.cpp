@@ -6,7 +6,7 @@
 
 #include "core/commandline.h"
 #include "core/identity.h"
-#include "core/password.h"
+#include "core/store/password.h"
 
 #include <QDir>
 #include <QFile>
@@ -143,7 +143,7 @@ void CommandLineTest::exportRunsWithoutAWindow()
     const QString diary = root.filePath(kDataFolder + QStringLiteral("/updatediary.dll"));
     // A script without a terminal cannot be asked for the diary's own password: nothing is written.
     if (arguments.removeAll(QStringLiteral("--password-of-its-own")))
-        QVERIFY(modDB::ChangePassword(diary, QString(), QStringLiteral("only mine")).ok());
+        QVERIFY(store::changePassword(diary, QString(), QStringLiteral("only mine")).ok());
 
     const Run program = run(root.path(), arguments);
     const QString &errors = program.errors;
@@ -236,7 +236,7 @@ void CommandLineTest::promptEndedBySignalGivesTheTerminalBack()
     QTemporaryDir root;
     QVERIFY(makeHome(root.path()));
     const QString diary = root.filePath(kDataFolder + QStringLiteral("/updatediary.dll"));
-    QVERIFY(modDB::ChangePassword(diary, QString(), QStringLiteral("only mine")).ok());
+    QVERIFY(store::changePassword(diary, QString(), QStringLiteral("only mine")).ok());
 
     // Everything the child needs is made before the fork, which leaves it one thread.
     std::vector<QByteArray> strings;

@@ -6,9 +6,9 @@
 #include "testmain.h"
 
 #include "gui/forms.h"
-#include "gui/frmExportBook.h"
-#include "gui/frmMain.h"
-#include "gui/frmResultBOS.h"
+#include "gui/windows/exportbookdialog.h"
+#include "gui/windows/mainwindow.h"
+#include "gui/windows/sectionwindow.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -61,15 +61,15 @@ private:
 };
 
 // Exports every section in this format, to the file dialog's next answer.
-void exportAll(frmMain *main, const QString &format)
+void exportAll(MainWindow *main, const QString &format)
 {
     QTimer::singleShot(0, main, [format] {
-        if (auto *dialog = qobject_cast<frmExportBook *>(QApplication::activeModalWidget())) {
-            dialog->cboFormat->setCurrentIndex(dialog->cboFormat->findText(format, Qt::MatchStartsWith));
-            QTest::mouseClick(dialog->cmdExport, Qt::LeftButton);
+        if (auto *dialog = qobject_cast<ExportBookDialog *>(QApplication::activeModalWidget())) {
+            dialog->m_formatBox->setCurrentIndex(dialog->m_formatBox->findText(format, Qt::MatchStartsWith));
+            QTest::mouseClick(dialog->m_exportButton, Qt::LeftButton);
         }
     });
-    entry(main->mnuFile, "mnuExportBook")->trigger();
+    entry(main->m_fileMenu, "mnuExportBook")->trigger();
 }
 } // namespace
 
@@ -127,40 +127,40 @@ void BookWindowsTest::bothWindowsOfferTheBookWithoutClashingKeys()
         }
         QCOMPARE(captions.mid(captions.indexOf(diaryEntries().constFirst()), 3), diaryEntries());
     };
-    frmMain *main = testing::startProgram();
+    MainWindow *main = testing::startProgram();
     QVERIFY(main);
-    check(main->mnuFile);
-    QTest::mouseClick(main->optOption[1], Qt::LeftButton);
-    QTest::mouseClick(main->cmdContinue, Qt::LeftButton);
-    auto *section = forms::loaded<frmResultBOS>();
+    check(main->m_fileMenu);
+    QTest::mouseClick(main->m_sectionOptions[1], Qt::LeftButton);
+    QTest::mouseClick(main->m_continueButton, Qt::LeftButton);
+    auto *section = forms::loaded<SectionWindow>();
     QVERIFY(section);
-    check(section->mnuFile);
+    check(section->m_fileMenu);
 }
 
 void BookWindowsTest::exportWritesTheChosenSectionsInTheChosenFormat()
 {
-    frmMain *main = testing::startProgram();
+    MainWindow *main = testing::startProgram();
     QVERIFY(main);
     const QString target = m_env->root() + QStringLiteral("/chosen.md");
     m_env->files->answers.push_back(target);
     bool driven = false;
     QTimer::singleShot(0, this, [&] {
-        auto *dialog = qobject_cast<frmExportBook *>(QApplication::activeModalWidget());
+        auto *dialog = qobject_cast<ExportBookDialog *>(QApplication::activeModalWidget());
         QVERIFY(dialog);
-        for (QCheckBox *box : dialog->chkSection)
+        for (QCheckBox *box : dialog->m_sectionChecks)
             QVERIFY(box->isChecked());
-        QVERIFY(dialog->lblUnprotected->text().contains(QStringLiteral("not protected by the diary's password")));
-        QCOMPARE(dialog->lblFormat->buddy(), dialog->cboFormat);
+        QVERIFY(dialog->m_unprotectedWarning->text().contains(QStringLiteral("not protected by the diary's password")));
+        QCOMPARE(dialog->m_formatLabel->buddy(), dialog->m_formatBox);
         QTest::keyClick(dialog, Qt::Key_S, Qt::AltModifier); // Spell off
-        dialog->cboFormat->setCurrentIndex(dialog->cboFormat->findText(QStringLiteral("Markdown"), Qt::MatchStartsWith));
-        for (QCheckBox *box : dialog->chkSection)
+        dialog->m_formatBox->setCurrentIndex(dialog->m_formatBox->findText(QStringLiteral("Markdown"), Qt::MatchStartsWith));
+        for (QCheckBox *box : dialog->m_sectionChecks)
             box->setChecked(false);
-        QVERIFY(!dialog->cmdExport->isEnabled());
-        dialog->chkSection[3]->setChecked(true);
+        QVERIFY(!dialog->m_exportButton->isEnabled());
+        dialog->m_sectionChecks[3]->setChecked(true);
         driven = true;
-        QTest::mouseClick(dialog->cmdExport, Qt::LeftButton);
+        QTest::mouseClick(dialog->m_exportButton, Qt::LeftButton);
     });
-    entry(main->mnuFile, "mnuExportBook")->trigger();
+    entry(main->m_fileMenu, "mnuExportBook")->trigger();
     QVERIFY(driven);
 
     QCOMPARE(m_env->files->suggested,
@@ -188,18 +188,18 @@ void BookWindowsTest::exportNeverReplacesTheDiaryNorAPipe()
     const QString target = pipe ? m_env->root() + QStringLiteral("/pipe.pdf") : m_env->workingDiary();
     if (pipe)
         QCOMPARE(::mkfifo(QFile::encodeName(target).constData(), 0600), 0);
-    frmMain *main = testing::startProgram();
+    MainWindow *main = testing::startProgram();
     QVERIFY(main);
     // The file dialog starts in the documents folder, made for it when missing.
     QVERIFY(QDir(m_env->root()).mkpath(QStringLiteral("home/Documents")));
     const QStringList before = testing::stateOf(m_env->root());
     m_env->files->answers.push_back(target);
     QTimer::singleShot(0, this, [&] {
-        auto *dialog = qobject_cast<frmExportBook *>(QApplication::activeModalWidget());
+        auto *dialog = qobject_cast<ExportBookDialog *>(QApplication::activeModalWidget());
         QVERIFY(dialog);
-        QTest::mouseClick(dialog->cmdExport, Qt::LeftButton);
+        QTest::mouseClick(dialog->m_exportButton, Qt::LeftButton);
     });
-    entry(main->mnuFile, "mnuExportBook")->trigger();
+    entry(main->m_fileMenu, "mnuExportBook")->trigger();
 
     QVERIFY(!m_env->messages->shown.empty());
     QCOMPARE(m_env->messages->shown.back().icon, gui::MessageIcon::Critical);
@@ -210,7 +210,7 @@ void BookWindowsTest::exportNeverReplacesTheDiaryNorAPipe()
 
 void BookWindowsTest::printShowsTheBookInThePreview()
 {
-    frmMain *main = testing::startProgram();
+    MainWindow *main = testing::startProgram();
     QVERIFY(main);
     int pages = 0;
     QTimer::singleShot(0, this, [&] {
@@ -221,7 +221,7 @@ void BookWindowsTest::printShowsTheBookInThePreview()
         pages = widget->pageCount();
         preview->reject();
     });
-    entry(main->mnuFile, "mnuPrintBook")->trigger();
+    entry(main->m_fileMenu, "mnuPrintBook")->trigger();
     // The title, the contents and a chapter for each of the two sections with entries.
     QCOMPARE(pages, 4);
 }
@@ -239,10 +239,10 @@ void BookWindowsTest::importShowsItsCountsAndWritesOnlyWhenConfirmed()
     QVERIFY(offerCsv("section,keyword,meaning\r\nSpell,Rue,herb\r\nSpell,Sage,smoke\r\nRecipes,Bread,flour\r\nRecipes,Cake,honey\r\n"));
     const QString csv = m_env->root() + QStringLiteral("/entries.csv");
     m_env->messages->answers.push_back(answer);
-    frmResultBOS *section = testing::enterSection(0);
+    SectionWindow *section = testing::enterSection(0);
     QVERIFY(section);
 
-    entry(section->mnuFile, "mnuImportEntries")->trigger();
+    entry(section->m_fileMenu, "mnuImportEntries")->trigger();
     QVERIFY(!m_env->messages->shown.empty());
     const fakes::Message &asked = m_env->messages->shown.front();
     QVERIFY(asked.question);
@@ -270,9 +270,9 @@ void BookWindowsTest::importIsTheFirstThingANewUserMayDo()
     QVERIFY(testing::writeEmptyDiary(m_env->starterDiary()));
     QVERIFY(offerCsv("section,keyword,meaning\r\nRituals,Moon,full\r\n"));
     m_env->messages->answers.push_back(gui::Answer::Yes);
-    frmMain *main = testing::startProgram();
+    MainWindow *main = testing::startProgram();
     QVERIFY(main);
-    entry(main->mnuFile, "mnuImportEntries")->trigger();
+    entry(main->m_fileMenu, "mnuImportEntries")->trigger();
     QCOMPARE(testing::readKeywords(m_env->workingDiary(), QStringLiteral("tblrituals")), QStringList{"Moon"});
     QCOMPARE(m_env->messages->last(), QStringLiteral("The entries were imported."));
 }
@@ -290,7 +290,7 @@ void BookWindowsTest::workEndsWithItsMessageAlone()
 {
     QFETCH(bool, exporting);
     gui::installMessages(std::make_unique<RealMessages>());
-    frmMain *main = testing::startProgram();
+    MainWindow *main = testing::startProgram();
     QVERIFY(main);
     QString text;
     bool progressShown = false;
@@ -320,7 +320,7 @@ void BookWindowsTest::workEndsWithItsMessageAlone()
         exportAll(main, QStringLiteral("CSV"));
     } else {
         QVERIFY(offerCsv("section,keyword,meaning\r\nSpell,Sage,smoke\r\n"));
-        entry(main->mnuFile, "mnuImportEntries")->trigger();
+        entry(main->m_fileMenu, "mnuImportEntries")->trigger();
     }
     QVERIFY(text.startsWith(exporting ? QStringLiteral("The book was exported to") : QStringLiteral("The entries were imported.")));
     QVERIFY(!progressShown);
@@ -329,14 +329,14 @@ void BookWindowsTest::workEndsWithItsMessageAlone()
 
 void BookWindowsTest::fileDialogsStartInTheFolderLastUsed()
 {
-    frmMain *main = testing::startProgram();
+    MainWindow *main = testing::startProgram();
     QVERIFY(main);
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     const QString chosen = m_env->root() + QStringLiteral("/chosen");
     QVERIFY(QDir().mkpath(chosen));
     m_env->files->answers.push_back(chosen + QStringLiteral("/mine.md"));
     exportAll(main, QStringLiteral("Markdown"));
-    entry(main->mnuFile, "mnuImportEntries")->trigger();
+    entry(main->m_fileMenu, "mnuImportEntries")->trigger();
     exportAll(main, QStringLiteral("Markdown"));
 
     // A missing documents folder is made: a file dialog would start elsewhere and offer its name as a file name.

@@ -6,9 +6,9 @@
 #include "mounts.h"
 #include "testmain.h"
 
-#include "core/book.h"
-#include "core/bookreaders.h"
-#include "gui/bookpages.h"
+#include "core/book/book.h"
+#include "core/book/bookreaders.h"
+#include "gui/book/bookpages.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,7 +18,7 @@
 #include <QtTest>
 
 using book::Format;
-using modDB::Table;
+using store::Table;
 
 namespace {
 QByteArray bytesOf(const QString &path)

@@ -4,8 +4,8 @@
 #include "diaryfiles.h"
 #include "testmain.h"
 
-#include "core/backups.h"
-#include "core/bookimport.h"
+#include "core/store/backups.h"
+#include "core/book/bookimport.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,7 +13,7 @@
 #include <QtTest>
 
 using book::Format;
-using modDB::Table;
+using store::Table;
 
 namespace {
 const std::array<QString, 4> kTableNames{"tblspell", "tblincense", "tblrecipes", "tblrituals"};
@@ -107,7 +107,7 @@ void ImportTest::exportedBookComesBackExactly()
         BRIMVALE_UNWRAP(actual, testing::readRows(m_diary, table));
         QCOMPARE(actual, expected);
     }
-    QCOMPARE(modDB::backupsOf(m_diary).size(), 1);
+    QCOMPARE(store::backupsOf(m_diary).size(), 1);
 
     // A second import of the same file finds every entry there already.
     BRIMVALE_UNWRAP(again, book::preview(m_diary, loaded.book));
@@ -242,14 +242,14 @@ void ImportTest::diaryFileHoldingMoreThanADiaryIsRefused()
     // Restored by hand as the working diary: neither read nor written.
     QVERIFY(QFile::remove(m_diary) && QFile::copy(file, m_diary));
     const QByteArray crafted = bytesOf(m_diary);
-    const auto read = modDB::ReadKeywords(m_diary, Table::Incense);
+    const auto read = store::readKeywords(m_diary, Table::Incense);
     QVERIFY(!read.ok());
-    QCOMPARE(modDB::message(read.failure()), refusal + QDir::toNativeSeparators(m_diary));
-    const auto added = modDB::AddEntry(m_diary, Table::Incense, {QStringLiteral("Rue"), QStringLiteral("herb")});
+    QCOMPARE(store::message(read.failure()), refusal + QDir::toNativeSeparators(m_diary));
+    const auto added = store::addEntry(m_diary, Table::Incense, {QStringLiteral("Rue"), QStringLiteral("herb")});
     QVERIFY(!added.ok());
-    QCOMPARE(added.failure().kind, modDB::FailureKind::Foreign);
+    QCOMPARE(added.failure().kind, store::FailureKind::Foreign);
     QCOMPARE(bytesOf(m_diary), crafted);
-    QVERIFY(modDB::backupsOf(m_diary).isEmpty());
+    QVERIFY(store::backupsOf(m_diary).isEmpty());
 }
 
 // A diary file's rows never passed the checks a new entry passes: those that fail are left out

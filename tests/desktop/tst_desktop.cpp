@@ -6,11 +6,11 @@
 
 #include "core/identity.h"
 #include "gui/forms.h"
-#include "gui/frmAbout.h"
-#include "gui/frmFarewell.h"
-#include "gui/frmMain.h"
-#include "gui/frmResultBOS.h"
-#include "gui/frmStartup.h"
+#include "gui/windows/aboutdialog.h"
+#include "gui/windows/exitwindow.h"
+#include "gui/windows/mainwindow.h"
+#include "gui/windows/sectionwindow.h"
+#include "gui/windows/startupwindow.h"
 #include "gui/modBookOfShadows.h"
 
 #include <QAbstractButton>
@@ -79,42 +79,42 @@ private:
 
 void DesktopTest::everyControlHasASpokenName()
 {
-    forms::ref<frmStartup>();
-    frmMain *main = forms::loaded<frmMain>();
+    forms::ref<StartupWindow>();
+    MainWindow *main = forms::loaded<MainWindow>();
     QVERIFY(main);
     QCOMPARE(unnamedControls(main), QStringList());
 
     QString aboutReport = QStringLiteral("not opened");
     QTimer::singleShot(0, [&aboutReport] {
-        auto *about = qobject_cast<frmAbout *>(QApplication::activeModalWidget());
+        auto *about = qobject_cast<AboutDialog *>(QApplication::activeModalWidget());
         if (!about)
             return;
         aboutReport = unnamedControls(about).join(QLatin1Char(','));
-        about->cmdOK->click();
+        about->m_okButton->click();
     });
-    main->help.mnuAbout->trigger();
+    main->help.about->trigger();
     QCOMPARE(aboutReport, QString());
 
-    main->optOption[0]->click();
-    main->cmdContinue->click();
-    auto *section = forms::loaded<frmResultBOS>();
+    main->m_sectionOptions[0]->click();
+    main->m_continueButton->click();
+    auto *section = forms::loaded<SectionWindow>();
     QVERIFY(section);
-    section->Command1->click(); // open the section, so that every control is in use
+    section->m_openButton->click(); // open the section, so that every control is in use
     QCOMPARE(unnamedControls(section), QStringList());
 
-    section->mnuExit->trigger();
-    auto *farewell = forms::loaded<frmFarewell>();
+    section->m_exitAction->trigger();
+    auto *farewell = forms::loaded<ExitWindow>();
     QVERIFY(farewell && farewell->isVisible());
     QCOMPARE(unnamedControls(farewell), QStringList());
 }
 
 void DesktopTest::theDiaryWorksFromTheKeyboardAlone()
 {
-    forms::ref<frmStartup>();
-    frmMain *main = forms::loaded<frmMain>();
+    forms::ref<StartupWindow>();
+    MainWindow *main = forms::loaded<MainWindow>();
     QVERIFY(main);
     activate(main);
-    QCOMPARE(QApplication::focusWidget(), main->cmdContinue);
+    QCOMPARE(QApplication::focusWidget(), main->m_continueButton);
 
     // Tab to the section options; the arrow keys move between them and choose.
     for (int i = 0; i < 10 && !qobject_cast<QRadioButton *>(QApplication::focusWidget()); ++i)
@@ -123,46 +123,46 @@ void DesktopTest::theDiaryWorksFromTheKeyboardAlone()
     QVERIFY(option);
     QTest::keyClick(option, Qt::Key_Space);
     QVERIFY(option->isChecked());
-    const int chosen = static_cast<int>(std::find(main->optOption.begin(), main->optOption.end(), option)
-                                        - main->optOption.begin());
+    const int chosen = static_cast<int>(std::find(main->m_sectionOptions.begin(), main->m_sectionOptions.end(), option)
+                                        - main->m_sectionOptions.begin());
     QVERIFY(chosen < 4);
     QTest::keyClick(main, Qt::Key_C, Qt::AltModifier);
-    QTRY_VERIFY(forms::loaded<frmResultBOS>());
+    QTRY_VERIFY(forms::loaded<SectionWindow>());
 
-    auto *section = forms::loaded<frmResultBOS>();
+    auto *section = forms::loaded<SectionWindow>();
     activate(section);
     QTest::keyClick(section, Qt::Key_O, Qt::AltModifier);
-    QTRY_VERIFY(section->Command2->isEnabled());
+    QTRY_VERIFY(section->m_addButton->isEnabled());
     QTest::keyClick(section, Qt::Key_A, Qt::AltModifier);
-    QTRY_COMPARE(QApplication::focusWidget(), section->txtKeyword);
-    QTest::keyClicks(section->txtKeyword, QStringLiteral("Sage"));
-    QTest::keyClick(section->txtKeyword, Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), section->txtMeaning);
-    QTest::keyClicks(section->txtMeaning, QStringLiteral("Clears a room"));
+    QTRY_COMPARE(QApplication::focusWidget(), section->m_keywordEdit);
+    QTest::keyClicks(section->m_keywordEdit, QStringLiteral("Sage"));
+    QTest::keyClick(section->m_keywordEdit, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), section->m_meaningEdit);
+    QTest::keyClicks(section->m_meaningEdit, QStringLiteral("Clears a room"));
     QTest::keyClick(section, Qt::Key_S, Qt::AltModifier); // "&Save ..."
     const QString table = QStringLiteral("tbl") + modBookOfShadows::strSection.toLower();
     QTRY_COMPARE(testing::readKeywords(m_env->workingDiary(), table), QStringList{QStringLiteral("Sage")});
-    QTRY_COMPARE(section->lstKeyword->model()->rowCount(), 1);
+    QTRY_COMPARE(section->m_keywordList->model()->rowCount(), 1);
 
     // Into the list and onto the entry (Space selects the line the cursor is on): it is shown
     // without the mouse.
-    section->lstKeyword->setFocus(Qt::TabFocusReason);
-    QTest::keyClick(section->lstKeyword, Qt::Key_Space);
-    QTRY_COMPARE(section->txtMeaning->toPlainText(), QStringLiteral("Clears a room"));
-    QCOMPARE(section->txtKeyword->text(), QStringLiteral("Sage"));
+    section->m_keywordList->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(section->m_keywordList, Qt::Key_Space);
+    QTRY_COMPARE(section->m_meaningEdit->toPlainText(), QStringLiteral("Clears a room"));
+    QCOMPARE(section->m_keywordEdit->text(), QStringLiteral("Sage"));
 
     // File, Back leads home; closing from there brings the exit window, whose Exit is Alt+X.
     QTest::keyClick(section, Qt::Key_F, Qt::AltModifier);
-    QTRY_VERIFY(section->mnuFile->isVisible());
-    QTest::keyClick(section->mnuFile, Qt::Key_B);
-    QTRY_VERIFY(forms::loaded<frmMain>() && forms::loaded<frmMain>()->isVisible());
-    frmMain *home = forms::loaded<frmMain>();
+    QTRY_VERIFY(section->m_fileMenu->isVisible());
+    QTest::keyClick(section->m_fileMenu, Qt::Key_B);
+    QTRY_VERIFY(forms::loaded<MainWindow>() && forms::loaded<MainWindow>()->isVisible());
+    MainWindow *home = forms::loaded<MainWindow>();
     activate(home);
     QTest::keyClick(home, Qt::Key_F, Qt::AltModifier);
-    QTRY_VERIFY(home->mnuFile->isVisible());
-    QTest::keyClick(home->mnuFile, Qt::Key_X);
-    QTRY_VERIFY(forms::loaded<frmFarewell>() && forms::loaded<frmFarewell>()->isVisible());
-    auto *farewell = forms::loaded<frmFarewell>();
+    QTRY_VERIFY(home->m_fileMenu->isVisible());
+    QTest::keyClick(home->m_fileMenu, Qt::Key_X);
+    QTRY_VERIFY(forms::loaded<ExitWindow>() && forms::loaded<ExitWindow>()->isVisible());
+    auto *farewell = forms::loaded<ExitWindow>();
     activate(farewell);
     QCOMPARE(m_env->processEnd->calls, 0);
     QTest::keyClick(farewell, Qt::Key_X, Qt::AltModifier);

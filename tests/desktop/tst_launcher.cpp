@@ -8,8 +8,8 @@
 #include "core/links.h"
 #include "core/referral.h"
 #include "gui/forms.h"
-#include "gui/frmMain.h"
-#include "gui/frmStartup.h"
+#include "gui/windows/mainwindow.h"
+#include "gui/windows/startupwindow.h"
 #include "platform/QtServices.h"
 
 #include <QAction>
@@ -97,26 +97,26 @@ void LauncherTest::cleanup()
 
 void LauncherTest::linkStartsTheDefaultBrowserWithoutWaiting()
 {
-    forms::ref<frmStartup>();
-    frmMain *main = forms::loaded<frmMain>();
+    forms::ref<StartupWindow>();
+    MainWindow *main = forms::loaded<MainWindow>();
     QVERIFY(main);
-    main->help.mnuOnline->trigger();
+    main->help.online->trigger();
 
     // The click has returned; the browser receives the address and is still running.
-    QTRY_COMPARE_WITH_TIMEOUT(readText(opened()), modHelp::OnlineHelpPageAddress(), 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(readText(opened()), links::onlineHelpPageAddress(), 15000);
     QVERIFY(!QFile::exists(finished()));
 }
 
 void LauncherTest::referralAddressReachesTheBrowserUnchanged()
 {
-    modTellAFriend::ReferralValues values;
+    referral::ReferralValues values;
     values.yourName = QStringLiteral("Ann & Andy = 2");
     values.yourEmail = QStringLiteral("ann@example.org");
     values.yourMessage = QStringLiteral("Your Message\r\n");
     values.friendName = QStringLiteral("Zoë #1");
     values.friendEmail = QStringLiteral("zoe@example.org");
-    const QString address = modTellAFriend::referralAddress(modHelp::MakerWebSite, values);
-    modHelp::OpenWebAddress(address);
+    const QString address = referral::referralAddress(links::kMakerWebSite, values);
+    links::openWebAddress(address);
     QTRY_COMPARE_WITH_TIMEOUT(readText(opened()), address, 15000);
 }
 

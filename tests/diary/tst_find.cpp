@@ -7,14 +7,14 @@
 #include "sectionwindow.h"
 #include "testmain.h"
 
-#include "core/find.h"
-#include "core/modDB.h"
-#include "core/password.h"
-#include "core/storeprobe.h"
-#include "gui/findwindow.h"
+#include "core/find/find.h"
+#include "core/store/store.h"
+#include "core/store/password.h"
+#include "core/store/storeprobe.h"
+#include "gui/windows/findwindow.h"
 #include "gui/forms.h"
-#include "gui/frmMain.h"
-#include "gui/frmResultBOS.h"
+#include "gui/windows/mainwindow.h"
+#include "gui/windows/sectionwindow.h"
 #include "gui/sectionwindowstate.h"
 
 #include <QAction>
@@ -48,8 +48,8 @@ const std::vector<Rows> kDiary{
 QStringList resultLines(const FindWindow *window)
 {
     QStringList lines;
-    for (int row = 0; row < window->lstResults->model()->rowCount(); ++row)
-        lines << window->lstResults->model()->index(row, 0).data().toString();
+    for (int row = 0; row < window->m_resultList->model()->rowCount(); ++row)
+        lines << window->m_resultList->model()->index(row, 0).data().toString();
     return lines;
 }
 } // namespace
@@ -149,7 +149,7 @@ void FindTest::manyEntriesMatchAsTheirWordsSay()
             expected << keyword;
     QStringList found;
     for (std::uint32_t entry : index.search(typed))
-        if (const finder::Hit hit = index.hit(entry); hit.table == modDB::Table::Rituals && hit.keyword.startsWith('w'))
+        if (const finder::Hit hit = index.hit(entry); hit.table == store::Table::Rituals && hit.keyword.startsWith('w'))
             found << hit.keyword;
     QCOMPARE(found, expected);
 }
@@ -192,14 +192,14 @@ void FindTest::searchSeesEveryChangeToTheDiary()
     const QString path = m_env->workingDiary();
     BRIMVALE_UNWRAP(index, finder::Index::build(path));
     QVERIFY(index.isCurrent());
-    QVERIFY(modDB::AddEntry(path, modDB::Table::Incense, {"Copal", "Resin"}).ok());
+    QVERIFY(store::addEntry(path, store::Table::Incense, {"Copal", "Resin"}).ok());
     QVERIFY(!index.isCurrent());
 
     // A change within the file system's clock tick leaves the same size and time: still seen.
     BRIMVALE_UNWRAP(again, finder::Index::build(path));
     struct stat before {};
     QCOMPARE(::stat(QFile::encodeName(path).constData(), &before), 0);
-    QVERIFY(modDB::UpdateEntry(path, modDB::Table::Incense, again.hit(again.search(u"copal")[0]).index, {"Copal", "Resim"}).ok());
+    QVERIFY(store::updateEntry(path, store::Table::Incense, again.hit(again.search(u"copal")[0]).index, {"Copal", "Resim"}).ok());
     const timespec times[2] = {before.st_atim, before.st_mtim};
     QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
     QVERIFY(!again.isCurrent());
@@ -232,42 +232,42 @@ void FindTest::resultLandsOnItsEntryFromAnyWindow()
     QVERIFY(from);
     FindWindow *find = openFind(from);
     QVERIFY(find && find->isVisible());
-    QTest::keyClicks(find->txtFind, typed);
-    QTRY_VERIFY(find->lstResults->model()->rowCount() > result);
+    QTest::keyClicks(find->m_findEdit, typed);
+    QTRY_VERIFY(find->m_resultList->model()->rowCount() > result);
     const auto &[keyword, text] = kDiary[std::size_t(option)][std::size_t(line)];
     QCOMPARE(resultLines(find).at(result),
              keyword + QStringLiteral(" \u2014 ") + sections::kSections[std::size_t(option)].name + QStringLiteral(" \u2014 ")
                  + text.simplified());
-    find->lstResults->setCurrentIndex(find->lstResults->model()->index(result, 0));
-    QTest::keyClick(find->lstResults, Qt::Key_Return);
+    find->m_resultList->setCurrentIndex(find->m_resultList->model()->index(result, 0));
+    QTest::keyClick(find->m_resultList, Qt::Key_Return);
 
-    frmResultBOS *section = forms::loaded<frmResultBOS>();
+    SectionWindow *section = forms::loaded<SectionWindow>();
     QVERIFY(section);
-    QCOMPARE(section->lblCaption[0]->text(), sections::kSections[std::size_t(option)].title());
+    QCOMPARE(section->m_captions[0]->text(), sections::kSections[std::size_t(option)].title());
     QCOMPARE(SectionWindowState(*section), SectionWindowMode::Browsing);
     QCOMPARE(section->selectedPosition(), line);
-    QCOMPARE(section->txtMeaning->toPlainText(), meaning);
-    QVERIFY(!forms::loaded<frmMain>());
+    QCOMPARE(section->m_meaningEdit->toPlainText(), meaning);
+    QVERIFY(!forms::loaded<MainWindow>());
     QVERIFY(m_env->messages->shown.empty());
 }
 
 void FindTest::choiceWhileAddingIsRefusedAndKeepsTheText()
 {
-    frmResultBOS *section = testing::enterSection(1);
+    SectionWindow *section = testing::enterSection(1);
     QVERIFY(section);
-    QTest::mouseClick(section->Command1, Qt::LeftButton);
-    QTest::mouseClick(section->Command2, Qt::LeftButton);
-    QTest::keyClicks(section->txtKeyword, QStringLiteral("Half typed"));
+    QTest::mouseClick(section->m_openButton, Qt::LeftButton);
+    QTest::mouseClick(section->m_addButton, Qt::LeftButton);
+    QTest::keyClicks(section->m_keywordEdit, QStringLiteral("Half typed"));
     FindWindow *find = openFind(section);
-    QTest::keyClicks(find->txtFind, QStringLiteral("rose"));
-    QTRY_COMPARE(find->lblFound->text(), QStringLiteral("4 entries found"));
-    QTest::keyClick(find->txtFind, Qt::Key_Return);
+    QTest::keyClicks(find->m_findEdit, QStringLiteral("rose"));
+    QTRY_COMPARE(find->m_foundLabel->text(), QStringLiteral("4 entries found"));
+    QTest::keyClick(find->m_findEdit, Qt::Key_Return);
 
     QCOMPARE(m_env->messages->shown.size(), std::size_t(1));
-    QCOMPARE(forms::loaded<frmResultBOS>(), section);
+    QCOMPARE(forms::loaded<SectionWindow>(), section);
     QCOMPARE(SectionWindowState(*section), SectionWindowMode::Adding);
-    QCOMPARE(section->txtKeyword->text(), QStringLiteral("Half typed"));
-    QCOMPARE(find->txtFind->text(), QStringLiteral("rose"));
+    QCOMPARE(section->m_keywordEdit->text(), QStringLiteral("Half typed"));
+    QCOMPARE(find->m_findEdit->text(), QStringLiteral("rose"));
 }
 
 void FindTest::enterInTheFieldChoosesTheFirstResultAtOnce()
@@ -275,14 +275,14 @@ void FindTest::enterInTheFieldChoosesTheFirstResultAtOnce()
     FindWindow *find = openFind(testing::startProgram());
     QVERIFY(find);
     // Enter before the results have caught up with the typing.
-    QTest::keyClicks(find->txtFind, QStringLiteral("sandalwood"));
-    QTest::keyClick(find->txtFind, Qt::Key_Return);
+    QTest::keyClicks(find->m_findEdit, QStringLiteral("sandalwood"));
+    QTest::keyClick(find->m_findEdit, Qt::Key_Return);
 
-    frmResultBOS *section = forms::loaded<frmResultBOS>();
+    SectionWindow *section = forms::loaded<SectionWindow>();
     QVERIFY(section);
-    QCOMPARE(section->lblCaption[0]->text(), sections::kSections[1].title());
+    QCOMPARE(section->m_captions[0]->text(), sections::kSections[1].title());
     QCOMPARE(section->selectedPosition(), 1);
-    QCOMPARE(section->txtMeaning->toPlainText(), kDiary[1][1].second);
+    QCOMPARE(section->m_meaningEdit->toPlainText(), kDiary[1][1].second);
     QTRY_COMPARE(QApplication::activeWindow(), section);
     // The find window went along, open behind the section window.
     testing::flushDeletions();
@@ -292,23 +292,23 @@ void FindTest::enterInTheFieldChoosesTheFirstResultAtOnce()
     // From the find window again, the next choice brings the same section window to the front.
     find->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(find));
-    find->txtFind->clear();
-    QTest::keyClicks(find->txtFind, QStringLiteral("myrrh"));
-    QTest::keyClick(find->txtFind, Qt::Key_Return);
-    QCOMPARE(forms::loaded<frmResultBOS>(), section);
+    find->m_findEdit->clear();
+    QTest::keyClicks(find->m_findEdit, QStringLiteral("myrrh"));
+    QTest::keyClick(find->m_findEdit, Qt::Key_Return);
+    QCOMPARE(forms::loaded<SectionWindow>(), section);
     QCOMPARE(section->selectedPosition(), 0);
     QTRY_COMPARE(QApplication::activeWindow(), section);
 }
 
 void FindTest::findOpenedAfterThePasswordPromptHasTheFocus()
 {
-    modDB::probe::setPasswordCost(1, 8192);
-    QVERIFY(modDB::ChangePassword(m_env->workingDiary(), QString(), QStringLiteral("right")).ok());
-    modDB::probe::forgetKeys();
+    store::probe::setPasswordCost(1, 8192);
+    QVERIFY(store::changePassword(m_env->workingDiary(), QString(), QStringLiteral("right")).ok());
+    store::probe::forgetKeys();
     auto *prompt = new fakes::PasswordPrompt;
     platform::installed().passwordPrompt.reset(prompt);
     prompt->answers = {QStringLiteral("right")};
-    frmMain *main = testing::startProgram();
+    MainWindow *main = testing::startProgram();
     QVERIFY(main);
     // Closing the prompt gives the focus back to the window under it.
     prompt->whileAsked = [main] {
@@ -319,32 +319,32 @@ void FindTest::findOpenedAfterThePasswordPromptHasTheFocus()
     FindWindow *find = openFind(main);
     QTRY_COMPARE(prompt->asked, 1);
     QTRY_COMPARE(QApplication::activeWindow(), find);
-    QCOMPARE(QApplication::focusWidget(), find->txtFind);
+    QCOMPARE(QApplication::focusWidget(), find->m_findEdit);
     QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("moon"));
-    QTRY_COMPARE(find->lblFound->text(), QStringLiteral("1 entry found"));
+    QTRY_COMPARE(find->m_foundLabel->text(), QStringLiteral("1 entry found"));
 }
 
 void FindTest::findWindowIsOneAndClosesWithItsWindow()
 {
-    frmMain *main = testing::startProgram();
+    MainWindow *main = testing::startProgram();
     QVERIFY(main);
     QAction *action = main->findChild<QAction *>(QStringLiteral("mnuFind"));
     QCOMPARE(action->shortcut(), QKeySequence(QKeySequence::Find));
-    QCOMPARE(main->mnuFile->actions().indexOf(action), 0);
+    QCOMPARE(main->m_fileMenu->actions().indexOf(action), 0);
     FindWindow *find = openFind(main);
     QCOMPARE(openFind(main), find);
     QCOMPARE(main->findChildren<FindWindow *>().size(), 1);
-    QTest::keyClicks(find->txtFind, QStringLiteral("zzz"));
-    QTRY_COMPARE(find->lblFound->text(), QStringLiteral("No entries found"));
+    QTest::keyClicks(find->m_findEdit, QStringLiteral("zzz"));
+    QTRY_COMPARE(find->m_foundLabel->text(), QStringLiteral("No entries found"));
     QTest::keyClick(find, Qt::Key_Escape);
     testing::flushDeletions();
     QVERIFY(!main->findChild<FindWindow *>());
 
     // The next one starts with what was typed; it goes when its window goes.
     find = openFind(main);
-    QCOMPARE(find->txtFind->text(), QStringLiteral("zzz"));
+    QCOMPARE(find->m_findEdit->text(), QStringLiteral("zzz"));
     QPointer<FindWindow> watched(find);
-    main->mnuExit->trigger();
+    main->m_exitAction->trigger();
     testing::flushDeletions();
     QVERIFY(!watched);
 }
@@ -360,36 +360,36 @@ void FindTest::damagedDiaryIsReportedOnceAndNeverWritten()
     diary.close();
 
     FindWindow *find = openFind(testing::startProgram());
-    QTest::keyClicks(find->txtFind, QStringLiteral("ros"));
+    QTest::keyClicks(find->m_findEdit, QStringLiteral("ros"));
     QTRY_COMPARE(m_env->messages->shown.size(), std::size_t(1));
     QVERIFY(m_env->messages->shown[0].text.startsWith(QStringLiteral("The diary file is damaged")));
-    QCOMPARE(find->lstResults->model()->rowCount(), 0);
+    QCOMPARE(find->m_resultList->model()->rowCount(), 0);
     QVERIFY(diary.open(QIODevice::ReadOnly));
     QCOMPARE(diary.readAll(), before);
 }
 
 void FindTest::typeAheadShowsTheEntryOnlyWhileBrowsing()
 {
-    frmResultBOS *section = testing::enterSection(0);
+    SectionWindow *section = testing::enterSection(0);
     QVERIFY(section);
-    QTest::mouseClick(section->Command1, Qt::LeftButton);
-    section->lstKeyword->setFocus();
-    QTest::keyClicks(section->lstKeyword, QStringLiteral("r"));
+    QTest::mouseClick(section->m_openButton, Qt::LeftButton);
+    section->m_keywordList->setFocus();
+    QTest::keyClicks(section->m_keywordList, QStringLiteral("r"));
     QCOMPARE(section->selectedPosition(), 1);
-    QCOMPARE(section->txtMeaning->toPlainText(), QStringLiteral("A rose petal for love."));
+    QCOMPARE(section->m_meaningEdit->toPlainText(), QStringLiteral("A rose petal for love."));
     // The same letter again goes on to the next keyword that starts with it.
     QTest::qWait(QApplication::keyboardInputInterval() + 50);
-    QTest::keyClicks(section->lstKeyword, QStringLiteral("r"));
+    QTest::keyClicks(section->m_keywordList, QStringLiteral("r"));
     QCOMPARE(section->selectedPosition(), 2);
-    QCOMPARE(section->txtMeaning->toPlainText(), QStringLiteral("A second rose, white, for peace."));
-    QTest::keyClick(section->lstKeyword, Qt::Key_Up);
+    QCOMPARE(section->m_meaningEdit->toPlainText(), QStringLiteral("A second rose, white, for peace."));
+    QTest::keyClick(section->m_keywordList, Qt::Key_Up);
     QCOMPARE(section->selectedPosition(), 1);
 
-    QTest::mouseClick(section->Command2, Qt::LeftButton);
+    QTest::mouseClick(section->m_addButton, Qt::LeftButton);
     QCOMPARE(SectionWindowState(*section), SectionWindowMode::Adding);
-    QTest::keyClicks(section->lstKeyword, QStringLiteral("m"));
+    QTest::keyClicks(section->m_keywordList, QStringLiteral("m"));
     QCOMPARE(SectionWindowState(*section), SectionWindowMode::Adding);
-    QVERIFY(section->txtKeyword->text().isEmpty());
+    QVERIFY(section->m_keywordEdit->text().isEmpty());
 }
 
 BRIMVALE_TEST_MAIN(FindTest)

@@ -7,13 +7,13 @@
 #include "sectionwindow.h"
 #include "testmain.h"
 
-#include "core/modDB.h"
+#include "core/store/store.h"
 #include "core/sections.h"
 #include "gui/forms.h"
-#include "gui/frmFarewell.h"
-#include "gui/frmMain.h"
-#include "gui/frmResultBOS.h"
-#include "gui/frmStartup.h"
+#include "gui/windows/exitwindow.h"
+#include "gui/windows/mainwindow.h"
+#include "gui/windows/sectionwindow.h"
+#include "gui/windows/startupwindow.h"
 #include "gui/modBookOfShadows.h"
 #include "gui/sectionwindowstate.h"
 #include "gui/ui.h"
@@ -54,9 +54,9 @@ void click(QPushButton *button)
     QTest::mouseClick(button, Qt::LeftButton);
 }
 
-QString meaning(const frmResultBOS *window)
+QString meaning(const SectionWindow *window)
 {
-    return window->txtMeaning->toPlainText();
+    return window->m_meaningEdit->toPlainText();
 }
 
 bool visible(const QWidget *window)
@@ -127,36 +127,36 @@ void SectionWindowTest::overviewAddsAnIncenseEntry()
 {
     // The first visit: Continue copies the starter, and the section opens on it.
     QVERIFY(QFile::remove(working()));
-    forms::ref<frmStartup>();
-    QVERIFY(forms::loaded<frmMain>());
-    QCOMPARE(forms::loaded<frmMain>()->optOption[1]->text(), QStringLiteral("Incense Section"));
-    frmResultBOS *window = enterSection(1);
+    forms::ref<StartupWindow>();
+    QVERIFY(forms::loaded<MainWindow>());
+    QCOMPARE(forms::loaded<MainWindow>()->m_sectionOptions[1]->text(), QStringLiteral("Incense Section"));
+    SectionWindow *window = enterSection(1);
     QVERIFY(window && window->isVisible());
     QVERIFY(QFile::exists(working()));
-    QCOMPARE(window->lblCaption[0]->text(), QStringLiteral("Incense Section"));
+    QCOMPARE(window->m_captions[0]->text(), QStringLiteral("Incense Section"));
     QCOMPARE(SectionWindowState(*window), Mode::Closed);
-    QCOMPARE(window->Command1->text(), QStringLiteral("&Open Incense"));
+    QCOMPARE(window->m_openButton->text(), QStringLiteral("&Open Incense"));
 
-    click(window->Command1);
+    click(window->m_openButton);
     QCOMPARE(SectionWindowState(*window), Mode::Browsing);
-    QCOMPARE(window->Command1->text(), QStringLiteral("&Close Incense"));
+    QCOMPARE(window->m_openButton->text(), QStringLiteral("&Close Incense"));
 
     QStringList added;
     for (const QString &name : {QStringLiteral("Frankincense"), QStringLiteral("Myrrh")}) {
-        click(window->Command2);
+        click(window->m_addButton);
         QCOMPARE(SectionWindowState(*window), Mode::Adding);
-        QCOMPARE(window->Command2->text(), QStringLiteral("&Save Incense"));
-        QCOMPARE(window->focusWidget(), window->txtKeyword);
-        QTest::keyClicks(window->txtKeyword, name);
-        QTest::keyClicks(window->txtMeaning, QStringLiteral("Burn for ") + name);
-        click(window->Command2);
+        QCOMPARE(window->m_addButton->text(), QStringLiteral("&Save Incense"));
+        QCOMPARE(window->focusWidget(), window->m_keywordEdit);
+        QTest::keyClicks(window->m_keywordEdit, name);
+        QTest::keyClicks(window->m_meaningEdit, QStringLiteral("Burn for ") + name);
+        click(window->m_addButton);
 
         QCOMPARE(SectionWindowState(*window), Mode::Browsing);
-        QCOMPARE(window->Command2->text(), QStringLiteral("&Add Incense"));
+        QCOMPARE(window->m_addButton->text(), QStringLiteral("&Add Incense"));
         added << name;
         QCOMPARE(listed(window), added);
         QCOMPARE(window->selectedPosition(), -1);
-        QVERIFY(window->txtKeyword->text().isEmpty() && meaning(window).isEmpty());
+        QVERIFY(window->m_keywordEdit->text().isEmpty() && meaning(window).isEmpty());
         QCOMPARE(testing::openFilesUnder(m_env->root()), 0);
     }
     QVERIFY(m_env->messages->shown.empty());
@@ -207,13 +207,13 @@ void SectionWindowTest::eachSectionShowsOnlyItsOwnTextsAndRows()
         QVERIFY(testing::appendRows(working(), QStringLiteral("tbl") + section.toLower(),
                                     {{section + QStringLiteral(" one"), QString()}, {section + QStringLiteral(" two"), QString()}}));
 
-    frmResultBOS *window = enterSection(option);
+    SectionWindow *window = enterSection(option);
     QVERIFY(window);
-    QCOMPARE(window->lblCaption[0]->text(), title);
-    QCOMPARE(window->lblCaption[1]->text(), instruction);
-    QCOMPARE(window->lblCaption[2]->text(), help);
-    QCOMPARE((QStringList{window->Command1->text(), window->Command2->text(), window->Command3->text(),
-                          window->Command4->text(), window->Command5->text()}),
+    QCOMPARE(window->m_captions[0]->text(), title);
+    QCOMPARE(window->m_captions[1]->text(), instruction);
+    QCOMPARE(window->m_captions[2]->text(), help);
+    QCOMPARE((QStringList{window->m_openButton->text(), window->m_addButton->text(), window->m_removeButton->text(),
+                          window->m_editButton->text(), window->m_exitButton->text()}),
              (QStringList{"&Open " + name, "&Add " + name, "&Remove " + name, "&Edit " + name, "E&xit " + name}));
     QCOMPARE(listed(window), (QStringList{name + " one", name + " two"}));
     QCOMPARE(SectionWindowState(*window), Mode::Closed);
@@ -224,31 +224,31 @@ void SectionWindowTest::eachSectionShowsOnlyItsOwnTextsAndRows()
 void SectionWindowTest::layoutKeepsEveryCaptionWholeAndInPlace()
 {
     for (int option = 0; option < 4; ++option) {
-        frmResultBOS *window = enterSection(option);
+        SectionWindow *window = enterSection(option);
         QVERIFY(window);
         QWidget *client = window->centralWidget();
         QCOMPARE(client->size(), ui::twips(0, 0, 6570, 7695).size());
         QCOMPARE(window->windowTitle(), QStringLiteral("Brimvale v2.05"));
-        QCOMPARE(window->lstKeyword->geometry(), ui::twips(98, 1860, 6375, 1035));
-        const std::array<QPushButton *, 5> buttons{window->Command1, window->Command2, window->Command3,
-                                                   window->Command4, window->Command5};
+        QCOMPARE(window->m_keywordList->geometry(), ui::twips(98, 1860, 6375, 1035));
+        const std::array<QPushButton *, 5> buttons{window->m_openButton, window->m_addButton, window->m_removeButton,
+                                                   window->m_editButton, window->m_exitButton};
         for (int i = 0; i < 5; ++i) {
             QCOMPARE(buttons[i]->geometry(), ui::twips(98, 3120 + 345 * i, 6375, 350));
             QCOMPARE(buttons[i]->palette().color(QPalette::Button), QColor(192, 192, 192));
         }
-        QCOMPARE(window->txtMeaning->geometry(), ui::twips(98, 5760, 6375, 1035));
-        QCOMPARE(window->promo.fraFullBrand->geometry(), ui::twips(98, 6840, 6375, 855));
-        QVERIFY(window->cmdRefresh->y() >= client->height());
+        QCOMPARE(window->m_meaningEdit->geometry(), ui::twips(98, 5760, 6375, 1035));
+        QCOMPARE(window->promo.frame->geometry(), ui::twips(98, 6840, 6375, 855));
+        QVERIFY(window->m_refreshButton->y() >= client->height());
         QCOMPARE(window->font().family(), QStringLiteral("Verdana"));
-        QCOMPARE(window->lblCaption[0]->font().pointSizeF(), 11.25);
-        QVERIFY(window->lblCaption[0]->font().bold());
+        QCOMPARE(window->m_captions[0]->font().pointSizeF(), 11.25);
+        QVERIFY(window->m_captions[0]->font().bold());
 
         // Every caption whole, and nothing on top of anything else.
-        const std::vector<QWidget *> stack{window->Label14, window->lblCaption[0], window->lblCaption[1],
-                                           window->lblCaption[2], window->lstKeyword, window->Command1,
-                                           window->Command2, window->Command3, window->Command4, window->Command5,
-                                           window->Label1, window->txtKeyword, window->Label2, window->txtMeaning,
-                                           window->promo.fraFullBrand};
+        const std::vector<QWidget *> stack{window->Label14, window->m_captions[0], window->m_captions[1],
+                                           window->m_captions[2], window->m_keywordList, window->m_openButton,
+                                           window->m_addButton, window->m_removeButton, window->m_editButton, window->m_exitButton,
+                                           window->Label1, window->m_keywordEdit, window->Label2, window->m_meaningEdit,
+                                           window->promo.frame};
         for (std::size_t i = 0; i < stack.size(); ++i) {
             QVERIFY2(client->rect().contains(stack[i]->geometry()), qPrintable(stack[i]->objectName()));
             if (auto *label = qobject_cast<QLabel *>(stack[i]); label && !label->wordWrap())
@@ -259,19 +259,19 @@ void SectionWindowTest::layoutKeepsEveryCaptionWholeAndInPlace()
                 QVERIFY2(!stack[i]->geometry().intersects(stack[j]->geometry()),
                          qPrintable(stack[i]->objectName() + " / " + stack[j]->objectName()));
         }
-        QFrame *frame = window->promo.fraFullBrand;
-        QCOMPARE(frame->childAt(frame->rect().center()), window->promo.lblFullBrand);
+        QFrame *frame = window->promo.frame;
+        QCOMPARE(frame->childAt(frame->rect().center()), window->promo.fullBrand);
 
         // The diary's own entries stand above these three.
-        const QList<QAction *> file = window->mnuFile->actions().mid(window->mnuFile->actions().size() - 3);
+        const QList<QAction *> file = window->m_fileMenu->actions().mid(window->m_fileMenu->actions().size() - 3);
         QCOMPARE(file.size(), 3);
-        QCOMPARE(file[0], window->mnuBack);
+        QCOMPARE(file[0], window->m_backAction);
         QVERIFY(file[1]->isSeparator() && file[1]->objectName() == QStringLiteral("mnuFileSep1"));
-        QCOMPARE(file[2], window->mnuExit);
-        QVERIFY(window->help.mnuHelp->findChild<QAction *>(QStringLiteral("mnuHelpSep1")));
-        QVERIFY(window->help.mnuHelp->findChild<QAction *>(QStringLiteral("mnuHelpSep2")));
-        QCOMPARE(window->help.mnuAbout->text(), QStringLiteral("&About Software"));
-        window->mnuBack->trigger();
+        QCOMPARE(file[2], window->m_exitAction);
+        QVERIFY(window->help.menu->findChild<QAction *>(QStringLiteral("mnuHelpSep1")));
+        QVERIFY(window->help.menu->findChild<QAction *>(QStringLiteral("mnuHelpSep2")));
+        QCOMPARE(window->help.about->text(), QStringLiteral("&About Software"));
+        window->m_backAction->trigger();
         testing::flushDeletions();
     }
 }
@@ -279,19 +279,19 @@ void SectionWindowTest::layoutKeepsEveryCaptionWholeAndInPlace()
 void SectionWindowTest::openAndCloseKeepListAndBoxes()
 {
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"Sage", "Cleansing"}}));
-    frmResultBOS *window = enterSection(0);
+    SectionWindow *window = enterSection(0);
     QVERIFY(window);
-    click(window->Command1);
+    click(window->m_openButton);
     selectLine(window, 0);
-    QCOMPARE(window->txtKeyword->text(), QStringLiteral("Sage"));
+    QCOMPARE(window->m_keywordEdit->text(), QStringLiteral("Sage"));
 
-    click(window->Command1);
-    QCOMPARE(window->Command1->text(), QStringLiteral("&Open Spell"));
+    click(window->m_openButton);
+    QCOMPARE(window->m_openButton->text(), QStringLiteral("&Open Spell"));
     QCOMPARE(SectionWindowState(*window), Mode::Closed);
     QCOMPARE(window->selectedPosition(), 0);
-    QCOMPARE(window->txtKeyword->text(), QStringLiteral("Sage"));
+    QCOMPARE(window->m_keywordEdit->text(), QStringLiteral("Sage"));
     QCOMPARE(meaning(window), QStringLiteral("Cleansing"));
-    click(window->Command1);
+    click(window->m_openButton);
     QCOMPARE(SectionWindowState(*window), Mode::Browsing);
 }
 
@@ -299,19 +299,19 @@ void SectionWindowTest::selectionShowsItsOwnRowByMouseAndArrowKeys()
 {
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblrecipes"),
                                 {{"Bread", "first"}, {"Bread", "second"}, {"Bread", "third"}, {"Ale", "fourth"}}));
-    frmResultBOS *window = enterSection(2);
+    SectionWindow *window = enterSection(2);
     QVERIFY(window);
-    click(window->Command1);
+    click(window->m_openButton);
     selectLine(window, 2);
     QCOMPARE(window->selectedPosition(), 2);
     QCOMPARE(meaning(window), QStringLiteral("third"));
     QCOMPARE(testing::openFilesUnder(m_env->root()), 0);
 
-    QTest::keyClick(window->lstKeyword, Qt::Key_Down);
-    QCOMPARE(window->txtKeyword->text(), QStringLiteral("Ale"));
+    QTest::keyClick(window->m_keywordList, Qt::Key_Down);
+    QCOMPARE(window->m_keywordEdit->text(), QStringLiteral("Ale"));
     QCOMPARE(meaning(window), QStringLiteral("fourth"));
     for (const char *expected : {"third", "second", "first"}) {
-        QTest::keyClick(window->lstKeyword, Qt::Key_Up);
+        QTest::keyClick(window->m_keywordList, Qt::Key_Up);
         QCOMPARE(meaning(window), QString::fromLatin1(expected));
     }
     QVERIFY(m_env->messages->shown.empty());
@@ -322,18 +322,18 @@ void SectionWindowTest::duplicateKeywordsAreEditedAndRemovedByTheirOwnRow()
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"Sage", "one"}, {"Sage", "two"}}));
     const auto before = rows(QStringLiteral("tblspell"));
     QCOMPARE(before.size(), std::size_t(2));
-    frmResultBOS *window = enterSection(0);
+    SectionWindow *window = enterSection(0);
     QVERIFY(window);
-    click(window->Command1);
+    click(window->m_openButton);
     selectLine(window, 1);
 
-    click(window->Command4);
+    click(window->m_editButton);
     QCOMPARE(SectionWindowState(*window), Mode::Editing);
-    QCOMPARE(window->Command4->text(), QStringLiteral("&Save Spell"));
-    QCOMPARE(window->focusWidget(), window->txtKeyword);
-    window->txtMeaning->moveCursor(QTextCursor::End);
-    QTest::keyClicks(window->txtMeaning, QStringLiteral(" edited"));
-    click(window->Command4);
+    QCOMPARE(window->m_editButton->text(), QStringLiteral("&Save Spell"));
+    QCOMPARE(window->focusWidget(), window->m_keywordEdit);
+    window->m_meaningEdit->moveCursor(QTextCursor::End);
+    QTest::keyClicks(window->m_meaningEdit, QStringLiteral(" edited"));
+    click(window->m_editButton);
     QCOMPARE(SectionWindowState(*window), Mode::Browsing);
     QCOMPARE(window->selectedPosition(), -1);
     QCOMPARE(meaning(window), QStringLiteral("two edited")); // the boxes keep what was saved
@@ -343,36 +343,36 @@ void SectionWindowTest::duplicateKeywordsAreEditedAndRemovedByTheirOwnRow()
     QCOMPARE(after[1], (testing::DiaryRow{before[1].index, QStringLiteral("Sage"), QStringLiteral("two edited")}));
 
     selectLine(window, 1);
-    click(window->Command3);
+    click(window->m_removeButton);
     QCOMPARE(SectionWindowState(*window), Mode::Browsing);
     QCOMPARE(rows(QStringLiteral("tblspell")), std::vector<testing::DiaryRow>{before[0]});
     QCOMPARE(listed(window), QStringList{QStringLiteral("Sage")});
-    QVERIFY(window->txtKeyword->text().isEmpty() && meaning(window).isEmpty());
+    QVERIFY(window->m_keywordEdit->text().isEmpty() && meaning(window).isEmpty());
     QVERIFY(m_env->messages->shown.empty());
     QCOMPARE(testing::openFilesUnder(m_env->root()), 0);
 }
 
 void SectionWindowTest::emptySection()
 {
-    frmResultBOS *window = enterSection(3);
+    SectionWindow *window = enterSection(3);
     QVERIFY(window);
     QVERIFY(listed(window).isEmpty());
-    click(window->Command1);
+    click(window->m_openButton);
     QCOMPARE(SectionWindowState(*window), Mode::Browsing);
     const QByteArray file = bytesOf(working());
 
-    click(window->Command3);
+    click(window->m_removeButton);
     QVERIFY(listed(window).isEmpty());
-    click(window->Command4);
-    click(window->Command4);
+    click(window->m_editButton);
+    click(window->m_editButton);
     QCOMPARE(SectionWindowState(*window), Mode::Browsing);
     QVERIFY(listed(window).isEmpty());
     QCOMPARE(bytesOf(working()), file);
 
-    click(window->Command2);
-    QTest::keyClicks(window->txtKeyword, QStringLiteral("Beltane"));
-    QTest::keyClicks(window->txtMeaning, QStringLiteral("Fire"));
-    click(window->Command2);
+    click(window->m_addButton);
+    QTest::keyClicks(window->m_keywordEdit, QStringLiteral("Beltane"));
+    QTest::keyClicks(window->m_meaningEdit, QStringLiteral("Fire"));
+    click(window->m_addButton);
     QCOMPARE(listed(window), QStringList{QStringLiteral("Beltane")});
     QCOMPARE(keywords(QStringLiteral("tblrituals")), QStringList{QStringLiteral("Beltane")});
     QVERIFY(m_env->messages->shown.empty());
@@ -380,18 +380,18 @@ void SectionWindowTest::emptySection()
 
 void SectionWindowTest::addTrimsOnlyOuterSpaces()
 {
-    frmResultBOS *window = enterSection(0);
+    SectionWindow *window = enterSection(0);
     QVERIFY(window);
-    click(window->Command1);
-    click(window->Command2);
-    QTest::keyClicks(window->txtKeyword, QStringLiteral("  Rose  petal  "));
-    QTest::keyClicks(window->txtMeaning, QStringLiteral("  line one "));
-    QTest::keyClick(window->txtMeaning, Qt::Key_Return);
-    QTest::keyClicks(window->txtMeaning, QStringLiteral("line  two"));
-    QTest::keyClick(window->txtMeaning, Qt::Key_Return);
-    QTest::keyClicks(window->txtMeaning, QStringLiteral("  "));
-    window->txtMeaning->insertPlainText(QStringLiteral("\tpasted\u00a0 ")); // a tab arrives by pasting
-    click(window->Command2);
+    click(window->m_openButton);
+    click(window->m_addButton);
+    QTest::keyClicks(window->m_keywordEdit, QStringLiteral("  Rose  petal  "));
+    QTest::keyClicks(window->m_meaningEdit, QStringLiteral("  line one "));
+    QTest::keyClick(window->m_meaningEdit, Qt::Key_Return);
+    QTest::keyClicks(window->m_meaningEdit, QStringLiteral("line  two"));
+    QTest::keyClick(window->m_meaningEdit, Qt::Key_Return);
+    QTest::keyClicks(window->m_meaningEdit, QStringLiteral("  "));
+    window->m_meaningEdit->insertPlainText(QStringLiteral("\tpasted\u00a0 ")); // a tab arrives by pasting
+    click(window->m_addButton);
 
     const auto stored = rows(QStringLiteral("tblspell"));
     QCOMPARE(stored.size(), std::size_t(1));
@@ -402,50 +402,50 @@ void SectionWindowTest::addTrimsOnlyOuterSpaces()
 
 void SectionWindowTest::addChecksComeInOrderAndKeepWhatWasTyped()
 {
-    frmResultBOS *window = enterSection(1);
+    SectionWindow *window = enterSection(1);
     QVERIFY(window);
-    click(window->Command1);
+    click(window->m_openButton);
     const QByteArray file = bytesOf(working());
     auto messages = [this] { return m_env->messages->texts(); };
 
     // Both empty: the way to cancel an add.
-    click(window->Command2);
-    click(window->Command2);
+    click(window->m_addButton);
+    click(window->m_addButton);
     QCOMPARE(messages(), QStringList{kBothEmpty});
     QCOMPARE(m_env->messages->shown.back().icon, gui::MessageIcon::Critical);
     QCOMPARE(m_env->messages->shown.back().parent, window);
     QCOMPARE(SectionWindowState(*window), Mode::Browsing);
-    QCOMPARE(window->Command2->text(), QStringLiteral("&Add Incense"));
+    QCOMPARE(window->m_addButton->text(), QStringLiteral("&Add Incense"));
 
     // Spaces only count as empty, both alone and together.
-    click(window->Command2);
-    QTest::keyClicks(window->txtKeyword, QStringLiteral("   "));
-    QTest::keyClicks(window->txtMeaning, QStringLiteral("  "));
-    click(window->Command2);
+    click(window->m_addButton);
+    QTest::keyClicks(window->m_keywordEdit, QStringLiteral("   "));
+    QTest::keyClicks(window->m_meaningEdit, QStringLiteral("  "));
+    click(window->m_addButton);
     QCOMPARE(messages().last(), kBothEmpty);
     QCOMPARE(SectionWindowState(*window), Mode::Browsing);
 
     // Something typed: the message, and the window waits for the missing part.
-    click(window->Command2);
-    QTest::keyClicks(window->txtKeyword, QStringLiteral("Copal"));
-    click(window->Command2);
+    click(window->m_addButton);
+    QTest::keyClicks(window->m_keywordEdit, QStringLiteral("Copal"));
+    click(window->m_addButton);
     QCOMPARE(messages().last(), kMeaningEmpty);
     QCOMPARE(SectionWindowState(*window), Mode::Adding);
-    QCOMPARE(window->txtKeyword->text(), QStringLiteral("Copal"));
-    QCOMPARE(window->focusWidget(), window->txtMeaning);
+    QCOMPARE(window->m_keywordEdit->text(), QStringLiteral("Copal"));
+    QCOMPARE(window->focusWidget(), window->m_meaningEdit);
 
-    window->txtKeyword->setText(QStringLiteral("  "));
-    QTest::keyClicks(window->txtMeaning, QStringLiteral("Resin"));
-    click(window->Command2);
+    window->m_keywordEdit->setText(QStringLiteral("  "));
+    QTest::keyClicks(window->m_meaningEdit, QStringLiteral("Resin"));
+    click(window->m_addButton);
     QCOMPARE(messages().last(), kKeywordEmpty);
     QCOMPARE(SectionWindowState(*window), Mode::Adding);
     QCOMPARE(meaning(window), QStringLiteral("Resin"));
-    QCOMPARE(window->focusWidget(), window->txtKeyword);
+    QCOMPARE(window->focusWidget(), window->m_keywordEdit);
     QCOMPARE(messages().size(), 4);
     QCOMPARE(bytesOf(working()), file);
 
-    QTest::keyClicks(window->txtKeyword, QStringLiteral("Copal"));
-    click(window->Command2);
+    QTest::keyClicks(window->m_keywordEdit, QStringLiteral("Copal"));
+    click(window->m_addButton);
     QCOMPARE(messages().size(), 4);
     QCOMPARE(keywords(QStringLiteral("tblincense")), QStringList{QStringLiteral("Copal")});
 }
@@ -454,38 +454,38 @@ void SectionWindowTest::editSaveChecksLikeAddAndNeedsARow()
 {
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"Sage", "Cleansing"}, {"Rue", "Grace"}}));
     const auto before = rows(QStringLiteral("tblspell"));
-    frmResultBOS *window = enterSection(0);
+    SectionWindow *window = enterSection(0);
     QVERIFY(window);
-    click(window->Command1);
+    click(window->m_openButton);
 
     // No line selected: nothing stored, no message, browsing again.
-    click(window->Command4);
-    QTest::keyClicks(window->txtKeyword, QStringLiteral("Stray"));
-    click(window->Command4);
+    click(window->m_editButton);
+    QTest::keyClicks(window->m_keywordEdit, QStringLiteral("Stray"));
+    click(window->m_editButton);
     QCOMPARE(SectionWindowState(*window), Mode::Browsing);
     QVERIFY(m_env->messages->shown.empty());
     QCOMPARE(rows(QStringLiteral("tblspell")), before);
 
     selectLine(window, 0);
-    click(window->Command4);
-    window->txtKeyword->clear();
-    click(window->Command4);
+    click(window->m_editButton);
+    window->m_keywordEdit->clear();
+    click(window->m_editButton);
     QCOMPARE(m_env->messages->texts(), QStringList{kKeywordEmpty});
     QCOMPARE(SectionWindowState(*window), Mode::Editing);
     QCOMPARE(meaning(window), QStringLiteral("Cleansing"));
     QCOMPARE(window->selectedPosition(), 0);
 
     // An add refused with both boxes empty leaves the selection marked; an edit then stores nothing.
-    window->txtMeaning->clear();
-    click(window->Command4);
+    window->m_meaningEdit->clear();
+    click(window->m_editButton);
     QCOMPARE(m_env->messages->texts().last(), kBothEmpty);
     QCOMPARE(SectionWindowState(*window), Mode::Browsing);
     selectLine(window, 1);
-    click(window->Command2);
-    click(window->Command2);
+    click(window->m_addButton);
+    click(window->m_addButton);
     QCOMPARE(window->selectedPosition(), 1);
-    click(window->Command4);
-    click(window->Command4);
+    click(window->m_editButton);
+    click(window->m_editButton);
     QCOMPARE(m_env->messages->texts().last(), kBothEmpty);
     QCOMPARE(rows(QStringLiteral("tblspell")), before);
 }
@@ -494,13 +494,13 @@ void SectionWindowTest::untouchedMeaningIsWrittenBackExactly()
 {
     const QString awkward = QStringLiteral("first\r\nsecond\u00a0nbsp\u2028sep\rend");
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"Sage", awkward}}));
-    frmResultBOS *window = enterSection(0);
+    SectionWindow *window = enterSection(0);
     QVERIFY(window);
-    click(window->Command1);
+    click(window->m_openButton);
     selectLine(window, 0);
-    click(window->Command4);
-    QTest::keyClicks(window->txtKeyword, QStringLiteral(" leaf"));
-    click(window->Command4);
+    click(window->m_editButton);
+    QTest::keyClicks(window->m_keywordEdit, QStringLiteral(" leaf"));
+    click(window->m_editButton);
     const auto stored = rows(QStringLiteral("tblspell"));
     QCOMPARE(stored.size(), std::size_t(1));
     QCOMPARE(stored[0].keyword, QStringLiteral("Sage leaf"));
@@ -510,9 +510,9 @@ void SectionWindowTest::untouchedMeaningIsWrittenBackExactly()
 void SectionWindowTest::linesWhoseRowIsGoneChangeNothing()
 {
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"A", "a"}, {"B", "b"}, {"C", "c"}}));
-    frmResultBOS *window = enterSection(0);
+    SectionWindow *window = enterSection(0);
     QVERIFY(window);
-    click(window->Command1);
+    click(window->m_openButton);
 
     // Another program removes rows behind the window's back.
     QVERIFY(testing::execute(working(), QStringLiteral("DELETE FROM tblspell WHERE keyword = 'A'")));
@@ -525,9 +525,9 @@ void SectionWindowTest::linesWhoseRowIsGoneChangeNothing()
     QCOMPARE(meaning(window), QStringLiteral("c"));
 
     const QByteArray file = bytesOf(working());
-    click(window->Command4);
-    window->txtKeyword->setText(QStringLiteral("Changed"));
-    click(window->Command4);
+    click(window->m_editButton);
+    window->m_keywordEdit->setText(QStringLiteral("Changed"));
+    click(window->m_editButton);
     QCOMPARE(SectionWindowState(*window), Mode::Browsing);
     QCOMPARE(listed(window), QStringList{QStringLiteral("C")});
     QCOMPARE(bytesOf(working()), file);
@@ -535,7 +535,7 @@ void SectionWindowTest::linesWhoseRowIsGoneChangeNothing()
     selectLine(window, 0);
     QVERIFY(testing::execute(working(), QStringLiteral("DELETE FROM tblspell")));
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"D", "d"}}));
-    click(window->Command3);
+    click(window->m_removeButton);
     QCOMPARE(listed(window), QStringList{QStringLiteral("D")});
     QCOMPARE(keywords(QStringLiteral("tblspell")), QStringList{QStringLiteral("D")});
     QVERIFY(m_env->messages->shown.empty());
@@ -544,15 +544,15 @@ void SectionWindowTest::linesWhoseRowIsGoneChangeNothing()
 void SectionWindowTest::refreshShowsWhatTheTableHolds()
 {
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblincense"), {{"Amber", "warm"}}));
-    frmResultBOS *window = enterSection(1);
+    SectionWindow *window = enterSection(1);
     QVERIFY(window);
-    click(window->Command1);
+    click(window->m_openButton);
     selectLine(window, 0);
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblincense"), {{"Benzoin", "sweet"}}));
-    window->cmdRefresh->click();
+    window->m_refreshButton->click();
     QCOMPARE(listed(window), (QStringList{"Amber", "Benzoin"}));
     QCOMPARE(window->selectedPosition(), -1);
-    QCOMPARE(window->txtKeyword->text(), QStringLiteral("Amber"));
+    QCOMPARE(window->m_keywordEdit->text(), QStringLiteral("Amber"));
     QCOMPARE(SectionWindowState(*window), Mode::Browsing);
     QCOMPARE(testing::openFilesUnder(m_env->root()), 0);
 }
@@ -560,7 +560,7 @@ void SectionWindowTest::refreshShowsWhatTheTableHolds()
 void SectionWindowTest::keyboardDrivesTheSection()
 {
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblrituals"), {{"Samhain", "Ancestors"}}));
-    frmResultBOS *window = enterSection(3);
+    SectionWindow *window = enterSection(3);
     QVERIFY(window);
     QTest::keyClick(window, Qt::Key_O, Qt::AltModifier);
     QTRY_COMPARE(SectionWindowState(*window), Mode::Browsing);
@@ -568,8 +568,8 @@ void SectionWindowTest::keyboardDrivesTheSection()
     QTRY_COMPARE(SectionWindowState(*window), Mode::Adding);
     QTest::keyClicks(window->focusWidget(), QStringLiteral("Yule"));
     QTest::keyClick(window->focusWidget(), Qt::Key_Tab);
-    QTRY_COMPARE(window->focusWidget(), window->txtMeaning);
-    QTest::keyClicks(window->txtMeaning, QStringLiteral("Solstice"));
+    QTRY_COMPARE(window->focusWidget(), window->m_meaningEdit);
+    QTest::keyClicks(window->m_meaningEdit, QStringLiteral("Solstice"));
     QTest::keyClick(window, Qt::Key_S, Qt::AltModifier);
     QTRY_COMPARE(listed(window), (QStringList{"Samhain", "Yule"}));
 
@@ -578,41 +578,41 @@ void SectionWindowTest::keyboardDrivesTheSection()
     QTest::keyClick(window, Qt::Key_R, Qt::AltModifier);
     QTRY_COMPARE(keywords(QStringLiteral("tblrituals")), QStringList{QStringLiteral("Yule")});
     QTest::keyClick(window, Qt::Key_X, Qt::AltModifier);
-    QTRY_VERIFY(!forms::loaded<frmResultBOS>());
-    QVERIFY(visible(forms::loaded<frmMain>()));
+    QTRY_VERIFY(!forms::loaded<SectionWindow>());
+    QVERIFY(visible(forms::loaded<MainWindow>()));
 }
 
 void SectionWindowTest::backThenAnotherSectionShowsOnlyThatSection()
 {
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"Sage", "Cleansing"}}));
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblrituals"), {{"Imbolc", "Candles"}}));
-    frmResultBOS *window = enterSection(0);
+    SectionWindow *window = enterSection(0);
     QVERIFY(window);
-    click(window->Command1);
+    click(window->m_openButton);
     selectLine(window, 0);
-    click(window->Command2);
-    QTest::keyClicks(window->txtKeyword, QStringLiteral("never stored"));
+    click(window->m_addButton);
+    QTest::keyClicks(window->m_keywordEdit, QStringLiteral("never stored"));
     m_env->messages->answers = {gui::Answer::Discard};
-    window->mnuBack->trigger();
+    window->m_backAction->trigger();
     testing::flushDeletions();
     QCOMPARE(m_env->messages->shown.size(), std::size_t(1));
     QVERIFY(m_env->messages->shown[0].question);
-    QVERIFY(!forms::loaded<frmResultBOS>());
-    QVERIFY(visible(forms::loaded<frmMain>()));
-    QVERIFY(forms::loaded<frmFarewell>());
-    QVERIFY(!forms::loaded<frmFarewell>()->isVisible());
+    QVERIFY(!forms::loaded<SectionWindow>());
+    QVERIFY(visible(forms::loaded<MainWindow>()));
+    QVERIFY(forms::loaded<ExitWindow>());
+    QVERIFY(!forms::loaded<ExitWindow>()->isVisible());
 
     window = enterSection(3);
     QVERIFY(window);
-    QCOMPARE(window->lblCaption[0]->text(), QStringLiteral("Rituals Section"));
+    QCOMPARE(window->m_captions[0]->text(), QStringLiteral("Rituals Section"));
     QCOMPARE(listed(window), QStringList{QStringLiteral("Imbolc")});
-    QVERIFY(window->txtKeyword->text().isEmpty() && meaning(window).isEmpty());
+    QVERIFY(window->m_keywordEdit->text().isEmpty() && meaning(window).isEmpty());
     QCOMPARE(SectionWindowState(*window), Mode::Closed);
-    click(window->Command1);
-    click(window->Command5);
+    click(window->m_openButton);
+    click(window->m_exitButton);
     testing::flushDeletions();
-    QVERIFY(!forms::loaded<frmResultBOS>());
-    QVERIFY(visible(forms::loaded<frmMain>()));
+    QVERIFY(!forms::loaded<SectionWindow>());
+    QVERIFY(visible(forms::loaded<MainWindow>()));
     QCOMPARE(keywords(QStringLiteral("tblspell")), QStringList{QStringLiteral("Sage")});
 }
 
@@ -655,37 +655,37 @@ void SectionWindowTest::leavingAsksBeforeTypedTextIsLost()
     QFETCH(bool, stored);
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"Sage", "Cleansing"}}));
     const auto before = rows(QStringLiteral("tblspell"));
-    frmResultBOS *window = enterSection(0);
+    SectionWindow *window = enterSection(0);
     QVERIFY(window);
-    click(window->Command1);
+    click(window->m_openButton);
     if (editing) {
         selectLine(window, 0);
-        click(window->Command4);
+        click(window->m_editButton);
         if (typed == Typed::Entry) {
-            window->txtMeaning->moveCursor(QTextCursor::End);
-            QTest::keyClicks(window->txtMeaning, QStringLiteral(" by night"));
+            window->m_meaningEdit->moveCursor(QTextCursor::End);
+            QTest::keyClicks(window->m_meaningEdit, QStringLiteral(" by night"));
         } else if (typed == Typed::Incomplete) {
-            window->txtKeyword->clear();
+            window->m_keywordEdit->clear();
         }
     } else {
-        click(window->Command2);
+        click(window->m_addButton);
         // Spaces alone count as nothing typed, as they do for the checks.
-        QTest::keyClicks(window->txtKeyword, typed == Typed::Nothing ? QStringLiteral("   ") : QStringLiteral("Rue"));
+        QTest::keyClicks(window->m_keywordEdit, typed == Typed::Nothing ? QStringLiteral("   ") : QStringLiteral("Rue"));
         if (typed == Typed::Entry)
-            QTest::keyClicks(window->txtMeaning, QStringLiteral("For sight"));
+            QTest::keyClicks(window->m_meaningEdit, QStringLiteral("For sight"));
     }
     const Mode mode = SectionWindowState(*window);
-    const QString keywordTyped = window->txtKeyword->text();
+    const QString keywordTyped = window->m_keywordEdit->text();
     const QString meaningTyped = meaning(window);
     m_env->messages->answers = {answer};
 
-    QPointer<frmResultBOS> watched(window);
+    QPointer<SectionWindow> watched(window);
     if (way == Way::Back)
-        window->mnuBack->trigger();
+        window->m_backAction->trigger();
     else if (way == Way::CloseBox)
         window->close();
     else
-        window->mnuExit->trigger();
+        window->m_exitAction->trigger();
     testing::flushDeletions();
 
     const int questions = int(std::count_if(m_env->messages->shown.begin(), m_env->messages->shown.end(),
@@ -694,12 +694,12 @@ void SectionWindowTest::leavingAsksBeforeTypedTextIsLost()
     QCOMPARE(m_env->messages->shown.size(), std::size_t(typed == Typed::Incomplete ? 2 : questions));
     QCOMPARE(!watched, leaves);
     if (leaves) {
-        QCOMPARE(visible(forms::loaded<frmMain>()), way == Way::Back);
-        QCOMPARE(visible(forms::loaded<frmFarewell>()), way != Way::Back);
+        QCOMPARE(visible(forms::loaded<MainWindow>()), way == Way::Back);
+        QCOMPARE(visible(forms::loaded<ExitWindow>()), way != Way::Back);
     } else {
         QVERIFY(window->isVisible());
         QCOMPARE(SectionWindowState(*window), mode);
-        QCOMPARE(window->txtKeyword->text(), keywordTyped);
+        QCOMPARE(window->m_keywordEdit->text(), keywordTyped);
         QCOMPARE(meaning(window), meaningTyped);
     }
     auto expected = before;
@@ -723,35 +723,35 @@ void SectionWindowTest::bookChoicesFourAndFive()
 {
     QFETCH(int, book);
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"Sage", "Cleansing"}}));
-    frmResultBOS *window = enterSection(0, book);
+    SectionWindow *window = enterSection(0, book);
     QVERIFY(window);
     QCOMPARE(modBookOfShadows::intSection, qint16(book));
     if (book == 4) {
-        QCOMPARE((QStringList{window->lblCaption[0]->text(), window->lblCaption[1]->text(), window->lblCaption[2]->text()}),
+        QCOMPARE((QStringList{window->m_captions[0]->text(), window->m_captions[1]->text(), window->m_captions[2]->text()}),
                  (QStringList{"Load Book", "", ""}));
     } else {
-        QCOMPARE(window->lblCaption[0]->text(), QStringLiteral("Caption"));
-        QCOMPARE(window->lblCaption[1]->text(), QStringLiteral("Click on Open Spell to Access the Spells Section"));
+        QCOMPARE(window->m_captions[0]->text(), QStringLiteral("Caption"));
+        QCOMPARE(window->m_captions[1]->text(), QStringLiteral("Click on Open Spell to Access the Spells Section"));
     }
-    QCOMPARE((QStringList{window->Command1->text(), window->Command2->text(), window->Command3->text(),
-                          window->Command4->text(), window->Command5->text()}),
+    QCOMPARE((QStringList{window->m_openButton->text(), window->m_addButton->text(), window->m_removeButton->text(),
+                          window->m_editButton->text(), window->m_exitButton->text()}),
              (QStringList{"&Open", "&Add", "&Remove", "&Edit", "E&xit"}));
     QVERIFY(listed(window).isEmpty());
 
     // The design caption is not the idle one: the first click takes the second action.
-    click(window->Command1);
-    QCOMPARE(window->Command1->text(), QStringLiteral("&Open Spell"));
+    click(window->m_openButton);
+    QCOMPARE(window->m_openButton->text(), QStringLiteral("&Open Spell"));
     QCOMPARE(SectionWindowState(*window), Mode::Closed);
-    click(window->Command1);
+    click(window->m_openButton);
     QCOMPARE(SectionWindowState(*window), Mode::Other); // "&Add" and "&Edit" are no idle captions
-    QCOMPARE(window->Command1->text(), QStringLiteral("&Close Spell"));
+    QCOMPARE(window->m_openButton->text(), QStringLiteral("&Close Spell"));
 
-    click(window->Command2);
+    click(window->m_addButton);
     QCOMPARE(m_env->messages->texts(), QStringList{kBothEmpty});
-    QCOMPARE(window->Command2->text(), QStringLiteral("&Add Spell"));
-    click(window->Command4);
+    QCOMPARE(window->m_addButton->text(), QStringLiteral("&Add Spell"));
+    click(window->m_editButton);
     QCOMPARE(m_env->messages->texts().size(), 1);
-    QCOMPARE(window->Command4->text(), QStringLiteral("&Edit Spell"));
+    QCOMPARE(window->m_editButton->text(), QStringLiteral("&Edit Spell"));
     QCOMPARE(SectionWindowState(*window), Mode::Browsing);
     QCOMPARE(listed(window), QStringList{QStringLiteral("Sage")});
     QCOMPARE(keywords(QStringLiteral("tblspell")), QStringList{QStringLiteral("Sage")});
@@ -795,7 +795,7 @@ void SectionWindowTest::failuresShowTheirMessageAndLoseNothing()
     const QByteArray before = bytesOf(working());
     const QString expected = message + QLatin1Char('\n') + working();
 
-    frmResultBOS *window = enterSection(0);
+    SectionWindow *window = enterSection(0);
     QVERIFY(window);
     if (damagedAtLoad) {
         QCOMPARE(m_env->messages->texts(), QStringList{expected});
@@ -806,7 +806,7 @@ void SectionWindowTest::failuresShowTheirMessageAndLoseNothing()
         QCOMPARE(listed(window), QStringList{QStringLiteral("Sage")});
     }
     QCOMPARE(SectionWindowState(*window), Mode::Closed);
-    click(window->Command1);
+    click(window->m_openButton);
 
     if (condition == u"missing") {
         QVERIFY(QFile::remove(working()));
@@ -823,14 +823,14 @@ void SectionWindowTest::failuresShowTheirMessageAndLoseNothing()
     }
     const qsizetype shown = m_env->messages->shown.size();
 
-    click(window->Command2);
-    QTest::keyClicks(window->txtKeyword, QStringLiteral("Vervain"));
-    window->txtMeaning->setPlainText(QString(100000, QLatin1Char('v')));
-    click(window->Command2);
+    click(window->m_addButton);
+    QTest::keyClicks(window->m_keywordEdit, QStringLiteral("Vervain"));
+    window->m_meaningEdit->setPlainText(QString(100000, QLatin1Char('v')));
+    click(window->m_addButton);
     QCOMPARE(m_env->messages->shown.size(), std::size_t(shown + 1));
     QCOMPARE(m_env->messages->last(), expected);
     QCOMPARE(SectionWindowState(*window), Mode::Adding);
-    QCOMPARE(window->txtKeyword->text(), QStringLiteral("Vervain"));
+    QCOMPARE(window->m_keywordEdit->text(), QStringLiteral("Vervain"));
     QCOMPARE(meaning(window).size(), 100000);
     QCOMPARE(testing::openFilesUnder(m_env->root()), 0);
 
@@ -852,22 +852,22 @@ void SectionWindowTest::moreThan32767EntriesListSelectAndEdit()
         many.emplace_back(QStringLiteral("Keyword %1").arg(i), QStringLiteral("Meaning %1").arg(i));
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblrituals"), many));
 
-    frmResultBOS *window = enterSection(3);
+    SectionWindow *window = enterSection(3);
     QVERIFY(window);
-    QCOMPARE(window->lstKeyword->model()->rowCount(), kCount);
+    QCOMPARE(window->m_keywordList->model()->rowCount(), kCount);
     QCOMPARE(window->lineIndexes().size(), std::size_t(kCount));
-    click(window->Command1);
+    click(window->m_openButton);
     selectLine(window, 0);
-    QTest::keyClick(window->lstKeyword, Qt::Key_End);
+    QTest::keyClick(window->m_keywordList, Qt::Key_End);
     QCOMPARE(window->selectedPosition(), kCount - 1);
     QCOMPARE(meaning(window), QStringLiteral("Meaning 32999"));
-    QTest::keyClick(window->lstKeyword, Qt::Key_Up);
-    QCOMPARE(window->txtKeyword->text(), QStringLiteral("Keyword 32998"));
+    QTest::keyClick(window->m_keywordList, Qt::Key_Up);
+    QCOMPARE(window->m_keywordEdit->text(), QStringLiteral("Keyword 32998"));
 
-    click(window->Command4);
-    window->txtKeyword->clear();
-    QTest::keyClicks(window->txtKeyword, QStringLiteral("Changed"));
-    click(window->Command4);
+    click(window->m_editButton);
+    window->m_keywordEdit->clear();
+    QTest::keyClicks(window->m_keywordEdit, QStringLiteral("Changed"));
+    click(window->m_editButton);
     auto stored = rows(QStringLiteral("tblrituals"));
     QCOMPARE(stored.size(), std::size_t(kCount));
     QCOMPARE(stored[32998].keyword, QStringLiteral("Changed"));
@@ -876,11 +876,11 @@ void SectionWindowTest::moreThan32767EntriesListSelectAndEdit()
 
     selectLine(window, 32768);
     QCOMPARE(meaning(window), QStringLiteral("Meaning 32768"));
-    click(window->Command3);
+    click(window->m_removeButton);
     stored = rows(QStringLiteral("tblrituals"));
     QCOMPARE(stored.size(), std::size_t(kCount - 1));
     QCOMPARE(stored[32768].keyword, QStringLiteral("Keyword 32769"));
-    QCOMPARE(window->lstKeyword->model()->rowCount(), kCount - 1);
+    QCOMPARE(window->m_keywordList->model()->rowCount(), kCount - 1);
     QVERIFY(m_env->messages->shown.empty());
 }
 

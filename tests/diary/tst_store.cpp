@@ -6,9 +6,10 @@
 #include "mounts.h"
 #include "testmain.h"
 
-#include "core/modDB.h"
-#include "core/statements.h"
-#include "core/storeprobe.h"
+#include "core/store/diarykey.h"
+#include "core/store/store.h"
+#include "core/store/statements.h"
+#include "core/store/storeprobe.h"
 
 #include <sqlcipher/sqlite3.h>
 
@@ -19,8 +20,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-using modDB::FailureKind;
-using modDB::Table;
+using store::FailureKind;
+using store::Table;
 
 namespace {
 QByteArray bytesOf(const QString &path)
@@ -37,17 +38,17 @@ void writeBytes(const QString &path, const QByteArray &bytes)
 }
 
 // Every kind of store call, so that each failure path is tried for reading and writing alike.
-std::vector<std::pair<const char *, std::optional<modDB::Failure>>> tryEveryCall(const QString &path)
+std::vector<std::pair<const char *, std::optional<store::Failure>>> tryEveryCall(const QString &path)
 {
-    std::vector<std::pair<const char *, std::optional<modDB::Failure>>> results;
+    std::vector<std::pair<const char *, std::optional<store::Failure>>> results;
     auto record = [&](const char *name, const auto &result) {
         results.emplace_back(name, result.ok() ? std::nullopt : std::optional(result.failure()));
     };
-    record("read keywords", modDB::ReadKeywords(path, Table::Spell));
-    record("read entry", modDB::ReadEntry(path, Table::Spell, 1));
-    record("add", modDB::AddEntry(path, Table::Spell, {QStringLiteral("k"), QStringLiteral("m")}));
-    record("update", modDB::UpdateEntry(path, Table::Spell, 1, {QStringLiteral("k"), QStringLiteral("m")}));
-    record("remove", modDB::RemoveEntry(path, Table::Spell, 1));
+    record("read keywords", store::readKeywords(path, Table::Spell));
+    record("read entry", store::readEntry(path, Table::Spell, 1));
+    record("add", store::addEntry(path, Table::Spell, {QStringLiteral("k"), QStringLiteral("m")}));
+    record("update", store::updateEntry(path, Table::Spell, 1, {QStringLiteral("k"), QStringLiteral("m")}));
+    record("remove", store::removeEntry(path, Table::Spell, 1));
     return results;
 }
 } // namespace
@@ -109,43 +110,43 @@ void StoreTest::builtStarterHasTheFourEmptyTablesForTheTool()
                           "table tblrituals", "index tblrituals_keywords", "table tblspell", "index tblspell_keywords",
                           "0", "0", "0", "0", "delete"}));
     // The store opens it with its cached-key path too.
-    BRIMVALE_UNWRAP(keywords, modDB::ReadKeywords(starter, Table::Rituals));
+    BRIMVALE_UNWRAP(keywords, store::readKeywords(starter, Table::Rituals));
     QVERIFY(keywords.keywords.isEmpty());
 }
 
 void StoreTest::tablesAreReachedOnlyThroughTheirNames()
 {
-    QCOMPARE(modDB::tableNamed(u"tblspell"), Table::Spell);
-    QCOMPARE(modDB::tableNamed(u"tblSpell"), Table::Spell);
-    QCOMPARE(modDB::tableNamed(u"TBLINCENSE"), Table::Incense);
-    QCOMPARE(modDB::tableNamed(u"tblRecipes"), Table::Recipes);
-    QCOMPARE(modDB::tableNamed(u"tblRituals"), Table::Rituals);
+    QCOMPARE(store::tableNamed(u"tblspell"), Table::Spell);
+    QCOMPARE(store::tableNamed(u"tblSpell"), Table::Spell);
+    QCOMPARE(store::tableNamed(u"TBLINCENSE"), Table::Incense);
+    QCOMPARE(store::tableNamed(u"tblRecipes"), Table::Recipes);
+    QCOMPARE(store::tableNamed(u"tblRituals"), Table::Rituals);
     for (const char *other : {"", "tbl", "spell", "tblspells", "tblspell ", "tblspell; DROP TABLE tblspell", "sqlite_master"})
-        QVERIFY2(!modDB::tableNamed(QString::fromLatin1(other)), other);
+        QVERIFY2(!store::tableNamed(QString::fromLatin1(other)), other);
 }
 
 void StoreTest::rowsKeepTheirIndexAndOrderAndTextExactly()
 {
     QVERIFY(testing::writeEmptyDiary(m_path));
     const QString awkward = QStringLiteral("  two  spaces\r\nnext\tline\u00a0nbsp \u2028 \u00e9\u6f22 ");
-    const std::vector<modDB::Entry> entries{{QStringLiteral("Sage"), QStringLiteral("first")},
+    const std::vector<store::Entry> entries{{QStringLiteral("Sage"), QStringLiteral("first")},
                                             {QStringLiteral("Sage"), QStringLiteral("second")},
                                             {QString(), QString()},
                                             {QStringLiteral("Myrrh"), awkward}};
     std::vector<qint64> indexes;
     for (const auto &entry : entries) {
-        BRIMVALE_UNWRAP(added, modDB::AddEntry(m_path, Table::Incense, entry));
+        BRIMVALE_UNWRAP(added, store::addEntry(m_path, Table::Incense, entry));
         indexes.push_back(added);
     }
     QVERIFY(std::is_sorted(indexes.begin(), indexes.end()));
 
-    BRIMVALE_UNWRAP(keywords, modDB::ReadKeywords(m_path, Table::Incense));
+    BRIMVALE_UNWRAP(keywords, store::readKeywords(m_path, Table::Incense));
     QCOMPARE(keywords.indexes, indexes);
     QCOMPARE(keywords.keywords, QStringList({"Sage", "Sage", "", "Myrrh"}));
-    BRIMVALE_UNWRAP(myrrh, modDB::ReadEntry(m_path, Table::Incense, indexes[3]));
+    BRIMVALE_UNWRAP(myrrh, store::readEntry(m_path, Table::Incense, indexes[3]));
     QVERIFY(myrrh);
     QCOMPARE(myrrh->meaning, awkward);
-    BRIMVALE_UNWRAP(nothing, modDB::ReadEntry(m_path, Table::Incense, indexes[3] + 1));
+    BRIMVALE_UNWRAP(nothing, store::readEntry(m_path, Table::Incense, indexes[3] + 1));
     QVERIFY(!nothing);
 
     // Another connection sees the same rows, and the other tables are untouched.
@@ -168,7 +169,7 @@ void StoreTest::updateAndRemoveTouchOnlyTheirOwnRow()
     BRIMVALE_UNWRAP(before, testing::readRows(m_path, QStringLiteral("tblspell")));
     QCOMPARE(before.size(), std::size_t(3));
 
-    BRIMVALE_UNWRAP(updated, modDB::UpdateEntry(m_path, Table::Spell, before[1].index, {QStringLiteral("Sage 2"), QString()}));
+    BRIMVALE_UNWRAP(updated, store::updateEntry(m_path, Table::Spell, before[1].index, {QStringLiteral("Sage 2"), QString()}));
     QVERIFY(updated);
     BRIMVALE_UNWRAP(after, testing::readRows(m_path, QStringLiteral("tblspell")));
     QCOMPARE(after.size(), std::size_t(3));
@@ -176,20 +177,20 @@ void StoreTest::updateAndRemoveTouchOnlyTheirOwnRow()
     QCOMPARE(after[1], (testing::DiaryRow{before[1].index, QStringLiteral("Sage 2"), QString()}));
     QCOMPARE(after[2], before[2]);
 
-    BRIMVALE_UNWRAP(removed, modDB::RemoveEntry(m_path, Table::Spell, before[1].index));
+    BRIMVALE_UNWRAP(removed, store::removeEntry(m_path, Table::Spell, before[1].index));
     QVERIFY(removed);
     BRIMVALE_UNWRAP(remaining, testing::readRows(m_path, QStringLiteral("tblspell")));
     QCOMPARE(remaining, (std::vector<testing::DiaryRow>{before[0], before[2]}));
 
     // A row under another keyword than the caller listed is another entry: left alone.
     const QByteArray listed = bytesOf(m_path);
-    BRIMVALE_UNWRAP(mismatched, modDB::UpdateEntry(m_path, Table::Spell, before[0].index,
+    BRIMVALE_UNWRAP(mismatched, store::updateEntry(m_path, Table::Spell, before[0].index,
                                                    {QStringLiteral("x"), QStringLiteral("y")}, QStringLiteral("Rue")));
     QVERIFY(!mismatched);
-    BRIMVALE_UNWRAP(notRemoved, modDB::RemoveEntry(m_path, Table::Spell, before[2].index, QStringLiteral("Sage")));
+    BRIMVALE_UNWRAP(notRemoved, store::removeEntry(m_path, Table::Spell, before[2].index, QStringLiteral("Sage")));
     QVERIFY(!notRemoved);
     QCOMPARE(bytesOf(m_path), listed);
-    BRIMVALE_UNWRAP(matched, modDB::UpdateEntry(m_path, Table::Spell, before[0].index,
+    BRIMVALE_UNWRAP(matched, store::updateEntry(m_path, Table::Spell, before[0].index,
                                                 {QStringLiteral("Sage"), QStringLiteral("uno")}, QStringLiteral("Sage")));
     QVERIFY(matched);
     remaining[0].meaning = QStringLiteral("uno");
@@ -198,9 +199,9 @@ void StoreTest::updateAndRemoveTouchOnlyTheirOwnRow()
 
     // A row that is gone: nothing happens, and the caller learns it.
     const QByteArray file = bytesOf(m_path);
-    BRIMVALE_UNWRAP(again, modDB::RemoveEntry(m_path, Table::Spell, before[1].index));
+    BRIMVALE_UNWRAP(again, store::removeEntry(m_path, Table::Spell, before[1].index));
     QVERIFY(!again);
-    BRIMVALE_UNWRAP(edit, modDB::UpdateEntry(m_path, Table::Spell, before[1].index, {QStringLiteral("x"), QStringLiteral("y")}));
+    BRIMVALE_UNWRAP(edit, store::updateEntry(m_path, Table::Spell, before[1].index, {QStringLiteral("x"), QStringLiteral("y")}));
     QVERIFY(!edit);
     BRIMVALE_UNWRAP(unchanged, testing::readRows(m_path, QStringLiteral("tblspell")));
     QCOMPARE(unchanged, remaining);
@@ -209,18 +210,18 @@ void StoreTest::updateAndRemoveTouchOnlyTheirOwnRow()
 
 void StoreTest::failuresSayWhatFailed()
 {
-    using modDB::Failure;
-    QCOMPARE(modDB::message(Failure{FailureKind::Missing, QStringLiteral("/d/updatediary.dll")}),
+    using store::Failure;
+    QCOMPARE(store::message(Failure{FailureKind::Missing, QStringLiteral("/d/updatediary.dll")}),
              QStringLiteral("The diary file is missing.\n/d/updatediary.dll"));
-    QCOMPARE(modDB::message(Failure{FailureKind::Damaged, QStringLiteral("/d/x")}),
+    QCOMPARE(store::message(Failure{FailureKind::Damaged, QStringLiteral("/d/x")}),
              QStringLiteral("The diary file is damaged or the password is wrong.\n/d/x"));
-    QCOMPARE(modDB::message(Failure{FailureKind::ReadOnly, QStringLiteral("/d/x")}),
+    QCOMPARE(store::message(Failure{FailureKind::ReadOnly, QStringLiteral("/d/x")}),
              QStringLiteral("The diary file is read-only.\n/d/x"));
-    QCOMPARE(modDB::message(Failure{FailureKind::DiskFull, QStringLiteral("/d/x")}),
+    QCOMPARE(store::message(Failure{FailureKind::DiskFull, QStringLiteral("/d/x")}),
              QStringLiteral("The entry could not be saved: the disk is full.\n/d/x"));
-    QCOMPARE(modDB::message(Failure{FailureKind::Other, QStringLiteral("database is locked")}),
+    QCOMPARE(store::message(Failure{FailureKind::Other, QStringLiteral("database is locked")}),
              QStringLiteral("The diary could not be read or saved.\ndatabase is locked"));
-    QCOMPARE(modDB::message(Failure{FailureKind::Damaged, QStringLiteral("/d/x.dll"), QStringLiteral("/d/backups/x-20261207-211500.dll")}),
+    QCOMPARE(store::message(Failure{FailureKind::Damaged, QStringLiteral("/d/x.dll"), QStringLiteral("/d/backups/x-20261207-211500.dll")}),
              QStringLiteral("The diary file is damaged or the password is wrong.\n/d/x.dll\n"
                             "Newest backup: /d/backups/x-20261207-211500.dll"));
 }
@@ -271,7 +272,7 @@ void StoreTest::shortOrForeignFilesAreDamagedAndNeverWritten()
         QCOMPARE(sqlite3_open_v2(QFile::encodeName(m_path).constData(), &db,
                                  SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr), SQLITE_OK);
         if (kind != u"plain") {
-            const QByteArray password = kind == u"password" ? QByteArrayLiteral("another password") : modDB::kPassword.toUtf8();
+            const QByteArray password = kind == u"password" ? QByteArrayLiteral("another password") : store::kBuiltInPassword.toUtf8();
             QCOMPARE(sqlite3_key(db, password.constData(), int(password.size())), SQLITE_OK);
         }
         const char *schema = kind == u"tables"
@@ -297,22 +298,22 @@ void StoreTest::keyIsDerivedOncePerSalt()
     QVERIFY(testing::writeEmptyDiary(m_path));
     QVERIFY(testing::writeEmptyDiary(other));
 
-    const int start = modDB::probe::keyDerivations();
+    const int start = store::probe::keyDerivations();
     for (int i = 0; i < 5; ++i) {
-        QVERIFY(modDB::AddEntry(m_path, Table::Rituals, {QString::number(i), QStringLiteral("m")}).ok());
-        QVERIFY(modDB::ReadKeywords(m_path, Table::Rituals).ok());
+        QVERIFY(store::addEntry(m_path, Table::Rituals, {QString::number(i), QStringLiteral("m")}).ok());
+        QVERIFY(store::readKeywords(m_path, Table::Rituals).ok());
         QCOMPARE(testing::openFilesUnder(m_folder), 0);
     }
-    QCOMPARE(modDB::probe::keyDerivations(), start + 1);
+    QCOMPARE(store::probe::keyDerivations(), start + 1);
 
     // A file with another salt (e.g. replaced by another program) gets its own key.
-    QVERIFY(modDB::ReadKeywords(other, Table::Rituals).ok());
-    QCOMPARE(modDB::probe::keyDerivations(), start + 2);
+    QVERIFY(store::readKeywords(other, Table::Rituals).ok());
+    QCOMPARE(store::probe::keyDerivations(), start + 2);
     QVERIFY(QFile::remove(m_path));
     QVERIFY(QFile::copy(other, m_path));
-    BRIMVALE_UNWRAP(copied, modDB::ReadKeywords(m_path, Table::Rituals));
+    BRIMVALE_UNWRAP(copied, store::readKeywords(m_path, Table::Rituals));
     QVERIFY(copied.keywords.isEmpty());
-    QCOMPARE(modDB::probe::keyDerivations(), start + 2);
+    QCOMPARE(store::probe::keyDerivations(), start + 2);
 }
 
 void StoreTest::readOnlyFileFailsOnlyAtTheWrite()
@@ -324,10 +325,10 @@ void StoreTest::readOnlyFileFailsOnlyAtTheWrite()
     if (!mount.ok())
         QSKIP(qPrintable(QStringLiteral("no read-only mount: ") + mount.error()));
 
-    BRIMVALE_UNWRAP(keywords, modDB::ReadKeywords(m_path, Table::Spell));
+    BRIMVALE_UNWRAP(keywords, store::readKeywords(m_path, Table::Spell));
     QCOMPARE(keywords.keywords, QStringList{QStringLiteral("Sage")});
     QCOMPARE(keywords.indexes.size(), std::size_t(1));
-    QVERIFY(modDB::ReadEntry(m_path, Table::Spell, keywords.indexes[0]).ok());
+    QVERIFY(store::readEntry(m_path, Table::Spell, keywords.indexes[0]).ok());
     for (const auto &[call, failure] : tryEveryCall(m_path)) {
         if (QByteArray(call).startsWith("read"))
             continue;
@@ -355,10 +356,10 @@ void StoreTest::fullDiskLosesNothing()
         }
     }
 
-    const auto added = modDB::AddEntry(path, Table::Spell, {QStringLiteral("Rue"), QString(100000, QLatin1Char('m'))});
+    const auto added = store::addEntry(path, Table::Spell, {QStringLiteral("Rue"), QString(100000, QLatin1Char('m'))});
     QVERIFY(!added.ok());
     QCOMPARE(added.failure().kind, FailureKind::DiskFull);
-    QCOMPARE(modDB::message(added.failure()),
+    QCOMPARE(store::message(added.failure()),
              QStringLiteral("The entry could not be saved: the disk is full.\n") + path);
     QCOMPARE(testing::readKeywords(path, QStringLiteral("tblspell")), QStringList{QStringLiteral("Sage")});
     QVERIFY(!QFileInfo::exists(path + QStringLiteral("-journal")));
@@ -373,26 +374,26 @@ void StoreTest::missingCoveringIndexIsAddedByAWrite()
     QVERIFY(testing::appendRows(m_path, QStringLiteral("tblrecipes"), {{"Bread", "flour"}}));
     const QString query = QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index' AND name = 'tblrecipes_keywords';");
 
-    BRIMVALE_UNWRAP(recipes, modDB::ReadKeywords(m_path, Table::Recipes));
+    BRIMVALE_UNWRAP(recipes, store::readKeywords(m_path, Table::Recipes));
     QCOMPARE(recipes.keywords, QStringList{QStringLiteral("Bread")});
     QCOMPARE(testing::sqlcipherTool(m_path, query).trimmed(), QString());
-    QVERIFY(modDB::AddEntry(m_path, Table::Spell, {QStringLiteral("Sage"), QStringLiteral("m")}).ok());
+    QVERIFY(store::addEntry(m_path, Table::Spell, {QStringLiteral("Sage"), QStringLiteral("m")}).ok());
     QCOMPARE(testing::sqlcipherTool(m_path, query).trimmed(), QStringLiteral("tblrecipes_keywords"));
 }
 
 void StoreTest::existingPathIsNeverOverwrittenByCreate()
 {
     writeBytes(m_path, "the user's own file");
-    QVERIFY(!modDB::CreateDiary(m_path).ok());
+    QVERIFY(!store::createDiary(m_path).ok());
     QCOMPARE(bytesOf(m_path), QByteArray("the user's own file"));
 }
 
 void StoreTest::failedBindIsReportedAsTheEnginesFailure()
 {
-    const auto opened = modDB::Connection::open(QStringLiteral(":memory:"), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    const auto opened = store::Connection::open(QStringLiteral(":memory:"), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     QVERIFY(opened.ok());
     // A statement run with a parameter left unbound would read NULL and carry on.
-    const auto statement = modDB::Statement::prepare(*opened, QStringLiteral("SELECT ?1"), {{2, qint64(1)}});
+    const auto statement = store::Statement::prepare(*opened, QStringLiteral("SELECT ?1"), {{2, qint64(1)}});
     QVERIFY(!statement.ok());
     QCOMPARE(statement.failure().kind, FailureKind::Other);
     QCOMPARE(statement.failure().detail, QString::fromUtf8(sqlite3_errstr(SQLITE_RANGE)));
@@ -414,9 +415,9 @@ void StoreTest::noStatementRunsWithoutEnd()
 {
     QFETCH(QString, sql);
     QFETCH(int, code);
-    const auto opened = modDB::Connection::open(QStringLiteral(":memory:"), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    const auto opened = store::Connection::open(QStringLiteral(":memory:"), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     QVERIFY(opened.ok());
-    auto statement = modDB::Statement::prepare(*opened, sql);
+    auto statement = store::Statement::prepare(*opened, sql);
     QVERIFY(statement.ok());
     int rc = SQLITE_ROW;
     for (int rows = 0; rc == SQLITE_ROW && rows < 1000; ++rows)

@@ -8,10 +8,10 @@
 #include "core/links.h"
 #include "core/referral.h"
 #include "gui/forms.h"
-#include "gui/frmFarewell.h"
-#include "gui/frmMain.h"
-#include "gui/frmResultBOS.h"
-#include "gui/frmStartup.h"
+#include "gui/windows/exitwindow.h"
+#include "gui/windows/mainwindow.h"
+#include "gui/windows/sectionwindow.h"
+#include "gui/windows/startupwindow.h"
 #include "platform/QtServices.h"
 
 #include <QCheckBox>
@@ -34,7 +34,7 @@
 
 using gui::MessageIcon;
 
-Q_DECLARE_METATYPE(modTellAFriend::ReferralValues)
+Q_DECLARE_METATYPE(referral::ReferralValues)
 
 namespace {
 const QString kProper = QStringLiteral("Please Enter Proper Email Address");
@@ -57,7 +57,7 @@ Query decodeQuery(const QString &address, QString *problem)
     }
     if (url.hasFragment() || url.scheme() != QStringLiteral("https")
         || url.path() != QStringLiteral("/qzpr-refer-a-friend.php")
-        || address.section(QLatin1Char('?'), 0, 0) != modHelp::MakerWebSite + QStringLiteral("/qzpr-refer-a-friend.php")) {
+        || address.section(QLatin1Char('?'), 0, 0) != links::kMakerWebSite + QStringLiteral("/qzpr-refer-a-friend.php")) {
         *problem = QStringLiteral("wrong page: ") + address;
         return {};
     }
@@ -84,14 +84,14 @@ Query decodeQuery(const QString &address, QString *problem)
     return result;
 }
 
-Query expectedQuery(const modTellAFriend::ReferralValues &values)
+Query expectedQuery(const referral::ReferralValues &values)
 {
     return {{QStringLiteral("taf1"), values.yourName},
             {QStringLiteral("taf2"), values.yourEmail},
             {QStringLiteral("taf3"), values.yourMessage},
             {QStringLiteral("taf4"), values.friendName},
             {QStringLiteral("taf5"), values.friendEmail},
-            {QStringLiteral("taf6"), modHelp::MakerWebSite + QStringLiteral("/brimvale/")}};
+            {QStringLiteral("taf6"), links::kMakerWebSite + QStringLiteral("/brimvale/")}};
 }
 
 // Catches what the production launcher hands to the desktop.
@@ -156,10 +156,10 @@ private slots:
     void leavingOtherWindowsKeepsTheProgramRunning();
 
 private:
-    frmFarewell *openExitWindow()
+    ExitWindow *openExitWindow()
     {
-        forms::show<frmFarewell>();
-        auto *window = forms::loaded<frmFarewell>();
+        forms::show<ExitWindow>();
+        auto *window = forms::loaded<ExitWindow>();
         if (!window)
             return nullptr;
         window->activateWindow();
@@ -185,14 +185,14 @@ private:
         field->selectAll();
         typeText(field, text);
     }
-    void fillProperly(frmFarewell *w)
+    void fillProperly(ExitWindow *w)
     {
-        typeInto(w->txtName, QStringLiteral("Ann"));
-        typeInto(w->txtEmail, QStringLiteral("ann@example.org"));
-        typeInto(w->txtFriendName, QStringLiteral("Bob"));
-        typeInto(w->txtFriendEmail, QStringLiteral("bob@example.net"));
+        typeInto(w->m_nameEdit, QStringLiteral("Ann"));
+        typeInto(w->m_emailEdit, QStringLiteral("ann@example.org"));
+        typeInto(w->m_friendNameEdit, QStringLiteral("Bob"));
+        typeInto(w->m_friendEmailEdit, QStringLiteral("bob@example.net"));
     }
-    void submit(frmFarewell *w) { QTest::mouseClick(w->cmdSubmit, Qt::LeftButton); }
+    void submit(ExitWindow *w) { QTest::mouseClick(w->m_submitButton, Qt::LeftButton); }
     // The one address opened since the test began, decoded.
     Query openedQuery()
     {
@@ -227,9 +227,9 @@ void ReferralTest::addressKeepsEveryValueIntact()
 {
     QFETCH(QString, name);
     QFETCH(QString, message);
-    const modTellAFriend::ReferralValues values{name, QStringLiteral("a b@c.d"), message, name + name,
+    const referral::ReferralValues values{name, QStringLiteral("a b@c.d"), message, name + name,
                                                 QStringLiteral("x+y@z.w")};
-    const QString address = modTellAFriend::referralAddress(modHelp::MakerWebSite, values);
+    const QString address = referral::referralAddress(links::kMakerWebSite, values);
     QString problem;
     const Query query = decodeQuery(address, &problem);
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
@@ -252,9 +252,9 @@ void ReferralTest::addressSurvivesRandomText()
         return text;
     };
     for (int round = 0; round < 500; ++round) {
-        const modTellAFriend::ReferralValues values{randomText(), randomText(), randomText(), randomText(),
+        const referral::ReferralValues values{randomText(), randomText(), randomText(), randomText(),
                                                     randomText()};
-        const QString address = modTellAFriend::referralAddress(modHelp::MakerWebSite, values);
+        const QString address = referral::referralAddress(links::kMakerWebSite, values);
         QString problem;
         const Query query = decodeQuery(address, &problem);
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
@@ -268,16 +268,16 @@ void ReferralTest::productionLauncherAcceptsTheAddress()
     UrlCatcher catcher;
     QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "handle");
 
-    frmFarewell *w = openExitWindow();
+    ExitWindow *w = openExitWindow();
     QVERIFY(w);
     fillProperly(w);
-    typeInto(w->txtName, QStringLiteral("Tom & Jerry"));
+    typeInto(w->m_nameEdit, QStringLiteral("Tom & Jerry"));
     submit(w);
     QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
 
     QCOMPARE(catcher.urls.size(), 1);
     const QUrl &url = catcher.urls.front();
-    QCOMPARE(url.host(), QUrl(modHelp::MakerWebSite).host());
+    QCOMPARE(url.host(), QUrl(links::kMakerWebSite).host());
     QCOMPARE(QString::fromUtf8(url.toEncoded()), w->referralUrl);
 }
 
@@ -285,26 +285,26 @@ void ReferralTest::productionLauncherAcceptsTheAddress()
 
 void ReferralTest::panelStartsWithItsPlaceholders()
 {
-    frmFarewell *w = openExitWindow();
+    ExitWindow *w = openExitWindow();
     QVERIFY(w);
-    QCOMPARE(w->txtName->text(), QStringLiteral("Your Name"));
-    QCOMPARE(w->txtEmail->text(), QStringLiteral("Your Email Address"));
-    QCOMPARE(w->txtFriendName->text(), QStringLiteral("Friend's Name"));
-    QCOMPARE(w->txtFriendEmail->text(), QStringLiteral("Friend's Email Address"));
-    QCOMPARE(frmFarewell::fieldText(w->txtMessage), kInitialMessage);
-    for (QLineEdit *field : {w->txtName, w->txtEmail, w->txtFriendName, w->txtFriendEmail})
+    QCOMPARE(w->m_nameEdit->text(), QStringLiteral("Your Name"));
+    QCOMPARE(w->m_emailEdit->text(), QStringLiteral("Your Email Address"));
+    QCOMPARE(w->m_friendNameEdit->text(), QStringLiteral("Friend's Name"));
+    QCOMPARE(w->m_friendEmailEdit->text(), QStringLiteral("Friend's Email Address"));
+    QCOMPARE(ExitWindow::fieldText(w->m_messageEdit), kInitialMessage);
+    for (QLineEdit *field : {w->m_nameEdit, w->m_emailEdit, w->m_friendNameEdit, w->m_friendEmailEdit})
         QCOMPARE(field->maxLength(), std::numeric_limits<int>::max());
 
     // The message field lies below the panel's edge: never seen, yet not hidden and still usable.
-    QVERIFY(w->txtMessage->geometry().top() >= w->Frame2->height());
-    QVERIFY(w->txtMessage->isVisible());
-    QVERIFY(w->txtMessage->isEnabled());
-    QVERIFY(w->txtMessage->visibleRegion().isEmpty());
+    QVERIFY(w->m_messageEdit->geometry().top() >= w->Frame2->height());
+    QVERIFY(w->m_messageEdit->isVisible());
+    QVERIFY(w->m_messageEdit->isEnabled());
+    QVERIFY(w->m_messageEdit->visibleRegion().isEmpty());
 }
 
 void ReferralTest::untouchedPanelAsksForProperAddresses()
 {
-    frmFarewell *w = openExitWindow();
+    ExitWindow *w = openExitWindow();
     QVERIFY(w);
     submit(w);
     QCOMPARE(m_env->messages->texts(), QStringList{kProper});
@@ -314,7 +314,7 @@ void ReferralTest::untouchedPanelAsksForProperAddresses()
     // The values were stored before the checks, and nothing was reset.
     QCOMPARE(w->submitted.yourName, QStringLiteral("Your Name"));
     QCOMPARE(w->submitted.yourMessage, kInitialMessage);
-    QCOMPARE(w->txtEmail->text(), QStringLiteral("Your Email Address"));
+    QCOMPARE(w->m_emailEdit->text(), QStringLiteral("Your Email Address"));
 }
 
 void ReferralTest::addressChecksComeFirst_data()
@@ -340,13 +340,13 @@ void ReferralTest::addressChecksComeFirst()
     QFETCH(QString, email);
     QFETCH(QString, friendEmail);
     QFETCH(QString, expected);
-    frmFarewell *w = openExitWindow();
+    ExitWindow *w = openExitWindow();
     QVERIFY(w);
     // The name still holds its placeholder: an address fault must be reported before it.
-    w->txtEmail->setFocus(Qt::MouseFocusReason);
-    w->txtEmail->insert(email);
-    w->txtFriendEmail->setFocus(Qt::MouseFocusReason);
-    w->txtFriendEmail->insert(friendEmail);
+    w->m_emailEdit->setFocus(Qt::MouseFocusReason);
+    w->m_emailEdit->insert(email);
+    w->m_friendEmailEdit->setFocus(Qt::MouseFocusReason);
+    w->m_friendEmailEdit->insert(friendEmail);
     submit(w);
     QCOMPARE(m_env->messages->texts(), QStringList{expected.isEmpty() ? kName : expected});
     QVERIFY(m_env->web->opened.isEmpty());
@@ -354,26 +354,26 @@ void ReferralTest::addressChecksComeFirst()
 
 void ReferralTest::nameChecksFollowTheAddressChecks()
 {
-    frmFarewell *w = openExitWindow();
+    ExitWindow *w = openExitWindow();
     QVERIFY(w);
     fillProperly(w);
 
-    typeInto(w->txtName, QStringLiteral("Your Name"));
+    typeInto(w->m_nameEdit, QStringLiteral("Your Name"));
     submit(w);
     QCOMPARE(m_env->messages->last(), kName);
 
-    typeInto(w->txtName, QStringLiteral("  Your Name  "));
+    typeInto(w->m_nameEdit, QStringLiteral("  Your Name  "));
     submit(w);
     QCOMPARE(m_env->messages->last(), kName);
 
-    typeInto(w->txtFriendName, QStringLiteral("Friend's Name"));
-    typeInto(w->txtName, QStringLiteral("your name"));
+    typeInto(w->m_friendNameEdit, QStringLiteral("Friend's Name"));
+    typeInto(w->m_nameEdit, QStringLiteral("your name"));
     submit(w);
     QCOMPARE(m_env->messages->last(), QStringLiteral("Please Enter Your Friend's Name"));
     QCOMPARE(m_env->messages->shown.size(), 3u);
 
     // The placeholder in other letter case is a name like any other.
-    typeInto(w->txtFriendName, QStringLiteral("friend's name"));
+    typeInto(w->m_friendNameEdit, QStringLiteral("friend's name"));
     submit(w);
     QCOMPARE(m_env->messages->shown.size(), 3u);
     const Query query = openedQuery();
@@ -383,39 +383,39 @@ void ReferralTest::nameChecksFollowTheAddressChecks()
 
 void ReferralTest::refusalNamesTheFirstFailedCheck_data()
 {
-    QTest::addColumn<modTellAFriend::ReferralValues>("values");
+    QTest::addColumn<referral::ReferralValues>("values");
     QTest::addColumn<QString>("refusal");
     const QString ok = QString();
-    QTest::newRow("all filled") << modTellAFriend::ReferralValues{"Ann", "a@b.c", "Hi", "Bob", "d@e.f"} << ok;
+    QTest::newRow("all filled") << referral::ReferralValues{"Ann", "a@b.c", "Hi", "Bob", "d@e.f"} << ok;
     QTest::newRow("same addresses first")
-        << modTellAFriend::ReferralValues{"", "a@b.c", "", "", "a@b.c"} << kDistinct;
-    QTest::newRow("no @") << modTellAFriend::ReferralValues{"", "ab.c", "", "", "d@e.f"} << kProper;
-    QTest::newRow("no dot") << modTellAFriend::ReferralValues{"", "a@b.c", "", "", "d@ef"} << kProper;
-    QTest::newRow("name") << modTellAFriend::ReferralValues{"", "a@b.c", "", "", "d@e.f"} << kName;
+        << referral::ReferralValues{"", "a@b.c", "", "", "a@b.c"} << kDistinct;
+    QTest::newRow("no @") << referral::ReferralValues{"", "ab.c", "", "", "d@e.f"} << kProper;
+    QTest::newRow("no dot") << referral::ReferralValues{"", "a@b.c", "", "", "d@ef"} << kProper;
+    QTest::newRow("name") << referral::ReferralValues{"", "a@b.c", "", "", "d@e.f"} << kName;
     QTest::newRow("name placeholder")
-        << modTellAFriend::ReferralValues{"Your Name", "a@b.c", "Hi", "Bob", "d@e.f"} << kName;
+        << referral::ReferralValues{"Your Name", "a@b.c", "Hi", "Bob", "d@e.f"} << kName;
     QTest::newRow("message placeholder")
-        << modTellAFriend::ReferralValues{"Ann", "a@b.c", "Your Message", "", "d@e.f"} << kMessage;
+        << referral::ReferralValues{"Ann", "a@b.c", "Your Message", "", "d@e.f"} << kMessage;
     QTest::newRow("friend's name")
-        << modTellAFriend::ReferralValues{"Ann", "a@b.c", "Hi", "", "d@e.f"} << QStringLiteral("Please Enter Your Friend's Name");
+        << referral::ReferralValues{"Ann", "a@b.c", "Hi", "", "d@e.f"} << QStringLiteral("Please Enter Your Friend's Name");
     QTest::newRow("friend's name placeholder")
-        << modTellAFriend::ReferralValues{"Ann", "a@b.c", "Hi", "Friend's Name", "d@e.f"}
+        << referral::ReferralValues{"Ann", "a@b.c", "Hi", "Friend's Name", "d@e.f"}
         << QStringLiteral("Please Enter Your Friend's Name");
 }
 
 void ReferralTest::refusalNamesTheFirstFailedCheck()
 {
-    QFETCH(modTellAFriend::ReferralValues, values);
+    QFETCH(referral::ReferralValues, values);
     QFETCH(QString, refusal);
-    QCOMPARE(modTellAFriend::refusal(values).value_or(QString()), refusal);
+    QCOMPARE(referral::refusal(values).value_or(QString()), refusal);
 }
 
 void ReferralTest::successfulSubmitOpensTheExactAddressEveryTime()
 {
-    frmFarewell *w = openExitWindow();
+    ExitWindow *w = openExitWindow();
     QVERIFY(w);
     fillProperly(w);
-    typeInto(w->txtName, QStringLiteral("Tom & Jerry = Friends"));
+    typeInto(w->m_nameEdit, QStringLiteral("Tom & Jerry = Friends"));
     submit(w);
 
     QVERIFY(m_env->messages->shown.empty());
@@ -426,10 +426,10 @@ void ReferralTest::successfulSubmitOpensTheExactAddressEveryTime()
                                            QStringLiteral("bob@example.net")}));
 
     // Nothing is reset, and the next press (Enter on the focused button) opens the page again.
-    QCOMPARE(w->txtName->text(), QStringLiteral("Tom & Jerry = Friends"));
-    QCOMPARE(frmFarewell::fieldText(w->txtMessage), kInitialMessage);
-    QCOMPARE(QApplication::focusWidget(), w->cmdSubmit);
-    QTest::keyClick(w->cmdSubmit, Qt::Key_Return);
+    QCOMPARE(w->m_nameEdit->text(), QStringLiteral("Tom & Jerry = Friends"));
+    QCOMPARE(ExitWindow::fieldText(w->m_messageEdit), kInitialMessage);
+    QCOMPARE(QApplication::focusWidget(), w->m_submitButton);
+    QTest::keyClick(w->m_submitButton, Qt::Key_Return);
     QCOMPARE(m_env->web->opened.size(), 2);
     QCOMPARE(m_env->web->opened.back(), m_env->web->opened.front());
     QVERIFY(m_env->messages->shown.empty());
@@ -437,29 +437,29 @@ void ReferralTest::successfulSubmitOpensTheExactAddressEveryTime()
 
 void ReferralTest::namesAreTrimmedOfSpacesOnly()
 {
-    frmFarewell *w = openExitWindow();
+    ExitWindow *w = openExitWindow();
     QVERIFY(w);
     fillProperly(w);
-    typeInto(w->txtName, QStringLiteral("   Ann  Lee   "));
-    typeInto(w->txtFriendName, QStringLiteral("Bob "));
-    w->txtFriendName->insert(QStringLiteral("\t")); // a pasted tab is not trimmed
-    typeInto(w->txtEmail, QStringLiteral("ann@example.org"));
+    typeInto(w->m_nameEdit, QStringLiteral("   Ann  Lee   "));
+    typeInto(w->m_friendNameEdit, QStringLiteral("Bob "));
+    w->m_friendNameEdit->insert(QStringLiteral("\t")); // a pasted tab is not trimmed
+    typeInto(w->m_emailEdit, QStringLiteral("ann@example.org"));
     submit(w);
     const Query query = openedQuery();
     QCOMPARE(query.value(0).second, QStringLiteral("Ann  Lee"));
     QCOMPARE(query.value(3).second, QStringLiteral("Bob \t"));
     QCOMPARE(w->submitted.yourName, QStringLiteral("Ann  Lee"));
-    QCOMPARE(w->txtName->text(), QStringLiteral("   Ann  Lee   "));
+    QCOMPARE(w->m_nameEdit->text(), QStringLiteral("   Ann  Lee   "));
 }
 
 void ReferralTest::nonLatinTextSurvives()
 {
-    frmFarewell *w = openExitWindow();
+    ExitWindow *w = openExitWindow();
     QVERIFY(w);
     fillProperly(w);
-    typeInto(w->txtName, QStringLiteral("Zoë Ångström"));
-    typeInto(w->txtFriendName, QStringLiteral("李雷 \U0001F600 Ελένη"));
-    typeInto(w->txtFriendEmail, QStringLiteral("lǐ@例子.中国"));
+    typeInto(w->m_nameEdit, QStringLiteral("Zoë Ångström"));
+    typeInto(w->m_friendNameEdit, QStringLiteral("李雷 \U0001F600 Ελένη"));
+    typeInto(w->m_friendEmailEdit, QStringLiteral("lǐ@例子.中国"));
     submit(w);
     const Query query = openedQuery();
     QCOMPARE(query.value(0).second, QStringLiteral("Zoë Ångström"));
@@ -469,104 +469,104 @@ void ReferralTest::nonLatinTextSurvives()
 
 void ReferralTest::placeholderRules()
 {
-    frmFarewell *w = openExitWindow();
+    ExitWindow *w = openExitWindow();
     QVERIFY(w);
 
     // Entering a field that holds its placeholder empties it, by mouse or by Tab.
-    QTest::mouseClick(w->txtEmail, Qt::LeftButton);
-    QCOMPARE(w->txtEmail->text(), QString());
-    QTest::keyClick(w->txtEmail, Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), w->txtFriendEmail);
-    QCOMPARE(w->txtFriendEmail->text(), QString());
+    QTest::mouseClick(w->m_emailEdit, Qt::LeftButton);
+    QCOMPARE(w->m_emailEdit->text(), QString());
+    QTest::keyClick(w->m_emailEdit, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), w->m_friendEmailEdit);
+    QCOMPARE(w->m_friendEmailEdit->text(), QString());
     // Leaving it empty brings the placeholder back.
-    QCOMPARE(w->txtEmail->text(), QStringLiteral("Your Email Address"));
+    QCOMPARE(w->m_emailEdit->text(), QStringLiteral("Your Email Address"));
 
     // Only spaces count as empty; the placeholder typed with spaces around counts as the placeholder.
-    QTest::keyClicks(w->txtFriendEmail, QStringLiteral("   "));
+    QTest::keyClicks(w->m_friendEmailEdit, QStringLiteral("   "));
     QCOMPARE(m_env->messages->shown.size(), 3u); // the e-mail filter refused each space
-    QTest::mouseClick(w->txtName, Qt::LeftButton);
-    QTest::keyClicks(w->txtName, QStringLiteral("   "));
-    QTest::mouseClick(w->txtFriendName, Qt::LeftButton);
-    QCOMPARE(w->txtName->text(), QStringLiteral("Your Name"));
-    QCOMPARE(w->txtFriendName->text(), QString());
-    QTest::keyClicks(w->txtFriendName, QStringLiteral(" Friend's Name  "));
-    QTest::mouseClick(w->txtName, Qt::LeftButton);
-    QCOMPARE(w->txtFriendName->text(), QStringLiteral(" Friend's Name  "));
-    QTest::mouseClick(w->txtFriendName, Qt::LeftButton);
-    QCOMPARE(w->txtFriendName->text(), QString());
+    QTest::mouseClick(w->m_nameEdit, Qt::LeftButton);
+    QTest::keyClicks(w->m_nameEdit, QStringLiteral("   "));
+    QTest::mouseClick(w->m_friendNameEdit, Qt::LeftButton);
+    QCOMPARE(w->m_nameEdit->text(), QStringLiteral("Your Name"));
+    QCOMPARE(w->m_friendNameEdit->text(), QString());
+    QTest::keyClicks(w->m_friendNameEdit, QStringLiteral(" Friend's Name  "));
+    QTest::mouseClick(w->m_nameEdit, Qt::LeftButton);
+    QCOMPARE(w->m_friendNameEdit->text(), QStringLiteral(" Friend's Name  "));
+    QTest::mouseClick(w->m_friendNameEdit, Qt::LeftButton);
+    QCOMPARE(w->m_friendNameEdit->text(), QString());
 
     // A field holding something else is left as it is, both ways.
-    QTest::keyClicks(w->txtFriendName, QStringLiteral("Bob"));
-    QTest::mouseClick(w->txtName, Qt::LeftButton);
-    QTest::mouseClick(w->txtFriendName, Qt::LeftButton);
-    QCOMPARE(w->txtFriendName->text(), QStringLiteral("Bob"));
+    QTest::keyClicks(w->m_friendNameEdit, QStringLiteral("Bob"));
+    QTest::mouseClick(w->m_nameEdit, Qt::LeftButton);
+    QTest::mouseClick(w->m_friendNameEdit, Qt::LeftButton);
+    QCOMPARE(w->m_friendNameEdit->text(), QStringLiteral("Bob"));
 }
 
 void ReferralTest::windowActivationLeavesFieldsAlone()
 {
-    frmFarewell *w = openExitWindow();
+    ExitWindow *w = openExitWindow();
     QVERIFY(w);
     for (const Qt::FocusReason reason : {Qt::ActiveWindowFocusReason, Qt::PopupFocusReason}) {
         QFocusEvent in(QEvent::FocusIn, reason);
-        QApplication::sendEvent(w->txtName, &in);
-        QCOMPARE(w->txtName->text(), QStringLiteral("Your Name"));
+        QApplication::sendEvent(w->m_nameEdit, &in);
+        QCOMPARE(w->m_nameEdit->text(), QStringLiteral("Your Name"));
     }
-    w->txtName->clear();
+    w->m_nameEdit->clear();
     for (const Qt::FocusReason reason : {Qt::ActiveWindowFocusReason, Qt::PopupFocusReason}) {
         QFocusEvent out(QEvent::FocusOut, reason);
-        QApplication::sendEvent(w->txtName, &out);
-        QCOMPARE(w->txtName->text(), QString());
+        QApplication::sendEvent(w->m_nameEdit, &out);
+        QCOMPARE(w->m_nameEdit->text(), QString());
     }
 }
 
 void ReferralTest::emptiedFieldIsReadAsItsPlaceholderOnAltN()
 {
-    frmFarewell *w = openExitWindow();
+    ExitWindow *w = openExitWindow();
     QVERIFY(w);
     fillProperly(w);
-    QTest::mouseClick(w->txtName, Qt::LeftButton);
-    w->txtName->selectAll();
-    QTest::keyClick(w->txtName, Qt::Key_Delete);
-    QTest::keyClick(w->txtName, Qt::Key_N, Qt::AltModifier);
+    QTest::mouseClick(w->m_nameEdit, Qt::LeftButton);
+    w->m_nameEdit->selectAll();
+    QTest::keyClick(w->m_nameEdit, Qt::Key_Delete);
+    QTest::keyClick(w->m_nameEdit, Qt::Key_N, Qt::AltModifier);
     QTRY_COMPARE(m_env->messages->texts(), QStringList{kName});
-    QCOMPARE(w->txtName->text(), QStringLiteral("Your Name"));
+    QCOMPARE(w->m_nameEdit->text(), QStringLiteral("Your Name"));
     QCOMPARE(w->submitted.yourName, QStringLiteral("Your Name"));
 }
 
 void ReferralTest::hiddenMessageFieldUntouchedAndEmptied()
 {
-    frmFarewell *w = openExitWindow();
+    ExitWindow *w = openExitWindow();
     QVERIFY(w);
     fillProperly(w);
 
     // Tabbing into the hidden field leaves its initial text alone: it is not the placeholder.
-    QTest::mouseClick(w->txtFriendName, Qt::LeftButton);
-    QTest::keyClick(w->txtFriendName, Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), w->txtMessage);
-    QCOMPARE(frmFarewell::fieldText(w->txtMessage), kInitialMessage);
-    QTest::keyClick(w->txtMessage, Qt::Key_Tab);
-    QCOMPARE(frmFarewell::fieldText(w->txtMessage), kInitialMessage);
+    QTest::mouseClick(w->m_friendNameEdit, Qt::LeftButton);
+    QTest::keyClick(w->m_friendNameEdit, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), w->m_messageEdit);
+    QCOMPARE(ExitWindow::fieldText(w->m_messageEdit), kInitialMessage);
+    QTest::keyClick(w->m_messageEdit, Qt::Key_Tab);
+    QCOMPARE(ExitWindow::fieldText(w->m_messageEdit), kInitialMessage);
     submit(w);
     QCOMPARE(openedQuery().value(2).second, kInitialMessage);
 
     // Emptied there, it gets the placeholder back and blocks every later submit.
-    w->txtMessage->setFocus(Qt::TabFocusReason);
-    QTest::keyClick(w->txtMessage, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(w->txtMessage, Qt::Key_Delete);
-    QCOMPARE(frmFarewell::fieldText(w->txtMessage), QString());
-    QTest::keyClick(w->txtMessage, Qt::Key_Tab);
-    QCOMPARE(frmFarewell::fieldText(w->txtMessage), QStringLiteral("Your Message"));
+    w->m_messageEdit->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(w->m_messageEdit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(w->m_messageEdit, Qt::Key_Delete);
+    QCOMPARE(ExitWindow::fieldText(w->m_messageEdit), QString());
+    QTest::keyClick(w->m_messageEdit, Qt::Key_Tab);
+    QCOMPARE(ExitWindow::fieldText(w->m_messageEdit), QStringLiteral("Your Message"));
     submit(w);
     submit(w);
     QCOMPARE(m_env->messages->texts(), (QStringList{kMessage, kMessage}));
     QCOMPARE(m_env->web->opened.size(), 1);
 
     // Tabbing in now empties it; a typed message with its line breaks goes out as CR LF.
-    w->txtMessage->setFocus(Qt::TabFocusReason);
-    QCOMPARE(frmFarewell::fieldText(w->txtMessage), QString());
-    QTest::keyClicks(w->txtMessage, QStringLiteral("Hi"));
-    QTest::keyClick(w->txtMessage, Qt::Key_Return);
-    QTest::keyClicks(w->txtMessage, QStringLiteral("there "));
+    w->m_messageEdit->setFocus(Qt::TabFocusReason);
+    QCOMPARE(ExitWindow::fieldText(w->m_messageEdit), QString());
+    QTest::keyClicks(w->m_messageEdit, QStringLiteral("Hi"));
+    QTest::keyClick(w->m_messageEdit, Qt::Key_Return);
+    QTest::keyClicks(w->m_messageEdit, QStringLiteral("there "));
     submit(w);
     QCOMPARE(m_env->web->opened.size(), 2);
     QString problem;
@@ -575,9 +575,9 @@ void ReferralTest::hiddenMessageFieldUntouchedAndEmptied()
 
 void ReferralTest::spaceFilterOnEmailFields()
 {
-    frmFarewell *w = openExitWindow();
+    ExitWindow *w = openExitWindow();
     QVERIFY(w);
-    for (QLineEdit *field : {w->txtEmail, w->txtFriendEmail}) {
+    for (QLineEdit *field : {w->m_emailEdit, w->m_friendEmailEdit}) {
         m_env->messages->shown.clear();
         m_env->messages->whileShown = [&](const fakes::Message &) {
             // The window behind the box goes inactive and back: that focus traffic must not count.
@@ -599,32 +599,32 @@ void ReferralTest::spaceFilterOnEmailFields()
     m_env->messages->shown.clear();
 
     // The other fields take spaces.
-    typeInto(w->txtName, QStringLiteral("Ann Lee"));
-    typeInto(w->txtFriendName, QStringLiteral("Bob Roe"));
-    QCOMPARE(w->txtName->text(), QStringLiteral("Ann Lee"));
-    QCOMPARE(w->txtFriendName->text(), QStringLiteral("Bob Roe"));
+    typeInto(w->m_nameEdit, QStringLiteral("Ann Lee"));
+    typeInto(w->m_friendNameEdit, QStringLiteral("Bob Roe"));
+    QCOMPARE(w->m_nameEdit->text(), QStringLiteral("Ann Lee"));
+    QCOMPARE(w->m_friendNameEdit->text(), QStringLiteral("Bob Roe"));
     QVERIFY(m_env->messages->shown.empty());
 }
 
 void ReferralTest::pastedSpacesPassTheFilter()
 {
-    frmFarewell *w = openExitWindow();
+    ExitWindow *w = openExitWindow();
     QVERIFY(w);
     fillProperly(w);
 
-    QTest::mouseClick(w->txtEmail, Qt::LeftButton);
-    w->txtEmail->selectAll();
+    QTest::mouseClick(w->m_emailEdit, Qt::LeftButton);
+    w->m_emailEdit->selectAll();
     QGuiApplication::clipboard()->setText(QStringLiteral("ann lee@example.org"));
-    QTest::keyClick(w->txtEmail, Qt::Key_V, Qt::ControlModifier);
-    QCOMPARE(w->txtEmail->text(), QStringLiteral("ann lee@example.org"));
+    QTest::keyClick(w->m_emailEdit, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(w->m_emailEdit->text(), QStringLiteral("ann lee@example.org"));
 
     // Text from an input method is not a key press either.
-    QTest::mouseClick(w->txtFriendEmail, Qt::LeftButton);
-    w->txtFriendEmail->selectAll();
+    QTest::mouseClick(w->m_friendEmailEdit, Qt::LeftButton);
+    w->m_friendEmailEdit->selectAll();
     QInputMethodEvent composed;
     composed.setCommitString(QStringLiteral("bob roe@example.net"));
-    QApplication::sendEvent(w->txtFriendEmail, &composed);
-    QCOMPARE(w->txtFriendEmail->text(), QStringLiteral("bob roe@example.net"));
+    QApplication::sendEvent(w->m_friendEmailEdit, &composed);
+    QCOMPARE(w->m_friendEmailEdit->text(), QStringLiteral("bob roe@example.net"));
 
     submit(w);
     QVERIFY(m_env->messages->shown.empty());
@@ -652,10 +652,10 @@ void ReferralTest::supportMessageFollowsTheDraw()
     QFETCH(float, draw);
     QFETCH(int, index);
     m_env->random->values = {draw};
-    forms::show<frmFarewell>();
+    forms::show<ExitWindow>();
     QCOMPARE(m_env->random->seeds, 1);
-    QVERIFY(forms::loaded<frmFarewell>());
-    QCOMPARE(forms::loaded<frmFarewell>()->Label2->text(), frmFarewell::SupportMessages[index]);
+    QVERIFY(forms::loaded<ExitWindow>());
+    QCOMPARE(forms::loaded<ExitWindow>()->Label2->text(), ExitWindow::kSupportMessages[index]);
 }
 
 void ReferralTest::everySupportMessageAppearsWithTheRealSource()
@@ -663,11 +663,11 @@ void ReferralTest::everySupportMessageAppearsWithTheRealSource()
     platform::installed().random = platform::productionServices().random;
     std::set<QString> seen;
     for (int run = 0; run < 200; ++run) {
-        forms::hide<frmFarewell>();
-        QVERIFY(forms::loaded<frmFarewell>());
-        const QString text = forms::loaded<frmFarewell>()->Label2->text();
-        QVERIFY(std::find(frmFarewell::SupportMessages.begin(), frmFarewell::SupportMessages.end(), text)
-                != frmFarewell::SupportMessages.end());
+        forms::hide<ExitWindow>();
+        QVERIFY(forms::loaded<ExitWindow>());
+        const QString text = forms::loaded<ExitWindow>()->Label2->text();
+        QVERIFY(std::find(ExitWindow::kSupportMessages.begin(), ExitWindow::kSupportMessages.end(), text)
+                != ExitWindow::kSupportMessages.end());
         seen.insert(text);
         forms::startAfresh();
         testing::flushDeletions();
@@ -677,8 +677,8 @@ void ReferralTest::everySupportMessageAppearsWithTheRealSource()
 
 void ReferralTest::exitWindowSettingsAndTexts()
 {
-    forms::show<frmFarewell>();
-    auto *w = forms::loaded<frmFarewell>();
+    forms::show<ExitWindow>();
+    auto *w = forms::loaded<ExitWindow>();
     QVERIFY(w && w->isVisible());
     QVERIFY(w->testAttribute(Qt::WA_ShowWithoutActivating));
     QVERIFY(w->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
@@ -711,27 +711,27 @@ void ReferralTest::exitWindowSettingsAndTexts()
 
 void ReferralTest::everyCaptionFitsItsPlace()
 {
-    forms::show<frmFarewell>();
-    auto *w = forms::loaded<frmFarewell>();
+    forms::show<ExitWindow>();
+    auto *w = forms::loaded<ExitWindow>();
     QVERIFY(w);
     const auto inside = [](QWidget *control) {
         return QRect(QPoint(0, 0), control->parentWidget()->size()).contains(control->geometry());
     };
     for (QWidget *control : std::initializer_list<QWidget *>{w->Picture1, w->Label1, w->Label2, w->Check1,
-                                                              w->cmdClose, w->Frame2, w->Frame6, w->Label3,
-                                                              w->lblGoToHome, w->txtName, w->txtEmail,
-                                                              w->txtFriendName, w->txtFriendEmail, w->cmdSubmit})
+                                                              w->m_closeButton, w->Frame2, w->Frame6, w->Label3,
+                                                              w->m_homeLink, w->m_nameEdit, w->m_emailEdit,
+                                                              w->m_friendNameEdit, w->m_friendEmailEdit, w->m_submitButton})
         QVERIFY2(inside(control), qPrintable(control->objectName()));
-    for (QLabel *label : std::initializer_list<QLabel *>{w->Label1, w->lblGoToHome})
+    for (QLabel *label : std::initializer_list<QLabel *>{w->Label1, w->m_homeLink})
         QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(),
                  qPrintable(label->objectName()));
     for (QLabel *label : {w->Label2, w->Label3})
         QVERIFY2(label->heightForWidth(label->width()) <= label->height(), qPrintable(label->objectName()));
     QVERIFY(w->Check1->fontMetrics().horizontalAdvance(w->Check1->text()) < w->Check1->width());
     // The link stays wholly above the panel's bottom edge and clear of the text above it.
-    QVERIFY(w->lblGoToHome->geometry().top() >= w->Label3->geometry().top() + w->Label3->heightForWidth(w->Label3->width()));
+    QVERIFY(w->m_homeLink->geometry().top() >= w->Label3->geometry().top() + w->Label3->heightForWidth(w->Label3->width()));
     // The support message leaves room for the link below it.
-    for (const QString &message : frmFarewell::SupportMessages) {
+    for (const QString &message : ExitWindow::kSupportMessages) {
         w->Label2->setText(message);
         QVERIFY(w->Label2->heightForWidth(w->Label2->width()) <= w->Check1->geometry().top() - w->Label2->geometry().top());
     }
@@ -739,28 +739,28 @@ void ReferralTest::everyCaptionFitsItsPlace()
 
 void ReferralTest::tabOrderAndInitialFocus()
 {
-    frmFarewell *w = openExitWindow();
+    ExitWindow *w = openExitWindow();
     QVERIFY(w);
-    QCOMPARE(QApplication::focusWidget(), w->cmdClose);
-    const QList<QWidget *> order{w->Check1, w->Picture1, w->txtName, w->cmdSubmit, w->txtEmail,
-                                 w->txtFriendEmail, w->txtFriendName, w->txtMessage, w->cmdClose};
+    QCOMPARE(QApplication::focusWidget(), w->m_closeButton);
+    const QList<QWidget *> order{w->Check1, w->Picture1, w->m_nameEdit, w->m_submitButton, w->m_emailEdit,
+                                 w->m_friendEmailEdit, w->m_friendNameEdit, w->m_messageEdit, w->m_closeButton};
     for (QWidget *expected : order) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), expected);
     }
     // Passing through the fields left each with its own content.
-    QCOMPARE(w->txtName->text(), QStringLiteral("Your Name"));
-    QCOMPARE(frmFarewell::fieldText(w->txtMessage), kInitialMessage);
+    QCOMPARE(w->m_nameEdit->text(), QStringLiteral("Your Name"));
+    QCOMPARE(ExitWindow::fieldText(w->m_messageEdit), kInitialMessage);
     QVERIFY(m_env->messages->shown.empty());
 }
 
 void ReferralTest::check1IsALinkThatNeverStaysTicked()
 {
-    frmFarewell *w = openExitWindow();
+    ExitWindow *w = openExitWindow();
     QVERIFY(w);
     QVERIFY(w->Check1->isCheckable());
     QCOMPARE(w->Check1->cursor().shape(), Qt::PointingHandCursor);
-    const QString home = modHelp::HomePageAddress();
+    const QString home = links::homePageAddress();
 
     QTest::mouseClick(w->Check1, Qt::LeftButton, {}, QPoint(5, 5)); // anywhere on the face
     QCOMPARE(m_env->web->opened, QStringList{home});
@@ -778,31 +778,31 @@ void ReferralTest::check1IsALinkThatNeverStaysTicked()
 
 void ReferralTest::productFamilyLink()
 {
-    frmFarewell *w = openExitWindow();
+    ExitWindow *w = openExitWindow();
     QVERIFY(w);
-    QCOMPARE(w->lblGoToHome->cursor().shape(), Qt::PointingHandCursor);
-    QCOMPARE(w->lblGoToHome->palette().color(QPalette::WindowText), QColor(255, 255, 0));
-    QTest::mouseClick(w->lblGoToHome, Qt::LeftButton);
-    QCOMPARE(m_env->web->opened, QStringList{modHelp::ProductFamilyPageAddress()});
+    QCOMPARE(w->m_homeLink->cursor().shape(), Qt::PointingHandCursor);
+    QCOMPARE(w->m_homeLink->palette().color(QPalette::WindowText), QColor(255, 255, 0));
+    QTest::mouseClick(w->m_homeLink, Qt::LeftButton);
+    QCOMPARE(m_env->web->opened, QStringList{links::productFamilyPageAddress()});
 }
 
 void ReferralTest::hiddenAndShownAgainKeepsEverything()
 {
     m_env->random->values = {0.6f};
-    frmFarewell *w = openExitWindow();
+    ExitWindow *w = openExitWindow();
     QVERIFY(w);
-    typeInto(w->txtName, QStringLiteral("Ann"));
-    typeInto(w->txtFriendEmail, QStringLiteral("bob@example.net"));
-    forms::hide<frmFarewell>();
+    typeInto(w->m_nameEdit, QStringLiteral("Ann"));
+    typeInto(w->m_friendEmailEdit, QStringLiteral("bob@example.net"));
+    forms::hide<ExitWindow>();
     QVERIFY(!w->isVisible());
     m_env->random->values = {0.1f};
-    forms::show<frmFarewell>();
-    QCOMPARE(forms::loaded<frmFarewell>(), w);
+    forms::show<ExitWindow>();
+    QCOMPARE(forms::loaded<ExitWindow>(), w);
     QVERIFY(w->isVisible());
     QCOMPARE(m_env->random->seeds, 1);
-    QCOMPARE(w->Label2->text(), frmFarewell::SupportMessages[2]);
-    QCOMPARE(w->txtName->text(), QStringLiteral("Ann"));
-    QCOMPARE(w->txtFriendEmail->text(), QStringLiteral("bob@example.net"));
+    QCOMPARE(w->Label2->text(), ExitWindow::kSupportMessages[2]);
+    QCOMPARE(w->m_nameEdit->text(), QStringLiteral("Ann"));
+    QCOMPARE(w->m_friendEmailEdit->text(), QStringLiteral("bob@example.net"));
     QVERIFY(w->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 }
 
@@ -821,25 +821,25 @@ void ReferralTest::leavingTheExitWindowEndsTheProgram_data()
 void ReferralTest::leavingTheExitWindowEndsTheProgram()
 {
     QFETCH(QString, way);
-    forms::ref<frmStartup>();
-    QVERIFY(forms::loaded<frmMain>());
-    forms::loaded<frmMain>()->close();
+    forms::ref<StartupWindow>();
+    QVERIFY(forms::loaded<MainWindow>());
+    forms::loaded<MainWindow>()->close();
     testing::flushDeletions();
-    frmFarewell *w = openExitWindow();
+    ExitWindow *w = openExitWindow();
     QVERIFY(w);
-    typeInto(w->txtName, QStringLiteral("Ann"));
-    w->cmdClose->setFocus(Qt::TabFocusReason);
+    typeInto(w->m_nameEdit, QStringLiteral("Ann"));
+    w->m_closeButton->setFocus(Qt::TabFocusReason);
     QCOMPARE(m_env->processEnd->calls, 0);
-    const QPointer<frmFarewell> window(w);
+    const QPointer<ExitWindow> window(w);
 
     if (way == QStringLiteral("click"))
-        QTest::mouseClick(w->cmdClose, Qt::LeftButton);
+        QTest::mouseClick(w->m_closeButton, Qt::LeftButton);
     else if (way == QStringLiteral("alt+x"))
         QTest::keyClick(w, Qt::Key_X, Qt::AltModifier);
     else if (way == QStringLiteral("enter"))
-        QTest::keyClick(w->cmdClose, Qt::Key_Return);
+        QTest::keyClick(w->m_closeButton, Qt::Key_Return);
     else if (way == QStringLiteral("space"))
-        QTest::keyClick(w->cmdClose, Qt::Key_Space);
+        QTest::keyClick(w->m_closeButton, Qt::Key_Space);
     else
         w->close();
 
@@ -851,61 +851,61 @@ void ReferralTest::leavingTheExitWindowEndsTheProgram()
     QVERIFY(m_env->web->opened.isEmpty());
     QVERIFY(m_env->messages->shown.empty());
     // Everything that would have been shown on the way out is refused.
-    forms::show<frmFarewell>();
+    forms::show<ExitWindow>();
     QVERIFY(forms::loadOrder().empty());
 }
 
 void ReferralTest::leavingOtherWindowsKeepsTheProgramRunning()
 {
     const auto exitWindowVisible = [] {
-        auto *w = forms::loaded<frmFarewell>();
+        auto *w = forms::loaded<ExitWindow>();
         return w && w->isVisible();
     };
 
     // Main window: close box, then File "E&xit" on a fresh run.
-    forms::ref<frmStartup>();
-    QVERIFY(forms::loaded<frmMain>());
-    forms::loaded<frmMain>()->close();
-    QVERIFY(!forms::loaded<frmMain>());
+    forms::ref<StartupWindow>();
+    QVERIFY(forms::loaded<MainWindow>());
+    forms::loaded<MainWindow>()->close();
+    QVERIFY(!forms::loaded<MainWindow>());
     QVERIFY(exitWindowVisible());
     QCOMPARE(m_env->processEnd->calls, 0);
     forms::startAfresh();
     testing::flushDeletions();
 
-    forms::ref<frmStartup>();
-    QVERIFY(forms::loaded<frmMain>());
-    forms::loaded<frmMain>()->mnuExit->trigger();
+    forms::ref<StartupWindow>();
+    QVERIFY(forms::loaded<MainWindow>());
+    forms::loaded<MainWindow>()->m_exitAction->trigger();
     QVERIFY(exitWindowVisible());
     QCOMPARE(m_env->processEnd->calls, 0);
     const int seeds = m_env->random->seeds;
 
     // Back from a section window: the main window again, the exit window hidden and unchanged.
-    auto *farewell = forms::loaded<frmFarewell>();
+    auto *farewell = forms::loaded<ExitWindow>();
     const QString message = farewell->Label2->text();
-    farewell->txtName->setText(QStringLiteral("Ann"));
-    forms::show<frmResultBOS>();
-    QVERIFY(forms::loaded<frmResultBOS>());
-    forms::loaded<frmResultBOS>()->mnuBack->trigger();
+    farewell->m_nameEdit->setText(QStringLiteral("Ann"));
+    forms::show<SectionWindow>();
+    QVERIFY(forms::loaded<SectionWindow>());
+    forms::loaded<SectionWindow>()->m_backAction->trigger();
     testing::flushDeletions();
-    QVERIFY(forms::loaded<frmMain>() && forms::loaded<frmMain>()->isVisible());
+    QVERIFY(forms::loaded<MainWindow>() && forms::loaded<MainWindow>()->isVisible());
     QVERIFY(!exitWindowVisible());
     QCOMPARE(m_env->processEnd->calls, 0);
 
     // Section window: File "E&xit" and the close box show the same exit window again.
-    forms::show<frmResultBOS>();
-    forms::unload(forms::loaded<frmMain>());
-    forms::hide<frmFarewell>();
-    QVERIFY(forms::loaded<frmResultBOS>());
-    forms::loaded<frmResultBOS>()->mnuExit->trigger();
+    forms::show<SectionWindow>();
+    forms::unload(forms::loaded<MainWindow>());
+    forms::hide<ExitWindow>();
+    QVERIFY(forms::loaded<SectionWindow>());
+    forms::loaded<SectionWindow>()->m_exitAction->trigger();
     QVERIFY(exitWindowVisible());
-    QCOMPARE(forms::loaded<frmFarewell>(), farewell);
+    QCOMPARE(forms::loaded<ExitWindow>(), farewell);
     QCOMPARE(farewell->Label2->text(), message);
-    QCOMPARE(farewell->txtName->text(), QStringLiteral("Ann"));
+    QCOMPARE(farewell->m_nameEdit->text(), QStringLiteral("Ann"));
     QCOMPARE(m_env->random->seeds, seeds); // the exit window was not loaded again
-    forms::hide<frmFarewell>();
-    forms::show<frmResultBOS>();
-    QVERIFY(forms::loaded<frmResultBOS>());
-    forms::loaded<frmResultBOS>()->close();
+    forms::hide<ExitWindow>();
+    forms::show<SectionWindow>();
+    QVERIFY(forms::loaded<SectionWindow>());
+    forms::loaded<SectionWindow>()->close();
     QVERIFY(exitWindowVisible());
     QCOMPARE(m_env->processEnd->calls, 0);
     QVERIFY(m_env->web->opened.isEmpty());

@@ -2,13 +2,13 @@
 
 #include "environment.h"
 
-#include "core/diarykey.h"
-#include "core/modDB.h"
-#include "core/opening.h"
+#include "core/store/diarykey.h"
+#include "core/store/store.h"
+#include "core/store/opening.h"
 #include "gui/forms.h"
-#include "gui/frmMain.h"
-#include "gui/frmResultBOS.h"
-#include "gui/frmStartup.h"
+#include "gui/windows/mainwindow.h"
+#include "gui/windows/sectionwindow.h"
+#include "gui/windows/startupwindow.h"
 
 #include <sqlcipher/sqlite3.h>
 
@@ -50,7 +50,7 @@ QString integrityCheck(const QString &path)
         sqlite3_close_v2(db);
         return QStringLiteral("cannot open");
     }
-    const QByteArray password = modDB::kPassword.toUtf8();
+    const QByteArray password = store::kBuiltInPassword.toUtf8();
     sqlite3_key(db, password.constData(), int(password.size()));
     sqlite3_stmt *statement = nullptr;
     QStringList lines;
@@ -68,13 +68,13 @@ QString integrityCheck(const QString &path)
     return lines.join(QLatin1Char('\n'));
 }
 
-std::optional<modDB::Connection> openUnder(const QString &path, const QString &password)
+std::optional<store::Connection> openUnder(const QString &path, const QString &password)
 {
-    const QByteArray salt = modDB::saltOf(path);
-    const auto key = password.isEmpty() ? std::optional(modDB::builtInKey(salt)) : modDB::userKey(password, salt);
+    const QByteArray salt = store::saltOf(path);
+    const auto key = password.isEmpty() ? std::optional(store::builtInKey(salt)) : store::userKey(password, salt);
     if (!key)
         return std::nullopt;
-    auto opened = modDB::openWithKey(path, *key);
+    auto opened = store::openWithKey(path, *key);
     if (!opened.ok())
         return std::nullopt;
     return std::move(opened.value());
@@ -85,7 +85,7 @@ std::optional<QStringList> spellsUnder(const QString &path, const QString &passw
     const auto opened = openUnder(path, password);
     if (!opened)
         return std::nullopt;
-    auto statement = modDB::Statement::prepare(*opened, QStringLiteral("SELECT keyword FROM tblspell ORDER BY \"Index\""));
+    auto statement = store::Statement::prepare(*opened, QStringLiteral("SELECT keyword FROM tblspell ORDER BY \"Index\""));
     if (!statement.ok())
         return std::nullopt;
     QStringList keywords;

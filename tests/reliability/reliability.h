@@ -11,9 +11,9 @@
 
 #include "sectionwindow.h"
 
-#include "core/statements.h"
+#include "core/store/statements.h"
 
-class frmResultBOS;
+class SectionWindow;
 class QPushButton;
 
 namespace reliability {
@@ -35,7 +35,7 @@ bool writeBytes(const QString &path, const QByteArray &bytes);
 QString integrityCheck(const QString &path);
 
 // The diary opened with this password alone (empty: the built-in key), as the store opens it.
-std::optional<modDB::Connection> openUnder(const QString &path, const QString &password);
+std::optional<store::Connection> openUnder(const QString &path, const QString &password);
 // The spells' keywords of a diary under this password; none when it does not open with it.
 std::optional<QStringList> spellsUnder(const QString &path, const QString &password);
 

@@ -8,10 +8,10 @@
 #include "reliability.h"
 #include "testmain.h"
 
-#include "core/backups.h"
-#include "core/modDB.h"
-#include "core/storeprobe.h"
-#include "gui/frmResultBOS.h"
+#include "core/store/backups.h"
+#include "core/store/store.h"
+#include "core/store/storeprobe.h"
+#include "gui/windows/sectionwindow.h"
 #include "gui/sectionwindowstate.h"
 
 #include <QDateTime>
@@ -31,8 +31,8 @@
 #include <unistd.h>
 #endif
 
-using modDB::FailureKind;
-using modDB::Table;
+using store::FailureKind;
+using store::Table;
 using reliability::click;
 using reliability::listed;
 
@@ -52,7 +52,7 @@ QStringList spells(const QString &path)
 
 bool add(const QString &path, const QString &keyword)
 {
-    return modDB::AddEntry(path, Table::Spell, {keyword, QStringLiteral("meaning of ") + keyword}).ok();
+    return store::addEntry(path, Table::Spell, {keyword, QStringLiteral("meaning of ") + keyword}).ok();
 }
 } // namespace
 
@@ -62,7 +62,7 @@ class BackupTest : public QObject {
 private slots:
     void init()
     {
-        modDB::probe::startNewRun();
+        store::probe::startNewRun();
         m_dir = std::make_unique<QTemporaryDir>();
         m_path = m_dir->filePath(QStringLiteral("updatediary.dll"));
         QVERIFY(testing::writeEmptyDiary(m_path));
@@ -90,19 +90,19 @@ private:
 void BackupTest::firstWriteOfEachRunKeepsTheDiaryAsItWas()
 {
     QVERIFY(testing::appendRows(m_path, QStringLiteral("tblspell"), {{"Sage", "Cleansing"}}));
-    QCOMPARE(modDB::backupFolder(m_path), m_dir->filePath(QStringLiteral("backups")));
+    QCOMPARE(store::backupFolder(m_path), m_dir->filePath(QStringLiteral("backups")));
 
     // Reading is no reason for a copy.
-    QVERIFY(modDB::ReadKeywords(m_path, Table::Spell).ok());
-    QVERIFY(modDB::ReadEntry(m_path, Table::Spell, 1).ok());
-    QVERIFY(!QFileInfo::exists(modDB::backupFolder(m_path)));
+    QVERIFY(store::readKeywords(m_path, Table::Spell).ok());
+    QVERIFY(store::readEntry(m_path, Table::Spell, 1).ok());
+    QVERIFY(!QFileInfo::exists(store::backupFolder(m_path)));
 
     const QString before = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QVERIFY(add(m_path, QStringLiteral("Rue")));
     const QString after = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QVERIFY(add(m_path, QStringLiteral("Yarrow")));
-    QVERIFY(modDB::RemoveEntry(m_path, Table::Spell, 1).ok());
-    QStringList backups = modDB::backupsOf(m_path);
+    QVERIFY(store::removeEntry(m_path, Table::Spell, 1).ok());
+    QStringList backups = store::backupsOf(m_path);
     QCOMPARE(backups.size(), 1);
     const QRegularExpression name(QStringLiteral("^updatediary-(\\d{8}-\\d{6})\\.dll$"));
     const auto match = name.match(QFileInfo(backups[0]).fileName());
@@ -112,10 +112,10 @@ void BackupTest::firstWriteOfEachRunKeepsTheDiaryAsItWas()
     QCOMPARE(reliability::integrityCheck(backups[0]), QStringLiteral("ok"));
 
     // The next run copies the diary as that run found it.
-    modDB::probe::startNewRun();
-    BRIMVALE_UNWRAP(updated, modDB::UpdateEntry(m_path, Table::Spell, 2, {QStringLiteral("Rue"), QStringLiteral("dried")}));
+    store::probe::startNewRun();
+    BRIMVALE_UNWRAP(updated, store::updateEntry(m_path, Table::Spell, 2, {QStringLiteral("Rue"), QStringLiteral("dried")}));
     QVERIFY(updated);
-    backups = modDB::backupsOf(m_path);
+    backups = store::backupsOf(m_path);
     QCOMPARE(backups.size(), 2);
     QVERIFY(backups[0] < backups[1]);
     QCOMPARE(spells(backups[1]), (QStringList{"Rue", "Yarrow"}));
@@ -123,13 +123,13 @@ void BackupTest::firstWriteOfEachRunKeepsTheDiaryAsItWas()
     QCOMPARE(copied.size(), std::size_t(2));
     QCOMPARE(copied[0].meaning, QStringLiteral("meaning of Rue"));
     // Nothing half-made stays in the folder.
-    QCOMPARE(QDir(modDB::backupFolder(m_path)).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+    QCOMPARE(QDir(store::backupFolder(m_path)).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              fileNames(backups));
 }
 
 void BackupTest::newestTenAreKeptAndNothingElseIsTouched()
 {
-    const QString folder = modDB::backupFolder(m_path);
+    const QString folder = store::backupFolder(m_path);
     QVERIFY(QDir().mkpath(folder + QStringLiteral("/updatediary-20000101-000000.dll")));
     const QStringList foreign{QStringLiteral("notes.txt"), QStringLiteral("updatediary-old.dll"),
                               QStringLiteral("updatediary-2026.dll"), QStringLiteral("other-20000101-000000.dll"),
@@ -142,11 +142,11 @@ void BackupTest::newestTenAreKeptAndNothingElseIsTouched()
     // Ten, the number README promises the user.
     constexpr int kRuns = 13;
     for (int run = 0; run < kRuns; ++run) {
-        modDB::probe::startNewRun();
+        store::probe::startNewRun();
         QVERIFY(add(m_path, QStringLiteral("entry %1").arg(run)));
         QVERIFY(add(m_path, QStringLiteral("second %1").arg(run)));
     }
-    const QStringList backups = modDB::backupsOf(m_path);
+    const QStringList backups = store::backupsOf(m_path);
     QCOMPARE(backups.size(), 10);
     // Run r copied the diary with the 2r entries of the runs before it: the three oldest are gone.
     for (int i = 0; i < backups.size(); ++i) {
@@ -168,22 +168,22 @@ void BackupTest::newestTenAreKeptAndNothingElseIsTouched()
 void BackupTest::neverMoreThanTenWhereverTheProgramIsStopped()
 {
 #ifdef Q_OS_LINUX
-    for (int run = 0; run < modDB::kBackupsKept; ++run) {
-        modDB::probe::startNewRun();
+    for (int run = 0; run < store::kBackupsKept; ++run) {
+        store::probe::startNewRun();
         QVERIFY(add(m_path, QStringLiteral("entry %1").arg(run)));
     }
-    QCOMPARE(modDB::backupsOf(m_path).size(), modDB::kBackupsKept);
+    QCOMPARE(store::backupsOf(m_path).size(), store::kBackupsKept);
 
     const int watcher = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     QVERIFY(watcher >= 0);
     const auto closeWatcher = qScopeGuard([watcher] { ::close(watcher); });
-    QVERIFY(inotify_add_watch(watcher, QFile::encodeName(modDB::backupFolder(m_path)).constData(),
+    QVERIFY(inotify_add_watch(watcher, QFile::encodeName(store::backupFolder(m_path)).constData(),
                               IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO) >= 0);
-    modDB::probe::startNewRun();
+    store::probe::startNewRun();
     QVERIFY(add(m_path, QStringLiteral("one more")));
 
     const QRegularExpression backupName(QStringLiteral("^updatediary-\\d{8}-\\d{6}\\.dll$"));
-    qsizetype count = modDB::kBackupsKept;
+    qsizetype count = store::kBackupsKept;
     qsizetype most = count;
     QStringList changes;
     alignas(inotify_event) char buffer[16384];
@@ -201,8 +201,8 @@ void BackupTest::neverMoreThanTenWhereverTheProgramIsStopped()
     }
     QVERIFY2(most <= 10, qPrintable(changes.join(QLatin1Char('\n'))));
     QCOMPARE(count, 10);
-    QCOMPARE(modDB::backupsOf(m_path).size(), 10);
-    QCOMPARE(spells(modDB::backupsOf(m_path).constLast()).size(), modDB::kBackupsKept);
+    QCOMPARE(store::backupsOf(m_path).size(), 10);
+    QCOMPARE(spells(store::backupsOf(m_path).constLast()).size(), store::kBackupsKept);
 #else
     QSKIP("watching a folder's changes needs inotify");
 #endif
@@ -216,32 +216,32 @@ void BackupTest::namesFollowTheClockAndStayInOrderWhateverItSays()
     QVERIFY(add(m_path, QStringLiteral("Sage")));
     // A clock set back, then a second run within the same second.
     clock->advance(-3600);
-    modDB::probe::startNewRun();
+    store::probe::startNewRun();
     QVERIFY(add(m_path, QStringLiteral("Rue")));
-    modDB::probe::startNewRun();
+    store::probe::startNewRun();
     QVERIFY(add(m_path, QStringLiteral("Yarrow")));
     // A copy named by a clock that once ran far ahead (or is read in another time zone).
-    const QString ahead = modDB::backupFolder(m_path) + QStringLiteral("/updatediary-20991231-235959.dll");
+    const QString ahead = store::backupFolder(m_path) + QStringLiteral("/updatediary-20991231-235959.dll");
     QVERIFY(QFile::copy(m_path, ahead));
     clock->advance(3600);
     for (int run = 0; run < 2; ++run) {
-        modDB::probe::startNewRun();
+        store::probe::startNewRun();
         QVERIFY(add(m_path, QStringLiteral("Vervain %1").arg(run)));
     }
-    QCOMPARE(fileNames(modDB::backupsOf(m_path)),
+    QCOMPARE(fileNames(store::backupsOf(m_path)),
              (QStringList{"updatediary-20261207-211530.dll", "updatediary-20261207-211531.dll",
                           "updatediary-20261207-211532.dll", "updatediary-20991231-235959.dll",
                           "updatediary-21000101-000000.dll", "updatediary-21000101-000001.dll"}));
-    QCOMPARE(spells(modDB::backupsOf(m_path).last()), (QStringList{"Sage", "Rue", "Yarrow", "Vervain 0"}));
+    QCOMPARE(spells(store::backupsOf(m_path).last()), (QStringList{"Sage", "Rue", "Yarrow", "Vervain 0"}));
 }
 
 void BackupTest::damagedDiaryIsNotWrittenAndPushesNoGoodBackupOut()
 {
     for (int run = 0; run < 3; ++run) {
-        modDB::probe::startNewRun();
+        store::probe::startNewRun();
         QVERIFY(add(m_path, QStringLiteral("entry %1").arg(run)));
     }
-    const QStringList good = modDB::backupsOf(m_path);
+    const QStringList good = store::backupsOf(m_path);
     QCOMPARE(good.size(), 3);
     std::vector<QByteArray> goodBytes;
     for (const QString &backup : good)
@@ -253,21 +253,21 @@ void BackupTest::damagedDiaryIsNotWrittenAndPushesNoGoodBackupOut()
     bytes[bytes.size() - 300] = char(bytes[bytes.size() - 300] ^ 0x10);
     QVERIFY(reliability::writeBytes(m_path, bytes));
     const auto damaged = reliability::stateOf(m_path);
-    QVERIFY(modDB::ReadKeywords(m_path, Table::Rituals).ok());
+    QVERIFY(store::readKeywords(m_path, Table::Rituals).ok());
 
-    for (int run = 0; run < modDB::kBackupsKept + 2; ++run) {
-        modDB::probe::startNewRun();
-        const auto added = modDB::AddEntry(m_path, Table::Rituals, {QStringLiteral("Yule"), QStringLiteral("Solstice")});
+    for (int run = 0; run < store::kBackupsKept + 2; ++run) {
+        store::probe::startNewRun();
+        const auto added = store::addEntry(m_path, Table::Rituals, {QStringLiteral("Yule"), QStringLiteral("Solstice")});
         QVERIFY(!added.ok());
         QCOMPARE(added.failure().kind, FailureKind::Damaged);
-        QCOMPARE(modDB::message(added.failure()),
+        QCOMPARE(store::message(added.failure()),
                  QStringLiteral("The diary file is damaged or the password is wrong.\n%1\nNewest backup: %2")
                      .arg(m_path, good.last()));
         // Refused again on the next write of the same run, too.
-        QVERIFY(!modDB::RemoveEntry(m_path, Table::Spell, 1).ok());
+        QVERIFY(!store::removeEntry(m_path, Table::Spell, 1).ok());
     }
     QCOMPARE(reliability::stateOf(m_path), damaged);
-    QCOMPARE(modDB::backupsOf(m_path), good);
+    QCOMPARE(store::backupsOf(m_path), good);
     for (qsizetype i = 0; i < good.size(); ++i)
         QCOMPARE(reliability::bytesOf(good[i]), goodBytes[std::size_t(i)]);
 }
@@ -275,13 +275,13 @@ void BackupTest::damagedDiaryIsNotWrittenAndPushesNoGoodBackupOut()
 void BackupTest::backupThatCannotBeMadeDoesNotStopTheWrite()
 {
     // Something that is not a folder stands where the backups go.
-    QVERIFY(reliability::writeBytes(modDB::backupFolder(m_path), "not a folder"));
+    QVERIFY(reliability::writeBytes(store::backupFolder(m_path), "not a folder"));
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^No backup of .*updatediary.dll was made: ")));
     QVERIFY(add(m_path, QStringLiteral("Sage")));
     // Tried once in a run, not before every write.
     QVERIFY(add(m_path, QStringLiteral("Rue")));
     QCOMPARE(spells(m_path), (QStringList{"Sage", "Rue"}));
-    QCOMPARE(reliability::bytesOf(modDB::backupFolder(m_path)), QByteArray("not a folder"));
+    QCOMPARE(reliability::bytesOf(store::backupFolder(m_path)), QByteArray("not a folder"));
 }
 
 void BackupTest::messagesNameTheNewestBackupWhichRestoresTheDiary()
@@ -293,34 +293,34 @@ void BackupTest::messagesNameTheNewestBackupWhichRestoresTheDiary()
     QVERIFY(testing::appendRows(working, QStringLiteral("tblspell"), {{"Sage", "Cleansing"}, {"Rue", "Protection"}}));
     // An earlier run wrote once, so a backup of these two entries exists.
     QVERIFY(add(working, QStringLiteral("Yarrow")));
-    const QStringList backups = modDB::backupsOf(working);
+    const QStringList backups = store::backupsOf(working);
     QCOMPARE(backups.size(), 1);
     QCOMPARE(QFileInfo(backups[0]).absolutePath(), env.dataFolder() + QStringLiteral("/backups"));
-    modDB::probe::startNewRun();
+    store::probe::startNewRun();
 
     QByteArray garbage(int(QFileInfo(working).size()), '\0');
     for (qsizetype i = 0; i < garbage.size(); ++i)
         garbage[i] = char(i * 131 + 7);
     QVERIFY(reliability::writeBytes(working, garbage));
-    frmResultBOS *window = reliability::enterSection(0);
+    SectionWindow *window = reliability::enterSection(0);
     QVERIFY(window);
     QCOMPARE(env.messages->texts(),
              QStringList{QStringLiteral("The diary file is damaged or the password is wrong.\n%1\nNewest backup: %2")
                              .arg(working, backups[0])});
     QCOMPARE(env.messages->shown.back().icon, gui::MessageIcon::Critical);
 
-    QVERIFY(click(window->Command1));
+    QVERIFY(click(window->m_openButton));
     QVERIFY(QFile::remove(working));
-    QVERIFY(click(window->Command2));
-    QTest::keyClicks(window->txtKeyword, QStringLiteral("Vervain"));
-    QTest::keyClicks(window->txtMeaning, QStringLiteral("Visions"));
-    QVERIFY(click(window->Command2));
+    QVERIFY(click(window->m_addButton));
+    QTest::keyClicks(window->m_keywordEdit, QStringLiteral("Vervain"));
+    QTest::keyClicks(window->m_meaningEdit, QStringLiteral("Visions"));
+    QVERIFY(click(window->m_addButton));
     QCOMPARE(env.messages->last(),
              QStringLiteral("The diary file is missing.\n%1\nNewest backup: %2").arg(working, backups[0]));
 
     // README's way back: copy the newest backup over the diary. The typed entry is still there to save.
     QVERIFY(QFile::copy(backups[0], working));
-    QVERIFY(click(window->Command2));
+    QVERIFY(click(window->m_addButton));
     QCOMPARE(SectionWindowState(*window), SectionWindowMode::Browsing);
     QCOMPARE(listed(window), (QStringList{"Sage", "Rue", "Vervain"}));
     QCOMPARE(spells(working), (QStringList{"Sage", "Rue", "Vervain"}));

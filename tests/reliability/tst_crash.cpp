@@ -8,9 +8,9 @@
 #include "reliability.h"
 #include "seed.h"
 
-#include "core/backups.h"
+#include "core/store/backups.h"
 #include "core/identity.h"
-#include "core/modDB.h"
+#include "core/store/store.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -27,7 +27,7 @@
 
 #include <unistd.h>
 
-using modDB::Table;
+using store::Table;
 
 namespace {
 QString g_selfPath;
@@ -68,9 +68,9 @@ int runCrashChild(int argc, char **argv)
 
     std::array<std::vector<qint64>, kWrittenTables.size()> indexes;
     for (std::size_t t = 0; t < kWrittenTables.size(); ++t) {
-        const auto keywords = modDB::ReadKeywords(path, kWrittenTables[t]);
+        const auto keywords = store::readKeywords(path, kWrittenTables[t]);
         if (!keywords.ok()) {
-            say(QStringLiteral("x ") + modDB::message(keywords.failure()));
+            say(QStringLiteral("x ") + store::message(keywords.failure()));
             return 2;
         }
         indexes[t] = keywords->indexes;
@@ -83,12 +83,12 @@ int runCrashChild(int argc, char **argv)
         std::vector<qint64> &rows = indexes[t];
         const unsigned choice = random() % 10;
         const QString keyword = QStringLiteral("r%1-n%2-L%3").arg(run).arg(n).arg(1 + random() % kLongestMeaning);
-        const modDB::Entry entry{keyword, meaningFor(keyword)};
+        const store::Entry entry{keyword, meaningFor(keyword)};
         if (choice < 5 || rows.empty()) {
             say(QStringLiteral("? A %1 %2").arg(t).arg(keyword));
-            const auto added = modDB::AddEntry(path, table, entry);
+            const auto added = store::addEntry(path, table, entry);
             if (!added.ok()) {
-                say(QStringLiteral("x ") + modDB::message(added.failure()));
+                say(QStringLiteral("x ") + store::message(added.failure()));
                 return 2;
             }
             rows.push_back(*added);
@@ -98,17 +98,17 @@ int runCrashChild(int argc, char **argv)
             const qint64 index = rows[position];
             if (choice < 8) {
                 say(QStringLiteral("? E %1 %2 %3").arg(t).arg(index).arg(keyword));
-                const auto updated = modDB::UpdateEntry(path, table, index, entry);
+                const auto updated = store::updateEntry(path, table, index, entry);
                 if (!updated.ok() || !*updated) {
-                    say(QStringLiteral("x edit ") + (updated.ok() ? QStringLiteral("found no row") : modDB::message(updated.failure())));
+                    say(QStringLiteral("x edit ") + (updated.ok() ? QStringLiteral("found no row") : store::message(updated.failure())));
                     return 2;
                 }
                 say(QStringLiteral("! E %1 %2").arg(t).arg(index));
             } else {
                 say(QStringLiteral("? R %1 %2").arg(t).arg(index));
-                const auto removed = modDB::RemoveEntry(path, table, index);
+                const auto removed = store::removeEntry(path, table, index);
                 if (!removed.ok() || !*removed) {
-                    say(QStringLiteral("x remove ") + (removed.ok() ? QStringLiteral("found no row") : modDB::message(removed.failure())));
+                    say(QStringLiteral("x remove ") + (removed.ok() ? QStringLiteral("found no row") : store::message(removed.failure())));
                     return 2;
                 }
                 rows.erase(rows.begin() + std::ptrdiff_t(position));
@@ -216,12 +216,12 @@ void CrashTest::killedWriterLosesNothing()
             ++journalsLeft;
         // The next run opens it as the program would, and every page is sound.
         for (Table table : kWrittenTables)
-            QVERIFY2(modDB::ReadKeywords(path, table).ok(), qPrintable(QStringLiteral("run %1").arg(run)));
+            QVERIFY2(store::readKeywords(path, table).ok(), qPrintable(QStringLiteral("run %1").arg(run)));
         QCOMPARE(reliability::integrityCheck(path), QStringLiteral("ok"));
 
         Model found;
         for (std::size_t t = 0; t < kWrittenTables.size(); ++t) {
-            const auto rows = testing::readRows(path, modDB::tableName(kWrittenTables[t]));
+            const auto rows = testing::readRows(path, store::tableName(kWrittenTables[t]));
             QVERIFY(rows);
             for (const testing::DiaryRow &row : *rows) {
                 QVERIFY2(row.meaning == meaningFor(row.keyword), qPrintable(row.keyword));
@@ -257,13 +257,13 @@ void CrashTest::killedWriterLosesNothing()
         model = found;
 
         // Every backup made so far is a whole diary; a copy cut short never carries a backup's name.
-        const QStringList backups = modDB::backupsOf(path);
-        QVERIFY2(backups.size() <= modDB::kBackupsKept, qPrintable(QStringLiteral("run %1: %2 backups").arg(run).arg(backups.size())));
+        const QStringList backups = store::backupsOf(path);
+        QVERIFY2(backups.size() <= store::kBackupsKept, qPrintable(QStringLiteral("run %1: %2 backups").arg(run).arg(backups.size())));
         for (const QString &backup : backups) {
             if (checkedBackups.count(backup))
                 continue;
             QCOMPARE(reliability::integrityCheck(backup), QStringLiteral("ok"));
-            QVERIFY(modDB::ReadKeywords(backup, Table::Spell).ok());
+            QVERIFY(store::readKeywords(backup, Table::Spell).ok());
             checkedBackups.insert(backup);
         }
     }

@@ -11,13 +11,13 @@
 #include "reliability.h"
 #include "testmain.h"
 
-#include "core/backups.h"
-#include "core/modDB.h"
-#include "core/storeprobe.h"
+#include "core/store/backups.h"
+#include "core/store/store.h"
+#include "core/store/storeprobe.h"
 #include "gui/forms.h"
-#include "gui/frmMain.h"
-#include "gui/frmResultBOS.h"
-#include "gui/frmStartup.h"
+#include "gui/windows/mainwindow.h"
+#include "gui/windows/sectionwindow.h"
+#include "gui/windows/startupwindow.h"
 #include "gui/sectionwindowstate.h"
 
 #include <QDir>
@@ -47,9 +47,9 @@ QStringList everythingIn(const QString &folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-QString meaning(const frmResultBOS *window)
+QString meaning(const SectionWindow *window)
 {
-    return window->txtMeaning->toPlainText();
+    return window->m_meaningEdit->toPlainText();
 }
 } // namespace
 
@@ -59,7 +59,7 @@ class FaultTest : public QObject {
 private slots:
     void init()
     {
-        modDB::probe::startNewRun();
+        store::probe::startNewRun();
         m_env = std::make_unique<testing::Environment>();
         QVERIFY(testing::writeEmptyDiary(m_env->starterDiary()));
     }
@@ -113,11 +113,11 @@ void FaultTest::firstUseCopyFailsWithItsReasonAndLeavesNothing()
     }
     const QStringList before = everythingIn(folder());
 
-    forms::ref<frmStartup>();
-    frmMain *main = forms::loaded<frmMain>();
+    forms::ref<StartupWindow>();
+    MainWindow *main = forms::loaded<MainWindow>();
     QVERIFY(main);
-    QTest::mouseClick(main->optOption[2], Qt::LeftButton);
-    QTest::mouseClick(main->cmdContinue, Qt::LeftButton);
+    QTest::mouseClick(main->m_sectionOptions[2], Qt::LeftButton);
+    QTest::mouseClick(main->m_continueButton, Qt::LeftButton);
     testing::flushDeletions();
 
     QCOMPARE(m_env->messages->shown.size(), std::size_t(1));
@@ -127,17 +127,17 @@ void FaultTest::firstUseCopyFailsWithItsReasonAndLeavesNothing()
     QCOMPARE(lines[0], kCopyFailed);
     QCOMPARE(lines[1], working());
     QVERIFY2(lines[2].contains(reason, Qt::CaseInsensitive), qPrintable(lines[2]));
-    QVERIFY(!forms::loaded<frmResultBOS>());
-    QCOMPARE(forms::loaded<frmMain>(), main);
+    QVERIFY(!forms::loaded<SectionWindow>());
+    QCOMPARE(forms::loaded<MainWindow>(), main);
     QVERIFY(main->isVisible());
     // No half copy and no temporary file is left behind.
     QCOMPARE(everythingIn(folder()), before);
 
     // Once the fault is gone, the same Continue makes a whole, private copy.
     mount.reset();
-    QTest::mouseClick(main->cmdContinue, Qt::LeftButton);
+    QTest::mouseClick(main->m_continueButton, Qt::LeftButton);
     testing::flushDeletions();
-    QVERIFY(forms::loaded<frmResultBOS>());
+    QVERIFY(forms::loaded<SectionWindow>());
     QCOMPARE(m_env->messages->shown.size(), std::size_t(1));
     QCOMPARE(reliability::bytesOf(working()), reliability::bytesOf(m_env->starterDiary()));
     QCOMPARE(reliability::modeOf(working()), 0600);
@@ -148,9 +148,9 @@ void FaultTest::readOnlyDiaryFileKeepsTheTypedText()
 {
     QVERIFY(testing::writeEmptyDiary(working()));
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"Sage", "Cleansing"}}));
-    frmResultBOS *window = reliability::enterSection(0);
+    SectionWindow *window = reliability::enterSection(0);
     QVERIFY(window);
-    QVERIFY(click(window->Command1));
+    QVERIFY(click(window->m_openButton));
     const auto original = reliability::stateOf(working());
     const QString expected = kReadOnly + QLatin1Char('\n') + working();
 
@@ -160,15 +160,15 @@ void FaultTest::readOnlyDiaryFileKeepsTheTypedText()
         QSKIP(qPrintable(QStringLiteral("no read-only mount: ") + mount->error()));
 
     selectLine(window, 0);
-    QVERIFY(click(window->Command3));
+    QVERIFY(click(window->m_removeButton));
     QCOMPARE(m_env->messages->texts(), QStringList{expected});
     QCOMPARE(listed(window), QStringList{QStringLiteral("Sage")});
 
     selectLine(window, 0);
-    QVERIFY(click(window->Command4));
-    window->txtMeaning->selectAll();
-    QTest::keyClicks(window->txtMeaning, QStringLiteral("Cleansing and protection"));
-    QVERIFY(click(window->Command4));
+    QVERIFY(click(window->m_editButton));
+    window->m_meaningEdit->selectAll();
+    QTest::keyClicks(window->m_meaningEdit, QStringLiteral("Cleansing and protection"));
+    QVERIFY(click(window->m_editButton));
     QCOMPARE(m_env->messages->texts(), QStringList({expected, expected}));
     QCOMPARE(SectionWindowState(*window), Mode::Editing);
     QCOMPARE(meaning(window), QStringLiteral("Cleansing and protection"));
@@ -177,7 +177,7 @@ void FaultTest::readOnlyDiaryFileKeepsTheTypedText()
 
     // The protection lifted, the same Save stores what was typed.
     mount.reset();
-    QVERIFY(click(window->Command4));
+    QVERIFY(click(window->m_editButton));
     QCOMPARE(m_env->messages->shown.size(), std::size_t(2));
     QCOMPARE(SectionWindowState(*window), Mode::Browsing);
     BRIMVALE_UNWRAP(saved, testing::readRows(working(), QStringLiteral("tblspell")));
@@ -187,16 +187,16 @@ void FaultTest::readOnlyDiaryFileKeepsTheTypedText()
     const auto edited = reliability::stateOf(working());
     mount.emplace(testing::Mount::readOnly(working()));
     QVERIFY(mount->ok());
-    QVERIFY(click(window->Command2));
-    QTest::keyClicks(window->txtKeyword, QStringLiteral("Vervain"));
-    QTest::keyClicks(window->txtMeaning, QStringLiteral("Visions"));
-    QVERIFY(click(window->Command2));
+    QVERIFY(click(window->m_addButton));
+    QTest::keyClicks(window->m_keywordEdit, QStringLiteral("Vervain"));
+    QTest::keyClicks(window->m_meaningEdit, QStringLiteral("Visions"));
+    QVERIFY(click(window->m_addButton));
     QCOMPARE(m_env->messages->last(), expected);
     QCOMPARE(SectionWindowState(*window), Mode::Adding);
-    QCOMPARE(window->txtKeyword->text(), QStringLiteral("Vervain"));
+    QCOMPARE(window->m_keywordEdit->text(), QStringLiteral("Vervain"));
     QCOMPARE(reliability::stateOf(working()), edited);
     mount.reset();
-    QVERIFY(click(window->Command2));
+    QVERIFY(click(window->m_addButton));
     QCOMPARE(m_env->messages->shown.size(), std::size_t(3));
     QCOMPARE(listed(window), (QStringList{"Sage", "Vervain"}));
     QCOMPARE(testing::readKeywords(working(), QStringLiteral("tblspell")), (QStringList{"Sage", "Vervain"}));
@@ -210,17 +210,17 @@ void FaultTest::fullDiskDuringAnEditKeepsBothVersions()
         QSKIP(qPrintable(QStringLiteral("no small file system: ") + mount.error()));
     QVERIFY(testing::writeEmptyDiary(working()));
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"Sage", "Cleansing"}, {"Rue", "Protection"}}));
-    frmResultBOS *window = reliability::enterSection(0);
+    SectionWindow *window = reliability::enterSection(0);
     QVERIFY(window);
-    QVERIFY(click(window->Command1));
+    QVERIFY(click(window->m_openButton));
     reliability::fillDisk(folder());
     const auto full = reliability::stateOf(working());
 
     selectLine(window, 1);
-    QVERIFY(click(window->Command4));
+    QVERIFY(click(window->m_editButton));
     const QString longer(100000, QLatin1Char('p'));
-    window->txtMeaning->setPlainText(longer);
-    QVERIFY(click(window->Command4));
+    window->m_meaningEdit->setPlainText(longer);
+    QVERIFY(click(window->m_editButton));
     QCOMPARE(m_env->messages->texts(), QStringList{kDiskFull + QLatin1Char('\n') + working()});
     QCOMPARE(SectionWindowState(*window), Mode::Editing);
     QCOMPARE(meaning(window), longer);
@@ -231,7 +231,7 @@ void FaultTest::fullDiskDuringAnEditKeepsBothVersions()
     QCOMPARE(kept[1].meaning, QStringLiteral("Protection"));
 
     QVERIFY(QFile::remove(folder() + QStringLiteral("/filler")));
-    QVERIFY(click(window->Command4));
+    QVERIFY(click(window->m_editButton));
     QCOMPARE(m_env->messages->shown.size(), std::size_t(1));
     QCOMPARE(SectionWindowState(*window), Mode::Browsing);
     BRIMVALE_UNWRAP(saved, testing::readRows(working(), QStringLiteral("tblspell")));
@@ -253,26 +253,26 @@ void FaultTest::backupThatDoesNotFitStillSaves()
     const qint64 diarySize = QFileInfo(working()).size();
     QVERIFY(diarySize > 300 * 1024);
 
-    frmResultBOS *window = reliability::enterSection(0);
+    SectionWindow *window = reliability::enterSection(0);
     QVERIFY(window);
-    QVERIFY(click(window->Command1));
+    QVERIFY(click(window->m_openButton));
     // Room for the entry and its journal, not for a copy of the diary.
     reliability::fillDisk(folder());
     QFile filler(folder() + QStringLiteral("/filler"));
     QVERIFY(filler.resize(filler.size() - 96 * 1024));
 
-    QVERIFY(click(window->Command2));
-    QTest::keyClicks(window->txtKeyword, QStringLiteral("Vervain"));
-    QTest::keyClicks(window->txtMeaning, QStringLiteral("Visions"));
-    QVERIFY(click(window->Command2));
+    QVERIFY(click(window->m_addButton));
+    QTest::keyClicks(window->m_keywordEdit, QStringLiteral("Vervain"));
+    QTest::keyClicks(window->m_meaningEdit, QStringLiteral("Visions"));
+    QVERIFY(click(window->m_addButton));
     QVERIFY(m_env->messages->shown.empty());
     QCOMPARE(listed(window).size(), 41);
     QCOMPARE(listed(window).last(), QStringLiteral("Vervain"));
     QCOMPARE(testing::readKeywords(working(), QStringLiteral("tblspell")).size(), 41);
     QCOMPARE(reliability::integrityCheck(working()), QStringLiteral("ok"));
     // The copy that did not fit left nothing behind.
-    QVERIFY(modDB::backupsOf(working()).isEmpty());
-    QCOMPARE(everythingIn(modDB::backupFolder(working())), QStringList());
+    QVERIFY(store::backupsOf(working()).isEmpty());
+    QCOMPARE(everythingIn(store::backupFolder(working())), QStringList());
 }
 
 void FaultTest::replacedDiaryIsReadAfreshAndItsRowsAreNeverMistaken_data()
@@ -307,29 +307,29 @@ void FaultTest::replacedDiaryIsReadAfreshAndItsRowsAreNeverMistaken()
     QVERIFY(QDir().mkpath(folder()));
     QVERIFY(QFile::copy(mine, working()));
 
-    frmResultBOS *window = reliability::enterSection(0);
+    SectionWindow *window = reliability::enterSection(0);
     QVERIFY(window);
-    QVERIFY(click(window->Command1));
+    QVERIFY(click(window->m_openButton));
     QCOMPARE(listed(window), (QStringList{"Sage", "Rue", "Yarrow"}));
     selectLine(window, 1);
     QCOMPARE(meaning(window), QStringLiteral("Protection"));
 
     // Between two actions another program puts its own diary in place.
     QVERIFY(replaceWith(other));
-    QVERIFY(click(window->Command4));
-    window->txtKeyword->setText(QStringLiteral("Rue, dried"));
-    QVERIFY(click(window->Command4));
+    QVERIFY(click(window->m_editButton));
+    window->m_keywordEdit->setText(QStringLiteral("Rue, dried"));
+    QVERIFY(click(window->m_editButton));
     QCOMPARE(SectionWindowState(*window), Mode::Browsing);
     QCOMPARE(listed(window), (QStringList{"Oak", "Ash"}));
     BRIMVALE_UNWRAP(replaced, testing::readRows(working(), QStringLiteral("tblspell")));
     QCOMPARE(replaced, otherRows);
     selectLine(window, 1);
-    QCOMPARE(window->txtKeyword->text(), QStringLiteral("Ash"));
+    QCOMPARE(window->m_keywordEdit->text(), QStringLiteral("Ash"));
     QCOMPARE(meaning(window), QStringLiteral("Healing"));
 
     // And back: the selected "Ash" is not the row that now holds its place.
     QVERIFY(replaceWith(mine));
-    QVERIFY(click(window->Command3));
+    QVERIFY(click(window->m_removeButton));
     QCOMPARE(listed(window), (QStringList{"Sage", "Rue", "Yarrow"}));
     BRIMVALE_UNWRAP(restored, testing::readRows(working(), QStringLiteral("tblspell")));
     QCOMPARE(restored, mineRows);
@@ -337,17 +337,17 @@ void FaultTest::replacedDiaryIsReadAfreshAndItsRowsAreNeverMistaken()
     // A selection made before a reload shows nothing of the other diary's row at that place.
     QVERIFY(replaceWith(other));
     selectLine(window, 0);
-    QVERIFY(window->txtKeyword->text() != u"Oak" && meaning(window) != u"Strength");
-    window->cmdRefresh->click();
+    QVERIFY(window->m_keywordEdit->text() != u"Oak" && meaning(window) != u"Strength");
+    window->m_refreshButton->click();
     QCOMPARE(listed(window), (QStringList{"Oak", "Ash"}));
     selectLine(window, 0);
     QCOMPARE(meaning(window), QStringLiteral("Strength"));
 
     // New entries go to the diary that is there now.
-    QVERIFY(click(window->Command2));
-    QTest::keyClicks(window->txtKeyword, QStringLiteral("Birch"));
-    QTest::keyClicks(window->txtMeaning, QStringLiteral("Beginnings"));
-    QVERIFY(click(window->Command2));
+    QVERIFY(click(window->m_addButton));
+    QTest::keyClicks(window->m_keywordEdit, QStringLiteral("Birch"));
+    QTest::keyClicks(window->m_meaningEdit, QStringLiteral("Beginnings"));
+    QVERIFY(click(window->m_addButton));
     QCOMPARE(listed(window), (QStringList{"Oak", "Ash", "Birch"}));
     QCOMPARE(testing::readKeywords(working(), QStringLiteral("tblspell")), (QStringList{"Oak", "Ash", "Birch"}));
     BRIMVALE_UNWRAP(untouched, testing::readRows(mine, QStringLiteral("tblspell")));
@@ -401,43 +401,43 @@ void FaultTest::damagedDiaryIsReportedAndNeverTouched()
     const QString expected = kDamaged + QLatin1Char('\n') + working();
 
     // Everything a user can try: load, open, select each line, add, edit, remove, reload.
-    frmResultBOS *window = reliability::enterSection(0);
+    SectionWindow *window = reliability::enterSection(0);
     QVERIFY(window);
-    QVERIFY(click(window->Command1));
+    QVERIFY(click(window->m_openButton));
     for (int line = 0; line < listed(window).size(); ++line)
         selectLine(window, line);
 
-    QVERIFY(click(window->Command2));
-    QTest::keyClicks(window->txtKeyword, QStringLiteral("Vervain"));
-    QTest::keyClicks(window->txtMeaning, QStringLiteral("Visions"));
-    QVERIFY(click(window->Command2));
+    QVERIFY(click(window->m_addButton));
+    QTest::keyClicks(window->m_keywordEdit, QStringLiteral("Vervain"));
+    QTest::keyClicks(window->m_meaningEdit, QStringLiteral("Visions"));
+    QVERIFY(click(window->m_addButton));
     QCOMPARE(m_env->messages->last(), expected);
     QCOMPARE(SectionWindowState(*window), Mode::Adding);
-    QCOMPARE(window->txtKeyword->text(), QStringLiteral("Vervain"));
+    QCOMPARE(window->m_keywordEdit->text(), QStringLiteral("Vervain"));
     QCOMPARE(meaning(window), QStringLiteral("Visions"));
     // Emptying both boxes is the way out of adding.
-    window->txtKeyword->clear();
-    window->txtMeaning->clear();
-    QVERIFY(click(window->Command2));
+    window->m_keywordEdit->clear();
+    window->m_meaningEdit->clear();
+    QVERIFY(click(window->m_addButton));
     QCOMPARE(SectionWindowState(*window), Mode::Browsing);
 
     if (!listed(window).isEmpty()) {
         selectLine(window, 0);
-        QVERIFY(click(window->Command4));
-        window->txtMeaning->setPlainText(QStringLiteral("changed"));
-        QVERIFY(click(window->Command4));
+        QVERIFY(click(window->m_editButton));
+        window->m_meaningEdit->setPlainText(QStringLiteral("changed"));
+        QVERIFY(click(window->m_editButton));
         QCOMPARE(m_env->messages->last(), expected);
         QCOMPARE(SectionWindowState(*window), Mode::Editing);
         QCOMPARE(meaning(window), QStringLiteral("changed"));
-        window->txtKeyword->clear();
-        window->txtMeaning->clear();
-        QVERIFY(click(window->Command4));
+        window->m_keywordEdit->clear();
+        window->m_meaningEdit->clear();
+        QVERIFY(click(window->m_editButton));
         QCOMPARE(SectionWindowState(*window), Mode::Browsing);
         selectLine(window, 0);
-        QVERIFY(click(window->Command3));
+        QVERIFY(click(window->m_removeButton));
         QCOMPARE(m_env->messages->last(), expected);
     }
-    window->cmdRefresh->click();
+    window->m_refreshButton->click();
 
     for (const QString &text : m_env->messages->texts())
         QVERIFY2(text == expected || text == kBothEmpty, qPrintable(text));
@@ -452,13 +452,13 @@ void FaultTest::damageWhileRunningIsFoundBeforeTheNextWrite()
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"),
                                 {{"Sage", QString(3000, QLatin1Char('s'))}, {"Rue", QString(3000, QLatin1Char('r'))},
                                  {"Yarrow", QString(3000, QLatin1Char('y'))}}));
-    frmResultBOS *window = reliability::enterSection(0);
+    SectionWindow *window = reliability::enterSection(0);
     QVERIFY(window);
-    QVERIFY(click(window->Command1));
-    QVERIFY(click(window->Command2));
-    QTest::keyClicks(window->txtKeyword, QStringLiteral("Vervain"));
-    QTest::keyClicks(window->txtMeaning, QStringLiteral("Visions"));
-    QVERIFY(click(window->Command2));
+    QVERIFY(click(window->m_openButton));
+    QVERIFY(click(window->m_addButton));
+    QTest::keyClicks(window->m_keywordEdit, QStringLiteral("Vervain"));
+    QTest::keyClicks(window->m_meaningEdit, QStringLiteral("Visions"));
+    QVERIFY(click(window->m_addButton));
     QCOMPARE(listed(window).size(), 4);
 
     // Another program flips 64 bytes in the middle of the file while Brimvale keeps running.
@@ -468,14 +468,14 @@ void FaultTest::damageWhileRunningIsFoundBeforeTheNextWrite()
     QVERIFY(reliability::writeBytes(working(), bytes));
     const auto damaged = reliability::stateOf(working());
 
-    QVERIFY(click(window->Command2));
-    QTest::keyClicks(window->txtKeyword, QStringLiteral("Mugwort"));
-    QTest::keyClicks(window->txtMeaning, QStringLiteral("Dreams"));
-    QVERIFY(click(window->Command2));
+    QVERIFY(click(window->m_addButton));
+    QTest::keyClicks(window->m_keywordEdit, QStringLiteral("Mugwort"));
+    QTest::keyClicks(window->m_meaningEdit, QStringLiteral("Dreams"));
+    QVERIFY(click(window->m_addButton));
     QCOMPARE(m_env->messages->last(), kDamaged + QLatin1Char('\n') + working() + QStringLiteral("\nNewest backup: ")
-                                          + modDB::backupsOf(working()).value(0));
+                                          + store::backupsOf(working()).value(0));
     QCOMPARE(SectionWindowState(*window), Mode::Adding);
-    QCOMPARE(window->txtKeyword->text(), QStringLiteral("Mugwort"));
+    QCOMPARE(window->m_keywordEdit->text(), QStringLiteral("Mugwort"));
     QCOMPARE(meaning(window), QStringLiteral("Dreams"));
     QCOMPARE(reliability::stateOf(working()), damaged);
 }

@@ -8,19 +8,19 @@
 #include "reliability.h"
 #include "testmain.h"
 
-#include "core/backups.h"
-#include "core/bookimport.h"
-#include "core/diarykey.h"
-#include "core/find.h"
-#include "core/modAppdata.h"
-#include "core/modDB.h"
-#include "core/password.h"
-#include "core/storeprobe.h"
-#include "gui/diarypassword.h"
+#include "core/store/backups.h"
+#include "core/book/bookimport.h"
+#include "core/store/diarykey.h"
+#include "core/find/find.h"
+#include "core/datafolder.h"
+#include "core/store/store.h"
+#include "core/store/password.h"
+#include "core/store/storeprobe.h"
+#include "gui/windows/diarypassworddialog.h"
 #include "gui/forms.h"
-#include "gui/frmMain.h"
-#include "gui/frmResultBOS.h"
-#include "gui/passwordprompt.h"
+#include "gui/windows/mainwindow.h"
+#include "gui/windows/sectionwindow.h"
+#include "gui/windows/passwordpromptdialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -38,8 +38,8 @@
 
 #include <memory>
 
-using modDB::FailureKind;
-using modDB::Table;
+using store::FailureKind;
+using store::Table;
 
 namespace {
 const QStringList kSpells{QStringLiteral("Sage"), QStringLiteral("Moon \u263d water")};
@@ -51,7 +51,7 @@ bool opensWith(const QString &path, const QString &password)
 
 QStringList filesOf(const QString &diary)
 {
-    return QStringList{diary} + modDB::everyBackupOf(diary);
+    return QStringList{diary} + store::everyBackupOf(diary);
 }
 
 QStringList fileStates(const QStringList &paths)
@@ -70,7 +70,7 @@ QStringList schemaOf(const QString &path, const QString &password)
     const auto opened = reliability::openUnder(path, password);
     if (!opened)
         return {};
-    auto rows = modDB::Statement::prepare(*opened, QStringLiteral("SELECT type || ' ' || name || ' ' || coalesce(sql, '') FROM "
+    auto rows = store::Statement::prepare(*opened, QStringLiteral("SELECT type || ' ' || name || ' ' || coalesce(sql, '') FROM "
                                                                   "sqlite_master UNION ALL SELECT name || ' ' || seq FROM "
                                                                   "sqlite_sequence ORDER BY 1"));
     QStringList lines;
@@ -116,11 +116,11 @@ QStringList answerPrompts(const std::function<void()> &run, QStringList answers)
         auto *dialog = shownDialog<gui::PasswordPromptDialog>();
         if (!dialog)
             return;
-        said << dialog->lblMessage->text();
+        said << dialog->m_message->text();
         if (answers.isEmpty())
             return dialog->reject();
-        QTest::keyClicks(dialog->txtPassword, answers.takeFirst());
-        QTest::keyClick(dialog->txtPassword, Qt::Key_Return);
+        QTest::keyClicks(dialog->m_passwordEdit, answers.takeFirst());
+        QTest::keyClick(dialog->m_passwordEdit, Qt::Key_Return);
     });
     timer.start(10);
     run();
@@ -132,19 +132,19 @@ class PasswordTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { modDB::probe::setPasswordCost(1, 8192); }
+    void initTestCase() { store::probe::setPasswordCost(1, 8192); }
     void init()
     {
         m_env = std::make_unique<testing::Environment>();
         m_prompt = new fakes::PasswordPrompt;
         platform::installed().passwordPrompt.reset(m_prompt);
-        modDB::probe::startNewRun();
-        modDB::probe::forgetKeys();
+        store::probe::startNewRun();
+        store::probe::forgetKeys();
         m_path = m_env->workingDiary();
         QVERIFY(testing::writeEmptyDiary(m_path));
         QVERIFY(testing::appendRows(m_path, QStringLiteral("tblspell"), {{kSpells[0], QStringLiteral("cleanses")}}));
         // The first write of the run backs the diary up.
-        QVERIFY(modDB::AddEntry(m_path, Table::Spell, {kSpells[1], QStringLiteral("by night")}).ok());
+        QVERIFY(store::addEntry(m_path, Table::Spell, {kSpells[1], QStringLiteral("by night")}).ok());
     }
     void cleanup()
     {
@@ -171,8 +171,8 @@ private:
     // A new run: nothing known of keys or backups.
     void restart()
     {
-        modDB::probe::forgetKeys();
-        modDB::probe::startNewRun();
+        store::probe::forgetKeys();
+        store::probe::startNewRun();
     }
 
     std::unique_ptr<testing::Environment> m_env;
@@ -196,23 +196,23 @@ void PasswordTest::changeReachesTheDiaryAndEveryBackup()
     // The backups of a lost diary, with a salt of their own.
     const QString lost = m_env->root() + QStringLiteral("/lost.dll");
     QVERIFY(testing::writeEmptyDiary(lost));
-    const QString kept = modDB::backupFolder(m_path) + QStringLiteral("-kept-20261201-000000");
+    const QString kept = store::backupFolder(m_path) + QStringLiteral("-kept-20261201-000000");
     QVERIFY(QDir().mkpath(kept));
     QVERIFY(QFile::copy(lost, kept + QStringLiteral("/updatediary-20261201-000000.dll")));
     // The counter stays past the Index of a removed entry.
-    BRIMVALE_UNWRAP(removed, modDB::AddEntry(m_path, Table::Spell, {QStringLiteral("Rue"), QStringLiteral("gone")}));
-    QVERIFY(modDB::RemoveEntry(m_path, Table::Spell, removed).ok());
+    BRIMVALE_UNWRAP(removed, store::addEntry(m_path, Table::Spell, {QStringLiteral("Rue"), QStringLiteral("gone")}));
+    QVERIFY(store::removeEntry(m_path, Table::Spell, removed).ok());
     if (!from.isEmpty()) {
-        BRIMVALE_UNWRAP(set, modDB::ChangePassword(m_path, QString(), from));
+        BRIMVALE_UNWRAP(set, store::changePassword(m_path, QString(), from));
         QVERIFY(set.backupsLeft.isEmpty());
         restart();
     }
-    const QByteArray salt = modDB::saltOf(m_path);
+    const QByteArray salt = store::saltOf(m_path);
     const QStringList schema = schemaOf(m_path, from);
     QVERIFY(!schema.isEmpty());
 
-    BRIMVALE_UNWRAP(change, modDB::ChangePassword(m_path, from, to));
-    QVERIFY(modDB::saltOf(m_path) != salt);
+    BRIMVALE_UNWRAP(change, store::changePassword(m_path, from, to));
+    QVERIFY(store::saltOf(m_path) != salt);
     QCOMPARE(schemaOf(m_path, to), schema);
     const QStringList files = filesOf(m_path);
     // Made before this run's change, and re-keyed with the others.
@@ -228,15 +228,15 @@ void PasswordTest::changeReachesTheDiaryAndEveryBackup()
         if (to.isEmpty() && sqlcipherTool)
             QVERIFY(!testing::sqlcipherTool(file, QStringLiteral("SELECT count(*) FROM tblspell;")).isEmpty());
     }
-    QCOMPARE(modDB::ReadKeywords(m_path, Table::Spell)->keywords, kSpells);
+    QCOMPARE(store::readKeywords(m_path, Table::Spell)->keywords, kSpells);
 
     // The next run asks for the new password, and only once it has one.
     restart();
     m_prompt->answers = {to.isEmpty() ? QStringLiteral("unused") : to};
-    BRIMVALE_UNWRAP(read, modDB::ReadKeywords(m_path, Table::Spell));
+    BRIMVALE_UNWRAP(read, store::readKeywords(m_path, Table::Spell));
     QCOMPARE(read.keywords, kSpells);
     QCOMPARE(m_prompt->asked, to.isEmpty() ? 0 : 1);
-    QCOMPARE(*modDB::HasOwnPassword(m_path), !to.isEmpty());
+    QCOMPARE(*store::hasOwnPassword(m_path), !to.isEmpty());
 }
 
 // As two first-use copies of one starter diary are, before either gets a password.
@@ -244,17 +244,17 @@ void PasswordTest::diariesGivenOnePasswordShareNoSaltNorKey()
 {
     const QString other = m_env->root() + QStringLiteral("/other.dll");
     QVERIFY(QFile::copy(m_path, other));
-    const QByteArray starterSalt = modDB::saltOf(m_path);
+    const QByteArray starterSalt = store::saltOf(m_path);
     const QString password = QStringLiteral("one for both");
-    QVERIFY(modDB::ChangePassword(m_path, QString(), password).ok());
-    QVERIFY(modDB::ChangePassword(other, QString(), password).ok());
+    QVERIFY(store::changePassword(m_path, QString(), password).ok());
+    QVERIFY(store::changePassword(other, QString(), password).ok());
 
-    const QByteArray salts[] = {modDB::saltOf(m_path), modDB::saltOf(other)};
-    QCOMPARE(salts[0].size(), modDB::kSaltBytes);
+    const QByteArray salts[] = {store::saltOf(m_path), store::saltOf(other)};
+    QCOMPARE(salts[0].size(), store::kSaltBytes);
     QVERIFY(salts[0] != salts[1] && salts[0] != starterSalt && salts[1] != starterSalt);
     unsigned char keys[2][32];
     for (int i = 0; i < 2; ++i) {
-        const auto key = modDB::userKey(password, salts[i]);
+        const auto key = store::userKey(password, salts[i]);
         QVERIFY(key);
         key->keyBytes(keys[i]);
     }
@@ -266,25 +266,25 @@ void PasswordTest::diariesGivenOnePasswordShareNoSaltNorKey()
 // password: each is asked for once, and the prompt names the file that is not the working diary.
 void PasswordTest::importAsksOnceForTheOtherDiaryAndNamesIt()
 {
-    QVERIFY(modDB::ChangePassword(m_path, QString(), QStringLiteral("right")).ok());
+    QVERIFY(store::changePassword(m_path, QString(), QStringLiteral("right")).ok());
     const QString other = m_env->root() + QStringLiteral("/updatediary.dll");
     QVERIFY(QFile::copy(m_path, other));
     {
         const auto opened = reliability::openUnder(other, QStringLiteral("right"));
-        const auto key = modDB::userKey(QStringLiteral("other"), modDB::saltOf(other));
+        const auto key = store::userKey(QStringLiteral("other"), store::saltOf(other));
         QVERIFY(opened && key);
         QCOMPARE(sqlite3_rekey(opened->get(), key->data(), key->size()), SQLITE_OK);
     }
     restart();
-    QVERIFY(modAppdata::SetDataFolder());
-    QCOMPARE(modAppdata::WorkingDiaryPath(), QDir::toNativeSeparators(m_path));
+    QVERIFY(datafolder::setDataFolder());
+    QCOMPARE(datafolder::workingDiaryPath(), QDir::toNativeSeparators(m_path));
     platform::installed().passwordPrompt = gui::dialogPasswordPrompt();
 
-    std::optional<modDB::Failure> locked;
+    std::optional<store::Failure> locked;
     book::Loaded loaded;
-    std::optional<modDB::Result<book::Preview>> preview;
+    std::optional<store::Result<book::Preview>> preview;
     const QStringList said = answerPrompts([&] {
-        locked = modDB::Unlock(m_path);
+        locked = store::unlock(m_path);
         loaded = book::load(other);
         preview.emplace(book::preview(m_path, loaded.book));
     }, {QStringLiteral("right"), QStringLiteral("other")});
@@ -299,16 +299,16 @@ void PasswordTest::importAsksOnceForTheOtherDiaryAndNamesIt()
 
 void PasswordTest::wrongPasswordWritesNothing()
 {
-    QVERIFY(modDB::ChangePassword(m_path, QString(), QStringLiteral("right")).ok());
+    QVERIFY(store::changePassword(m_path, QString(), QStringLiteral("right")).ok());
     restart();
     const QStringList files = filesOf(m_path);
     const QStringList before = fileStates(files);
 
-    const auto changed = modDB::ChangePassword(m_path, QStringLiteral("wrong"), QStringLiteral("new"));
+    const auto changed = store::changePassword(m_path, QStringLiteral("wrong"), QStringLiteral("new"));
     QVERIFY(!changed.ok());
     QCOMPARE(changed.failure().kind, FailureKind::WrongPassword);
     m_prompt->answers = {QStringLiteral("Right"), QStringLiteral("right ")};
-    const auto added = modDB::AddEntry(m_path, Table::Spell, {QStringLiteral("Rue"), QStringLiteral("x")});
+    const auto added = store::addEntry(m_path, Table::Spell, {QStringLiteral("Rue"), QStringLiteral("x")});
     QVERIFY(!added.ok());
     QCOMPARE(added.failure().kind, FailureKind::Damaged);
     QCOMPARE(m_prompt->refused, 2);
@@ -330,14 +330,14 @@ void PasswordTest::damagedFirstPageIsToldFromAWrongPassword()
     QFETCH(QString, password);
     QFETCH(int, asked);
     if (!password.isEmpty())
-        QVERIFY(modDB::ChangePassword(m_path, QString(), password).ok());
+        QVERIFY(store::changePassword(m_path, QString(), password).ok());
     restart();
     QByteArray bytes = reliability::bytesOf(m_path);
     bytes.replace(200, 8, "damaged!");
     QVERIFY(reliability::writeBytes(m_path, bytes));
     m_prompt->answers = {QStringLiteral("wrong"), password};
 
-    const auto read = modDB::ReadKeywords(m_path, Table::Spell);
+    const auto read = store::readKeywords(m_path, Table::Spell);
     QVERIFY(!read.ok());
     QCOMPARE(read.failure().kind, FailureKind::Damaged);
     QVERIFY(!read.failure().newestBackup.isEmpty());
@@ -347,25 +347,25 @@ void PasswordTest::damagedFirstPageIsToldFromAWrongPassword()
 
 void PasswordTest::continueAsksOnceAndEverythingLaterIsAsToday()
 {
-    QVERIFY(modDB::ChangePassword(m_path, QString(), QStringLiteral("right")).ok());
+    QVERIFY(store::changePassword(m_path, QString(), QStringLiteral("right")).ok());
     restart();
     m_prompt->answers = {QStringLiteral("wrong"), QStringLiteral("right")};
-    const int derivations = modDB::probe::keyDerivations();
+    const int derivations = store::probe::keyDerivations();
 
-    frmResultBOS *window = testing::enterSection(0);
+    SectionWindow *window = testing::enterSection(0);
     QVERIFY(window);
     QCOMPARE(testing::listed(window), kSpells);
-    QVERIFY(reliability::click(window->Command1));
+    QVERIFY(reliability::click(window->m_openButton));
     testing::selectLine(window, 1);
-    QCOMPARE(window->txtKeyword->text(), kSpells[1]);
-    QVERIFY(reliability::click(window->Command3));
+    QCOMPARE(window->m_keywordEdit->text(), kSpells[1]);
+    QVERIFY(reliability::click(window->m_removeButton));
     QCOMPARE(testing::listed(window), kSpells.mid(0, 1));
 
     QCOMPARE(m_prompt->asked, 1);
     QCOMPARE(m_prompt->refused, 1);
     // The built-in key for the salt the password brought, tried first, then the wrong password's
     // key and the right one's: no action after Continue derives again.
-    QCOMPARE(modDB::probe::keyDerivations() - derivations, 3);
+    QCOMPARE(store::probe::keyDerivations() - derivations, 3);
     QVERIFY(m_env->messages->shown.empty());
     QVERIFY(opensWith(m_path, QStringLiteral("right")));
 }
@@ -375,14 +375,14 @@ void PasswordTest::backupLeftByAStoppedChangeGetsThePasswordOnContinue()
     // As a change stopped before it reached the backups leaves them: under the built-in key.
     const QString before = m_env->root() + QStringLiteral("/before.dll");
     QVERIFY(QFile::copy(m_path, before));
-    QVERIFY(modDB::ChangePassword(m_path, QString(), QStringLiteral("right")).ok());
-    const QString left = modDB::backupFolder(m_path) + QStringLiteral("/updatediary-20261207-000000.dll");
+    QVERIFY(store::changePassword(m_path, QString(), QStringLiteral("right")).ok());
+    const QString left = store::backupFolder(m_path) + QStringLiteral("/updatediary-20261207-000000.dll");
     QVERIFY(QFile::copy(before, left));
     restart();
     m_prompt->answers = {QStringLiteral("right")};
 
     QVERIFY(testing::enterSection(0));
-    for (const QString &backup : modDB::everyBackupOf(m_path)) {
+    for (const QString &backup : store::everyBackupOf(m_path)) {
         QVERIFY2(opensWith(backup, QStringLiteral("right")), qPrintable(backup));
         QVERIFY2(!opensWith(backup, QString()), qPrintable(backup));
     }
@@ -390,7 +390,7 @@ void PasswordTest::backupLeftByAStoppedChangeGetsThePasswordOnContinue()
 
 void PasswordTest::findAsksForThePasswordLikeAnyOtherUse()
 {
-    QVERIFY(modDB::ChangePassword(m_path, QString(), QStringLiteral("right")).ok());
+    QVERIFY(store::changePassword(m_path, QString(), QStringLiteral("right")).ok());
     restart();
     m_prompt->answers = {QStringLiteral("right")};
 
@@ -412,14 +412,14 @@ void PasswordTest::givingUpStaysOnTheMainWindow()
 {
     QFETCH(QStringList, answers);
     QFETCH(QString, message);
-    QVERIFY(modDB::ChangePassword(m_path, QString(), QStringLiteral("right")).ok());
+    QVERIFY(store::changePassword(m_path, QString(), QStringLiteral("right")).ok());
     restart();
     const QStringList files = filesOf(m_path);
     const QStringList before = fileStates(files);
     m_prompt->answers.assign(answers.begin(), answers.end());
 
     QVERIFY(!testing::enterSection(2));
-    QVERIFY(forms::loaded<frmMain>());
+    QVERIFY(forms::loaded<MainWindow>());
     QCOMPARE(m_prompt->asked, 1);
     QCOMPARE(m_env->messages->last().section(QLatin1Char('\n'), 0, 0), message);
     QCOMPARE(fileStates(filesOf(m_path)), before);
@@ -427,7 +427,7 @@ void PasswordTest::givingUpStaysOnTheMainWindow()
 
 void PasswordTest::setAndRemoveThroughTheMenu()
 {
-    frmMain *main = testing::startProgram();
+    MainWindow *main = testing::startProgram();
     QVERIFY(main);
     QAction *menuEntry = main->findChild<QAction *>(QStringLiteral("mnuDiaryPassword"));
     QVERIFY(menuEntry);
@@ -437,15 +437,15 @@ void PasswordTest::setAndRemoveThroughTheMenu()
     bool shown = false;
     bool stayedOpen = false;
     whileOpen<gui::DiaryPasswordDialog>([&] { menuEntry->trigger(); }, [&](gui::DiaryPasswordDialog *dialog) {
-        warning = dialog->lblWarning->text();
-        QTest::keyClicks(dialog->txtNew, QStringLiteral("abc"));
-        QTest::keyClicks(dialog->txtRepeat, QStringLiteral("abd"));
+        warning = dialog->m_warning->text();
+        QTest::keyClicks(dialog->m_newEdit, QStringLiteral("abc"));
+        QTest::keyClicks(dialog->m_repeatEdit, QStringLiteral("abd"));
         clickShowPassword(dialog);
-        shown = dialog->txtNew->echoMode() == QLineEdit::Normal && dialog->txtRepeat->echoMode() == QLineEdit::Normal;
-        QTest::mouseClick(dialog->cmdSet, Qt::LeftButton);
-        stayedOpen = dialog->isVisible() && !dialog->txtCurrent;
-        QTest::keyClicks(dialog->txtRepeat, QStringLiteral("abc"));
-        QTest::mouseClick(dialog->cmdSet, Qt::LeftButton);
+        shown = dialog->m_newEdit->echoMode() == QLineEdit::Normal && dialog->m_repeatEdit->echoMode() == QLineEdit::Normal;
+        QTest::mouseClick(dialog->m_setButton, Qt::LeftButton);
+        stayedOpen = dialog->isVisible() && !dialog->m_currentEdit;
+        QTest::keyClicks(dialog->m_repeatEdit, QStringLiteral("abc"));
+        QTest::mouseClick(dialog->m_setButton, Qt::LeftButton);
     });
     QVERIFY(stayedOpen);
     QVERIFY(shown);
@@ -459,16 +459,16 @@ void PasswordTest::setAndRemoveThroughTheMenu()
 
     m_env->messages->answers = {gui::Answer::Yes};
     whileOpen<gui::DiaryPasswordDialog>([&] { menuEntry->trigger(); }, [&](gui::DiaryPasswordDialog *dialog) {
-        QTest::keyClicks(dialog->txtCurrent, QStringLiteral("abc"));
-        QTest::mouseClick(dialog->cmdRemove, Qt::LeftButton);
+        QTest::keyClicks(dialog->m_currentEdit, QStringLiteral("abc"));
+        QTest::mouseClick(dialog->m_removePasswordButton, Qt::LeftButton);
     });
     QVERIFY(opensWith(m_path, QString()));
-    QCOMPARE(modDB::ReadKeywords(m_path, Table::Spell)->keywords, kSpells);
+    QCOMPARE(store::readKeywords(m_path, Table::Spell)->keywords, kSpells);
 }
 
 void PasswordTest::promptSaysWhenThePasswordIsWrong()
 {
-    QVERIFY(modDB::ChangePassword(m_path, QString(), QStringLiteral("right")).ok());
+    QVERIFY(store::changePassword(m_path, QString(), QStringLiteral("right")).ok());
     restart();
     platform::installed().passwordPrompt = gui::dialogPasswordPrompt();
 
@@ -477,18 +477,18 @@ void PasswordTest::promptSaysWhenThePasswordIsWrong()
     bool shown = false;
     QString afterWrong;
     bool stayedOpen = false;
-    std::optional<modDB::Failure> locked;
-    whileOpen<gui::PasswordPromptDialog>([&] { locked = modDB::Unlock(m_path); }, [&](gui::PasswordPromptDialog *dialog) {
-        accessibleName = dialog->txtPassword->accessibleName();
-        hidden = dialog->txtPassword->echoMode() == QLineEdit::Password;
+    std::optional<store::Failure> locked;
+    whileOpen<gui::PasswordPromptDialog>([&] { locked = store::unlock(m_path); }, [&](gui::PasswordPromptDialog *dialog) {
+        accessibleName = dialog->m_passwordEdit->accessibleName();
+        hidden = dialog->m_passwordEdit->echoMode() == QLineEdit::Password;
         clickShowPassword(dialog);
-        shown = dialog->txtPassword->echoMode() == QLineEdit::Normal;
-        QTest::keyClicks(dialog->txtPassword, QStringLiteral("wrong"));
-        QTest::keyClick(dialog->txtPassword, Qt::Key_Return);
-        afterWrong = dialog->lblMessage->text();
-        stayedOpen = dialog->isVisible() && dialog->txtPassword->text().isEmpty();
-        QTest::keyClicks(dialog->txtPassword, QStringLiteral("right"));
-        QTest::keyClick(dialog->txtPassword, Qt::Key_Return);
+        shown = dialog->m_passwordEdit->echoMode() == QLineEdit::Normal;
+        QTest::keyClicks(dialog->m_passwordEdit, QStringLiteral("wrong"));
+        QTest::keyClick(dialog->m_passwordEdit, Qt::Key_Return);
+        afterWrong = dialog->m_message->text();
+        stayedOpen = dialog->isVisible() && dialog->m_passwordEdit->text().isEmpty();
+        QTest::keyClicks(dialog->m_passwordEdit, QStringLiteral("right"));
+        QTest::keyClick(dialog->m_passwordEdit, Qt::Key_Return);
     });
     QVERIFY(!locked);
     QCOMPARE(accessibleName, QStringLiteral("Password"));
@@ -496,7 +496,7 @@ void PasswordTest::promptSaysWhenThePasswordIsWrong()
     QVERIFY(shown);
     QVERIFY(afterWrong.contains(QStringLiteral("wrong")));
     QVERIFY(stayedOpen);
-    QCOMPARE(modDB::ReadKeywords(m_path, Table::Spell)->keywords, kSpells);
+    QCOMPARE(store::readKeywords(m_path, Table::Spell)->keywords, kSpells);
 }
 
 BRIMVALE_TEST_MAIN(PasswordTest)

@@ -9,11 +9,11 @@
 #include "reliability.h"
 #include "seed.h"
 
-#include "core/backups.h"
+#include "core/store/backups.h"
 #include "core/identity.h"
-#include "core/modDB.h"
-#include "core/password.h"
-#include "core/storeprobe.h"
+#include "core/store/store.h"
+#include "core/store/password.h"
+#include "core/store/storeprobe.h"
 
 #include <sqlcipher/sqlite3.h>
 
@@ -52,7 +52,7 @@ QString integrityUnder(const QString &path, const QString &password)
     const auto opened = reliability::openUnder(path, password);
     if (!opened)
         return QStringLiteral("does not open");
-    auto check = modDB::Statement::prepare(*opened, QStringLiteral("PRAGMA integrity_check"));
+    auto check = store::Statement::prepare(*opened, QStringLiteral("PRAGMA integrity_check"));
     return check.ok() && check->step() == SQLITE_ROW ? check->text(0) : QStringLiteral("cannot check");
 }
 
@@ -71,14 +71,14 @@ int runRekeyChild(int argc, char **argv)
 {
     if (argc < 4)
         return 2;
-    modDB::probe::setPasswordCost(1, 8192);
+    store::probe::setPasswordCost(1, 8192);
     const QString path = QString::fromLocal8Bit(argv[2]);
     for (int n = std::atoi(argv[3]);; n = (n + 1) % int(kPasswords.size())) {
         const int next = (n + 1) % int(kPasswords.size());
         say(QStringLiteral("? %1").arg(next));
-        const auto changed = modDB::ChangePassword(path, kPasswords[n], kPasswords[next]);
+        const auto changed = store::changePassword(path, kPasswords[n], kPasswords[next]);
         if (!changed.ok()) {
-            say(QStringLiteral("x ") + modDB::message(changed.failure()));
+            say(QStringLiteral("x ") + store::message(changed.failure()));
             return 2;
         }
         say(QStringLiteral("! %1").arg(next));
@@ -94,7 +94,7 @@ private slots:
 
 void RekeyCrashTest::killedWhileRekeyingLosesNothing()
 {
-    modDB::probe::setPasswordCost(1, 8192);
+    store::probe::setPasswordCost(1, 8192);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("updatediary.dll"));
     QVERIFY(testing::writeEmptyDiary(path));
@@ -151,7 +151,7 @@ void RekeyCrashTest::killedWhileRekeyingLosesNothing()
         QCOMPARE(integrityUnder(path, kPasswords[current]), QStringLiteral("ok"));
         QCOMPARE(reliability::spellsUnder(path, kPasswords[current]), std::optional(spells));
 
-        for (const QString &backup : modDB::everyBackupOf(path)) {
+        for (const QString &backup : store::everyBackupOf(path)) {
             const int key = passwordOf(backup);
             QVERIFY2(key >= 0, qPrintable(where + backup));
             QCOMPARE(reliability::spellsUnder(backup, kPasswords[key]), std::optional(spells));

@@ -9,11 +9,11 @@
 #include "seed.h"
 #include "testmain.h"
 
-#include "core/backups.h"
-#include "core/diarykey.h"
-#include "core/modDB.h"
-#include "core/storeprobe.h"
-#include "gui/frmResultBOS.h"
+#include "core/store/backups.h"
+#include "core/store/diarykey.h"
+#include "core/store/store.h"
+#include "core/store/storeprobe.h"
+#include "gui/windows/sectionwindow.h"
 #include "gui/sectionwindowstate.h"
 
 #include <sqlcipher/sqlite3.h>
@@ -37,16 +37,16 @@
 #include <sys/resource.h>
 #endif
 
-using modDB::Table;
+using store::Table;
 using reliability::click;
 using reliability::listed;
 using reliability::selectLine;
 
 namespace {
 // The box's own text, line breaks as "\n" (toPlainText would turn non-breaking spaces into spaces).
-QString meaningShown(const frmResultBOS *window)
+QString meaningShown(const SectionWindow *window)
 {
-    return window->txtMeaning->document()->toRawText().replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return window->m_meaningEdit->document()->toRawText().replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
 }
 
 // NUL-free junk from the whole of Unicode, pairs of surrogates included. A carriage return and
@@ -125,7 +125,7 @@ class SecurityTest : public QObject {
 private slots:
     void init()
     {
-        modDB::probe::startNewRun();
+        store::probe::startNewRun();
         m_env = std::make_unique<testing::Environment>();
         QVERIFY(testing::writeEmptyDiary(m_env->starterDiary()));
     }
@@ -152,20 +152,20 @@ void SecurityTest::diaryAndBackupsAreTheUsersAlone()
     const mode_t umask = ::umask(0);
     auto restore = qScopeGuard([umask] { ::umask(umask); });
 
-    frmResultBOS *window = reliability::enterSection(0);
+    SectionWindow *window = reliability::enterSection(0);
     QVERIFY(window);
     QCOMPARE(reliability::modeOf(m_env->dataFolder()), 0700);
     QCOMPARE(reliability::modeOf(working()), 0600);
 
-    QVERIFY(click(window->Command1));
-    QVERIFY(click(window->Command2));
-    QTest::keyClicks(window->txtKeyword, QStringLiteral("Sage"));
-    QTest::keyClicks(window->txtMeaning, QStringLiteral("Cleansing"));
-    QVERIFY(click(window->Command2));
+    QVERIFY(click(window->m_openButton));
+    QVERIFY(click(window->m_addButton));
+    QTest::keyClicks(window->m_keywordEdit, QStringLiteral("Sage"));
+    QTest::keyClicks(window->m_meaningEdit, QStringLiteral("Cleansing"));
+    QVERIFY(click(window->m_addButton));
     QCOMPARE(listed(window), QStringList{QStringLiteral("Sage")});
-    const QStringList backups = modDB::backupsOf(working());
+    const QStringList backups = store::backupsOf(working());
     QCOMPARE(backups.size(), 1);
-    QCOMPARE(reliability::modeOf(modDB::backupFolder(working())), 0700);
+    QCOMPARE(reliability::modeOf(store::backupFolder(working())), 0700);
     QCOMPARE(reliability::modeOf(backups[0]), 0600);
     QCOMPARE(reliability::modeOf(working()), 0600);
     QVERIFY(m_env->messages->shown.empty());
@@ -200,24 +200,24 @@ void SecurityTest::hostileTextIsStoredAndShownExactly()
     QVERIFY(testing::writeEmptyDiary(working()));
     const QStringList schema = schemaOf(working());
 
-    frmResultBOS *window = reliability::enterSection(0);
+    SectionWindow *window = reliability::enterSection(0);
     QVERIFY(window);
-    QVERIFY(click(window->Command1));
+    QVERIFY(click(window->m_openButton));
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const auto &[keyword, meaning] = entries[i];
-        QVERIFY(click(window->Command2));
+        QVERIFY(click(window->m_addButton));
         // The first texts are typed key by key; tabs, control characters and the long ones are
         // put in as a paste would.
         if (i < 4) {
-            type(window->txtKeyword, keyword);
-            type(window->txtMeaning, meaning);
+            type(window->m_keywordEdit, keyword);
+            type(window->m_meaningEdit, meaning);
         } else {
-            window->txtKeyword->setText(keyword);
-            window->txtMeaning->setPlainText(meaning);
+            window->m_keywordEdit->setText(keyword);
+            window->m_meaningEdit->setPlainText(meaning);
         }
-        QCOMPARE(window->txtKeyword->text(), keyword);
+        QCOMPARE(window->m_keywordEdit->text(), keyword);
         QCOMPARE(meaningShown(window), meaning);
-        QVERIFY(click(window->Command2));
+        QVERIFY(click(window->m_addButton));
         QCOMPARE(SectionWindowState(*window), SectionWindowMode::Browsing);
     }
     QVERIFY(m_env->messages->shown.empty());
@@ -233,7 +233,7 @@ void SecurityTest::hostileTextIsStoredAndShownExactly()
         QCOMPARE(rows->at(i).keyword, entries[i].first);
         QCOMPARE(rows->at(i).meaning, entries[i].second);
         selectLine(window, int(i));
-        QCOMPARE(window->txtKeyword->text(), entries[i].first);
+        QCOMPARE(window->m_keywordEdit->text(), entries[i].first);
         QCOMPARE(meaningShown(window), entries[i].second);
     }
 
@@ -241,14 +241,14 @@ void SecurityTest::hostileTextIsStoredAndShownExactly()
     // the text stores the new text just as exactly.
     for (const int line : {4, 5}) {
         selectLine(window, line);
-        QVERIFY(click(window->Command4));
-        QVERIFY(click(window->Command4));
+        QVERIFY(click(window->m_editButton));
+        QVERIFY(click(window->m_editButton));
     }
     selectLine(window, 0);
-    QVERIFY(click(window->Command4));
-    window->txtKeyword->setText(entries[6].first);
-    window->txtMeaning->setPlainText(entries[1].second);
-    QVERIFY(click(window->Command4));
+    QVERIFY(click(window->m_editButton));
+    window->m_keywordEdit->setText(entries[6].first);
+    window->m_meaningEdit->setPlainText(entries[1].second);
+    QVERIFY(click(window->m_editButton));
     const auto edited = testing::readRows(working(), QStringLiteral("tblspell"));
     QVERIFY(edited);
     QCOMPARE(edited->size(), entries.size());
@@ -272,11 +272,11 @@ void SecurityTest::diaryGivesNothingAwayWithoutThePassword()
     QVERIFY(testing::writeEmptyDiary(working()));
     const QString keyword = QStringLiteral("Moonwater");
     const QString meaning = QStringLiteral("Leave the bowl out under the full moon; \u263d secret");
-    QVERIFY(modDB::AddEntry(working(), Table::Spell, {QStringLiteral("first"), QStringLiteral("entry")}).ok());
-    QVERIFY(modDB::AddEntry(working(), Table::Spell, {keyword, meaning}).ok());
-    modDB::probe::startNewRun();
-    QVERIFY(modDB::AddEntry(working(), Table::Rituals, {QStringLiteral("Yule"), QStringLiteral("Solstice")}).ok());
-    const QStringList backups = modDB::backupsOf(working());
+    QVERIFY(store::addEntry(working(), Table::Spell, {QStringLiteral("first"), QStringLiteral("entry")}).ok());
+    QVERIFY(store::addEntry(working(), Table::Spell, {keyword, meaning}).ok());
+    store::probe::startNewRun();
+    QVERIFY(store::addEntry(working(), Table::Rituals, {QStringLiteral("Yule"), QStringLiteral("Solstice")}).ok());
+    const QStringList backups = store::backupsOf(working());
     QCOMPARE(backups.size(), 2);
 
     // Neither the diary nor its backups hold any of the text as plain bytes.
@@ -311,7 +311,7 @@ void SecurityTest::diaryGivesNothingAwayWithoutThePassword()
     }
     // With the password it opens, which shows that the failures above are the encryption's.
     const ToolRun keyed = runTool(cipherTool, {working()},
-                                  "PRAGMA key = '" + modDB::kPassword.toUtf8() + "';\n" + query);
+                                  "PRAGMA key = '" + store::kBuiltInPassword.toUtf8() + "';\n" + query);
     QVERIFY2(keyed.out.contains(keyword), qPrintable(keyed.out + keyed.err));
 }
 
@@ -320,8 +320,8 @@ void SecurityTest::diaryGivesNothingAwayWithoutThePassword()
 void SecurityTest::keyOfAPasswordStaysInTheProcess()
 {
 #ifdef Q_OS_LINUX
-    modDB::probe::setPasswordCost(1, 8192);
-    const auto key = modDB::userKey(QStringLiteral("secret"), QByteArray(modDB::kSaltBytes, 'a'));
+    store::probe::setPasswordCost(1, 8192);
+    const auto key = store::userKey(QStringLiteral("secret"), QByteArray(store::kSaltBytes, 'a'));
     QVERIFY(key);
     QCOMPARE(::prctl(PR_GET_DUMPABLE, 0, 0, 0, 0), 0);
 #ifdef __SANITIZE_ADDRESS__

@@ -4,7 +4,7 @@
 // undefined when the program is faulty, and in a release build that can crash or hang the whole
 // test program instead of failing the one test; these checks fail it, saying why.
 
-#include "core/modDB.h"
+#include "core/store/store.h"
 
 #include <QByteArray>
 #include <QtTest>
@@ -14,7 +14,7 @@
 namespace testing {
 
 template <class T>
-bool hasValue(const modDB::Result<T> &result)
+bool hasValue(const store::Result<T> &result)
 {
     return result.ok();
 }
@@ -27,9 +27,9 @@ bool hasValue(const std::optional<T> &value)
 
 // The store's own words for a failed Result.
 template <class T>
-QByteArray whyEmpty(const modDB::Result<T> &result, const char *expression)
+QByteArray whyEmpty(const store::Result<T> &result, const char *expression)
 {
-    return result.ok() ? QByteArray() : QByteArray(expression) + " failed: " + modDB::message(result.failure()).toUtf8();
+    return result.ok() ? QByteArray() : QByteArray(expression) + " failed: " + store::message(result.failure()).toUtf8();
 }
 
 template <class T>

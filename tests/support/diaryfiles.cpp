@@ -1,6 +1,7 @@
 #include "diaryfiles.h"
 
-#include "core/modDB.h"
+#include "core/store/diarykey.h"
+#include "core/store/store.h"
 
 #include <sqlcipher/sqlite3.h>
 
@@ -39,7 +40,7 @@ Handle openKeyed(const QString &path)
     Handle db(raw);
     if (rc != SQLITE_OK)
         return nullptr;
-    const QByteArray password = modDB::kPassword.toUtf8();
+    const QByteArray password = store::kBuiltInPassword.toUtf8();
     if (sqlite3_key(db.get(), password.constData(), int(password.size())) != SQLITE_OK)
         return nullptr;
     return db;
@@ -103,7 +104,7 @@ QStringList stateOf(const QString &path)
 bool writeEmptyDiary(const QString &path)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    return modDB::CreateDiary(path).ok();
+    return store::createDiary(path).ok();
 }
 
 std::optional<std::vector<DiaryRow>> readRows(const QString &path, const QString &table)
@@ -171,7 +172,7 @@ QString sqlcipherTool(const QString &path, const QString &statements)
     process.start(tool, {path});
     if (!process.waitForStarted())
         return {};
-    process.write(QStringLiteral("PRAGMA key = '%1';\n%2\n").arg(modDB::kPassword, statements).toUtf8());
+    process.write(QStringLiteral("PRAGMA key = '%1';\n%2\n").arg(store::kBuiltInPassword, statements).toUtf8());
     process.closeWriteChannel();
     process.waitForFinished();
     return QString::fromUtf8(process.readAllStandardOutput());

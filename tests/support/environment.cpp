@@ -1,6 +1,6 @@
 #include "environment.h"
 
-#include "core/modAppdata.h"
+#include "core/datafolder.h"
 #include "gui/forms.h"
 #include "gui/modBookOfShadows.h"
 #include "platform/QtServices.h"
@@ -24,7 +24,7 @@ Environment::Environment()
 {
     forms::startAfresh();
     flushDeletions();
-    modAppdata::strDataFolder.clear();
+    datafolder::folderPath.clear();
     modBookOfShadows::intSection = 0;
     modBookOfShadows::strSection.clear();
 

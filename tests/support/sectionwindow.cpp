@@ -3,9 +3,9 @@
 #include "environment.h"
 
 #include "gui/forms.h"
-#include "gui/frmMain.h"
-#include "gui/frmResultBOS.h"
-#include "gui/frmStartup.h"
+#include "gui/windows/mainwindow.h"
+#include "gui/windows/sectionwindow.h"
+#include "gui/windows/startupwindow.h"
 
 #include <QPushButton>
 #include <QRadioButton>
@@ -15,23 +15,23 @@
 
 namespace testing {
 
-frmMain *startProgram()
+MainWindow *startProgram()
 {
-    forms::ref<frmStartup>();
-    return forms::loaded<frmMain>();
+    forms::ref<StartupWindow>();
+    return forms::loaded<MainWindow>();
 }
 
-frmResultBOS *enterSection(int option, int bookOption)
+SectionWindow *enterSection(int option, int bookOption)
 {
-    frmMain *main = startProgram();
+    MainWindow *main = startProgram();
     if (!main)
         return nullptr;
-    QTest::mouseClick(main->optOption[option], Qt::LeftButton);
+    QTest::mouseClick(main->m_sectionOptions[option], Qt::LeftButton);
     if (bookOption >= 0)
-        main->optOption[bookOption]->click();
-    QTest::mouseClick(main->cmdContinue, Qt::LeftButton);
+        main->m_sectionOptions[bookOption]->click();
+    QTest::mouseClick(main->m_continueButton, Qt::LeftButton);
     flushDeletions();
-    auto *window = forms::loaded<frmResultBOS>();
+    auto *window = forms::loaded<SectionWindow>();
     if (window) {
         window->activateWindow();
         if (!QTest::qWaitForWindowActive(window))
@@ -40,18 +40,18 @@ frmResultBOS *enterSection(int option, int bookOption)
     return window;
 }
 
-QStringList listed(const frmResultBOS *window)
+QStringList listed(const SectionWindow *window)
 {
     QStringList lines;
-    const QAbstractItemModel *model = window->lstKeyword->model();
+    const QAbstractItemModel *model = window->m_keywordList->model();
     for (int row = 0; row < model->rowCount(); ++row)
         lines << model->index(row, 0).data().toString();
     return lines;
 }
 
-void selectLine(frmResultBOS *window, int row)
+void selectLine(SectionWindow *window, int row)
 {
-    QListView *list = window->lstKeyword;
+    QListView *list = window->m_keywordList;
     const QModelIndex index = list->model()->index(row, 0);
     list->scrollTo(index);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());

@@ -4,20 +4,20 @@
 
 #include <QStringList>
 
-class frmMain;
-class frmResultBOS;
+class MainWindow;
+class SectionWindow;
 
 namespace testing {
 
 // Starts the program as its entry does; the main window it shows.
-frmMain *startProgram();
+MainWindow *startProgram();
 // Main window, the section's option (then a book option, if given), Continue: the way every user
 // arrives in a section. The section window, activated; null when it did not open.
-frmResultBOS *enterSection(int option, int bookOption = -1);
+SectionWindow *enterSection(int option, int bookOption = -1);
 
 // The lines of the keyword list, top to bottom.
-QStringList listed(const frmResultBOS *window);
+QStringList listed(const SectionWindow *window);
 // Clicks a line of the list with the mouse, scrolling it into view first.
-void selectLine(frmResultBOS *window, int row);
+void selectLine(SectionWindow *window, int row);
 
 } // namespace testing

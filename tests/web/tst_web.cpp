@@ -8,10 +8,10 @@
 #include "core/links.h"
 #include "core/reminder.h"
 #include "gui/forms.h"
-#include "gui/frmAbout.h"
-#include "gui/frmMain.h"
-#include "gui/frmStartup.h"
-#include "gui/modHelp_reminder.h"
+#include "gui/windows/aboutdialog.h"
+#include "gui/windows/mainwindow.h"
+#include "gui/windows/startupwindow.h"
+#include "gui/updatereminder.h"
 #include "platform/QtServices.h"
 
 #include <QAction>
@@ -70,16 +70,16 @@ public slots:
 
 QWidget *frontLabel(const chrome::PromoFrame &promo)
 {
-    const QObjectList children = promo.fraFullBrand->children();
-    return children.indexOf(promo.lblCobrand) > children.indexOf(promo.lblFullBrand)
-               ? static_cast<QWidget *>(promo.lblCobrand)
-               : static_cast<QWidget *>(promo.lblFullBrand);
+    const QObjectList children = promo.frame->children();
+    return children.indexOf(promo.coBrand) > children.indexOf(promo.fullBrand)
+               ? static_cast<QWidget *>(promo.coBrand)
+               : static_cast<QWidget *>(promo.fullBrand);
 }
 
 // The label a user's pointer meets in the middle of the shared rectangle.
 QWidget *labelUnderPointer(const chrome::PromoFrame &promo)
 {
-    return promo.fraFullBrand->childAt(promo.lblFullBrand->geometry().center());
+    return promo.frame->childAt(promo.fullBrand->geometry().center());
 }
 
 QStringList actionTexts(const QList<QAction *> &actions)
@@ -149,11 +149,11 @@ private slots:
 private:
     void storeDateText(const QString &text)
     {
-        m_env->settings->values[kStoredPath] = modHelp::ScrambleText(text);
+        m_env->settings->values[kStoredPath] = reminder::scrambleText(text);
     }
     QString storedDateText() const
     {
-        return modHelp::UnscrambleText(m_env->settings->values.value(kStoredPath));
+        return reminder::unscrambleText(m_env->settings->values.value(kStoredPath));
     }
     int questions() const
     {
@@ -164,16 +164,16 @@ private:
     }
     // Opens the About window from the main window's Help menu; `inside` runs while it is modal and
     // must close it. A window left open is closed here, so that a failing test cannot hang.
-    bool runAbout(frmMain *main, const std::function<void(frmAbout *)> &inside)
+    bool runAbout(MainWindow *main, const std::function<void(AboutDialog *)> &inside)
     {
         bool reached = false;
         QTimer::singleShot(0, this, [&] {
-            auto *about = qobject_cast<frmAbout *>(QApplication::activeModalWidget());
+            auto *about = qobject_cast<AboutDialog *>(QApplication::activeModalWidget());
             reached = about != nullptr;
             if (reached)
                 inside(about);
             else
-                about = forms::loaded<frmAbout>();
+                about = forms::loaded<AboutDialog>();
             if (!about)
                 return;
             if (about->isVisible()) {
@@ -181,7 +181,7 @@ private:
                 about->done(QDialog::Rejected);
             }
         });
-        main->help.mnuAbout->trigger();
+        main->help.about->trigger();
         return reached;
     }
 
@@ -195,17 +195,17 @@ private:
 
 void WebTest::linkTableIsExact()
 {
-    QCOMPARE(modHelp::MakerWebSite, kHome);
-    QCOMPARE(modHelp::MakerHelpSite, QStringLiteral("https://help.brimvale.example"));
+    QCOMPARE(links::kMakerWebSite, kHome);
+    QCOMPARE(links::kMakerHelpSite, QStringLiteral("https://help.brimvale.example"));
 
     const std::vector<std::pair<void (*)(), QString>> links{
-        {modHelp::HomePage, kHome},
-        {modHelp::OnlineHelpPage, kOnlineHelp},
-        {modHelp::DownloadPage, kDownload},
-        {modHelp::DonatePage, kDonate},
-        {modHelp::FullBrandPage, kFullBrand},
-        {modHelp::CoBrandPage, kCoBrand},
-        {modHelp::ProductFamilyPage, kProductFamily},
+        {links::homePage, kHome},
+        {links::onlineHelpPage, kOnlineHelp},
+        {links::downloadPage, kDownload},
+        {links::donatePage, kDonate},
+        {links::fullBrandPage, kFullBrand},
+        {links::coBrandPage, kCoBrand},
+        {links::productFamilyPage, kProductFamily},
     };
     QStringList expected;
     for (const auto &[open, address] : links) {
@@ -214,7 +214,7 @@ void WebTest::linkTableIsExact()
         expected << address;
     }
     QCOMPARE(m_env->web->opened, expected);
-    QVERIFY(!modHelp::HomePageAddress().endsWith(QLatin1Char('/')));
+    QVERIFY(!links::homePageAddress().endsWith(QLatin1Char('/')));
     QVERIFY(m_env->messages->shown.empty());
 }
 
@@ -234,7 +234,7 @@ void WebTest::mainWindowMenusOpenTheirPageAndNothingElse()
 {
     QFETCH(QString, entry);
     QFETCH(QString, address);
-    frmMain *main = testing::startProgram();
+    MainWindow *main = testing::startProgram();
     QVERIFY(main);
     const auto loadedBefore = forms::loadOrder();
     const QString stored = m_env->settings->values.value(kStoredPath);
@@ -252,27 +252,27 @@ void WebTest::mainWindowMenusOpenTheirPageAndNothingElse()
 
 void WebTest::menuBarReadsAsDesignedWithMakeMoneyHidden()
 {
-    frmMain *main = testing::startProgram();
+    MainWindow *main = testing::startProgram();
     QVERIFY(main);
     // "Make Money &Online" is switched off: it exists but stays off the bar, so that its access
     // key cannot be taken by a hidden entry.
     QCOMPARE(actionTexts(main->menuBar()->actions()), (QStringList{"&File", "&Help", "&Donate"}));
-    QCOMPARE(actionTexts(main->help.mnuHelp->actions()),
+    QCOMPARE(actionTexts(main->help.menu->actions()),
              (QStringList{"&Online Help", "&Visit Us Online", "-", "Check for Software &Update", "-",
                           "&About Software"}));
-    const QList<QAction *> help = main->help.mnuHelp->actions();
+    const QList<QAction *> help = main->help.menu->actions();
     QCOMPARE(help.at(2)->objectName(), QStringLiteral("mnuFileSep1"));
     QCOMPARE(help.at(4)->objectName(), QStringLiteral("mnuFileSep2"));
-    QVERIFY(main->help.mnuDonate->menu() == nullptr);
+    QVERIFY(main->help.donate->menu() == nullptr);
 
-    QVERIFY(!main->help.mnuMakeMoney->isVisible());
-    QCOMPARE(main->help.mnuMakeMoney->text(), QStringLiteral("Make Money &Online"));
-    QVERIFY(!main->menuBar()->actionGeometry(main->help.mnuDonate).isEmpty());
+    QVERIFY(!main->help.makeMoney->isVisible());
+    QCOMPARE(main->help.makeMoney->text(), QStringLiteral("Make Money &Online"));
+    QVERIFY(!main->menuBar()->actionGeometry(main->help.donate).isEmpty());
 }
 
 void WebTest::donateIsReachableFromTheKeyboard()
 {
-    frmMain *main = testing::startProgram();
+    MainWindow *main = testing::startProgram();
     QVERIFY(main);
     main->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(main));
@@ -282,7 +282,7 @@ void WebTest::donateIsReachableFromTheKeyboard()
 
 void WebTest::mainWindowLinkLabelsOpenTheirPageAndNothingElse()
 {
-    frmMain *main = testing::startProgram();
+    MainWindow *main = testing::startProgram();
     QVERIFY(main);
     const struct {
         ui::LinkLabel *label;
@@ -291,11 +291,11 @@ void WebTest::mainWindowLinkLabelsOpenTheirPageAndNothingElse()
     } labels[] = {
         {main->Label14, kHome,
          QStringLiteral("The Most Popular Online Mystic Discussion Forum. Click Here To Visit Tarnwick Now")},
-        {main->promo.lblCobrand, kCoBrand,
+        {main->promo.coBrand, kCoBrand,
          QStringLiteral("Co-brand this software for your site.  Increase loyalty and traffic to your site. Put "
                         "your site's name &  link here. See \"Help\" for details.    Click Here for more info "
                         "on co-branding.")},
-        {main->promo.lblFullBrand, kFullBrand,
+        {main->promo.fullBrand, kFullBrand,
          QStringLiteral("Home Business Opportunity. Start your own Internet business and make money online. Get "
                         "this software fully branded for your website. Click here for more details.")},
     };
@@ -321,7 +321,7 @@ void WebTest::mainWindowLinkLabelsOpenTheirPageAndNothingElse()
 
 void WebTest::realLauncherHandsTheAddressToTheDesktop()
 {
-    frmMain *main = testing::startProgram();
+    MainWindow *main = testing::startProgram();
     QVERIFY(main);
     platform::installed().web = platform::productionServices().web;
 
@@ -333,8 +333,8 @@ void WebTest::realLauncherHandsTheAddressToTheDesktop()
     UrlCatcher desktop;
     QDesktopServices::setUrlHandler(QStringLiteral("https"), &desktop, "open");
     QTest::mouseClick(main->Label14, Qt::LeftButton);
-    main->help.mnuUpdate->trigger();
-    modHelp::ProductFamilyPage();
+    main->help.update->trigger();
+    links::productFamilyPage();
     QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
 
     QCOMPARE(desktop.urls, (QList<QUrl>{QUrl(kHome), QUrl(kDownload), QUrl(kProductFamily)}));
@@ -347,43 +347,43 @@ void WebTest::realLauncherHandsTheAddressToTheDesktop()
 
 void WebTest::scramblerRoundTripsAndDropsWhatItCannotKeep()
 {
-    using modHelp::ScrambleText;
-    using modHelp::UnscrambleText;
-    const int offset = modHelp::kScrambleOffset;
+    using reminder::scrambleText;
+    using reminder::unscrambleText;
+    const int offset = reminder::kScrambleOffset;
 
-    QCOMPARE(ScrambleText(QStringLiteral("Duration")), kScrambledKey);
+    QCOMPARE(scrambleText(QStringLiteral("Duration")), kScrambledKey);
     QVERIFY(!kScrambledKey.contains(QLatin1Char('/')) && !kScrambledKey.contains(QLatin1Char('\\')));
-    QCOMPARE(UnscrambleText(kScrambledKey), QStringLiteral("Duration"));
-    QCOMPARE(ScrambleText(QString()), QString());
-    QCOMPARE(UnscrambleText(QString()), QString());
+    QCOMPARE(unscrambleText(kScrambledKey), QStringLiteral("Duration"));
+    QCOMPARE(scrambleText(QString()), QString());
+    QCOMPARE(unscrambleText(QString()), QString());
 
     QString keepable;
     for (int code = 0; code <= 255 - offset; ++code)
         keepable.append(QChar(code));
-    const QString scrambled = ScrambleText(keepable);
+    const QString scrambled = scrambleText(keepable);
     QCOMPARE(scrambled.size(), keepable.size());
     QCOMPARE(scrambled.front().unicode(), char16_t(offset));
-    QCOMPARE(UnscrambleText(scrambled), keepable);
+    QCOMPARE(unscrambleText(scrambled), keepable);
 
     // Codes that would leave 0 to 255 are left out, and the rest goes on.
-    QCOMPARE(ScrambleText(QStringLiteral("a\u00ffb\u00fb")), QStringLiteral("fg"));
-    QCOMPARE(UnscrambleText(QString::fromLatin1("f\x04g\x00", 4)), QStringLiteral("ab"));
+    QCOMPARE(scrambleText(QStringLiteral("a\u00ffb\u00fb")), QStringLiteral("fg"));
+    QCOMPARE(unscrambleText(QString::fromLatin1("f\x04g\x00", 4)), QStringLiteral("ab"));
     // So are characters that Latin-1 has no code for, including both halves of a surrogate pair.
-    QCOMPARE(ScrambleText(QStringLiteral("a\u20acb\U0001F319")), QStringLiteral("fg"));
-    QCOMPARE(UnscrambleText(QStringLiteral("f\u0101g")), QStringLiteral("ab"));
+    QCOMPARE(scrambleText(QStringLiteral("a\u20acb\U0001F319")), QStringLiteral("fg"));
+    QCOMPARE(unscrambleText(QStringLiteral("f\u0101g")), QStringLiteral("ab"));
 }
 
 void WebTest::firstRunRecordsTodayWithoutAsking()
 {
-    modHelp::RemindOfUpdate(QLocale(QStringLiteral("en_US")), kToday);
+    reminder::remindOfUpdate(QLocale(QStringLiteral("en_US")), kToday);
     QVERIFY(m_env->messages->shown.empty());
     QVERIFY(m_env->web->opened.isEmpty());
-    QCOMPARE(modHelp::strDurationKey, kScrambledKey);
+    QCOMPARE(reminder::durationKey, kScrambledKey);
     QCOMPARE(m_env->settings->values.keys(), QStringList{kStoredPath});
-    QCOMPARE(m_env->settings->values.value(kStoredPath), modHelp::ScrambleText(QStringLiteral("12/7/26")));
+    QCOMPARE(m_env->settings->values.value(kStoredPath), reminder::scrambleText(QStringLiteral("12/7/26")));
 
     // The next start the same day is quiet and writes nothing.
-    modHelp::RemindOfUpdate(QLocale(QStringLiteral("en_US")), kToday);
+    reminder::remindOfUpdate(QLocale(QStringLiteral("en_US")), kToday);
     QVERIFY(m_env->messages->shown.empty());
     QCOMPARE(m_env->settings->writes, 1);
 }
@@ -414,7 +414,7 @@ void WebTest::reminderAsksOnlyOutsideTwoWeeks()
     storeDateText(recorded);
     m_env->messages->answers = {Answer::No};
 
-    modHelp::RemindOfUpdate(regional, kToday);
+    reminder::remindOfUpdate(regional, kToday);
 
     QVERIFY(m_env->web->opened.isEmpty());
     if (!asks) {
@@ -432,9 +432,9 @@ void WebTest::reminderAsksOnlyOutsideTwoWeeks()
     QCOMPARE(storedDateText(), regional.toString(kToday, QLocale::ShortFormat));
 
     // Answered once: quiet again until two more weeks have passed.
-    modHelp::RemindOfUpdate(regional, kToday.addDays(14));
+    reminder::remindOfUpdate(regional, kToday.addDays(14));
     QCOMPARE(questions(), 1);
-    modHelp::RemindOfUpdate(regional, kToday.addDays(15));
+    reminder::remindOfUpdate(regional, kToday.addDays(15));
     QCOMPARE(questions(), 2);
 }
 
@@ -451,7 +451,7 @@ void WebTest::yesRecordsTodayBeforeOpeningTheDownloadPage()
     };
     platform::installed().web.reset(launcher);
 
-    modHelp::RemindOfUpdate(QLocale(QStringLiteral("en_US")), kToday);
+    reminder::remindOfUpdate(QLocale(QStringLiteral("en_US")), kToday);
 
     QCOMPARE(questions(), 1);
     QCOMPARE(opened, QStringList{kDownload});
@@ -464,7 +464,7 @@ void WebTest::failedWriteOpensNoPage()
     storeDateText(QStringLiteral("11/22/26"));
     m_env->settings->failWrites = true;
     m_env->messages->answers = {Answer::Yes};
-    modHelp::RemindOfUpdate(us, kToday);
+    reminder::remindOfUpdate(us, kToday);
     QCOMPARE(questions(), 1);
     QCOMPARE(m_env->settings->writes, 1);
     QVERIFY(m_env->web->opened.isEmpty());
@@ -474,7 +474,7 @@ void WebTest::failedWriteOpensNoPage()
     // A first run whose write fails stays a first run, and asks nothing.
     m_env->settings->values.clear();
     m_env->messages->shown.clear();
-    modHelp::RemindOfUpdate(us, kToday);
+    reminder::remindOfUpdate(us, kToday);
     QVERIFY(m_env->messages->shown.empty());
     QVERIFY(m_env->settings->values.isEmpty());
     QVERIFY(m_env->web->opened.isEmpty());
@@ -484,39 +484,39 @@ void WebTest::unreadableDateCountsAsAFirstRun()
 {
     const QLocale us(QStringLiteral("en_US"));
     // Garbage that unscrambles to text, and a value that unscrambles to nothing at all.
-    for (const QString &stored : {modHelp::ScrambleText(QStringLiteral("not a date")),
+    for (const QString &stored : {reminder::scrambleText(QStringLiteral("not a date")),
                                   QString::fromLatin1("\x01\x02", 2)}) {
         m_env->settings->values[kStoredPath] = stored;
         m_env->settings->writes = 0;
-        modHelp::RemindOfUpdate(us, kToday);
+        reminder::remindOfUpdate(us, kToday);
         QVERIFY(m_env->messages->shown.empty());
         QCOMPARE(m_env->settings->writes, 1);
         QCOMPARE(storedDateText(), QStringLiteral("12/7/26"));
     }
     // From then on the reminder works again: fifteen days later it asks.
-    modHelp::RemindOfUpdate(us, kToday.addDays(15));
+    reminder::remindOfUpdate(us, kToday.addDays(15));
     QCOMPARE(questions(), 1);
 }
 
 void WebTest::localeChangeBetweenRunsReadsTheOldTextUnderTheNewRules()
 {
     const QLocale us(QStringLiteral("en_US"));
-    modHelp::RemindOfUpdate(us, kToday);
+    reminder::remindOfUpdate(us, kToday);
     QCOMPARE(storedDateText(), QStringLiteral("12/7/26"));
 
     // Day first: "12/7/26" now reads as 12 July, 148 days before the next day.
     const QLocale australia(QStringLiteral("en_AU"));
-    QCOMPARE(modHelp::readReminderDate(australia, storedDateText(), kToday.addDays(1)), QDate(2026, 7, 12));
-    modHelp::RemindOfUpdate(australia, kToday.addDays(1));
+    QCOMPARE(reminder::readReminderDate(australia, storedDateText(), kToday.addDays(1)), QDate(2026, 7, 12));
+    reminder::remindOfUpdate(australia, kToday.addDays(1));
     QCOMPARE(questions(), 1);
     QCOMPARE(storedDateText(), QStringLiteral("8/12/26"));
 
     // Dots instead of slashes: the old text does not read at all, so it counts as a first run.
     const QLocale german(QStringLiteral("de_DE"));
-    modHelp::RemindOfUpdate(german, kToday.addDays(20));
+    reminder::remindOfUpdate(german, kToday.addDays(20));
     QCOMPARE(questions(), 1);
     QCOMPARE(storedDateText(), QStringLiteral("27.12.26"));
-    modHelp::RemindOfUpdate(german, kToday.addDays(35));
+    reminder::remindOfUpdate(german, kToday.addDays(35));
     QCOMPARE(questions(), 2);
 }
 
@@ -545,7 +545,7 @@ void WebTest::twoDigitYearsResolveToTheNearestCentury()
     QFETCH(QString, text);
     QFETCH(QDate, today);
     QFETCH(QDate, read);
-    const std::optional<QDate> date = modHelp::readReminderDate(QLocale(locale), text, today);
+    const std::optional<QDate> date = reminder::readReminderDate(QLocale(locale), text, today);
     QCOMPARE(date.value_or(QDate()), read);
 }
 
@@ -556,10 +556,10 @@ void WebTest::everyLocaleReadsBackWhatItWrote()
     int isoFallbacks = 0;
     for (const QLocale &locale : locales) {
         for (QDate day(2026, 1, 31); day.year() == 2026; day = day.addMonths(1)) {
-            const QString text = modHelp::reminderDateText(locale, day);
-            QVERIFY2(modHelp::UnscrambleText(modHelp::ScrambleText(text)) == text,
+            const QString text = reminder::reminderDateText(locale, day);
+            QVERIFY2(reminder::unscrambleText(reminder::scrambleText(text)) == text,
                      qPrintable(locale.name() + QLatin1Char(' ') + text));
-            const std::optional<QDate> read = modHelp::readReminderDate(locale, text, day);
+            const std::optional<QDate> read = reminder::readReminderDate(locale, text, day);
             QVERIFY2(read == day, qPrintable(locale.name() + QLatin1Char(' ') + text));
             isoFallbacks += text == day.toString(Qt::ISODate) && locale.dateFormat(QLocale::ShortFormat)
                                                                      != QStringLiteral("yyyy-MM-dd");
@@ -567,8 +567,8 @@ void WebTest::everyLocaleReadsBackWhatItWrote()
     }
     // Locales whose short date leaves Latin-1 (native digits, right-to-left marks, Cyrillic) fall back.
     QVERIFY(isoFallbacks > 0);
-    QCOMPARE(modHelp::reminderDateText(QLocale(QStringLiteral("bg_BG")), kToday), QStringLiteral("2026-12-07"));
-    QCOMPARE(modHelp::reminderDateText(QLocale(QStringLiteral("ar_EG")), kToday), QStringLiteral("2026-12-07"));
+    QCOMPARE(reminder::reminderDateText(QLocale(QStringLiteral("bg_BG")), kToday), QStringLiteral("2026-12-07"));
+    QCOMPARE(reminder::reminderDateText(QLocale(QStringLiteral("ar_EG")), kToday), QStringLiteral("2026-12-07"));
 }
 
 void WebTest::realSettingsFileHoldsOnlyScrambledText()
@@ -577,13 +577,13 @@ void WebTest::realSettingsFileHoldsOnlyScrambledText()
     const QLocale us(QStringLiteral("en_US"));
     const QString file = m_env->root() + QStringLiteral("/home/.config/brimvale.conf");
 
-    modHelp::RemindOfUpdate(us, kToday);
+    reminder::remindOfUpdate(us, kToday);
     QVERIFY(QFile::exists(file));
     {
         QSettings ini(file, QSettings::IniFormat);
         QCOMPARE(ini.childGroups(), QStringList{QStringLiteral("Settings")});
         QCOMPARE(ini.value(QStringLiteral("Settings/") + kScrambledKey).toString(),
-                 modHelp::ScrambleText(QStringLiteral("12/7/26")));
+                 reminder::scrambleText(QStringLiteral("12/7/26")));
     }
     QFile raw(file);
     QVERIFY(raw.open(QIODevice::ReadOnly));
@@ -593,14 +593,14 @@ void WebTest::realSettingsFileHoldsOnlyScrambledText()
     raw.close();
 
     // A fresh store reads it back: quiet within two weeks, a question after.
-    modHelp::RemindOfUpdate(us, kToday.addDays(14));
+    reminder::remindOfUpdate(us, kToday.addDays(14));
     QVERIFY(m_env->messages->shown.empty());
     m_env->messages->answers = {Answer::Yes};
-    modHelp::RemindOfUpdate(us, kToday.addDays(15));
+    reminder::remindOfUpdate(us, kToday.addDays(15));
     QCOMPARE(questions(), 1);
     QCOMPARE(m_env->web->opened, QStringList{kDownload});
     QCOMPARE(QSettings(file, QSettings::IniFormat).value(QStringLiteral("Settings/") + kScrambledKey).toString(),
-             modHelp::ScrambleText(QStringLiteral("12/22/26")));
+             reminder::scrambleText(QStringLiteral("12/22/26")));
 
     // A folder where the file belongs: the store reports the failed write, and the reminder, finding
     // nothing to read, asks nothing and opens nothing.
@@ -608,7 +608,7 @@ void WebTest::realSettingsFileHoldsOnlyScrambledText()
     QVERIFY(QDir().mkpath(file));
     QVERIFY(!platform::settings().write(app::kSettingsApplication, QStringLiteral("Settings"), kScrambledKey,
                                         QStringLiteral("x")));
-    modHelp::RemindOfUpdate(us, kToday.addDays(40));
+    reminder::remindOfUpdate(us, kToday.addDays(40));
     QCOMPARE(questions(), 1);
     QCOMPARE(m_env->web->opened, QStringList{kDownload});
 }
@@ -624,21 +624,21 @@ void WebTest::startupRemindsBeforeTheMainWindowExists()
     bool mainLoadedDuringQuestion = true;
     std::vector<forms::Form *> loadedDuringQuestion;
     m_env->messages->whileShown = [&](const fakes::Message &) {
-        mainLoadedDuringQuestion = forms::loaded<frmMain>() != nullptr;
+        mainLoadedDuringQuestion = forms::loaded<MainWindow>() != nullptr;
         loadedDuringQuestion = forms::loadOrder();
     };
     bool mainLoadedWhenPageOpened = true;
     auto *launcher = new ObservingLauncher;
-    launcher->onOpen = [&](const QString &) { mainLoadedWhenPageOpened = forms::loaded<frmMain>() != nullptr; };
+    launcher->onOpen = [&](const QString &) { mainLoadedWhenPageOpened = forms::loaded<MainWindow>() != nullptr; };
     platform::installed().web.reset(launcher);
 
-    frmMain *main = testing::startProgram();
+    MainWindow *main = testing::startProgram();
     QVERIFY(main);
 
     QCOMPARE(questions(), 1);
     QVERIFY(!mainLoadedDuringQuestion);
     QCOMPARE(loadedDuringQuestion.size(), size_t(1));
-    QVERIFY(dynamic_cast<frmStartup *>(loadedDuringQuestion.front()));
+    QVERIFY(dynamic_cast<StartupWindow *>(loadedDuringQuestion.front()));
     QVERIFY(!mainLoadedWhenPageOpened);
     QCOMPARE(storedDateText(), QStringLiteral("07.12.26"));
     QVERIFY(main->isVisible());
@@ -663,18 +663,18 @@ void WebTest::rotationBringsTheDrawnLabelToTheFront()
     QFETCH(int, drawn);
     QFETCH(bool, coBrandInFront);
     m_env->random->values = {r};
-    frmMain *main = testing::startProgram();
+    MainWindow *main = testing::startProgram();
     QVERIFY(main);
-    auto *startup = forms::loaded<frmStartup>();
+    auto *startup = forms::loaded<StartupWindow>();
     QVERIFY(startup);
 
-    QCOMPARE(startup->intCoBrandRandomNumber, qint16(drawn));
-    QWidget *expected = coBrandInFront ? static_cast<QWidget *>(main->promo.lblCobrand)
-                                       : static_cast<QWidget *>(main->promo.lblFullBrand);
+    QCOMPARE(startup->m_coBrandNumber, qint16(drawn));
+    QWidget *expected = coBrandInFront ? static_cast<QWidget *>(main->promo.coBrand)
+                                       : static_cast<QWidget *>(main->promo.fullBrand);
     QCOMPARE(frontLabel(main->promo), expected);
     QCOMPARE(labelUnderPointer(main->promo), expected);
-    QCOMPARE(frontLabel(startup->promo), coBrandInFront ? static_cast<QWidget *>(startup->promo.lblCobrand)
-                                                        : static_cast<QWidget *>(startup->promo.lblFullBrand));
+    QCOMPARE(frontLabel(startup->promo), coBrandInFront ? static_cast<QWidget *>(startup->promo.coBrand)
+                                                        : static_cast<QWidget *>(startup->promo.fullBrand));
 
     // Where the user clicks, the label in front answers.
     QTest::mouseClick(labelUnderPointer(main->promo), Qt::LeftButton);
@@ -686,7 +686,7 @@ void WebTest::rotationBringsTheDrawnLabelToTheFront()
 
 void WebTest::aboutWindowLooksAsDesigned()
 {
-    auto *about = forms::ref<frmAbout>();
+    auto *about = forms::ref<AboutDialog>();
     about->show();
     QVERIFY(about->windowFlags() & Qt::FramelessWindowHint);
     QVERIFY(about->isModal());
@@ -709,12 +709,12 @@ void WebTest::aboutWindowLooksAsDesigned()
                         "which enables you to keep a track of your spiritual or magikal experiences. The program "
                         "also allows you to record your dreams, interpretations, aspirations and affirmations."),
          8.25, false, false},
-        {about->lblHomePage, {2955, 1485, 4050, 195}, QStringLiteral("Click here to visit Tarnwick"), 8.25, false, true},
+        {about->m_homePageLink, {2955, 1485, 4050, 195}, QStringLiteral("Click here to visit Tarnwick"), 8.25, false, true},
         {about->Label3, {120, 1800, 6885, 435},
          QStringLiteral("Home Business Opportunity. Start your own Internet business and make money online. Get "
                         "this software fully branded for your website."),
          8.25, true, false},
-        {about->lblCoBrand, {4710, 2235, 2295, 195}, QStringLiteral("Click here for more details"), 8.25, false, true},
+        {about->m_coBrandLink, {4710, 2235, 2295, 195}, QStringLiteral("Click here for more details"), 8.25, false, true},
     };
     for (const auto &expected : labels) {
         QLabel *label = expected.label;
@@ -735,21 +735,21 @@ void WebTest::aboutWindowLooksAsDesigned()
         QVERIFY(about->rect().contains(label->geometry()));
     }
     // The texts do not run into each other.
-    QVERIFY(about->Label1->geometry().bottom() < about->lblHomePage->y());
-    QVERIFY(about->lblHomePage->geometry().bottom() < about->Label3->y());
-    QVERIFY(about->Label3->geometry().bottom() < about->lblCoBrand->y());
-    QVERIFY(about->lblCoBrand->geometry().bottom() < about->Line2->y());
+    QVERIFY(about->Label1->geometry().bottom() < about->m_homePageLink->y());
+    QVERIFY(about->m_homePageLink->geometry().bottom() < about->Label3->y());
+    QVERIFY(about->Label3->geometry().bottom() < about->m_coBrandLink->y());
+    QVERIFY(about->m_coBrandLink->geometry().bottom() < about->Line2->y());
 
-    QCOMPARE(about->picIcon->geometry(), QRect(8, 3, 32, 32));
-    QCOMPARE(about->picIcon->pixmap().deviceIndependentSize().toSize(), QSize(32, 32));
+    QCOMPARE(about->m_icon->geometry(), QRect(8, 3, 32, 32));
+    QCOMPARE(about->m_icon->pixmap().deviceIndependentSize().toSize(), QSize(32, 32));
     QCOMPARE(about->Line2->geometry().top(), 175);
     QCOMPARE(about->Line2->height(), 2);
     QCOMPARE(about->Line2->x(), 0);
     QVERIFY(about->Line2->geometry().right() >= about->width() - 1);
     QCOMPARE(about->Line2->palette().color(QPalette::Window), QColor(Qt::white));
-    QCOMPARE(about->cmdOK->text(), QStringLiteral("OK"));
-    QCOMPARE(about->cmdOK->geometry(), QRect(383, 184, 84, 23));
-    QVERIFY(about->cmdOK->isDefault());
+    QCOMPARE(about->m_okButton->text(), QStringLiteral("OK"));
+    QCOMPARE(about->m_okButton->geometry(), QRect(383, 184, 84, 23));
+    QVERIFY(about->m_okButton->isDefault());
 }
 
 void WebTest::aboutOpensModallyAndClosesLikeOk_data()
@@ -764,7 +764,7 @@ void WebTest::aboutOpensModallyAndClosesLikeOk_data()
 void WebTest::aboutOpensModallyAndClosesLikeOk()
 {
     QFETCH(QString, how);
-    frmMain *main = testing::startProgram();
+    MainWindow *main = testing::startProgram();
     QVERIFY(main);
     main->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(main));
@@ -772,23 +772,23 @@ void WebTest::aboutOpensModallyAndClosesLikeOk()
 
     bool modal = false, registered = false, blockedOwner = false, openAfterLinks = false, focusOnOk = false;
     QStringList openedInside;
-    const bool reached = runAbout(main, [&](frmAbout *about) {
+    const bool reached = runAbout(main, [&](AboutDialog *about) {
         modal = about->isVisible() && about->windowModality() == Qt::ApplicationModal;
-        registered = forms::loaded<frmAbout>() == about;
-        focusOnOk = about->focusWidget() == about->cmdOK;
+        registered = forms::loaded<AboutDialog>() == about;
+        focusOnOk = about->focusWidget() == about->m_okButton;
 
         // The main window takes no clicks while the About window is open.
         clickThroughWindow(main->Label14);
-        clickThroughWindow(main->cmdContinue);
+        clickThroughWindow(main->m_continueButton);
         blockedOwner = m_env->web->opened.isEmpty() && m_env->messages->shown.empty();
 
-        QTest::mouseClick(about->lblHomePage, Qt::LeftButton);
-        QTest::mouseClick(about->lblCoBrand, Qt::LeftButton);
+        QTest::mouseClick(about->m_homePageLink, Qt::LeftButton);
+        QTest::mouseClick(about->m_coBrandLink, Qt::LeftButton);
         openedInside = m_env->web->opened;
-        openAfterLinks = about->isVisible() && forms::loaded<frmAbout>() == about;
+        openAfterLinks = about->isVisible() && forms::loaded<AboutDialog>() == about;
 
         if (how == QLatin1String("OK"))
-            QTest::mouseClick(about->cmdOK, Qt::LeftButton);
+            QTest::mouseClick(about->m_okButton, Qt::LeftButton);
         else if (how == QLatin1String("Enter"))
             QTest::keyClick(about->windowHandle(), Qt::Key_Return);
         else if (how == QLatin1String("keypad Enter"))
@@ -805,9 +805,9 @@ void WebTest::aboutOpensModallyAndClosesLikeOk()
     QCOMPARE(openedInside, (QStringList{kHome, kFullBrand}));
     QVERIFY(openAfterLinks);
     QVERIFY2(!m_aboutLeftOpen, "the key or button did not close the About window");
-    QVERIFY(!forms::loaded<frmAbout>());
+    QVERIFY(!forms::loaded<AboutDialog>());
     QVERIFY(main->isVisible());
-    QCOMPARE(forms::loaded<frmMain>(), main);
+    QCOMPARE(forms::loaded<MainWindow>(), main);
 
     // With the About window gone, the same click through the window system reaches the main window.
     clickThroughWindow(main->Label14);
@@ -816,10 +816,10 @@ void WebTest::aboutOpensModallyAndClosesLikeOk()
 
 void WebTest::aboutReopensAfresh()
 {
-    frmMain *main = testing::startProgram();
+    MainWindow *main = testing::startProgram();
     QVERIFY(main);
-    QPointer<frmAbout> first;
-    QVERIFY(runAbout(main, [&](frmAbout *about) {
+    QPointer<AboutDialog> first;
+    QVERIFY(runAbout(main, [&](AboutDialog *about) {
         first = about;
         about->Label1->setText(QStringLiteral("changed while open"));
         QTest::keyClick(about->windowHandle(), Qt::Key_Escape);
@@ -829,15 +829,15 @@ void WebTest::aboutReopensAfresh()
 
     QString text;
     bool focusOnOk = false;
-    QVERIFY(runAbout(main, [&](frmAbout *about) {
+    QVERIFY(runAbout(main, [&](AboutDialog *about) {
         text = about->Label1->text();
-        focusOnOk = about->focusWidget() == about->cmdOK;
-        QTest::mouseClick(about->cmdOK, Qt::LeftButton);
+        focusOnOk = about->focusWidget() == about->m_okButton;
+        QTest::mouseClick(about->m_okButton, Qt::LeftButton);
     }));
     QVERIFY(!m_aboutLeftOpen);
     QVERIFY(text.startsWith(QStringLiteral("Brimvale is a tool")));
     QVERIFY(focusOnOk);
-    QVERIFY(!forms::loaded<frmAbout>());
+    QVERIFY(!forms::loaded<AboutDialog>());
 }
 
 QTEST_MAIN(WebTest)

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "core/services.h"
+
+#include <QString>
+
+namespace datafolder {
+
+// The data folder, without a trailing separator; rewritten each time the data folder rule runs.
+inline QString folderPath;
+
+inline const QString kWorkingDiaryName = QStringLiteral("updatediary.dll");
+inline const QString kStarterDiaryName = QStringLiteral("defaultdiary.dll");
+
+// The operating system's name from its version record; empty for versions the table lacks.
+QString osName(const platform::OsVersion &version);
+QString osName();
+
+// Sets folderPath to the per-user application data folder and returns it.
+QString appDataFolder();
+// Sets folderPath to the system directory.
+void systemFolder();
+
+// The data folder rule. The diary always lives in the per-user folder, which is created
+// (readable by the user only) when missing; false when it cannot be had.
+bool setDataFolder();
+
+// Empty while the data folder is unknown, so that no diary is ever looked for at a root.
+QString workingDiaryPath();
+QString starterDiaryPath();
+
+// A file exists for the program when it is an ordinary, visible file.
+bool fileExists(const QString &path);
+
+} // namespace datafolder

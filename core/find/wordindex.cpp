@@ -1,0 +1,183 @@
+#include "core/find/wordindex.h"
+
+#include <functional>
+
+namespace finder::parts {
+
+Words::Words() : m_slots(1024) {}
+
+bool Words::holds(const Slot &slot, std::string_view word) const
+{
+    return slot.start + word.size() < m_text.size() && m_text[slot.start + word.size()] == '\n'
+           && std::string_view(m_text).substr(slot.start, word.size()) == word;
+}
+
+std::uint32_t Words::numberOf(std::string_view text)
+{
+    const std::uint64_t hash = std::hash<std::string_view>{}(text);
+    const std::size_t mask = m_slots.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+        Slot &slot = m_slots[i];
+        if (slot.number == kEmpty) {
+            slot = {hash, count(), std::uint32_t(m_text.size())};
+            m_starts.push_back(slot.start);
+            m_text += text;
+            m_text += '\n';
+            if (count() * 2 > m_slots.size())
+                grow();
+            return count() - 1;
+        }
+        if (slot.hash == hash && holds(slot, text))
+            return slot.number;
+    }
+}
+
+void Words::finish()
+{
+    m_slots = {};
+    m_text.shrink_to_fit();
+    m_starts.shrink_to_fit();
+}
+
+void Words::grow()
+{
+    std::vector<Slot> slots(m_slots.size() * 2);
+    const std::size_t mask = slots.size() - 1;
+    for (const Slot &slot : m_slots) {
+        if (slot.number == kEmpty)
+            continue;
+        std::size_t i = slot.hash & mask;
+        while (slots[i].number != kEmpty)
+            i = (i + 1) & mask;
+        slots[i] = slot;
+    }
+    m_slots.swap(slots);
+}
+
+std::uint32_t Postings::newBlock(std::uint32_t capacity)
+{
+    constexpr std::uint32_t chunkBytes = 1u << kChunkBits;
+    if (m_chunks.empty() || m_chunkUsed + kHeader + capacity > chunkBytes) {
+        m_chunks.emplace_back(chunkBytes);
+        m_chunkUsed = 0;
+    }
+    const auto place = std::uint32_t((m_chunks.size() - 1) << kChunkBits) + m_chunkUsed;
+    m_chunkUsed += kHeader + capacity;
+    std::uint8_t *block = at(place);
+    block[4] = std::uint8_t(capacity & 0xff);
+    block[5] = std::uint8_t(capacity >> 8);
+    return place;
+}
+
+std::uint32_t Postings::nextOf(const std::uint8_t *block)
+{
+    return std::uint32_t(block[0]) | std::uint32_t(block[1]) << 8 | std::uint32_t(block[2]) << 16 | std::uint32_t(block[3]) << 24;
+}
+
+std::uint16_t Postings::capacityOf(const std::uint8_t *block)
+{
+    return std::uint16_t(block[4] | block[5] << 8);
+}
+
+void Postings::put(Chain &chain, std::uint8_t byte)
+{
+    std::uint8_t *tail = at(chain.tail);
+    if (chain.used == capacityOf(tail)) {
+        const std::uint32_t next = newBlock(std::min<std::uint32_t>(capacityOf(tail) * 3 / 2, kLargestCapacity));
+        for (int i = 0; i < 4; ++i)
+            tail[i] = std::uint8_t(next >> (8 * i));
+        chain.tail = next;
+        chain.used = 0;
+        tail = at(next);
+    }
+    tail[kHeader + chain.used++] = byte;
+}
+
+void Postings::add(std::uint32_t word, std::uint32_t entry)
+{
+    if (word >= m_chains.size())
+        m_chains.resize(word + 1);
+    Chain &chain = m_chains[word];
+    if (chain.any && chain.last == entry)
+        return;
+    if (!chain.any)
+        chain.head = chain.tail = newBlock(kFirstCapacity);
+    std::uint32_t delta = chain.any ? entry - chain.last : entry;
+    do {
+        const std::uint8_t low = delta & 0x7f;
+        delta >>= 7;
+        put(chain, delta ? std::uint8_t(low | 0x80) : low);
+    } while (delta);
+    chain.last = entry;
+    chain.any = true;
+    ++chain.count;
+}
+
+template <class F>
+void Postings::forEachBlock(const Chain &chain, F &&each) const
+{
+    if (!chain.any)
+        return;
+    for (std::uint32_t place = chain.head;;) {
+        const std::uint8_t *block = at(place);
+        each(block + kHeader, place == chain.tail ? chain.used : capacityOf(block));
+        if (place == chain.tail)
+            return;
+        place = nextOf(block);
+    }
+}
+
+void Postings::finish(std::uint32_t entries)
+{
+    std::size_t packed = 0;
+    for (const Chain &chain : m_chains)
+        forEachBlock(chain, [&](const std::uint8_t *, std::uint32_t size) { packed += size; });
+    m_packed.reserve(packed);
+    for (Chain &chain : m_chains) {
+        const auto head = std::uint32_t(m_packed.size());
+        forEachBlock(chain, [&](const std::uint8_t *bytes, std::uint32_t size) { m_packed.insert(m_packed.end(), bytes, bytes + size); });
+        chain.head = head;
+        chain.tail = std::uint32_t(m_packed.size());
+    }
+    m_chunks = {};
+    for (std::uint32_t word = 0; word < m_chains.size(); ++word) {
+        if (m_chains[word].count < std::max<std::uint32_t>(64, entries / 8))
+            continue;
+        std::vector<std::uint64_t> bits((entries + 63) / 64);
+        forEach(word, [&](std::uint32_t entry) { bits[entry / 64] |= std::uint64_t(1) << (entry % 64); });
+        m_bits.push_back(std::move(bits));
+        m_chains[word].bits = std::uint32_t(m_bits.size());
+    }
+}
+
+const std::vector<std::uint64_t> *Postings::bits(std::uint32_t word) const
+{
+    if (word >= m_chains.size() || m_chains[word].bits == 0)
+        return nullptr;
+    return &m_bits[m_chains[word].bits - 1];
+}
+
+std::uint32_t Texts::add(std::string_view text)
+{
+    text = text.substr(0, 0xffff);
+    if (m_chunks.empty() || m_chunks.back().size() + 2 + text.size() > kChunkBytes) {
+        m_chunks.emplace_back();
+        m_chunks.back().reserve(kChunkBytes);
+    }
+    std::string &chunk = m_chunks.back();
+    const auto place = std::uint32_t((m_chunks.size() - 1) * kChunkBytes + chunk.size());
+    chunk += char(text.size() & 0xff);
+    chunk += char(text.size() >> 8);
+    chunk += text;
+    return place;
+}
+
+std::string_view Texts::at(std::uint32_t place) const
+{
+    const std::string &chunk = m_chunks[place / kChunkBytes];
+    const std::uint32_t offset = place % kChunkBytes;
+    const std::size_t size = std::uint8_t(chunk[offset]) | std::size_t(std::uint8_t(chunk[offset + 1])) << 8;
+    return std::string_view(chunk).substr(offset + 2, size);
+}
+
+} // namespace finder::parts

@@ -1,0 +1,291 @@
+#include "core/store/backups.h"
+
+#include "core/store/newfile.h"
+#include "core/services.h"
+#include "core/store/statements.h"
+#include "core/store/storeprobe.h"
+
+#include <sqlcipher/sqlite3.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
+#include <QtDebug>
+
+#include <algorithm>
+#include <cerrno>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
+namespace store {
+
+namespace {
+
+const QString kStampFormat = QStringLiteral("yyyyMMdd-HHmmss");
+
+// What a diary file looked like right after this run's own last write to it. Another program
+// that changes the file in between (a sync tool, a disk fault, a careless editor) changes one of
+// these, and the next write reads the whole file again before it writes into it.
+struct FileStamp {
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    quint64 inode = 0;
+    bool operator==(const FileStamp &) const = default;
+};
+
+std::optional<FileStamp> fileStamp(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    struct stat facts {};
+    if (::stat(QFile::encodeName(path).constData(), &facts) != 0)
+        return std::nullopt;
+    return FileStamp{qint64(facts.st_size), qint64(facts.st_mtim.tv_sec) * 1000000000 + facts.st_mtim.tv_nsec,
+                     quint64(facts.st_ino)};
+#else
+    const QFileInfo file(path);
+    if (!file.exists())
+        return std::nullopt;
+    return FileStamp{file.size(), file.lastModified().toMSecsSinceEpoch() * 1000000, 0};
+#endif
+}
+
+// Diaries this run has checked whole and backed up, by absolute path, with the stamp of the
+// run's last write to each (none while no write has completed since the check).
+QHash<QString, std::optional<FileStamp>> g_checked;
+quint64 g_writes = 0;
+
+struct BackupNaming {
+    QString folder;
+    QString base;   // "updatediary"
+    QString suffix; // ".dll", or empty
+    QString nameFor(const QString &stamp) const { return base + QLatin1Char('-') + stamp + suffix; }
+    // A copy being written; one left by an ended run is removed by the next backup.
+    QString partialPattern() const { return QLatin1Char('.') + base + QStringLiteral("-XXXXXX.part"); }
+    bool isPartial(const QString &name) const
+    {
+        return name.startsWith(QLatin1Char('.') + base + QLatin1Char('-')) && name.endsWith(QStringLiteral(".part"));
+    }
+    // The stamp of a backup's file name; empty for any other file.
+    QString stampOf(const QString &name) const
+    {
+        static const QRegularExpression stamp(QStringLiteral("^\\d{8}-\\d{6}$"));
+        if (!name.startsWith(base + QLatin1Char('-')) || !name.endsWith(suffix))
+            return {};
+        const QString middle = name.mid(base.size() + 1, name.size() - base.size() - 1 - suffix.size());
+        return stamp.match(middle).hasMatch() ? middle : QString();
+    }
+};
+
+BackupNaming backupNaming(const QString &path)
+{
+    const QFileInfo diary(path);
+    const QString suffix = diary.suffix();
+    return {diary.absolutePath() + QStringLiteral("/backups"), diary.completeBaseName(),
+            suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix};
+}
+
+QStringList backupNames(const BackupNaming &naming)
+{
+    QStringList names;
+    const QStringList files = QDir(naming.folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString &name : files)
+        if (!naming.stampOf(name).isEmpty())
+            names << name;
+    // Same length and fixed-width stamps: the name order is the order they were made.
+    names.sort();
+    return names;
+}
+
+// The local time, or one second past the newest backup if the clock is not past it (several
+// runs in one second, a clock set back, the end of summer time), so that names stay in order.
+QString nextStamp(const BackupNaming &naming, const QStringList &existing)
+{
+    const QString now = platform::clock().now().toString(kStampFormat);
+    if (existing.isEmpty())
+        return now;
+    const QString newest = naming.stampOf(existing.last());
+    if (now > newest)
+        return now;
+    // Counted in UTC only so that no local-time gap can skip or repeat a second.
+    const QDateTime last(QDate::fromString(newest.left(8), QStringLiteral("yyyyMMdd")),
+                         QTime::fromString(newest.right(6), QStringLiteral("HHmmss")), Qt::UTC);
+    return last.addSecs(1).toString(kStampFormat);
+}
+
+// Reads every page: damage that no read has touched yet is found before anything is written.
+std::optional<Failure> checkWhole(const Connection &connection)
+{
+    auto check = Statement::prepare(connection, QStringLiteral("PRAGMA quick_check"));
+    if (!check.ok())
+        return check.failure();
+    int rc = check->step();
+    if (rc == SQLITE_ROW && check->text(0) == u"ok")
+        rc = check->step();
+    if (rc == SQLITE_ROW)
+        return fileFailure(FailureKind::Damaged, connection.path());
+    if (rc != SQLITE_DONE)
+        return connection.failure(rc);
+    return std::nullopt;
+}
+
+QString writeError(const QFile &target)
+{
+    // A short write sets no error of the file's own.
+    return target.error() != QFileDevice::NoError ? target.errorString() : qt_error_string(errno);
+}
+
+// The file's bytes, read through SQLite's own handle: opening and closing a second descriptor
+// on the file would drop this process's locks on it.
+std::optional<QString> copyRawFile(sqlite3 *db, QFile &target)
+{
+    sqlite3_file *file = nullptr;
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file || !file->pMethods)
+        return QStringLiteral("the diary's file handle is not available");
+    sqlite3_int64 size = 0;
+    if (file->pMethods->xFileSize(file, &size) != SQLITE_OK)
+        return QStringLiteral("the diary's size could not be read");
+    QByteArray chunk(1 << 16, Qt::Uninitialized);
+    for (sqlite3_int64 offset = 0; offset < size;) {
+        const int amount = int(std::min<sqlite3_int64>(chunk.size(), size - offset));
+        if (file->pMethods->xRead(file, chunk.data(), amount, offset) != SQLITE_OK)
+            return QStringLiteral("the diary could not be read");
+        if (target.write(chunk.constData(), amount) != amount)
+            return writeError(target);
+        offset += amount;
+    }
+    return std::nullopt;
+}
+
+// Runs inside the write's transaction, before it changes anything: the reserved lock keeps other
+// writers out, and any journal left by a crashed writer has been rolled back, so the bytes copied
+// are a whole diary. Gives why no backup was made, if none was.
+std::optional<QString> backUp(const Connection &connection)
+{
+    const BackupNaming naming = backupNaming(connection.path());
+    if (!QFileInfo(naming.folder).isDir()
+        && !QDir().mkdir(naming.folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
+        return QStringLiteral("the folder %1 could not be created").arg(QDir::toNativeSeparators(naming.folder));
+
+    QDir folder(naming.folder);
+    for (const QString &name : folder.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot))
+        if (naming.isPartial(name))
+            folder.remove(name);
+
+    files::NewFile partial(naming.folder, naming.partialPattern());
+    if (auto failed = partial.open())
+        return failed;
+    if (auto failed = copyRawFile(connection.get(), partial.file()))
+        return failed;
+    if (auto failed = partial.seal())
+        return failed;
+
+    const QStringList names = backupNames(naming);
+    const QString name = naming.nameFor(nextStamp(naming, names));
+    // Room is made before the new copy takes its name, so that the folder never holds more than
+    // the newest ten, even when the program is stopped between the two steps.
+    for (qsizetype i = 0; i + kBackupsKept <= names.size(); ++i)
+        folder.remove(names.at(i));
+    return partial.commit(name);
+}
+
+} // namespace
+
+std::optional<Failure> checkBeforeWrite(const Connection &connection)
+{
+    const QString &path = connection.path();
+    const QString key = QFileInfo(path).absoluteFilePath();
+    if (const auto checked = g_checked.constFind(key); checked != g_checked.cend()) {
+        if (checked->has_value() && fileStamp(path) == *checked)
+            return std::nullopt;
+        return checkWhole(connection);
+    }
+    if (auto damaged = checkWhole(connection))
+        return damaged;
+    // Tried once per run: a backup that cannot be made now is not retried before every write.
+    g_checked.insert(key, std::nullopt);
+    if (const auto failed = backUp(connection))
+        qWarning("No backup of %s was made: %s", qUtf8Printable(QDir::toNativeSeparators(path)), qUtf8Printable(*failed));
+    return std::nullopt;
+}
+
+void rememberWrite(const QString &path)
+{
+    g_checked[QFileInfo(path).absoluteFilePath()] = fileStamp(path);
+    ++g_writes;
+}
+
+DiaryVersion versionOf(const QString &path)
+{
+    const auto stamp = fileStamp(path);
+    return stamp ? DiaryVersion{true, stamp->size, stamp->modifiedNs, stamp->inode, g_writes}
+                 : DiaryVersion{false, 0, 0, 0, g_writes};
+}
+
+QString backupFolder(const QString &path)
+{
+    return backupNaming(path).folder;
+}
+
+QStringList backupsOf(const QString &path)
+{
+    const BackupNaming naming = backupNaming(path);
+    QStringList paths;
+    for (const QString &name : backupNames(naming))
+        paths << naming.folder + QLatin1Char('/') + name;
+    return paths;
+}
+
+QString newestBackupOf(const QString &path)
+{
+    const QStringList backups = backupsOf(path);
+    return backups.isEmpty() ? QString() : backups.last();
+}
+
+QStringList everyBackupOf(const QString &path)
+{
+    BackupNaming naming = backupNaming(path);
+    const QFileInfo backups(naming.folder);
+    QStringList folders{naming.folder};
+    const QStringList kept = QDir(backups.absolutePath())
+                                 .entryList({backups.fileName() + QStringLiteral("-kept-*")},
+                                            QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString &name : kept)
+        folders << backups.absolutePath() + QLatin1Char('/') + name;
+    QStringList paths;
+    for (const QString &folder : folders) {
+        naming.folder = folder;
+        for (const QString &name : backupNames(naming))
+            paths << folder + QLatin1Char('/') + name;
+    }
+    return paths;
+}
+
+Failure toldOf(Failure failure, const QString &path)
+{
+    if (failure.kind == FailureKind::Missing || failure.kind == FailureKind::Damaged || failure.kind == FailureKind::Foreign)
+        failure.newestBackup = QDir::toNativeSeparators(newestBackupOf(path));
+    return failure;
+}
+
+std::optional<QString> keepBackupsOfLostDiary(const QString &path)
+{
+    if (backupsOf(path).isEmpty())
+        return std::nullopt;
+    const QString folder = backupFolder(path);
+    const QString kept = folder + QStringLiteral("-kept-") + platform::clock().now().toString(kStampFormat);
+    if (!QDir().rename(folder, kept))
+        return std::nullopt;
+    return kept;
+}
+
+void probe::startNewRun()
+{
+    g_checked.clear();
+}
+
+} // namespace store

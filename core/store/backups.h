@@ -1,0 +1,61 @@
+#pragma once
+
+// Rolling backups. Before the first write of each program run to a diary, the store copies the
+// diary, as it was before that write, into the folder "backups" beside it (readable by the user
+// only), named like "updatediary-20261207-211500.dll" after the local time; names sort in the
+// order the copies were made. The newest ten are kept. That first write also checks every page:
+// a damaged diary is neither written nor copied (the write fails as damaged), so damage never
+// spreads and never pushes the good backups out. A backup that cannot be made does not stop the
+// write: the write is just as safe without it, and the user keeps working.
+
+#include "core/result.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace store {
+
+class Connection;
+
+inline constexpr int kBackupsKept = 10;
+QString backupFolder(const QString &path);
+// The backups of this diary, oldest first.
+QStringList backupsOf(const QString &path);
+// The newest backup of this diary; empty when there is none.
+QString newestBackupOf(const QString &path);
+
+// Every backup of this diary, oldest first: those in the backups folder, then those kept from a
+// lost diary, folder by folder.
+QStringList everyBackupOf(const QString &path);
+
+// A diary that cannot be used as it is: the message points to its newest backup.
+Failure toldOf(Failure failure, const QString &path);
+
+// The backups beside a diary that has gone missing are all that is left of it: the fresh
+// diary's own backups would push them out after a few runs, so they move to a folder beside
+// them that is never pruned, "backups-kept-<local time>". Gives that folder, or nothing when
+// there were no backups or they could not be moved.
+std::optional<QString> keepBackupsOfLostDiary(const QString &path);
+
+// For the store's writes, inside the write's transaction before it changes anything: the first
+// write of a run to a diary checks it whole and backs it up; a later write checks it whole
+// again when the file is no longer as this run's last write left it. A damaged diary fails.
+std::optional<Failure> checkBeforeWrite(const Connection &connection);
+// After a write is committed: what the file looks like now, for the next write to compare.
+void rememberWrite(const QString &path);
+
+// Differs whenever the diary may have changed since it was taken: by a write of this run (two
+// writes within the file system's clock tick leave the same time and size) or of another program.
+struct DiaryVersion {
+    bool exists = false;
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    quint64 inode = 0;
+    quint64 writesThisRun = 0;
+    bool operator==(const DiaryVersion &) const = default;
+};
+DiaryVersion versionOf(const QString &path);
+
+} // namespace store

@@ -1,0 +1,140 @@
+#include "core/store/newfile.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cerrno>
+#include <filesystem>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace files {
+
+namespace {
+QString systemError()
+{
+    return qt_error_string(errno);
+}
+} // namespace
+
+NewFile::NewFile(const QString &folder, const QString &pattern)
+    : m_folder(folder), m_temporary(QDir(folder).filePath(pattern))
+{
+}
+
+NewFile::~NewFile()
+{
+    if (!m_committed)
+        discard();
+}
+
+std::optional<QString> NewFile::open()
+{
+    if (!m_temporary.open())
+        return m_temporary.errorString();
+    m_temporary.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    return std::nullopt;
+}
+
+QString NewFile::pathToFill()
+{
+    // The temporary file claims a unique name; the writer creates the file there itself.
+    if (!m_temporary.open())
+        return {};
+    m_filledPath = m_temporary.fileName();
+    m_temporary.close();
+    m_temporary.remove();
+    return m_filledPath;
+}
+
+std::optional<QString> NewFile::seal()
+{
+    if (m_sealed)
+        return std::nullopt;
+    if (m_filledPath.isEmpty()) {
+        if (!m_temporary.flush())
+            return m_temporary.errorString();
+#ifdef Q_OS_UNIX
+        if (::fsync(m_temporary.handle()) != 0)
+            return systemError();
+#endif
+        m_temporary.close();
+    } else {
+        QFile filled(m_filledPath);
+        if (!filled.open(QIODevice::ReadOnly))
+            return filled.errorString();
+        filled.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+#ifdef Q_OS_UNIX
+        if (::fsync(filled.handle()) != 0)
+            return systemError();
+#endif
+    }
+    m_sealed = true;
+    return std::nullopt;
+}
+
+std::optional<QString> NewFile::commit(const QString &name)
+{
+    return moveTo(name, false);
+}
+
+std::optional<QString> NewFile::replace(const QString &name)
+{
+    return moveTo(name, true);
+}
+
+std::optional<QString> NewFile::moveTo(const QString &name, bool replacing)
+{
+    if (auto failed = seal()) {
+        discard();
+        return failed;
+    }
+    const QString made = m_filledPath.isEmpty() ? m_temporary.fileName() : m_filledPath;
+    const QString target = QDir(m_folder).filePath(name);
+    if (replacing) {
+        std::error_code error;
+        std::filesystem::rename(QFile::encodeName(made).toStdString(), QFile::encodeName(target).toStdString(), error);
+        if (error) {
+            discard();
+            return QString::fromLocal8Bit(error.message());
+        }
+    } else {
+        // QFile::rename refuses an existing target: nothing there is ever replaced.
+        QFile moved(made);
+        if (!moved.rename(target)) {
+            const QString reason = moved.errorString();
+            discard();
+            return reason;
+        }
+    }
+    m_committed = true;
+    m_temporary.setAutoRemove(false);
+    syncFolder(m_folder);
+    return std::nullopt;
+}
+
+void NewFile::discard()
+{
+    if (m_filledPath.isEmpty())
+        m_temporary.remove();
+    else
+        QFile::remove(m_filledPath);
+}
+
+void syncFolder(const QString &folder)
+{
+#ifdef Q_OS_UNIX
+    const int descriptor = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor >= 0) {
+        ::fsync(descriptor);
+        ::close(descriptor);
+    }
+#else
+    Q_UNUSED(folder);
+#endif
+}
+
+} // namespace files

@@ -1,0 +1,26 @@
+#pragma once
+
+// Opening a diary file: with the key that last opened it in this run, else a key that opened
+// another file with its salt (a copy of the diary), else the built-in key, else the key of a
+// password of the user's own, asked for through the prompt seam. To the engine
+// a wrong key and a damaged first page look the same; the second page tells them apart: when it
+// is under the built-in key, nobody is asked and the diary is damaged, and when it is under the
+// password the user typed, the asking ends there and the diary is damaged. When that page is
+// damaged too, giving up after a refused password reports the file as damaged or the password
+// as wrong, as the store always has.
+
+#include "core/store/diarykey.h"
+#include "core/result.h"
+#include "core/store/statements.h"
+
+namespace store {
+
+// Opens an existing diary read-write and checks by its schema that it is one (core/schemacheck.h)
+// before any query touches a table.
+// `asked` is set when the user was asked for its password.
+Result<Connection> openDiary(const QString &path, bool *asked = nullptr);
+
+// Opens with this key only; `keyRefused` is set when the first page did not open with it.
+Result<Connection> openWithKey(const QString &path, const RawKey &key, bool *keyRefused = nullptr);
+
+} // namespace store

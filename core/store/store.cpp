@@ -1,0 +1,315 @@
+#include "core/store/diarykey.h"
+#include "core/store/store.h"
+
+#include "core/store/backups.h"
+#include "core/store/opening.h"
+#include "core/store/statements.h"
+
+#include <sqlcipher/sqlite3.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <functional>
+
+namespace store {
+
+namespace {
+
+template <class T>
+Result<T> toldOf(Result<T> result, const QString &path)
+{
+    if (result.ok())
+        return result;
+    return toldOf(result.failure(), path);
+}
+
+QString coveringIndexName(Table table)
+{
+    return tableName(table) + QStringLiteral("_keywords");
+}
+
+QString createTableSql(Table table)
+{
+    return QStringLiteral("CREATE TABLE %1 (\"Index\" INTEGER PRIMARY KEY AUTOINCREMENT, keyword TEXT, meaning TEXT)")
+        .arg(tableName(table));
+}
+
+QString createIndexSql(Table table, bool ifMissing)
+{
+    return QStringLiteral("CREATE INDEX %1%2 ON %3 (\"Index\", keyword)")
+        .arg(ifMissing ? QStringLiteral("IF NOT EXISTS ") : QString(), coveringIndexName(table), tableName(table));
+}
+
+// Every change to a diary goes through here: one transaction, committed before the return.
+std::optional<Failure> runWrite(const QString &path, const std::function<std::optional<Failure>(const Connection &)> &work)
+{
+    auto opened = openDiary(path);
+    if (!opened.ok())
+        return opened.failure();
+    const Connection &connection = *opened;
+
+    Transaction transaction(connection);
+    if (const int rc = transaction.begin(); rc != SQLITE_OK)
+        return connection.failure(rc);
+    if (auto failed = checkBeforeWrite(connection))
+        return failed;
+    for (Table table : kTables)
+        if (const int rc = connection.exec(createIndexSql(table, true)); rc != SQLITE_OK)
+            return connection.failure(rc);
+    if (auto failed = work(connection))
+        return failed;
+    if (const int rc = transaction.commit(); rc != SQLITE_OK)
+        return connection.failure(rc);
+    rememberWrite(path);
+    return std::nullopt;
+}
+
+// Runs one statement with its parameters bound; gives the number of changed rows.
+Result<int> change(const Connection &connection, const QString &sql, const std::vector<Parameter> &parameters)
+{
+    auto statement = Statement::prepare(connection, sql, parameters);
+    if (!statement.ok())
+        return statement.failure();
+    if (const int rc = statement->step(); rc != SQLITE_DONE)
+        return connection.failure(rc);
+    return sqlite3_changes(connection.get());
+}
+
+// A write whose work changes rows; gives whether any row changed.
+Result<bool> changeRows(const QString &path, const QString &sql, const std::vector<Parameter> &parameters)
+{
+    bool found = false;
+    const auto failed = runWrite(path, [&](const Connection &connection) -> std::optional<Failure> {
+        const auto changed = change(connection, sql, parameters);
+        if (!changed.ok())
+            return changed.failure();
+        found = *changed > 0;
+        return std::nullopt;
+    });
+    if (failed)
+        return toldOf(*failed, path);
+    return found;
+}
+
+// Matches the keyword as the list read it, NULL as empty text.
+const QString kListedKeyword = QStringLiteral(" AND CAST(coalesce(keyword, '') AS TEXT) = ?4");
+
+// The rows that an update or remove may touch: the one with this "Index", and with the
+// keyword the list showed when there is one.
+std::vector<Parameter> rowParameters(qint64 index, const std::optional<QString> &listedKeyword)
+{
+    std::vector<Parameter> parameters{{3, index}};
+    if (listedKeyword)
+        parameters.push_back({4, *listedKeyword});
+    return parameters;
+}
+
+Result<Keywords> queryKeywords(const QString &path, Table table)
+{
+    auto opened = openDiary(path);
+    if (!opened.ok())
+        return opened.failure();
+    // Answered from the covering index, which holds far less than the table with its meanings.
+    auto statement = Statement::prepare(*opened, QStringLiteral("SELECT \"Index\", keyword FROM %1 ORDER BY \"Index\"").arg(tableName(table)));
+    if (!statement.ok())
+        return statement.failure();
+    Keywords result;
+    int rc = SQLITE_ROW;
+    while ((rc = statement->step()) == SQLITE_ROW) {
+        result.indexes.push_back(statement->integer(0));
+        result.keywords << statement->text(1);
+    }
+    if (rc != SQLITE_DONE)
+        return opened->failure(rc);
+    return result;
+}
+
+Result<Done> queryEntries(const QString &path, Table table, const EntryVisitor &visit)
+{
+    auto opened = openDiary(path);
+    if (!opened.ok())
+        return opened.failure();
+    auto statement = Statement::prepare(*opened, QStringLiteral("SELECT \"Index\", keyword, meaning FROM %1 ORDER BY \"Index\"").arg(tableName(table)));
+    if (!statement.ok())
+        return statement.failure();
+    int rc = SQLITE_ROW;
+    while ((rc = statement->step()) == SQLITE_ROW)
+        visit(statement->integer(0), Entry{statement->text(1), statement->text(2)});
+    if (rc != SQLITE_DONE)
+        return opened->failure(rc);
+    return Done{};
+}
+
+Result<std::optional<Entry>> queryEntry(const QString &path, Table table, qint64 index)
+{
+    auto opened = openDiary(path);
+    if (!opened.ok())
+        return opened.failure();
+    auto statement = Statement::prepare(*opened, QStringLiteral("SELECT keyword, meaning FROM %1 WHERE \"Index\" = ?1").arg(tableName(table)),
+                                        {{1, index}});
+    if (!statement.ok())
+        return statement.failure();
+    const int rc = statement->step();
+    if (rc == SQLITE_DONE)
+        return std::optional<Entry>();
+    if (rc != SQLITE_ROW)
+        return opened->failure(rc);
+    return std::optional<Entry>(Entry{statement->text(0), statement->text(1)});
+}
+
+std::optional<Failure> makeDiary(const QString &path)
+{
+    auto opened = Connection::open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    if (!opened.ok())
+        return opened.failure();
+    const Connection &connection = *opened;
+    const QByteArray password = kBuiltInPassword.toUtf8();
+    if (const int rc = sqlite3_key(connection.get(), password.constData(), int(password.size())); rc != SQLITE_OK)
+        return connection.failure(rc);
+    Transaction creation(connection);
+    if (const int rc = creation.begin(); rc != SQLITE_OK)
+        return connection.failure(rc);
+    for (const QString &statement : schemaStatements())
+        if (const int rc = connection.exec(statement); rc != SQLITE_OK)
+            return connection.failure(rc);
+    if (const int rc = creation.commit(); rc != SQLITE_OK)
+        return connection.failure(rc);
+    return std::nullopt;
+}
+
+} // namespace
+
+QString message(const Failure &failure)
+{
+    QString what;
+    switch (failure.kind) {
+    case FailureKind::Missing: what = QStringLiteral("The diary file is missing."); break;
+    case FailureKind::Damaged: what = QStringLiteral("The diary file is damaged or the password is wrong."); break;
+    case FailureKind::ReadOnly: what = QStringLiteral("The diary file is read-only."); break;
+    case FailureKind::DiskFull: what = QStringLiteral("The entry could not be saved: the disk is full."); break;
+    case FailureKind::Other: what = QStringLiteral("The diary could not be read or saved."); break;
+    case FailureKind::Locked: what = QStringLiteral("The diary stays locked: its password was not given."); break;
+    case FailureKind::WrongPassword: what = QStringLiteral("The password is wrong."); break;
+    case FailureKind::Foreign: what = QStringLiteral("The file is not a Brimvale diary."); break;
+    }
+    if (!failure.detail.isEmpty())
+        what += QLatin1Char('\n') + failure.detail;
+    if (!failure.newestBackup.isEmpty())
+        what += QStringLiteral("\nNewest backup: ") + failure.newestBackup;
+    return what;
+}
+
+Result<Keywords> readKeywords(const QString &path, Table table)
+{
+    return toldOf(queryKeywords(path, table), path);
+}
+
+Result<Done> readEntries(const QString &path, Table table, const EntryVisitor &visit)
+{
+    return toldOf(queryEntries(path, table, visit), path);
+}
+
+Result<std::optional<Entry>> readEntry(const QString &path, Table table, qint64 index)
+{
+    return toldOf(queryEntry(path, table, index), path);
+}
+
+Result<qint64> addEntry(const QString &path, Table table, const Entry &entry)
+{
+    qint64 index = 0;
+    const auto failed = runWrite(path, [&](const Connection &connection) -> std::optional<Failure> {
+        const auto added = change(connection, QStringLiteral("INSERT INTO %1 (keyword, meaning) VALUES (?1, ?2)").arg(tableName(table)),
+                                  {{1, entry.keyword}, {2, entry.meaning}});
+        if (!added.ok())
+            return added.failure();
+        index = sqlite3_last_insert_rowid(connection.get());
+        return std::nullopt;
+    });
+    if (failed)
+        return toldOf(*failed, path);
+    return index;
+}
+
+Result<std::vector<Entry>> readSection(const QString &path, Table table)
+{
+    std::vector<Entry> entries;
+    const auto read = readEntries(path, table, [&](qint64, const Entry &entry) { entries.push_back(entry); });
+    if (!read.ok())
+        return read.failure();
+    return entries;
+}
+
+Result<bool> addEntries(const QString &path, const std::vector<Chapter> &chapters,
+                        const std::function<bool(qint64 written)> &carryOn)
+{
+    bool stopped = false;
+    // A stop rolls the transaction back; it is no failure of the diary.
+    const Failure stop{FailureKind::Other, QString()};
+    const auto failed = runWrite(path, [&](const Connection &connection) -> std::optional<Failure> {
+        qint64 written = 0;
+        for (const Chapter &chapter : chapters) {
+            auto insert = Statement::prepare(connection, QStringLiteral("INSERT INTO %1 (keyword, meaning) VALUES (?1, ?2)").arg(tableName(chapter.table)));
+            if (!insert.ok())
+                return insert.failure();
+            for (const Entry &entry : chapter.entries) {
+                if (const int rc = insert->rerun({{1, entry.keyword}, {2, entry.meaning}}); rc != SQLITE_DONE)
+                    return connection.failure(rc);
+                if (carryOn && ++written % 1024 == 0 && !carryOn(written)) {
+                    stopped = true;
+                    return stop;
+                }
+            }
+        }
+        return std::nullopt;
+    });
+    if (stopped)
+        return false;
+    if (failed)
+        return toldOf(*failed, path);
+    return true;
+}
+
+Result<bool> updateEntry(const QString &path, Table table, qint64 index, const Entry &entry,
+                         const std::optional<QString> &listedKeyword)
+{
+    std::vector<Parameter> parameters{{1, entry.keyword}, {2, entry.meaning}};
+    for (Parameter &row : rowParameters(index, listedKeyword))
+        parameters.push_back(std::move(row));
+    return changeRows(path,
+                      QStringLiteral("UPDATE %1 SET keyword = ?1, meaning = ?2 WHERE \"Index\" = ?3%2")
+                          .arg(tableName(table), listedKeyword ? kListedKeyword : QString()),
+                      parameters);
+}
+
+Result<bool> removeEntry(const QString &path, Table table, qint64 index, const std::optional<QString> &listedKeyword)
+{
+    return changeRows(path,
+                      QStringLiteral("DELETE FROM %1 WHERE \"Index\" = ?3%2")
+                          .arg(tableName(table), listedKeyword ? kListedKeyword : QString()),
+                      rowParameters(index, listedKeyword));
+}
+
+QStringList schemaStatements()
+{
+    QStringList statements;
+    for (Table table : kTables)
+        statements << createTableSql(table) << createIndexSql(table, false);
+    return statements;
+}
+
+Result<Done> createDiary(const QString &path)
+{
+    if (QFileInfo::exists(path) || QFileInfo(path).isSymLink())
+        return Failure{FailureKind::Other, QStringLiteral("%1 already exists.").arg(QDir::toNativeSeparators(path))};
+    if (const auto failed = makeDiary(path)) {
+        // Only what this call made is removed.
+        if (failed->kind != FailureKind::Missing)
+            QFile::remove(path);
+        return toldOf(*failed, path);
+    }
+    return Done{};
+}
+
+} // namespace store

@@ -1,0 +1,81 @@
+#pragma once
+
+// The diary store: one SQLCipher file with a table per section. Every operation opens the file,
+// does its work and closes it again before it returns, so that no handle stays open while the
+// program waits for the user. The key is derived once per file salt and process; each later open
+// hands SQLCipher the raw key and costs a fraction of a millisecond.
+
+#include "core/result.h"
+#include "core/sections.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace store {
+
+// The store names its tables only through the section table.
+using sections::Table;
+using sections::kTables;
+using sections::tableName;
+using sections::tableNamed;
+
+// The text the user sees: what failed, then the detail on a second line, then the newest backup.
+QString message(const Failure &failure);
+
+struct Keywords {
+    std::vector<qint64> indexes; // the "Index" of each line
+    QStringList keywords;
+};
+
+struct Entry {
+    QString keyword;
+    QString meaning;
+};
+
+// The keywords of a table in ascending "Index" order.
+Result<Keywords> readKeywords(const QString &path, Table table);
+// Every row of a table in ascending "Index" order, handed over one at a time so that a whole
+// section never has to be held at once.
+using EntryVisitor = std::function<void(qint64 index, const Entry &entry)>;
+Result<Done> readEntries(const QString &path, Table table, const EntryVisitor &visit);
+// The row with this "Index"; empty when no such row exists.
+Result<std::optional<Entry>> readEntry(const QString &path, Table table, qint64 index);
+
+// One section's entries in ascending "Index" order.
+struct Chapter {
+    Table table;
+    std::vector<Entry> entries;
+};
+
+// Every entry of a table, keyword and meaning, in ascending "Index" order, in one read.
+Result<std::vector<Entry>> readSection(const QString &path, Table table);
+
+// Each write is one transaction, on disk when the call returns. The first write of a run checks
+// the diary whole and backs it up (core/backups.h).
+// Appends a row and gives its "Index".
+Result<qint64> addEntry(const QString &path, Table table, const Entry &entry);
+// False when no row has this "Index" (nothing is written then). With a listed keyword, a row
+// whose keyword is no longer that text counts as another entry, and is not touched either: the
+// file may have been replaced by another program since the caller read it.
+Result<bool> updateEntry(const QString &path, Table table, qint64 index, const Entry &entry,
+                         const std::optional<QString> &listedKeyword = std::nullopt);
+Result<bool> removeEntry(const QString &path, Table table, qint64 index,
+                         const std::optional<QString> &listedKeyword = std::nullopt);
+
+// Appends each chapter's entries at the end of its section, all in one transaction: every entry
+// is written or none. carryOn hears how many are written so far; when it says stop, nothing is
+// written and the answer is false.
+Result<bool> addEntries(const QString &path, const std::vector<Chapter> &chapters,
+                        const std::function<bool(qint64 written)> &carryOn = {});
+
+// Makes a new diary file with the four empty tables and their indexes. Refuses an existing path.
+Result<Done> createDiary(const QString &path);
+
+// The schema statements of a new diary, in order.
+QStringList schemaStatements();
+
+} // namespace store

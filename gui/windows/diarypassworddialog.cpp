@@ -1,0 +1,171 @@
+#include "gui/windows/diarypassworddialog.h"
+
+#include "core/store/store.h"
+#include "core/store/password.h"
+#include "core/identity.h"
+#include "gui/messages.h"
+#include "gui/ui.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace gui {
+
+namespace {
+const QString kWarning = QStringLiteral(
+    "Keep this password safe. If you forget it, nobody can open your diary or its backups again, "
+    "Brimvale included: there is no way to recover a password, and the diary is then lost.");
+
+QLineEdit *passwordBox(QWidget *parent, const QString &name, const QString &accessibleName)
+{
+    auto *box = new QLineEdit(parent);
+    box->setObjectName(name);
+    box->setAccessibleName(accessibleName);
+    box->setEchoMode(QLineEdit::Password);
+    return box;
+}
+
+QPushButton *button(QWidget *parent, const QString &name, const QString &caption)
+{
+    auto *made = new QPushButton(caption, parent);
+    made->setObjectName(name);
+    made->setAutoDefault(true);
+    return made;
+}
+} // namespace
+
+DiaryPasswordDialog::DiaryPasswordDialog(QWidget *parent, const QString &diaryPath, bool ownPassword)
+    : QDialog(parent), m_path(diaryPath)
+{
+    setObjectName(QStringLiteral("dlgDiaryPassword"));
+    setWindowTitle(QStringLiteral("Diary Password - ") + app::kApplicationTitle);
+    setModal(true);
+
+    auto *intro = new QLabel(ownPassword ? QStringLiteral("Your diary has a password of its own. Type it to change "
+                                                          "it, or to remove it so that the diary opens by itself again.")
+                                         : QStringLiteral("Give your diary a password of its own. Brimvale asks for it "
+                                                          "the first time the diary is needed after each start."),
+                             this);
+    intro->setObjectName(QStringLiteral("lblIntro"));
+    intro->setWordWrap(true);
+    m_warning = new QLabel(kWarning, this);
+    m_warning->setObjectName(QStringLiteral("lblWarning"));
+    m_warning->setWordWrap(true);
+    QFont bold = m_warning->font();
+    bold.setBold(true);
+    m_warning->setFont(bold);
+
+    auto *form = new QFormLayout;
+    if (ownPassword) {
+        m_currentEdit = passwordBox(this, QStringLiteral("txtCurrent"), QStringLiteral("Current password"));
+        form->addRow(QStringLiteral("C&urrent password:"), m_currentEdit);
+    }
+    m_newEdit = passwordBox(this, QStringLiteral("txtNew"), QStringLiteral("New password"));
+    m_repeatEdit = passwordBox(this, QStringLiteral("txtRepeat"), QStringLiteral("Repeat new password"));
+    form->addRow(QStringLiteral("&New password:"), m_newEdit);
+    form->addRow(QStringLiteral("Re&peat new password:"), m_repeatEdit);
+    form->addRow(QString(), ui::showPasswordToggle(this, QStringLiteral("Sho&w passwords"), {m_currentEdit, m_newEdit, m_repeatEdit}));
+
+    auto *row = new QHBoxLayout;
+    row->addStretch();
+    m_setButton = button(this, QStringLiteral("cmdSet"), ownPassword ? QStringLiteral("&Change Password")
+                                                                : QStringLiteral("&Set Password"));
+    row->addWidget(m_setButton);
+    if (ownPassword) {
+        m_removePasswordButton = button(this, QStringLiteral("cmdRemove"), QStringLiteral("&Remove Password"));
+        row->addWidget(m_removePasswordButton);
+        connect(m_removePasswordButton, &QPushButton::clicked, this, &DiaryPasswordDialog::remove);
+    }
+    m_cancelButton = button(this, QStringLiteral("cmdCancel"), QStringLiteral("Cancel"));
+    row->addWidget(m_cancelButton);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(intro);
+    layout->addLayout(form);
+    layout->addWidget(m_warning);
+    layout->addLayout(row);
+    setMinimumWidth(440);
+
+    connect(m_setButton, &QPushButton::clicked, this, &DiaryPasswordDialog::setOrChange);
+    connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    (m_currentEdit ? m_currentEdit : m_newEdit)->setFocus();
+}
+
+void DiaryPasswordDialog::run(QWidget *parent, const QString &diaryPath)
+{
+    const auto own = store::hasOwnPassword(diaryPath);
+    if (!own.ok()) {
+        if (own.failure().kind != store::FailureKind::Locked)
+            messages().show(parent, store::message(own.failure()), MessageIcon::Critical);
+        return;
+    }
+    const ui::FocusReturn focusBack(parent);
+    DiaryPasswordDialog dialog(parent, diaryPath, *own);
+    dialog.exec();
+}
+
+void DiaryPasswordDialog::refuse(const QString &text, QLineEdit *focus)
+{
+    messages().show(this, text, MessageIcon::Critical);
+    focus->setFocus();
+}
+
+void DiaryPasswordDialog::setOrChange()
+{
+    if (m_currentEdit && m_currentEdit->text().isEmpty())
+        return refuse(QStringLiteral("Type the current password first."), m_currentEdit);
+    if (m_newEdit->text().isEmpty())
+        return refuse(QStringLiteral("Type the new password."), m_newEdit);
+    if (m_newEdit->text() != m_repeatEdit->text()) {
+        m_repeatEdit->clear();
+        return refuse(QStringLiteral("The two new passwords differ. Type the new password again."), m_repeatEdit);
+    }
+    change(m_currentEdit ? m_currentEdit->text() : QString(), m_newEdit->text(),
+           m_currentEdit ? QStringLiteral("The diary's password was changed.")
+                      : QStringLiteral("The diary now has a password of its own."));
+}
+
+void DiaryPasswordDialog::remove()
+{
+    if (m_currentEdit->text().isEmpty())
+        return refuse(QStringLiteral("Type the current password first."), m_currentEdit);
+    if (messages().askYesNo(this, QStringLiteral("Remove the diary's password? Anyone who has Brimvale can then "
+                                                 "open the diary and its backups."))
+        != Answer::Yes)
+        return;
+    change(m_currentEdit->text(), QString(),
+           QStringLiteral("The diary has no password of its own any more: it opens with Brimvale's built-in key."));
+}
+
+void DiaryPasswordDialog::change(const QString &current, const QString &next, const QString &done)
+{
+    const auto changed = [&] {
+        // Each key derivation takes about half a second on purpose, and every backup is re-keyed.
+        const ui::BusyCursor busy;
+        return store::changePassword(m_path, current, next);
+    }();
+    if (!changed.ok()) {
+        if (changed.failure().kind == store::FailureKind::WrongPassword && m_currentEdit) {
+            m_currentEdit->clear();
+            return refuse(QStringLiteral("The current password is wrong."), m_currentEdit);
+        }
+        return refuse(store::message(changed.failure()), m_currentEdit ? m_currentEdit : m_newEdit);
+    }
+    for (QLineEdit *box : {m_currentEdit, m_newEdit, m_repeatEdit})
+        if (box)
+            box->clear();
+    QString text = done;
+    if (!changed->backupsLeft.isEmpty())
+        text += QStringLiteral("\nThese backups could not be given the new key and keep the one they had:\n")
+                + QDir::toNativeSeparators(changed->backupsLeft.join(QLatin1Char('\n')));
+    messages().show(this, text, MessageIcon::Information);
+    accept();
+}
+
+} // namespace gui

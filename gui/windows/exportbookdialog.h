@@ -1,0 +1,40 @@
+#pragma once
+
+#include "core/book/book.h"
+
+#include <QDialog>
+
+#include <array>
+#include <optional>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+
+// Export Book: which sections and which format; the file is chosen next, in the platform's
+// file dialog. Created for each opening, never kept.
+class ExportBookDialog : public QDialog {
+    Q_OBJECT
+public:
+    struct Choice {
+        std::vector<sections::Table> tables;
+        book::Format format = book::Format::Pdf;
+    };
+
+    explicit ExportBookDialog(QWidget *parent = nullptr);
+
+    // Runs the dialog modally; nothing when the user cancels.
+    static std::optional<Choice> choose(QWidget *parent);
+    Choice choice() const;
+
+    std::array<QCheckBox *, sections::kTables.size()> m_sectionChecks{};
+    QLabel *m_formatLabel = nullptr;
+    QComboBox *m_formatBox = nullptr;
+    QLabel *m_unprotectedWarning = nullptr;
+    QPushButton *m_exportButton = nullptr;
+    QPushButton *m_cancelButton = nullptr;
+
+private:
+    void sectionsChanged();
+};

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "gui/chrome.h"
+#include "gui/forms.h"
+
+#include <QMainWindow>
+
+#include <array>
+
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+
+// The main window: the user picks one of the four diary sections and continues into it.
+class MainWindow : public forms::FormWindow<QMainWindow> {
+    Q_OBJECT
+public:
+    MainWindow();
+
+    void load() override;
+    void unload() override;
+
+    void chooseOption(int index);
+    void continueIntoSection();
+    bool validateChoice();
+    // What Continue does before the section window: the data folder, the first-use copy and the
+    // diary's own password, each with its message; false when one of them stopped it.
+    bool workingDiaryReady();
+    void leave();
+    void showAbout();
+
+    ui::LinkLabel *Label14 = nullptr;
+    std::array<QLabel *, 5> m_captions{};
+    QGroupBox *Frame2 = nullptr;
+    QGroupBox *Frame1 = nullptr;
+    std::array<QRadioButton *, 6> m_sectionOptions{};
+    QLabel *Picture1 = nullptr;
+    QPushButton *m_continueButton = nullptr;
+    chrome::PromoFrame promo;
+    QMenu *m_fileMenu = nullptr;
+    QAction *m_exitAction = nullptr;
+    chrome::HelpMenus help;
+
+private:
+    bool prepareDiary(bool folderReady);
+    void reportFailure(const QString &message, const QString &detail);
+    void showKeptBackups(const QString &kept);
+};

@@ -1,0 +1,40 @@
+#pragma once
+
+// The small dialog that asks for a diary's password the first time the diary is needed in a run,
+// when the built-in key does not open it; it names any diary file other than the working one.
+
+#include "core/services.h"
+
+#include <QDialog>
+
+#include <functional>
+#include <memory>
+
+class QDialogButtonBox;
+class QLabel;
+class QLineEdit;
+
+namespace gui {
+
+class PasswordPromptDialog : public QDialog {
+    Q_OBJECT
+public:
+    // Each password typed goes to tryPassword; the dialog closes when it takes one.
+    PasswordPromptDialog(QWidget *parent, const QString &diaryPath,
+                         const std::function<bool(const QString &)> &tryPassword);
+
+    QLabel *m_message = nullptr;
+    QLineEdit *m_passwordEdit = nullptr;
+    QDialogButtonBox *buttons = nullptr;
+
+private:
+    void tryTyped();
+
+    QString m_question;
+    std::function<bool(const QString &)> m_tryPassword;
+};
+
+// The prompt seam as this dialog, over the active window.
+std::unique_ptr<platform::PasswordPrompt> dialogPasswordPrompt();
+
+} // namespace gui

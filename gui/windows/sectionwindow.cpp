@@ -1,0 +1,442 @@
+#include "gui/windows/sectionwindow.h"
+
+#include "core/entries.h"
+#include "core/datafolder.h"
+#include "core/sections.h"
+#include "core/services.h"
+#include "core/text.h"
+#include "gui/diarymenu.h"
+#include "gui/leavequestion.h"
+#include "gui/messages.h"
+#include "gui/modBookOfShadows.h"
+#include "gui/navigation.h"
+#include "gui/sectionwindowstate.h"
+#include "gui/ui.h"
+
+#include <QAction>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStringListModel>
+
+#include <algorithm>
+#include <limits>
+
+using modBookOfShadows::strSection;
+
+namespace {
+const QColor kButtonFace(192, 192, 192);
+
+QPushButton *commandButton(QWidget *parent, const QString &name, const QString &caption, int top)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setAutoDefault(true);
+    QPalette palette = button->palette();
+    palette.setColor(QPalette::Button, kButtonFace);
+    button->setPalette(palette);
+    // The stack leaves no room for a taller button; the text fits the drawn height.
+    button->setGeometry(ui::twips(98, top, 6375, 350));
+    return button;
+}
+
+void whiteBackground(QWidget *control)
+{
+    QPalette palette = control->palette();
+    palette.setColor(QPalette::Base, Qt::white);
+    control->setPalette(palette);
+}
+
+} // namespace
+
+SectionWindow::SectionWindow()
+{
+    QWidget *client = chrome::setUpWindow(this, QStringLiteral("frmResultBOS"), 6570, 7695);
+
+    Label14 = chrome::addForumLink(client, QRect(728, 0, 5115, 390));
+
+    m_captions[0] = ui::plainLabel(client, QStringLiteral("lblCaption_0"), QStringLiteral("Caption"), ui::verdana(11.25, true));
+    m_captions[0]->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_captions[1] = ui::plainLabel(client, QStringLiteral("lblCaption_1"),
+                          QStringLiteral("Click on Open Spell to Access the Spells Section"), ui::verdana(9.75, true));
+    m_captions[2] = ui::plainLabel(client, QStringLiteral("lblCaption_2"),
+                          QStringLiteral("Add your new spell secrets and save them. Add, edit or remove the selected "
+                                         "spells according to your preferences."),
+                          ui::verdana(9.75));
+    m_captions[2]->setWordWrap(true);
+    ui::place(m_captions[2], 98, 1200, 6375, 480);
+
+    m_keywords = new ui::QuickPrefixListModel(this);
+    m_keywordList = new QListView(client);
+    m_keywordList->setObjectName(QStringLiteral("lstKeyword"));
+    m_keywordList->setAccessibleName(QStringLiteral("Keywords"));
+    m_keywordList->setModel(m_keywords);
+    m_keywordList->setUniformItemSizes(true);
+    m_keywordList->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_keywordList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    whiteBackground(m_keywordList);
+    m_keywordList->setGeometry(ui::twips(98, 1860, 6375, 1035));
+
+    m_openButton = commandButton(client, QStringLiteral("Command1"), QStringLiteral("&Open"), 3120);
+    m_addButton = commandButton(client, QStringLiteral("Command2"), QStringLiteral("&Add"), 3465);
+    m_removeButton = commandButton(client, QStringLiteral("Command3"), QStringLiteral("&Remove"), 3810);
+    m_editButton = commandButton(client, QStringLiteral("Command4"), QStringLiteral("&Edit"), 4155);
+    m_exitButton = commandButton(client, QStringLiteral("Command5"), QStringLiteral("E&xit"), 4500);
+
+    Label1 = ui::plainLabel(client, QStringLiteral("Label1"), QStringLiteral("Keyword"), ui::verdana(8.25, true));
+    ui::fitToText(Label1, 105, 4920, 840, 195);
+    m_keywordEdit = new QLineEdit(client);
+    m_keywordEdit->setObjectName(QStringLiteral("txtKeyword"));
+    m_keywordEdit->setAccessibleName(QStringLiteral("Keyword"));
+    m_keywordEdit->setMaxLength(std::numeric_limits<int>::max());
+    whiteBackground(m_keywordEdit);
+    ui::place(m_keywordEdit, 98, 5160, 6375, 285);
+    Label1->setBuddy(m_keywordEdit);
+
+    Label2 = ui::plainLabel(client, QStringLiteral("Label2"), QStringLiteral("Meaning"), ui::verdana(8.25, true));
+    ui::fitToText(Label2, 105, 5520, 810, 195);
+    m_meaningEdit = new QPlainTextEdit(client);
+    m_meaningEdit->setObjectName(QStringLiteral("txtMeaning"));
+    m_meaningEdit->setAccessibleName(QStringLiteral("Meaning"));
+    m_meaningEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_meaningEdit->setTabChangesFocus(true);
+    whiteBackground(m_meaningEdit);
+    m_meaningEdit->setGeometry(ui::twips(98, 5760, 6375, 1035));
+    Label2->setBuddy(m_meaningEdit);
+    m_boxes = std::make_unique<EntryBoxes>(m_keywordEdit, m_meaningEdit);
+
+    promo = chrome::addPromoFrame(client, QRect(98, 6840, 6375, 855), QRect(60, 165, 6300, 615));
+
+    // Below the client area, never seen: it only carries the reload. Its access key would make
+    // Alt+R ambiguous with the Remove button, so it has none.
+    m_refreshButton = new QPushButton(QStringLiteral("&Refresh"), client);
+    m_refreshButton->setObjectName(QStringLiteral("cmdRefresh"));
+    m_refreshButton->setShortcut(QKeySequence());
+    m_refreshButton->setFocusPolicy(Qt::NoFocus);
+    m_refreshButton->setGeometry(ui::twips(360, 7800, 855, 375));
+
+    for (QWidget *control : std::initializer_list<QWidget *>{m_addButton, m_removeButton, m_editButton, m_exitButton, m_keywordList,
+                                                             m_keywordEdit, m_meaningEdit})
+        control->setEnabled(false);
+
+    connect(m_openButton, &QPushButton::clicked, this, &SectionWindow::openOrCloseSection);
+    connect(m_addButton, &QPushButton::clicked, this, &SectionWindow::addOrSaveEntry);
+    connect(m_removeButton, &QPushButton::clicked, this, &SectionWindow::removeEntry);
+    connect(m_editButton, &QPushButton::clicked, this, &SectionWindow::editOrSaveEntry);
+    connect(m_exitButton, &QPushButton::clicked, this, &SectionWindow::exitToMain);
+    connect(m_refreshButton, &QPushButton::clicked, this, &SectionWindow::refreshList);
+    connect(m_keywordList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &SectionWindow::showSelectedEntry);
+
+    m_fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    m_fileMenu->setObjectName(QStringLiteral("mnuFile"));
+    m_backAction = m_fileMenu->addAction(QStringLiteral("&Back"), this, &SectionWindow::backToMain);
+    m_backAction->setObjectName(QStringLiteral("mnuBack"));
+    m_fileMenu->addSeparator()->setObjectName(QStringLiteral("mnuFileSep1"));
+    m_exitAction = m_fileMenu->addAction(QStringLiteral("E&xit"), this, &SectionWindow::leave);
+    m_exitAction->setObjectName(QStringLiteral("mnuExit"));
+    diarymenu::addTo(m_fileMenu, this);
+    help = chrome::addHelpMenus(this, QStringLiteral("mnuHelpSep1"), QStringLiteral("mnuHelpSep2"));
+    connect(help.about, &QAction::triggered, this, &SectionWindow::showAbout);
+
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    ui::fitAroundCentre(m_captions[0], 2813, 500, 945, 270);
+    ui::fitToText(m_captions[1], 105, 865, 5175, 240);
+}
+
+void SectionWindow::load()
+{
+    ui::centerOnScreen(this);
+
+    const int option = modBookOfShadows::intSection;
+    const sections::Section *section = sections::sectionAt(option);
+    if (!section && option != sections::kLoadBookOption)
+        return;
+    m_captions[0]->setText(section ? section->title() : sections::kLoadBookTitle);
+    m_captions[1]->setText(section ? section->instruction : QString());
+    m_captions[2]->setText(section ? section->helpText : QString());
+    ui::fitAroundCentre(m_captions[0], 2813, 500, 945, 270);
+    ui::fitToText(m_captions[1], 105, 865, 5175, 240);
+    // "Load Book" stops here: it fills no list.
+    if (!section)
+        return;
+    m_openButton->setText(captions::open(section->name));
+    m_addButton->setText(captions::add(section->name));
+    m_removeButton->setText(captions::remove(section->name));
+    m_editButton->setText(captions::edit(section->name));
+    m_exitButton->setText(captions::exit(section->name));
+
+    const auto keywords = store::readKeywords(datafolder::workingDiaryPath(), section->table);
+    if (keywords.ok())
+        fillList(*keywords);
+    else
+        report(keywords.failure());
+}
+
+void SectionWindow::openOrCloseSection()
+{
+    const bool opening = m_openButton->text() == captions::open(strSection);
+    m_openButton->setText(opening ? captions::close(strSection) : captions::open(strSection));
+    for (QWidget *control : std::initializer_list<QWidget *>{m_addButton, m_removeButton, m_editButton, m_exitButton, m_keywordList,
+                                                             m_keywordEdit, m_meaningEdit})
+        control->setEnabled(opening);
+}
+
+void SectionWindow::addOrSaveEntry()
+{
+    if (m_addButton->text() == captions::add(strSection))
+        startAdding();
+    else
+        saveNewEntry();
+}
+
+// While an entry is added or edited, every other button and the list wait until it is saved or
+// given up.
+void SectionWindow::holdOthers(const QPushButton *saving, bool held)
+{
+    for (QWidget *control : std::initializer_list<QWidget *>{m_openButton, m_addButton, m_removeButton, m_editButton, m_exitButton, m_keywordList})
+        if (control != saving)
+            control->setEnabled(!held);
+}
+
+void SectionWindow::startAdding()
+{
+    holdOthers(m_addButton, true);
+    m_addButton->setText(captions::save(strSection));
+    m_boxes->set(QString(), QString());
+    m_keywordEdit->setFocus();
+}
+
+bool SectionWindow::saveNewEntry()
+{
+    const store::Entry entry{text::trimSpaces(m_boxes->keyword()), text::trimSpaces(m_boxes->meaning())};
+    if (const entries::Check check = entries::check(entry.keyword, entry.meaning); check != entries::Check::Passed) {
+        if (!refuse(check))
+            restoreBrowsingAfterAdd();
+        return false;
+    }
+
+    const auto table = sectionTable();
+    if (!table)
+        return false;
+    const auto added = store::addEntry(datafolder::workingDiaryPath(), *table, entry);
+    if (!added.ok()) {
+        report(added.failure());
+        return false;
+    }
+    restoreBrowsingAfterAdd();
+    refreshList();
+    return true;
+}
+
+void SectionWindow::restoreBrowsingAfterAdd()
+{
+    holdOthers(m_addButton, false);
+    m_addButton->setText(captions::add(strSection));
+    m_boxes->set(QString(), QString());
+    m_keywordEdit->setFocus();
+}
+
+void SectionWindow::removeEntry()
+{
+    const auto table = sectionTable();
+    const auto index = selectedIndex();
+    if (table && index) {
+        const auto removed = store::removeEntry(datafolder::workingDiaryPath(), *table, *index, selectedKeyword());
+        if (!removed.ok()) {
+            report(removed.failure());
+            return;
+        }
+        if (*removed)
+            m_boxes->set(QString(), QString());
+    }
+    refreshList();
+}
+
+void SectionWindow::editOrSaveEntry()
+{
+    if (m_editButton->text() == captions::edit(strSection))
+        startEditing();
+    else
+        saveChanges();
+}
+
+void SectionWindow::startEditing()
+{
+    holdOthers(m_editButton, true);
+    m_editButton->setText(captions::save(strSection));
+    m_keywordEdit->setFocus();
+}
+
+bool SectionWindow::saveChanges()
+{
+    const auto table = sectionTable();
+    const auto index = selectedIndex();
+    bool saved = true;
+    if (table && index) {
+        const store::Entry entry{text::trimSpaces(m_boxes->keyword()), text::trimSpaces(m_boxes->meaning())};
+        if (const entries::Check check = entries::check(entry.keyword, entry.meaning); check != entries::Check::Passed) {
+            saved = false;
+            if (refuse(check))
+                return false;
+        } else if (const auto updated = store::updateEntry(datafolder::workingDiaryPath(), *table, *index, entry,
+                                                           selectedKeyword());
+                   !updated.ok()) {
+            report(updated.failure());
+            return false;
+        }
+    }
+    restoreBrowsingAfterEdit();
+    refreshList();
+    return saved;
+}
+
+// Something typed stays after the message, with the focus in the first empty box: true then.
+bool SectionWindow::refuse(entries::Check check)
+{
+    gui::messages().show(this, entries::refusal(check), gui::MessageIcon::Critical);
+    if (check == entries::Check::BothEmpty)
+        return false;
+    (check == entries::Check::KeywordEmpty ? static_cast<QWidget *>(m_keywordEdit) : m_meaningEdit)->setFocus();
+    return true;
+}
+
+void SectionWindow::restoreBrowsingAfterEdit()
+{
+    holdOthers(m_editButton, false);
+    m_editButton->setText(captions::edit(strSection));
+    m_keywordEdit->setFocus();
+}
+
+void SectionWindow::exitToMain()
+{
+    backToMain();
+}
+
+void SectionWindow::showSelectedEntry()
+{
+    const auto table = sectionTable();
+    const auto index = selectedIndex();
+    if (!table || !index)
+        return;
+    const auto entry = store::readEntry(datafolder::workingDiaryPath(), *table, *index);
+    if (!entry.ok()) {
+        report(entry.failure());
+        return;
+    }
+    // A row under another keyword is another entry (the file was replaced): as if it were gone.
+    if (*entry && (*entry)->keyword == selectedKeyword())
+        m_boxes->set((*entry)->keyword, (*entry)->meaning);
+}
+
+bool SectionWindow::selectEntry(qint64 index)
+{
+    auto position = std::find(m_indexes.begin(), m_indexes.end(), index);
+    if (position == m_indexes.end()) {
+        refreshList();
+        position = std::find(m_indexes.begin(), m_indexes.end(), index);
+        if (position == m_indexes.end())
+            return false;
+    }
+    const QModelIndex line = m_keywords->index(int(position - m_indexes.begin()));
+    m_keywordList->setCurrentIndex(line);
+    m_keywordList->scrollTo(line);
+    return true;
+}
+
+void SectionWindow::refreshList()
+{
+    fillList({});
+    const auto table = sectionTable();
+    if (!table)
+        return;
+    const auto keywords = store::readKeywords(datafolder::workingDiaryPath(), *table);
+    if (keywords.ok())
+        fillList(*keywords);
+    else
+        report(keywords.failure());
+}
+
+void SectionWindow::backToMain()
+{
+    if (mayLeave())
+        navigation::toMainWindow(this);
+}
+
+void SectionWindow::leave()
+{
+    if (mayLeave())
+        forms::unload(this);
+}
+
+void SectionWindow::closeEvent(QCloseEvent *event)
+{
+    if (mayLeave())
+        FormWindow::closeEvent(event);
+    else
+        event->ignore();
+}
+
+bool SectionWindow::mayLeave()
+{
+    const SectionWindowMode mode = SectionWindowState(*this);
+    const bool adding = mode == SectionWindowMode::Adding;
+    if ((!adding && mode != SectionWindowMode::Editing) || !m_boxes->unsaved(adding))
+        return true;
+    return leavequestion::mayLeave(this, adding ? leavequestion::Entry::New : leavequestion::Entry::Edited,
+                                   [this, adding] { return adding ? saveNewEntry() : saveChanges(); });
+}
+
+void SectionWindow::showAbout()
+{
+    navigation::showAbout();
+}
+
+void SectionWindow::unload()
+{
+    navigation::afterMainOrSectionWindow();
+}
+
+int SectionWindow::selectedPosition() const
+{
+    const QModelIndexList rows = m_keywordList->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+std::optional<store::Table> SectionWindow::sectionTable() const
+{
+    return store::tableNamed(captions::table(strSection));
+}
+
+std::optional<qint64> SectionWindow::selectedIndex() const
+{
+    const int position = selectedPosition();
+    if (position < 0 || std::size_t(position) >= m_indexes.size())
+        return std::nullopt;
+    return m_indexes[std::size_t(position)];
+}
+
+std::optional<QString> SectionWindow::selectedKeyword() const
+{
+    const int position = selectedPosition();
+    if (position < 0 || position >= m_keywords->rowCount())
+        return std::nullopt;
+    return m_keywords->index(position).data().toString();
+}
+
+void SectionWindow::fillList(const store::Keywords &keywords)
+{
+    m_indexes = keywords.indexes;
+    m_keywords->setStringList(keywords.keywords);
+}
+
+void SectionWindow::report(const store::Failure &failure)
+{
+    gui::messages().show(this, store::message(failure), gui::MessageIcon::Critical);
+}

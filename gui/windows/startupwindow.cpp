@@ -1,0 +1,75 @@
+#include "gui/windows/startupwindow.h"
+
+#include "core/datafolder.h"
+#include "core/services.h"
+#include "gui/messages.h"
+#include "gui/updatereminder.h"
+#include "gui/shutdown.h"
+#include "gui/navigation.h"
+
+#include <QFrame>
+
+#include <cmath>
+
+StartupWindow::StartupWindow()
+{
+    setObjectName(QStringLiteral("frmStartup"));
+    promo = chrome::addPromoFrame(this, QRect(0, 0, 6550, 825), QRect(120, 165, 6255, 615));
+}
+
+void StartupWindow::setVisible(bool visible)
+{
+    // Other windows hide this one on their way; nothing ever makes it visible.
+    if (!visible)
+        forms::FormWindow<QWidget>::setVisible(false);
+}
+
+void StartupWindow::load()
+{
+    if (platform::instanceLock().anotherInstanceRunning()) {
+        gui::messages().show(nullptr, QStringLiteral("Application is already running"),
+                             gui::MessageIcon::Information);
+        shutdown::quitAll();
+        return;
+    }
+    platform::random().seed();
+    datafolder::setDataFolder();
+    reminder::remindOfUpdate();
+    navigation::start();
+    hide();
+    randomizeCoBrand();
+}
+
+void StartupWindow::unload()
+{
+    shutdown::quitAll();
+}
+
+qint16 coBrandNumber(float r)
+{
+    return static_cast<qint16>(std::nearbyint(r * 6.0f + 1.0f));
+}
+
+void StartupWindow::randomizeCoBrand()
+{
+    m_coBrandNumber = coBrandNumber(platform::random().next());
+    chrome::PromoFrame *main = navigation::mainWindowPromo();
+    switch (m_coBrandNumber) {
+    case 1:
+    case 3:
+    case 5:
+        promo.coBrand->raise();
+        if (main)
+            main->coBrand->raise();
+        break;
+    case 2:
+    case 4:
+    case 6:
+        promo.fullBrand->raise();
+        if (main)
+            main->fullBrand->raise();
+        break;
+    default:
+        break;
+    }
+}
