@@ -164,7 +164,7 @@ private slots:
     void exitWindowSettingsAndTexts();
     void everyCaptionFitsItsPlace();
     void tabOrderAndInitialFocus();
-    void check1IsALinkThatNeverStaysTicked();
+    void visitButtonIsALinkThatNeverStaysTicked();
     void productFamilyLink();
     void hiddenAndShownAgainKeepsEverything();
 
@@ -772,7 +772,7 @@ void ReferralTest::tabOrderAndInitialFocus()
     QVERIFY(m_env->messages->shown.empty());
 }
 
-void ReferralTest::check1IsALinkThatNeverStaysTicked()
+void ReferralTest::visitButtonIsALinkThatNeverStaysTicked()
 {
     ExitWindow *w = openExitWindow();
     QVERIFY(w);
