@@ -29,7 +29,7 @@ inline const QString kFullBrandText = QStringLiteral(
 // client area of the given twips as the central widget, which it gives back.
 QWidget *setUpWindow(QMainWindow *window, const QString &name, int widthTwips, int heightTwips);
 
-// Label14: opens the home page.
+// The forum invitation at the top (object name Label14): opens the home page.
 ui::LinkLabel *addForumLink(QWidget *parent, const QRect &twipRect);
 
 struct PromoFrame {

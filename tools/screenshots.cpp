@@ -101,7 +101,7 @@ int main(int argc, char *argv[])
     QTimer::singleShot(200, [&] {
         if (auto *about = qobject_cast<AboutDialog *>(QApplication::activeModalWidget())) {
             ok = save(about, output, QStringLiteral("about-window.png")) && ok;
-            about->m_okButton->click();
+            about->findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
         }
     });
     main->help.about->trigger();

@@ -39,36 +39,36 @@ AboutDialog::AboutDialog()
     m_icon->setPixmap(ui::programIcon().pixmap(32, 32));
     m_icon->setAccessibleName(QStringLiteral("Program icon"));
 
-    Label2 = textLabel(new QLabel(app::kWindowCaption, this), QStringLiteral("Label2"), ui::verdana(14.25, true));
-    ui::place(Label2, 840, 45, 3570, 345);
+    m_titleLabel = textLabel(new QLabel(app::kWindowCaption, this), QStringLiteral("Label2"), ui::verdana(14.25, true));
+    ui::place(m_titleLabel, 840, 45, 3570, 345);
 
-    Label1 = textLabel(new QLabel(QStringLiteral(
+    m_descriptionLabel = textLabel(new QLabel(QStringLiteral(
         "Brimvale is a tool which helps you to keep a record of your personal notes; it is a diary which "
         "enables you to keep a track of your spiritual or magikal experiences. The program also allows you to "
         "record your dreams, interpretations, aspirations and affirmations."), this),
         QStringLiteral("Label1"), ui::verdana(8.25));
-    ui::place(Label1, 840, 510, 6165, 975);
+    ui::place(m_descriptionLabel, 840, 510, 6165, 975);
 
     m_homePageLink = new ui::LinkLabel(QStringLiteral("Click here to visit Tarnwick"), this);
     textLabel(m_homePageLink, QStringLiteral("lblHomePage"), ui::verdana(8.25, false, true));
     ui::place(m_homePageLink, 2955, 1485, 4050, 195);
 
-    Label3 = textLabel(new QLabel(QStringLiteral(
+    m_fullBrandLabel = textLabel(new QLabel(QStringLiteral(
         "Home Business Opportunity. Start your own Internet business and make money online. Get this software "
         "fully branded for your website."), this),
         QStringLiteral("Label3"), ui::verdana(8.25, true));
-    ui::place(Label3, 120, 1800, 6885, 435);
+    ui::place(m_fullBrandLabel, 120, 1800, 6885, 435);
 
     m_coBrandLink = new ui::LinkLabel(QStringLiteral("Click here for more details"), this);
     textLabel(m_coBrandLink, QStringLiteral("lblCoBrand"), ui::verdana(8.25, false, true));
     ui::place(m_coBrandLink, 4710, 2235, 2295, 195);
 
     // Drawn from the left edge to beyond the right one; the window clips it.
-    Line2 = new QFrame(this);
-    Line2->setObjectName(QStringLiteral("Line2"));
-    Line2->setFrameShape(QFrame::NoFrame);
-    ui::setBackground(Line2, Qt::white);
-    Line2->setGeometry(0, ui::px(2640) - 1, ui::px(7680), 2);
+    m_separatorLine = new QFrame(this);
+    m_separatorLine->setObjectName(QStringLiteral("Line2"));
+    m_separatorLine->setFrameShape(QFrame::NoFrame);
+    ui::setBackground(m_separatorLine, Qt::white);
+    m_separatorLine->setGeometry(0, ui::px(2640) - 1, ui::px(7680), 2);
 
     m_okButton = new QPushButton(QStringLiteral("OK"), this);
     m_okButton->setObjectName(QStringLiteral("cmdOK"));
@@ -76,20 +76,15 @@ AboutDialog::AboutDialog()
     ui::place(m_okButton, 5745, 2760, 1260, 345);
     m_okButton->setFocus();
 
-    connect(m_okButton, &QPushButton::clicked, this, &AboutDialog::closeDialog);
+    // Ends exec(); showModal unloads the window, so the next opening builds it anew.
+    connect(m_okButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_homePageLink, &ui::LinkLabel::clicked, this, [] { links::homePage(); });
     connect(m_coBrandLink, &ui::LinkLabel::clicked, this, [] { links::fullBrandPage(); });
 }
 
-void AboutDialog::closeDialog()
-{
-    // Ends exec(); showModal unloads the window, so the next opening builds it anew.
-    accept();
-}
-
 void AboutDialog::reject()
 {
-    closeDialog();
+    accept();
 }
 
 void AboutDialog::showModal()

@@ -18,18 +18,17 @@ public:
     // Creates the window, runs it modally over the active window and unloads it afterwards.
     static void showModal();
 
-    void closeDialog();
-
-    QLabel *m_icon = nullptr;
-    QLabel *Label2 = nullptr;
-    QLabel *Label1 = nullptr;
-    ui::LinkLabel *m_homePageLink = nullptr;
-    QLabel *Label3 = nullptr;
-    ui::LinkLabel *m_coBrandLink = nullptr;
-    QFrame *Line2 = nullptr;
-    QPushButton *m_okButton = nullptr;
-
 protected:
     // Esc closes the window the way OK does.
     void reject() override;
+
+private:
+    QLabel *m_icon = nullptr;
+    QLabel *m_titleLabel = nullptr;
+    QLabel *m_descriptionLabel = nullptr;
+    ui::LinkLabel *m_homePageLink = nullptr;
+    QLabel *m_fullBrandLabel = nullptr;
+    ui::LinkLabel *m_coBrandLink = nullptr;
+    QFrame *m_separatorLine = nullptr;
+    QPushButton *m_okButton = nullptr;
 };

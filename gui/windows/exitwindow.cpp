@@ -102,62 +102,62 @@ ExitWindow::ExitWindow()
     ui::setBackground(this, Qt::white);
     ui::fixClientArea(this, 11115, 4725);
 
-    Picture1 = ui::plainLabel(this, QStringLiteral("Picture1"), QString());
-    Picture1->setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
-    Picture1->setAlignment(Qt::AlignCenter);
-    Picture1->setFocusPolicy(Qt::StrongFocus);
-    Picture1->setAccessibleName(QStringLiteral("Brimvale icon"));
-    Picture1->setGeometry(ui::twips(360, 120, 540, 540));
-    Picture1->setPixmap(ui::programIcon().pixmap(32, 32));
+    m_icon = ui::plainLabel(this, QStringLiteral("Picture1"), QString());
+    m_icon->setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
+    m_icon->setAlignment(Qt::AlignCenter);
+    m_icon->setFocusPolicy(Qt::StrongFocus);
+    m_icon->setAccessibleName(QStringLiteral("Brimvale icon"));
+    m_icon->setGeometry(ui::twips(360, 120, 540, 540));
+    m_icon->setPixmap(ui::programIcon().pixmap(32, 32));
 
-    Label1 = ui::plainLabel(this, QStringLiteral("Label1"), app::kWindowCaption);
-    Label1->setFont(msSansSerif(18));
-    ui::place(Label1, 1080, 240, 3510, 435);
+    m_titleLabel = ui::plainLabel(this, QStringLiteral("Label1"), app::kWindowCaption);
+    m_titleLabel->setFont(msSansSerif(18));
+    ui::place(m_titleLabel, 1080, 240, 3510, 435);
 
     // The support message is chosen when the window loads.
-    Label2 = ui::plainLabel(this, QStringLiteral("Label2"), QString());
-    Label2->setFont(ui::verdana(9.75, true));
-    Label2->setWordWrap(true);
-    Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_supportMessageLabel = ui::plainLabel(this, QStringLiteral("Label2"), QString());
+    m_supportMessageLabel->setFont(ui::verdana(9.75, true));
+    m_supportMessageLabel->setWordWrap(true);
+    m_supportMessageLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    Check1 = new GraphicalCheckBox(QStringLiteral("Click Here To Visit Tarnwick Now"), this);
-    Check1->setObjectName(QStringLiteral("Check1"));
-    Check1->setFont(ui::verdana(14.25));
-    ui::setTextColor(Check1, kLinkBlue);
-    Check1->setCursor(Qt::PointingHandCursor);
-    ui::place(Check1, 30, 2040, 7185, 555);
-    connect(Check1, &QCheckBox::clicked, this, &ExitWindow::visitFromCheckBox);
+    m_visitCheck = new GraphicalCheckBox(QStringLiteral("Click Here To Visit Tarnwick Now"), this);
+    m_visitCheck->setObjectName(QStringLiteral("Check1"));
+    m_visitCheck->setFont(ui::verdana(14.25));
+    ui::setTextColor(m_visitCheck, kLinkBlue);
+    m_visitCheck->setCursor(Qt::PointingHandCursor);
+    ui::place(m_visitCheck, 30, 2040, 7185, 555);
+    connect(m_visitCheck, &QCheckBox::clicked, this, &ExitWindow::visitHomePage);
 
     m_closeButton = new QPushButton(QStringLiteral("E&xit"), this);
     m_closeButton->setObjectName(QStringLiteral("cmdClose"));
     m_closeButton->setAutoDefault(true);
     ui::place(m_closeButton, 6000, 2760, 1245, 375);
-    connect(m_closeButton, &QPushButton::clicked, this, &ExitWindow::quit);
+    connect(m_closeButton, &QPushButton::clicked, this, &ExitWindow::quitProgram);
 
     buildReferralPanel();
 
-    Frame6 = navyPanel(this, QStringLiteral("Frame6"), QStringLiteral("Download Tarnwick Softwares"));
-    Frame6->setGeometry(ui::twips(7320, 120, 3735, 4575));
-    Label3 = ui::plainLabel(Frame6, QStringLiteral("Label3"), kProductFamilyText);
-    Label3->setFont(ui::verdana(9));
-    Label3->setWordWrap(true);
-    Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    ui::setTextColor(Label3, Qt::white);
-    ui::place(Label3, 120, 360, 3495, 3855);
+    m_productFamilyPanel = navyPanel(this, QStringLiteral("Frame6"), QStringLiteral("Download Tarnwick Softwares"));
+    m_productFamilyPanel->setGeometry(ui::twips(7320, 120, 3735, 4575));
+    m_productFamilyLabel = ui::plainLabel(m_productFamilyPanel, QStringLiteral("Label3"), kProductFamilyText);
+    m_productFamilyLabel->setFont(ui::verdana(9));
+    m_productFamilyLabel->setWordWrap(true);
+    m_productFamilyLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    ui::setTextColor(m_productFamilyLabel, Qt::white);
+    ui::place(m_productFamilyLabel, 120, 360, 3495, 3855);
 
-    m_homeLink = new ui::LinkLabel(QStringLiteral("Click Here To Visit Tarnwick Softwares"), Frame6);
-    m_homeLink->setObjectName(QStringLiteral("lblGoToHome"));
-    m_homeLink->setTextFormat(Qt::PlainText);
-    m_homeLink->setFont(ui::verdana(9, true, true));
-    ui::setTextColor(m_homeLink, kYellow);
-    condenseToWidth(m_homeLink, ui::px(3585));
-    m_homeLink->move(ui::px(75), ui::px(4250));
-    m_homeLink->adjustSize();
-    connect(m_homeLink, &ui::LinkLabel::clicked, this, &ExitWindow::visitProductFamily);
+    m_productFamilyLink = new ui::LinkLabel(QStringLiteral("Click Here To Visit Tarnwick Softwares"), m_productFamilyPanel);
+    m_productFamilyLink->setObjectName(QStringLiteral("lblGoToHome"));
+    m_productFamilyLink->setTextFormat(Qt::PlainText);
+    m_productFamilyLink->setFont(ui::verdana(9, true, true));
+    ui::setTextColor(m_productFamilyLink, kYellow);
+    condenseToWidth(m_productFamilyLink, ui::px(3585));
+    m_productFamilyLink->move(ui::px(75), ui::px(4250));
+    m_productFamilyLink->adjustSize();
+    connect(m_productFamilyLink, &ui::LinkLabel::clicked, this, &ExitWindow::visitProductFamilyPage);
 
-    setTabOrder(m_closeButton, Check1);
-    setTabOrder(Check1, Picture1);
-    setTabOrder(Picture1, m_nameEdit);
+    setTabOrder(m_closeButton, m_visitCheck);
+    setTabOrder(m_visitCheck, m_icon);
+    setTabOrder(m_icon, m_nameEdit);
     setTabOrder(m_nameEdit, m_submitButton);
     setTabOrder(m_submitButton, m_emailEdit);
     setTabOrder(m_emailEdit, m_friendEmailEdit);
@@ -168,11 +168,11 @@ ExitWindow::ExitWindow()
 
 void ExitWindow::buildReferralPanel()
 {
-    Frame2 = navyPanel(this, QStringLiteral("Frame2"), QStringLiteral("Refer A Friend"));
-    Frame2->setGeometry(ui::twips(120, 3240, 7065, 1455));
+    m_referralPanel = navyPanel(this, QStringLiteral("Frame2"), QStringLiteral("Refer A Friend"));
+    m_referralPanel->setGeometry(ui::twips(120, 3240, 7065, 1455));
 
     const auto field = [this](const QString &name, const QString &initial, int left, int top) {
-        auto *edit = new QLineEdit(initial, Frame2);
+        auto *edit = new QLineEdit(initial, m_referralPanel);
         edit->setObjectName(name);
         edit->setFont(msSansSerif(8.25));
         edit->setMaxLength(std::numeric_limits<int>::max());
@@ -186,7 +186,7 @@ void ExitWindow::buildReferralPanel()
     m_friendNameEdit = field(QStringLiteral("txtFriendName"), referral::kFriendNamePlaceholder, 85, 720);
     m_friendEmailEdit = field(QStringLiteral("txtFriendEmail"), referral::kFriendEmailPlaceholder, 3600, 720);
 
-    m_submitButton = new QPushButton(QStringLiteral("Refer A Friend &Now"), Frame2);
+    m_submitButton = new QPushButton(QStringLiteral("Refer A Friend &Now"), m_referralPanel);
     m_submitButton->setObjectName(QStringLiteral("cmdSubmit"));
     m_submitButton->setFont(ui::verdana(8.25, true));
     m_submitButton->setAutoDefault(true);
@@ -195,7 +195,7 @@ void ExitWindow::buildReferralPanel()
 
     // Below the panel's bottom edge, so never seen, yet enabled and reached by Tab: never hidden,
     // since a hidden widget would leave the Tab chain.
-    m_messageEdit = new QPlainTextEdit(Frame2);
+    m_messageEdit = new QPlainTextEdit(m_referralPanel);
     m_messageEdit->setObjectName(QStringLiteral("txtMessage"));
     m_messageEdit->setFont(msSansSerif(8.25));
     m_messageEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -210,15 +210,15 @@ void ExitWindow::load()
 {
     platform::random().seed();
     const int index = std::clamp(static_cast<int>(platform::random().next() * 4.0f), 0, 3);
-    Label2->setText(kSupportMessages[static_cast<std::size_t>(index)]);
-    ui::place(Label2, 120, 840, 6975, 1095);
+    m_supportMessageLabel->setText(kSupportMessages[static_cast<std::size_t>(index)]);
+    ui::place(m_supportMessageLabel, 120, 840, 6975, 1095);
 
     ui::centerOnScreen(this);
     if (!forms::ending())
         show();
 }
 
-void ExitWindow::quit()
+void ExitWindow::quitProgram()
 {
     shutdown::quitAll();
 }
@@ -228,16 +228,16 @@ void ExitWindow::unload()
     shutdown::quitAll();
 }
 
-void ExitWindow::visitFromCheckBox()
+void ExitWindow::visitHomePage()
 {
     // A link, not an option: the box never stays ticked.
-    if (!Check1->isChecked())
+    if (!m_visitCheck->isChecked())
         return;
-    Check1->setChecked(false);
+    m_visitCheck->setChecked(false);
     links::homePage();
 }
 
-void ExitWindow::visitProductFamily()
+void ExitWindow::visitProductFamilyPage()
 {
     links::productFamilyPage();
 }
@@ -278,19 +278,19 @@ QString ExitWindow::placeholderOf(const QWidget *field) const
     return {};
 }
 
-void ExitWindow::fieldGotFocus(QWidget *field)
+void ExitWindow::clearPlaceholder(QWidget *field)
 {
     if (text::trimSpaces(fieldText(field)) == placeholderOf(field))
         setFieldText(field, QString());
 }
 
-void ExitWindow::fieldLostFocus(QWidget *field)
+void ExitWindow::restorePlaceholder(QWidget *field)
 {
     if (text::trimSpaces(fieldText(field)).isEmpty())
         setFieldText(field, placeholderOf(field));
 }
 
-void ExitWindow::emailFieldKeyPress(QLineEdit *field)
+void ExitWindow::refuseSpace(QLineEdit *field)
 {
     gui::messages().show(this, QStringLiteral("Email Address Cannot Contain Space"),
                          gui::MessageIcon::Critical);
@@ -312,15 +312,15 @@ bool ExitWindow::eventFilter(QObject *watched, QEvent *event)
         if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
             break;
         if (event->type() == QEvent::FocusIn)
-            fieldGotFocus(field);
+            clearPlaceholder(field);
         else
-            fieldLostFocus(field);
+            restorePlaceholder(field);
         break;
     }
     case QEvent::KeyPress:
         if ((field == m_emailEdit || field == m_friendEmailEdit)
             && static_cast<QKeyEvent *>(event)->text() == QStringLiteral(" ")) {
-            emailFieldKeyPress(static_cast<QLineEdit *>(field));
+            refuseSpace(static_cast<QLineEdit *>(field));
             return true;
         }
         break;
@@ -336,13 +336,13 @@ void ExitWindow::submitReferral()
     // focus-out rule first, so an emptied field is read as its placeholder.
     m_submitButton->setFocus(Qt::OtherFocusReason);
 
-    submitted = {text::trimSpaces(m_nameEdit->text()), text::trimSpaces(m_emailEdit->text()),
+    m_submitted = {text::trimSpaces(m_nameEdit->text()), text::trimSpaces(m_emailEdit->text()),
                  text::trimSpaces(fieldText(m_messageEdit)), text::trimSpaces(m_friendNameEdit->text()),
                  text::trimSpaces(m_friendEmailEdit->text())};
-    if (const auto refused = referral::refusal(submitted)) {
+    if (const auto refused = referral::refusal(m_submitted)) {
         gui::messages().show(this, *refused, gui::MessageIcon::Critical);
         return;
     }
-    referralUrl = referral::referralAddress(links::kMakerWebSite, submitted);
-    links::openWebAddress(referralUrl);
+    m_referralUrl = referral::referralAddress(links::kMakerWebSite, m_submitted);
+    links::openWebAddress(m_referralUrl);
 }

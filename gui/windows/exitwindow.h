@@ -39,27 +39,38 @@ public:
     void load() override;
     void unload() override;
 
-    void quit();
-    void visitFromCheckBox();
-    void visitProductFamily();
+    // The field's content as the program sees it: the message box's line breaks are CR LF.
+    static QString fieldText(const QWidget *field);
+
+    // The trimmed field contents at the last submit, taken before any check.
+    const referral::ReferralValues &submitted() const { return m_submitted; }
+    // The referral address last opened.
+    const QString &referralUrl() const { return m_referralUrl; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildReferralPanel();
+    void quitProgram();
+    void visitHomePage();
+    void visitProductFamilyPage();
     void submitReferral();
 
     // The placeholder rules of the five referral fields and the key filter of the two e-mail fields.
-    void fieldGotFocus(QWidget *field);
-    void fieldLostFocus(QWidget *field);
-    void emailFieldKeyPress(QLineEdit *field);
-
-    // The field's content as the program sees it: m_messageEdit's line breaks are CR LF.
-    static QString fieldText(const QWidget *field);
+    QString placeholderOf(const QWidget *field) const;
+    void clearPlaceholder(QWidget *field);
+    void restorePlaceholder(QWidget *field);
+    void refuseSpace(QLineEdit *field);
     static void setFieldText(QWidget *field, const QString &text);
 
-    QLabel *Picture1 = nullptr;
-    QLabel *Label1 = nullptr;
-    QLabel *Label2 = nullptr;
-    QCheckBox *Check1 = nullptr;
+    QLabel *m_icon = nullptr;
+    QLabel *m_titleLabel = nullptr;
+    QLabel *m_supportMessageLabel = nullptr;
+    QCheckBox *m_visitCheck = nullptr;
     QPushButton *m_closeButton = nullptr;
 
-    QGroupBox *Frame2 = nullptr;
+    QGroupBox *m_referralPanel = nullptr;
     QLineEdit *m_nameEdit = nullptr;
     QLineEdit *m_emailEdit = nullptr;
     QLineEdit *m_friendNameEdit = nullptr;
@@ -67,19 +78,10 @@ public:
     QPushButton *m_submitButton = nullptr;
     QPlainTextEdit *m_messageEdit = nullptr;
 
-    QGroupBox *Frame6 = nullptr;
-    QLabel *Label3 = nullptr;
-    ui::LinkLabel *m_homeLink = nullptr;
+    QGroupBox *m_productFamilyPanel = nullptr;
+    QLabel *m_productFamilyLabel = nullptr;
+    ui::LinkLabel *m_productFamilyLink = nullptr;
 
-    // The trimmed field contents at the last submit, taken before any check.
-    referral::ReferralValues submitted;
-    // The referral address last opened.
-    QString referralUrl;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
-    void buildReferralPanel();
-    QString placeholderOf(const QWidget *field) const;
+    referral::ReferralValues m_submitted;
+    QString m_referralUrl;
 };

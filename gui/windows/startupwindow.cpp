@@ -11,10 +11,18 @@
 
 #include <cmath>
 
+namespace {
+// The number drawn for the promotional rotation: r * 6 + 1 rounded half to even.
+qint16 coBrandNumberOf(float r)
+{
+    return static_cast<qint16>(std::nearbyint(r * 6.0f + 1.0f));
+}
+} // namespace
+
 StartupWindow::StartupWindow()
 {
     setObjectName(QStringLiteral("frmStartup"));
-    promo = chrome::addPromoFrame(this, QRect(0, 0, 6550, 825), QRect(120, 165, 6255, 615));
+    m_promo = chrome::addPromoFrame(this, QRect(0, 0, 6550, 825), QRect(120, 165, 6255, 615));
 }
 
 void StartupWindow::setVisible(bool visible)
@@ -37,7 +45,7 @@ void StartupWindow::load()
     reminder::remindOfUpdate();
     navigation::start();
     hide();
-    randomizeCoBrand();
+    drawPromotion();
 }
 
 void StartupWindow::unload()
@@ -45,27 +53,22 @@ void StartupWindow::unload()
     shutdown::quitAll();
 }
 
-qint16 coBrandNumber(float r)
+void StartupWindow::drawPromotion()
 {
-    return static_cast<qint16>(std::nearbyint(r * 6.0f + 1.0f));
-}
-
-void StartupWindow::randomizeCoBrand()
-{
-    m_coBrandNumber = coBrandNumber(platform::random().next());
+    m_coBrandNumber = coBrandNumberOf(platform::random().next());
     chrome::PromoFrame *main = navigation::mainWindowPromo();
     switch (m_coBrandNumber) {
     case 1:
     case 3:
     case 5:
-        promo.coBrand->raise();
+        m_promo.coBrand->raise();
         if (main)
             main->coBrand->raise();
         break;
     case 2:
     case 4:
     case 6:
-        promo.fullBrand->raise();
+        m_promo.fullBrand->raise();
         if (main)
             main->fullBrand->raise();
         break;

@@ -15,15 +15,16 @@ public:
     void load() override;
     void unload() override;
 
-    // Brings one of the two promotional labels to the front, at random, here and on the main window.
-    void randomizeCoBrand();
-    qint16 m_coBrandNumber = 0;
-
-    chrome::PromoFrame promo;
+    // The number the promotional draw gave at start-up.
+    qint16 coBrandNumber() const { return m_coBrandNumber; }
 
 protected:
     void setVisible(bool visible) override;
-};
 
-// The number drawn for the promotional rotation: r * 6 + 1 rounded half to even.
-qint16 coBrandNumber(float r);
+private:
+    // Brings one of the two promotional labels to the front, at random, here and on the main window.
+    void drawPromotion();
+
+    qint16 m_coBrandNumber = 0;
+    chrome::PromoFrame m_promo;
+};

@@ -1,6 +1,7 @@
 // Start-up, the main window, the data folder and the ways out of the program, driven as a user
 // drives them.
 
+#include "controls.h"
 #include "diaryfiles.h"
 #include "environment.h"
 #include "sectionwindow.h"
@@ -483,7 +484,7 @@ void AppTest::leavingTheExitWindowEndsTheProgram()
     QVERIFY(main);
     main->close();
     QVERIFY(forms::loaded<ExitWindow>());
-    QTest::mouseClick(forms::loaded<ExitWindow>()->m_closeButton, Qt::LeftButton);
+    QTest::mouseClick(testing::control<QPushButton>(forms::loaded<ExitWindow>(), QStringLiteral("cmdClose")), Qt::LeftButton);
     QCOMPARE(m_env->processEnd->calls, 1);
     QVERIFY(forms::loadOrder().empty());
 }

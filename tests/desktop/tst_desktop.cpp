@@ -1,6 +1,7 @@
 // The program as a screen reader and a keyboard user meet it: every control has a name to
 // announce, and the diary's main flow works from the keyboard alone.
 
+#include "controls.h"
 #include "diaryfiles.h"
 #include "environment.h"
 
@@ -90,7 +91,7 @@ void DesktopTest::everyControlHasASpokenName()
         if (!about)
             return;
         aboutReport = unnamedControls(about).join(QLatin1Char(','));
-        about->m_okButton->click();
+        testing::control<QPushButton>(about, QStringLiteral("cmdOK"))->click();
     });
     main->help.about->trigger();
     QCOMPARE(aboutReport, QString());

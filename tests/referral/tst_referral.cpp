@@ -1,6 +1,7 @@
 // The "Refer A Friend" panel, the referral address and the exit window, driven as a user drives
 // them.
 
+#include "controls.h"
 #include "environment.h"
 #include "seed.h"
 
@@ -43,6 +44,23 @@ const QString kSpace = QStringLiteral("Email Address Cannot Contain Space");
 const QString kName = QStringLiteral("Please Enter Your Name");
 const QString kMessage = QStringLiteral("Please Enter Your Message");
 const QString kInitialMessage = QStringLiteral("Your Message\r\n");
+
+// The exit window's controls, found by their object names.
+QLineEdit *nameEdit(const QWidget *w) { return testing::control<QLineEdit>(w, QStringLiteral("txtName")); }
+QLineEdit *emailEdit(const QWidget *w) { return testing::control<QLineEdit>(w, QStringLiteral("txtEmail")); }
+QLineEdit *friendNameEdit(const QWidget *w) { return testing::control<QLineEdit>(w, QStringLiteral("txtFriendName")); }
+QLineEdit *friendEmailEdit(const QWidget *w) { return testing::control<QLineEdit>(w, QStringLiteral("txtFriendEmail")); }
+QPlainTextEdit *messageEdit(const QWidget *w) { return testing::control<QPlainTextEdit>(w, QStringLiteral("txtMessage")); }
+QPushButton *submitButton(const QWidget *w) { return testing::control<QPushButton>(w, QStringLiteral("cmdSubmit")); }
+QPushButton *closeButton(const QWidget *w) { return testing::control<QPushButton>(w, QStringLiteral("cmdClose")); }
+QCheckBox *visitCheck(const QWidget *w) { return testing::control<QCheckBox>(w, QStringLiteral("Check1")); }
+QLabel *icon(const QWidget *w) { return testing::control<QLabel>(w, QStringLiteral("Picture1")); }
+QLabel *title(const QWidget *w) { return testing::control<QLabel>(w, QStringLiteral("Label1")); }
+QLabel *supportMessage(const QWidget *w) { return testing::control<QLabel>(w, QStringLiteral("Label2")); }
+QGroupBox *referralPanel(const QWidget *w) { return testing::control<QGroupBox>(w, QStringLiteral("Frame2")); }
+QGroupBox *productFamilyPanel(const QWidget *w) { return testing::control<QGroupBox>(w, QStringLiteral("Frame6")); }
+QLabel *productFamilyText(const QWidget *w) { return testing::control<QLabel>(w, QStringLiteral("Label3")); }
+QLabel *productsLink(const QWidget *w) { return testing::control<QLabel>(w, QStringLiteral("lblGoToHome")); }
 
 using Query = QList<std::pair<QString, QString>>;
 
@@ -146,7 +164,7 @@ private slots:
     void exitWindowSettingsAndTexts();
     void everyCaptionFitsItsPlace();
     void tabOrderAndInitialFocus();
-    void check1IsALinkThatNeverStaysTicked();
+    void visitButtonIsALinkThatNeverStaysTicked();
     void productFamilyLink();
     void hiddenAndShownAgainKeepsEverything();
 
@@ -187,12 +205,12 @@ private:
     }
     void fillProperly(ExitWindow *w)
     {
-        typeInto(w->m_nameEdit, QStringLiteral("Ann"));
-        typeInto(w->m_emailEdit, QStringLiteral("ann@example.org"));
-        typeInto(w->m_friendNameEdit, QStringLiteral("Bob"));
-        typeInto(w->m_friendEmailEdit, QStringLiteral("bob@example.net"));
+        typeInto(nameEdit(w), QStringLiteral("Ann"));
+        typeInto(emailEdit(w), QStringLiteral("ann@example.org"));
+        typeInto(friendNameEdit(w), QStringLiteral("Bob"));
+        typeInto(friendEmailEdit(w), QStringLiteral("bob@example.net"));
     }
-    void submit(ExitWindow *w) { QTest::mouseClick(w->m_submitButton, Qt::LeftButton); }
+    void submit(ExitWindow *w) { QTest::mouseClick(submitButton(w), Qt::LeftButton); }
     // The one address opened since the test began, decoded.
     Query openedQuery()
     {
@@ -271,14 +289,14 @@ void ReferralTest::productionLauncherAcceptsTheAddress()
     ExitWindow *w = openExitWindow();
     QVERIFY(w);
     fillProperly(w);
-    typeInto(w->m_nameEdit, QStringLiteral("Tom & Jerry"));
+    typeInto(nameEdit(w), QStringLiteral("Tom & Jerry"));
     submit(w);
     QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
 
     QCOMPARE(catcher.urls.size(), 1);
     const QUrl &url = catcher.urls.front();
     QCOMPARE(url.host(), QUrl(links::kMakerWebSite).host());
-    QCOMPARE(QString::fromUtf8(url.toEncoded()), w->referralUrl);
+    QCOMPARE(QString::fromUtf8(url.toEncoded()), w->referralUrl());
 }
 
 // --- The panel ----------------------------------------------------------------------------------
@@ -287,19 +305,19 @@ void ReferralTest::panelStartsWithItsPlaceholders()
 {
     ExitWindow *w = openExitWindow();
     QVERIFY(w);
-    QCOMPARE(w->m_nameEdit->text(), QStringLiteral("Your Name"));
-    QCOMPARE(w->m_emailEdit->text(), QStringLiteral("Your Email Address"));
-    QCOMPARE(w->m_friendNameEdit->text(), QStringLiteral("Friend's Name"));
-    QCOMPARE(w->m_friendEmailEdit->text(), QStringLiteral("Friend's Email Address"));
-    QCOMPARE(ExitWindow::fieldText(w->m_messageEdit), kInitialMessage);
-    for (QLineEdit *field : {w->m_nameEdit, w->m_emailEdit, w->m_friendNameEdit, w->m_friendEmailEdit})
+    QCOMPARE(nameEdit(w)->text(), QStringLiteral("Your Name"));
+    QCOMPARE(emailEdit(w)->text(), QStringLiteral("Your Email Address"));
+    QCOMPARE(friendNameEdit(w)->text(), QStringLiteral("Friend's Name"));
+    QCOMPARE(friendEmailEdit(w)->text(), QStringLiteral("Friend's Email Address"));
+    QCOMPARE(ExitWindow::fieldText(messageEdit(w)), kInitialMessage);
+    for (QLineEdit *field : {nameEdit(w), emailEdit(w), friendNameEdit(w), friendEmailEdit(w)})
         QCOMPARE(field->maxLength(), std::numeric_limits<int>::max());
 
     // The message field lies below the panel's edge: never seen, yet not hidden and still usable.
-    QVERIFY(w->m_messageEdit->geometry().top() >= w->Frame2->height());
-    QVERIFY(w->m_messageEdit->isVisible());
-    QVERIFY(w->m_messageEdit->isEnabled());
-    QVERIFY(w->m_messageEdit->visibleRegion().isEmpty());
+    QVERIFY(messageEdit(w)->geometry().top() >= referralPanel(w)->height());
+    QVERIFY(messageEdit(w)->isVisible());
+    QVERIFY(messageEdit(w)->isEnabled());
+    QVERIFY(messageEdit(w)->visibleRegion().isEmpty());
 }
 
 void ReferralTest::untouchedPanelAsksForProperAddresses()
@@ -312,9 +330,9 @@ void ReferralTest::untouchedPanelAsksForProperAddresses()
     QCOMPARE(m_env->messages->shown.front().parent, w);
     QVERIFY(m_env->web->opened.isEmpty());
     // The values were stored before the checks, and nothing was reset.
-    QCOMPARE(w->submitted.yourName, QStringLiteral("Your Name"));
-    QCOMPARE(w->submitted.yourMessage, kInitialMessage);
-    QCOMPARE(w->m_emailEdit->text(), QStringLiteral("Your Email Address"));
+    QCOMPARE(w->submitted().yourName, QStringLiteral("Your Name"));
+    QCOMPARE(w->submitted().yourMessage, kInitialMessage);
+    QCOMPARE(emailEdit(w)->text(), QStringLiteral("Your Email Address"));
 }
 
 void ReferralTest::addressChecksComeFirst_data()
@@ -343,10 +361,10 @@ void ReferralTest::addressChecksComeFirst()
     ExitWindow *w = openExitWindow();
     QVERIFY(w);
     // The name still holds its placeholder: an address fault must be reported before it.
-    w->m_emailEdit->setFocus(Qt::MouseFocusReason);
-    w->m_emailEdit->insert(email);
-    w->m_friendEmailEdit->setFocus(Qt::MouseFocusReason);
-    w->m_friendEmailEdit->insert(friendEmail);
+    emailEdit(w)->setFocus(Qt::MouseFocusReason);
+    emailEdit(w)->insert(email);
+    friendEmailEdit(w)->setFocus(Qt::MouseFocusReason);
+    friendEmailEdit(w)->insert(friendEmail);
     submit(w);
     QCOMPARE(m_env->messages->texts(), QStringList{expected.isEmpty() ? kName : expected});
     QVERIFY(m_env->web->opened.isEmpty());
@@ -358,22 +376,22 @@ void ReferralTest::nameChecksFollowTheAddressChecks()
     QVERIFY(w);
     fillProperly(w);
 
-    typeInto(w->m_nameEdit, QStringLiteral("Your Name"));
+    typeInto(nameEdit(w), QStringLiteral("Your Name"));
     submit(w);
     QCOMPARE(m_env->messages->last(), kName);
 
-    typeInto(w->m_nameEdit, QStringLiteral("  Your Name  "));
+    typeInto(nameEdit(w), QStringLiteral("  Your Name  "));
     submit(w);
     QCOMPARE(m_env->messages->last(), kName);
 
-    typeInto(w->m_friendNameEdit, QStringLiteral("Friend's Name"));
-    typeInto(w->m_nameEdit, QStringLiteral("your name"));
+    typeInto(friendNameEdit(w), QStringLiteral("Friend's Name"));
+    typeInto(nameEdit(w), QStringLiteral("your name"));
     submit(w);
     QCOMPARE(m_env->messages->last(), QStringLiteral("Please Enter Your Friend's Name"));
     QCOMPARE(m_env->messages->shown.size(), 3u);
 
     // The placeholder in other letter case is a name like any other.
-    typeInto(w->m_friendNameEdit, QStringLiteral("friend's name"));
+    typeInto(friendNameEdit(w), QStringLiteral("friend's name"));
     submit(w);
     QCOMPARE(m_env->messages->shown.size(), 3u);
     const Query query = openedQuery();
@@ -415,21 +433,21 @@ void ReferralTest::successfulSubmitOpensTheExactAddressEveryTime()
     ExitWindow *w = openExitWindow();
     QVERIFY(w);
     fillProperly(w);
-    typeInto(w->m_nameEdit, QStringLiteral("Tom & Jerry = Friends"));
+    typeInto(nameEdit(w), QStringLiteral("Tom & Jerry = Friends"));
     submit(w);
 
     QVERIFY(m_env->messages->shown.empty());
     QCOMPARE(m_env->web->opened.size(), 1);
-    QCOMPARE(m_env->web->opened.front(), w->referralUrl);
+    QCOMPARE(m_env->web->opened.front(), w->referralUrl());
     QCOMPARE(openedQuery(), expectedQuery({QStringLiteral("Tom & Jerry = Friends"), QStringLiteral("ann@example.org"),
                                            kInitialMessage, QStringLiteral("Bob"),
                                            QStringLiteral("bob@example.net")}));
 
     // Nothing is reset, and the next press (Enter on the focused button) opens the page again.
-    QCOMPARE(w->m_nameEdit->text(), QStringLiteral("Tom & Jerry = Friends"));
-    QCOMPARE(ExitWindow::fieldText(w->m_messageEdit), kInitialMessage);
-    QCOMPARE(QApplication::focusWidget(), w->m_submitButton);
-    QTest::keyClick(w->m_submitButton, Qt::Key_Return);
+    QCOMPARE(nameEdit(w)->text(), QStringLiteral("Tom & Jerry = Friends"));
+    QCOMPARE(ExitWindow::fieldText(messageEdit(w)), kInitialMessage);
+    QCOMPARE(QApplication::focusWidget(), submitButton(w));
+    QTest::keyClick(submitButton(w), Qt::Key_Return);
     QCOMPARE(m_env->web->opened.size(), 2);
     QCOMPARE(m_env->web->opened.back(), m_env->web->opened.front());
     QVERIFY(m_env->messages->shown.empty());
@@ -440,16 +458,16 @@ void ReferralTest::namesAreTrimmedOfSpacesOnly()
     ExitWindow *w = openExitWindow();
     QVERIFY(w);
     fillProperly(w);
-    typeInto(w->m_nameEdit, QStringLiteral("   Ann  Lee   "));
-    typeInto(w->m_friendNameEdit, QStringLiteral("Bob "));
-    w->m_friendNameEdit->insert(QStringLiteral("\t")); // a pasted tab is not trimmed
-    typeInto(w->m_emailEdit, QStringLiteral("ann@example.org"));
+    typeInto(nameEdit(w), QStringLiteral("   Ann  Lee   "));
+    typeInto(friendNameEdit(w), QStringLiteral("Bob "));
+    friendNameEdit(w)->insert(QStringLiteral("\t")); // a pasted tab is not trimmed
+    typeInto(emailEdit(w), QStringLiteral("ann@example.org"));
     submit(w);
     const Query query = openedQuery();
     QCOMPARE(query.value(0).second, QStringLiteral("Ann  Lee"));
     QCOMPARE(query.value(3).second, QStringLiteral("Bob \t"));
-    QCOMPARE(w->submitted.yourName, QStringLiteral("Ann  Lee"));
-    QCOMPARE(w->m_nameEdit->text(), QStringLiteral("   Ann  Lee   "));
+    QCOMPARE(w->submitted().yourName, QStringLiteral("Ann  Lee"));
+    QCOMPARE(nameEdit(w)->text(), QStringLiteral("   Ann  Lee   "));
 }
 
 void ReferralTest::nonLatinTextSurvives()
@@ -457,9 +475,9 @@ void ReferralTest::nonLatinTextSurvives()
     ExitWindow *w = openExitWindow();
     QVERIFY(w);
     fillProperly(w);
-    typeInto(w->m_nameEdit, QStringLiteral("Zoë Ångström"));
-    typeInto(w->m_friendNameEdit, QStringLiteral("李雷 \U0001F600 Ελένη"));
-    typeInto(w->m_friendEmailEdit, QStringLiteral("lǐ@例子.中国"));
+    typeInto(nameEdit(w), QStringLiteral("Zoë Ångström"));
+    typeInto(friendNameEdit(w), QStringLiteral("李雷 \U0001F600 Ελένη"));
+    typeInto(friendEmailEdit(w), QStringLiteral("lǐ@例子.中国"));
     submit(w);
     const Query query = openedQuery();
     QCOMPARE(query.value(0).second, QStringLiteral("Zoë Ångström"));
@@ -473,33 +491,33 @@ void ReferralTest::placeholderRules()
     QVERIFY(w);
 
     // Entering a field that holds its placeholder empties it, by mouse or by Tab.
-    QTest::mouseClick(w->m_emailEdit, Qt::LeftButton);
-    QCOMPARE(w->m_emailEdit->text(), QString());
-    QTest::keyClick(w->m_emailEdit, Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), w->m_friendEmailEdit);
-    QCOMPARE(w->m_friendEmailEdit->text(), QString());
+    QTest::mouseClick(emailEdit(w), Qt::LeftButton);
+    QCOMPARE(emailEdit(w)->text(), QString());
+    QTest::keyClick(emailEdit(w), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), friendEmailEdit(w));
+    QCOMPARE(friendEmailEdit(w)->text(), QString());
     // Leaving it empty brings the placeholder back.
-    QCOMPARE(w->m_emailEdit->text(), QStringLiteral("Your Email Address"));
+    QCOMPARE(emailEdit(w)->text(), QStringLiteral("Your Email Address"));
 
     // Only spaces count as empty; the placeholder typed with spaces around counts as the placeholder.
-    QTest::keyClicks(w->m_friendEmailEdit, QStringLiteral("   "));
+    QTest::keyClicks(friendEmailEdit(w), QStringLiteral("   "));
     QCOMPARE(m_env->messages->shown.size(), 3u); // the e-mail filter refused each space
-    QTest::mouseClick(w->m_nameEdit, Qt::LeftButton);
-    QTest::keyClicks(w->m_nameEdit, QStringLiteral("   "));
-    QTest::mouseClick(w->m_friendNameEdit, Qt::LeftButton);
-    QCOMPARE(w->m_nameEdit->text(), QStringLiteral("Your Name"));
-    QCOMPARE(w->m_friendNameEdit->text(), QString());
-    QTest::keyClicks(w->m_friendNameEdit, QStringLiteral(" Friend's Name  "));
-    QTest::mouseClick(w->m_nameEdit, Qt::LeftButton);
-    QCOMPARE(w->m_friendNameEdit->text(), QStringLiteral(" Friend's Name  "));
-    QTest::mouseClick(w->m_friendNameEdit, Qt::LeftButton);
-    QCOMPARE(w->m_friendNameEdit->text(), QString());
+    QTest::mouseClick(nameEdit(w), Qt::LeftButton);
+    QTest::keyClicks(nameEdit(w), QStringLiteral("   "));
+    QTest::mouseClick(friendNameEdit(w), Qt::LeftButton);
+    QCOMPARE(nameEdit(w)->text(), QStringLiteral("Your Name"));
+    QCOMPARE(friendNameEdit(w)->text(), QString());
+    QTest::keyClicks(friendNameEdit(w), QStringLiteral(" Friend's Name  "));
+    QTest::mouseClick(nameEdit(w), Qt::LeftButton);
+    QCOMPARE(friendNameEdit(w)->text(), QStringLiteral(" Friend's Name  "));
+    QTest::mouseClick(friendNameEdit(w), Qt::LeftButton);
+    QCOMPARE(friendNameEdit(w)->text(), QString());
 
     // A field holding something else is left as it is, both ways.
-    QTest::keyClicks(w->m_friendNameEdit, QStringLiteral("Bob"));
-    QTest::mouseClick(w->m_nameEdit, Qt::LeftButton);
-    QTest::mouseClick(w->m_friendNameEdit, Qt::LeftButton);
-    QCOMPARE(w->m_friendNameEdit->text(), QStringLiteral("Bob"));
+    QTest::keyClicks(friendNameEdit(w), QStringLiteral("Bob"));
+    QTest::mouseClick(nameEdit(w), Qt::LeftButton);
+    QTest::mouseClick(friendNameEdit(w), Qt::LeftButton);
+    QCOMPARE(friendNameEdit(w)->text(), QStringLiteral("Bob"));
 }
 
 void ReferralTest::windowActivationLeavesFieldsAlone()
@@ -508,14 +526,14 @@ void ReferralTest::windowActivationLeavesFieldsAlone()
     QVERIFY(w);
     for (const Qt::FocusReason reason : {Qt::ActiveWindowFocusReason, Qt::PopupFocusReason}) {
         QFocusEvent in(QEvent::FocusIn, reason);
-        QApplication::sendEvent(w->m_nameEdit, &in);
-        QCOMPARE(w->m_nameEdit->text(), QStringLiteral("Your Name"));
+        QApplication::sendEvent(nameEdit(w), &in);
+        QCOMPARE(nameEdit(w)->text(), QStringLiteral("Your Name"));
     }
-    w->m_nameEdit->clear();
+    nameEdit(w)->clear();
     for (const Qt::FocusReason reason : {Qt::ActiveWindowFocusReason, Qt::PopupFocusReason}) {
         QFocusEvent out(QEvent::FocusOut, reason);
-        QApplication::sendEvent(w->m_nameEdit, &out);
-        QCOMPARE(w->m_nameEdit->text(), QString());
+        QApplication::sendEvent(nameEdit(w), &out);
+        QCOMPARE(nameEdit(w)->text(), QString());
     }
 }
 
@@ -524,13 +542,13 @@ void ReferralTest::emptiedFieldIsReadAsItsPlaceholderOnAltN()
     ExitWindow *w = openExitWindow();
     QVERIFY(w);
     fillProperly(w);
-    QTest::mouseClick(w->m_nameEdit, Qt::LeftButton);
-    w->m_nameEdit->selectAll();
-    QTest::keyClick(w->m_nameEdit, Qt::Key_Delete);
-    QTest::keyClick(w->m_nameEdit, Qt::Key_N, Qt::AltModifier);
+    QTest::mouseClick(nameEdit(w), Qt::LeftButton);
+    nameEdit(w)->selectAll();
+    QTest::keyClick(nameEdit(w), Qt::Key_Delete);
+    QTest::keyClick(nameEdit(w), Qt::Key_N, Qt::AltModifier);
     QTRY_COMPARE(m_env->messages->texts(), QStringList{kName});
-    QCOMPARE(w->m_nameEdit->text(), QStringLiteral("Your Name"));
-    QCOMPARE(w->submitted.yourName, QStringLiteral("Your Name"));
+    QCOMPARE(nameEdit(w)->text(), QStringLiteral("Your Name"));
+    QCOMPARE(w->submitted().yourName, QStringLiteral("Your Name"));
 }
 
 void ReferralTest::hiddenMessageFieldUntouchedAndEmptied()
@@ -540,33 +558,33 @@ void ReferralTest::hiddenMessageFieldUntouchedAndEmptied()
     fillProperly(w);
 
     // Tabbing into the hidden field leaves its initial text alone: it is not the placeholder.
-    QTest::mouseClick(w->m_friendNameEdit, Qt::LeftButton);
-    QTest::keyClick(w->m_friendNameEdit, Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), w->m_messageEdit);
-    QCOMPARE(ExitWindow::fieldText(w->m_messageEdit), kInitialMessage);
-    QTest::keyClick(w->m_messageEdit, Qt::Key_Tab);
-    QCOMPARE(ExitWindow::fieldText(w->m_messageEdit), kInitialMessage);
+    QTest::mouseClick(friendNameEdit(w), Qt::LeftButton);
+    QTest::keyClick(friendNameEdit(w), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), messageEdit(w));
+    QCOMPARE(ExitWindow::fieldText(messageEdit(w)), kInitialMessage);
+    QTest::keyClick(messageEdit(w), Qt::Key_Tab);
+    QCOMPARE(ExitWindow::fieldText(messageEdit(w)), kInitialMessage);
     submit(w);
     QCOMPARE(openedQuery().value(2).second, kInitialMessage);
 
     // Emptied there, it gets the placeholder back and blocks every later submit.
-    w->m_messageEdit->setFocus(Qt::TabFocusReason);
-    QTest::keyClick(w->m_messageEdit, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(w->m_messageEdit, Qt::Key_Delete);
-    QCOMPARE(ExitWindow::fieldText(w->m_messageEdit), QString());
-    QTest::keyClick(w->m_messageEdit, Qt::Key_Tab);
-    QCOMPARE(ExitWindow::fieldText(w->m_messageEdit), QStringLiteral("Your Message"));
+    messageEdit(w)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(messageEdit(w), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(messageEdit(w), Qt::Key_Delete);
+    QCOMPARE(ExitWindow::fieldText(messageEdit(w)), QString());
+    QTest::keyClick(messageEdit(w), Qt::Key_Tab);
+    QCOMPARE(ExitWindow::fieldText(messageEdit(w)), QStringLiteral("Your Message"));
     submit(w);
     submit(w);
     QCOMPARE(m_env->messages->texts(), (QStringList{kMessage, kMessage}));
     QCOMPARE(m_env->web->opened.size(), 1);
 
     // Tabbing in now empties it; a typed message with its line breaks goes out as CR LF.
-    w->m_messageEdit->setFocus(Qt::TabFocusReason);
-    QCOMPARE(ExitWindow::fieldText(w->m_messageEdit), QString());
-    QTest::keyClicks(w->m_messageEdit, QStringLiteral("Hi"));
-    QTest::keyClick(w->m_messageEdit, Qt::Key_Return);
-    QTest::keyClicks(w->m_messageEdit, QStringLiteral("there "));
+    messageEdit(w)->setFocus(Qt::TabFocusReason);
+    QCOMPARE(ExitWindow::fieldText(messageEdit(w)), QString());
+    QTest::keyClicks(messageEdit(w), QStringLiteral("Hi"));
+    QTest::keyClick(messageEdit(w), Qt::Key_Return);
+    QTest::keyClicks(messageEdit(w), QStringLiteral("there "));
     submit(w);
     QCOMPARE(m_env->web->opened.size(), 2);
     QString problem;
@@ -577,7 +595,7 @@ void ReferralTest::spaceFilterOnEmailFields()
 {
     ExitWindow *w = openExitWindow();
     QVERIFY(w);
-    for (QLineEdit *field : {w->m_emailEdit, w->m_friendEmailEdit}) {
+    for (QLineEdit *field : {emailEdit(w), friendEmailEdit(w)}) {
         m_env->messages->shown.clear();
         m_env->messages->whileShown = [&](const fakes::Message &) {
             // The window behind the box goes inactive and back: that focus traffic must not count.
@@ -599,10 +617,10 @@ void ReferralTest::spaceFilterOnEmailFields()
     m_env->messages->shown.clear();
 
     // The other fields take spaces.
-    typeInto(w->m_nameEdit, QStringLiteral("Ann Lee"));
-    typeInto(w->m_friendNameEdit, QStringLiteral("Bob Roe"));
-    QCOMPARE(w->m_nameEdit->text(), QStringLiteral("Ann Lee"));
-    QCOMPARE(w->m_friendNameEdit->text(), QStringLiteral("Bob Roe"));
+    typeInto(nameEdit(w), QStringLiteral("Ann Lee"));
+    typeInto(friendNameEdit(w), QStringLiteral("Bob Roe"));
+    QCOMPARE(nameEdit(w)->text(), QStringLiteral("Ann Lee"));
+    QCOMPARE(friendNameEdit(w)->text(), QStringLiteral("Bob Roe"));
     QVERIFY(m_env->messages->shown.empty());
 }
 
@@ -612,19 +630,19 @@ void ReferralTest::pastedSpacesPassTheFilter()
     QVERIFY(w);
     fillProperly(w);
 
-    QTest::mouseClick(w->m_emailEdit, Qt::LeftButton);
-    w->m_emailEdit->selectAll();
+    QTest::mouseClick(emailEdit(w), Qt::LeftButton);
+    emailEdit(w)->selectAll();
     QGuiApplication::clipboard()->setText(QStringLiteral("ann lee@example.org"));
-    QTest::keyClick(w->m_emailEdit, Qt::Key_V, Qt::ControlModifier);
-    QCOMPARE(w->m_emailEdit->text(), QStringLiteral("ann lee@example.org"));
+    QTest::keyClick(emailEdit(w), Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(emailEdit(w)->text(), QStringLiteral("ann lee@example.org"));
 
     // Text from an input method is not a key press either.
-    QTest::mouseClick(w->m_friendEmailEdit, Qt::LeftButton);
-    w->m_friendEmailEdit->selectAll();
+    QTest::mouseClick(friendEmailEdit(w), Qt::LeftButton);
+    friendEmailEdit(w)->selectAll();
     QInputMethodEvent composed;
     composed.setCommitString(QStringLiteral("bob roe@example.net"));
-    QApplication::sendEvent(w->m_friendEmailEdit, &composed);
-    QCOMPARE(w->m_friendEmailEdit->text(), QStringLiteral("bob roe@example.net"));
+    QApplication::sendEvent(friendEmailEdit(w), &composed);
+    QCOMPARE(friendEmailEdit(w)->text(), QStringLiteral("bob roe@example.net"));
 
     submit(w);
     QVERIFY(m_env->messages->shown.empty());
@@ -655,7 +673,7 @@ void ReferralTest::supportMessageFollowsTheDraw()
     forms::show<ExitWindow>();
     QCOMPARE(m_env->random->seeds, 1);
     QVERIFY(forms::loaded<ExitWindow>());
-    QCOMPARE(forms::loaded<ExitWindow>()->Label2->text(), ExitWindow::kSupportMessages[index]);
+    QCOMPARE(supportMessage(forms::loaded<ExitWindow>())->text(), ExitWindow::kSupportMessages[index]);
 }
 
 void ReferralTest::everySupportMessageAppearsWithTheRealSource()
@@ -665,7 +683,7 @@ void ReferralTest::everySupportMessageAppearsWithTheRealSource()
     for (int run = 0; run < 200; ++run) {
         forms::hide<ExitWindow>();
         QVERIFY(forms::loaded<ExitWindow>());
-        const QString text = forms::loaded<ExitWindow>()->Label2->text();
+        const QString text = supportMessage(forms::loaded<ExitWindow>())->text();
         QVERIFY(std::find(ExitWindow::kSupportMessages.begin(), ExitWindow::kSupportMessages.end(), text)
                 != ExitWindow::kSupportMessages.end());
         seen.insert(text);
@@ -685,24 +703,24 @@ void ReferralTest::exitWindowSettingsAndTexts()
     QCOMPARE(w->windowType(), Qt::Window); // neither a tool window, a popup nor a splash screen
     QCOMPARE(w->size(), QSize(741, 315));
     QCOMPARE(w->palette().color(QPalette::Window), QColor(Qt::white));
-    QCOMPARE(w->Frame2->palette().color(QPalette::Window), QColor(0, 0, 128));
-    QCOMPARE(w->Frame6->palette().color(QPalette::Window), QColor(0, 0, 128));
+    QCOMPARE(referralPanel(w)->palette().color(QPalette::Window), QColor(0, 0, 128));
+    QCOMPARE(productFamilyPanel(w)->palette().color(QPalette::Window), QColor(0, 0, 128));
 
     // The product family text: the typographic apostrophe, and the run of spaces that puts the
     // second paragraph on a line of its own.
-    const QString text = w->Label3->text();
+    const QString text = productFamilyText(w)->text();
     QVERIFY(text.contains(QStringLiteral("world\u2019s largest")));
     const QString paragraphBreak = QStringLiteral("interests.") + QString(61, QLatin1Char(' ')) + QStringLiteral("All");
     QVERIFY(text.contains(paragraphBreak));
     QVERIFY(text.endsWith(QStringLiteral("friends and family. ")));
-    QTextLayout layout(text, w->Label3->font());
+    QTextLayout layout(text, productFamilyText(w)->font());
     QTextOption option;
     option.setWrapMode(QTextOption::WordWrap);
     layout.setTextOption(option);
     layout.beginLayout();
     std::set<int> lineStarts;
     for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(w->Label3->width());
+        line.setLineWidth(productFamilyText(w)->width());
         lineStarts.insert(line.textStart());
     }
     layout.endLayout();
@@ -717,23 +735,23 @@ void ReferralTest::everyCaptionFitsItsPlace()
     const auto inside = [](QWidget *control) {
         return QRect(QPoint(0, 0), control->parentWidget()->size()).contains(control->geometry());
     };
-    for (QWidget *control : std::initializer_list<QWidget *>{w->Picture1, w->Label1, w->Label2, w->Check1,
-                                                              w->m_closeButton, w->Frame2, w->Frame6, w->Label3,
-                                                              w->m_homeLink, w->m_nameEdit, w->m_emailEdit,
-                                                              w->m_friendNameEdit, w->m_friendEmailEdit, w->m_submitButton})
+    for (QWidget *control : std::initializer_list<QWidget *>{icon(w), title(w), supportMessage(w), visitCheck(w),
+                                                              closeButton(w), referralPanel(w), productFamilyPanel(w), productFamilyText(w),
+                                                              productsLink(w), nameEdit(w), emailEdit(w),
+                                                              friendNameEdit(w), friendEmailEdit(w), submitButton(w)})
         QVERIFY2(inside(control), qPrintable(control->objectName()));
-    for (QLabel *label : std::initializer_list<QLabel *>{w->Label1, w->m_homeLink})
+    for (QLabel *label : std::initializer_list<QLabel *>{title(w), productsLink(w)})
         QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(),
                  qPrintable(label->objectName()));
-    for (QLabel *label : {w->Label2, w->Label3})
+    for (QLabel *label : {supportMessage(w), productFamilyText(w)})
         QVERIFY2(label->heightForWidth(label->width()) <= label->height(), qPrintable(label->objectName()));
-    QVERIFY(w->Check1->fontMetrics().horizontalAdvance(w->Check1->text()) < w->Check1->width());
+    QVERIFY(visitCheck(w)->fontMetrics().horizontalAdvance(visitCheck(w)->text()) < visitCheck(w)->width());
     // The link stays wholly above the panel's bottom edge and clear of the text above it.
-    QVERIFY(w->m_homeLink->geometry().top() >= w->Label3->geometry().top() + w->Label3->heightForWidth(w->Label3->width()));
+    QVERIFY(productsLink(w)->geometry().top() >= productFamilyText(w)->geometry().top() + productFamilyText(w)->heightForWidth(productFamilyText(w)->width()));
     // The support message leaves room for the link below it.
     for (const QString &message : ExitWindow::kSupportMessages) {
-        w->Label2->setText(message);
-        QVERIFY(w->Label2->heightForWidth(w->Label2->width()) <= w->Check1->geometry().top() - w->Label2->geometry().top());
+        supportMessage(w)->setText(message);
+        QVERIFY(supportMessage(w)->heightForWidth(supportMessage(w)->width()) <= visitCheck(w)->geometry().top() - supportMessage(w)->geometry().top());
     }
 }
 
@@ -741,38 +759,38 @@ void ReferralTest::tabOrderAndInitialFocus()
 {
     ExitWindow *w = openExitWindow();
     QVERIFY(w);
-    QCOMPARE(QApplication::focusWidget(), w->m_closeButton);
-    const QList<QWidget *> order{w->Check1, w->Picture1, w->m_nameEdit, w->m_submitButton, w->m_emailEdit,
-                                 w->m_friendEmailEdit, w->m_friendNameEdit, w->m_messageEdit, w->m_closeButton};
+    QCOMPARE(QApplication::focusWidget(), closeButton(w));
+    const QList<QWidget *> order{visitCheck(w), icon(w), nameEdit(w), submitButton(w), emailEdit(w),
+                                 friendEmailEdit(w), friendNameEdit(w), messageEdit(w), closeButton(w)};
     for (QWidget *expected : order) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), expected);
     }
     // Passing through the fields left each with its own content.
-    QCOMPARE(w->m_nameEdit->text(), QStringLiteral("Your Name"));
-    QCOMPARE(ExitWindow::fieldText(w->m_messageEdit), kInitialMessage);
+    QCOMPARE(nameEdit(w)->text(), QStringLiteral("Your Name"));
+    QCOMPARE(ExitWindow::fieldText(messageEdit(w)), kInitialMessage);
     QVERIFY(m_env->messages->shown.empty());
 }
 
-void ReferralTest::check1IsALinkThatNeverStaysTicked()
+void ReferralTest::visitButtonIsALinkThatNeverStaysTicked()
 {
     ExitWindow *w = openExitWindow();
     QVERIFY(w);
-    QVERIFY(w->Check1->isCheckable());
-    QCOMPARE(w->Check1->cursor().shape(), Qt::PointingHandCursor);
+    QVERIFY(visitCheck(w)->isCheckable());
+    QCOMPARE(visitCheck(w)->cursor().shape(), Qt::PointingHandCursor);
     const QString home = links::homePageAddress();
 
-    QTest::mouseClick(w->Check1, Qt::LeftButton, {}, QPoint(5, 5)); // anywhere on the face
+    QTest::mouseClick(visitCheck(w), Qt::LeftButton, {}, QPoint(5, 5)); // anywhere on the face
     QCOMPARE(m_env->web->opened, QStringList{home});
-    QVERIFY(!w->Check1->isChecked());
-    QTest::mouseClick(w->Check1, Qt::LeftButton);
+    QVERIFY(!visitCheck(w)->isChecked());
+    QTest::mouseClick(visitCheck(w), Qt::LeftButton);
     QCOMPARE(m_env->web->opened, (QStringList{home, home}));
-    QVERIFY(!w->Check1->isChecked());
+    QVERIFY(!visitCheck(w)->isChecked());
 
-    w->Check1->setFocus(Qt::TabFocusReason);
-    QTest::keyClick(w->Check1, Qt::Key_Space);
+    visitCheck(w)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(visitCheck(w), Qt::Key_Space);
     QCOMPARE(m_env->web->opened, (QStringList{home, home, home}));
-    QVERIFY(!w->Check1->isChecked());
+    QVERIFY(!visitCheck(w)->isChecked());
     QCOMPARE(m_env->processEnd->calls, 0);
 }
 
@@ -780,9 +798,9 @@ void ReferralTest::productFamilyLink()
 {
     ExitWindow *w = openExitWindow();
     QVERIFY(w);
-    QCOMPARE(w->m_homeLink->cursor().shape(), Qt::PointingHandCursor);
-    QCOMPARE(w->m_homeLink->palette().color(QPalette::WindowText), QColor(255, 255, 0));
-    QTest::mouseClick(w->m_homeLink, Qt::LeftButton);
+    QCOMPARE(productsLink(w)->cursor().shape(), Qt::PointingHandCursor);
+    QCOMPARE(productsLink(w)->palette().color(QPalette::WindowText), QColor(255, 255, 0));
+    QTest::mouseClick(productsLink(w), Qt::LeftButton);
     QCOMPARE(m_env->web->opened, QStringList{links::productFamilyPageAddress()});
 }
 
@@ -791,8 +809,8 @@ void ReferralTest::hiddenAndShownAgainKeepsEverything()
     m_env->random->values = {0.6f};
     ExitWindow *w = openExitWindow();
     QVERIFY(w);
-    typeInto(w->m_nameEdit, QStringLiteral("Ann"));
-    typeInto(w->m_friendEmailEdit, QStringLiteral("bob@example.net"));
+    typeInto(nameEdit(w), QStringLiteral("Ann"));
+    typeInto(friendEmailEdit(w), QStringLiteral("bob@example.net"));
     forms::hide<ExitWindow>();
     QVERIFY(!w->isVisible());
     m_env->random->values = {0.1f};
@@ -800,9 +818,9 @@ void ReferralTest::hiddenAndShownAgainKeepsEverything()
     QCOMPARE(forms::loaded<ExitWindow>(), w);
     QVERIFY(w->isVisible());
     QCOMPARE(m_env->random->seeds, 1);
-    QCOMPARE(w->Label2->text(), ExitWindow::kSupportMessages[2]);
-    QCOMPARE(w->m_nameEdit->text(), QStringLiteral("Ann"));
-    QCOMPARE(w->m_friendEmailEdit->text(), QStringLiteral("bob@example.net"));
+    QCOMPARE(supportMessage(w)->text(), ExitWindow::kSupportMessages[2]);
+    QCOMPARE(nameEdit(w)->text(), QStringLiteral("Ann"));
+    QCOMPARE(friendEmailEdit(w)->text(), QStringLiteral("bob@example.net"));
     QVERIFY(w->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 }
 
@@ -827,19 +845,19 @@ void ReferralTest::leavingTheExitWindowEndsTheProgram()
     testing::flushDeletions();
     ExitWindow *w = openExitWindow();
     QVERIFY(w);
-    typeInto(w->m_nameEdit, QStringLiteral("Ann"));
-    w->m_closeButton->setFocus(Qt::TabFocusReason);
+    typeInto(nameEdit(w), QStringLiteral("Ann"));
+    closeButton(w)->setFocus(Qt::TabFocusReason);
     QCOMPARE(m_env->processEnd->calls, 0);
     const QPointer<ExitWindow> window(w);
 
     if (way == QStringLiteral("click"))
-        QTest::mouseClick(w->m_closeButton, Qt::LeftButton);
+        QTest::mouseClick(closeButton(w), Qt::LeftButton);
     else if (way == QStringLiteral("alt+x"))
         QTest::keyClick(w, Qt::Key_X, Qt::AltModifier);
     else if (way == QStringLiteral("enter"))
-        QTest::keyClick(w->m_closeButton, Qt::Key_Return);
+        QTest::keyClick(closeButton(w), Qt::Key_Return);
     else if (way == QStringLiteral("space"))
-        QTest::keyClick(w->m_closeButton, Qt::Key_Space);
+        QTest::keyClick(closeButton(w), Qt::Key_Space);
     else
         w->close();
 
@@ -874,18 +892,18 @@ void ReferralTest::leavingOtherWindowsKeepsTheProgramRunning()
 
     forms::ref<StartupWindow>();
     QVERIFY(forms::loaded<MainWindow>());
-    forms::loaded<MainWindow>()->m_exitAction->trigger();
+    testing::control<QAction>(forms::loaded<MainWindow>(), QStringLiteral("mnuExit"))->trigger();
     QVERIFY(exitWindowVisible());
     QCOMPARE(m_env->processEnd->calls, 0);
     const int seeds = m_env->random->seeds;
 
     // Back from a section window: the main window again, the exit window hidden and unchanged.
     auto *farewell = forms::loaded<ExitWindow>();
-    const QString message = farewell->Label2->text();
-    farewell->m_nameEdit->setText(QStringLiteral("Ann"));
+    const QString message = supportMessage(farewell)->text();
+    nameEdit(farewell)->setText(QStringLiteral("Ann"));
     forms::show<SectionWindow>();
     QVERIFY(forms::loaded<SectionWindow>());
-    forms::loaded<SectionWindow>()->m_backAction->trigger();
+    testing::control<QAction>(forms::loaded<SectionWindow>(), QStringLiteral("mnuBack"))->trigger();
     testing::flushDeletions();
     QVERIFY(forms::loaded<MainWindow>() && forms::loaded<MainWindow>()->isVisible());
     QVERIFY(!exitWindowVisible());
@@ -896,11 +914,11 @@ void ReferralTest::leavingOtherWindowsKeepsTheProgramRunning()
     forms::unload(forms::loaded<MainWindow>());
     forms::hide<ExitWindow>();
     QVERIFY(forms::loaded<SectionWindow>());
-    forms::loaded<SectionWindow>()->m_exitAction->trigger();
+    testing::control<QAction>(forms::loaded<SectionWindow>(), QStringLiteral("mnuExit"))->trigger();
     QVERIFY(exitWindowVisible());
     QCOMPARE(forms::loaded<ExitWindow>(), farewell);
-    QCOMPARE(farewell->Label2->text(), message);
-    QCOMPARE(farewell->m_nameEdit->text(), QStringLiteral("Ann"));
+    QCOMPARE(supportMessage(farewell)->text(), message);
+    QCOMPARE(nameEdit(farewell)->text(), QStringLiteral("Ann"));
     QCOMPARE(m_env->random->seeds, seeds); // the exit window was not loaded again
     forms::hide<ExitWindow>();
     forms::show<SectionWindow>();

@@ -1,6 +1,7 @@
 // The maker's links, the update reminder with its scrambler, the About window and the rotation of
 // the promotional labels, driven through the real windows where a user would meet them.
 
+#include "controls.h"
 #include "environment.h"
 #include "sectionwindow.h"
 
@@ -67,6 +68,14 @@ public:
 public slots:
     void open(const QUrl &url) { urls << url; }
 };
+
+// The promotional frame of a window and its two labels, found by their object names.
+chrome::PromoFrame promoOf(const QWidget *window)
+{
+    return {testing::control<QFrame>(window, QStringLiteral("fraFullBrand")),
+            testing::control<ui::LinkLabel>(window, QStringLiteral("lblCobrand")),
+            testing::control<ui::LinkLabel>(window, QStringLiteral("lblFullBrand"))};
+}
 
 QWidget *frontLabel(const chrome::PromoFrame &promo)
 {
@@ -181,7 +190,7 @@ private:
                 about->done(QDialog::Rejected);
             }
         });
-        main->help.about->trigger();
+        testing::control<QAction>(main, QStringLiteral("mnuAbout"))->trigger();
         return reached;
     }
 
@@ -257,17 +266,17 @@ void WebTest::menuBarReadsAsDesignedWithMakeMoneyHidden()
     // "Make Money &Online" is switched off: it exists but stays off the bar, so that its access
     // key cannot be taken by a hidden entry.
     QCOMPARE(actionTexts(main->menuBar()->actions()), (QStringList{"&File", "&Help", "&Donate"}));
-    QCOMPARE(actionTexts(main->help.menu->actions()),
+    QCOMPARE(actionTexts(testing::control<QMenu>(main, QStringLiteral("mnuHelp"))->actions()),
              (QStringList{"&Online Help", "&Visit Us Online", "-", "Check for Software &Update", "-",
                           "&About Software"}));
-    const QList<QAction *> help = main->help.menu->actions();
+    const QList<QAction *> help = testing::control<QMenu>(main, QStringLiteral("mnuHelp"))->actions();
     QCOMPARE(help.at(2)->objectName(), QStringLiteral("mnuFileSep1"));
     QCOMPARE(help.at(4)->objectName(), QStringLiteral("mnuFileSep2"));
-    QVERIFY(main->help.donate->menu() == nullptr);
+    QVERIFY(testing::control<QAction>(main, QStringLiteral("mnuDonate"))->menu() == nullptr);
 
-    QVERIFY(!main->help.makeMoney->isVisible());
-    QCOMPARE(main->help.makeMoney->text(), QStringLiteral("Make Money &Online"));
-    QVERIFY(!main->menuBar()->actionGeometry(main->help.donate).isEmpty());
+    QVERIFY(!testing::control<QAction>(main, QStringLiteral("mnuMakeMoney"))->isVisible());
+    QCOMPARE(testing::control<QAction>(main, QStringLiteral("mnuMakeMoney"))->text(), QStringLiteral("Make Money &Online"));
+    QVERIFY(!main->menuBar()->actionGeometry(testing::control<QAction>(main, QStringLiteral("mnuDonate"))).isEmpty());
 }
 
 void WebTest::donateIsReachableFromTheKeyboard()
@@ -289,13 +298,13 @@ void WebTest::mainWindowLinkLabelsOpenTheirPageAndNothingElse()
         QString address;
         QString caption;
     } labels[] = {
-        {main->Label14, kHome,
+        {testing::control<ui::LinkLabel>(main, QStringLiteral("Label14")), kHome,
          QStringLiteral("The Most Popular Online Mystic Discussion Forum. Click Here To Visit Tarnwick Now")},
-        {main->promo.coBrand, kCoBrand,
+        {promoOf(main).coBrand, kCoBrand,
          QStringLiteral("Co-brand this software for your site.  Increase loyalty and traffic to your site. Put "
                         "your site's name &  link here. See \"Help\" for details.    Click Here for more info "
                         "on co-branding.")},
-        {main->promo.fullBrand, kFullBrand,
+        {promoOf(main).fullBrand, kFullBrand,
          QStringLiteral("Home Business Opportunity. Start your own Internet business and make money online. Get "
                         "this software fully branded for your website. Click here for more details.")},
     };
@@ -310,8 +319,8 @@ void WebTest::mainWindowLinkLabelsOpenTheirPageAndNothingElse()
     }
     // A press that is dragged off the label before release is no click.
     m_env->web->opened.clear();
-    QTest::mousePress(main->Label14, Qt::LeftButton);
-    QTest::mouseRelease(main->Label14, Qt::LeftButton, Qt::NoModifier, QPoint(-5, -5));
+    QTest::mousePress(testing::control<ui::LinkLabel>(main, QStringLiteral("Label14")), Qt::LeftButton);
+    QTest::mouseRelease(testing::control<ui::LinkLabel>(main, QStringLiteral("Label14")), Qt::LeftButton, Qt::NoModifier, QPoint(-5, -5));
     QVERIFY(m_env->web->opened.isEmpty());
 
     QVERIFY(m_env->messages->shown.empty());
@@ -326,14 +335,14 @@ void WebTest::realLauncherHandsTheAddressToTheDesktop()
     platform::installed().web = platform::productionServices().web;
 
     // Offscreen there is no browser: a click changes nothing and reports nothing.
-    QTest::mouseClick(main->Label14, Qt::LeftButton);
+    QTest::mouseClick(testing::control<ui::LinkLabel>(main, QStringLiteral("Label14")), Qt::LeftButton);
     QVERIFY(m_env->messages->shown.empty());
     QVERIFY(main->isVisible());
 
     UrlCatcher desktop;
     QDesktopServices::setUrlHandler(QStringLiteral("https"), &desktop, "open");
-    QTest::mouseClick(main->Label14, Qt::LeftButton);
-    main->help.update->trigger();
+    QTest::mouseClick(testing::control<ui::LinkLabel>(main, QStringLiteral("Label14")), Qt::LeftButton);
+    testing::control<QAction>(main, QStringLiteral("mnuUpdate"))->trigger();
     links::productFamilyPage();
     QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
 
@@ -668,16 +677,16 @@ void WebTest::rotationBringsTheDrawnLabelToTheFront()
     auto *startup = forms::loaded<StartupWindow>();
     QVERIFY(startup);
 
-    QCOMPARE(startup->m_coBrandNumber, qint16(drawn));
-    QWidget *expected = coBrandInFront ? static_cast<QWidget *>(main->promo.coBrand)
-                                       : static_cast<QWidget *>(main->promo.fullBrand);
-    QCOMPARE(frontLabel(main->promo), expected);
-    QCOMPARE(labelUnderPointer(main->promo), expected);
-    QCOMPARE(frontLabel(startup->promo), coBrandInFront ? static_cast<QWidget *>(startup->promo.coBrand)
-                                                        : static_cast<QWidget *>(startup->promo.fullBrand));
+    QCOMPARE(startup->coBrandNumber(), qint16(drawn));
+    QWidget *expected = coBrandInFront ? static_cast<QWidget *>(promoOf(main).coBrand)
+                                       : static_cast<QWidget *>(promoOf(main).fullBrand);
+    QCOMPARE(frontLabel(promoOf(main)), expected);
+    QCOMPARE(labelUnderPointer(promoOf(main)), expected);
+    QCOMPARE(frontLabel(promoOf(startup)), coBrandInFront ? static_cast<QWidget *>(promoOf(startup).coBrand)
+                                                        : static_cast<QWidget *>(promoOf(startup).fullBrand));
 
     // Where the user clicks, the label in front answers.
-    QTest::mouseClick(labelUnderPointer(main->promo), Qt::LeftButton);
+    QTest::mouseClick(labelUnderPointer(promoOf(main)), Qt::LeftButton);
     QCOMPARE(m_env->web->opened, QStringList{coBrandInFront ? kCoBrand : kFullBrand});
 }
 
@@ -695,6 +704,15 @@ void WebTest::aboutWindowLooksAsDesigned()
     QCOMPARE(about->palette().color(QPalette::Window), QColor(Qt::black));
     QVERIFY(about->autoFillBackground());
 
+    QLabel *title = testing::control<QLabel>(about, QStringLiteral("Label2"));
+    QLabel *description = testing::control<QLabel>(about, QStringLiteral("Label1"));
+    QLabel *homePageLink = testing::control<QLabel>(about, QStringLiteral("lblHomePage"));
+    QLabel *fullBrand = testing::control<QLabel>(about, QStringLiteral("Label3"));
+    QLabel *coBrandLink = testing::control<QLabel>(about, QStringLiteral("lblCoBrand"));
+    QLabel *icon = testing::control<QLabel>(about, QStringLiteral("picIcon"));
+    QFrame *line = testing::control<QFrame>(about, QStringLiteral("Line2"));
+    QPushButton *ok = testing::control<QPushButton>(about, QStringLiteral("cmdOK"));
+
     const struct {
         QLabel *label;
         QRect twips;
@@ -703,18 +721,18 @@ void WebTest::aboutWindowLooksAsDesigned()
         bool bold;
         bool link;
     } labels[] = {
-        {about->Label2, {840, 45, 3570, 345}, QStringLiteral("Brimvale v2.05"), 14.25, true, false},
-        {about->Label1, {840, 510, 6165, 975},
+        {title, {840, 45, 3570, 345}, QStringLiteral("Brimvale v2.05"), 14.25, true, false},
+        {description, {840, 510, 6165, 975},
          QStringLiteral("Brimvale is a tool which helps you to keep a record of your personal notes; it is a diary "
                         "which enables you to keep a track of your spiritual or magikal experiences. The program "
                         "also allows you to record your dreams, interpretations, aspirations and affirmations."),
          8.25, false, false},
-        {about->m_homePageLink, {2955, 1485, 4050, 195}, QStringLiteral("Click here to visit Tarnwick"), 8.25, false, true},
-        {about->Label3, {120, 1800, 6885, 435},
+        {homePageLink, {2955, 1485, 4050, 195}, QStringLiteral("Click here to visit Tarnwick"), 8.25, false, true},
+        {fullBrand, {120, 1800, 6885, 435},
          QStringLiteral("Home Business Opportunity. Start your own Internet business and make money online. Get "
                         "this software fully branded for your website."),
          8.25, true, false},
-        {about->m_coBrandLink, {4710, 2235, 2295, 195}, QStringLiteral("Click here for more details"), 8.25, false, true},
+        {coBrandLink, {4710, 2235, 2295, 195}, QStringLiteral("Click here for more details"), 8.25, false, true},
     };
     for (const auto &expected : labels) {
         QLabel *label = expected.label;
@@ -735,21 +753,21 @@ void WebTest::aboutWindowLooksAsDesigned()
         QVERIFY(about->rect().contains(label->geometry()));
     }
     // The texts do not run into each other.
-    QVERIFY(about->Label1->geometry().bottom() < about->m_homePageLink->y());
-    QVERIFY(about->m_homePageLink->geometry().bottom() < about->Label3->y());
-    QVERIFY(about->Label3->geometry().bottom() < about->m_coBrandLink->y());
-    QVERIFY(about->m_coBrandLink->geometry().bottom() < about->Line2->y());
+    QVERIFY(description->geometry().bottom() < homePageLink->y());
+    QVERIFY(homePageLink->geometry().bottom() < fullBrand->y());
+    QVERIFY(fullBrand->geometry().bottom() < coBrandLink->y());
+    QVERIFY(coBrandLink->geometry().bottom() < line->y());
 
-    QCOMPARE(about->m_icon->geometry(), QRect(8, 3, 32, 32));
-    QCOMPARE(about->m_icon->pixmap().deviceIndependentSize().toSize(), QSize(32, 32));
-    QCOMPARE(about->Line2->geometry().top(), 175);
-    QCOMPARE(about->Line2->height(), 2);
-    QCOMPARE(about->Line2->x(), 0);
-    QVERIFY(about->Line2->geometry().right() >= about->width() - 1);
-    QCOMPARE(about->Line2->palette().color(QPalette::Window), QColor(Qt::white));
-    QCOMPARE(about->m_okButton->text(), QStringLiteral("OK"));
-    QCOMPARE(about->m_okButton->geometry(), QRect(383, 184, 84, 23));
-    QVERIFY(about->m_okButton->isDefault());
+    QCOMPARE(icon->geometry(), QRect(8, 3, 32, 32));
+    QCOMPARE(icon->pixmap().deviceIndependentSize().toSize(), QSize(32, 32));
+    QCOMPARE(line->geometry().top(), 175);
+    QCOMPARE(line->height(), 2);
+    QCOMPARE(line->x(), 0);
+    QVERIFY(line->geometry().right() >= about->width() - 1);
+    QCOMPARE(line->palette().color(QPalette::Window), QColor(Qt::white));
+    QCOMPARE(ok->text(), QStringLiteral("OK"));
+    QCOMPARE(ok->geometry(), QRect(383, 184, 84, 23));
+    QVERIFY(ok->isDefault());
 }
 
 void WebTest::aboutOpensModallyAndClosesLikeOk_data()
@@ -775,20 +793,20 @@ void WebTest::aboutOpensModallyAndClosesLikeOk()
     const bool reached = runAbout(main, [&](AboutDialog *about) {
         modal = about->isVisible() && about->windowModality() == Qt::ApplicationModal;
         registered = forms::loaded<AboutDialog>() == about;
-        focusOnOk = about->focusWidget() == about->m_okButton;
+        focusOnOk = about->focusWidget() == testing::control<QPushButton>(about, QStringLiteral("cmdOK"));
 
         // The main window takes no clicks while the About window is open.
-        clickThroughWindow(main->Label14);
-        clickThroughWindow(main->m_continueButton);
+        clickThroughWindow(testing::control<ui::LinkLabel>(main, QStringLiteral("Label14")));
+        clickThroughWindow(testing::control<QPushButton>(main, QStringLiteral("cmdContinue")));
         blockedOwner = m_env->web->opened.isEmpty() && m_env->messages->shown.empty();
 
-        QTest::mouseClick(about->m_homePageLink, Qt::LeftButton);
-        QTest::mouseClick(about->m_coBrandLink, Qt::LeftButton);
+        QTest::mouseClick(testing::control<QLabel>(about, QStringLiteral("lblHomePage")), Qt::LeftButton);
+        QTest::mouseClick(testing::control<QLabel>(about, QStringLiteral("lblCoBrand")), Qt::LeftButton);
         openedInside = m_env->web->opened;
         openAfterLinks = about->isVisible() && forms::loaded<AboutDialog>() == about;
 
         if (how == QLatin1String("OK"))
-            QTest::mouseClick(about->m_okButton, Qt::LeftButton);
+            QTest::mouseClick(testing::control<QPushButton>(about, QStringLiteral("cmdOK")), Qt::LeftButton);
         else if (how == QLatin1String("Enter"))
             QTest::keyClick(about->windowHandle(), Qt::Key_Return);
         else if (how == QLatin1String("keypad Enter"))
@@ -810,7 +828,7 @@ void WebTest::aboutOpensModallyAndClosesLikeOk()
     QCOMPARE(forms::loaded<MainWindow>(), main);
 
     // With the About window gone, the same click through the window system reaches the main window.
-    clickThroughWindow(main->Label14);
+    clickThroughWindow(testing::control<ui::LinkLabel>(main, QStringLiteral("Label14")));
     QCOMPARE(m_env->web->opened, (QStringList{kHome, kFullBrand, kHome}));
 }
 
@@ -821,7 +839,7 @@ void WebTest::aboutReopensAfresh()
     QPointer<AboutDialog> first;
     QVERIFY(runAbout(main, [&](AboutDialog *about) {
         first = about;
-        about->Label1->setText(QStringLiteral("changed while open"));
+        testing::control<QLabel>(about, QStringLiteral("Label1"))->setText(QStringLiteral("changed while open"));
         QTest::keyClick(about->windowHandle(), Qt::Key_Escape);
     }));
     testing::flushDeletions();
@@ -830,9 +848,9 @@ void WebTest::aboutReopensAfresh()
     QString text;
     bool focusOnOk = false;
     QVERIFY(runAbout(main, [&](AboutDialog *about) {
-        text = about->Label1->text();
-        focusOnOk = about->focusWidget() == about->m_okButton;
-        QTest::mouseClick(about->m_okButton, Qt::LeftButton);
+        text = testing::control<QLabel>(about, QStringLiteral("Label1"))->text();
+        focusOnOk = about->focusWidget() == testing::control<QPushButton>(about, QStringLiteral("cmdOK"));
+        QTest::mouseClick(testing::control<QPushButton>(about, QStringLiteral("cmdOK")), Qt::LeftButton);
     }));
     QVERIFY(!m_aboutLeftOpen);
     QVERIFY(text.startsWith(QStringLiteral("Brimvale is a tool")));
