@@ -1,7 +1,7 @@
 // Export Book, Print Book and Import Entries as a user meets them in the File menus.
 
 #include "diaryfiles.h"
-#include "environment.h"
+#include "fixture.h"
 #include "sectionwindow.h"
 #include "testmain.h"
 
@@ -79,12 +79,11 @@ class BookWindowsTest : public QObject {
 private slots:
     void init()
     {
-        m_env = std::make_unique<testing::Environment>();
-        QVERIFY(testing::writeEmptyDiary(m_env->workingDiary()));
+        m_env.setUp({.starterDiary = false, .workingDiary = true, .checkOpenFiles = false});
         QVERIFY(testing::appendRows(m_env->workingDiary(), QStringLiteral("tblspell"), {{"Rue", "herb"}}));
         QVERIFY(testing::appendRows(m_env->workingDiary(), QStringLiteral("tblrituals"), {{"Moon", "full"}}));
     }
-    void cleanup() { m_env.reset(); }
+    void cleanup() { m_env.tearDown(); }
 
     void bothWindowsOfferTheBookWithoutClashingKeys();
     void exportWritesTheChosenSectionsInTheChosenFormat();
@@ -109,7 +108,7 @@ private:
         m_env->files->answers.push_back(csv);
         return true;
     }
-    std::unique_ptr<testing::Environment> m_env;
+    testing::Fixture m_env;
 };
 
 void BookWindowsTest::bothWindowsOfferTheBookWithoutClashingKeys()

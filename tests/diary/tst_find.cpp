@@ -3,7 +3,7 @@
 
 #include "checks.h"
 #include "diaryfiles.h"
-#include "environment.h"
+#include "fixture.h"
 #include "sectionwindow.h"
 #include "testmain.h"
 
@@ -60,13 +60,11 @@ class FindTest : public QObject {
 private slots:
     void init()
     {
-        m_env = std::make_unique<testing::Environment>();
-        QVERIFY(testing::writeEmptyDiary(m_env->starterDiary()));
-        QVERIFY(testing::writeEmptyDiary(m_env->workingDiary()));
+        m_env.setUp({.workingDiary = true, .checkOpenFiles = false});
         for (std::size_t i = 0; i < kDiary.size(); ++i)
             QVERIFY(testing::appendRows(m_env->workingDiary(), kTables[qsizetype(i)], kDiary[i]));
     }
-    void cleanup() { m_env.reset(); }
+    void cleanup() { m_env.tearDown(); }
 
     void wordsMatchIgnoringCaseAndAccentsAndLiterally_data();
     void wordsMatchIgnoringCaseAndAccentsAndLiterally();
@@ -90,7 +88,7 @@ private:
         window->findChild<QAction *>(QStringLiteral("mnuFind"))->trigger();
         return window->findChild<FindWindow *>();
     }
-    std::unique_ptr<testing::Environment> m_env;
+    testing::Fixture m_env;
 };
 
 void FindTest::wordsMatchIgnoringCaseAndAccentsAndLiterally_data()
