@@ -22,11 +22,13 @@ public:
         book::Format format = book::Format::Pdf;
     };
 
-    explicit ExportBookDialog(QWidget *parent = nullptr);
-
     // Runs the dialog modally; nothing when the user cancels.
     static std::optional<Choice> choose(QWidget *parent);
+
+private:
+    explicit ExportBookDialog(QWidget *parent);
     Choice choice() const;
+    void sectionsChanged();
 
     std::array<QCheckBox *, sections::kTables.size()> m_sectionChecks{};
     QLabel *m_formatLabel = nullptr;
@@ -34,7 +36,4 @@ public:
     QLabel *m_unprotectedWarning = nullptr;
     QPushButton *m_exportButton = nullptr;
     QPushButton *m_cancelButton = nullptr;
-
-private:
-    void sectionsChanged();
 };

@@ -23,8 +23,7 @@ public:
     bool ask(const QString &diaryPath, const std::function<bool(const QString &)> &tryPassword) override
     {
         const ui::FocusReturn focusBack(QApplication::activeWindow());
-        PasswordPromptDialog dialog(QApplication::activeWindow(), diaryPath, tryPassword);
-        return dialog.exec() == QDialog::Accepted;
+        return PasswordPromptDialog::ask(QApplication::activeWindow(), diaryPath, tryPassword);
     }
 };
 } // namespace
@@ -45,19 +44,26 @@ PasswordPromptDialog::PasswordPromptDialog(QWidget *parent, const QString &diary
     m_passwordEdit->setObjectName(QStringLiteral("txtPassword"));
     m_passwordEdit->setAccessibleName(QStringLiteral("Password"));
     m_passwordEdit->setEchoMode(QLineEdit::Password);
-    buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->setObjectName(QStringLiteral("buttons"));
+    m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    m_buttons->setObjectName(QStringLiteral("buttons"));
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_message);
     layout->addWidget(m_passwordEdit);
     layout->addWidget(ui::showPasswordToggle(this, QStringLiteral("Sho&w password"), {m_passwordEdit}));
-    layout->addWidget(buttons);
+    layout->addWidget(m_buttons);
     setMinimumWidth(360);
 
-    connect(buttons, &QDialogButtonBox::accepted, this, &PasswordPromptDialog::tryTyped);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(m_buttons, &QDialogButtonBox::accepted, this, &PasswordPromptDialog::tryTyped);
+    connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     m_passwordEdit->setFocus();
+}
+
+bool PasswordPromptDialog::ask(QWidget *parent, const QString &diaryPath,
+                               const std::function<bool(const QString &)> &tryPassword)
+{
+    PasswordPromptDialog dialog(parent, diaryPath, tryPassword);
+    return dialog.exec() == QDialog::Accepted;
 }
 
 void PasswordPromptDialog::tryTyped()
