@@ -5,9 +5,7 @@
 
 #include <QDialog>
 
-class QLabel;
 class QLineEdit;
-class QPushButton;
 
 namespace gui {
 
@@ -26,13 +24,9 @@ private:
     void change(const QString &current, const QString &next, const QString &done);
     void refuse(const QString &text, QLineEdit *focus);
 
-    QLabel *m_warning = nullptr;
     QLineEdit *m_currentEdit = nullptr; // only with a password of its own
     QLineEdit *m_newEdit = nullptr;
     QLineEdit *m_repeatEdit = nullptr;
-    QPushButton *m_setButton = nullptr;    // Set, or Change with a password of its own
-    QPushButton *m_removePasswordButton = nullptr; // only with a password of its own
-    QPushButton *m_cancelButton = nullptr;
     QString m_path;
 };
 

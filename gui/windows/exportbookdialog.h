@@ -9,7 +9,6 @@
 
 class QCheckBox;
 class QComboBox;
-class QLabel;
 class QPushButton;
 
 // Export Book: which sections and which format; the file is chosen next, in the platform's
@@ -31,9 +30,6 @@ private:
     void sectionsChanged();
 
     std::array<QCheckBox *, sections::kTables.size()> m_sectionChecks{};
-    QLabel *m_formatLabel = nullptr;
     QComboBox *m_formatBox = nullptr;
-    QLabel *m_unprotectedWarning = nullptr;
     QPushButton *m_exportButton = nullptr;
-    QPushButton *m_cancelButton = nullptr;
 };

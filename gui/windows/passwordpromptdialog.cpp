@@ -44,18 +44,18 @@ PasswordPromptDialog::PasswordPromptDialog(QWidget *parent, const QString &diary
     m_passwordEdit->setObjectName(QStringLiteral("txtPassword"));
     m_passwordEdit->setAccessibleName(QStringLiteral("Password"));
     m_passwordEdit->setEchoMode(QLineEdit::Password);
-    m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    m_buttons->setObjectName(QStringLiteral("buttons"));
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->setObjectName(QStringLiteral("buttons"));
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_message);
     layout->addWidget(m_passwordEdit);
     layout->addWidget(ui::showPasswordToggle(this, QStringLiteral("Sho&w password"), {m_passwordEdit}));
-    layout->addWidget(m_buttons);
+    layout->addWidget(buttons);
     setMinimumWidth(360);
 
-    connect(m_buttons, &QDialogButtonBox::accepted, this, &PasswordPromptDialog::tryTyped);
-    connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(buttons, &QDialogButtonBox::accepted, this, &PasswordPromptDialog::tryTyped);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     m_passwordEdit->setFocus();
 }
 

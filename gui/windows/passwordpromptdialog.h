@@ -10,7 +10,6 @@
 #include <functional>
 #include <memory>
 
-class QDialogButtonBox;
 class QLabel;
 class QLineEdit;
 
@@ -30,7 +29,6 @@ private:
 
     QLabel *m_message = nullptr;
     QLineEdit *m_passwordEdit = nullptr;
-    QDialogButtonBox *m_buttons = nullptr;
 
     QString m_question;
     std::function<bool(const QString &)> m_tryPassword;
