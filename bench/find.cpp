@@ -127,10 +127,13 @@ void measureFind(const Run &run, int entries)
     navigation::showFind(section);
     auto *find = section->findChild<FindWindow *>();
     require(find != nullptr, "the find window opens");
-    find->m_findEdit->setText(QStringLiteral("ramose"));
+    auto *findEdit = find->findChild<QLineEdit *>(QStringLiteral("txtFind"));
+    auto *resultList = find->findChild<QListView *>(QStringLiteral("lstResults"));
+    require(findEdit && resultList, "the find window has its field and its list");
+    findEdit->setText(QStringLiteral("ramose"));
     QCoreApplication::processEvents();
     const double firstSearch = elapsedMs(timer);
-    require(find->m_resultList->model()->rowCount() > 0, "the first search finds entries");
+    require(resultList->model()->rowCount() > 0, "the first search finds entries");
     const long rssAfter = statusKb("VmRSS:");
     const long peakAfter = statusKb("VmHWM:");
 
@@ -158,12 +161,12 @@ void measureFind(const Run &run, int entries)
             timer.restart();
             require(!index->search(word).empty(), "the search finds entries");
             search.push_back(elapsedMs(timer));
-            find->m_findEdit->setText(QString());
+            findEdit->setText(QString());
             QCoreApplication::processEvents();
             timer.restart();
-            find->m_findEdit->setText(word);
+            findEdit->setText(word);
             QCoreApplication::processEvents();
-            find->m_resultList->viewport()->repaint();
+            resultList->viewport()->repaint();
             window.push_back(elapsedMs(timer));
             floor.push_back(engineFloorMs(path, word));
         }
@@ -171,7 +174,7 @@ void measureFind(const Run &run, int entries)
         const double f = median(floor);
         met = met && w <= 50 && w <= 2 * f;
         std::printf("  %-10s %8d %9.3f %9.3f %6.2f %9.3f\n", qPrintable(QStringLiteral("\"%1\"").arg(word)),
-                    find->m_resultList->model()->rowCount(), w, f, w / f, median(search));
+                    resultList->model()->rowCount(), w, f, w / f, median(search));
     }
     // A paste as long as the field takes; no floor, as the engine takes no statement that long.
     QString repeated;
@@ -188,18 +191,18 @@ void measureFind(const Run &run, int entries)
             timer.restart();
             index->search(paste);
             search.push_back(elapsedMs(timer));
-            find->m_findEdit->setText(QString());
+            findEdit->setText(QString());
             QCoreApplication::processEvents();
             timer.restart();
-            find->m_findEdit->setText(paste);
+            findEdit->setText(paste);
             QCoreApplication::processEvents();
-            find->m_resultList->viewport()->repaint();
+            resultList->viewport()->repaint();
             window.push_back(elapsedMs(timer));
         }
-        require(find->m_findEdit->text().size() == kPasteLength, "the whole paste is in the field");
+        require(findEdit->text().size() == kPasteLength, "the whole paste is in the field");
         const double w = median(window);
         std::printf("  paste of %d characters, %-20s %8d found, window %9.3f ms, search %9.3f ms (<= 50)   %s\n",
-                    kPasteLength, what, find->m_resultList->model()->rowCount(), w, median(search), w <= 50 ? "met" : "MISSED");
+                    kPasteLength, what, resultList->model()->rowCount(), w, median(search), w <= 50 ? "met" : "MISSED");
     }
     const double memoryMb = double(rssAfter - rssBefore) / 1024.0;
     std::printf("  window = the text changed in the find window until its list is painted; floor = SQLite's\n"

@@ -1,14 +1,13 @@
 #include "core/datafolder.h"
 
+#include "core/services.h"
+
 #include <QDir>
 #include <QFileInfo>
 
 namespace datafolder {
 
 namespace {
-constexpr int kWin32Windows = 1;
-constexpr int kWin32NT = 2;
-
 QString joined(const QString &folder, const QString &name)
 {
     if (folder.isEmpty())
@@ -17,49 +16,10 @@ QString joined(const QString &folder, const QString &name)
 }
 } // namespace
 
-QString osName(const platform::OsVersion &version)
-{
-    switch (version.platformId) {
-    case kWin32Windows:
-        switch (version.minor) {
-        case 0: return QStringLiteral("Windows 95");
-        case 10: return QStringLiteral("Windows 98");
-        case 90: return QStringLiteral("Windows Millennium");
-        default: return {};
-        }
-    case kWin32NT:
-        switch (version.major) {
-        case 3: return QStringLiteral("Windows NT 3.51");
-        case 4: return QStringLiteral("Windows NT 4.0");
-        case 5:
-            switch (version.minor) {
-            case 0: return QStringLiteral("Windows 2000");
-            case 1: return QStringLiteral("Windows XP");
-            case 2: return QStringLiteral("Windows Server 2003");
-            default: return {};
-            }
-        case 6: return QStringLiteral("Windows Vista");
-        default: return {};
-        }
-    default:
-        return QStringLiteral("Unknown Windows");
-    }
-}
-
-QString osName()
-{
-    return osName(platform::system().osVersion());
-}
-
 QString appDataFolder()
 {
     folderPath = platform::system().appDataFolder();
     return folderPath;
-}
-
-void systemFolder()
-{
-    folderPath = platform::system().systemFolder();
 }
 
 bool setDataFolder()

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "core/services.h"
-
 #include <QString>
 
 namespace datafolder {
@@ -12,14 +10,8 @@ inline QString folderPath;
 inline const QString kWorkingDiaryName = QStringLiteral("updatediary.dll");
 inline const QString kStarterDiaryName = QStringLiteral("defaultdiary.dll");
 
-// The operating system's name from its version record; empty for versions the table lacks.
-QString osName(const platform::OsVersion &version);
-QString osName();
-
 // Sets folderPath to the per-user application data folder and returns it.
 QString appDataFolder();
-// Sets folderPath to the system directory.
-void systemFolder();
 
 // The data folder rule. The diary always lives in the per-user folder, which is created
 // (readable by the user only) when missing; false when it cannot be had.

@@ -49,20 +49,11 @@ public:
     virtual float next() = 0;
 };
 
-// What the operating system reports about its version (zeros when the query fails).
-struct OsVersion {
-    int platformId = 0;
-    int major = 0;
-    int minor = 0;
-};
-
 class SystemFacts {
 public:
     virtual ~SystemFacts() = default;
-    virtual OsVersion osVersion() const = 0;
     // Absolute paths without a trailing separator; empty when the platform cannot say.
     virtual QString appDataFolder() const = 0;
-    virtual QString systemFolder() const = 0;
     virtual QString programFolder() const = 0;
 };
 

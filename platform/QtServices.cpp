@@ -1,4 +1,4 @@
-// The production seams: Qt on every platform, with the few Win32 calls that only Windows has.
+// The production seams, Qt's on every platform.
 
 #include "platform/QtServices.h"
 
@@ -13,10 +13,6 @@
 #include <chrono>
 #include <limits>
 #include <random>
-
-#ifdef Q_OS_WIN
-#include <windows.h>
-#endif
 
 namespace platform {
 
@@ -77,35 +73,9 @@ private:
 
 class HostSystemFacts final : public SystemFacts {
 public:
-    OsVersion osVersion() const override
-    {
-#ifdef Q_OS_WIN
-        OSVERSIONINFOA info{};
-        info.dwOSVersionInfoSize = sizeof info;
-#ifdef _MSC_VER
-#pragma warning(suppress : 4996) // deprecated, but it is the call that reports the version family
-#endif
-        if (GetVersionExA(&info))
-            return {static_cast<int>(info.dwPlatformId), static_cast<int>(info.dwMajorVersion),
-                    static_cast<int>(info.dwMinorVersion)};
-#endif
-        return {};
-    }
-
     QString appDataFolder() const override
     {
         return QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
-    }
-
-    QString systemFolder() const override
-    {
-#ifdef Q_OS_WIN
-        wchar_t buffer[MAX_PATH];
-        const UINT length = GetSystemDirectoryW(buffer, MAX_PATH);
-        if (length > 0 && length < MAX_PATH)
-            return QString::fromWCharArray(buffer, static_cast<int>(length));
-#endif
-        return {};
     }
 
     QString programFolder() const override

@@ -109,7 +109,7 @@ int main(int argc, char *argv[])
     QTimer::singleShot(200, [&] {
         if (auto *dialog = qobject_cast<ExportBookDialog *>(QApplication::activeModalWidget())) {
             ok = save(dialog, output, QStringLiteral("export-dialog.png")) && ok;
-            dialog->m_cancelButton->click();
+            dialog->findChild<QPushButton *>(QStringLiteral("cmdCancel"))->click();
         }
     });
     main->findChild<QAction *>(QStringLiteral("mnuExportBook"))->trigger();
@@ -127,7 +127,7 @@ int main(int argc, char *argv[])
 
     section->findChild<QAction *>(QStringLiteral("mnuFind"))->trigger();
     auto *find = section->findChild<FindWindow *>();
-    find->m_findEdit->setText(QStringLiteral("frank"));
+    find->findChild<QLineEdit *>(QStringLiteral("txtFind"))->setText(QStringLiteral("frank"));
     ok = save(find, output, QStringLiteral("find-window.png")) && ok;
     find->close();
 

@@ -54,12 +54,12 @@ DiaryPasswordDialog::DiaryPasswordDialog(QWidget *parent, const QString &diaryPa
                              this);
     intro->setObjectName(QStringLiteral("lblIntro"));
     intro->setWordWrap(true);
-    m_warning = new QLabel(kWarning, this);
-    m_warning->setObjectName(QStringLiteral("lblWarning"));
-    m_warning->setWordWrap(true);
-    QFont bold = m_warning->font();
+    auto *warning = new QLabel(kWarning, this);
+    warning->setObjectName(QStringLiteral("lblWarning"));
+    warning->setWordWrap(true);
+    QFont bold = warning->font();
     bold.setBold(true);
-    m_warning->setFont(bold);
+    warning->setFont(bold);
 
     auto *form = new QFormLayout;
     if (ownPassword) {
@@ -74,26 +74,26 @@ DiaryPasswordDialog::DiaryPasswordDialog(QWidget *parent, const QString &diaryPa
 
     auto *row = new QHBoxLayout;
     row->addStretch();
-    m_setButton = button(this, QStringLiteral("cmdSet"), ownPassword ? QStringLiteral("&Change Password")
+    QPushButton *setButton = button(this, QStringLiteral("cmdSet"), ownPassword ? QStringLiteral("&Change Password")
                                                                 : QStringLiteral("&Set Password"));
-    row->addWidget(m_setButton);
+    row->addWidget(setButton);
     if (ownPassword) {
-        m_removePasswordButton = button(this, QStringLiteral("cmdRemove"), QStringLiteral("&Remove Password"));
-        row->addWidget(m_removePasswordButton);
-        connect(m_removePasswordButton, &QPushButton::clicked, this, &DiaryPasswordDialog::remove);
+        QPushButton *removeButton = button(this, QStringLiteral("cmdRemove"), QStringLiteral("&Remove Password"));
+        row->addWidget(removeButton);
+        connect(removeButton, &QPushButton::clicked, this, &DiaryPasswordDialog::remove);
     }
-    m_cancelButton = button(this, QStringLiteral("cmdCancel"), QStringLiteral("Cancel"));
-    row->addWidget(m_cancelButton);
+    QPushButton *cancelButton = button(this, QStringLiteral("cmdCancel"), QStringLiteral("Cancel"));
+    row->addWidget(cancelButton);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(intro);
     layout->addLayout(form);
-    layout->addWidget(m_warning);
+    layout->addWidget(warning);
     layout->addLayout(row);
     setMinimumWidth(440);
 
-    connect(m_setButton, &QPushButton::clicked, this, &DiaryPasswordDialog::setOrChange);
-    connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(setButton, &QPushButton::clicked, this, &DiaryPasswordDialog::setOrChange);
+    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     (m_currentEdit ? m_currentEdit : m_newEdit)->setFocus();
 }
 

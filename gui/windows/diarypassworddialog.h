@@ -5,36 +5,28 @@
 
 #include <QDialog>
 
-class QLabel;
 class QLineEdit;
-class QPushButton;
 
 namespace gui {
 
 class DiaryPasswordDialog : public QDialog {
     Q_OBJECT
 public:
-    // ownPassword: the diary has a password of its own now, so the current one is asked for.
-    DiaryPasswordDialog(QWidget *parent, const QString &diaryPath, bool ownPassword);
-
     // Opens the dialog for the working diary over `parent` and returns when it is closed.
     static void run(QWidget *parent, const QString &diaryPath);
 
-    QLabel *m_warning = nullptr;
-    QLineEdit *m_currentEdit = nullptr; // only with a password of its own
-    QLineEdit *m_newEdit = nullptr;
-    QLineEdit *m_repeatEdit = nullptr;
-    QPushButton *m_setButton = nullptr;    // Set, or Change with a password of its own
-    QPushButton *m_removePasswordButton = nullptr; // only with a password of its own
-    QPushButton *m_cancelButton = nullptr;
-
 private:
+    // ownPassword: the diary has a password of its own now, so the current one is asked for.
+    DiaryPasswordDialog(QWidget *parent, const QString &diaryPath, bool ownPassword);
     void setOrChange();
     void remove();
     // Re-keys the diary and its backups; closes the dialog when that was done.
     void change(const QString &current, const QString &next, const QString &done);
     void refuse(const QString &text, QLineEdit *focus);
 
+    QLineEdit *m_currentEdit = nullptr; // only with a password of its own
+    QLineEdit *m_newEdit = nullptr;
+    QLineEdit *m_repeatEdit = nullptr;
     QString m_path;
 };
 

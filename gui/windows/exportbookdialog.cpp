@@ -35,29 +35,29 @@ ExportBookDialog::ExportBookDialog(QWidget *parent) : QDialog(parent)
     }
     layout->addWidget(sectionsBox);
 
-    m_formatLabel = new QLabel(QStringLiteral("&Format:"), this);
-    m_formatLabel->setObjectName(QStringLiteral("lblFormat"));
+    auto *formatLabel = new QLabel(QStringLiteral("&Format:"), this);
+    formatLabel->setObjectName(QStringLiteral("lblFormat"));
     m_formatBox = new QComboBox(this);
     m_formatBox->setObjectName(QStringLiteral("cboFormat"));
     for (book::Format format : kFormats)
         m_formatBox->addItem(book::filterOf(format), QVariant::fromValue(int(format)));
-    m_formatLabel->setBuddy(m_formatBox);
-    layout->addWidget(m_formatLabel);
+    formatLabel->setBuddy(m_formatBox);
+    layout->addWidget(formatLabel);
     layout->addWidget(m_formatBox);
 
-    m_unprotectedWarning = new QLabel(QStringLiteral("The exported file is not protected by the diary's password: "
+    auto *unprotectedWarning = new QLabel(QStringLiteral("The exported file is not protected by the diary's password: "
                                                "anyone who can open the file can read it."),
                                 this);
-    m_unprotectedWarning->setObjectName(QStringLiteral("lblUnprotected"));
-    m_unprotectedWarning->setWordWrap(true);
-    layout->addWidget(m_unprotectedWarning);
+    unprotectedWarning->setObjectName(QStringLiteral("lblUnprotected"));
+    unprotectedWarning->setWordWrap(true);
+    layout->addWidget(unprotectedWarning);
 
     auto *buttons = new QDialogButtonBox(this);
     m_exportButton = buttons->addButton(QStringLiteral("&Export\u2026"), QDialogButtonBox::AcceptRole);
     m_exportButton->setObjectName(QStringLiteral("cmdExport"));
     m_exportButton->setDefault(true);
-    m_cancelButton = buttons->addButton(QDialogButtonBox::Cancel);
-    m_cancelButton->setObjectName(QStringLiteral("cmdCancel"));
+    QPushButton *cancelButton = buttons->addButton(QDialogButtonBox::Cancel);
+    cancelButton->setObjectName(QStringLiteral("cmdCancel"));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);

@@ -9,7 +9,6 @@
 
 class QCheckBox;
 class QComboBox;
-class QLabel;
 class QPushButton;
 
 // Export Book: which sections and which format; the file is chosen next, in the platform's
@@ -22,19 +21,15 @@ public:
         book::Format format = book::Format::Pdf;
     };
 
-    explicit ExportBookDialog(QWidget *parent = nullptr);
-
     // Runs the dialog modally; nothing when the user cancels.
     static std::optional<Choice> choose(QWidget *parent);
-    Choice choice() const;
-
-    std::array<QCheckBox *, sections::kTables.size()> m_sectionChecks{};
-    QLabel *m_formatLabel = nullptr;
-    QComboBox *m_formatBox = nullptr;
-    QLabel *m_unprotectedWarning = nullptr;
-    QPushButton *m_exportButton = nullptr;
-    QPushButton *m_cancelButton = nullptr;
 
 private:
+    explicit ExportBookDialog(QWidget *parent);
+    Choice choice() const;
     void sectionsChanged();
+
+    std::array<QCheckBox *, sections::kTables.size()> m_sectionChecks{};
+    QComboBox *m_formatBox = nullptr;
+    QPushButton *m_exportButton = nullptr;
 };

@@ -31,10 +31,6 @@ public:
     // of the one it belonged to.
     void belongTo(forms::Form *window);
 
-    QLineEdit *m_findEdit = nullptr;
-    QListView *m_resultList = nullptr;
-    QLabel *m_foundLabel = nullptr;
-
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -48,6 +44,9 @@ private:
     bool indexIsReady();
     void choose(const QModelIndex &row);
 
+    QLineEdit *m_findEdit = nullptr;
+    QListView *m_resultList = nullptr;
+    QLabel *m_foundLabel = nullptr;
     forms::Form *m_opener;
     std::optional<finder::Index> m_index;
     // A diary that failed to read is reported once, not at every keystroke.

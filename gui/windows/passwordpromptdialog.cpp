@@ -23,8 +23,7 @@ public:
     bool ask(const QString &diaryPath, const std::function<bool(const QString &)> &tryPassword) override
     {
         const ui::FocusReturn focusBack(QApplication::activeWindow());
-        PasswordPromptDialog dialog(QApplication::activeWindow(), diaryPath, tryPassword);
-        return dialog.exec() == QDialog::Accepted;
+        return PasswordPromptDialog::ask(QApplication::activeWindow(), diaryPath, tryPassword);
     }
 };
 } // namespace
@@ -45,7 +44,7 @@ PasswordPromptDialog::PasswordPromptDialog(QWidget *parent, const QString &diary
     m_passwordEdit->setObjectName(QStringLiteral("txtPassword"));
     m_passwordEdit->setAccessibleName(QStringLiteral("Password"));
     m_passwordEdit->setEchoMode(QLineEdit::Password);
-    buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->setObjectName(QStringLiteral("buttons"));
 
     auto *layout = new QVBoxLayout(this);
@@ -58,6 +57,13 @@ PasswordPromptDialog::PasswordPromptDialog(QWidget *parent, const QString &diary
     connect(buttons, &QDialogButtonBox::accepted, this, &PasswordPromptDialog::tryTyped);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     m_passwordEdit->setFocus();
+}
+
+bool PasswordPromptDialog::ask(QWidget *parent, const QString &diaryPath,
+                               const std::function<bool(const QString &)> &tryPassword)
+{
+    PasswordPromptDialog dialog(parent, diaryPath, tryPassword);
+    return dialog.exec() == QDialog::Accepted;
 }
 
 void PasswordPromptDialog::tryTyped()

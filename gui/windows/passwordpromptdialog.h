@@ -10,7 +10,6 @@
 #include <functional>
 #include <memory>
 
-class QDialogButtonBox;
 class QLabel;
 class QLineEdit;
 
@@ -19,16 +18,17 @@ namespace gui {
 class PasswordPromptDialog : public QDialog {
     Q_OBJECT
 public:
-    // Each password typed goes to tryPassword; the dialog closes when it takes one.
+    // Runs the dialog modally over `parent`; each password typed goes to tryPassword, and the
+    // dialog closes when it takes one. False when the user gave up.
+    static bool ask(QWidget *parent, const QString &diaryPath, const std::function<bool(const QString &)> &tryPassword);
+
+private:
     PasswordPromptDialog(QWidget *parent, const QString &diaryPath,
                          const std::function<bool(const QString &)> &tryPassword);
+    void tryTyped();
 
     QLabel *m_message = nullptr;
     QLineEdit *m_passwordEdit = nullptr;
-    QDialogButtonBox *buttons = nullptr;
-
-private:
-    void tryTyped();
 
     QString m_question;
     std::function<bool(const QString &)> m_tryPassword;

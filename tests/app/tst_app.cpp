@@ -70,9 +70,6 @@ private slots:
     void init() { m_env = std::make_unique<testing::Environment>(); }
     void cleanup() { m_env.reset(); }
 
-    void osNameFollowsTheVersionTable_data();
-    void osNameFollowsTheVersionTable();
-
     void startupShowsOnlyTheMainWindow();
     void startupCreatesAPrivateDataFolder();
     void secondInstanceShowsOnlyItsMessageAndEnds();
@@ -101,39 +98,6 @@ private:
 
     std::unique_ptr<testing::Environment> m_env;
 };
-
-void AppTest::osNameFollowsTheVersionTable_data()
-{
-    QTest::addColumn<int>("platformId");
-    QTest::addColumn<int>("major");
-    QTest::addColumn<int>("minor");
-    QTest::addColumn<QString>("name");
-    QTest::newRow("95") << 1 << 4 << 0 << "Windows 95";
-    QTest::newRow("98") << 1 << 4 << 10 << "Windows 98";
-    QTest::newRow("Me") << 1 << 4 << 90 << "Windows Millennium";
-    QTest::newRow("9x other") << 1 << 4 << 3 << "";
-    QTest::newRow("NT 3") << 2 << 3 << 51 << "Windows NT 3.51";
-    QTest::newRow("NT 4") << 2 << 4 << 0 << "Windows NT 4.0";
-    QTest::newRow("2000") << 2 << 5 << 0 << "Windows 2000";
-    QTest::newRow("XP") << 2 << 5 << 1 << "Windows XP";
-    QTest::newRow("2003") << 2 << 5 << 2 << "Windows Server 2003";
-    QTest::newRow("NT 5.3") << 2 << 5 << 3 << "";
-    QTest::newRow("Vista") << 2 << 6 << 0 << "Windows Vista";
-    QTest::newRow("7 is 6.1") << 2 << 6 << 1 << "Windows Vista";
-    QTest::newRow("8.1 is 6.3") << 2 << 6 << 3 << "Windows Vista";
-    QTest::newRow("NT 10") << 2 << 10 << 0 << "";
-    QTest::newRow("failed query") << 0 << 0 << 0 << "Unknown Windows";
-    QTest::newRow("other platform") << 3 << 6 << 0 << "Unknown Windows";
-}
-
-void AppTest::osNameFollowsTheVersionTable()
-{
-    QFETCH(int, platformId);
-    QFETCH(int, major);
-    QFETCH(int, minor);
-    QFETCH(QString, name);
-    QCOMPARE(datafolder::osName({platformId, major, minor}), name);
-}
 
 void AppTest::startupShowsOnlyTheMainWindow()
 {

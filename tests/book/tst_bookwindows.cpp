@@ -1,7 +1,8 @@
 // Export Book, Print Book and Import Entries as a user meets them in the File menus.
 
+#include "controls.h"
 #include "diaryfiles.h"
-#include "environment.h"
+#include "fixture.h"
 #include "sectionwindow.h"
 #include "testmain.h"
 
@@ -65,8 +66,9 @@ void exportAll(MainWindow *main, const QString &format)
 {
     QTimer::singleShot(0, main, [format] {
         if (auto *dialog = qobject_cast<ExportBookDialog *>(QApplication::activeModalWidget())) {
-            dialog->m_formatBox->setCurrentIndex(dialog->m_formatBox->findText(format, Qt::MatchStartsWith));
-            QTest::mouseClick(dialog->m_exportButton, Qt::LeftButton);
+            auto *formats = testing::control<QComboBox>(dialog, "cboFormat");
+            formats->setCurrentIndex(formats->findText(format, Qt::MatchStartsWith));
+            QTest::mouseClick(testing::control<QPushButton>(dialog, "cmdExport"), Qt::LeftButton);
         }
     });
     entry(main->m_fileMenu, "mnuExportBook")->trigger();
@@ -79,12 +81,11 @@ class BookWindowsTest : public QObject {
 private slots:
     void init()
     {
-        m_env = std::make_unique<testing::Environment>();
-        QVERIFY(testing::writeEmptyDiary(m_env->workingDiary()));
+        m_env.setUp({.starterDiary = false, .workingDiary = true, .checkOpenFiles = false});
         QVERIFY(testing::appendRows(m_env->workingDiary(), QStringLiteral("tblspell"), {{"Rue", "herb"}}));
         QVERIFY(testing::appendRows(m_env->workingDiary(), QStringLiteral("tblrituals"), {{"Moon", "full"}}));
     }
-    void cleanup() { m_env.reset(); }
+    void cleanup() { m_env.tearDown(); }
 
     void bothWindowsOfferTheBookWithoutClashingKeys();
     void exportWritesTheChosenSectionsInTheChosenFormat();
@@ -109,7 +110,7 @@ private:
         m_env->files->answers.push_back(csv);
         return true;
     }
-    std::unique_ptr<testing::Environment> m_env;
+    testing::Fixture m_env;
 };
 
 void BookWindowsTest::bothWindowsOfferTheBookWithoutClashingKeys()
@@ -147,18 +148,21 @@ void BookWindowsTest::exportWritesTheChosenSectionsInTheChosenFormat()
     QTimer::singleShot(0, this, [&] {
         auto *dialog = qobject_cast<ExportBookDialog *>(QApplication::activeModalWidget());
         QVERIFY(dialog);
-        for (QCheckBox *box : dialog->m_sectionChecks)
-            QVERIFY(box->isChecked());
-        QVERIFY(dialog->m_unprotectedWarning->text().contains(QStringLiteral("not protected by the diary's password")));
-        QCOMPARE(dialog->m_formatLabel->buddy(), dialog->m_formatBox);
+        const QStringList checks{"chkSpell", "chkIncense", "chkRecipes", "chkRituals"};
+        auto *formats = testing::control<QComboBox>(dialog, "cboFormat");
+        auto *exportButton = testing::control<QPushButton>(dialog, "cmdExport");
+        for (const QString &check : checks)
+            QVERIFY(testing::control<QCheckBox>(dialog, check)->isChecked());
+        QVERIFY(testing::control<QLabel>(dialog, "lblUnprotected")->text().contains(QStringLiteral("not protected by the diary's password")));
+        QCOMPARE(testing::control<QLabel>(dialog, "lblFormat")->buddy(), formats);
         QTest::keyClick(dialog, Qt::Key_S, Qt::AltModifier); // Spell off
-        dialog->m_formatBox->setCurrentIndex(dialog->m_formatBox->findText(QStringLiteral("Markdown"), Qt::MatchStartsWith));
-        for (QCheckBox *box : dialog->m_sectionChecks)
-            box->setChecked(false);
-        QVERIFY(!dialog->m_exportButton->isEnabled());
-        dialog->m_sectionChecks[3]->setChecked(true);
+        formats->setCurrentIndex(formats->findText(QStringLiteral("Markdown"), Qt::MatchStartsWith));
+        for (const QString &check : checks)
+            testing::control<QCheckBox>(dialog, check)->setChecked(false);
+        QVERIFY(!exportButton->isEnabled());
+        testing::control<QCheckBox>(dialog, "chkRituals")->setChecked(true);
         driven = true;
-        QTest::mouseClick(dialog->m_exportButton, Qt::LeftButton);
+        QTest::mouseClick(exportButton, Qt::LeftButton);
     });
     entry(main->m_fileMenu, "mnuExportBook")->trigger();
     QVERIFY(driven);
@@ -197,7 +201,7 @@ void BookWindowsTest::exportNeverReplacesTheDiaryNorAPipe()
     QTimer::singleShot(0, this, [&] {
         auto *dialog = qobject_cast<ExportBookDialog *>(QApplication::activeModalWidget());
         QVERIFY(dialog);
-        QTest::mouseClick(dialog->m_exportButton, Qt::LeftButton);
+        QTest::mouseClick(testing::control<QPushButton>(dialog, "cmdExport"), Qt::LeftButton);
     });
     entry(main->m_fileMenu, "mnuExportBook")->trigger();
 

@@ -20,13 +20,9 @@
 using book::Format;
 using store::Table;
 
-namespace {
-QByteArray bytesOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using testing::bytesOf;
 
+namespace {
 book::Book smallBook()
 {
     return {{Table::Spell, {{QStringLiteral("Rue"), QStringLiteral("plain")}, {QStringLiteral("a,b"), QStringLiteral("say \"hi\"\r\nbye")}}},

@@ -14,6 +14,7 @@
 
 using book::Format;
 using store::Table;
+using testing::bytesOf;
 
 namespace {
 const std::array<QString, 4> kTableNames{"tblspell", "tblincense", "tblrecipes", "tblrituals"};
@@ -35,12 +36,6 @@ bool writeBytes(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray bytesOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 } // namespace
 

@@ -2,8 +2,9 @@
 // section windows, and type-ahead in the keyword list.
 
 #include "checks.h"
+#include "controls.h"
 #include "diaryfiles.h"
-#include "environment.h"
+#include "fixture.h"
 #include "sectionwindow.h"
 #include "testmain.h"
 
@@ -48,8 +49,9 @@ const std::vector<Rows> kDiary{
 QStringList resultLines(const FindWindow *window)
 {
     QStringList lines;
-    for (int row = 0; row < window->m_resultList->model()->rowCount(); ++row)
-        lines << window->m_resultList->model()->index(row, 0).data().toString();
+    const QAbstractItemModel *results = testing::control<QListView>(window, "lstResults")->model();
+    for (int row = 0; row < results->rowCount(); ++row)
+        lines << results->index(row, 0).data().toString();
     return lines;
 }
 } // namespace
@@ -60,13 +62,11 @@ class FindTest : public QObject {
 private slots:
     void init()
     {
-        m_env = std::make_unique<testing::Environment>();
-        QVERIFY(testing::writeEmptyDiary(m_env->starterDiary()));
-        QVERIFY(testing::writeEmptyDiary(m_env->workingDiary()));
+        m_env.setUp({.workingDiary = true, .checkOpenFiles = false});
         for (std::size_t i = 0; i < kDiary.size(); ++i)
             QVERIFY(testing::appendRows(m_env->workingDiary(), kTables[qsizetype(i)], kDiary[i]));
     }
-    void cleanup() { m_env.reset(); }
+    void cleanup() { m_env.tearDown(); }
 
     void wordsMatchIgnoringCaseAndAccentsAndLiterally_data();
     void wordsMatchIgnoringCaseAndAccentsAndLiterally();
@@ -90,7 +90,7 @@ private:
         window->findChild<QAction *>(QStringLiteral("mnuFind"))->trigger();
         return window->findChild<FindWindow *>();
     }
-    std::unique_ptr<testing::Environment> m_env;
+    testing::Fixture m_env;
 };
 
 void FindTest::wordsMatchIgnoringCaseAndAccentsAndLiterally_data()
@@ -232,14 +232,15 @@ void FindTest::resultLandsOnItsEntryFromAnyWindow()
     QVERIFY(from);
     FindWindow *find = openFind(from);
     QVERIFY(find && find->isVisible());
-    QTest::keyClicks(find->m_findEdit, typed);
-    QTRY_VERIFY(find->m_resultList->model()->rowCount() > result);
+    QTest::keyClicks(testing::control<QLineEdit>(find, "txtFind"), typed);
+    QTRY_VERIFY(testing::control<QListView>(find, "lstResults")->model()->rowCount() > result);
     const auto &[keyword, text] = kDiary[std::size_t(option)][std::size_t(line)];
     QCOMPARE(resultLines(find).at(result),
              keyword + QStringLiteral(" \u2014 ") + sections::kSections[std::size_t(option)].name + QStringLiteral(" \u2014 ")
                  + text.simplified());
-    find->m_resultList->setCurrentIndex(find->m_resultList->model()->index(result, 0));
-    QTest::keyClick(find->m_resultList, Qt::Key_Return);
+    QListView *results = testing::control<QListView>(find, "lstResults");
+    results->setCurrentIndex(results->model()->index(result, 0));
+    QTest::keyClick(results, Qt::Key_Return);
 
     SectionWindow *section = forms::loaded<SectionWindow>();
     QVERIFY(section);
@@ -259,15 +260,15 @@ void FindTest::choiceWhileAddingIsRefusedAndKeepsTheText()
     QTest::mouseClick(section->m_addButton, Qt::LeftButton);
     QTest::keyClicks(section->m_keywordEdit, QStringLiteral("Half typed"));
     FindWindow *find = openFind(section);
-    QTest::keyClicks(find->m_findEdit, QStringLiteral("rose"));
-    QTRY_COMPARE(find->m_foundLabel->text(), QStringLiteral("4 entries found"));
-    QTest::keyClick(find->m_findEdit, Qt::Key_Return);
+    QTest::keyClicks(testing::control<QLineEdit>(find, "txtFind"), QStringLiteral("rose"));
+    QTRY_COMPARE(testing::control<QLabel>(find, "lblFound")->text(), QStringLiteral("4 entries found"));
+    QTest::keyClick(testing::control<QLineEdit>(find, "txtFind"), Qt::Key_Return);
 
     QCOMPARE(m_env->messages->shown.size(), std::size_t(1));
     QCOMPARE(forms::loaded<SectionWindow>(), section);
     QCOMPARE(SectionWindowState(*section), SectionWindowMode::Adding);
     QCOMPARE(section->m_keywordEdit->text(), QStringLiteral("Half typed"));
-    QCOMPARE(find->m_findEdit->text(), QStringLiteral("rose"));
+    QCOMPARE(testing::control<QLineEdit>(find, "txtFind")->text(), QStringLiteral("rose"));
 }
 
 void FindTest::enterInTheFieldChoosesTheFirstResultAtOnce()
@@ -275,8 +276,8 @@ void FindTest::enterInTheFieldChoosesTheFirstResultAtOnce()
     FindWindow *find = openFind(testing::startProgram());
     QVERIFY(find);
     // Enter before the results have caught up with the typing.
-    QTest::keyClicks(find->m_findEdit, QStringLiteral("sandalwood"));
-    QTest::keyClick(find->m_findEdit, Qt::Key_Return);
+    QTest::keyClicks(testing::control<QLineEdit>(find, "txtFind"), QStringLiteral("sandalwood"));
+    QTest::keyClick(testing::control<QLineEdit>(find, "txtFind"), Qt::Key_Return);
 
     SectionWindow *section = forms::loaded<SectionWindow>();
     QVERIFY(section);
@@ -292,9 +293,9 @@ void FindTest::enterInTheFieldChoosesTheFirstResultAtOnce()
     // From the find window again, the next choice brings the same section window to the front.
     find->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(find));
-    find->m_findEdit->clear();
-    QTest::keyClicks(find->m_findEdit, QStringLiteral("myrrh"));
-    QTest::keyClick(find->m_findEdit, Qt::Key_Return);
+    testing::control<QLineEdit>(find, "txtFind")->clear();
+    QTest::keyClicks(testing::control<QLineEdit>(find, "txtFind"), QStringLiteral("myrrh"));
+    QTest::keyClick(testing::control<QLineEdit>(find, "txtFind"), Qt::Key_Return);
     QCOMPARE(forms::loaded<SectionWindow>(), section);
     QCOMPARE(section->selectedPosition(), 0);
     QTRY_COMPARE(QApplication::activeWindow(), section);
@@ -319,9 +320,9 @@ void FindTest::findOpenedAfterThePasswordPromptHasTheFocus()
     FindWindow *find = openFind(main);
     QTRY_COMPARE(prompt->asked, 1);
     QTRY_COMPARE(QApplication::activeWindow(), find);
-    QCOMPARE(QApplication::focusWidget(), find->m_findEdit);
+    QCOMPARE(QApplication::focusWidget(), testing::control<QLineEdit>(find, "txtFind"));
     QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("moon"));
-    QTRY_COMPARE(find->m_foundLabel->text(), QStringLiteral("1 entry found"));
+    QTRY_COMPARE(testing::control<QLabel>(find, "lblFound")->text(), QStringLiteral("1 entry found"));
 }
 
 void FindTest::findWindowIsOneAndClosesWithItsWindow()
@@ -334,15 +335,15 @@ void FindTest::findWindowIsOneAndClosesWithItsWindow()
     FindWindow *find = openFind(main);
     QCOMPARE(openFind(main), find);
     QCOMPARE(main->findChildren<FindWindow *>().size(), 1);
-    QTest::keyClicks(find->m_findEdit, QStringLiteral("zzz"));
-    QTRY_COMPARE(find->m_foundLabel->text(), QStringLiteral("No entries found"));
+    QTest::keyClicks(testing::control<QLineEdit>(find, "txtFind"), QStringLiteral("zzz"));
+    QTRY_COMPARE(testing::control<QLabel>(find, "lblFound")->text(), QStringLiteral("No entries found"));
     QTest::keyClick(find, Qt::Key_Escape);
     testing::flushDeletions();
     QVERIFY(!main->findChild<FindWindow *>());
 
     // The next one starts with what was typed; it goes when its window goes.
     find = openFind(main);
-    QCOMPARE(find->m_findEdit->text(), QStringLiteral("zzz"));
+    QCOMPARE(testing::control<QLineEdit>(find, "txtFind")->text(), QStringLiteral("zzz"));
     QPointer<FindWindow> watched(find);
     main->m_exitAction->trigger();
     testing::flushDeletions();
@@ -360,10 +361,10 @@ void FindTest::damagedDiaryIsReportedOnceAndNeverWritten()
     diary.close();
 
     FindWindow *find = openFind(testing::startProgram());
-    QTest::keyClicks(find->m_findEdit, QStringLiteral("ros"));
+    QTest::keyClicks(testing::control<QLineEdit>(find, "txtFind"), QStringLiteral("ros"));
     QTRY_COMPARE(m_env->messages->shown.size(), std::size_t(1));
     QVERIFY(m_env->messages->shown[0].text.startsWith(QStringLiteral("The diary file is damaged")));
-    QCOMPARE(find->m_resultList->model()->rowCount(), 0);
+    QCOMPARE(testing::control<QListView>(find, "lstResults")->model()->rowCount(), 0);
     QVERIFY(diary.open(QIODevice::ReadOnly));
     QCOMPARE(diary.readAll(), before);
 }

@@ -22,14 +22,9 @@
 
 using store::FailureKind;
 using store::Table;
+using testing::bytesOf;
 
 namespace {
-QByteArray bytesOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 void writeBytes(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);

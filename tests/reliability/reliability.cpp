@@ -31,12 +31,6 @@ std::optional<FileState> stateOf(const QString &path)
                      quint64(info.st_ino)};
 }
 
-QByteArray bytesOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 bool writeBytes(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);

@@ -9,6 +9,7 @@
 
 #include <optional>
 
+#include "diaryfiles.h"
 #include "sectionwindow.h"
 
 #include "core/store/statements.h"
@@ -27,7 +28,7 @@ struct FileState {
 };
 std::optional<FileState> stateOf(const QString &path);
 
-QByteArray bytesOf(const QString &path);
+using testing::bytesOf;
 bool writeBytes(const QString &path, const QByteArray &bytes);
 
 // "ok" from PRAGMA integrity_check through a connection keyed with the password, else what it

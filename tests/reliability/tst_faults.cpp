@@ -6,14 +6,13 @@
 
 #include "checks.h"
 #include "diaryfiles.h"
-#include "environment.h"
+#include "fixture.h"
 #include "mounts.h"
 #include "reliability.h"
 #include "testmain.h"
 
 #include "core/store/backups.h"
 #include "core/store/store.h"
-#include "core/store/storeprobe.h"
 #include "gui/forms.h"
 #include "gui/windows/mainwindow.h"
 #include "gui/windows/sectionwindow.h"
@@ -57,18 +56,8 @@ class FaultTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        store::probe::startNewRun();
-        m_env = std::make_unique<testing::Environment>();
-        QVERIFY(testing::writeEmptyDiary(m_env->starterDiary()));
-    }
-    void cleanup()
-    {
-        const QString root = m_env->root();
-        m_env.reset();
-        QCOMPARE(testing::openFilesUnder(root), 0);
-    }
+    void init() { m_env.setUp({.newRun = true}); }
+    void cleanup() { m_env.tearDown(); }
 
     void firstUseCopyFailsWithItsReasonAndLeavesNothing_data();
     void firstUseCopyFailsWithItsReasonAndLeavesNothing();
@@ -84,7 +73,7 @@ private slots:
 private:
     QString working() const { return m_env->workingDiary(); }
     QString folder() const { return m_env->dataFolder(); }
-    std::unique_ptr<testing::Environment> m_env;
+    testing::Fixture m_env;
 };
 
 void FaultTest::firstUseCopyFailsWithItsReasonAndLeavesNothing_data()

@@ -3,6 +3,7 @@
 // the diary or a backup once it is changed.
 
 #include "checks.h"
+#include "controls.h"
 #include "diaryfiles.h"
 #include "environment.h"
 #include "reliability.h"
@@ -116,11 +117,11 @@ QStringList answerPrompts(const std::function<void()> &run, QStringList answers)
         auto *dialog = shownDialog<gui::PasswordPromptDialog>();
         if (!dialog)
             return;
-        said << dialog->m_message->text();
+        said << testing::control<QLabel>(dialog, "lblMessage")->text();
         if (answers.isEmpty())
             return dialog->reject();
-        QTest::keyClicks(dialog->m_passwordEdit, answers.takeFirst());
-        QTest::keyClick(dialog->m_passwordEdit, Qt::Key_Return);
+        QTest::keyClicks(testing::control<QLineEdit>(dialog, "txtPassword"), answers.takeFirst());
+        QTest::keyClick(testing::control<QLineEdit>(dialog, "txtPassword"), Qt::Key_Return);
     });
     timer.start(10);
     run();
@@ -437,15 +438,18 @@ void PasswordTest::setAndRemoveThroughTheMenu()
     bool shown = false;
     bool stayedOpen = false;
     whileOpen<gui::DiaryPasswordDialog>([&] { menuEntry->trigger(); }, [&](gui::DiaryPasswordDialog *dialog) {
-        warning = dialog->m_warning->text();
-        QTest::keyClicks(dialog->m_newEdit, QStringLiteral("abc"));
-        QTest::keyClicks(dialog->m_repeatEdit, QStringLiteral("abd"));
+        QLineEdit *newPassword = testing::control<QLineEdit>(dialog, "txtNew");
+        QLineEdit *repeated = testing::control<QLineEdit>(dialog, "txtRepeat");
+        QPushButton *set = testing::control<QPushButton>(dialog, "cmdSet");
+        warning = testing::control<QLabel>(dialog, "lblWarning")->text();
+        QTest::keyClicks(newPassword, QStringLiteral("abc"));
+        QTest::keyClicks(repeated, QStringLiteral("abd"));
         clickShowPassword(dialog);
-        shown = dialog->m_newEdit->echoMode() == QLineEdit::Normal && dialog->m_repeatEdit->echoMode() == QLineEdit::Normal;
-        QTest::mouseClick(dialog->m_setButton, Qt::LeftButton);
-        stayedOpen = dialog->isVisible() && !dialog->m_currentEdit;
-        QTest::keyClicks(dialog->m_repeatEdit, QStringLiteral("abc"));
-        QTest::mouseClick(dialog->m_setButton, Qt::LeftButton);
+        shown = newPassword->echoMode() == QLineEdit::Normal && repeated->echoMode() == QLineEdit::Normal;
+        QTest::mouseClick(set, Qt::LeftButton);
+        stayedOpen = dialog->isVisible() && !dialog->findChild<QLineEdit *>(QStringLiteral("txtCurrent"));
+        QTest::keyClicks(repeated, QStringLiteral("abc"));
+        QTest::mouseClick(set, Qt::LeftButton);
     });
     QVERIFY(stayedOpen);
     QVERIFY(shown);
@@ -459,8 +463,8 @@ void PasswordTest::setAndRemoveThroughTheMenu()
 
     m_env->messages->answers = {gui::Answer::Yes};
     whileOpen<gui::DiaryPasswordDialog>([&] { menuEntry->trigger(); }, [&](gui::DiaryPasswordDialog *dialog) {
-        QTest::keyClicks(dialog->m_currentEdit, QStringLiteral("abc"));
-        QTest::mouseClick(dialog->m_removePasswordButton, Qt::LeftButton);
+        QTest::keyClicks(testing::control<QLineEdit>(dialog, "txtCurrent"), QStringLiteral("abc"));
+        QTest::mouseClick(testing::control<QPushButton>(dialog, "cmdRemove"), Qt::LeftButton);
     });
     QVERIFY(opensWith(m_path, QString()));
     QCOMPARE(store::readKeywords(m_path, Table::Spell)->keywords, kSpells);
@@ -479,16 +483,17 @@ void PasswordTest::promptSaysWhenThePasswordIsWrong()
     bool stayedOpen = false;
     std::optional<store::Failure> locked;
     whileOpen<gui::PasswordPromptDialog>([&] { locked = store::unlock(m_path); }, [&](gui::PasswordPromptDialog *dialog) {
-        accessibleName = dialog->m_passwordEdit->accessibleName();
-        hidden = dialog->m_passwordEdit->echoMode() == QLineEdit::Password;
+        QLineEdit *password = testing::control<QLineEdit>(dialog, "txtPassword");
+        accessibleName = password->accessibleName();
+        hidden = password->echoMode() == QLineEdit::Password;
         clickShowPassword(dialog);
-        shown = dialog->m_passwordEdit->echoMode() == QLineEdit::Normal;
-        QTest::keyClicks(dialog->m_passwordEdit, QStringLiteral("wrong"));
-        QTest::keyClick(dialog->m_passwordEdit, Qt::Key_Return);
-        afterWrong = dialog->m_message->text();
-        stayedOpen = dialog->isVisible() && dialog->m_passwordEdit->text().isEmpty();
-        QTest::keyClicks(dialog->m_passwordEdit, QStringLiteral("right"));
-        QTest::keyClick(dialog->m_passwordEdit, Qt::Key_Return);
+        shown = password->echoMode() == QLineEdit::Normal;
+        QTest::keyClicks(password, QStringLiteral("wrong"));
+        QTest::keyClick(password, Qt::Key_Return);
+        afterWrong = testing::control<QLabel>(dialog, "lblMessage")->text();
+        stayedOpen = dialog->isVisible() && password->text().isEmpty();
+        QTest::keyClicks(password, QStringLiteral("right"));
+        QTest::keyClick(password, Qt::Key_Return);
     });
     QVERIFY(!locked);
     QCOMPARE(accessibleName, QStringLiteral("Password"));

@@ -4,7 +4,7 @@
 
 #include "checks.h"
 #include "diaryfiles.h"
-#include "environment.h"
+#include "fixture.h"
 #include "reliability.h"
 #include "seed.h"
 #include "testmain.h"
@@ -123,18 +123,8 @@ class SecurityTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        store::probe::startNewRun();
-        m_env = std::make_unique<testing::Environment>();
-        QVERIFY(testing::writeEmptyDiary(m_env->starterDiary()));
-    }
-    void cleanup()
-    {
-        const QString root = m_env->root();
-        m_env.reset();
-        QCOMPARE(testing::openFilesUnder(root), 0);
-    }
+    void init() { m_env.setUp({.newRun = true}); }
+    void cleanup() { m_env.tearDown(); }
 
     void diaryAndBackupsAreTheUsersAlone();
     void hostileTextIsStoredAndShownExactly();
@@ -143,7 +133,7 @@ private slots:
 
 private:
     QString working() const { return m_env->workingDiary(); }
-    std::unique_ptr<testing::Environment> m_env;
+    testing::Fixture m_env;
 };
 
 void SecurityTest::diaryAndBackupsAreTheUsersAlone()

@@ -71,6 +71,12 @@ int openFilesUnder(const QString &folder)
     return open;
 }
 
+QByteArray bytesOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 QStringList stateOf(const QString &path)
 {
     QStringList state;

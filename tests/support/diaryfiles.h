@@ -3,6 +3,7 @@
 // Real diary files for tests: made by the store's own schema code, read back through a
 // connection of their own that is keyed with the plain password, as any other program would.
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -35,6 +36,9 @@ bool execute(const QString &path, const QString &sql);
 // store operation runs, since the store closes every connection before it returns. Counted from
 // /proc/self/fd, so it is always zero off Linux.
 int openFilesUnder(const QString &folder);
+
+// Any file's bytes; empty when it cannot be read.
+QByteArray bytesOf(const QString &path);
 
 // Every file, folder, link and pipe at or under path, each with its kind, size, modification time
 // and bytes: two equal answers mean that nothing there was written, replaced or added.

@@ -122,13 +122,9 @@ public:
 
 class SystemFacts final : public platform::SystemFacts {
 public:
-    platform::OsVersion version{2, 6, 1};
     QString appData;
-    QString systemDir;
     QString program;
-    platform::OsVersion osVersion() const override { return version; }
     QString appDataFolder() const override { return appData; }
-    QString systemFolder() const override { return systemDir; }
     QString programFolder() const override { return program; }
 };
 
