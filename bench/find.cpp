@@ -2,6 +2,7 @@
 
 #include "fixtures.h"
 #include "harness.h"
+#include "sections.h"
 
 #include "core/find/find.h"
 #include "core/datafolder.h"
@@ -116,7 +117,7 @@ void measureFind(const Run &run, int entries)
         require(appendEntries(path, table, entries, proseFor), "the sections are filled");
 
     // Memory is what the find window adds to a program that shows the section window.
-    forms::show<SectionWindow>();
+    forms::show<SectionWindow>(kChoice);
     SectionWindow *section = forms::loaded<SectionWindow>();
     QCoreApplication::processEvents();
     const long rssBefore = statusKb("VmRSS:");

@@ -7,7 +7,6 @@
 #include "core/store/password.h"
 #include "gui/forms.h"
 #include "gui/windows/sectionwindow.h"
-#include "gui/sectionwindowstate.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -145,7 +144,7 @@ void measureSection(const Run &run, int entries, Results &results)
     measure(run, {
         {[](int) { closeWindows(); },
          [](int) {
-             forms::show<SectionWindow>();
+             forms::show<SectionWindow>(kChoice);
              PaintWatch watch(sectionWindow()->m_keywordList->viewport());
              settle(watch);
          },
@@ -175,10 +174,10 @@ void measureSection(const Run &run, int entries, Results &results)
 
     // From here on the window stays, open for browsing.
     closeWindows();
-    forms::show<SectionWindow>();
+    forms::show<SectionWindow>(kChoice);
     SectionWindow *window = sectionWindow();
     window->m_openButton->click();
-    require(SectionWindowState(*window) == SectionWindowMode::Browsing, "the section opens");
+    require(window->mode() == SectionWindow::Mode::Browsing, "the section opens");
     PaintWatch windowList(window->m_keywordList->viewport());
     const std::vector<qint64> originalIndexes = window->lineIndexes();
     bare = std::make_unique<BareList>();
@@ -235,7 +234,7 @@ void measureSection(const Run &run, int entries, Results &results)
         {[&](int rep) {
              newEntry(rep);
              window->m_addButton->click();
-             require(SectionWindowState(*window) == SectionWindowMode::Adding, "adding");
+             require(window->mode() == SectionWindow::Mode::Adding, "adding");
              window->m_keywordEdit->setText(newKeyword);
              window->m_meaningEdit->setPlainText(newMeaning);
          },
@@ -244,7 +243,7 @@ void measureSection(const Run &run, int entries, Results &results)
              settle(windowList);
          },
          [&](int) {
-             require(SectionWindowState(*window) == SectionWindowMode::Browsing, "add returns to browsing");
+             require(window->mode() == SectionWindow::Mode::Browsing, "add returns to browsing");
              require(listed(window, lines(window) - 1) == newKeyword, "add lists the new keyword last");
              windowAdded.push_back({window->lineIndexes().back(), newKeyword});
          },
@@ -292,7 +291,7 @@ void measureSection(const Run &run, int entries, Results &results)
              edited(rep);
              clickLine(window, editRow);
              window->m_editButton->click();
-             require(SectionWindowState(*window) == SectionWindowMode::Editing, "editing");
+             require(window->mode() == SectionWindow::Mode::Editing, "editing");
              window->m_keywordEdit->setText(newKeyword);
              window->m_meaningEdit->setPlainText(newMeaning);
          },
@@ -301,7 +300,7 @@ void measureSection(const Run &run, int entries, Results &results)
              settle(windowList);
          },
          [&](int) {
-             require(SectionWindowState(*window) == SectionWindowMode::Browsing, "edit returns to browsing");
+             require(window->mode() == SectionWindow::Mode::Browsing, "edit returns to browsing");
              require(listed(window, editRow) == newKeyword, "edit lists the new keyword");
          },
          &edit.window},

@@ -9,7 +9,6 @@
 #include "core/services.h"
 #include "gui/diarymenu.h"
 #include "gui/messages.h"
-#include "gui/modBookOfShadows.h"
 #include "gui/navigation.h"
 
 #include <QDir>
@@ -20,6 +19,8 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+
+#include <algorithm>
 
 namespace {
 const QColor kSilver(0xC0, 0xC0, 0xC0);
@@ -44,7 +45,7 @@ QGroupBox *frame(QWidget *parent, const QString &name, const QString &title)
 }
 } // namespace
 
-MainWindow::MainWindow()
+MainWindow::MainWindow(SectionChoice earlier) : m_choice(std::move(earlier))
 {
     QWidget *client = chrome::setUpWindow(this, QStringLiteral("frmMain"), 6525, 7575);
     ui::setBackground(client, Qt::black);
@@ -137,9 +138,9 @@ void MainWindow::load()
 
 void MainWindow::chooseOption(int index)
 {
-    modBookOfShadows::intSection = static_cast<qint16>(index);
+    m_choice.option = index;
     if (const sections::Section *section = sections::sectionAt(index))
-        modBookOfShadows::strSection = section->name;
+        m_choice.name = section->name;
 }
 
 bool MainWindow::validateChoice()
@@ -171,7 +172,14 @@ void MainWindow::continueIntoSection()
     if (!validateChoice())
         return;
     if (prepareDiary(folderReady))
-        navigation::toSectionWindow(this);
+        navigation::toSectionWindow(this, m_choice);
+}
+
+void MainWindow::continueInto(sections::Table table)
+{
+    const auto option = std::size_t(std::find(sections::kTables.begin(), sections::kTables.end(), table) - sections::kTables.begin());
+    m_sectionOptions[option]->setChecked(true);
+    continueIntoSection();
 }
 
 bool MainWindow::workingDiaryReady()

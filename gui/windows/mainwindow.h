@@ -1,7 +1,9 @@
 #pragma once
 
+#include "core/sections.h"
 #include "gui/chrome.h"
 #include "gui/forms.h"
+#include "gui/sectionchoice.h"
 
 #include <QMainWindow>
 
@@ -16,13 +18,19 @@ class QRadioButton;
 class MainWindow : public forms::FormWindow<QMainWindow> {
     Q_OBJECT
 public:
-    MainWindow();
+    // The choice of an earlier main window is kept, though Continue asks for a new one.
+    explicit MainWindow(SectionChoice earlier = {});
+
+    const SectionChoice &choice() const { return m_choice; }
 
     void load() override;
     void unload() override;
 
     void chooseOption(int index);
     void continueIntoSection();
+    // The table's option, then Continue, as the user would: an option already ticked leaves the
+    // choice as it stands.
+    void continueInto(sections::Table table);
     bool validateChoice();
     // What Continue does before the section window: the data folder, the first-use copy and the
     // diary's own password, each with its message; false when one of them stopped it.
@@ -43,6 +51,7 @@ public:
     chrome::HelpMenus help;
 
 private:
+    SectionChoice m_choice;
     bool prepareDiary(bool folderReady);
     void reportFailure(const QString &message, const QString &detail);
     void showKeptBackups(const QString &kept);

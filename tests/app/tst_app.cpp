@@ -13,7 +13,6 @@
 #include "gui/windows/mainwindow.h"
 #include "gui/windows/sectionwindow.h"
 #include "gui/windows/startupwindow.h"
-#include "gui/modBookOfShadows.h"
 #include "gui/shutdown.h"
 #include "platform/QtServices.h"
 
@@ -363,8 +362,8 @@ void AppTest::lastSectionClickedWins()
     QVERIFY(main);
     choose(main, 0);
     choose(main, 3);
-    QCOMPARE(modBookOfShadows::intSection, qint16(3));
-    QCOMPARE(modBookOfShadows::strSection, QStringLiteral("Rituals"));
+    QCOMPARE(main->choice().option, 3);
+    QCOMPARE(main->choice().name, QStringLiteral("Rituals"));
     QVERIFY(main->m_sectionOptions[3]->isChecked());
     QVERIFY(!main->m_sectionOptions[0]->isChecked());
 }
@@ -378,13 +377,13 @@ void AppTest::bookOptionsOnlyRecordTheirNumber()
     // The book group lies outside the visible area; code can still choose it.
     QVERIFY(main->m_sectionOptions[4]->geometry().top() + main->Frame1->geometry().top() >= main->centralWidget()->height());
     main->m_sectionOptions[5]->click();
-    QCOMPARE(modBookOfShadows::intSection, qint16(5));
-    QCOMPARE(modBookOfShadows::strSection, QStringLiteral("Incense"));
+    QCOMPARE(main->choice().option, 5);
+    QCOMPARE(main->choice().name, QStringLiteral("Incense"));
     QVERIFY(main->m_sectionOptions[1]->isChecked()); // a separate group: the section stays chosen
     clickContinue(main);
     QVERIFY(m_env->messages->shown.empty());
     QVERIFY(forms::loaded<SectionWindow>());
-    QCOMPARE(modBookOfShadows::intSection, qint16(5));
+    QCOMPARE(forms::loaded<SectionWindow>()->choice().option, 5);
 }
 
 void AppTest::continueIsReachableFromTheKeyboard()
@@ -397,7 +396,7 @@ void AppTest::continueIsReachableFromTheKeyboard()
     choose(main, 2);
     QTest::keyClick(main, Qt::Key_C, Qt::AltModifier);
     QTRY_VERIFY(forms::loaded<SectionWindow>());
-    QCOMPARE(modBookOfShadows::strSection, QStringLiteral("Recipes"));
+    QCOMPARE(forms::loaded<SectionWindow>()->choice().name, QStringLiteral("Recipes"));
 }
 
 void AppTest::backGivesAFreshMainWindow()
@@ -423,7 +422,7 @@ void AppTest::backGivesAFreshMainWindow()
     QCOMPARE(fresh->focusWidget(), fresh->m_continueButton);
 
     // The earlier choice is still recorded, but Continue asks for a new one.
-    QCOMPARE(modBookOfShadows::intSection, qint16(2));
+    QCOMPARE(fresh->choice().option, 2);
     clickContinue(fresh);
     QCOMPARE(m_env->messages->texts(), QStringList{kSelect});
 }

@@ -11,7 +11,6 @@
 #include "gui/windows/mainwindow.h"
 #include "gui/windows/sectionwindow.h"
 #include "gui/windows/startupwindow.h"
-#include "gui/modBookOfShadows.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -140,7 +139,7 @@ void DesktopTest::theDiaryWorksFromTheKeyboardAlone()
     QCOMPARE(QApplication::focusWidget(), section->m_meaningEdit);
     QTest::keyClicks(section->m_meaningEdit, QStringLiteral("Clears a room"));
     QTest::keyClick(section, Qt::Key_S, Qt::AltModifier); // "&Save ..."
-    const QString table = QStringLiteral("tbl") + modBookOfShadows::strSection.toLower();
+    const QString table = QStringLiteral("tbl") + section->choice().name.toLower();
     QTRY_COMPARE(testing::readKeywords(m_env->workingDiary(), table), QStringList{QStringLiteral("Sage")});
     QTRY_COMPARE(section->m_keywordList->model()->rowCount(), 1);
 

@@ -15,7 +15,6 @@
 #include "gui/forms.h"
 #include "gui/windows/mainwindow.h"
 #include "gui/windows/sectionwindow.h"
-#include "gui/sectionwindowstate.h"
 
 #include <QAction>
 #include <QLabel>
@@ -244,7 +243,7 @@ void FindTest::resultLandsOnItsEntryFromAnyWindow()
     SectionWindow *section = forms::loaded<SectionWindow>();
     QVERIFY(section);
     QCOMPARE(section->m_captions[0]->text(), sections::kSections[std::size_t(option)].title());
-    QCOMPARE(SectionWindowState(*section), SectionWindowMode::Browsing);
+    QCOMPARE(section->mode(), SectionWindow::Mode::Browsing);
     QCOMPARE(section->selectedPosition(), line);
     QCOMPARE(section->m_meaningEdit->toPlainText(), meaning);
     QVERIFY(!forms::loaded<MainWindow>());
@@ -265,7 +264,7 @@ void FindTest::choiceWhileAddingIsRefusedAndKeepsTheText()
 
     QCOMPARE(m_env->messages->shown.size(), std::size_t(1));
     QCOMPARE(forms::loaded<SectionWindow>(), section);
-    QCOMPARE(SectionWindowState(*section), SectionWindowMode::Adding);
+    QCOMPARE(section->mode(), SectionWindow::Mode::Adding);
     QCOMPARE(section->m_keywordEdit->text(), QStringLiteral("Half typed"));
     QCOMPARE(find->m_findEdit->text(), QStringLiteral("rose"));
 }
@@ -386,9 +385,9 @@ void FindTest::typeAheadShowsTheEntryOnlyWhileBrowsing()
     QCOMPARE(section->selectedPosition(), 1);
 
     QTest::mouseClick(section->m_addButton, Qt::LeftButton);
-    QCOMPARE(SectionWindowState(*section), SectionWindowMode::Adding);
+    QCOMPARE(section->mode(), SectionWindow::Mode::Adding);
     QTest::keyClicks(section->m_keywordList, QStringLiteral("m"));
-    QCOMPARE(SectionWindowState(*section), SectionWindowMode::Adding);
+    QCOMPARE(section->mode(), SectionWindow::Mode::Adding);
     QVERIFY(section->m_keywordEdit->text().isEmpty());
 }
 

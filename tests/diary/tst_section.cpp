@@ -14,8 +14,6 @@
 #include "gui/windows/mainwindow.h"
 #include "gui/windows/sectionwindow.h"
 #include "gui/windows/startupwindow.h"
-#include "gui/modBookOfShadows.h"
-#include "gui/sectionwindowstate.h"
 #include "gui/ui.h"
 
 #include <QAction>
@@ -36,7 +34,7 @@
 
 #include <memory>
 
-using Mode = SectionWindowMode;
+using Mode = SectionWindow::Mode;
 using Rows = std::vector<std::pair<QString, QString>>;
 
 using testing::enterSection;
@@ -134,24 +132,24 @@ void SectionWindowTest::overviewAddsAnIncenseEntry()
     QVERIFY(window && window->isVisible());
     QVERIFY(QFile::exists(working()));
     QCOMPARE(window->m_captions[0]->text(), QStringLiteral("Incense Section"));
-    QCOMPARE(SectionWindowState(*window), Mode::Closed);
+    QCOMPARE(window->mode(), Mode::Closed);
     QCOMPARE(window->m_openButton->text(), QStringLiteral("&Open Incense"));
 
     click(window->m_openButton);
-    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    QCOMPARE(window->mode(), Mode::Browsing);
     QCOMPARE(window->m_openButton->text(), QStringLiteral("&Close Incense"));
 
     QStringList added;
     for (const QString &name : {QStringLiteral("Frankincense"), QStringLiteral("Myrrh")}) {
         click(window->m_addButton);
-        QCOMPARE(SectionWindowState(*window), Mode::Adding);
+        QCOMPARE(window->mode(), Mode::Adding);
         QCOMPARE(window->m_addButton->text(), QStringLiteral("&Save Incense"));
         QCOMPARE(window->focusWidget(), window->m_keywordEdit);
         QTest::keyClicks(window->m_keywordEdit, name);
         QTest::keyClicks(window->m_meaningEdit, QStringLiteral("Burn for ") + name);
         click(window->m_addButton);
 
-        QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+        QCOMPARE(window->mode(), Mode::Browsing);
         QCOMPARE(window->m_addButton->text(), QStringLiteral("&Add Incense"));
         added << name;
         QCOMPARE(listed(window), added);
@@ -216,7 +214,7 @@ void SectionWindowTest::eachSectionShowsOnlyItsOwnTextsAndRows()
                           window->m_editButton->text(), window->m_exitButton->text()}),
              (QStringList{"&Open " + name, "&Add " + name, "&Remove " + name, "&Edit " + name, "E&xit " + name}));
     QCOMPARE(listed(window), (QStringList{name + " one", name + " two"}));
-    QCOMPARE(SectionWindowState(*window), Mode::Closed);
+    QCOMPARE(window->mode(), Mode::Closed);
     QCOMPARE(sections::tableName(sections::kSections[std::size_t(option)].table), "tbl" + name.toLower());
     QVERIFY(m_env->messages->shown.empty());
 }
@@ -287,12 +285,12 @@ void SectionWindowTest::openAndCloseKeepListAndBoxes()
 
     click(window->m_openButton);
     QCOMPARE(window->m_openButton->text(), QStringLiteral("&Open Spell"));
-    QCOMPARE(SectionWindowState(*window), Mode::Closed);
+    QCOMPARE(window->mode(), Mode::Closed);
     QCOMPARE(window->selectedPosition(), 0);
     QCOMPARE(window->m_keywordEdit->text(), QStringLiteral("Sage"));
     QCOMPARE(meaning(window), QStringLiteral("Cleansing"));
     click(window->m_openButton);
-    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    QCOMPARE(window->mode(), Mode::Browsing);
 }
 
 void SectionWindowTest::selectionShowsItsOwnRowByMouseAndArrowKeys()
@@ -328,13 +326,13 @@ void SectionWindowTest::duplicateKeywordsAreEditedAndRemovedByTheirOwnRow()
     selectLine(window, 1);
 
     click(window->m_editButton);
-    QCOMPARE(SectionWindowState(*window), Mode::Editing);
+    QCOMPARE(window->mode(), Mode::Editing);
     QCOMPARE(window->m_editButton->text(), QStringLiteral("&Save Spell"));
     QCOMPARE(window->focusWidget(), window->m_keywordEdit);
     window->m_meaningEdit->moveCursor(QTextCursor::End);
     QTest::keyClicks(window->m_meaningEdit, QStringLiteral(" edited"));
     click(window->m_editButton);
-    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    QCOMPARE(window->mode(), Mode::Browsing);
     QCOMPARE(window->selectedPosition(), -1);
     QCOMPARE(meaning(window), QStringLiteral("two edited")); // the boxes keep what was saved
     auto after = rows(QStringLiteral("tblspell"));
@@ -344,7 +342,7 @@ void SectionWindowTest::duplicateKeywordsAreEditedAndRemovedByTheirOwnRow()
 
     selectLine(window, 1);
     click(window->m_removeButton);
-    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    QCOMPARE(window->mode(), Mode::Browsing);
     QCOMPARE(rows(QStringLiteral("tblspell")), std::vector<testing::DiaryRow>{before[0]});
     QCOMPARE(listed(window), QStringList{QStringLiteral("Sage")});
     QVERIFY(window->m_keywordEdit->text().isEmpty() && meaning(window).isEmpty());
@@ -358,14 +356,14 @@ void SectionWindowTest::emptySection()
     QVERIFY(window);
     QVERIFY(listed(window).isEmpty());
     click(window->m_openButton);
-    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    QCOMPARE(window->mode(), Mode::Browsing);
     const QByteArray file = bytesOf(working());
 
     click(window->m_removeButton);
     QVERIFY(listed(window).isEmpty());
     click(window->m_editButton);
     click(window->m_editButton);
-    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    QCOMPARE(window->mode(), Mode::Browsing);
     QVERIFY(listed(window).isEmpty());
     QCOMPARE(bytesOf(working()), file);
 
@@ -414,7 +412,7 @@ void SectionWindowTest::addChecksComeInOrderAndKeepWhatWasTyped()
     QCOMPARE(messages(), QStringList{kBothEmpty});
     QCOMPARE(m_env->messages->shown.back().icon, gui::MessageIcon::Critical);
     QCOMPARE(m_env->messages->shown.back().parent, window);
-    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    QCOMPARE(window->mode(), Mode::Browsing);
     QCOMPARE(window->m_addButton->text(), QStringLiteral("&Add Incense"));
 
     // Spaces only count as empty, both alone and together.
@@ -423,14 +421,14 @@ void SectionWindowTest::addChecksComeInOrderAndKeepWhatWasTyped()
     QTest::keyClicks(window->m_meaningEdit, QStringLiteral("  "));
     click(window->m_addButton);
     QCOMPARE(messages().last(), kBothEmpty);
-    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    QCOMPARE(window->mode(), Mode::Browsing);
 
     // Something typed: the message, and the window waits for the missing part.
     click(window->m_addButton);
     QTest::keyClicks(window->m_keywordEdit, QStringLiteral("Copal"));
     click(window->m_addButton);
     QCOMPARE(messages().last(), kMeaningEmpty);
-    QCOMPARE(SectionWindowState(*window), Mode::Adding);
+    QCOMPARE(window->mode(), Mode::Adding);
     QCOMPARE(window->m_keywordEdit->text(), QStringLiteral("Copal"));
     QCOMPARE(window->focusWidget(), window->m_meaningEdit);
 
@@ -438,7 +436,7 @@ void SectionWindowTest::addChecksComeInOrderAndKeepWhatWasTyped()
     QTest::keyClicks(window->m_meaningEdit, QStringLiteral("Resin"));
     click(window->m_addButton);
     QCOMPARE(messages().last(), kKeywordEmpty);
-    QCOMPARE(SectionWindowState(*window), Mode::Adding);
+    QCOMPARE(window->mode(), Mode::Adding);
     QCOMPARE(meaning(window), QStringLiteral("Resin"));
     QCOMPARE(window->focusWidget(), window->m_keywordEdit);
     QCOMPARE(messages().size(), 4);
@@ -462,7 +460,7 @@ void SectionWindowTest::editSaveChecksLikeAddAndNeedsARow()
     click(window->m_editButton);
     QTest::keyClicks(window->m_keywordEdit, QStringLiteral("Stray"));
     click(window->m_editButton);
-    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    QCOMPARE(window->mode(), Mode::Browsing);
     QVERIFY(m_env->messages->shown.empty());
     QCOMPARE(rows(QStringLiteral("tblspell")), before);
 
@@ -471,7 +469,7 @@ void SectionWindowTest::editSaveChecksLikeAddAndNeedsARow()
     window->m_keywordEdit->clear();
     click(window->m_editButton);
     QCOMPARE(m_env->messages->texts(), QStringList{kKeywordEmpty});
-    QCOMPARE(SectionWindowState(*window), Mode::Editing);
+    QCOMPARE(window->mode(), Mode::Editing);
     QCOMPARE(meaning(window), QStringLiteral("Cleansing"));
     QCOMPARE(window->selectedPosition(), 0);
 
@@ -479,7 +477,7 @@ void SectionWindowTest::editSaveChecksLikeAddAndNeedsARow()
     window->m_meaningEdit->clear();
     click(window->m_editButton);
     QCOMPARE(m_env->messages->texts().last(), kBothEmpty);
-    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    QCOMPARE(window->mode(), Mode::Browsing);
     selectLine(window, 1);
     click(window->m_addButton);
     click(window->m_addButton);
@@ -528,7 +526,7 @@ void SectionWindowTest::linesWhoseRowIsGoneChangeNothing()
     click(window->m_editButton);
     window->m_keywordEdit->setText(QStringLiteral("Changed"));
     click(window->m_editButton);
-    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    QCOMPARE(window->mode(), Mode::Browsing);
     QCOMPARE(listed(window), QStringList{QStringLiteral("C")});
     QCOMPARE(bytesOf(working()), file);
 
@@ -553,7 +551,7 @@ void SectionWindowTest::refreshShowsWhatTheTableHolds()
     QCOMPARE(listed(window), (QStringList{"Amber", "Benzoin"}));
     QCOMPARE(window->selectedPosition(), -1);
     QCOMPARE(window->m_keywordEdit->text(), QStringLiteral("Amber"));
-    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    QCOMPARE(window->mode(), Mode::Browsing);
     QCOMPARE(testing::openFilesUnder(m_env->root()), 0);
 }
 
@@ -563,9 +561,9 @@ void SectionWindowTest::keyboardDrivesTheSection()
     SectionWindow *window = enterSection(3);
     QVERIFY(window);
     QTest::keyClick(window, Qt::Key_O, Qt::AltModifier);
-    QTRY_COMPARE(SectionWindowState(*window), Mode::Browsing);
+    QTRY_COMPARE(window->mode(), Mode::Browsing);
     QTest::keyClick(window, Qt::Key_A, Qt::AltModifier);
-    QTRY_COMPARE(SectionWindowState(*window), Mode::Adding);
+    QTRY_COMPARE(window->mode(), Mode::Adding);
     QTest::keyClicks(window->focusWidget(), QStringLiteral("Yule"));
     QTest::keyClick(window->focusWidget(), Qt::Key_Tab);
     QTRY_COMPARE(window->focusWidget(), window->m_meaningEdit);
@@ -607,7 +605,7 @@ void SectionWindowTest::backThenAnotherSectionShowsOnlyThatSection()
     QCOMPARE(window->m_captions[0]->text(), QStringLiteral("Rituals Section"));
     QCOMPARE(listed(window), QStringList{QStringLiteral("Imbolc")});
     QVERIFY(window->m_keywordEdit->text().isEmpty() && meaning(window).isEmpty());
-    QCOMPARE(SectionWindowState(*window), Mode::Closed);
+    QCOMPARE(window->mode(), Mode::Closed);
     click(window->m_openButton);
     click(window->m_exitButton);
     testing::flushDeletions();
@@ -674,7 +672,7 @@ void SectionWindowTest::leavingAsksBeforeTypedTextIsLost()
         if (typed == Typed::Entry)
             QTest::keyClicks(window->m_meaningEdit, QStringLiteral("For sight"));
     }
-    const Mode mode = SectionWindowState(*window);
+    const Mode mode = window->mode();
     const QString keywordTyped = window->m_keywordEdit->text();
     const QString meaningTyped = meaning(window);
     m_env->messages->answers = {answer};
@@ -698,7 +696,7 @@ void SectionWindowTest::leavingAsksBeforeTypedTextIsLost()
         QCOMPARE(visible(forms::loaded<ExitWindow>()), way != Way::Back);
     } else {
         QVERIFY(window->isVisible());
-        QCOMPARE(SectionWindowState(*window), mode);
+        QCOMPARE(window->mode(), mode);
         QCOMPARE(window->m_keywordEdit->text(), keywordTyped);
         QCOMPARE(meaning(window), meaningTyped);
     }
@@ -725,7 +723,7 @@ void SectionWindowTest::bookChoicesFourAndFive()
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"Sage", "Cleansing"}}));
     SectionWindow *window = enterSection(0, book);
     QVERIFY(window);
-    QCOMPARE(modBookOfShadows::intSection, qint16(book));
+    QCOMPARE(window->choice().option, book);
     if (book == 4) {
         QCOMPARE((QStringList{window->m_captions[0]->text(), window->m_captions[1]->text(), window->m_captions[2]->text()}),
                  (QStringList{"Load Book", "", ""}));
@@ -741,9 +739,11 @@ void SectionWindowTest::bookChoicesFourAndFive()
     // The design caption is not the idle one: the first click takes the second action.
     click(window->m_openButton);
     QCOMPARE(window->m_openButton->text(), QStringLiteral("&Open Spell"));
-    QCOMPARE(SectionWindowState(*window), Mode::Closed);
+    QCOMPARE(window->mode(), Mode::Closed);
     click(window->m_openButton);
-    QCOMPARE(SectionWindowState(*window), Mode::Other); // "&Add" and "&Edit" are no idle captions
+    QCOMPARE(window->mode(), Mode::Browsing);
+    // "&Add" and "&Edit" are no captions of a mode: each button's first click takes its second action.
+    QCOMPARE((QStringList{window->m_addButton->text(), window->m_editButton->text()}), (QStringList{"&Add", "&Edit"}));
     QCOMPARE(window->m_openButton->text(), QStringLiteral("&Close Spell"));
 
     click(window->m_addButton);
@@ -752,7 +752,7 @@ void SectionWindowTest::bookChoicesFourAndFive()
     click(window->m_editButton);
     QCOMPARE(m_env->messages->texts().size(), 1);
     QCOMPARE(window->m_editButton->text(), QStringLiteral("&Edit Spell"));
-    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    QCOMPARE(window->mode(), Mode::Browsing);
     QCOMPARE(listed(window), QStringList{QStringLiteral("Sage")});
     QCOMPARE(keywords(QStringLiteral("tblspell")), QStringList{QStringLiteral("Sage")});
 }
@@ -805,7 +805,7 @@ void SectionWindowTest::failuresShowTheirMessageAndLoseNothing()
         QVERIFY(m_env->messages->shown.empty());
         QCOMPARE(listed(window), QStringList{QStringLiteral("Sage")});
     }
-    QCOMPARE(SectionWindowState(*window), Mode::Closed);
+    QCOMPARE(window->mode(), Mode::Closed);
     click(window->m_openButton);
 
     if (condition == u"missing") {
@@ -829,7 +829,7 @@ void SectionWindowTest::failuresShowTheirMessageAndLoseNothing()
     click(window->m_addButton);
     QCOMPARE(m_env->messages->shown.size(), std::size_t(shown + 1));
     QCOMPARE(m_env->messages->last(), expected);
-    QCOMPARE(SectionWindowState(*window), Mode::Adding);
+    QCOMPARE(window->mode(), Mode::Adding);
     QCOMPARE(window->m_keywordEdit->text(), QStringLiteral("Vervain"));
     QCOMPARE(meaning(window).size(), 100000);
     QCOMPARE(testing::openFilesUnder(m_env->root()), 0);

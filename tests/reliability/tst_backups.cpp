@@ -12,7 +12,6 @@
 #include "core/store/store.h"
 #include "core/store/storeprobe.h"
 #include "gui/windows/sectionwindow.h"
-#include "gui/sectionwindowstate.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -321,7 +320,7 @@ void BackupTest::messagesNameTheNewestBackupWhichRestoresTheDiary()
     // README's way back: copy the newest backup over the diary. The typed entry is still there to save.
     QVERIFY(QFile::copy(backups[0], working));
     QVERIFY(click(window->m_addButton));
-    QCOMPARE(SectionWindowState(*window), SectionWindowMode::Browsing);
+    QCOMPARE(window->mode(), SectionWindow::Mode::Browsing);
     QCOMPARE(listed(window), (QStringList{"Sage", "Rue", "Vervain"}));
     QCOMPARE(spells(working), (QStringList{"Sage", "Rue", "Vervain"}));
     QCOMPARE(env.messages->shown.size(), std::size_t(2));

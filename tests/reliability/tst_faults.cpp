@@ -18,7 +18,6 @@
 #include "gui/windows/mainwindow.h"
 #include "gui/windows/sectionwindow.h"
 #include "gui/windows/startupwindow.h"
-#include "gui/sectionwindowstate.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,7 +29,7 @@
 
 #include <memory>
 
-using Mode = SectionWindowMode;
+using Mode = SectionWindow::Mode;
 using reliability::click;
 using reliability::listed;
 using reliability::selectLine;
@@ -170,7 +169,7 @@ void FaultTest::readOnlyDiaryFileKeepsTheTypedText()
     QTest::keyClicks(window->m_meaningEdit, QStringLiteral("Cleansing and protection"));
     QVERIFY(click(window->m_editButton));
     QCOMPARE(m_env->messages->texts(), QStringList({expected, expected}));
-    QCOMPARE(SectionWindowState(*window), Mode::Editing);
+    QCOMPARE(window->mode(), Mode::Editing);
     QCOMPARE(meaning(window), QStringLiteral("Cleansing and protection"));
     QCOMPARE(reliability::stateOf(working()), original);
     QCOMPARE(everythingIn(folder()), QStringList{QStringLiteral("updatediary.dll")});
@@ -179,7 +178,7 @@ void FaultTest::readOnlyDiaryFileKeepsTheTypedText()
     mount.reset();
     QVERIFY(click(window->m_editButton));
     QCOMPARE(m_env->messages->shown.size(), std::size_t(2));
-    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    QCOMPARE(window->mode(), Mode::Browsing);
     BRIMVALE_UNWRAP(saved, testing::readRows(working(), QStringLiteral("tblspell")));
     QCOMPARE(saved.size(), std::size_t(1));
     QCOMPARE(saved[0].meaning, QStringLiteral("Cleansing and protection"));
@@ -192,7 +191,7 @@ void FaultTest::readOnlyDiaryFileKeepsTheTypedText()
     QTest::keyClicks(window->m_meaningEdit, QStringLiteral("Visions"));
     QVERIFY(click(window->m_addButton));
     QCOMPARE(m_env->messages->last(), expected);
-    QCOMPARE(SectionWindowState(*window), Mode::Adding);
+    QCOMPARE(window->mode(), Mode::Adding);
     QCOMPARE(window->m_keywordEdit->text(), QStringLiteral("Vervain"));
     QCOMPARE(reliability::stateOf(working()), edited);
     mount.reset();
@@ -222,7 +221,7 @@ void FaultTest::fullDiskDuringAnEditKeepsBothVersions()
     window->m_meaningEdit->setPlainText(longer);
     QVERIFY(click(window->m_editButton));
     QCOMPARE(m_env->messages->texts(), QStringList{kDiskFull + QLatin1Char('\n') + working()});
-    QCOMPARE(SectionWindowState(*window), Mode::Editing);
+    QCOMPARE(window->mode(), Mode::Editing);
     QCOMPARE(meaning(window), longer);
     QCOMPARE(reliability::stateOf(working()), full);
     QCOMPARE(reliability::integrityCheck(working()), QStringLiteral("ok"));
@@ -233,7 +232,7 @@ void FaultTest::fullDiskDuringAnEditKeepsBothVersions()
     QVERIFY(QFile::remove(folder() + QStringLiteral("/filler")));
     QVERIFY(click(window->m_editButton));
     QCOMPARE(m_env->messages->shown.size(), std::size_t(1));
-    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    QCOMPARE(window->mode(), Mode::Browsing);
     BRIMVALE_UNWRAP(saved, testing::readRows(working(), QStringLiteral("tblspell")));
     QCOMPARE(saved.size(), std::size_t(2));
     QCOMPARE(saved[1].meaning, longer);
@@ -319,7 +318,7 @@ void FaultTest::replacedDiaryIsReadAfreshAndItsRowsAreNeverMistaken()
     QVERIFY(click(window->m_editButton));
     window->m_keywordEdit->setText(QStringLiteral("Rue, dried"));
     QVERIFY(click(window->m_editButton));
-    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    QCOMPARE(window->mode(), Mode::Browsing);
     QCOMPARE(listed(window), (QStringList{"Oak", "Ash"}));
     BRIMVALE_UNWRAP(replaced, testing::readRows(working(), QStringLiteral("tblspell")));
     QCOMPARE(replaced, otherRows);
@@ -412,14 +411,14 @@ void FaultTest::damagedDiaryIsReportedAndNeverTouched()
     QTest::keyClicks(window->m_meaningEdit, QStringLiteral("Visions"));
     QVERIFY(click(window->m_addButton));
     QCOMPARE(m_env->messages->last(), expected);
-    QCOMPARE(SectionWindowState(*window), Mode::Adding);
+    QCOMPARE(window->mode(), Mode::Adding);
     QCOMPARE(window->m_keywordEdit->text(), QStringLiteral("Vervain"));
     QCOMPARE(meaning(window), QStringLiteral("Visions"));
     // Emptying both boxes is the way out of adding.
     window->m_keywordEdit->clear();
     window->m_meaningEdit->clear();
     QVERIFY(click(window->m_addButton));
-    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    QCOMPARE(window->mode(), Mode::Browsing);
 
     if (!listed(window).isEmpty()) {
         selectLine(window, 0);
@@ -427,12 +426,12 @@ void FaultTest::damagedDiaryIsReportedAndNeverTouched()
         window->m_meaningEdit->setPlainText(QStringLiteral("changed"));
         QVERIFY(click(window->m_editButton));
         QCOMPARE(m_env->messages->last(), expected);
-        QCOMPARE(SectionWindowState(*window), Mode::Editing);
+        QCOMPARE(window->mode(), Mode::Editing);
         QCOMPARE(meaning(window), QStringLiteral("changed"));
         window->m_keywordEdit->clear();
         window->m_meaningEdit->clear();
         QVERIFY(click(window->m_editButton));
-        QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+        QCOMPARE(window->mode(), Mode::Browsing);
         selectLine(window, 0);
         QVERIFY(click(window->m_removeButton));
         QCOMPARE(m_env->messages->last(), expected);
@@ -474,7 +473,7 @@ void FaultTest::damageWhileRunningIsFoundBeforeTheNextWrite()
     QVERIFY(click(window->m_addButton));
     QCOMPARE(m_env->messages->last(), kDamaged + QLatin1Char('\n') + working() + QStringLiteral("\nNewest backup: ")
                                           + store::backupsOf(working()).value(0));
-    QCOMPARE(SectionWindowState(*window), Mode::Adding);
+    QCOMPARE(window->mode(), Mode::Adding);
     QCOMPARE(window->m_keywordEdit->text(), QStringLiteral("Mugwort"));
     QCOMPARE(meaning(window), QStringLiteral("Dreams"));
     QCOMPARE(reliability::stateOf(working()), damaged);

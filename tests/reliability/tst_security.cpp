@@ -14,7 +14,6 @@
 #include "core/store/store.h"
 #include "core/store/storeprobe.h"
 #include "gui/windows/sectionwindow.h"
-#include "gui/sectionwindowstate.h"
 
 #include <sqlcipher/sqlite3.h>
 
@@ -218,7 +217,7 @@ void SecurityTest::hostileTextIsStoredAndShownExactly()
         QCOMPARE(window->m_keywordEdit->text(), keyword);
         QCOMPARE(meaningShown(window), meaning);
         QVERIFY(click(window->m_addButton));
-        QCOMPARE(SectionWindowState(*window), SectionWindowMode::Browsing);
+        QCOMPARE(window->mode(), SectionWindow::Mode::Browsing);
     }
     QVERIFY(m_env->messages->shown.empty());
 
