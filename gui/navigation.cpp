@@ -122,7 +122,7 @@ void importEntries(forms::Form *from)
 {
     // Bringing in a backup may be the first thing a new user does: the diary is made ready as
     // Continue would make it.
-    if (MainWindow *main = forms::loaded<MainWindow>(); main && from == main && !main->workingDiaryReady())
+    if (MainWindow *main = forms::loaded<MainWindow>(); main && from == main && !main->readyDiary())
         return;
     bookflows::importEntries(from->widget());
     // The list shows what came in.

@@ -1,18 +1,13 @@
 #include "gui/windows/mainwindow.h"
 
-#include "core/store/backups.h"
 #include "core/datafolder.h"
-#include "core/store/store.h"
-#include "core/starterdiary.h"
-#include "core/store/password.h"
 #include "core/sections.h"
-#include "core/services.h"
+#include "core/workingdiary.h"
 #include "gui/diarymenu.h"
 #include "gui/messages.h"
 #include "gui/navigation.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
@@ -161,11 +156,6 @@ bool MainWindow::validateChoice()
     return false;
 }
 
-void MainWindow::reportFailure(const QString &message, const QString &detail)
-{
-    gui::messages().show(this, message + QLatin1Char('\n') + detail, gui::MessageIcon::Critical);
-}
-
 void MainWindow::continueIntoSection()
 {
     const bool folderReady = datafolder::setDataFolder();
@@ -182,36 +172,19 @@ void MainWindow::continueInto(sections::Table table)
     continueIntoSection();
 }
 
-bool MainWindow::workingDiaryReady()
+bool MainWindow::readyDiary()
 {
     return prepareDiary(datafolder::setDataFolder());
 }
 
 bool MainWindow::prepareDiary(bool folderReady)
 {
-    if (!folderReady) {
-        reportFailure(QStringLiteral("The data folder could not be created."),
-                      QDir::toNativeSeparators(datafolder::folderPath));
-        return false;
-    }
-    const QString working = datafolder::workingDiaryPath();
-    if (!QFileInfo::exists(working)) {
-        const auto copy = starterdiary::copyStarterDiary();
-        if (!copy.copied) {
-            reportFailure(QStringLiteral("The diary could not be copied into the data folder."),
-                          working + QLatin1Char('\n') + copy.reason);
-            return false;
-        }
-        if (const auto kept = store::keepBackupsOfLostDiary(working))
-            showKeptBackups(*kept);
-    }
-    // A diary with a password of its own asks for it here, so that giving up leaves this window.
-    if (const auto locked = store::unlock(working)) {
-        if (locked->kind != store::FailureKind::Locked)
-            gui::messages().show(this, store::message(*locked), gui::MessageIcon::Critical);
-        return false;
-    }
-    return true;
+    const auto ready = workingdiary::ready(folderReady, [this](const QString &kept) { showKeptBackups(kept); });
+    if (ready.ok())
+        return true;
+    if (const auto message = workingdiary::message(ready.failure()))
+        gui::messages().show(this, *message, gui::MessageIcon::Critical);
+    return false;
 }
 
 void MainWindow::showKeptBackups(const QString &kept)

@@ -34,7 +34,7 @@ public:
     bool validateChoice();
     // What Continue does before the section window: the data folder, the first-use copy and the
     // diary's own password, each with its message; false when one of them stopped it.
-    bool workingDiaryReady();
+    bool readyDiary();
     void leave();
     void showAbout();
 
@@ -53,6 +53,5 @@ public:
 private:
     SectionChoice m_choice;
     bool prepareDiary(bool folderReady);
-    void reportFailure(const QString &message, const QString &detail);
     void showKeptBackups(const QString &kept);
 };
