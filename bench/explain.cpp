@@ -131,7 +131,7 @@ std::vector<Part> explainSection(const Run &run, int entries)
          },
          [&](int) {
              forms::show<SectionWindow>(SectionChoice{sections::kLoadBookOption, kSectionName});
-             PaintWatch shown(forms::loaded<SectionWindow>()->m_keywordList->viewport());
+             PaintWatch shown(forms::loaded<SectionWindow>()->findChild<QListView *>(QStringLiteral("lstKeyword"))->viewport());
              settle(shown);
          },
          {}, &parts[8].ms},

@@ -214,18 +214,18 @@ void measureFind(const Run &run, int entries)
     // shows its entry; the worst case finds nothing and has looked at every line.
     find->close();
     QCoreApplication::processEvents();
-    QTest::mouseClick(section->m_openButton, Qt::LeftButton);
-    section->m_keywordList->setFocus();
+    QTest::mouseClick(section->findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton);
+    section->findChild<QListView *>(QStringLiteral("lstKeyword"))->setFocus();
     QApplication::setKeyboardInputInterval(1);
     for (const auto &[what, typed] : {std::pair{"a line 30,000 below", QStringLiteral("Keyword30")},
                                       std::pair{"no line", QStringLiteral("zz")}}) {
         std::vector<double> times;
         for (int rep = 0; rep < run.reps; ++rep) {
-            section->m_keywordList->setCurrentIndex(section->m_keywordList->model()->index(0, 0));
+            section->findChild<QListView *>(QStringLiteral("lstKeyword"))->setCurrentIndex(section->findChild<QListView *>(QStringLiteral("lstKeyword"))->model()->index(0, 0));
             QCoreApplication::processEvents();
             QTest::qWait(3);
             timer.restart();
-            section->m_keywordList->keyboardSearch(typed);
+            section->findChild<QListView *>(QStringLiteral("lstKeyword"))->keyboardSearch(typed);
             QCoreApplication::processEvents();
             times.push_back(elapsedMs(timer));
         }

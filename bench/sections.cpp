@@ -69,7 +69,7 @@ SectionWindow *sectionWindow()
 
 QPoint lineCentre(SectionWindow *window, int row)
 {
-    QListView *list = window->m_keywordList;
+    QListView *list = window->findChild<QListView *>(QStringLiteral("lstKeyword"));
     const QModelIndex index = list->model()->index(row, 0);
     list->scrollTo(index);
     return list->visualRect(index).center();
@@ -77,7 +77,7 @@ QPoint lineCentre(SectionWindow *window, int row)
 
 void clickLine(SectionWindow *window, int row)
 {
-    QTest::mouseClick(window->m_keywordList->viewport(), Qt::LeftButton, {}, lineCentre(window, row));
+    QTest::mouseClick(window->findChild<QListView *>(QStringLiteral("lstKeyword"))->viewport(), Qt::LeftButton, {}, lineCentre(window, row));
     QCoreApplication::processEvents();
 }
 
@@ -90,12 +90,12 @@ int positionOf(SectionWindow *window, qint64 index)
 
 int lines(SectionWindow *window)
 {
-    return window->m_keywordList->model()->rowCount();
+    return window->findChild<QListView *>(QStringLiteral("lstKeyword"))->model()->rowCount();
 }
 
 QString listed(SectionWindow *window, int row)
 {
-    return window->m_keywordList->model()->index(row, 0).data().toString();
+    return window->findChild<QListView *>(QStringLiteral("lstKeyword"))->model()->index(row, 0).data().toString();
 }
 
 struct Row {
@@ -145,7 +145,7 @@ void measureSection(const Run &run, int entries, Results &results)
         {[](int) { closeWindows(); },
          [](int) {
              forms::show<SectionWindow>(kChoice);
-             PaintWatch watch(sectionWindow()->m_keywordList->viewport());
+             PaintWatch watch(sectionWindow()->findChild<QListView *>(QStringLiteral("lstKeyword"))->viewport());
              settle(watch);
          },
          [&](int) { require(lines(sectionWindow()) == entries, "load fills the list"); }, &load.window},
@@ -176,9 +176,9 @@ void measureSection(const Run &run, int entries, Results &results)
     closeWindows();
     forms::show<SectionWindow>(kChoice);
     SectionWindow *window = sectionWindow();
-    window->m_openButton->click();
+    window->findChild<QPushButton *>(QStringLiteral("Command1"))->click();
     require(window->mode() == SectionWindow::Mode::Browsing, "the section opens");
-    PaintWatch windowList(window->m_keywordList->viewport());
+    PaintWatch windowList(window->findChild<QListView *>(QStringLiteral("lstKeyword"))->viewport());
     const std::vector<qint64> originalIndexes = window->lineIndexes();
     bare = std::make_unique<BareList>();
     BareBoxes boxes;
@@ -196,10 +196,10 @@ void measureSection(const Run &run, int entries, Results &results)
              target = lineCentre(window, nearEnd(rep));
              QCoreApplication::processEvents();
          },
-         [&](int) { QTest::mouseClick(window->m_keywordList->viewport(), Qt::LeftButton, {}, target); },
+         [&](int) { QTest::mouseClick(window->findChild<QListView *>(QStringLiteral("lstKeyword"))->viewport(), Qt::LeftButton, {}, target); },
          [&](int rep) {
-             require(window->m_keywordEdit->text() == keywordFor(nearEnd(rep)), "select shows the keyword");
-             require(window->m_meaningEdit->toPlainText() == meaningFor(nearEnd(rep)), "select shows the meaning");
+             require(window->findChild<QLineEdit *>(QStringLiteral("txtKeyword"))->text() == keywordFor(nearEnd(rep)), "select shows the keyword");
+             require(window->findChild<QPlainTextEdit *>(QStringLiteral("txtMeaning"))->toPlainText() == meaningFor(nearEnd(rep)), "select shows the meaning");
          },
          &select.window},
         {{},
@@ -233,13 +233,13 @@ void measureSection(const Run &run, int entries, Results &results)
     measure(run, {
         {[&](int rep) {
              newEntry(rep);
-             window->m_addButton->click();
+             window->findChild<QPushButton *>(QStringLiteral("Command2"))->click();
              require(window->mode() == SectionWindow::Mode::Adding, "adding");
-             window->m_keywordEdit->setText(newKeyword);
-             window->m_meaningEdit->setPlainText(newMeaning);
+             window->findChild<QLineEdit *>(QStringLiteral("txtKeyword"))->setText(newKeyword);
+             window->findChild<QPlainTextEdit *>(QStringLiteral("txtMeaning"))->setPlainText(newMeaning);
          },
          [&](int) {
-             window->m_addButton->click();
+             window->findChild<QPushButton *>(QStringLiteral("Command2"))->click();
              settle(windowList);
          },
          [&](int) {
@@ -290,13 +290,13 @@ void measureSection(const Run &run, int entries, Results &results)
         {[&](int rep) {
              edited(rep);
              clickLine(window, editRow);
-             window->m_editButton->click();
+             window->findChild<QPushButton *>(QStringLiteral("Command4"))->click();
              require(window->mode() == SectionWindow::Mode::Editing, "editing");
-             window->m_keywordEdit->setText(newKeyword);
-             window->m_meaningEdit->setPlainText(newMeaning);
+             window->findChild<QLineEdit *>(QStringLiteral("txtKeyword"))->setText(newKeyword);
+             window->findChild<QPlainTextEdit *>(QStringLiteral("txtMeaning"))->setPlainText(newMeaning);
          },
          [&](int) {
-             window->m_editButton->click();
+             window->findChild<QPushButton *>(QStringLiteral("Command4"))->click();
              settle(windowList);
          },
          [&](int) {
@@ -338,12 +338,12 @@ void measureSection(const Run &run, int entries, Results &results)
              clickLine(window, row);
          },
          [&](int) {
-             window->m_removeButton->click();
+             window->findChild<QPushButton *>(QStringLiteral("Command3"))->click();
              settle(windowList);
          },
          [&](int) {
              require(positionOf(window, victim.index) < 0, "remove drops its own line");
-             require(window->m_keywordEdit->text().isEmpty(), "remove empties the boxes");
+             require(window->findChild<QLineEdit *>(QStringLiteral("txtKeyword"))->text().isEmpty(), "remove empties the boxes");
          },
          &remove.window},
         {[&](int) { victim = takeLast(floorAdded); },
@@ -373,7 +373,7 @@ void measureSection(const Run &run, int entries, Results &results)
     measure(run, {
         {{},
          [&](int) {
-             window->m_refreshButton->click();
+             window->findChild<QPushButton *>(QStringLiteral("cmdRefresh"))->click();
              settle(windowList);
          },
          [&](int) { require(lines(window) == entries, "refresh lists every entry"); }, &refresh.window},

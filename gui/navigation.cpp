@@ -133,7 +133,7 @@ void importEntries(forms::Form *from)
 chrome::PromoFrame *mainWindowPromo()
 {
     MainWindow *main = forms::loaded<MainWindow>();
-    return main ? &main->promo : nullptr;
+    return main ? main->promo() : nullptr;
 }
 
 } // namespace navigation

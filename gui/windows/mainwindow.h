@@ -26,32 +26,35 @@ public:
     void load() override;
     void unload() override;
 
-    void chooseOption(int index);
-    void continueIntoSection();
     // The table's option, then Continue, as the user would: an option already ticked leaves the
     // choice as it stands.
     void continueInto(sections::Table table);
-    bool validateChoice();
     // What Continue does before the section window: the data folder, the first-use copy and the
     // diary's own password, each with its message; false when one of them stopped it.
     bool readyDiary();
+    // The promotional frame, which the start-up window's draw also decides.
+    chrome::PromoFrame *promo() { return &m_promo; }
+
+private:
+    void chooseOption(int index);
+    void continueIntoSection();
+    bool validateChoice();
     void leave();
     void showAbout();
 
-    ui::LinkLabel *Label14 = nullptr;
+    SectionChoice m_choice;
+    ui::LinkLabel *m_forumLink = nullptr;
     std::array<QLabel *, 5> m_captions{};
-    QGroupBox *Frame2 = nullptr;
-    QGroupBox *Frame1 = nullptr;
+    QGroupBox *m_sectionFrame = nullptr; // the four sections
+    QGroupBox *m_bookFrame = nullptr; // the book options, never seen
     std::array<QRadioButton *, 6> m_sectionOptions{};
-    QLabel *Picture1 = nullptr;
+    QLabel *m_picture = nullptr;
     QPushButton *m_continueButton = nullptr;
-    chrome::PromoFrame promo;
+    chrome::PromoFrame m_promo;
     QMenu *m_fileMenu = nullptr;
     QAction *m_exitAction = nullptr;
-    chrome::HelpMenus help;
+    chrome::HelpMenus m_help;
 
-private:
-    SectionChoice m_choice;
     bool prepareDiary(bool folderReady);
     void showKeptBackups(const QString &kept);
 };

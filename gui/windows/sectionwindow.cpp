@@ -55,7 +55,7 @@ SectionWindow::SectionWindow(SectionChoice choice) : m_choice(std::move(choice))
 {
     QWidget *client = chrome::setUpWindow(this, QStringLiteral("frmResultBOS"), 6570, 7695);
 
-    Label14 = chrome::addForumLink(client, QRect(728, 0, 5115, 390));
+    m_forumLink = chrome::addForumLink(client, QRect(728, 0, 5115, 390));
 
     m_captions[0] = ui::plainLabel(client, QStringLiteral("lblCaption_0"), QStringLiteral("Caption"), ui::verdana(11.25, true));
     m_captions[0]->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
@@ -85,18 +85,18 @@ SectionWindow::SectionWindow(SectionChoice choice) : m_choice(std::move(choice))
     m_editButton = commandButton(client, QStringLiteral("Command4"), QStringLiteral("&Edit"), 4155);
     m_exitButton = commandButton(client, QStringLiteral("Command5"), QStringLiteral("E&xit"), 4500);
 
-    Label1 = ui::plainLabel(client, QStringLiteral("Label1"), QStringLiteral("Keyword"), ui::verdana(8.25, true));
-    ui::fitToText(Label1, 105, 4920, 840, 195);
+    m_keywordLabel = ui::plainLabel(client, QStringLiteral("Label1"), QStringLiteral("Keyword"), ui::verdana(8.25, true));
+    ui::fitToText(m_keywordLabel, 105, 4920, 840, 195);
     m_keywordEdit = new QLineEdit(client);
     m_keywordEdit->setObjectName(QStringLiteral("txtKeyword"));
     m_keywordEdit->setAccessibleName(QStringLiteral("Keyword"));
     m_keywordEdit->setMaxLength(std::numeric_limits<int>::max());
     whiteBackground(m_keywordEdit);
     ui::place(m_keywordEdit, 98, 5160, 6375, 285);
-    Label1->setBuddy(m_keywordEdit);
+    m_keywordLabel->setBuddy(m_keywordEdit);
 
-    Label2 = ui::plainLabel(client, QStringLiteral("Label2"), QStringLiteral("Meaning"), ui::verdana(8.25, true));
-    ui::fitToText(Label2, 105, 5520, 810, 195);
+    m_meaningLabel = ui::plainLabel(client, QStringLiteral("Label2"), QStringLiteral("Meaning"), ui::verdana(8.25, true));
+    ui::fitToText(m_meaningLabel, 105, 5520, 810, 195);
     m_meaningEdit = new QPlainTextEdit(client);
     m_meaningEdit->setObjectName(QStringLiteral("txtMeaning"));
     m_meaningEdit->setAccessibleName(QStringLiteral("Meaning"));
@@ -104,10 +104,10 @@ SectionWindow::SectionWindow(SectionChoice choice) : m_choice(std::move(choice))
     m_meaningEdit->setTabChangesFocus(true);
     whiteBackground(m_meaningEdit);
     m_meaningEdit->setGeometry(ui::twips(98, 5760, 6375, 1035));
-    Label2->setBuddy(m_meaningEdit);
+    m_meaningLabel->setBuddy(m_meaningEdit);
     m_boxes = std::make_unique<EntryBoxes>(m_keywordEdit, m_meaningEdit);
 
-    promo = chrome::addPromoFrame(client, QRect(98, 6840, 6375, 855), QRect(60, 165, 6300, 615));
+    m_promo = chrome::addPromoFrame(client, QRect(98, 6840, 6375, 855), QRect(60, 165, 6300, 615));
 
     // Below the client area, never seen: it only carries the reload. Its access key would make
     // Alt+R ambiguous with the Remove button, so it has none.
@@ -123,7 +123,7 @@ SectionWindow::SectionWindow(SectionChoice choice) : m_choice(std::move(choice))
     connect(m_addButton, &QPushButton::clicked, this, &SectionWindow::addOrSaveEntry);
     connect(m_removeButton, &QPushButton::clicked, this, &SectionWindow::removeEntry);
     connect(m_editButton, &QPushButton::clicked, this, &SectionWindow::editOrSaveEntry);
-    connect(m_exitButton, &QPushButton::clicked, this, &SectionWindow::exitToMain);
+    connect(m_exitButton, &QPushButton::clicked, this, &SectionWindow::backToMain);
     connect(m_refreshButton, &QPushButton::clicked, this, &SectionWindow::refreshList);
     connect(m_keywordList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &SectionWindow::showSelectedEntry);
@@ -136,8 +136,8 @@ SectionWindow::SectionWindow(SectionChoice choice) : m_choice(std::move(choice))
     m_exitAction = m_fileMenu->addAction(QStringLiteral("E&xit"), this, &SectionWindow::leave);
     m_exitAction->setObjectName(QStringLiteral("mnuExit"));
     diarymenu::addTo(m_fileMenu, this);
-    help = chrome::addHelpMenus(this, QStringLiteral("mnuHelpSep1"), QStringLiteral("mnuHelpSep2"));
-    connect(help.about, &QAction::triggered, this, &SectionWindow::showAbout);
+    m_help = chrome::addHelpMenus(this, QStringLiteral("mnuHelpSep1"), QStringLiteral("mnuHelpSep2"));
+    connect(m_help.about, &QAction::triggered, this, &SectionWindow::showAbout);
 
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     ui::fitAroundCentre(m_captions[0], 2813, 500, 945, 270);
@@ -323,11 +323,6 @@ void SectionWindow::browseAfterEditing()
     m_keywordEdit->setFocus();
 }
 
-void SectionWindow::exitToMain()
-{
-    backToMain();
-}
-
 void SectionWindow::showSelectedEntry()
 {
     const auto table = sectionTable();
@@ -374,7 +369,7 @@ void SectionWindow::refreshList()
 
 void SectionWindow::refresh()
 {
-    // A button still showing its drawn caption counts as no mode at all: the list waits.
+    // After a book option, the list waits until the buttons it needs show the captions of a mode.
     const bool closed = m_mode == Mode::Closed && !m_drawn.open;
     const bool browsing = m_mode == Mode::Browsing && !m_drawn.open && !m_drawn.add && !m_drawn.edit;
     if (closed || browsing)

@@ -43,16 +43,8 @@ public:
     void load() override;
     void unload() override;
 
-    void openOrCloseSection();
-    void addOrSaveEntry();
-    void removeEntry();
-    void editOrSaveEntry();
-    void exitToMain();
-    void showSelectedEntry();
-    void refreshList();
+    // File, Back: the main window again, once nothing typed would be lost.
     void backToMain();
-    void leave();
-    void showAbout();
 
     // Selects the line of the row with this "Index" as a click would, reading the list again
     // when the row is not in it; false when the row is not in the section.
@@ -65,7 +57,20 @@ public:
     // The "Index" of each line as of the last fill.
     const std::vector<qint64> &lineIndexes() const { return m_indexes; }
 
-    ui::LinkLabel *Label14 = nullptr;
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void openOrCloseSection();
+    void addOrSaveEntry();
+    void removeEntry();
+    void editOrSaveEntry();
+    void showSelectedEntry();
+    void refreshList();
+    void leave();
+    void showAbout();
+
+    ui::LinkLabel *m_forumLink = nullptr;
     std::array<QLabel *, 3> m_captions{};
     QListView *m_keywordList = nullptr;
     QPushButton *m_openButton = nullptr; // Open / Close the section
@@ -73,22 +78,18 @@ public:
     QPushButton *m_removeButton = nullptr; // Remove the selected entry
     QPushButton *m_editButton = nullptr; // Edit / Save the selected entry
     QPushButton *m_exitButton = nullptr; // Exit: back to the main window
-    QLabel *Label1 = nullptr;
+    QLabel *m_keywordLabel = nullptr;
     QLineEdit *m_keywordEdit = nullptr;
-    QLabel *Label2 = nullptr;
+    QLabel *m_meaningLabel = nullptr;
     QPlainTextEdit *m_meaningEdit = nullptr;
-    chrome::PromoFrame promo;
+    chrome::PromoFrame m_promo;
     QPushButton *m_refreshButton = nullptr;
 
     QMenu *m_fileMenu = nullptr;
     QAction *m_backAction = nullptr;
     QAction *m_exitAction = nullptr;
-    chrome::HelpMenus help;
+    chrome::HelpMenus m_help;
 
-protected:
-    void closeEvent(QCloseEvent *event) override;
-
-private:
     // Every caption and enabled state follows from the mode.
     void setMode(Mode mode);
     void startAdding();

@@ -1,6 +1,7 @@
 // Export Book, Print Book and Import Entries as a user meets them in the File menus.
 
 #include "diaryfiles.h"
+#include "controls.h"
 #include "environment.h"
 #include "sectionwindow.h"
 #include "testmain.h"
@@ -69,7 +70,7 @@ void exportAll(MainWindow *main, const QString &format)
             QTest::mouseClick(dialog->m_exportButton, Qt::LeftButton);
         }
     });
-    entry(main->m_fileMenu, "mnuExportBook")->trigger();
+    entry(testing::control<QMenu>(main, "mnuFile"), "mnuExportBook")->trigger();
 }
 } // namespace
 
@@ -129,12 +130,12 @@ void BookWindowsTest::bothWindowsOfferTheBookWithoutClashingKeys()
     };
     MainWindow *main = testing::startProgram();
     QVERIFY(main);
-    check(main->m_fileMenu);
-    QTest::mouseClick(main->m_sectionOptions[1], Qt::LeftButton);
-    QTest::mouseClick(main->m_continueButton, Qt::LeftButton);
+    check(testing::control<QMenu>(main, "mnuFile"));
+    QTest::mouseClick(testing::control<QRadioButton>(main, "optOption_1"), Qt::LeftButton);
+    QTest::mouseClick(testing::control<QPushButton>(main, "cmdContinue"), Qt::LeftButton);
     auto *section = forms::loaded<SectionWindow>();
     QVERIFY(section);
-    check(section->m_fileMenu);
+    check(testing::control<QMenu>(section, "mnuFile"));
 }
 
 void BookWindowsTest::exportWritesTheChosenSectionsInTheChosenFormat()
@@ -160,7 +161,7 @@ void BookWindowsTest::exportWritesTheChosenSectionsInTheChosenFormat()
         driven = true;
         QTest::mouseClick(dialog->m_exportButton, Qt::LeftButton);
     });
-    entry(main->m_fileMenu, "mnuExportBook")->trigger();
+    entry(testing::control<QMenu>(main, "mnuFile"), "mnuExportBook")->trigger();
     QVERIFY(driven);
 
     QCOMPARE(m_env->files->suggested,
@@ -199,7 +200,7 @@ void BookWindowsTest::exportNeverReplacesTheDiaryNorAPipe()
         QVERIFY(dialog);
         QTest::mouseClick(dialog->m_exportButton, Qt::LeftButton);
     });
-    entry(main->m_fileMenu, "mnuExportBook")->trigger();
+    entry(testing::control<QMenu>(main, "mnuFile"), "mnuExportBook")->trigger();
 
     QVERIFY(!m_env->messages->shown.empty());
     QCOMPARE(m_env->messages->shown.back().icon, gui::MessageIcon::Critical);
@@ -221,7 +222,7 @@ void BookWindowsTest::printShowsTheBookInThePreview()
         pages = widget->pageCount();
         preview->reject();
     });
-    entry(main->m_fileMenu, "mnuPrintBook")->trigger();
+    entry(testing::control<QMenu>(main, "mnuFile"), "mnuPrintBook")->trigger();
     // The title, the contents and a chapter for each of the two sections with entries.
     QCOMPARE(pages, 4);
 }
@@ -242,7 +243,7 @@ void BookWindowsTest::importShowsItsCountsAndWritesOnlyWhenConfirmed()
     SectionWindow *section = testing::enterSection(0);
     QVERIFY(section);
 
-    entry(section->m_fileMenu, "mnuImportEntries")->trigger();
+    entry(testing::control<QMenu>(section, "mnuFile"), "mnuImportEntries")->trigger();
     QVERIFY(!m_env->messages->shown.empty());
     const fakes::Message &asked = m_env->messages->shown.front();
     QVERIFY(asked.question);
@@ -272,7 +273,7 @@ void BookWindowsTest::importIsTheFirstThingANewUserMayDo()
     m_env->messages->answers.push_back(gui::Answer::Yes);
     MainWindow *main = testing::startProgram();
     QVERIFY(main);
-    entry(main->m_fileMenu, "mnuImportEntries")->trigger();
+    entry(testing::control<QMenu>(main, "mnuFile"), "mnuImportEntries")->trigger();
     QCOMPARE(testing::readKeywords(m_env->workingDiary(), QStringLiteral("tblrituals")), QStringList{"Moon"});
     QCOMPARE(m_env->messages->last(), QStringLiteral("The entries were imported."));
 }
@@ -320,7 +321,7 @@ void BookWindowsTest::workEndsWithItsMessageAlone()
         exportAll(main, QStringLiteral("CSV"));
     } else {
         QVERIFY(offerCsv("section,keyword,meaning\r\nSpell,Sage,smoke\r\n"));
-        entry(main->m_fileMenu, "mnuImportEntries")->trigger();
+        entry(testing::control<QMenu>(main, "mnuFile"), "mnuImportEntries")->trigger();
     }
     QVERIFY(text.startsWith(exporting ? QStringLiteral("The book was exported to") : QStringLiteral("The entries were imported.")));
     QVERIFY(!progressShown);
@@ -336,7 +337,7 @@ void BookWindowsTest::fileDialogsStartInTheFolderLastUsed()
     QVERIFY(QDir().mkpath(chosen));
     m_env->files->answers.push_back(chosen + QStringLiteral("/mine.md"));
     exportAll(main, QStringLiteral("Markdown"));
-    entry(main->m_fileMenu, "mnuImportEntries")->trigger();
+    entry(testing::control<QMenu>(main, "mnuFile"), "mnuImportEntries")->trigger();
     exportAll(main, QStringLiteral("Markdown"));
 
     // A missing documents folder is made: a file dialog would start elsewhere and offer its name as a file name.

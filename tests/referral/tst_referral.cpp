@@ -2,6 +2,7 @@
 // them.
 
 #include "environment.h"
+#include "controls.h"
 #include "seed.h"
 
 #include "core/identity.h"
@@ -874,7 +875,7 @@ void ReferralTest::leavingOtherWindowsKeepsTheProgramRunning()
 
     forms::ref<StartupWindow>();
     QVERIFY(forms::loaded<MainWindow>());
-    forms::loaded<MainWindow>()->m_exitAction->trigger();
+    testing::control<QAction>(forms::loaded<MainWindow>(), "mnuExit")->trigger();
     QVERIFY(exitWindowVisible());
     QCOMPARE(m_env->processEnd->calls, 0);
     const int seeds = m_env->random->seeds;
@@ -885,7 +886,7 @@ void ReferralTest::leavingOtherWindowsKeepsTheProgramRunning()
     farewell->m_nameEdit->setText(QStringLiteral("Ann"));
     forms::show<SectionWindow>();
     QVERIFY(forms::loaded<SectionWindow>());
-    forms::loaded<SectionWindow>()->m_backAction->trigger();
+    testing::control<QAction>(forms::loaded<SectionWindow>(), "mnuBack")->trigger();
     testing::flushDeletions();
     QVERIFY(forms::loaded<MainWindow>() && forms::loaded<MainWindow>()->isVisible());
     QVERIFY(!exitWindowVisible());
@@ -896,7 +897,7 @@ void ReferralTest::leavingOtherWindowsKeepsTheProgramRunning()
     forms::unload(forms::loaded<MainWindow>());
     forms::hide<ExitWindow>();
     QVERIFY(forms::loaded<SectionWindow>());
-    forms::loaded<SectionWindow>()->m_exitAction->trigger();
+    testing::control<QAction>(forms::loaded<SectionWindow>(), "mnuExit")->trigger();
     QVERIFY(exitWindowVisible());
     QCOMPARE(forms::loaded<ExitWindow>(), farewell);
     QCOMPARE(farewell->Label2->text(), message);

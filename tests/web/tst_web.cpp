@@ -2,6 +2,7 @@
 // the promotional labels, driven through the real windows where a user would meet them.
 
 #include "environment.h"
+#include "controls.h"
 #include "sectionwindow.h"
 
 #include "core/identity.h"
@@ -181,7 +182,7 @@ private:
                 about->done(QDialog::Rejected);
             }
         });
-        main->help.about->trigger();
+        testing::control<QAction>(main, "mnuAbout")->trigger();
         return reached;
     }
 
@@ -257,17 +258,17 @@ void WebTest::menuBarReadsAsDesignedWithMakeMoneyHidden()
     // "Make Money &Online" is switched off: it exists but stays off the bar, so that its access
     // key cannot be taken by a hidden entry.
     QCOMPARE(actionTexts(main->menuBar()->actions()), (QStringList{"&File", "&Help", "&Donate"}));
-    QCOMPARE(actionTexts(main->help.menu->actions()),
+    QCOMPARE(actionTexts(testing::control<QMenu>(main, "mnuHelp")->actions()),
              (QStringList{"&Online Help", "&Visit Us Online", "-", "Check for Software &Update", "-",
                           "&About Software"}));
-    const QList<QAction *> help = main->help.menu->actions();
+    const QList<QAction *> help = testing::control<QMenu>(main, "mnuHelp")->actions();
     QCOMPARE(help.at(2)->objectName(), QStringLiteral("mnuFileSep1"));
     QCOMPARE(help.at(4)->objectName(), QStringLiteral("mnuFileSep2"));
-    QVERIFY(main->help.donate->menu() == nullptr);
+    QVERIFY(testing::control<QAction>(main, "mnuDonate")->menu() == nullptr);
 
-    QVERIFY(!main->help.makeMoney->isVisible());
-    QCOMPARE(main->help.makeMoney->text(), QStringLiteral("Make Money &Online"));
-    QVERIFY(!main->menuBar()->actionGeometry(main->help.donate).isEmpty());
+    QVERIFY(!testing::control<QAction>(main, "mnuMakeMoney")->isVisible());
+    QCOMPARE(testing::control<QAction>(main, "mnuMakeMoney")->text(), QStringLiteral("Make Money &Online"));
+    QVERIFY(!main->menuBar()->actionGeometry(testing::control<QAction>(main, "mnuDonate")).isEmpty());
 }
 
 void WebTest::donateIsReachableFromTheKeyboard()
@@ -289,13 +290,13 @@ void WebTest::mainWindowLinkLabelsOpenTheirPageAndNothingElse()
         QString address;
         QString caption;
     } labels[] = {
-        {main->Label14, kHome,
+        {testing::control<ui::LinkLabel>(main, "Label14"), kHome,
          QStringLiteral("The Most Popular Online Mystic Discussion Forum. Click Here To Visit Tarnwick Now")},
-        {main->promo.coBrand, kCoBrand,
+        {main->promo()->coBrand, kCoBrand,
          QStringLiteral("Co-brand this software for your site.  Increase loyalty and traffic to your site. Put "
                         "your site's name &  link here. See \"Help\" for details.    Click Here for more info "
                         "on co-branding.")},
-        {main->promo.fullBrand, kFullBrand,
+        {main->promo()->fullBrand, kFullBrand,
          QStringLiteral("Home Business Opportunity. Start your own Internet business and make money online. Get "
                         "this software fully branded for your website. Click here for more details.")},
     };
@@ -310,8 +311,8 @@ void WebTest::mainWindowLinkLabelsOpenTheirPageAndNothingElse()
     }
     // A press that is dragged off the label before release is no click.
     m_env->web->opened.clear();
-    QTest::mousePress(main->Label14, Qt::LeftButton);
-    QTest::mouseRelease(main->Label14, Qt::LeftButton, Qt::NoModifier, QPoint(-5, -5));
+    QTest::mousePress(testing::control<ui::LinkLabel>(main, "Label14"), Qt::LeftButton);
+    QTest::mouseRelease(testing::control<ui::LinkLabel>(main, "Label14"), Qt::LeftButton, Qt::NoModifier, QPoint(-5, -5));
     QVERIFY(m_env->web->opened.isEmpty());
 
     QVERIFY(m_env->messages->shown.empty());
@@ -326,14 +327,14 @@ void WebTest::realLauncherHandsTheAddressToTheDesktop()
     platform::installed().web = platform::productionServices().web;
 
     // Offscreen there is no browser: a click changes nothing and reports nothing.
-    QTest::mouseClick(main->Label14, Qt::LeftButton);
+    QTest::mouseClick(testing::control<ui::LinkLabel>(main, "Label14"), Qt::LeftButton);
     QVERIFY(m_env->messages->shown.empty());
     QVERIFY(main->isVisible());
 
     UrlCatcher desktop;
     QDesktopServices::setUrlHandler(QStringLiteral("https"), &desktop, "open");
-    QTest::mouseClick(main->Label14, Qt::LeftButton);
-    main->help.update->trigger();
+    QTest::mouseClick(testing::control<ui::LinkLabel>(main, "Label14"), Qt::LeftButton);
+    testing::control<QAction>(main, "mnuUpdate")->trigger();
     links::productFamilyPage();
     QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
 
@@ -669,15 +670,15 @@ void WebTest::rotationBringsTheDrawnLabelToTheFront()
     QVERIFY(startup);
 
     QCOMPARE(startup->m_coBrandNumber, qint16(drawn));
-    QWidget *expected = coBrandInFront ? static_cast<QWidget *>(main->promo.coBrand)
-                                       : static_cast<QWidget *>(main->promo.fullBrand);
-    QCOMPARE(frontLabel(main->promo), expected);
-    QCOMPARE(labelUnderPointer(main->promo), expected);
+    QWidget *expected = coBrandInFront ? static_cast<QWidget *>(main->promo()->coBrand)
+                                       : static_cast<QWidget *>(main->promo()->fullBrand);
+    QCOMPARE(frontLabel(*main->promo()), expected);
+    QCOMPARE(labelUnderPointer(*main->promo()), expected);
     QCOMPARE(frontLabel(startup->promo), coBrandInFront ? static_cast<QWidget *>(startup->promo.coBrand)
                                                         : static_cast<QWidget *>(startup->promo.fullBrand));
 
     // Where the user clicks, the label in front answers.
-    QTest::mouseClick(labelUnderPointer(main->promo), Qt::LeftButton);
+    QTest::mouseClick(labelUnderPointer(*main->promo()), Qt::LeftButton);
     QCOMPARE(m_env->web->opened, QStringList{coBrandInFront ? kCoBrand : kFullBrand});
 }
 
@@ -778,8 +779,8 @@ void WebTest::aboutOpensModallyAndClosesLikeOk()
         focusOnOk = about->focusWidget() == about->m_okButton;
 
         // The main window takes no clicks while the About window is open.
-        clickThroughWindow(main->Label14);
-        clickThroughWindow(main->m_continueButton);
+        clickThroughWindow(testing::control<ui::LinkLabel>(main, "Label14"));
+        clickThroughWindow(testing::control<QPushButton>(main, "cmdContinue"));
         blockedOwner = m_env->web->opened.isEmpty() && m_env->messages->shown.empty();
 
         QTest::mouseClick(about->m_homePageLink, Qt::LeftButton);
@@ -810,7 +811,7 @@ void WebTest::aboutOpensModallyAndClosesLikeOk()
     QCOMPARE(forms::loaded<MainWindow>(), main);
 
     // With the About window gone, the same click through the window system reaches the main window.
-    clickThroughWindow(main->Label14);
+    clickThroughWindow(testing::control<ui::LinkLabel>(main, "Label14"));
     QCOMPARE(m_env->web->opened, (QStringList{kHome, kFullBrand, kHome}));
 }
 
