@@ -18,7 +18,6 @@
 #include "core/store/password.h"
 #include "core/services.h"
 #include "gui/messages.h"
-#include "gui/modBookOfShadows.h"
 #include "platform/QtServices.h"
 
 #include <QApplication>
@@ -182,8 +181,6 @@ int main(int argc, char *argv[])
     auto *messages = new PrintedMessages;
     gui::installMessages(std::unique_ptr<gui::MessageBoxes>(messages));
     require(datafolder::setDataFolder(), "the data folder");
-    modBookOfShadows::intSection = kSection;
-    modBookOfShadows::strSection = kSectionName;
 
     std::printf("Brimvale benchmark: %s, %ld processors, Qt %s, load average %s\ndiary in %s%s\n",
                 qPrintable(firstLine(QStringLiteral("/proc/cpuinfo"), "model name")), sysconf(_SC_NPROCESSORS_ONLN),

@@ -9,7 +9,6 @@
 #include "core/store/storeprobe.h"
 #include "gui/forms.h"
 #include "gui/windows/sectionwindow.h"
-#include "gui/modBookOfShadows.h"
 
 #include <sqlcipher/sqlite3.h>
 
@@ -116,7 +115,6 @@ std::vector<Part> explainSection(const Run &run, int entries)
     view.resize(425, 69);
     view.show();
     PaintWatch watch(view.viewport());
-    const qint16 section = modBookOfShadows::intSection;
 
     measure(run, {
         readLane(0, small, smallKey, 0, 0, Keep::Strings),
@@ -130,14 +128,13 @@ std::vector<Part> explainSection(const Run &run, int entries)
         {[&](int) {
              forms::startAfresh();
              QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-             modBookOfShadows::intSection = 4;
          },
          [&](int) {
-             forms::show<SectionWindow>();
-             PaintWatch shown(forms::loaded<SectionWindow>()->m_keywordList->viewport());
+             forms::show<SectionWindow>(SectionChoice{sections::kLoadBookOption, kSectionName});
+             PaintWatch shown(forms::loaded<SectionWindow>()->findChild<QListView *>(QStringLiteral("lstKeyword"))->viewport());
              settle(shown);
          },
-         [&](int) { modBookOfShadows::intSection = section; }, &parts[8].ms},
+         {}, &parts[8].ms},
         {[&](int) {
              model.setStringList({});
              QCoreApplication::processEvents();

@@ -2,6 +2,7 @@
 
 #include "fixtures.h"
 #include "harness.h"
+#include "sections.h"
 
 #include "core/find/find.h"
 #include "core/datafolder.h"
@@ -116,7 +117,7 @@ void measureFind(const Run &run, int entries)
         require(appendEntries(path, table, entries, proseFor), "the sections are filled");
 
     // Memory is what the find window adds to a program that shows the section window.
-    forms::show<SectionWindow>();
+    forms::show<SectionWindow>(kChoice);
     SectionWindow *section = forms::loaded<SectionWindow>();
     QCoreApplication::processEvents();
     const long rssBefore = statusKb("VmRSS:");
@@ -216,18 +217,18 @@ void measureFind(const Run &run, int entries)
     // shows its entry; the worst case finds nothing and has looked at every line.
     find->close();
     QCoreApplication::processEvents();
-    QTest::mouseClick(section->m_openButton, Qt::LeftButton);
-    section->m_keywordList->setFocus();
+    QTest::mouseClick(section->findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton);
+    section->findChild<QListView *>(QStringLiteral("lstKeyword"))->setFocus();
     QApplication::setKeyboardInputInterval(1);
     for (const auto &[what, typed] : {std::pair{"a line 30,000 below", QStringLiteral("Keyword30")},
                                       std::pair{"no line", QStringLiteral("zz")}}) {
         std::vector<double> times;
         for (int rep = 0; rep < run.reps; ++rep) {
-            section->m_keywordList->setCurrentIndex(section->m_keywordList->model()->index(0, 0));
+            section->findChild<QListView *>(QStringLiteral("lstKeyword"))->setCurrentIndex(section->findChild<QListView *>(QStringLiteral("lstKeyword"))->model()->index(0, 0));
             QCoreApplication::processEvents();
             QTest::qWait(3);
             timer.restart();
-            section->m_keywordList->keyboardSearch(typed);
+            section->findChild<QListView *>(QStringLiteral("lstKeyword"))->keyboardSearch(typed);
             QCoreApplication::processEvents();
             times.push_back(elapsedMs(timer));
         }

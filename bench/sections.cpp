@@ -7,7 +7,6 @@
 #include "core/store/password.h"
 #include "gui/forms.h"
 #include "gui/windows/sectionwindow.h"
-#include "gui/sectionwindowstate.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -70,7 +69,7 @@ SectionWindow *sectionWindow()
 
 QPoint lineCentre(SectionWindow *window, int row)
 {
-    QListView *list = window->m_keywordList;
+    QListView *list = window->findChild<QListView *>(QStringLiteral("lstKeyword"));
     const QModelIndex index = list->model()->index(row, 0);
     list->scrollTo(index);
     return list->visualRect(index).center();
@@ -78,7 +77,7 @@ QPoint lineCentre(SectionWindow *window, int row)
 
 void clickLine(SectionWindow *window, int row)
 {
-    QTest::mouseClick(window->m_keywordList->viewport(), Qt::LeftButton, {}, lineCentre(window, row));
+    QTest::mouseClick(window->findChild<QListView *>(QStringLiteral("lstKeyword"))->viewport(), Qt::LeftButton, {}, lineCentre(window, row));
     QCoreApplication::processEvents();
 }
 
@@ -91,12 +90,12 @@ int positionOf(SectionWindow *window, qint64 index)
 
 int lines(SectionWindow *window)
 {
-    return window->m_keywordList->model()->rowCount();
+    return window->findChild<QListView *>(QStringLiteral("lstKeyword"))->model()->rowCount();
 }
 
 QString listed(SectionWindow *window, int row)
 {
-    return window->m_keywordList->model()->index(row, 0).data().toString();
+    return window->findChild<QListView *>(QStringLiteral("lstKeyword"))->model()->index(row, 0).data().toString();
 }
 
 struct Row {
@@ -145,8 +144,8 @@ void measureSection(const Run &run, int entries, Results &results)
     measure(run, {
         {[](int) { closeWindows(); },
          [](int) {
-             forms::show<SectionWindow>();
-             PaintWatch watch(sectionWindow()->m_keywordList->viewport());
+             forms::show<SectionWindow>(kChoice);
+             PaintWatch watch(sectionWindow()->findChild<QListView *>(QStringLiteral("lstKeyword"))->viewport());
              settle(watch);
          },
          [&](int) { require(lines(sectionWindow()) == entries, "load fills the list"); }, &load.window},
@@ -175,11 +174,11 @@ void measureSection(const Run &run, int entries, Results &results)
 
     // From here on the window stays, open for browsing.
     closeWindows();
-    forms::show<SectionWindow>();
+    forms::show<SectionWindow>(kChoice);
     SectionWindow *window = sectionWindow();
-    window->m_openButton->click();
-    require(SectionWindowState(*window) == SectionWindowMode::Browsing, "the section opens");
-    PaintWatch windowList(window->m_keywordList->viewport());
+    window->findChild<QPushButton *>(QStringLiteral("Command1"))->click();
+    require(window->mode() == SectionWindow::Mode::Browsing, "the section opens");
+    PaintWatch windowList(window->findChild<QListView *>(QStringLiteral("lstKeyword"))->viewport());
     const std::vector<qint64> originalIndexes = window->lineIndexes();
     bare = std::make_unique<BareList>();
     BareBoxes boxes;
@@ -197,10 +196,10 @@ void measureSection(const Run &run, int entries, Results &results)
              target = lineCentre(window, nearEnd(rep));
              QCoreApplication::processEvents();
          },
-         [&](int) { QTest::mouseClick(window->m_keywordList->viewport(), Qt::LeftButton, {}, target); },
+         [&](int) { QTest::mouseClick(window->findChild<QListView *>(QStringLiteral("lstKeyword"))->viewport(), Qt::LeftButton, {}, target); },
          [&](int rep) {
-             require(window->m_keywordEdit->text() == keywordFor(nearEnd(rep)), "select shows the keyword");
-             require(window->m_meaningEdit->toPlainText() == meaningFor(nearEnd(rep)), "select shows the meaning");
+             require(window->findChild<QLineEdit *>(QStringLiteral("txtKeyword"))->text() == keywordFor(nearEnd(rep)), "select shows the keyword");
+             require(window->findChild<QPlainTextEdit *>(QStringLiteral("txtMeaning"))->toPlainText() == meaningFor(nearEnd(rep)), "select shows the meaning");
          },
          &select.window},
         {{},
@@ -234,17 +233,17 @@ void measureSection(const Run &run, int entries, Results &results)
     measure(run, {
         {[&](int rep) {
              newEntry(rep);
-             window->m_addButton->click();
-             require(SectionWindowState(*window) == SectionWindowMode::Adding, "adding");
-             window->m_keywordEdit->setText(newKeyword);
-             window->m_meaningEdit->setPlainText(newMeaning);
+             window->findChild<QPushButton *>(QStringLiteral("Command2"))->click();
+             require(window->mode() == SectionWindow::Mode::Adding, "adding");
+             window->findChild<QLineEdit *>(QStringLiteral("txtKeyword"))->setText(newKeyword);
+             window->findChild<QPlainTextEdit *>(QStringLiteral("txtMeaning"))->setPlainText(newMeaning);
          },
          [&](int) {
-             window->m_addButton->click();
+             window->findChild<QPushButton *>(QStringLiteral("Command2"))->click();
              settle(windowList);
          },
          [&](int) {
-             require(SectionWindowState(*window) == SectionWindowMode::Browsing, "add returns to browsing");
+             require(window->mode() == SectionWindow::Mode::Browsing, "add returns to browsing");
              require(listed(window, lines(window) - 1) == newKeyword, "add lists the new keyword last");
              windowAdded.push_back({window->lineIndexes().back(), newKeyword});
          },
@@ -291,17 +290,17 @@ void measureSection(const Run &run, int entries, Results &results)
         {[&](int rep) {
              edited(rep);
              clickLine(window, editRow);
-             window->m_editButton->click();
-             require(SectionWindowState(*window) == SectionWindowMode::Editing, "editing");
-             window->m_keywordEdit->setText(newKeyword);
-             window->m_meaningEdit->setPlainText(newMeaning);
+             window->findChild<QPushButton *>(QStringLiteral("Command4"))->click();
+             require(window->mode() == SectionWindow::Mode::Editing, "editing");
+             window->findChild<QLineEdit *>(QStringLiteral("txtKeyword"))->setText(newKeyword);
+             window->findChild<QPlainTextEdit *>(QStringLiteral("txtMeaning"))->setPlainText(newMeaning);
          },
          [&](int) {
-             window->m_editButton->click();
+             window->findChild<QPushButton *>(QStringLiteral("Command4"))->click();
              settle(windowList);
          },
          [&](int) {
-             require(SectionWindowState(*window) == SectionWindowMode::Browsing, "edit returns to browsing");
+             require(window->mode() == SectionWindow::Mode::Browsing, "edit returns to browsing");
              require(listed(window, editRow) == newKeyword, "edit lists the new keyword");
          },
          &edit.window},
@@ -339,12 +338,12 @@ void measureSection(const Run &run, int entries, Results &results)
              clickLine(window, row);
          },
          [&](int) {
-             window->m_removeButton->click();
+             window->findChild<QPushButton *>(QStringLiteral("Command3"))->click();
              settle(windowList);
          },
          [&](int) {
              require(positionOf(window, victim.index) < 0, "remove drops its own line");
-             require(window->m_keywordEdit->text().isEmpty(), "remove empties the boxes");
+             require(window->findChild<QLineEdit *>(QStringLiteral("txtKeyword"))->text().isEmpty(), "remove empties the boxes");
          },
          &remove.window},
         {[&](int) { victim = takeLast(floorAdded); },
@@ -374,7 +373,7 @@ void measureSection(const Run &run, int entries, Results &results)
     measure(run, {
         {{},
          [&](int) {
-             window->m_refreshButton->click();
+             window->findChild<QPushButton *>(QStringLiteral("cmdRefresh"))->click();
              settle(windowList);
          },
          [&](int) { require(lines(window) == entries, "refresh lists every entry"); }, &refresh.window},

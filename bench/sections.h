@@ -4,6 +4,8 @@
 
 #include "harness.h"
 
+#include "gui/sectionchoice.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -27,6 +29,8 @@ using Results = std::map<QString, std::map<int, Figures>>; // action -> entries 
 inline const QString kTable = QStringLiteral("tblspell");
 inline constexpr int kSection = 0;
 inline const QString kSectionName = QStringLiteral("Spell");
+// The main window's choice that opens it.
+inline const SectionChoice kChoice{kSection, kSectionName};
 
 // Makes the working diary with this many entries and measures every action on it; the diary
 // holds the same rows again afterwards.

@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QWidget>
 
+#include <utility>
 #include <vector>
 
 namespace forms {
@@ -52,24 +53,25 @@ F *loaded()
     return nullptr;
 }
 
-// Any reference to a window: loads it first when it is not loaded.
-template <class F>
-F *ref()
+// Any reference to a window: loads it first when it is not loaded. The arguments go to the
+// constructor of a window made now; a loaded window keeps what it was made with.
+template <class F, class... Args>
+F *ref(Args &&...args)
 {
     if (F *existing = loaded<F>())
         return existing;
-    auto *created = new F;
+    auto *created = new F(std::forward<Args>(args)...);
     registerLoaded(created);
     created->load();
     return created;
 }
 
-template <class F>
-void show()
+template <class F, class... Args>
+void show(Args &&...args)
 {
     if (ending())
         return;
-    ref<F>()->show();
+    ref<F>(std::forward<Args>(args)...)->show();
 }
 
 // Hiding a window that is not loaded loads it first, which runs its load.

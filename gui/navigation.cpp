@@ -12,18 +12,15 @@
 #include "gui/windows/sectionwindow.h"
 #include "gui/windows/startupwindow.h"
 #include "gui/messages.h"
-#include "gui/sectionwindowstate.h"
-
-#include <QRadioButton>
 
 namespace navigation {
 
 namespace {
 // The new window shows first, so that there is never a moment without one.
 template <class Next>
-void replace(forms::Form *from)
+void replace(forms::Form *from, const SectionChoice &choice)
 {
-    forms::show<Next>();
+    forms::show<Next>(choice);
     forms::unload(from);
     forms::hide<StartupWindow>();
     forms::hide<ExitWindow>();
@@ -35,14 +32,14 @@ void start()
     forms::show<MainWindow>();
 }
 
-void toSectionWindow(forms::Form *from)
+void toSectionWindow(forms::Form *from, const SectionChoice &choice)
 {
-    replace<SectionWindow>(from);
+    replace<SectionWindow>(from, choice);
 }
 
-void toMainWindow(forms::Form *from)
+void toMainWindow(forms::Form *from, const SectionChoice &choice)
 {
-    replace<MainWindow>(from);
+    replace<MainWindow>(from, choice);
 }
 
 void afterMainOrSectionWindow()
@@ -65,9 +62,9 @@ void showFind(forms::Form *from)
 
 bool showEntry(forms::Form *from, sections::Table table, qint64 index, QWidget *asking)
 {
-    if (auto *section = dynamic_cast<SectionWindow *>(from)) {
-        const SectionWindowMode mode = SectionWindowState(*section);
-        if (mode == SectionWindowMode::Adding || mode == SectionWindowMode::Editing) {
+    if (SectionWindow *section = forms::loaded<SectionWindow>(); section && from == section) {
+        const SectionWindow::Mode mode = section->mode();
+        if (mode == SectionWindow::Mode::Adding || mode == SectionWindow::Mode::Editing) {
             gui::messages().show(asking,
                                  QStringLiteral("Save the entry you are writing, or close the section, "
                                                 "before you go to another entry."),
@@ -79,19 +76,16 @@ bool showEntry(forms::Form *from, sections::Table table, qint64 index, QWidget *
             from = forms::loaded<MainWindow>();
         }
     }
-    if (auto *main = dynamic_cast<MainWindow *>(from)) {
-        const int option = int(std::find(sections::kTables.begin(), sections::kTables.end(), table) - sections::kTables.begin());
-        main->m_sectionOptions[std::size_t(option)]->setChecked(true);
-        main->continueIntoSection();
+    if (MainWindow *main = forms::loaded<MainWindow>(); main && from == main) {
+        main->continueInto(table);
         if (forms::loaded<MainWindow>() == main)
             return false;
     }
     SectionWindow *section = forms::loaded<SectionWindow>();
     if (!section)
         return false;
-    if (SectionWindowState(*section) == SectionWindowMode::Closed)
-        section->openOrCloseSection();
-    if (!section->selectEntry(index))
+    section->open();
+    if (!section->select(index))
         return false;
     // The find window the choice came from stays open, behind the entry it found.
     if (auto *find = qobject_cast<FindWindow *>(asking); find && find->parentWidget() != section)
@@ -128,21 +122,18 @@ void importEntries(forms::Form *from)
 {
     // Bringing in a backup may be the first thing a new user does: the diary is made ready as
     // Continue would make it.
-    if (auto *main = dynamic_cast<MainWindow *>(from); main && !main->workingDiaryReady())
+    if (MainWindow *main = forms::loaded<MainWindow>(); main && from == main && !main->readyDiary())
         return;
     bookflows::importEntries(from->widget());
-    // The list shows what came in, unless an entry is being written.
-    if (auto *section = dynamic_cast<SectionWindow *>(from)) {
-        const SectionWindowMode mode = SectionWindowState(*section);
-        if (mode == SectionWindowMode::Closed || mode == SectionWindowMode::Browsing)
-            section->refreshList();
-    }
+    // The list shows what came in.
+    if (SectionWindow *section = forms::loaded<SectionWindow>(); section && from == section)
+        section->refresh();
 }
 
 chrome::PromoFrame *mainWindowPromo()
 {
     MainWindow *main = forms::loaded<MainWindow>();
-    return main ? &main->promo : nullptr;
+    return main ? main->promo() : nullptr;
 }
 
 } // namespace navigation

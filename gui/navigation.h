@@ -4,6 +4,7 @@
 // on, and the show, unload and hide steps of every way live here, in their one order.
 
 #include "core/sections.h"
+#include "gui/sectionchoice.h"
 
 #include <QtGlobal>
 
@@ -21,9 +22,9 @@ namespace navigation {
 // The start-up window's way in: the main window appears.
 void start();
 // Continue: the section window of the chosen section takes the place of the main window.
-void toSectionWindow(forms::Form *from);
-// Back: a new main window takes the place of the section window.
-void toMainWindow(forms::Form *from);
+void toSectionWindow(forms::Form *from, const SectionChoice &choice);
+// Back: a new main window takes the place of the section window, and keeps its choice.
+void toMainWindow(forms::Form *from, const SectionChoice &choice);
 // What remains when the main or the section window is unloaded: the exit window, alone.
 void afterMainOrSectionWindow();
 // The find window of this window: opened, or raised when it is open already.

@@ -1,25 +1,21 @@
 #include "gui/windows/mainwindow.h"
 
-#include "core/store/backups.h"
 #include "core/datafolder.h"
-#include "core/store/store.h"
-#include "core/starterdiary.h"
-#include "core/store/password.h"
 #include "core/sections.h"
-#include "core/services.h"
+#include "core/workingdiary.h"
 #include "gui/diarymenu.h"
 #include "gui/messages.h"
-#include "gui/modBookOfShadows.h"
 #include "gui/navigation.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+
+#include <algorithm>
 
 namespace {
 const QColor kSilver(0xC0, 0xC0, 0xC0);
@@ -44,13 +40,13 @@ QGroupBox *frame(QWidget *parent, const QString &name, const QString &title)
 }
 } // namespace
 
-MainWindow::MainWindow()
+MainWindow::MainWindow(SectionChoice earlier) : m_choice(std::move(earlier))
 {
     QWidget *client = chrome::setUpWindow(this, QStringLiteral("frmMain"), 6525, 7575);
     ui::setBackground(client, Qt::black);
 
-    Label14 = chrome::addForumLink(client, QRect(698, 0, 5115, 390));
-    ui::setTextColor(Label14, kSilver);
+    m_forumLink = chrome::addForumLink(client, QRect(698, 0, 5115, 390));
+    ui::setTextColor(m_forumLink, kSilver);
 
     m_captions[0] = caption(client, 0,
         QStringLiteral("Brimvale is an easy to use advanced software. It is a personal book of spells and also acts "
@@ -65,38 +61,38 @@ MainWindow::MainWindow()
     m_captions[3] = caption(client, 3, QStringLiteral("Click on Continue to Proceed."));
     ui::place(m_captions[3], 150, 3000, 6225, 270);
 
-    Frame2 = frame(client, QStringLiteral("Frame2"), QStringLiteral("Select An Option"));
-    Frame2->setGeometry(ui::twips(143, 3600, 6225, 2655));
+    m_sectionFrame = frame(client, QStringLiteral("Frame2"), QStringLiteral("Select An Option"));
+    m_sectionFrame->setGeometry(ui::twips(143, 3600, 6225, 2655));
     for (int i = 0; i < 4; ++i) {
-        m_sectionOptions[i] = new QRadioButton(sections::kSections[std::size_t(i)].title(), Frame2);
+        m_sectionOptions[i] = new QRadioButton(sections::kSections[std::size_t(i)].title(), m_sectionFrame);
         ui::place(m_sectionOptions[i], 720, 720 + 360 * i, 2000, 200);
     }
-    Picture1 = new QLabel(Frame2);
-    Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setGeometry(ui::twips(3960, 600, 1590, 1590));
-    Picture1->setPixmap(QIcon(QStringLiteral(":/brimvale/picture.svg")).pixmap(Picture1->size()));
-    Picture1->setAccessibleName(QStringLiteral("Decorative picture"));
+    m_picture = new QLabel(m_sectionFrame);
+    m_picture->setObjectName(QStringLiteral("Picture1"));
+    m_picture->setGeometry(ui::twips(3960, 600, 1590, 1590));
+    m_picture->setPixmap(QIcon(QStringLiteral(":/brimvale/picture.svg")).pixmap(m_picture->size()));
+    m_picture->setAccessibleName(QStringLiteral("Decorative picture"));
 
     m_continueButton = new QPushButton(QStringLiteral("&Continue"), client);
     m_continueButton->setObjectName(QStringLiteral("cmdContinue"));
     m_continueButton->setAutoDefault(true);
     ui::place(m_continueButton, -20, 6400, 6550, 350);
 
-    promo = chrome::addPromoFrame(client, QRect(-20, 6750, 6550, 825), QRect(120, 165, 6255, 615));
-    for (auto *label : {promo.coBrand, promo.fullBrand}) {
+    m_promo = chrome::addPromoFrame(client, QRect(-20, 6750, 6550, 825), QRect(120, 165, 6255, 615));
+    for (auto *label : {m_promo.coBrand, m_promo.fullBrand}) {
         ui::setBackground(label, Qt::black);
         ui::setTextColor(label, kSilver);
     }
 
     // The book options: below the bottom edge of the client area, which cannot grow, so never seen.
-    Frame1 = frame(client, QStringLiteral("Frame1"), QStringLiteral("Save Option - For Future"));
-    Frame1->setGeometry(ui::twips(2640, 8280, 3015, 2655));
-    m_captions[4] = caption(Frame1, 4,
+    m_bookFrame = frame(client, QStringLiteral("Frame1"), QStringLiteral("Save Option - For Future"));
+    m_bookFrame->setGeometry(ui::twips(2640, 8280, 3015, 2655));
+    m_captions[4] = caption(m_bookFrame, 4,
         QStringLiteral("Select the location of your previously saved Brimvale. This diary will be opened now."));
     ui::place(m_captions[4], 120, 240, 2745, 1920);
-    m_sectionOptions[4] = new QRadioButton(QStringLiteral("Load Book"), Frame1);
+    m_sectionOptions[4] = new QRadioButton(QStringLiteral("Load Book"), m_bookFrame);
     ui::place(m_sectionOptions[4], 120, 1920, 2745, 200);
-    m_sectionOptions[5] = new QRadioButton(QStringLiteral("Save Book"), Frame1);
+    m_sectionOptions[5] = new QRadioButton(QStringLiteral("Save Book"), m_bookFrame);
     ui::place(m_sectionOptions[5], 120, 2280, 2745, 200);
     m_captions[2] = caption(client, 2,
         QStringLiteral("You can also choose to save your spells in a book or load from a previously saved book."));
@@ -118,8 +114,8 @@ MainWindow::MainWindow()
     m_exitAction = m_fileMenu->addAction(QStringLiteral("E&xit"), this, &MainWindow::leave);
     m_exitAction->setObjectName(QStringLiteral("mnuExit"));
     diarymenu::addTo(m_fileMenu, this);
-    help = chrome::addHelpMenus(this, QStringLiteral("mnuFileSep1"), QStringLiteral("mnuFileSep2"));
-    connect(help.about, &QAction::triggered, this, &MainWindow::showAbout);
+    m_help = chrome::addHelpMenus(this, QStringLiteral("mnuFileSep1"), QStringLiteral("mnuFileSep2"));
+    connect(m_help.about, &QAction::triggered, this, &MainWindow::showAbout);
 
     // Tab leads from Continue to the section options first; the unseen book options come last.
     setTabOrder(m_continueButton, m_sectionOptions[0]);
@@ -137,9 +133,9 @@ void MainWindow::load()
 
 void MainWindow::chooseOption(int index)
 {
-    modBookOfShadows::intSection = static_cast<qint16>(index);
+    m_choice.option = index;
     if (const sections::Section *section = sections::sectionAt(index))
-        modBookOfShadows::strSection = section->name;
+        m_choice.name = section->name;
 }
 
 bool MainWindow::validateChoice()
@@ -160,50 +156,35 @@ bool MainWindow::validateChoice()
     return false;
 }
 
-void MainWindow::reportFailure(const QString &message, const QString &detail)
-{
-    gui::messages().show(this, message + QLatin1Char('\n') + detail, gui::MessageIcon::Critical);
-}
-
 void MainWindow::continueIntoSection()
 {
     const bool folderReady = datafolder::setDataFolder();
     if (!validateChoice())
         return;
     if (prepareDiary(folderReady))
-        navigation::toSectionWindow(this);
+        navigation::toSectionWindow(this, m_choice);
 }
 
-bool MainWindow::workingDiaryReady()
+void MainWindow::continueInto(sections::Table table)
+{
+    const auto option = std::size_t(std::find(sections::kTables.begin(), sections::kTables.end(), table) - sections::kTables.begin());
+    m_sectionOptions[option]->setChecked(true);
+    continueIntoSection();
+}
+
+bool MainWindow::readyDiary()
 {
     return prepareDiary(datafolder::setDataFolder());
 }
 
 bool MainWindow::prepareDiary(bool folderReady)
 {
-    if (!folderReady) {
-        reportFailure(QStringLiteral("The data folder could not be created."),
-                      QDir::toNativeSeparators(datafolder::folderPath));
-        return false;
-    }
-    const QString working = datafolder::workingDiaryPath();
-    if (!QFileInfo::exists(working)) {
-        const auto copy = starterdiary::copyStarterDiary();
-        if (!copy.copied) {
-            reportFailure(QStringLiteral("The diary could not be copied into the data folder."),
-                          working + QLatin1Char('\n') + copy.reason);
-            return false;
-        }
-        if (const auto kept = store::keepBackupsOfLostDiary(working))
-            showKeptBackups(*kept);
-    }
-    // A diary with a password of its own asks for it here, so that giving up leaves this window.
-    if (const auto locked = store::unlock(working)) {
-        if (locked->kind != store::FailureKind::Locked)
-            gui::messages().show(this, store::message(*locked), gui::MessageIcon::Critical);
-        return false;
-    }
-    return true;
+    const auto ready = workingdiary::ready(folderReady, [this](const QString &kept) { showKeptBackups(kept); });
+    if (ready.ok())
+        return true;
+    if (const auto message = workingdiary::message(ready.failure()))
+        gui::messages().show(this, *message, gui::MessageIcon::Critical);
+    return false;
 }
 
 void MainWindow::showKeptBackups(const QString &kept)

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "core/sections.h"
 #include "gui/chrome.h"
 #include "gui/forms.h"
+#include "gui/sectionchoice.h"
 
 #include <QMainWindow>
 
@@ -16,34 +18,43 @@ class QRadioButton;
 class MainWindow : public forms::FormWindow<QMainWindow> {
     Q_OBJECT
 public:
-    MainWindow();
+    // The choice of an earlier main window is kept, though Continue asks for a new one.
+    explicit MainWindow(SectionChoice earlier = {});
+
+    const SectionChoice &choice() const { return m_choice; }
 
     void load() override;
     void unload() override;
 
+    // The table's option, then Continue, as the user would: an option already ticked leaves the
+    // choice as it stands.
+    void continueInto(sections::Table table);
+    // What Continue does before the section window: the data folder, the first-use copy and the
+    // diary's own password, each with its message; false when one of them stopped it.
+    bool readyDiary();
+    // The promotional frame, which the start-up window's draw also decides.
+    chrome::PromoFrame *promo() { return &m_promo; }
+
+private:
     void chooseOption(int index);
     void continueIntoSection();
     bool validateChoice();
-    // What Continue does before the section window: the data folder, the first-use copy and the
-    // diary's own password, each with its message; false when one of them stopped it.
-    bool workingDiaryReady();
     void leave();
     void showAbout();
 
-    ui::LinkLabel *Label14 = nullptr;
+    SectionChoice m_choice;
+    ui::LinkLabel *m_forumLink = nullptr;
     std::array<QLabel *, 5> m_captions{};
-    QGroupBox *Frame2 = nullptr;
-    QGroupBox *Frame1 = nullptr;
+    QGroupBox *m_sectionFrame = nullptr; // the four sections
+    QGroupBox *m_bookFrame = nullptr; // the book options, never seen
     std::array<QRadioButton *, 6> m_sectionOptions{};
-    QLabel *Picture1 = nullptr;
+    QLabel *m_picture = nullptr;
     QPushButton *m_continueButton = nullptr;
-    chrome::PromoFrame promo;
+    chrome::PromoFrame m_promo;
     QMenu *m_fileMenu = nullptr;
     QAction *m_exitAction = nullptr;
-    chrome::HelpMenus help;
+    chrome::HelpMenus m_help;
 
-private:
     bool prepareDiary(bool folderReady);
-    void reportFailure(const QString &message, const QString &detail);
     void showKeptBackups(const QString &kept);
 };

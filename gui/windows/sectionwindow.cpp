@@ -8,9 +8,7 @@
 #include "gui/diarymenu.h"
 #include "gui/leavequestion.h"
 #include "gui/messages.h"
-#include "gui/modBookOfShadows.h"
 #include "gui/navigation.h"
-#include "gui/sectionwindowstate.h"
 #include "gui/ui.h"
 
 #include <QAction>
@@ -27,8 +25,6 @@
 
 #include <algorithm>
 #include <limits>
-
-using modBookOfShadows::strSection;
 
 namespace {
 const QColor kButtonFace(192, 192, 192);
@@ -55,11 +51,11 @@ void whiteBackground(QWidget *control)
 
 } // namespace
 
-SectionWindow::SectionWindow()
+SectionWindow::SectionWindow(SectionChoice choice) : m_choice(std::move(choice))
 {
     QWidget *client = chrome::setUpWindow(this, QStringLiteral("frmResultBOS"), 6570, 7695);
 
-    Label14 = chrome::addForumLink(client, QRect(728, 0, 5115, 390));
+    m_forumLink = chrome::addForumLink(client, QRect(728, 0, 5115, 390));
 
     m_captions[0] = ui::plainLabel(client, QStringLiteral("lblCaption_0"), QStringLiteral("Caption"), ui::verdana(11.25, true));
     m_captions[0]->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
@@ -89,18 +85,18 @@ SectionWindow::SectionWindow()
     m_editButton = commandButton(client, QStringLiteral("Command4"), QStringLiteral("&Edit"), 4155);
     m_exitButton = commandButton(client, QStringLiteral("Command5"), QStringLiteral("E&xit"), 4500);
 
-    Label1 = ui::plainLabel(client, QStringLiteral("Label1"), QStringLiteral("Keyword"), ui::verdana(8.25, true));
-    ui::fitToText(Label1, 105, 4920, 840, 195);
+    m_keywordLabel = ui::plainLabel(client, QStringLiteral("Label1"), QStringLiteral("Keyword"), ui::verdana(8.25, true));
+    ui::fitToText(m_keywordLabel, 105, 4920, 840, 195);
     m_keywordEdit = new QLineEdit(client);
     m_keywordEdit->setObjectName(QStringLiteral("txtKeyword"));
     m_keywordEdit->setAccessibleName(QStringLiteral("Keyword"));
     m_keywordEdit->setMaxLength(std::numeric_limits<int>::max());
     whiteBackground(m_keywordEdit);
     ui::place(m_keywordEdit, 98, 5160, 6375, 285);
-    Label1->setBuddy(m_keywordEdit);
+    m_keywordLabel->setBuddy(m_keywordEdit);
 
-    Label2 = ui::plainLabel(client, QStringLiteral("Label2"), QStringLiteral("Meaning"), ui::verdana(8.25, true));
-    ui::fitToText(Label2, 105, 5520, 810, 195);
+    m_meaningLabel = ui::plainLabel(client, QStringLiteral("Label2"), QStringLiteral("Meaning"), ui::verdana(8.25, true));
+    ui::fitToText(m_meaningLabel, 105, 5520, 810, 195);
     m_meaningEdit = new QPlainTextEdit(client);
     m_meaningEdit->setObjectName(QStringLiteral("txtMeaning"));
     m_meaningEdit->setAccessibleName(QStringLiteral("Meaning"));
@@ -108,10 +104,10 @@ SectionWindow::SectionWindow()
     m_meaningEdit->setTabChangesFocus(true);
     whiteBackground(m_meaningEdit);
     m_meaningEdit->setGeometry(ui::twips(98, 5760, 6375, 1035));
-    Label2->setBuddy(m_meaningEdit);
+    m_meaningLabel->setBuddy(m_meaningEdit);
     m_boxes = std::make_unique<EntryBoxes>(m_keywordEdit, m_meaningEdit);
 
-    promo = chrome::addPromoFrame(client, QRect(98, 6840, 6375, 855), QRect(60, 165, 6300, 615));
+    m_promo = chrome::addPromoFrame(client, QRect(98, 6840, 6375, 855), QRect(60, 165, 6300, 615));
 
     // Below the client area, never seen: it only carries the reload. Its access key would make
     // Alt+R ambiguous with the Remove button, so it has none.
@@ -121,15 +117,13 @@ SectionWindow::SectionWindow()
     m_refreshButton->setFocusPolicy(Qt::NoFocus);
     m_refreshButton->setGeometry(ui::twips(360, 7800, 855, 375));
 
-    for (QWidget *control : std::initializer_list<QWidget *>{m_addButton, m_removeButton, m_editButton, m_exitButton, m_keywordList,
-                                                             m_keywordEdit, m_meaningEdit})
-        control->setEnabled(false);
+    setMode(Mode::Closed);
 
     connect(m_openButton, &QPushButton::clicked, this, &SectionWindow::openOrCloseSection);
     connect(m_addButton, &QPushButton::clicked, this, &SectionWindow::addOrSaveEntry);
     connect(m_removeButton, &QPushButton::clicked, this, &SectionWindow::removeEntry);
     connect(m_editButton, &QPushButton::clicked, this, &SectionWindow::editOrSaveEntry);
-    connect(m_exitButton, &QPushButton::clicked, this, &SectionWindow::exitToMain);
+    connect(m_exitButton, &QPushButton::clicked, this, &SectionWindow::backToMain);
     connect(m_refreshButton, &QPushButton::clicked, this, &SectionWindow::refreshList);
     connect(m_keywordList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &SectionWindow::showSelectedEntry);
@@ -142,8 +136,8 @@ SectionWindow::SectionWindow()
     m_exitAction = m_fileMenu->addAction(QStringLiteral("E&xit"), this, &SectionWindow::leave);
     m_exitAction->setObjectName(QStringLiteral("mnuExit"));
     diarymenu::addTo(m_fileMenu, this);
-    help = chrome::addHelpMenus(this, QStringLiteral("mnuHelpSep1"), QStringLiteral("mnuHelpSep2"));
-    connect(help.about, &QAction::triggered, this, &SectionWindow::showAbout);
+    m_help = chrome::addHelpMenus(this, QStringLiteral("mnuHelpSep1"), QStringLiteral("mnuHelpSep2"));
+    connect(m_help.about, &QAction::triggered, this, &SectionWindow::showAbout);
 
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     ui::fitAroundCentre(m_captions[0], 2813, 500, 945, 270);
@@ -154,7 +148,7 @@ void SectionWindow::load()
 {
     ui::centerOnScreen(this);
 
-    const int option = modBookOfShadows::intSection;
+    const int option = m_choice.option;
     const sections::Section *section = sections::sectionAt(option);
     if (!section && option != sections::kLoadBookOption)
         return;
@@ -166,11 +160,10 @@ void SectionWindow::load()
     // "Load Book" stops here: it fills no list.
     if (!section)
         return;
-    m_openButton->setText(captions::open(section->name));
-    m_addButton->setText(captions::add(section->name));
     m_removeButton->setText(captions::remove(section->name));
-    m_editButton->setText(captions::edit(section->name));
     m_exitButton->setText(captions::exit(section->name));
+    m_drawn = {false, false, false};
+    setMode(Mode::Closed);
 
     const auto keywords = store::readKeywords(datafolder::workingDiaryPath(), section->table);
     if (keywords.ok())
@@ -179,36 +172,53 @@ void SectionWindow::load()
         report(keywords.failure());
 }
 
+void SectionWindow::setMode(Mode mode)
+{
+    m_mode = mode;
+    const QString &name = m_choice.name;
+    if (!m_drawn.open)
+        m_openButton->setText(mode == Mode::Closed ? captions::open(name) : captions::close(name));
+    if (!m_drawn.add)
+        m_addButton->setText(mode == Mode::Adding ? captions::save(name) : captions::add(name));
+    if (!m_drawn.edit)
+        m_editButton->setText(mode == Mode::Editing ? captions::save(name) : captions::edit(name));
+
+    // While an entry is added or edited, every other button and the list wait until it is saved
+    // or given up.
+    const bool browsing = mode == Mode::Browsing;
+    m_openButton->setEnabled(browsing || mode == Mode::Closed);
+    m_addButton->setEnabled(browsing || mode == Mode::Adding);
+    m_editButton->setEnabled(browsing || mode == Mode::Editing);
+    for (QWidget *control : std::initializer_list<QWidget *>{m_removeButton, m_exitButton, m_keywordList})
+        control->setEnabled(browsing);
+    for (QWidget *control : std::initializer_list<QWidget *>{m_keywordEdit, m_meaningEdit})
+        control->setEnabled(mode != Mode::Closed);
+}
+
 void SectionWindow::openOrCloseSection()
 {
-    const bool opening = m_openButton->text() == captions::open(strSection);
-    m_openButton->setText(opening ? captions::close(strSection) : captions::open(strSection));
-    for (QWidget *control : std::initializer_list<QWidget *>{m_addButton, m_removeButton, m_editButton, m_exitButton, m_keywordList,
-                                                             m_keywordEdit, m_meaningEdit})
-        control->setEnabled(opening);
+    const bool opening = m_mode == Mode::Closed && !m_drawn.open;
+    m_drawn.open = false;
+    setMode(opening ? Mode::Browsing : Mode::Closed);
+}
+
+void SectionWindow::open()
+{
+    if (m_mode == Mode::Closed && !m_drawn.open)
+        setMode(Mode::Browsing);
 }
 
 void SectionWindow::addOrSaveEntry()
 {
-    if (m_addButton->text() == captions::add(strSection))
+    if (m_mode != Mode::Adding && !m_drawn.add)
         startAdding();
     else
         saveNewEntry();
 }
 
-// While an entry is added or edited, every other button and the list wait until it is saved or
-// given up.
-void SectionWindow::holdOthers(const QPushButton *saving, bool held)
-{
-    for (QWidget *control : std::initializer_list<QWidget *>{m_openButton, m_addButton, m_removeButton, m_editButton, m_exitButton, m_keywordList})
-        if (control != saving)
-            control->setEnabled(!held);
-}
-
 void SectionWindow::startAdding()
 {
-    holdOthers(m_addButton, true);
-    m_addButton->setText(captions::save(strSection));
+    setMode(Mode::Adding);
     m_boxes->set(QString(), QString());
     m_keywordEdit->setFocus();
 }
@@ -218,7 +228,7 @@ bool SectionWindow::saveNewEntry()
     const store::Entry entry{text::trimSpaces(m_boxes->keyword()), text::trimSpaces(m_boxes->meaning())};
     if (const entries::Check check = entries::check(entry.keyword, entry.meaning); check != entries::Check::Passed) {
         if (!refuse(check))
-            restoreBrowsingAfterAdd();
+            browseAfterAdding();
         return false;
     }
 
@@ -230,15 +240,15 @@ bool SectionWindow::saveNewEntry()
         report(added.failure());
         return false;
     }
-    restoreBrowsingAfterAdd();
+    browseAfterAdding();
     refreshList();
     return true;
 }
 
-void SectionWindow::restoreBrowsingAfterAdd()
+void SectionWindow::browseAfterAdding()
 {
-    holdOthers(m_addButton, false);
-    m_addButton->setText(captions::add(strSection));
+    m_drawn.add = false;
+    setMode(Mode::Browsing);
     m_boxes->set(QString(), QString());
     m_keywordEdit->setFocus();
 }
@@ -261,7 +271,7 @@ void SectionWindow::removeEntry()
 
 void SectionWindow::editOrSaveEntry()
 {
-    if (m_editButton->text() == captions::edit(strSection))
+    if (m_mode != Mode::Editing && !m_drawn.edit)
         startEditing();
     else
         saveChanges();
@@ -269,8 +279,7 @@ void SectionWindow::editOrSaveEntry()
 
 void SectionWindow::startEditing()
 {
-    holdOthers(m_editButton, true);
-    m_editButton->setText(captions::save(strSection));
+    setMode(Mode::Editing);
     m_keywordEdit->setFocus();
 }
 
@@ -292,7 +301,7 @@ bool SectionWindow::saveChanges()
             return false;
         }
     }
-    restoreBrowsingAfterEdit();
+    browseAfterEditing();
     refreshList();
     return saved;
 }
@@ -307,16 +316,11 @@ bool SectionWindow::refuse(entries::Check check)
     return true;
 }
 
-void SectionWindow::restoreBrowsingAfterEdit()
+void SectionWindow::browseAfterEditing()
 {
-    holdOthers(m_editButton, false);
-    m_editButton->setText(captions::edit(strSection));
+    m_drawn.edit = false;
+    setMode(Mode::Browsing);
     m_keywordEdit->setFocus();
-}
-
-void SectionWindow::exitToMain()
-{
-    backToMain();
 }
 
 void SectionWindow::showSelectedEntry()
@@ -335,7 +339,7 @@ void SectionWindow::showSelectedEntry()
         m_boxes->set((*entry)->keyword, (*entry)->meaning);
 }
 
-bool SectionWindow::selectEntry(qint64 index)
+bool SectionWindow::select(qint64 index)
 {
     auto position = std::find(m_indexes.begin(), m_indexes.end(), index);
     if (position == m_indexes.end()) {
@@ -363,10 +367,19 @@ void SectionWindow::refreshList()
         report(keywords.failure());
 }
 
+void SectionWindow::refresh()
+{
+    // After a book option, the list waits until the buttons it needs show the captions of a mode.
+    const bool closed = m_mode == Mode::Closed && !m_drawn.open;
+    const bool browsing = m_mode == Mode::Browsing && !m_drawn.open && !m_drawn.add && !m_drawn.edit;
+    if (closed || browsing)
+        refreshList();
+}
+
 void SectionWindow::backToMain()
 {
     if (mayLeave())
-        navigation::toMainWindow(this);
+        navigation::toMainWindow(this, m_choice);
 }
 
 void SectionWindow::leave()
@@ -385,9 +398,8 @@ void SectionWindow::closeEvent(QCloseEvent *event)
 
 bool SectionWindow::mayLeave()
 {
-    const SectionWindowMode mode = SectionWindowState(*this);
-    const bool adding = mode == SectionWindowMode::Adding;
-    if ((!adding && mode != SectionWindowMode::Editing) || !m_boxes->unsaved(adding))
+    const bool adding = m_mode == Mode::Adding;
+    if ((!adding && m_mode != Mode::Editing) || !m_boxes->unsaved(adding))
         return true;
     return leavequestion::mayLeave(this, adding ? leavequestion::Entry::New : leavequestion::Entry::Edited,
                                    [this, adding] { return adding ? saveNewEntry() : saveChanges(); });
@@ -411,7 +423,7 @@ int SectionWindow::selectedPosition() const
 
 std::optional<store::Table> SectionWindow::sectionTable() const
 {
-    return store::tableNamed(captions::table(strSection));
+    return store::tableNamed(captions::table(m_choice.name));
 }
 
 std::optional<qint64> SectionWindow::selectedIndex() const

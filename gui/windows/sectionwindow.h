@@ -5,6 +5,7 @@
 #include "gui/chrome.h"
 #include "gui/entryboxes.h"
 #include "gui/forms.h"
+#include "gui/sectionchoice.h"
 
 #include <QMainWindow>
 
@@ -23,31 +24,32 @@ class QPushButton;
 class QStringListModel;
 
 // The section window: lists, shows and edits the entries of the chosen diary section.
-// Its mode lives in the captions of m_openButton, m_addButton and m_editButton and in which controls are
-// enabled; there is no state variable.
 class SectionWindow : public forms::FormWindow<QMainWindow> {
     Q_OBJECT
 public:
-    SectionWindow();
+    enum class Mode { Closed, Browsing, Adding, Editing };
+
+    explicit SectionWindow(SectionChoice choice = {});
+
+    Mode mode() const { return m_mode; }
+    // The main window's choice this window was made with.
+    const SectionChoice &choice() const { return m_choice; }
+
+    // Opens the section as the Open button does, when it offers to open it.
+    void open();
+    // Reads the list again, as the user sees it after an import: not while an entry is written.
+    void refresh();
 
     void load() override;
     void unload() override;
 
-    void openOrCloseSection();
-    void addOrSaveEntry();
-    void removeEntry();
-    void editOrSaveEntry();
-    void exitToMain();
-    void showSelectedEntry();
-    void refreshList();
+    // File, Back: the main window again, once nothing typed would be lost.
     void backToMain();
-    void leave();
-    void showAbout();
 
     // Selects the line of the row with this "Index" as a click would, reading the list again
     // when the row is not in it; false when the row is not in the section.
-    bool selectEntry(qint64 index);
-    // The table of the section named by strSection; none when no section was ever chosen.
+    bool select(qint64 index);
+    // The table of the chosen section; none when no section was ever chosen.
     std::optional<store::Table> sectionTable() const;
 
     // The selected line, -1 when none.
@@ -55,7 +57,20 @@ public:
     // The "Index" of each line as of the last fill.
     const std::vector<qint64> &lineIndexes() const { return m_indexes; }
 
-    ui::LinkLabel *Label14 = nullptr;
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void openOrCloseSection();
+    void addOrSaveEntry();
+    void removeEntry();
+    void editOrSaveEntry();
+    void showSelectedEntry();
+    void refreshList();
+    void leave();
+    void showAbout();
+
+    ui::LinkLabel *m_forumLink = nullptr;
     std::array<QLabel *, 3> m_captions{};
     QListView *m_keywordList = nullptr;
     QPushButton *m_openButton = nullptr; // Open / Close the section
@@ -63,31 +78,29 @@ public:
     QPushButton *m_removeButton = nullptr; // Remove the selected entry
     QPushButton *m_editButton = nullptr; // Edit / Save the selected entry
     QPushButton *m_exitButton = nullptr; // Exit: back to the main window
-    QLabel *Label1 = nullptr;
+    QLabel *m_keywordLabel = nullptr;
     QLineEdit *m_keywordEdit = nullptr;
-    QLabel *Label2 = nullptr;
+    QLabel *m_meaningLabel = nullptr;
     QPlainTextEdit *m_meaningEdit = nullptr;
-    chrome::PromoFrame promo;
+    chrome::PromoFrame m_promo;
     QPushButton *m_refreshButton = nullptr;
 
     QMenu *m_fileMenu = nullptr;
     QAction *m_backAction = nullptr;
     QAction *m_exitAction = nullptr;
-    chrome::HelpMenus help;
+    chrome::HelpMenus m_help;
 
-protected:
-    void closeEvent(QCloseEvent *event) override;
-
-private:
-    void holdOthers(const QPushButton *saving, bool held);
+    // Every caption and enabled state follows from the mode.
+    void setMode(Mode mode);
     void startAdding();
     // Both saves: false when a check or the diary refused the entry (the message has been shown).
     bool saveNewEntry();
-    void restoreBrowsingAfterAdd();
     void startEditing();
     bool saveChanges();
     bool refuse(entries::Check check);
-    void restoreBrowsingAfterEdit();
+    // Back to browsing once an entry is saved or given up.
+    void browseAfterAdding();
+    void browseAfterEditing();
     // Asks first when leaving would lose what was typed; false when the window stays.
     bool mayLeave();
 
@@ -98,6 +111,16 @@ private:
     void fillList(const store::Keywords &keywords);
     void report(const store::Failure &failure);
 
+    SectionChoice m_choice;
+    Mode m_mode = Mode::Closed;
+    // A book option leaves the buttons with the captions they were drawn with ("&Open", "&Add",
+    // "&Edit"), which name no section: such a button takes its second action on its first click,
+    // and from then on shows the caption of its mode.
+    struct DrawnCaptions {
+        bool open = true;
+        bool add = true;
+        bool edit = true;
+    } m_drawn;
     QStringListModel *m_keywords = nullptr;
     std::vector<qint64> m_indexes;
     std::unique_ptr<EntryBoxes> m_boxes;

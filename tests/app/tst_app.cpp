@@ -14,7 +14,6 @@
 #include "gui/windows/mainwindow.h"
 #include "gui/windows/sectionwindow.h"
 #include "gui/windows/startupwindow.h"
-#include "gui/modBookOfShadows.h"
 #include "gui/shutdown.h"
 #include "platform/QtServices.h"
 
@@ -93,8 +92,8 @@ private slots:
     void quitAllIsReentrantAndEndsOnce();
 
 private:
-    void choose(MainWindow *main, int index) { QTest::mouseClick(main->m_sectionOptions[index], Qt::LeftButton); }
-    void clickContinue(MainWindow *main) { QTest::mouseClick(main->m_continueButton, Qt::LeftButton); }
+    void choose(MainWindow *main, int index) { QTest::mouseClick(testing::control<QRadioButton>(main, QStringLiteral("optOption_%1").arg(index)), Qt::LeftButton); }
+    void clickContinue(MainWindow *main) { QTest::mouseClick(testing::control<QPushButton>(main, "cmdContinue"), Qt::LeftButton); }
 
     std::unique_ptr<testing::Environment> m_env;
 };
@@ -111,9 +110,9 @@ void AppTest::startupShowsOnlyTheMainWindow()
     QCOMPARE(m_env->random->seeds, 1);
     QCOMPARE(m_env->instanceLock->asked, 1);
     QVERIFY(m_env->messages->shown.empty());
-    for (QRadioButton *option : main->m_sectionOptions)
-        QVERIFY(!option->isChecked());
-    QCOMPARE(main->focusWidget(), main->m_continueButton);
+    for (int i = 0; i < 6; ++i)
+        QVERIFY(!testing::control<QRadioButton>(main, QStringLiteral("optOption_%1").arg(i))->isChecked());
+    QCOMPARE(main->focusWidget(), testing::control<QPushButton>(main, "cmdContinue"));
     // Nothing touches the diary during start-up.
     QVERIFY(!QFile::exists(m_env->workingDiary()));
 
@@ -328,10 +327,10 @@ void AppTest::lastSectionClickedWins()
     QVERIFY(main);
     choose(main, 0);
     choose(main, 3);
-    QCOMPARE(modBookOfShadows::intSection, qint16(3));
-    QCOMPARE(modBookOfShadows::strSection, QStringLiteral("Rituals"));
-    QVERIFY(main->m_sectionOptions[3]->isChecked());
-    QVERIFY(!main->m_sectionOptions[0]->isChecked());
+    QCOMPARE(main->choice().option, 3);
+    QCOMPARE(main->choice().name, QStringLiteral("Rituals"));
+    QVERIFY(testing::control<QRadioButton>(main, "optOption_3")->isChecked());
+    QVERIFY(!testing::control<QRadioButton>(main, "optOption_0")->isChecked());
 }
 
 void AppTest::bookOptionsOnlyRecordTheirNumber()
@@ -341,15 +340,15 @@ void AppTest::bookOptionsOnlyRecordTheirNumber()
     QVERIFY(main);
     choose(main, 1);
     // The book group lies outside the visible area; code can still choose it.
-    QVERIFY(main->m_sectionOptions[4]->geometry().top() + main->Frame1->geometry().top() >= main->centralWidget()->height());
-    main->m_sectionOptions[5]->click();
-    QCOMPARE(modBookOfShadows::intSection, qint16(5));
-    QCOMPARE(modBookOfShadows::strSection, QStringLiteral("Incense"));
-    QVERIFY(main->m_sectionOptions[1]->isChecked()); // a separate group: the section stays chosen
+    QVERIFY(testing::control<QRadioButton>(main, "optOption_4")->geometry().top() + testing::control<QGroupBox>(main, "Frame1")->geometry().top() >= main->centralWidget()->height());
+    testing::control<QRadioButton>(main, "optOption_5")->click();
+    QCOMPARE(main->choice().option, 5);
+    QCOMPARE(main->choice().name, QStringLiteral("Incense"));
+    QVERIFY(testing::control<QRadioButton>(main, "optOption_1")->isChecked()); // a separate group: the section stays chosen
     clickContinue(main);
     QVERIFY(m_env->messages->shown.empty());
     QVERIFY(forms::loaded<SectionWindow>());
-    QCOMPARE(modBookOfShadows::intSection, qint16(5));
+    QCOMPARE(forms::loaded<SectionWindow>()->choice().option, 5);
 }
 
 void AppTest::continueIsReachableFromTheKeyboard()
@@ -362,7 +361,7 @@ void AppTest::continueIsReachableFromTheKeyboard()
     choose(main, 2);
     QTest::keyClick(main, Qt::Key_C, Qt::AltModifier);
     QTRY_VERIFY(forms::loaded<SectionWindow>());
-    QCOMPARE(modBookOfShadows::strSection, QStringLiteral("Recipes"));
+    QCOMPARE(forms::loaded<SectionWindow>()->choice().name, QStringLiteral("Recipes"));
 }
 
 void AppTest::backGivesAFreshMainWindow()
@@ -376,19 +375,19 @@ void AppTest::backGivesAFreshMainWindow()
 
     auto *section = forms::loaded<SectionWindow>();
     QVERIFY(section);
-    section->m_backAction->trigger();
+    testing::control<QAction>(section, "mnuBack")->trigger();
     testing::flushDeletions();
 
     MainWindow *fresh = forms::loaded<MainWindow>();
     QVERIFY(visible(fresh));
     QVERIFY(!forms::loaded<SectionWindow>());
     QVERIFY(!visible(forms::loaded<ExitWindow>()));
-    for (QRadioButton *option : fresh->m_sectionOptions)
-        QVERIFY(!option->isChecked());
-    QCOMPARE(fresh->focusWidget(), fresh->m_continueButton);
+    for (int i = 0; i < 6; ++i)
+        QVERIFY(!testing::control<QRadioButton>(fresh, QStringLiteral("optOption_%1").arg(i))->isChecked());
+    QCOMPARE(fresh->focusWidget(), testing::control<QPushButton>(fresh, "cmdContinue"));
 
     // The earlier choice is still recorded, but Continue asks for a new one.
-    QCOMPARE(modBookOfShadows::intSection, qint16(2));
+    QCOMPARE(fresh->choice().option, 2);
     clickContinue(fresh);
     QCOMPARE(m_env->messages->texts(), QStringList{kSelect});
 }
@@ -409,7 +408,7 @@ void AppTest::closingMainWindowLeavesOnlyTheExitWindow()
     m_env = std::make_unique<testing::Environment>();
     MainWindow *again = testing::startProgram();
     QVERIFY(again);
-    again->m_exitAction->trigger();
+    testing::control<QAction>(again, "mnuExit")->trigger();
     QVERIFY(!forms::loaded<MainWindow>());
     QVERIFY(visible(forms::loaded<ExitWindow>()));
     QCOMPARE(m_env->processEnd->calls, 0);
@@ -423,7 +422,7 @@ void AppTest::sectionWindowExitShowsTheExitWindow()
     choose(main, 0);
     clickContinue(main);
     QVERIFY(forms::loaded<SectionWindow>());
-    forms::loaded<SectionWindow>()->m_exitAction->trigger();
+    testing::control<QAction>(forms::loaded<SectionWindow>(), "mnuExit")->trigger();
     QVERIFY(!forms::loaded<SectionWindow>());
     QVERIFY(!forms::loaded<MainWindow>());
     QVERIFY(visible(forms::loaded<ExitWindow>()));

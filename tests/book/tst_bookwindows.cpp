@@ -71,7 +71,7 @@ void exportAll(MainWindow *main, const QString &format)
             QTest::mouseClick(testing::control<QPushButton>(dialog, "cmdExport"), Qt::LeftButton);
         }
     });
-    entry(main->m_fileMenu, "mnuExportBook")->trigger();
+    entry(testing::control<QMenu>(main, "mnuFile"), "mnuExportBook")->trigger();
 }
 } // namespace
 
@@ -130,12 +130,12 @@ void BookWindowsTest::bothWindowsOfferTheBookWithoutClashingKeys()
     };
     MainWindow *main = testing::startProgram();
     QVERIFY(main);
-    check(main->m_fileMenu);
-    QTest::mouseClick(main->m_sectionOptions[1], Qt::LeftButton);
-    QTest::mouseClick(main->m_continueButton, Qt::LeftButton);
+    check(testing::control<QMenu>(main, "mnuFile"));
+    QTest::mouseClick(testing::control<QRadioButton>(main, "optOption_1"), Qt::LeftButton);
+    QTest::mouseClick(testing::control<QPushButton>(main, "cmdContinue"), Qt::LeftButton);
     auto *section = forms::loaded<SectionWindow>();
     QVERIFY(section);
-    check(section->m_fileMenu);
+    check(testing::control<QMenu>(section, "mnuFile"));
 }
 
 void BookWindowsTest::exportWritesTheChosenSectionsInTheChosenFormat()
@@ -164,7 +164,7 @@ void BookWindowsTest::exportWritesTheChosenSectionsInTheChosenFormat()
         driven = true;
         QTest::mouseClick(exportButton, Qt::LeftButton);
     });
-    entry(main->m_fileMenu, "mnuExportBook")->trigger();
+    entry(testing::control<QMenu>(main, "mnuFile"), "mnuExportBook")->trigger();
     QVERIFY(driven);
 
     QCOMPARE(m_env->files->suggested,
@@ -203,7 +203,7 @@ void BookWindowsTest::exportNeverReplacesTheDiaryNorAPipe()
         QVERIFY(dialog);
         QTest::mouseClick(testing::control<QPushButton>(dialog, "cmdExport"), Qt::LeftButton);
     });
-    entry(main->m_fileMenu, "mnuExportBook")->trigger();
+    entry(testing::control<QMenu>(main, "mnuFile"), "mnuExportBook")->trigger();
 
     QVERIFY(!m_env->messages->shown.empty());
     QCOMPARE(m_env->messages->shown.back().icon, gui::MessageIcon::Critical);
@@ -225,7 +225,7 @@ void BookWindowsTest::printShowsTheBookInThePreview()
         pages = widget->pageCount();
         preview->reject();
     });
-    entry(main->m_fileMenu, "mnuPrintBook")->trigger();
+    entry(testing::control<QMenu>(main, "mnuFile"), "mnuPrintBook")->trigger();
     // The title, the contents and a chapter for each of the two sections with entries.
     QCOMPARE(pages, 4);
 }
@@ -246,7 +246,7 @@ void BookWindowsTest::importShowsItsCountsAndWritesOnlyWhenConfirmed()
     SectionWindow *section = testing::enterSection(0);
     QVERIFY(section);
 
-    entry(section->m_fileMenu, "mnuImportEntries")->trigger();
+    entry(testing::control<QMenu>(section, "mnuFile"), "mnuImportEntries")->trigger();
     QVERIFY(!m_env->messages->shown.empty());
     const fakes::Message &asked = m_env->messages->shown.front();
     QVERIFY(asked.question);
@@ -276,7 +276,7 @@ void BookWindowsTest::importIsTheFirstThingANewUserMayDo()
     m_env->messages->answers.push_back(gui::Answer::Yes);
     MainWindow *main = testing::startProgram();
     QVERIFY(main);
-    entry(main->m_fileMenu, "mnuImportEntries")->trigger();
+    entry(testing::control<QMenu>(main, "mnuFile"), "mnuImportEntries")->trigger();
     QCOMPARE(testing::readKeywords(m_env->workingDiary(), QStringLiteral("tblrituals")), QStringList{"Moon"});
     QCOMPARE(m_env->messages->last(), QStringLiteral("The entries were imported."));
 }
@@ -324,7 +324,7 @@ void BookWindowsTest::workEndsWithItsMessageAlone()
         exportAll(main, QStringLiteral("CSV"));
     } else {
         QVERIFY(offerCsv("section,keyword,meaning\r\nSpell,Sage,smoke\r\n"));
-        entry(main->m_fileMenu, "mnuImportEntries")->trigger();
+        entry(testing::control<QMenu>(main, "mnuFile"), "mnuImportEntries")->trigger();
     }
     QVERIFY(text.startsWith(exporting ? QStringLiteral("The book was exported to") : QStringLiteral("The entries were imported.")));
     QVERIFY(!progressShown);
@@ -340,7 +340,7 @@ void BookWindowsTest::fileDialogsStartInTheFolderLastUsed()
     QVERIFY(QDir().mkpath(chosen));
     m_env->files->answers.push_back(chosen + QStringLiteral("/mine.md"));
     exportAll(main, QStringLiteral("Markdown"));
-    entry(main->m_fileMenu, "mnuImportEntries")->trigger();
+    entry(testing::control<QMenu>(main, "mnuFile"), "mnuImportEntries")->trigger();
     exportAll(main, QStringLiteral("Markdown"));
 
     // A missing documents folder is made: a file dialog would start elsewhere and offer its name as a file name.

@@ -12,7 +12,6 @@
 #include "gui/windows/mainwindow.h"
 #include "gui/windows/sectionwindow.h"
 #include "gui/windows/startupwindow.h"
-#include "gui/modBookOfShadows.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -93,17 +92,17 @@ void DesktopTest::everyControlHasASpokenName()
         aboutReport = unnamedControls(about).join(QLatin1Char(','));
         testing::control<QPushButton>(about, QStringLiteral("cmdOK"))->click();
     });
-    main->help.about->trigger();
+    testing::control<QAction>(main, "mnuAbout")->trigger();
     QCOMPARE(aboutReport, QString());
 
-    main->m_sectionOptions[0]->click();
-    main->m_continueButton->click();
+    testing::control<QRadioButton>(main, "optOption_0")->click();
+    testing::control<QPushButton>(main, "cmdContinue")->click();
     auto *section = forms::loaded<SectionWindow>();
     QVERIFY(section);
-    section->m_openButton->click(); // open the section, so that every control is in use
+    testing::control<QPushButton>(section, "Command1")->click(); // open the section, so that every control is in use
     QCOMPARE(unnamedControls(section), QStringList());
 
-    section->m_exitAction->trigger();
+    testing::control<QAction>(section, "mnuExit")->trigger();
     auto *farewell = forms::loaded<ExitWindow>();
     QVERIFY(farewell && farewell->isVisible());
     QCOMPARE(unnamedControls(farewell), QStringList());
@@ -115,7 +114,7 @@ void DesktopTest::theDiaryWorksFromTheKeyboardAlone()
     MainWindow *main = forms::loaded<MainWindow>();
     QVERIFY(main);
     activate(main);
-    QCOMPARE(QApplication::focusWidget(), main->m_continueButton);
+    QCOMPARE(QApplication::focusWidget(), testing::control<QPushButton>(main, "cmdContinue"));
 
     // Tab to the section options; the arrow keys move between them and choose.
     for (int i = 0; i < 10 && !qobject_cast<QRadioButton *>(QApplication::focusWidget()); ++i)
@@ -124,8 +123,7 @@ void DesktopTest::theDiaryWorksFromTheKeyboardAlone()
     QVERIFY(option);
     QTest::keyClick(option, Qt::Key_Space);
     QVERIFY(option->isChecked());
-    const int chosen = static_cast<int>(std::find(main->m_sectionOptions.begin(), main->m_sectionOptions.end(), option)
-                                        - main->m_sectionOptions.begin());
+    const int chosen = option->objectName().section(QLatin1Char('_'), 1).toInt(); // "optOption_2"
     QVERIFY(chosen < 4);
     QTest::keyClick(main, Qt::Key_C, Qt::AltModifier);
     QTRY_VERIFY(forms::loaded<SectionWindow>());
@@ -133,35 +131,35 @@ void DesktopTest::theDiaryWorksFromTheKeyboardAlone()
     auto *section = forms::loaded<SectionWindow>();
     activate(section);
     QTest::keyClick(section, Qt::Key_O, Qt::AltModifier);
-    QTRY_VERIFY(section->m_addButton->isEnabled());
+    QTRY_VERIFY(testing::control<QPushButton>(section, "Command2")->isEnabled());
     QTest::keyClick(section, Qt::Key_A, Qt::AltModifier);
-    QTRY_COMPARE(QApplication::focusWidget(), section->m_keywordEdit);
-    QTest::keyClicks(section->m_keywordEdit, QStringLiteral("Sage"));
-    QTest::keyClick(section->m_keywordEdit, Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), section->m_meaningEdit);
-    QTest::keyClicks(section->m_meaningEdit, QStringLiteral("Clears a room"));
+    QTRY_COMPARE(QApplication::focusWidget(), testing::control<QLineEdit>(section, "txtKeyword"));
+    QTest::keyClicks(testing::control<QLineEdit>(section, "txtKeyword"), QStringLiteral("Sage"));
+    QTest::keyClick(testing::control<QLineEdit>(section, "txtKeyword"), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), testing::control<QPlainTextEdit>(section, "txtMeaning"));
+    QTest::keyClicks(testing::control<QPlainTextEdit>(section, "txtMeaning"), QStringLiteral("Clears a room"));
     QTest::keyClick(section, Qt::Key_S, Qt::AltModifier); // "&Save ..."
-    const QString table = QStringLiteral("tbl") + modBookOfShadows::strSection.toLower();
+    const QString table = QStringLiteral("tbl") + section->choice().name.toLower();
     QTRY_COMPARE(testing::readKeywords(m_env->workingDiary(), table), QStringList{QStringLiteral("Sage")});
-    QTRY_COMPARE(section->m_keywordList->model()->rowCount(), 1);
+    QTRY_COMPARE(testing::control<QListView>(section, "lstKeyword")->model()->rowCount(), 1);
 
     // Into the list and onto the entry (Space selects the line the cursor is on): it is shown
     // without the mouse.
-    section->m_keywordList->setFocus(Qt::TabFocusReason);
-    QTest::keyClick(section->m_keywordList, Qt::Key_Space);
-    QTRY_COMPARE(section->m_meaningEdit->toPlainText(), QStringLiteral("Clears a room"));
-    QCOMPARE(section->m_keywordEdit->text(), QStringLiteral("Sage"));
+    testing::control<QListView>(section, "lstKeyword")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(testing::control<QListView>(section, "lstKeyword"), Qt::Key_Space);
+    QTRY_COMPARE(testing::control<QPlainTextEdit>(section, "txtMeaning")->toPlainText(), QStringLiteral("Clears a room"));
+    QCOMPARE(testing::control<QLineEdit>(section, "txtKeyword")->text(), QStringLiteral("Sage"));
 
     // File, Back leads home; closing from there brings the exit window, whose Exit is Alt+X.
     QTest::keyClick(section, Qt::Key_F, Qt::AltModifier);
-    QTRY_VERIFY(section->m_fileMenu->isVisible());
-    QTest::keyClick(section->m_fileMenu, Qt::Key_B);
+    QTRY_VERIFY(testing::control<QMenu>(section, "mnuFile")->isVisible());
+    QTest::keyClick(testing::control<QMenu>(section, "mnuFile"), Qt::Key_B);
     QTRY_VERIFY(forms::loaded<MainWindow>() && forms::loaded<MainWindow>()->isVisible());
     MainWindow *home = forms::loaded<MainWindow>();
     activate(home);
     QTest::keyClick(home, Qt::Key_F, Qt::AltModifier);
-    QTRY_VERIFY(home->m_fileMenu->isVisible());
-    QTest::keyClick(home->m_fileMenu, Qt::Key_X);
+    QTRY_VERIFY(testing::control<QMenu>(home, "mnuFile")->isVisible());
+    QTest::keyClick(testing::control<QMenu>(home, "mnuFile"), Qt::Key_X);
     QTRY_VERIFY(forms::loaded<ExitWindow>() && forms::loaded<ExitWindow>()->isVisible());
     auto *farewell = forms::loaded<ExitWindow>();
     activate(farewell);

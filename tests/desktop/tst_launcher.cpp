@@ -101,7 +101,7 @@ void LauncherTest::linkStartsTheDefaultBrowserWithoutWaiting()
     forms::ref<StartupWindow>();
     MainWindow *main = forms::loaded<MainWindow>();
     QVERIFY(main);
-    testing::control<QAction>(main, QStringLiteral("mnuOnline"))->trigger();
+    testing::control<QAction>(main, "mnuOnline")->trigger();
 
     // The click has returned; the browser receives the address and is still running.
     QTRY_COMPARE_WITH_TIMEOUT(readText(opened()), links::onlineHelpPageAddress(), 15000);

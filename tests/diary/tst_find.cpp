@@ -16,7 +16,6 @@
 #include "gui/forms.h"
 #include "gui/windows/mainwindow.h"
 #include "gui/windows/sectionwindow.h"
-#include "gui/sectionwindowstate.h"
 
 #include <QAction>
 #include <QLabel>
@@ -244,10 +243,10 @@ void FindTest::resultLandsOnItsEntryFromAnyWindow()
 
     SectionWindow *section = forms::loaded<SectionWindow>();
     QVERIFY(section);
-    QCOMPARE(section->m_captions[0]->text(), sections::kSections[std::size_t(option)].title());
-    QCOMPARE(SectionWindowState(*section), SectionWindowMode::Browsing);
+    QCOMPARE(testing::control<QLabel>(section, "lblCaption_0")->text(), sections::kSections[std::size_t(option)].title());
+    QCOMPARE(section->mode(), SectionWindow::Mode::Browsing);
     QCOMPARE(section->selectedPosition(), line);
-    QCOMPARE(section->m_meaningEdit->toPlainText(), meaning);
+    QCOMPARE(testing::control<QPlainTextEdit>(section, "txtMeaning")->toPlainText(), meaning);
     QVERIFY(!forms::loaded<MainWindow>());
     QVERIFY(m_env->messages->shown.empty());
 }
@@ -256,9 +255,9 @@ void FindTest::choiceWhileAddingIsRefusedAndKeepsTheText()
 {
     SectionWindow *section = testing::enterSection(1);
     QVERIFY(section);
-    QTest::mouseClick(section->m_openButton, Qt::LeftButton);
-    QTest::mouseClick(section->m_addButton, Qt::LeftButton);
-    QTest::keyClicks(section->m_keywordEdit, QStringLiteral("Half typed"));
+    QTest::mouseClick(testing::control<QPushButton>(section, "Command1"), Qt::LeftButton);
+    QTest::mouseClick(testing::control<QPushButton>(section, "Command2"), Qt::LeftButton);
+    QTest::keyClicks(testing::control<QLineEdit>(section, "txtKeyword"), QStringLiteral("Half typed"));
     FindWindow *find = openFind(section);
     QTest::keyClicks(testing::control<QLineEdit>(find, "txtFind"), QStringLiteral("rose"));
     QTRY_COMPARE(testing::control<QLabel>(find, "lblFound")->text(), QStringLiteral("4 entries found"));
@@ -266,8 +265,8 @@ void FindTest::choiceWhileAddingIsRefusedAndKeepsTheText()
 
     QCOMPARE(m_env->messages->shown.size(), std::size_t(1));
     QCOMPARE(forms::loaded<SectionWindow>(), section);
-    QCOMPARE(SectionWindowState(*section), SectionWindowMode::Adding);
-    QCOMPARE(section->m_keywordEdit->text(), QStringLiteral("Half typed"));
+    QCOMPARE(section->mode(), SectionWindow::Mode::Adding);
+    QCOMPARE(testing::control<QLineEdit>(section, "txtKeyword")->text(), QStringLiteral("Half typed"));
     QCOMPARE(testing::control<QLineEdit>(find, "txtFind")->text(), QStringLiteral("rose"));
 }
 
@@ -281,9 +280,9 @@ void FindTest::enterInTheFieldChoosesTheFirstResultAtOnce()
 
     SectionWindow *section = forms::loaded<SectionWindow>();
     QVERIFY(section);
-    QCOMPARE(section->m_captions[0]->text(), sections::kSections[1].title());
+    QCOMPARE(testing::control<QLabel>(section, "lblCaption_0")->text(), sections::kSections[1].title());
     QCOMPARE(section->selectedPosition(), 1);
-    QCOMPARE(section->m_meaningEdit->toPlainText(), kDiary[1][1].second);
+    QCOMPARE(testing::control<QPlainTextEdit>(section, "txtMeaning")->toPlainText(), kDiary[1][1].second);
     QTRY_COMPARE(QApplication::activeWindow(), section);
     // The find window went along, open behind the section window.
     testing::flushDeletions();
@@ -331,7 +330,7 @@ void FindTest::findWindowIsOneAndClosesWithItsWindow()
     QVERIFY(main);
     QAction *action = main->findChild<QAction *>(QStringLiteral("mnuFind"));
     QCOMPARE(action->shortcut(), QKeySequence(QKeySequence::Find));
-    QCOMPARE(main->m_fileMenu->actions().indexOf(action), 0);
+    QCOMPARE(testing::control<QMenu>(main, "mnuFile")->actions().indexOf(action), 0);
     FindWindow *find = openFind(main);
     QCOMPARE(openFind(main), find);
     QCOMPARE(main->findChildren<FindWindow *>().size(), 1);
@@ -345,7 +344,7 @@ void FindTest::findWindowIsOneAndClosesWithItsWindow()
     find = openFind(main);
     QCOMPARE(testing::control<QLineEdit>(find, "txtFind")->text(), QStringLiteral("zzz"));
     QPointer<FindWindow> watched(find);
-    main->m_exitAction->trigger();
+    testing::control<QAction>(main, "mnuExit")->trigger();
     testing::flushDeletions();
     QVERIFY(!watched);
 }
@@ -373,24 +372,24 @@ void FindTest::typeAheadShowsTheEntryOnlyWhileBrowsing()
 {
     SectionWindow *section = testing::enterSection(0);
     QVERIFY(section);
-    QTest::mouseClick(section->m_openButton, Qt::LeftButton);
-    section->m_keywordList->setFocus();
-    QTest::keyClicks(section->m_keywordList, QStringLiteral("r"));
+    QTest::mouseClick(testing::control<QPushButton>(section, "Command1"), Qt::LeftButton);
+    testing::control<QListView>(section, "lstKeyword")->setFocus();
+    QTest::keyClicks(testing::control<QListView>(section, "lstKeyword"), QStringLiteral("r"));
     QCOMPARE(section->selectedPosition(), 1);
-    QCOMPARE(section->m_meaningEdit->toPlainText(), QStringLiteral("A rose petal for love."));
+    QCOMPARE(testing::control<QPlainTextEdit>(section, "txtMeaning")->toPlainText(), QStringLiteral("A rose petal for love."));
     // The same letter again goes on to the next keyword that starts with it.
     QTest::qWait(QApplication::keyboardInputInterval() + 50);
-    QTest::keyClicks(section->m_keywordList, QStringLiteral("r"));
+    QTest::keyClicks(testing::control<QListView>(section, "lstKeyword"), QStringLiteral("r"));
     QCOMPARE(section->selectedPosition(), 2);
-    QCOMPARE(section->m_meaningEdit->toPlainText(), QStringLiteral("A second rose, white, for peace."));
-    QTest::keyClick(section->m_keywordList, Qt::Key_Up);
+    QCOMPARE(testing::control<QPlainTextEdit>(section, "txtMeaning")->toPlainText(), QStringLiteral("A second rose, white, for peace."));
+    QTest::keyClick(testing::control<QListView>(section, "lstKeyword"), Qt::Key_Up);
     QCOMPARE(section->selectedPosition(), 1);
 
-    QTest::mouseClick(section->m_addButton, Qt::LeftButton);
-    QCOMPARE(SectionWindowState(*section), SectionWindowMode::Adding);
-    QTest::keyClicks(section->m_keywordList, QStringLiteral("m"));
-    QCOMPARE(SectionWindowState(*section), SectionWindowMode::Adding);
-    QVERIFY(section->m_keywordEdit->text().isEmpty());
+    QTest::mouseClick(testing::control<QPushButton>(section, "Command2"), Qt::LeftButton);
+    QCOMPARE(section->mode(), SectionWindow::Mode::Adding);
+    QTest::keyClicks(testing::control<QListView>(section, "lstKeyword"), QStringLiteral("m"));
+    QCOMPARE(section->mode(), SectionWindow::Mode::Adding);
+    QVERIFY(testing::control<QLineEdit>(section, "txtKeyword")->text().isEmpty());
 }
 
 BRIMVALE_TEST_MAIN(FindTest)

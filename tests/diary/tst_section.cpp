@@ -2,6 +2,7 @@
 // with a real SQLCipher diary per test read back through a separate connection.
 
 #include "diaryfiles.h"
+#include "controls.h"
 #include "environment.h"
 #include "mounts.h"
 #include "sectionwindow.h"
@@ -14,8 +15,6 @@
 #include "gui/windows/mainwindow.h"
 #include "gui/windows/sectionwindow.h"
 #include "gui/windows/startupwindow.h"
-#include "gui/modBookOfShadows.h"
-#include "gui/sectionwindowstate.h"
 #include "gui/ui.h"
 
 #include <QAction>
@@ -36,7 +35,7 @@
 
 #include <memory>
 
-using Mode = SectionWindowMode;
+using Mode = SectionWindow::Mode;
 using Rows = std::vector<std::pair<QString, QString>>;
 
 using testing::enterSection;
@@ -56,7 +55,7 @@ void click(QPushButton *button)
 
 QString meaning(const SectionWindow *window)
 {
-    return window->m_meaningEdit->toPlainText();
+    return testing::control<QPlainTextEdit>(window, "txtMeaning")->toPlainText();
 }
 
 bool visible(const QWidget *window)
@@ -129,34 +128,34 @@ void SectionWindowTest::overviewAddsAnIncenseEntry()
     QVERIFY(QFile::remove(working()));
     forms::ref<StartupWindow>();
     QVERIFY(forms::loaded<MainWindow>());
-    QCOMPARE(forms::loaded<MainWindow>()->m_sectionOptions[1]->text(), QStringLiteral("Incense Section"));
+    QCOMPARE(testing::control<QRadioButton>(forms::loaded<MainWindow>(), "optOption_1")->text(), QStringLiteral("Incense Section"));
     SectionWindow *window = enterSection(1);
     QVERIFY(window && window->isVisible());
     QVERIFY(QFile::exists(working()));
-    QCOMPARE(window->m_captions[0]->text(), QStringLiteral("Incense Section"));
-    QCOMPARE(SectionWindowState(*window), Mode::Closed);
-    QCOMPARE(window->m_openButton->text(), QStringLiteral("&Open Incense"));
+    QCOMPARE(testing::control<QLabel>(window, "lblCaption_0")->text(), QStringLiteral("Incense Section"));
+    QCOMPARE(window->mode(), Mode::Closed);
+    QCOMPARE(testing::control<QPushButton>(window, "Command1")->text(), QStringLiteral("&Open Incense"));
 
-    click(window->m_openButton);
-    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
-    QCOMPARE(window->m_openButton->text(), QStringLiteral("&Close Incense"));
+    click(testing::control<QPushButton>(window, "Command1"));
+    QCOMPARE(window->mode(), Mode::Browsing);
+    QCOMPARE(testing::control<QPushButton>(window, "Command1")->text(), QStringLiteral("&Close Incense"));
 
     QStringList added;
     for (const QString &name : {QStringLiteral("Frankincense"), QStringLiteral("Myrrh")}) {
-        click(window->m_addButton);
-        QCOMPARE(SectionWindowState(*window), Mode::Adding);
-        QCOMPARE(window->m_addButton->text(), QStringLiteral("&Save Incense"));
-        QCOMPARE(window->focusWidget(), window->m_keywordEdit);
-        QTest::keyClicks(window->m_keywordEdit, name);
-        QTest::keyClicks(window->m_meaningEdit, QStringLiteral("Burn for ") + name);
-        click(window->m_addButton);
+        click(testing::control<QPushButton>(window, "Command2"));
+        QCOMPARE(window->mode(), Mode::Adding);
+        QCOMPARE(testing::control<QPushButton>(window, "Command2")->text(), QStringLiteral("&Save Incense"));
+        QCOMPARE(window->focusWidget(), testing::control<QLineEdit>(window, "txtKeyword"));
+        QTest::keyClicks(testing::control<QLineEdit>(window, "txtKeyword"), name);
+        QTest::keyClicks(testing::control<QPlainTextEdit>(window, "txtMeaning"), QStringLiteral("Burn for ") + name);
+        click(testing::control<QPushButton>(window, "Command2"));
 
-        QCOMPARE(SectionWindowState(*window), Mode::Browsing);
-        QCOMPARE(window->m_addButton->text(), QStringLiteral("&Add Incense"));
+        QCOMPARE(window->mode(), Mode::Browsing);
+        QCOMPARE(testing::control<QPushButton>(window, "Command2")->text(), QStringLiteral("&Add Incense"));
         added << name;
         QCOMPARE(listed(window), added);
         QCOMPARE(window->selectedPosition(), -1);
-        QVERIFY(window->m_keywordEdit->text().isEmpty() && meaning(window).isEmpty());
+        QVERIFY(testing::control<QLineEdit>(window, "txtKeyword")->text().isEmpty() && meaning(window).isEmpty());
         QCOMPARE(testing::openFilesUnder(m_env->root()), 0);
     }
     QVERIFY(m_env->messages->shown.empty());
@@ -209,14 +208,14 @@ void SectionWindowTest::eachSectionShowsOnlyItsOwnTextsAndRows()
 
     SectionWindow *window = enterSection(option);
     QVERIFY(window);
-    QCOMPARE(window->m_captions[0]->text(), title);
-    QCOMPARE(window->m_captions[1]->text(), instruction);
-    QCOMPARE(window->m_captions[2]->text(), help);
-    QCOMPARE((QStringList{window->m_openButton->text(), window->m_addButton->text(), window->m_removeButton->text(),
-                          window->m_editButton->text(), window->m_exitButton->text()}),
+    QCOMPARE(testing::control<QLabel>(window, "lblCaption_0")->text(), title);
+    QCOMPARE(testing::control<QLabel>(window, "lblCaption_1")->text(), instruction);
+    QCOMPARE(testing::control<QLabel>(window, "lblCaption_2")->text(), help);
+    QCOMPARE((QStringList{testing::control<QPushButton>(window, "Command1")->text(), testing::control<QPushButton>(window, "Command2")->text(), testing::control<QPushButton>(window, "Command3")->text(),
+                          testing::control<QPushButton>(window, "Command4")->text(), testing::control<QPushButton>(window, "Command5")->text()}),
              (QStringList{"&Open " + name, "&Add " + name, "&Remove " + name, "&Edit " + name, "E&xit " + name}));
     QCOMPARE(listed(window), (QStringList{name + " one", name + " two"}));
-    QCOMPARE(SectionWindowState(*window), Mode::Closed);
+    QCOMPARE(window->mode(), Mode::Closed);
     QCOMPARE(sections::tableName(sections::kSections[std::size_t(option)].table), "tbl" + name.toLower());
     QVERIFY(m_env->messages->shown.empty());
 }
@@ -229,26 +228,26 @@ void SectionWindowTest::layoutKeepsEveryCaptionWholeAndInPlace()
         QWidget *client = window->centralWidget();
         QCOMPARE(client->size(), ui::twips(0, 0, 6570, 7695).size());
         QCOMPARE(window->windowTitle(), QStringLiteral("Brimvale v2.05"));
-        QCOMPARE(window->m_keywordList->geometry(), ui::twips(98, 1860, 6375, 1035));
-        const std::array<QPushButton *, 5> buttons{window->m_openButton, window->m_addButton, window->m_removeButton,
-                                                   window->m_editButton, window->m_exitButton};
+        QCOMPARE(testing::control<QListView>(window, "lstKeyword")->geometry(), ui::twips(98, 1860, 6375, 1035));
+        const std::array<QPushButton *, 5> buttons{testing::control<QPushButton>(window, "Command1"), testing::control<QPushButton>(window, "Command2"), testing::control<QPushButton>(window, "Command3"),
+                                                   testing::control<QPushButton>(window, "Command4"), testing::control<QPushButton>(window, "Command5")};
         for (int i = 0; i < 5; ++i) {
             QCOMPARE(buttons[i]->geometry(), ui::twips(98, 3120 + 345 * i, 6375, 350));
             QCOMPARE(buttons[i]->palette().color(QPalette::Button), QColor(192, 192, 192));
         }
-        QCOMPARE(window->m_meaningEdit->geometry(), ui::twips(98, 5760, 6375, 1035));
-        QCOMPARE(window->promo.frame->geometry(), ui::twips(98, 6840, 6375, 855));
-        QVERIFY(window->m_refreshButton->y() >= client->height());
+        QCOMPARE(testing::control<QPlainTextEdit>(window, "txtMeaning")->geometry(), ui::twips(98, 5760, 6375, 1035));
+        QCOMPARE(testing::control<QFrame>(window, "fraFullBrand")->geometry(), ui::twips(98, 6840, 6375, 855));
+        QVERIFY(testing::control<QPushButton>(window, "cmdRefresh")->y() >= client->height());
         QCOMPARE(window->font().family(), QStringLiteral("Verdana"));
-        QCOMPARE(window->m_captions[0]->font().pointSizeF(), 11.25);
-        QVERIFY(window->m_captions[0]->font().bold());
+        QCOMPARE(testing::control<QLabel>(window, "lblCaption_0")->font().pointSizeF(), 11.25);
+        QVERIFY(testing::control<QLabel>(window, "lblCaption_0")->font().bold());
 
         // Every caption whole, and nothing on top of anything else.
-        const std::vector<QWidget *> stack{window->Label14, window->m_captions[0], window->m_captions[1],
-                                           window->m_captions[2], window->m_keywordList, window->m_openButton,
-                                           window->m_addButton, window->m_removeButton, window->m_editButton, window->m_exitButton,
-                                           window->Label1, window->m_keywordEdit, window->Label2, window->m_meaningEdit,
-                                           window->promo.frame};
+        const std::vector<QWidget *> stack{testing::control<ui::LinkLabel>(window, "Label14"), testing::control<QLabel>(window, "lblCaption_0"), testing::control<QLabel>(window, "lblCaption_1"),
+                                           testing::control<QLabel>(window, "lblCaption_2"), testing::control<QListView>(window, "lstKeyword"), testing::control<QPushButton>(window, "Command1"),
+                                           testing::control<QPushButton>(window, "Command2"), testing::control<QPushButton>(window, "Command3"), testing::control<QPushButton>(window, "Command4"), testing::control<QPushButton>(window, "Command5"),
+                                           testing::control<QLabel>(window, "Label1"), testing::control<QLineEdit>(window, "txtKeyword"), testing::control<QLabel>(window, "Label2"), testing::control<QPlainTextEdit>(window, "txtMeaning"),
+                                           testing::control<QFrame>(window, "fraFullBrand")};
         for (std::size_t i = 0; i < stack.size(); ++i) {
             QVERIFY2(client->rect().contains(stack[i]->geometry()), qPrintable(stack[i]->objectName()));
             if (auto *label = qobject_cast<QLabel *>(stack[i]); label && !label->wordWrap())
@@ -259,19 +258,19 @@ void SectionWindowTest::layoutKeepsEveryCaptionWholeAndInPlace()
                 QVERIFY2(!stack[i]->geometry().intersects(stack[j]->geometry()),
                          qPrintable(stack[i]->objectName() + " / " + stack[j]->objectName()));
         }
-        QFrame *frame = window->promo.frame;
-        QCOMPARE(frame->childAt(frame->rect().center()), window->promo.fullBrand);
+        QFrame *frame = testing::control<QFrame>(window, "fraFullBrand");
+        QCOMPARE(frame->childAt(frame->rect().center()), testing::control<ui::LinkLabel>(window, "lblFullBrand"));
 
         // The diary's own entries stand above these three.
-        const QList<QAction *> file = window->m_fileMenu->actions().mid(window->m_fileMenu->actions().size() - 3);
+        const QList<QAction *> file = testing::control<QMenu>(window, "mnuFile")->actions().mid(testing::control<QMenu>(window, "mnuFile")->actions().size() - 3);
         QCOMPARE(file.size(), 3);
-        QCOMPARE(file[0], window->m_backAction);
+        QCOMPARE(file[0], testing::control<QAction>(window, "mnuBack"));
         QVERIFY(file[1]->isSeparator() && file[1]->objectName() == QStringLiteral("mnuFileSep1"));
-        QCOMPARE(file[2], window->m_exitAction);
-        QVERIFY(window->help.menu->findChild<QAction *>(QStringLiteral("mnuHelpSep1")));
-        QVERIFY(window->help.menu->findChild<QAction *>(QStringLiteral("mnuHelpSep2")));
-        QCOMPARE(window->help.about->text(), QStringLiteral("&About Software"));
-        window->m_backAction->trigger();
+        QCOMPARE(file[2], testing::control<QAction>(window, "mnuExit"));
+        QVERIFY(testing::control<QMenu>(window, "mnuHelp")->findChild<QAction *>(QStringLiteral("mnuHelpSep1")));
+        QVERIFY(testing::control<QMenu>(window, "mnuHelp")->findChild<QAction *>(QStringLiteral("mnuHelpSep2")));
+        QCOMPARE(testing::control<QAction>(window, "mnuAbout")->text(), QStringLiteral("&About Software"));
+        testing::control<QAction>(window, "mnuBack")->trigger();
         testing::flushDeletions();
     }
 }
@@ -281,18 +280,18 @@ void SectionWindowTest::openAndCloseKeepListAndBoxes()
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"Sage", "Cleansing"}}));
     SectionWindow *window = enterSection(0);
     QVERIFY(window);
-    click(window->m_openButton);
+    click(testing::control<QPushButton>(window, "Command1"));
     selectLine(window, 0);
-    QCOMPARE(window->m_keywordEdit->text(), QStringLiteral("Sage"));
+    QCOMPARE(testing::control<QLineEdit>(window, "txtKeyword")->text(), QStringLiteral("Sage"));
 
-    click(window->m_openButton);
-    QCOMPARE(window->m_openButton->text(), QStringLiteral("&Open Spell"));
-    QCOMPARE(SectionWindowState(*window), Mode::Closed);
+    click(testing::control<QPushButton>(window, "Command1"));
+    QCOMPARE(testing::control<QPushButton>(window, "Command1")->text(), QStringLiteral("&Open Spell"));
+    QCOMPARE(window->mode(), Mode::Closed);
     QCOMPARE(window->selectedPosition(), 0);
-    QCOMPARE(window->m_keywordEdit->text(), QStringLiteral("Sage"));
+    QCOMPARE(testing::control<QLineEdit>(window, "txtKeyword")->text(), QStringLiteral("Sage"));
     QCOMPARE(meaning(window), QStringLiteral("Cleansing"));
-    click(window->m_openButton);
-    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    click(testing::control<QPushButton>(window, "Command1"));
+    QCOMPARE(window->mode(), Mode::Browsing);
 }
 
 void SectionWindowTest::selectionShowsItsOwnRowByMouseAndArrowKeys()
@@ -301,17 +300,17 @@ void SectionWindowTest::selectionShowsItsOwnRowByMouseAndArrowKeys()
                                 {{"Bread", "first"}, {"Bread", "second"}, {"Bread", "third"}, {"Ale", "fourth"}}));
     SectionWindow *window = enterSection(2);
     QVERIFY(window);
-    click(window->m_openButton);
+    click(testing::control<QPushButton>(window, "Command1"));
     selectLine(window, 2);
     QCOMPARE(window->selectedPosition(), 2);
     QCOMPARE(meaning(window), QStringLiteral("third"));
     QCOMPARE(testing::openFilesUnder(m_env->root()), 0);
 
-    QTest::keyClick(window->m_keywordList, Qt::Key_Down);
-    QCOMPARE(window->m_keywordEdit->text(), QStringLiteral("Ale"));
+    QTest::keyClick(testing::control<QListView>(window, "lstKeyword"), Qt::Key_Down);
+    QCOMPARE(testing::control<QLineEdit>(window, "txtKeyword")->text(), QStringLiteral("Ale"));
     QCOMPARE(meaning(window), QStringLiteral("fourth"));
     for (const char *expected : {"third", "second", "first"}) {
-        QTest::keyClick(window->m_keywordList, Qt::Key_Up);
+        QTest::keyClick(testing::control<QListView>(window, "lstKeyword"), Qt::Key_Up);
         QCOMPARE(meaning(window), QString::fromLatin1(expected));
     }
     QVERIFY(m_env->messages->shown.empty());
@@ -324,17 +323,17 @@ void SectionWindowTest::duplicateKeywordsAreEditedAndRemovedByTheirOwnRow()
     QCOMPARE(before.size(), std::size_t(2));
     SectionWindow *window = enterSection(0);
     QVERIFY(window);
-    click(window->m_openButton);
+    click(testing::control<QPushButton>(window, "Command1"));
     selectLine(window, 1);
 
-    click(window->m_editButton);
-    QCOMPARE(SectionWindowState(*window), Mode::Editing);
-    QCOMPARE(window->m_editButton->text(), QStringLiteral("&Save Spell"));
-    QCOMPARE(window->focusWidget(), window->m_keywordEdit);
-    window->m_meaningEdit->moveCursor(QTextCursor::End);
-    QTest::keyClicks(window->m_meaningEdit, QStringLiteral(" edited"));
-    click(window->m_editButton);
-    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    click(testing::control<QPushButton>(window, "Command4"));
+    QCOMPARE(window->mode(), Mode::Editing);
+    QCOMPARE(testing::control<QPushButton>(window, "Command4")->text(), QStringLiteral("&Save Spell"));
+    QCOMPARE(window->focusWidget(), testing::control<QLineEdit>(window, "txtKeyword"));
+    testing::control<QPlainTextEdit>(window, "txtMeaning")->moveCursor(QTextCursor::End);
+    QTest::keyClicks(testing::control<QPlainTextEdit>(window, "txtMeaning"), QStringLiteral(" edited"));
+    click(testing::control<QPushButton>(window, "Command4"));
+    QCOMPARE(window->mode(), Mode::Browsing);
     QCOMPARE(window->selectedPosition(), -1);
     QCOMPARE(meaning(window), QStringLiteral("two edited")); // the boxes keep what was saved
     auto after = rows(QStringLiteral("tblspell"));
@@ -343,11 +342,11 @@ void SectionWindowTest::duplicateKeywordsAreEditedAndRemovedByTheirOwnRow()
     QCOMPARE(after[1], (testing::DiaryRow{before[1].index, QStringLiteral("Sage"), QStringLiteral("two edited")}));
 
     selectLine(window, 1);
-    click(window->m_removeButton);
-    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    click(testing::control<QPushButton>(window, "Command3"));
+    QCOMPARE(window->mode(), Mode::Browsing);
     QCOMPARE(rows(QStringLiteral("tblspell")), std::vector<testing::DiaryRow>{before[0]});
     QCOMPARE(listed(window), QStringList{QStringLiteral("Sage")});
-    QVERIFY(window->m_keywordEdit->text().isEmpty() && meaning(window).isEmpty());
+    QVERIFY(testing::control<QLineEdit>(window, "txtKeyword")->text().isEmpty() && meaning(window).isEmpty());
     QVERIFY(m_env->messages->shown.empty());
     QCOMPARE(testing::openFilesUnder(m_env->root()), 0);
 }
@@ -357,22 +356,22 @@ void SectionWindowTest::emptySection()
     SectionWindow *window = enterSection(3);
     QVERIFY(window);
     QVERIFY(listed(window).isEmpty());
-    click(window->m_openButton);
-    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    click(testing::control<QPushButton>(window, "Command1"));
+    QCOMPARE(window->mode(), Mode::Browsing);
     const QByteArray file = bytesOf(working());
 
-    click(window->m_removeButton);
+    click(testing::control<QPushButton>(window, "Command3"));
     QVERIFY(listed(window).isEmpty());
-    click(window->m_editButton);
-    click(window->m_editButton);
-    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    click(testing::control<QPushButton>(window, "Command4"));
+    click(testing::control<QPushButton>(window, "Command4"));
+    QCOMPARE(window->mode(), Mode::Browsing);
     QVERIFY(listed(window).isEmpty());
     QCOMPARE(bytesOf(working()), file);
 
-    click(window->m_addButton);
-    QTest::keyClicks(window->m_keywordEdit, QStringLiteral("Beltane"));
-    QTest::keyClicks(window->m_meaningEdit, QStringLiteral("Fire"));
-    click(window->m_addButton);
+    click(testing::control<QPushButton>(window, "Command2"));
+    QTest::keyClicks(testing::control<QLineEdit>(window, "txtKeyword"), QStringLiteral("Beltane"));
+    QTest::keyClicks(testing::control<QPlainTextEdit>(window, "txtMeaning"), QStringLiteral("Fire"));
+    click(testing::control<QPushButton>(window, "Command2"));
     QCOMPARE(listed(window), QStringList{QStringLiteral("Beltane")});
     QCOMPARE(keywords(QStringLiteral("tblrituals")), QStringList{QStringLiteral("Beltane")});
     QVERIFY(m_env->messages->shown.empty());
@@ -382,16 +381,16 @@ void SectionWindowTest::addTrimsOnlyOuterSpaces()
 {
     SectionWindow *window = enterSection(0);
     QVERIFY(window);
-    click(window->m_openButton);
-    click(window->m_addButton);
-    QTest::keyClicks(window->m_keywordEdit, QStringLiteral("  Rose  petal  "));
-    QTest::keyClicks(window->m_meaningEdit, QStringLiteral("  line one "));
-    QTest::keyClick(window->m_meaningEdit, Qt::Key_Return);
-    QTest::keyClicks(window->m_meaningEdit, QStringLiteral("line  two"));
-    QTest::keyClick(window->m_meaningEdit, Qt::Key_Return);
-    QTest::keyClicks(window->m_meaningEdit, QStringLiteral("  "));
-    window->m_meaningEdit->insertPlainText(QStringLiteral("\tpasted\u00a0 ")); // a tab arrives by pasting
-    click(window->m_addButton);
+    click(testing::control<QPushButton>(window, "Command1"));
+    click(testing::control<QPushButton>(window, "Command2"));
+    QTest::keyClicks(testing::control<QLineEdit>(window, "txtKeyword"), QStringLiteral("  Rose  petal  "));
+    QTest::keyClicks(testing::control<QPlainTextEdit>(window, "txtMeaning"), QStringLiteral("  line one "));
+    QTest::keyClick(testing::control<QPlainTextEdit>(window, "txtMeaning"), Qt::Key_Return);
+    QTest::keyClicks(testing::control<QPlainTextEdit>(window, "txtMeaning"), QStringLiteral("line  two"));
+    QTest::keyClick(testing::control<QPlainTextEdit>(window, "txtMeaning"), Qt::Key_Return);
+    QTest::keyClicks(testing::control<QPlainTextEdit>(window, "txtMeaning"), QStringLiteral("  "));
+    testing::control<QPlainTextEdit>(window, "txtMeaning")->insertPlainText(QStringLiteral("\tpasted\u00a0 ")); // a tab arrives by pasting
+    click(testing::control<QPushButton>(window, "Command2"));
 
     const auto stored = rows(QStringLiteral("tblspell"));
     QCOMPARE(stored.size(), std::size_t(1));
@@ -404,48 +403,48 @@ void SectionWindowTest::addChecksComeInOrderAndKeepWhatWasTyped()
 {
     SectionWindow *window = enterSection(1);
     QVERIFY(window);
-    click(window->m_openButton);
+    click(testing::control<QPushButton>(window, "Command1"));
     const QByteArray file = bytesOf(working());
     auto messages = [this] { return m_env->messages->texts(); };
 
     // Both empty: the way to cancel an add.
-    click(window->m_addButton);
-    click(window->m_addButton);
+    click(testing::control<QPushButton>(window, "Command2"));
+    click(testing::control<QPushButton>(window, "Command2"));
     QCOMPARE(messages(), QStringList{kBothEmpty});
     QCOMPARE(m_env->messages->shown.back().icon, gui::MessageIcon::Critical);
     QCOMPARE(m_env->messages->shown.back().parent, window);
-    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
-    QCOMPARE(window->m_addButton->text(), QStringLiteral("&Add Incense"));
+    QCOMPARE(window->mode(), Mode::Browsing);
+    QCOMPARE(testing::control<QPushButton>(window, "Command2")->text(), QStringLiteral("&Add Incense"));
 
     // Spaces only count as empty, both alone and together.
-    click(window->m_addButton);
-    QTest::keyClicks(window->m_keywordEdit, QStringLiteral("   "));
-    QTest::keyClicks(window->m_meaningEdit, QStringLiteral("  "));
-    click(window->m_addButton);
+    click(testing::control<QPushButton>(window, "Command2"));
+    QTest::keyClicks(testing::control<QLineEdit>(window, "txtKeyword"), QStringLiteral("   "));
+    QTest::keyClicks(testing::control<QPlainTextEdit>(window, "txtMeaning"), QStringLiteral("  "));
+    click(testing::control<QPushButton>(window, "Command2"));
     QCOMPARE(messages().last(), kBothEmpty);
-    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    QCOMPARE(window->mode(), Mode::Browsing);
 
     // Something typed: the message, and the window waits for the missing part.
-    click(window->m_addButton);
-    QTest::keyClicks(window->m_keywordEdit, QStringLiteral("Copal"));
-    click(window->m_addButton);
+    click(testing::control<QPushButton>(window, "Command2"));
+    QTest::keyClicks(testing::control<QLineEdit>(window, "txtKeyword"), QStringLiteral("Copal"));
+    click(testing::control<QPushButton>(window, "Command2"));
     QCOMPARE(messages().last(), kMeaningEmpty);
-    QCOMPARE(SectionWindowState(*window), Mode::Adding);
-    QCOMPARE(window->m_keywordEdit->text(), QStringLiteral("Copal"));
-    QCOMPARE(window->focusWidget(), window->m_meaningEdit);
+    QCOMPARE(window->mode(), Mode::Adding);
+    QCOMPARE(testing::control<QLineEdit>(window, "txtKeyword")->text(), QStringLiteral("Copal"));
+    QCOMPARE(window->focusWidget(), testing::control<QPlainTextEdit>(window, "txtMeaning"));
 
-    window->m_keywordEdit->setText(QStringLiteral("  "));
-    QTest::keyClicks(window->m_meaningEdit, QStringLiteral("Resin"));
-    click(window->m_addButton);
+    testing::control<QLineEdit>(window, "txtKeyword")->setText(QStringLiteral("  "));
+    QTest::keyClicks(testing::control<QPlainTextEdit>(window, "txtMeaning"), QStringLiteral("Resin"));
+    click(testing::control<QPushButton>(window, "Command2"));
     QCOMPARE(messages().last(), kKeywordEmpty);
-    QCOMPARE(SectionWindowState(*window), Mode::Adding);
+    QCOMPARE(window->mode(), Mode::Adding);
     QCOMPARE(meaning(window), QStringLiteral("Resin"));
-    QCOMPARE(window->focusWidget(), window->m_keywordEdit);
+    QCOMPARE(window->focusWidget(), testing::control<QLineEdit>(window, "txtKeyword"));
     QCOMPARE(messages().size(), 4);
     QCOMPARE(bytesOf(working()), file);
 
-    QTest::keyClicks(window->m_keywordEdit, QStringLiteral("Copal"));
-    click(window->m_addButton);
+    QTest::keyClicks(testing::control<QLineEdit>(window, "txtKeyword"), QStringLiteral("Copal"));
+    click(testing::control<QPushButton>(window, "Command2"));
     QCOMPARE(messages().size(), 4);
     QCOMPARE(keywords(QStringLiteral("tblincense")), QStringList{QStringLiteral("Copal")});
 }
@@ -456,36 +455,36 @@ void SectionWindowTest::editSaveChecksLikeAddAndNeedsARow()
     const auto before = rows(QStringLiteral("tblspell"));
     SectionWindow *window = enterSection(0);
     QVERIFY(window);
-    click(window->m_openButton);
+    click(testing::control<QPushButton>(window, "Command1"));
 
     // No line selected: nothing stored, no message, browsing again.
-    click(window->m_editButton);
-    QTest::keyClicks(window->m_keywordEdit, QStringLiteral("Stray"));
-    click(window->m_editButton);
-    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    click(testing::control<QPushButton>(window, "Command4"));
+    QTest::keyClicks(testing::control<QLineEdit>(window, "txtKeyword"), QStringLiteral("Stray"));
+    click(testing::control<QPushButton>(window, "Command4"));
+    QCOMPARE(window->mode(), Mode::Browsing);
     QVERIFY(m_env->messages->shown.empty());
     QCOMPARE(rows(QStringLiteral("tblspell")), before);
 
     selectLine(window, 0);
-    click(window->m_editButton);
-    window->m_keywordEdit->clear();
-    click(window->m_editButton);
+    click(testing::control<QPushButton>(window, "Command4"));
+    testing::control<QLineEdit>(window, "txtKeyword")->clear();
+    click(testing::control<QPushButton>(window, "Command4"));
     QCOMPARE(m_env->messages->texts(), QStringList{kKeywordEmpty});
-    QCOMPARE(SectionWindowState(*window), Mode::Editing);
+    QCOMPARE(window->mode(), Mode::Editing);
     QCOMPARE(meaning(window), QStringLiteral("Cleansing"));
     QCOMPARE(window->selectedPosition(), 0);
 
     // An add refused with both boxes empty leaves the selection marked; an edit then stores nothing.
-    window->m_meaningEdit->clear();
-    click(window->m_editButton);
+    testing::control<QPlainTextEdit>(window, "txtMeaning")->clear();
+    click(testing::control<QPushButton>(window, "Command4"));
     QCOMPARE(m_env->messages->texts().last(), kBothEmpty);
-    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    QCOMPARE(window->mode(), Mode::Browsing);
     selectLine(window, 1);
-    click(window->m_addButton);
-    click(window->m_addButton);
+    click(testing::control<QPushButton>(window, "Command2"));
+    click(testing::control<QPushButton>(window, "Command2"));
     QCOMPARE(window->selectedPosition(), 1);
-    click(window->m_editButton);
-    click(window->m_editButton);
+    click(testing::control<QPushButton>(window, "Command4"));
+    click(testing::control<QPushButton>(window, "Command4"));
     QCOMPARE(m_env->messages->texts().last(), kBothEmpty);
     QCOMPARE(rows(QStringLiteral("tblspell")), before);
 }
@@ -496,11 +495,11 @@ void SectionWindowTest::untouchedMeaningIsWrittenBackExactly()
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"Sage", awkward}}));
     SectionWindow *window = enterSection(0);
     QVERIFY(window);
-    click(window->m_openButton);
+    click(testing::control<QPushButton>(window, "Command1"));
     selectLine(window, 0);
-    click(window->m_editButton);
-    QTest::keyClicks(window->m_keywordEdit, QStringLiteral(" leaf"));
-    click(window->m_editButton);
+    click(testing::control<QPushButton>(window, "Command4"));
+    QTest::keyClicks(testing::control<QLineEdit>(window, "txtKeyword"), QStringLiteral(" leaf"));
+    click(testing::control<QPushButton>(window, "Command4"));
     const auto stored = rows(QStringLiteral("tblspell"));
     QCOMPARE(stored.size(), std::size_t(1));
     QCOMPARE(stored[0].keyword, QStringLiteral("Sage leaf"));
@@ -512,7 +511,7 @@ void SectionWindowTest::linesWhoseRowIsGoneChangeNothing()
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"A", "a"}, {"B", "b"}, {"C", "c"}}));
     SectionWindow *window = enterSection(0);
     QVERIFY(window);
-    click(window->m_openButton);
+    click(testing::control<QPushButton>(window, "Command1"));
 
     // Another program removes rows behind the window's back.
     QVERIFY(testing::execute(working(), QStringLiteral("DELETE FROM tblspell WHERE keyword = 'A'")));
@@ -525,17 +524,17 @@ void SectionWindowTest::linesWhoseRowIsGoneChangeNothing()
     QCOMPARE(meaning(window), QStringLiteral("c"));
 
     const QByteArray file = bytesOf(working());
-    click(window->m_editButton);
-    window->m_keywordEdit->setText(QStringLiteral("Changed"));
-    click(window->m_editButton);
-    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    click(testing::control<QPushButton>(window, "Command4"));
+    testing::control<QLineEdit>(window, "txtKeyword")->setText(QStringLiteral("Changed"));
+    click(testing::control<QPushButton>(window, "Command4"));
+    QCOMPARE(window->mode(), Mode::Browsing);
     QCOMPARE(listed(window), QStringList{QStringLiteral("C")});
     QCOMPARE(bytesOf(working()), file);
 
     selectLine(window, 0);
     QVERIFY(testing::execute(working(), QStringLiteral("DELETE FROM tblspell")));
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"D", "d"}}));
-    click(window->m_removeButton);
+    click(testing::control<QPushButton>(window, "Command3"));
     QCOMPARE(listed(window), QStringList{QStringLiteral("D")});
     QCOMPARE(keywords(QStringLiteral("tblspell")), QStringList{QStringLiteral("D")});
     QVERIFY(m_env->messages->shown.empty());
@@ -546,14 +545,14 @@ void SectionWindowTest::refreshShowsWhatTheTableHolds()
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblincense"), {{"Amber", "warm"}}));
     SectionWindow *window = enterSection(1);
     QVERIFY(window);
-    click(window->m_openButton);
+    click(testing::control<QPushButton>(window, "Command1"));
     selectLine(window, 0);
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblincense"), {{"Benzoin", "sweet"}}));
-    window->m_refreshButton->click();
+    testing::control<QPushButton>(window, "cmdRefresh")->click();
     QCOMPARE(listed(window), (QStringList{"Amber", "Benzoin"}));
     QCOMPARE(window->selectedPosition(), -1);
-    QCOMPARE(window->m_keywordEdit->text(), QStringLiteral("Amber"));
-    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    QCOMPARE(testing::control<QLineEdit>(window, "txtKeyword")->text(), QStringLiteral("Amber"));
+    QCOMPARE(window->mode(), Mode::Browsing);
     QCOMPARE(testing::openFilesUnder(m_env->root()), 0);
 }
 
@@ -563,13 +562,13 @@ void SectionWindowTest::keyboardDrivesTheSection()
     SectionWindow *window = enterSection(3);
     QVERIFY(window);
     QTest::keyClick(window, Qt::Key_O, Qt::AltModifier);
-    QTRY_COMPARE(SectionWindowState(*window), Mode::Browsing);
+    QTRY_COMPARE(window->mode(), Mode::Browsing);
     QTest::keyClick(window, Qt::Key_A, Qt::AltModifier);
-    QTRY_COMPARE(SectionWindowState(*window), Mode::Adding);
+    QTRY_COMPARE(window->mode(), Mode::Adding);
     QTest::keyClicks(window->focusWidget(), QStringLiteral("Yule"));
     QTest::keyClick(window->focusWidget(), Qt::Key_Tab);
-    QTRY_COMPARE(window->focusWidget(), window->m_meaningEdit);
-    QTest::keyClicks(window->m_meaningEdit, QStringLiteral("Solstice"));
+    QTRY_COMPARE(window->focusWidget(), testing::control<QPlainTextEdit>(window, "txtMeaning"));
+    QTest::keyClicks(testing::control<QPlainTextEdit>(window, "txtMeaning"), QStringLiteral("Solstice"));
     QTest::keyClick(window, Qt::Key_S, Qt::AltModifier);
     QTRY_COMPARE(listed(window), (QStringList{"Samhain", "Yule"}));
 
@@ -588,12 +587,12 @@ void SectionWindowTest::backThenAnotherSectionShowsOnlyThatSection()
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblrituals"), {{"Imbolc", "Candles"}}));
     SectionWindow *window = enterSection(0);
     QVERIFY(window);
-    click(window->m_openButton);
+    click(testing::control<QPushButton>(window, "Command1"));
     selectLine(window, 0);
-    click(window->m_addButton);
-    QTest::keyClicks(window->m_keywordEdit, QStringLiteral("never stored"));
+    click(testing::control<QPushButton>(window, "Command2"));
+    QTest::keyClicks(testing::control<QLineEdit>(window, "txtKeyword"), QStringLiteral("never stored"));
     m_env->messages->answers = {gui::Answer::Discard};
-    window->m_backAction->trigger();
+    testing::control<QAction>(window, "mnuBack")->trigger();
     testing::flushDeletions();
     QCOMPARE(m_env->messages->shown.size(), std::size_t(1));
     QVERIFY(m_env->messages->shown[0].question);
@@ -604,12 +603,12 @@ void SectionWindowTest::backThenAnotherSectionShowsOnlyThatSection()
 
     window = enterSection(3);
     QVERIFY(window);
-    QCOMPARE(window->m_captions[0]->text(), QStringLiteral("Rituals Section"));
+    QCOMPARE(testing::control<QLabel>(window, "lblCaption_0")->text(), QStringLiteral("Rituals Section"));
     QCOMPARE(listed(window), QStringList{QStringLiteral("Imbolc")});
-    QVERIFY(window->m_keywordEdit->text().isEmpty() && meaning(window).isEmpty());
-    QCOMPARE(SectionWindowState(*window), Mode::Closed);
-    click(window->m_openButton);
-    click(window->m_exitButton);
+    QVERIFY(testing::control<QLineEdit>(window, "txtKeyword")->text().isEmpty() && meaning(window).isEmpty());
+    QCOMPARE(window->mode(), Mode::Closed);
+    click(testing::control<QPushButton>(window, "Command1"));
+    click(testing::control<QPushButton>(window, "Command5"));
     testing::flushDeletions();
     QVERIFY(!forms::loaded<SectionWindow>());
     QVERIFY(visible(forms::loaded<MainWindow>()));
@@ -657,35 +656,35 @@ void SectionWindowTest::leavingAsksBeforeTypedTextIsLost()
     const auto before = rows(QStringLiteral("tblspell"));
     SectionWindow *window = enterSection(0);
     QVERIFY(window);
-    click(window->m_openButton);
+    click(testing::control<QPushButton>(window, "Command1"));
     if (editing) {
         selectLine(window, 0);
-        click(window->m_editButton);
+        click(testing::control<QPushButton>(window, "Command4"));
         if (typed == Typed::Entry) {
-            window->m_meaningEdit->moveCursor(QTextCursor::End);
-            QTest::keyClicks(window->m_meaningEdit, QStringLiteral(" by night"));
+            testing::control<QPlainTextEdit>(window, "txtMeaning")->moveCursor(QTextCursor::End);
+            QTest::keyClicks(testing::control<QPlainTextEdit>(window, "txtMeaning"), QStringLiteral(" by night"));
         } else if (typed == Typed::Incomplete) {
-            window->m_keywordEdit->clear();
+            testing::control<QLineEdit>(window, "txtKeyword")->clear();
         }
     } else {
-        click(window->m_addButton);
+        click(testing::control<QPushButton>(window, "Command2"));
         // Spaces alone count as nothing typed, as they do for the checks.
-        QTest::keyClicks(window->m_keywordEdit, typed == Typed::Nothing ? QStringLiteral("   ") : QStringLiteral("Rue"));
+        QTest::keyClicks(testing::control<QLineEdit>(window, "txtKeyword"), typed == Typed::Nothing ? QStringLiteral("   ") : QStringLiteral("Rue"));
         if (typed == Typed::Entry)
-            QTest::keyClicks(window->m_meaningEdit, QStringLiteral("For sight"));
+            QTest::keyClicks(testing::control<QPlainTextEdit>(window, "txtMeaning"), QStringLiteral("For sight"));
     }
-    const Mode mode = SectionWindowState(*window);
-    const QString keywordTyped = window->m_keywordEdit->text();
+    const Mode mode = window->mode();
+    const QString keywordTyped = testing::control<QLineEdit>(window, "txtKeyword")->text();
     const QString meaningTyped = meaning(window);
     m_env->messages->answers = {answer};
 
     QPointer<SectionWindow> watched(window);
     if (way == Way::Back)
-        window->m_backAction->trigger();
+        testing::control<QAction>(window, "mnuBack")->trigger();
     else if (way == Way::CloseBox)
         window->close();
     else
-        window->m_exitAction->trigger();
+        testing::control<QAction>(window, "mnuExit")->trigger();
     testing::flushDeletions();
 
     const int questions = int(std::count_if(m_env->messages->shown.begin(), m_env->messages->shown.end(),
@@ -698,8 +697,8 @@ void SectionWindowTest::leavingAsksBeforeTypedTextIsLost()
         QCOMPARE(visible(forms::loaded<ExitWindow>()), way != Way::Back);
     } else {
         QVERIFY(window->isVisible());
-        QCOMPARE(SectionWindowState(*window), mode);
-        QCOMPARE(window->m_keywordEdit->text(), keywordTyped);
+        QCOMPARE(window->mode(), mode);
+        QCOMPARE(testing::control<QLineEdit>(window, "txtKeyword")->text(), keywordTyped);
         QCOMPARE(meaning(window), meaningTyped);
     }
     auto expected = before;
@@ -725,34 +724,36 @@ void SectionWindowTest::bookChoicesFourAndFive()
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"Sage", "Cleansing"}}));
     SectionWindow *window = enterSection(0, book);
     QVERIFY(window);
-    QCOMPARE(modBookOfShadows::intSection, qint16(book));
+    QCOMPARE(window->choice().option, book);
     if (book == 4) {
-        QCOMPARE((QStringList{window->m_captions[0]->text(), window->m_captions[1]->text(), window->m_captions[2]->text()}),
+        QCOMPARE((QStringList{testing::control<QLabel>(window, "lblCaption_0")->text(), testing::control<QLabel>(window, "lblCaption_1")->text(), testing::control<QLabel>(window, "lblCaption_2")->text()}),
                  (QStringList{"Load Book", "", ""}));
     } else {
-        QCOMPARE(window->m_captions[0]->text(), QStringLiteral("Caption"));
-        QCOMPARE(window->m_captions[1]->text(), QStringLiteral("Click on Open Spell to Access the Spells Section"));
+        QCOMPARE(testing::control<QLabel>(window, "lblCaption_0")->text(), QStringLiteral("Caption"));
+        QCOMPARE(testing::control<QLabel>(window, "lblCaption_1")->text(), QStringLiteral("Click on Open Spell to Access the Spells Section"));
     }
-    QCOMPARE((QStringList{window->m_openButton->text(), window->m_addButton->text(), window->m_removeButton->text(),
-                          window->m_editButton->text(), window->m_exitButton->text()}),
+    QCOMPARE((QStringList{testing::control<QPushButton>(window, "Command1")->text(), testing::control<QPushButton>(window, "Command2")->text(), testing::control<QPushButton>(window, "Command3")->text(),
+                          testing::control<QPushButton>(window, "Command4")->text(), testing::control<QPushButton>(window, "Command5")->text()}),
              (QStringList{"&Open", "&Add", "&Remove", "&Edit", "E&xit"}));
     QVERIFY(listed(window).isEmpty());
 
     // The design caption is not the idle one: the first click takes the second action.
-    click(window->m_openButton);
-    QCOMPARE(window->m_openButton->text(), QStringLiteral("&Open Spell"));
-    QCOMPARE(SectionWindowState(*window), Mode::Closed);
-    click(window->m_openButton);
-    QCOMPARE(SectionWindowState(*window), Mode::Other); // "&Add" and "&Edit" are no idle captions
-    QCOMPARE(window->m_openButton->text(), QStringLiteral("&Close Spell"));
+    click(testing::control<QPushButton>(window, "Command1"));
+    QCOMPARE(testing::control<QPushButton>(window, "Command1")->text(), QStringLiteral("&Open Spell"));
+    QCOMPARE(window->mode(), Mode::Closed);
+    click(testing::control<QPushButton>(window, "Command1"));
+    QCOMPARE(window->mode(), Mode::Browsing);
+    // "&Add" and "&Edit" are no captions of a mode: each button's first click takes its second action.
+    QCOMPARE((QStringList{testing::control<QPushButton>(window, "Command2")->text(), testing::control<QPushButton>(window, "Command4")->text()}), (QStringList{"&Add", "&Edit"}));
+    QCOMPARE(testing::control<QPushButton>(window, "Command1")->text(), QStringLiteral("&Close Spell"));
 
-    click(window->m_addButton);
+    click(testing::control<QPushButton>(window, "Command2"));
     QCOMPARE(m_env->messages->texts(), QStringList{kBothEmpty});
-    QCOMPARE(window->m_addButton->text(), QStringLiteral("&Add Spell"));
-    click(window->m_editButton);
+    QCOMPARE(testing::control<QPushButton>(window, "Command2")->text(), QStringLiteral("&Add Spell"));
+    click(testing::control<QPushButton>(window, "Command4"));
     QCOMPARE(m_env->messages->texts().size(), 1);
-    QCOMPARE(window->m_editButton->text(), QStringLiteral("&Edit Spell"));
-    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    QCOMPARE(testing::control<QPushButton>(window, "Command4")->text(), QStringLiteral("&Edit Spell"));
+    QCOMPARE(window->mode(), Mode::Browsing);
     QCOMPARE(listed(window), QStringList{QStringLiteral("Sage")});
     QCOMPARE(keywords(QStringLiteral("tblspell")), QStringList{QStringLiteral("Sage")});
 }
@@ -805,8 +806,8 @@ void SectionWindowTest::failuresShowTheirMessageAndLoseNothing()
         QVERIFY(m_env->messages->shown.empty());
         QCOMPARE(listed(window), QStringList{QStringLiteral("Sage")});
     }
-    QCOMPARE(SectionWindowState(*window), Mode::Closed);
-    click(window->m_openButton);
+    QCOMPARE(window->mode(), Mode::Closed);
+    click(testing::control<QPushButton>(window, "Command1"));
 
     if (condition == u"missing") {
         QVERIFY(QFile::remove(working()));
@@ -823,14 +824,14 @@ void SectionWindowTest::failuresShowTheirMessageAndLoseNothing()
     }
     const qsizetype shown = m_env->messages->shown.size();
 
-    click(window->m_addButton);
-    QTest::keyClicks(window->m_keywordEdit, QStringLiteral("Vervain"));
-    window->m_meaningEdit->setPlainText(QString(100000, QLatin1Char('v')));
-    click(window->m_addButton);
+    click(testing::control<QPushButton>(window, "Command2"));
+    QTest::keyClicks(testing::control<QLineEdit>(window, "txtKeyword"), QStringLiteral("Vervain"));
+    testing::control<QPlainTextEdit>(window, "txtMeaning")->setPlainText(QString(100000, QLatin1Char('v')));
+    click(testing::control<QPushButton>(window, "Command2"));
     QCOMPARE(m_env->messages->shown.size(), std::size_t(shown + 1));
     QCOMPARE(m_env->messages->last(), expected);
-    QCOMPARE(SectionWindowState(*window), Mode::Adding);
-    QCOMPARE(window->m_keywordEdit->text(), QStringLiteral("Vervain"));
+    QCOMPARE(window->mode(), Mode::Adding);
+    QCOMPARE(testing::control<QLineEdit>(window, "txtKeyword")->text(), QStringLiteral("Vervain"));
     QCOMPARE(meaning(window).size(), 100000);
     QCOMPARE(testing::openFilesUnder(m_env->root()), 0);
 
@@ -854,20 +855,20 @@ void SectionWindowTest::moreThan32767EntriesListSelectAndEdit()
 
     SectionWindow *window = enterSection(3);
     QVERIFY(window);
-    QCOMPARE(window->m_keywordList->model()->rowCount(), kCount);
+    QCOMPARE(testing::control<QListView>(window, "lstKeyword")->model()->rowCount(), kCount);
     QCOMPARE(window->lineIndexes().size(), std::size_t(kCount));
-    click(window->m_openButton);
+    click(testing::control<QPushButton>(window, "Command1"));
     selectLine(window, 0);
-    QTest::keyClick(window->m_keywordList, Qt::Key_End);
+    QTest::keyClick(testing::control<QListView>(window, "lstKeyword"), Qt::Key_End);
     QCOMPARE(window->selectedPosition(), kCount - 1);
     QCOMPARE(meaning(window), QStringLiteral("Meaning 32999"));
-    QTest::keyClick(window->m_keywordList, Qt::Key_Up);
-    QCOMPARE(window->m_keywordEdit->text(), QStringLiteral("Keyword 32998"));
+    QTest::keyClick(testing::control<QListView>(window, "lstKeyword"), Qt::Key_Up);
+    QCOMPARE(testing::control<QLineEdit>(window, "txtKeyword")->text(), QStringLiteral("Keyword 32998"));
 
-    click(window->m_editButton);
-    window->m_keywordEdit->clear();
-    QTest::keyClicks(window->m_keywordEdit, QStringLiteral("Changed"));
-    click(window->m_editButton);
+    click(testing::control<QPushButton>(window, "Command4"));
+    testing::control<QLineEdit>(window, "txtKeyword")->clear();
+    QTest::keyClicks(testing::control<QLineEdit>(window, "txtKeyword"), QStringLiteral("Changed"));
+    click(testing::control<QPushButton>(window, "Command4"));
     auto stored = rows(QStringLiteral("tblrituals"));
     QCOMPARE(stored.size(), std::size_t(kCount));
     QCOMPARE(stored[32998].keyword, QStringLiteral("Changed"));
@@ -876,11 +877,11 @@ void SectionWindowTest::moreThan32767EntriesListSelectAndEdit()
 
     selectLine(window, 32768);
     QCOMPARE(meaning(window), QStringLiteral("Meaning 32768"));
-    click(window->m_removeButton);
+    click(testing::control<QPushButton>(window, "Command3"));
     stored = rows(QStringLiteral("tblrituals"));
     QCOMPARE(stored.size(), std::size_t(kCount - 1));
     QCOMPARE(stored[32768].keyword, QStringLiteral("Keyword 32769"));
-    QCOMPARE(window->m_keywordList->model()->rowCount(), kCount - 1);
+    QCOMPARE(testing::control<QListView>(window, "lstKeyword")->model()->rowCount(), kCount - 1);
     QVERIFY(m_env->messages->shown.empty());
 }
 

@@ -892,7 +892,7 @@ void ReferralTest::leavingOtherWindowsKeepsTheProgramRunning()
 
     forms::ref<StartupWindow>();
     QVERIFY(forms::loaded<MainWindow>());
-    testing::control<QAction>(forms::loaded<MainWindow>(), QStringLiteral("mnuExit"))->trigger();
+    testing::control<QAction>(forms::loaded<MainWindow>(), "mnuExit")->trigger();
     QVERIFY(exitWindowVisible());
     QCOMPARE(m_env->processEnd->calls, 0);
     const int seeds = m_env->random->seeds;
@@ -903,7 +903,7 @@ void ReferralTest::leavingOtherWindowsKeepsTheProgramRunning()
     nameEdit(farewell)->setText(QStringLiteral("Ann"));
     forms::show<SectionWindow>();
     QVERIFY(forms::loaded<SectionWindow>());
-    testing::control<QAction>(forms::loaded<SectionWindow>(), QStringLiteral("mnuBack"))->trigger();
+    testing::control<QAction>(forms::loaded<SectionWindow>(), "mnuBack")->trigger();
     testing::flushDeletions();
     QVERIFY(forms::loaded<MainWindow>() && forms::loaded<MainWindow>()->isVisible());
     QVERIFY(!exitWindowVisible());
@@ -914,7 +914,7 @@ void ReferralTest::leavingOtherWindowsKeepsTheProgramRunning()
     forms::unload(forms::loaded<MainWindow>());
     forms::hide<ExitWindow>();
     QVERIFY(forms::loaded<SectionWindow>());
-    testing::control<QAction>(forms::loaded<SectionWindow>(), QStringLiteral("mnuExit"))->trigger();
+    testing::control<QAction>(forms::loaded<SectionWindow>(), "mnuExit")->trigger();
     QVERIFY(exitWindowVisible());
     QCOMPARE(forms::loaded<ExitWindow>(), farewell);
     QCOMPARE(supportMessage(farewell)->text(), message);

@@ -3,6 +3,7 @@
 // when the diary cannot be used, so that the user can put one back.
 
 #include "checks.h"
+#include "controls.h"
 #include "diaryfiles.h"
 #include "environment.h"
 #include "reliability.h"
@@ -12,7 +13,6 @@
 #include "core/store/store.h"
 #include "core/store/storeprobe.h"
 #include "gui/windows/sectionwindow.h"
-#include "gui/sectionwindowstate.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -309,19 +309,19 @@ void BackupTest::messagesNameTheNewestBackupWhichRestoresTheDiary()
                              .arg(working, backups[0])});
     QCOMPARE(env.messages->shown.back().icon, gui::MessageIcon::Critical);
 
-    QVERIFY(click(window->m_openButton));
+    QVERIFY(click(testing::control<QPushButton>(window, "Command1")));
     QVERIFY(QFile::remove(working));
-    QVERIFY(click(window->m_addButton));
-    QTest::keyClicks(window->m_keywordEdit, QStringLiteral("Vervain"));
-    QTest::keyClicks(window->m_meaningEdit, QStringLiteral("Visions"));
-    QVERIFY(click(window->m_addButton));
+    QVERIFY(click(testing::control<QPushButton>(window, "Command2")));
+    QTest::keyClicks(testing::control<QLineEdit>(window, "txtKeyword"), QStringLiteral("Vervain"));
+    QTest::keyClicks(testing::control<QPlainTextEdit>(window, "txtMeaning"), QStringLiteral("Visions"));
+    QVERIFY(click(testing::control<QPushButton>(window, "Command2")));
     QCOMPARE(env.messages->last(),
              QStringLiteral("The diary file is missing.\n%1\nNewest backup: %2").arg(working, backups[0]));
 
     // README's way back: copy the newest backup over the diary. The typed entry is still there to save.
     QVERIFY(QFile::copy(backups[0], working));
-    QVERIFY(click(window->m_addButton));
-    QCOMPARE(SectionWindowState(*window), SectionWindowMode::Browsing);
+    QVERIFY(click(testing::control<QPushButton>(window, "Command2")));
+    QCOMPARE(window->mode(), SectionWindow::Mode::Browsing);
     QCOMPARE(listed(window), (QStringList{"Sage", "Rue", "Vervain"}));
     QCOMPARE(spells(working), (QStringList{"Sage", "Rue", "Vervain"}));
     QCOMPARE(env.messages->shown.size(), std::size_t(2));

@@ -5,6 +5,7 @@
 // at the store; these are the faults they do not reach.
 
 #include "checks.h"
+#include "controls.h"
 #include "diaryfiles.h"
 #include "fixture.h"
 #include "mounts.h"
@@ -17,7 +18,6 @@
 #include "gui/windows/mainwindow.h"
 #include "gui/windows/sectionwindow.h"
 #include "gui/windows/startupwindow.h"
-#include "gui/sectionwindowstate.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,7 +29,7 @@
 
 #include <memory>
 
-using Mode = SectionWindowMode;
+using Mode = SectionWindow::Mode;
 using reliability::click;
 using reliability::listed;
 using reliability::selectLine;
@@ -48,7 +48,7 @@ QStringList everythingIn(const QString &folder)
 
 QString meaning(const SectionWindow *window)
 {
-    return window->m_meaningEdit->toPlainText();
+    return testing::control<QPlainTextEdit>(window, "txtMeaning")->toPlainText();
 }
 } // namespace
 
@@ -105,8 +105,8 @@ void FaultTest::firstUseCopyFailsWithItsReasonAndLeavesNothing()
     forms::ref<StartupWindow>();
     MainWindow *main = forms::loaded<MainWindow>();
     QVERIFY(main);
-    QTest::mouseClick(main->m_sectionOptions[2], Qt::LeftButton);
-    QTest::mouseClick(main->m_continueButton, Qt::LeftButton);
+    QTest::mouseClick(testing::control<QRadioButton>(main, "optOption_2"), Qt::LeftButton);
+    QTest::mouseClick(testing::control<QPushButton>(main, "cmdContinue"), Qt::LeftButton);
     testing::flushDeletions();
 
     QCOMPARE(m_env->messages->shown.size(), std::size_t(1));
@@ -124,7 +124,7 @@ void FaultTest::firstUseCopyFailsWithItsReasonAndLeavesNothing()
 
     // Once the fault is gone, the same Continue makes a whole, private copy.
     mount.reset();
-    QTest::mouseClick(main->m_continueButton, Qt::LeftButton);
+    QTest::mouseClick(testing::control<QPushButton>(main, "cmdContinue"), Qt::LeftButton);
     testing::flushDeletions();
     QVERIFY(forms::loaded<SectionWindow>());
     QCOMPARE(m_env->messages->shown.size(), std::size_t(1));
@@ -139,7 +139,7 @@ void FaultTest::readOnlyDiaryFileKeepsTheTypedText()
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"Sage", "Cleansing"}}));
     SectionWindow *window = reliability::enterSection(0);
     QVERIFY(window);
-    QVERIFY(click(window->m_openButton));
+    QVERIFY(click(testing::control<QPushButton>(window, "Command1")));
     const auto original = reliability::stateOf(working());
     const QString expected = kReadOnly + QLatin1Char('\n') + working();
 
@@ -149,26 +149,26 @@ void FaultTest::readOnlyDiaryFileKeepsTheTypedText()
         QSKIP(qPrintable(QStringLiteral("no read-only mount: ") + mount->error()));
 
     selectLine(window, 0);
-    QVERIFY(click(window->m_removeButton));
+    QVERIFY(click(testing::control<QPushButton>(window, "Command3")));
     QCOMPARE(m_env->messages->texts(), QStringList{expected});
     QCOMPARE(listed(window), QStringList{QStringLiteral("Sage")});
 
     selectLine(window, 0);
-    QVERIFY(click(window->m_editButton));
-    window->m_meaningEdit->selectAll();
-    QTest::keyClicks(window->m_meaningEdit, QStringLiteral("Cleansing and protection"));
-    QVERIFY(click(window->m_editButton));
+    QVERIFY(click(testing::control<QPushButton>(window, "Command4")));
+    testing::control<QPlainTextEdit>(window, "txtMeaning")->selectAll();
+    QTest::keyClicks(testing::control<QPlainTextEdit>(window, "txtMeaning"), QStringLiteral("Cleansing and protection"));
+    QVERIFY(click(testing::control<QPushButton>(window, "Command4")));
     QCOMPARE(m_env->messages->texts(), QStringList({expected, expected}));
-    QCOMPARE(SectionWindowState(*window), Mode::Editing);
+    QCOMPARE(window->mode(), Mode::Editing);
     QCOMPARE(meaning(window), QStringLiteral("Cleansing and protection"));
     QCOMPARE(reliability::stateOf(working()), original);
     QCOMPARE(everythingIn(folder()), QStringList{QStringLiteral("updatediary.dll")});
 
     // The protection lifted, the same Save stores what was typed.
     mount.reset();
-    QVERIFY(click(window->m_editButton));
+    QVERIFY(click(testing::control<QPushButton>(window, "Command4")));
     QCOMPARE(m_env->messages->shown.size(), std::size_t(2));
-    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    QCOMPARE(window->mode(), Mode::Browsing);
     BRIMVALE_UNWRAP(saved, testing::readRows(working(), QStringLiteral("tblspell")));
     QCOMPARE(saved.size(), std::size_t(1));
     QCOMPARE(saved[0].meaning, QStringLiteral("Cleansing and protection"));
@@ -176,16 +176,16 @@ void FaultTest::readOnlyDiaryFileKeepsTheTypedText()
     const auto edited = reliability::stateOf(working());
     mount.emplace(testing::Mount::readOnly(working()));
     QVERIFY(mount->ok());
-    QVERIFY(click(window->m_addButton));
-    QTest::keyClicks(window->m_keywordEdit, QStringLiteral("Vervain"));
-    QTest::keyClicks(window->m_meaningEdit, QStringLiteral("Visions"));
-    QVERIFY(click(window->m_addButton));
+    QVERIFY(click(testing::control<QPushButton>(window, "Command2")));
+    QTest::keyClicks(testing::control<QLineEdit>(window, "txtKeyword"), QStringLiteral("Vervain"));
+    QTest::keyClicks(testing::control<QPlainTextEdit>(window, "txtMeaning"), QStringLiteral("Visions"));
+    QVERIFY(click(testing::control<QPushButton>(window, "Command2")));
     QCOMPARE(m_env->messages->last(), expected);
-    QCOMPARE(SectionWindowState(*window), Mode::Adding);
-    QCOMPARE(window->m_keywordEdit->text(), QStringLiteral("Vervain"));
+    QCOMPARE(window->mode(), Mode::Adding);
+    QCOMPARE(testing::control<QLineEdit>(window, "txtKeyword")->text(), QStringLiteral("Vervain"));
     QCOMPARE(reliability::stateOf(working()), edited);
     mount.reset();
-    QVERIFY(click(window->m_addButton));
+    QVERIFY(click(testing::control<QPushButton>(window, "Command2")));
     QCOMPARE(m_env->messages->shown.size(), std::size_t(3));
     QCOMPARE(listed(window), (QStringList{"Sage", "Vervain"}));
     QCOMPARE(testing::readKeywords(working(), QStringLiteral("tblspell")), (QStringList{"Sage", "Vervain"}));
@@ -201,17 +201,17 @@ void FaultTest::fullDiskDuringAnEditKeepsBothVersions()
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"Sage", "Cleansing"}, {"Rue", "Protection"}}));
     SectionWindow *window = reliability::enterSection(0);
     QVERIFY(window);
-    QVERIFY(click(window->m_openButton));
+    QVERIFY(click(testing::control<QPushButton>(window, "Command1")));
     reliability::fillDisk(folder());
     const auto full = reliability::stateOf(working());
 
     selectLine(window, 1);
-    QVERIFY(click(window->m_editButton));
+    QVERIFY(click(testing::control<QPushButton>(window, "Command4")));
     const QString longer(100000, QLatin1Char('p'));
-    window->m_meaningEdit->setPlainText(longer);
-    QVERIFY(click(window->m_editButton));
+    testing::control<QPlainTextEdit>(window, "txtMeaning")->setPlainText(longer);
+    QVERIFY(click(testing::control<QPushButton>(window, "Command4")));
     QCOMPARE(m_env->messages->texts(), QStringList{kDiskFull + QLatin1Char('\n') + working()});
-    QCOMPARE(SectionWindowState(*window), Mode::Editing);
+    QCOMPARE(window->mode(), Mode::Editing);
     QCOMPARE(meaning(window), longer);
     QCOMPARE(reliability::stateOf(working()), full);
     QCOMPARE(reliability::integrityCheck(working()), QStringLiteral("ok"));
@@ -220,9 +220,9 @@ void FaultTest::fullDiskDuringAnEditKeepsBothVersions()
     QCOMPARE(kept[1].meaning, QStringLiteral("Protection"));
 
     QVERIFY(QFile::remove(folder() + QStringLiteral("/filler")));
-    QVERIFY(click(window->m_editButton));
+    QVERIFY(click(testing::control<QPushButton>(window, "Command4")));
     QCOMPARE(m_env->messages->shown.size(), std::size_t(1));
-    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    QCOMPARE(window->mode(), Mode::Browsing);
     BRIMVALE_UNWRAP(saved, testing::readRows(working(), QStringLiteral("tblspell")));
     QCOMPARE(saved.size(), std::size_t(2));
     QCOMPARE(saved[1].meaning, longer);
@@ -244,16 +244,16 @@ void FaultTest::backupThatDoesNotFitStillSaves()
 
     SectionWindow *window = reliability::enterSection(0);
     QVERIFY(window);
-    QVERIFY(click(window->m_openButton));
+    QVERIFY(click(testing::control<QPushButton>(window, "Command1")));
     // Room for the entry and its journal, not for a copy of the diary.
     reliability::fillDisk(folder());
     QFile filler(folder() + QStringLiteral("/filler"));
     QVERIFY(filler.resize(filler.size() - 96 * 1024));
 
-    QVERIFY(click(window->m_addButton));
-    QTest::keyClicks(window->m_keywordEdit, QStringLiteral("Vervain"));
-    QTest::keyClicks(window->m_meaningEdit, QStringLiteral("Visions"));
-    QVERIFY(click(window->m_addButton));
+    QVERIFY(click(testing::control<QPushButton>(window, "Command2")));
+    QTest::keyClicks(testing::control<QLineEdit>(window, "txtKeyword"), QStringLiteral("Vervain"));
+    QTest::keyClicks(testing::control<QPlainTextEdit>(window, "txtMeaning"), QStringLiteral("Visions"));
+    QVERIFY(click(testing::control<QPushButton>(window, "Command2")));
     QVERIFY(m_env->messages->shown.empty());
     QCOMPARE(listed(window).size(), 41);
     QCOMPARE(listed(window).last(), QStringLiteral("Vervain"));
@@ -298,27 +298,27 @@ void FaultTest::replacedDiaryIsReadAfreshAndItsRowsAreNeverMistaken()
 
     SectionWindow *window = reliability::enterSection(0);
     QVERIFY(window);
-    QVERIFY(click(window->m_openButton));
+    QVERIFY(click(testing::control<QPushButton>(window, "Command1")));
     QCOMPARE(listed(window), (QStringList{"Sage", "Rue", "Yarrow"}));
     selectLine(window, 1);
     QCOMPARE(meaning(window), QStringLiteral("Protection"));
 
     // Between two actions another program puts its own diary in place.
     QVERIFY(replaceWith(other));
-    QVERIFY(click(window->m_editButton));
-    window->m_keywordEdit->setText(QStringLiteral("Rue, dried"));
-    QVERIFY(click(window->m_editButton));
-    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    QVERIFY(click(testing::control<QPushButton>(window, "Command4")));
+    testing::control<QLineEdit>(window, "txtKeyword")->setText(QStringLiteral("Rue, dried"));
+    QVERIFY(click(testing::control<QPushButton>(window, "Command4")));
+    QCOMPARE(window->mode(), Mode::Browsing);
     QCOMPARE(listed(window), (QStringList{"Oak", "Ash"}));
     BRIMVALE_UNWRAP(replaced, testing::readRows(working(), QStringLiteral("tblspell")));
     QCOMPARE(replaced, otherRows);
     selectLine(window, 1);
-    QCOMPARE(window->m_keywordEdit->text(), QStringLiteral("Ash"));
+    QCOMPARE(testing::control<QLineEdit>(window, "txtKeyword")->text(), QStringLiteral("Ash"));
     QCOMPARE(meaning(window), QStringLiteral("Healing"));
 
     // And back: the selected "Ash" is not the row that now holds its place.
     QVERIFY(replaceWith(mine));
-    QVERIFY(click(window->m_removeButton));
+    QVERIFY(click(testing::control<QPushButton>(window, "Command3")));
     QCOMPARE(listed(window), (QStringList{"Sage", "Rue", "Yarrow"}));
     BRIMVALE_UNWRAP(restored, testing::readRows(working(), QStringLiteral("tblspell")));
     QCOMPARE(restored, mineRows);
@@ -326,17 +326,17 @@ void FaultTest::replacedDiaryIsReadAfreshAndItsRowsAreNeverMistaken()
     // A selection made before a reload shows nothing of the other diary's row at that place.
     QVERIFY(replaceWith(other));
     selectLine(window, 0);
-    QVERIFY(window->m_keywordEdit->text() != u"Oak" && meaning(window) != u"Strength");
-    window->m_refreshButton->click();
+    QVERIFY(testing::control<QLineEdit>(window, "txtKeyword")->text() != u"Oak" && meaning(window) != u"Strength");
+    testing::control<QPushButton>(window, "cmdRefresh")->click();
     QCOMPARE(listed(window), (QStringList{"Oak", "Ash"}));
     selectLine(window, 0);
     QCOMPARE(meaning(window), QStringLiteral("Strength"));
 
     // New entries go to the diary that is there now.
-    QVERIFY(click(window->m_addButton));
-    QTest::keyClicks(window->m_keywordEdit, QStringLiteral("Birch"));
-    QTest::keyClicks(window->m_meaningEdit, QStringLiteral("Beginnings"));
-    QVERIFY(click(window->m_addButton));
+    QVERIFY(click(testing::control<QPushButton>(window, "Command2")));
+    QTest::keyClicks(testing::control<QLineEdit>(window, "txtKeyword"), QStringLiteral("Birch"));
+    QTest::keyClicks(testing::control<QPlainTextEdit>(window, "txtMeaning"), QStringLiteral("Beginnings"));
+    QVERIFY(click(testing::control<QPushButton>(window, "Command2")));
     QCOMPARE(listed(window), (QStringList{"Oak", "Ash", "Birch"}));
     QCOMPARE(testing::readKeywords(working(), QStringLiteral("tblspell")), (QStringList{"Oak", "Ash", "Birch"}));
     BRIMVALE_UNWRAP(untouched, testing::readRows(mine, QStringLiteral("tblspell")));
@@ -392,41 +392,41 @@ void FaultTest::damagedDiaryIsReportedAndNeverTouched()
     // Everything a user can try: load, open, select each line, add, edit, remove, reload.
     SectionWindow *window = reliability::enterSection(0);
     QVERIFY(window);
-    QVERIFY(click(window->m_openButton));
+    QVERIFY(click(testing::control<QPushButton>(window, "Command1")));
     for (int line = 0; line < listed(window).size(); ++line)
         selectLine(window, line);
 
-    QVERIFY(click(window->m_addButton));
-    QTest::keyClicks(window->m_keywordEdit, QStringLiteral("Vervain"));
-    QTest::keyClicks(window->m_meaningEdit, QStringLiteral("Visions"));
-    QVERIFY(click(window->m_addButton));
+    QVERIFY(click(testing::control<QPushButton>(window, "Command2")));
+    QTest::keyClicks(testing::control<QLineEdit>(window, "txtKeyword"), QStringLiteral("Vervain"));
+    QTest::keyClicks(testing::control<QPlainTextEdit>(window, "txtMeaning"), QStringLiteral("Visions"));
+    QVERIFY(click(testing::control<QPushButton>(window, "Command2")));
     QCOMPARE(m_env->messages->last(), expected);
-    QCOMPARE(SectionWindowState(*window), Mode::Adding);
-    QCOMPARE(window->m_keywordEdit->text(), QStringLiteral("Vervain"));
+    QCOMPARE(window->mode(), Mode::Adding);
+    QCOMPARE(testing::control<QLineEdit>(window, "txtKeyword")->text(), QStringLiteral("Vervain"));
     QCOMPARE(meaning(window), QStringLiteral("Visions"));
     // Emptying both boxes is the way out of adding.
-    window->m_keywordEdit->clear();
-    window->m_meaningEdit->clear();
-    QVERIFY(click(window->m_addButton));
-    QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+    testing::control<QLineEdit>(window, "txtKeyword")->clear();
+    testing::control<QPlainTextEdit>(window, "txtMeaning")->clear();
+    QVERIFY(click(testing::control<QPushButton>(window, "Command2")));
+    QCOMPARE(window->mode(), Mode::Browsing);
 
     if (!listed(window).isEmpty()) {
         selectLine(window, 0);
-        QVERIFY(click(window->m_editButton));
-        window->m_meaningEdit->setPlainText(QStringLiteral("changed"));
-        QVERIFY(click(window->m_editButton));
+        QVERIFY(click(testing::control<QPushButton>(window, "Command4")));
+        testing::control<QPlainTextEdit>(window, "txtMeaning")->setPlainText(QStringLiteral("changed"));
+        QVERIFY(click(testing::control<QPushButton>(window, "Command4")));
         QCOMPARE(m_env->messages->last(), expected);
-        QCOMPARE(SectionWindowState(*window), Mode::Editing);
+        QCOMPARE(window->mode(), Mode::Editing);
         QCOMPARE(meaning(window), QStringLiteral("changed"));
-        window->m_keywordEdit->clear();
-        window->m_meaningEdit->clear();
-        QVERIFY(click(window->m_editButton));
-        QCOMPARE(SectionWindowState(*window), Mode::Browsing);
+        testing::control<QLineEdit>(window, "txtKeyword")->clear();
+        testing::control<QPlainTextEdit>(window, "txtMeaning")->clear();
+        QVERIFY(click(testing::control<QPushButton>(window, "Command4")));
+        QCOMPARE(window->mode(), Mode::Browsing);
         selectLine(window, 0);
-        QVERIFY(click(window->m_removeButton));
+        QVERIFY(click(testing::control<QPushButton>(window, "Command3")));
         QCOMPARE(m_env->messages->last(), expected);
     }
-    window->m_refreshButton->click();
+    testing::control<QPushButton>(window, "cmdRefresh")->click();
 
     for (const QString &text : m_env->messages->texts())
         QVERIFY2(text == expected || text == kBothEmpty, qPrintable(text));
@@ -443,11 +443,11 @@ void FaultTest::damageWhileRunningIsFoundBeforeTheNextWrite()
                                  {"Yarrow", QString(3000, QLatin1Char('y'))}}));
     SectionWindow *window = reliability::enterSection(0);
     QVERIFY(window);
-    QVERIFY(click(window->m_openButton));
-    QVERIFY(click(window->m_addButton));
-    QTest::keyClicks(window->m_keywordEdit, QStringLiteral("Vervain"));
-    QTest::keyClicks(window->m_meaningEdit, QStringLiteral("Visions"));
-    QVERIFY(click(window->m_addButton));
+    QVERIFY(click(testing::control<QPushButton>(window, "Command1")));
+    QVERIFY(click(testing::control<QPushButton>(window, "Command2")));
+    QTest::keyClicks(testing::control<QLineEdit>(window, "txtKeyword"), QStringLiteral("Vervain"));
+    QTest::keyClicks(testing::control<QPlainTextEdit>(window, "txtMeaning"), QStringLiteral("Visions"));
+    QVERIFY(click(testing::control<QPushButton>(window, "Command2")));
     QCOMPARE(listed(window).size(), 4);
 
     // Another program flips 64 bytes in the middle of the file while Brimvale keeps running.
@@ -457,14 +457,14 @@ void FaultTest::damageWhileRunningIsFoundBeforeTheNextWrite()
     QVERIFY(reliability::writeBytes(working(), bytes));
     const auto damaged = reliability::stateOf(working());
 
-    QVERIFY(click(window->m_addButton));
-    QTest::keyClicks(window->m_keywordEdit, QStringLiteral("Mugwort"));
-    QTest::keyClicks(window->m_meaningEdit, QStringLiteral("Dreams"));
-    QVERIFY(click(window->m_addButton));
+    QVERIFY(click(testing::control<QPushButton>(window, "Command2")));
+    QTest::keyClicks(testing::control<QLineEdit>(window, "txtKeyword"), QStringLiteral("Mugwort"));
+    QTest::keyClicks(testing::control<QPlainTextEdit>(window, "txtMeaning"), QStringLiteral("Dreams"));
+    QVERIFY(click(testing::control<QPushButton>(window, "Command2")));
     QCOMPARE(m_env->messages->last(), kDamaged + QLatin1Char('\n') + working() + QStringLiteral("\nNewest backup: ")
                                           + store::backupsOf(working()).value(0));
-    QCOMPARE(SectionWindowState(*window), Mode::Adding);
-    QCOMPARE(window->m_keywordEdit->text(), QStringLiteral("Mugwort"));
+    QCOMPARE(window->mode(), Mode::Adding);
+    QCOMPARE(testing::control<QLineEdit>(window, "txtKeyword")->text(), QStringLiteral("Mugwort"));
     QCOMPARE(meaning(window), QStringLiteral("Dreams"));
     QCOMPARE(reliability::stateOf(working()), damaged);
 }

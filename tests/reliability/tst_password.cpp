@@ -356,10 +356,10 @@ void PasswordTest::continueAsksOnceAndEverythingLaterIsAsToday()
     SectionWindow *window = testing::enterSection(0);
     QVERIFY(window);
     QCOMPARE(testing::listed(window), kSpells);
-    QVERIFY(reliability::click(window->m_openButton));
+    QVERIFY(reliability::click(testing::control<QPushButton>(window, "Command1")));
     testing::selectLine(window, 1);
-    QCOMPARE(window->m_keywordEdit->text(), kSpells[1]);
-    QVERIFY(reliability::click(window->m_removeButton));
+    QCOMPARE(testing::control<QLineEdit>(window, "txtKeyword")->text(), kSpells[1]);
+    QVERIFY(reliability::click(testing::control<QPushButton>(window, "Command3")));
     QCOMPARE(testing::listed(window), kSpells.mid(0, 1));
 
     QCOMPARE(m_prompt->asked, 1);

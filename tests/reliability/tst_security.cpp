@@ -3,6 +3,7 @@
 // file gives nothing away.
 
 #include "checks.h"
+#include "controls.h"
 #include "diaryfiles.h"
 #include "fixture.h"
 #include "reliability.h"
@@ -14,7 +15,6 @@
 #include "core/store/store.h"
 #include "core/store/storeprobe.h"
 #include "gui/windows/sectionwindow.h"
-#include "gui/sectionwindowstate.h"
 
 #include <sqlcipher/sqlite3.h>
 
@@ -46,7 +46,7 @@ namespace {
 // The box's own text, line breaks as "\n" (toPlainText would turn non-breaking spaces into spaces).
 QString meaningShown(const SectionWindow *window)
 {
-    return window->m_meaningEdit->document()->toRawText().replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return testing::control<QPlainTextEdit>(window, "txtMeaning")->document()->toRawText().replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
 }
 
 // NUL-free junk from the whole of Unicode, pairs of surrogates included. A carriage return and
@@ -147,11 +147,11 @@ void SecurityTest::diaryAndBackupsAreTheUsersAlone()
     QCOMPARE(reliability::modeOf(m_env->dataFolder()), 0700);
     QCOMPARE(reliability::modeOf(working()), 0600);
 
-    QVERIFY(click(window->m_openButton));
-    QVERIFY(click(window->m_addButton));
-    QTest::keyClicks(window->m_keywordEdit, QStringLiteral("Sage"));
-    QTest::keyClicks(window->m_meaningEdit, QStringLiteral("Cleansing"));
-    QVERIFY(click(window->m_addButton));
+    QVERIFY(click(testing::control<QPushButton>(window, "Command1")));
+    QVERIFY(click(testing::control<QPushButton>(window, "Command2")));
+    QTest::keyClicks(testing::control<QLineEdit>(window, "txtKeyword"), QStringLiteral("Sage"));
+    QTest::keyClicks(testing::control<QPlainTextEdit>(window, "txtMeaning"), QStringLiteral("Cleansing"));
+    QVERIFY(click(testing::control<QPushButton>(window, "Command2")));
     QCOMPARE(listed(window), QStringList{QStringLiteral("Sage")});
     const QStringList backups = store::backupsOf(working());
     QCOMPARE(backups.size(), 1);
@@ -192,23 +192,23 @@ void SecurityTest::hostileTextIsStoredAndShownExactly()
 
     SectionWindow *window = reliability::enterSection(0);
     QVERIFY(window);
-    QVERIFY(click(window->m_openButton));
+    QVERIFY(click(testing::control<QPushButton>(window, "Command1")));
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const auto &[keyword, meaning] = entries[i];
-        QVERIFY(click(window->m_addButton));
+        QVERIFY(click(testing::control<QPushButton>(window, "Command2")));
         // The first texts are typed key by key; tabs, control characters and the long ones are
         // put in as a paste would.
         if (i < 4) {
-            type(window->m_keywordEdit, keyword);
-            type(window->m_meaningEdit, meaning);
+            type(testing::control<QLineEdit>(window, "txtKeyword"), keyword);
+            type(testing::control<QPlainTextEdit>(window, "txtMeaning"), meaning);
         } else {
-            window->m_keywordEdit->setText(keyword);
-            window->m_meaningEdit->setPlainText(meaning);
+            testing::control<QLineEdit>(window, "txtKeyword")->setText(keyword);
+            testing::control<QPlainTextEdit>(window, "txtMeaning")->setPlainText(meaning);
         }
-        QCOMPARE(window->m_keywordEdit->text(), keyword);
+        QCOMPARE(testing::control<QLineEdit>(window, "txtKeyword")->text(), keyword);
         QCOMPARE(meaningShown(window), meaning);
-        QVERIFY(click(window->m_addButton));
-        QCOMPARE(SectionWindowState(*window), SectionWindowMode::Browsing);
+        QVERIFY(click(testing::control<QPushButton>(window, "Command2")));
+        QCOMPARE(window->mode(), SectionWindow::Mode::Browsing);
     }
     QVERIFY(m_env->messages->shown.empty());
 
@@ -223,7 +223,7 @@ void SecurityTest::hostileTextIsStoredAndShownExactly()
         QCOMPARE(rows->at(i).keyword, entries[i].first);
         QCOMPARE(rows->at(i).meaning, entries[i].second);
         selectLine(window, int(i));
-        QCOMPARE(window->m_keywordEdit->text(), entries[i].first);
+        QCOMPARE(testing::control<QLineEdit>(window, "txtKeyword")->text(), entries[i].first);
         QCOMPARE(meaningShown(window), entries[i].second);
     }
 
@@ -231,14 +231,14 @@ void SecurityTest::hostileTextIsStoredAndShownExactly()
     // the text stores the new text just as exactly.
     for (const int line : {4, 5}) {
         selectLine(window, line);
-        QVERIFY(click(window->m_editButton));
-        QVERIFY(click(window->m_editButton));
+        QVERIFY(click(testing::control<QPushButton>(window, "Command4")));
+        QVERIFY(click(testing::control<QPushButton>(window, "Command4")));
     }
     selectLine(window, 0);
-    QVERIFY(click(window->m_editButton));
-    window->m_keywordEdit->setText(entries[6].first);
-    window->m_meaningEdit->setPlainText(entries[1].second);
-    QVERIFY(click(window->m_editButton));
+    QVERIFY(click(testing::control<QPushButton>(window, "Command4")));
+    testing::control<QLineEdit>(window, "txtKeyword")->setText(entries[6].first);
+    testing::control<QPlainTextEdit>(window, "txtMeaning")->setPlainText(entries[1].second);
+    QVERIFY(click(testing::control<QPushButton>(window, "Command4")));
     const auto edited = testing::readRows(working(), QStringLiteral("tblspell"));
     QVERIFY(edited);
     QCOMPARE(edited->size(), entries.size());

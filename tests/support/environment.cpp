@@ -2,7 +2,6 @@
 
 #include "core/datafolder.h"
 #include "gui/forms.h"
-#include "gui/modBookOfShadows.h"
 #include "platform/QtServices.h"
 
 #include <QCoreApplication>
@@ -25,8 +24,6 @@ Environment::Environment()
     forms::startAfresh();
     flushDeletions();
     datafolder::folderPath.clear();
-    modBookOfShadows::intSection = 0;
-    modBookOfShadows::strSection.clear();
 
     setFolderVariable("HOME", root() + QStringLiteral("/home"));
     setFolderVariable("XDG_DATA_HOME", root() + QStringLiteral("/home/.local/share"));

@@ -1,5 +1,6 @@
 #include "sectionwindow.h"
 
+#include "controls.h"
 #include "environment.h"
 
 #include "gui/forms.h"
@@ -26,10 +27,10 @@ SectionWindow *enterSection(int option, int bookOption)
     MainWindow *main = startProgram();
     if (!main)
         return nullptr;
-    QTest::mouseClick(main->m_sectionOptions[option], Qt::LeftButton);
+    QTest::mouseClick(testing::control<QRadioButton>(main, QStringLiteral("optOption_%1").arg(option)), Qt::LeftButton);
     if (bookOption >= 0)
-        main->m_sectionOptions[bookOption]->click();
-    QTest::mouseClick(main->m_continueButton, Qt::LeftButton);
+        testing::control<QRadioButton>(main, QStringLiteral("optOption_%1").arg(bookOption))->click();
+    QTest::mouseClick(testing::control<QPushButton>(main, "cmdContinue"), Qt::LeftButton);
     flushDeletions();
     auto *window = forms::loaded<SectionWindow>();
     if (window) {
@@ -43,7 +44,7 @@ SectionWindow *enterSection(int option, int bookOption)
 QStringList listed(const SectionWindow *window)
 {
     QStringList lines;
-    const QAbstractItemModel *model = window->m_keywordList->model();
+    const QAbstractItemModel *model = testing::control<QListView>(window, "lstKeyword")->model();
     for (int row = 0; row < model->rowCount(); ++row)
         lines << model->index(row, 0).data().toString();
     return lines;
@@ -51,7 +52,7 @@ QStringList listed(const SectionWindow *window)
 
 void selectLine(SectionWindow *window, int row)
 {
-    QListView *list = window->m_keywordList;
+    QListView *list = testing::control<QListView>(window, "lstKeyword");
     const QModelIndex index = list->model()->index(row, 0);
     list->scrollTo(index);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());

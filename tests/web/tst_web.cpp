@@ -190,7 +190,7 @@ private:
                 about->done(QDialog::Rejected);
             }
         });
-        testing::control<QAction>(main, QStringLiteral("mnuAbout"))->trigger();
+        testing::control<QAction>(main, "mnuAbout")->trigger();
         return reached;
     }
 
@@ -266,17 +266,17 @@ void WebTest::menuBarReadsAsDesignedWithMakeMoneyHidden()
     // "Make Money &Online" is switched off: it exists but stays off the bar, so that its access
     // key cannot be taken by a hidden entry.
     QCOMPARE(actionTexts(main->menuBar()->actions()), (QStringList{"&File", "&Help", "&Donate"}));
-    QCOMPARE(actionTexts(testing::control<QMenu>(main, QStringLiteral("mnuHelp"))->actions()),
+    QCOMPARE(actionTexts(testing::control<QMenu>(main, "mnuHelp")->actions()),
              (QStringList{"&Online Help", "&Visit Us Online", "-", "Check for Software &Update", "-",
                           "&About Software"}));
-    const QList<QAction *> help = testing::control<QMenu>(main, QStringLiteral("mnuHelp"))->actions();
+    const QList<QAction *> help = testing::control<QMenu>(main, "mnuHelp")->actions();
     QCOMPARE(help.at(2)->objectName(), QStringLiteral("mnuFileSep1"));
     QCOMPARE(help.at(4)->objectName(), QStringLiteral("mnuFileSep2"));
-    QVERIFY(testing::control<QAction>(main, QStringLiteral("mnuDonate"))->menu() == nullptr);
+    QVERIFY(testing::control<QAction>(main, "mnuDonate")->menu() == nullptr);
 
-    QVERIFY(!testing::control<QAction>(main, QStringLiteral("mnuMakeMoney"))->isVisible());
-    QCOMPARE(testing::control<QAction>(main, QStringLiteral("mnuMakeMoney"))->text(), QStringLiteral("Make Money &Online"));
-    QVERIFY(!main->menuBar()->actionGeometry(testing::control<QAction>(main, QStringLiteral("mnuDonate"))).isEmpty());
+    QVERIFY(!testing::control<QAction>(main, "mnuMakeMoney")->isVisible());
+    QCOMPARE(testing::control<QAction>(main, "mnuMakeMoney")->text(), QStringLiteral("Make Money &Online"));
+    QVERIFY(!main->menuBar()->actionGeometry(testing::control<QAction>(main, "mnuDonate")).isEmpty());
 }
 
 void WebTest::donateIsReachableFromTheKeyboard()
@@ -298,13 +298,13 @@ void WebTest::mainWindowLinkLabelsOpenTheirPageAndNothingElse()
         QString address;
         QString caption;
     } labels[] = {
-        {testing::control<ui::LinkLabel>(main, QStringLiteral("Label14")), kHome,
+        {testing::control<ui::LinkLabel>(main, "Label14"), kHome,
          QStringLiteral("The Most Popular Online Mystic Discussion Forum. Click Here To Visit Tarnwick Now")},
-        {promoOf(main).coBrand, kCoBrand,
+        {main->promo()->coBrand, kCoBrand,
          QStringLiteral("Co-brand this software for your site.  Increase loyalty and traffic to your site. Put "
                         "your site's name &  link here. See \"Help\" for details.    Click Here for more info "
                         "on co-branding.")},
-        {promoOf(main).fullBrand, kFullBrand,
+        {main->promo()->fullBrand, kFullBrand,
          QStringLiteral("Home Business Opportunity. Start your own Internet business and make money online. Get "
                         "this software fully branded for your website. Click here for more details.")},
     };
@@ -319,8 +319,8 @@ void WebTest::mainWindowLinkLabelsOpenTheirPageAndNothingElse()
     }
     // A press that is dragged off the label before release is no click.
     m_env->web->opened.clear();
-    QTest::mousePress(testing::control<ui::LinkLabel>(main, QStringLiteral("Label14")), Qt::LeftButton);
-    QTest::mouseRelease(testing::control<ui::LinkLabel>(main, QStringLiteral("Label14")), Qt::LeftButton, Qt::NoModifier, QPoint(-5, -5));
+    QTest::mousePress(testing::control<ui::LinkLabel>(main, "Label14"), Qt::LeftButton);
+    QTest::mouseRelease(testing::control<ui::LinkLabel>(main, "Label14"), Qt::LeftButton, Qt::NoModifier, QPoint(-5, -5));
     QVERIFY(m_env->web->opened.isEmpty());
 
     QVERIFY(m_env->messages->shown.empty());
@@ -335,14 +335,14 @@ void WebTest::realLauncherHandsTheAddressToTheDesktop()
     platform::installed().web = platform::productionServices().web;
 
     // Offscreen there is no browser: a click changes nothing and reports nothing.
-    QTest::mouseClick(testing::control<ui::LinkLabel>(main, QStringLiteral("Label14")), Qt::LeftButton);
+    QTest::mouseClick(testing::control<ui::LinkLabel>(main, "Label14"), Qt::LeftButton);
     QVERIFY(m_env->messages->shown.empty());
     QVERIFY(main->isVisible());
 
     UrlCatcher desktop;
     QDesktopServices::setUrlHandler(QStringLiteral("https"), &desktop, "open");
-    QTest::mouseClick(testing::control<ui::LinkLabel>(main, QStringLiteral("Label14")), Qt::LeftButton);
-    testing::control<QAction>(main, QStringLiteral("mnuUpdate"))->trigger();
+    QTest::mouseClick(testing::control<ui::LinkLabel>(main, "Label14"), Qt::LeftButton);
+    testing::control<QAction>(main, "mnuUpdate")->trigger();
     links::productFamilyPage();
     QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
 
@@ -796,8 +796,8 @@ void WebTest::aboutOpensModallyAndClosesLikeOk()
         focusOnOk = about->focusWidget() == testing::control<QPushButton>(about, QStringLiteral("cmdOK"));
 
         // The main window takes no clicks while the About window is open.
-        clickThroughWindow(testing::control<ui::LinkLabel>(main, QStringLiteral("Label14")));
-        clickThroughWindow(testing::control<QPushButton>(main, QStringLiteral("cmdContinue")));
+        clickThroughWindow(testing::control<ui::LinkLabel>(main, "Label14"));
+        clickThroughWindow(testing::control<QPushButton>(main, "cmdContinue"));
         blockedOwner = m_env->web->opened.isEmpty() && m_env->messages->shown.empty();
 
         QTest::mouseClick(testing::control<QLabel>(about, QStringLiteral("lblHomePage")), Qt::LeftButton);
@@ -828,7 +828,7 @@ void WebTest::aboutOpensModallyAndClosesLikeOk()
     QCOMPARE(forms::loaded<MainWindow>(), main);
 
     // With the About window gone, the same click through the window system reaches the main window.
-    clickThroughWindow(testing::control<ui::LinkLabel>(main, QStringLiteral("Label14")));
+    clickThroughWindow(testing::control<ui::LinkLabel>(main, "Label14"));
     QCOMPARE(m_env->web->opened, (QStringList{kHome, kFullBrand, kHome}));
 }
 
