@@ -8,7 +8,7 @@
 #include "gui/windows/startupwindow.h"
 #include "gui/messages.h"
 #include "gui/windows/passwordpromptdialog.h"
-#include "platform/QtServices.h"
+#include "platform/qtservices.h"
 #include "platform/terminalprompt.h"
 
 #include <QApplication>

@@ -18,7 +18,7 @@
 #include "core/store/password.h"
 #include "core/services.h"
 #include "gui/messages.h"
-#include "platform/QtServices.h"
+#include "platform/qtservices.h"
 
 #include <QApplication>
 #include <QFile>

@@ -16,7 +16,7 @@
 #include "gui/windows/sectionwindow.h"
 #include "gui/windows/startupwindow.h"
 #include "gui/shutdown.h"
-#include "platform/QtServices.h"
+#include "platform/qtservices.h"
 
 #include <QAction>
 #include <QApplication>

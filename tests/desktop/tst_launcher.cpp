@@ -11,7 +11,7 @@
 #include "gui/forms.h"
 #include "gui/windows/mainwindow.h"
 #include "gui/windows/startupwindow.h"
-#include "platform/QtServices.h"
+#include "platform/qtservices.h"
 
 #include <QAction>
 #include <QDir>

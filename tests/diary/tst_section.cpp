@@ -3,7 +3,7 @@
 
 #include "diaryfiles.h"
 #include "controls.h"
-#include "environment.h"
+#include "fixture.h"
 #include "mounts.h"
 #include "sectionwindow.h"
 #include "testmain.h"
@@ -62,30 +62,14 @@ bool visible(const QWidget *window)
 {
     return window && window->isVisible();
 }
-
-QByteArray bytesOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 } // namespace
 
 class SectionWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        m_env = std::make_unique<testing::Environment>();
-        QVERIFY(testing::writeEmptyDiary(m_env->starterDiary()));
-        QVERIFY(testing::writeEmptyDiary(m_env->workingDiary()));
-    }
-    void cleanup()
-    {
-        const QString root = m_env->root();
-        m_env.reset();
-        QCOMPARE(testing::openFilesUnder(root), 0);
-    }
+    void init() { m_env.setUp({.workingDiary = true}); }
+    void cleanup() { m_env.tearDown(); }
 
     void overviewAddsAnIncenseEntry();
     void eachSectionShowsOnlyItsOwnTextsAndRows_data();
@@ -119,7 +103,7 @@ private:
     }
     QStringList keywords(const QString &table) const { return testing::readKeywords(working(), table); }
 
-    std::unique_ptr<testing::Environment> m_env;
+    testing::Fixture m_env;
 };
 
 void SectionWindowTest::overviewAddsAnIncenseEntry()
@@ -358,7 +342,7 @@ void SectionWindowTest::emptySection()
     QVERIFY(listed(window).isEmpty());
     click(testing::control<QPushButton>(window, "Command1"));
     QCOMPARE(window->mode(), Mode::Browsing);
-    const QByteArray file = bytesOf(working());
+    const QByteArray file = testing::bytesOf(working());
 
     click(testing::control<QPushButton>(window, "Command3"));
     QVERIFY(listed(window).isEmpty());
@@ -366,7 +350,7 @@ void SectionWindowTest::emptySection()
     click(testing::control<QPushButton>(window, "Command4"));
     QCOMPARE(window->mode(), Mode::Browsing);
     QVERIFY(listed(window).isEmpty());
-    QCOMPARE(bytesOf(working()), file);
+    QCOMPARE(testing::bytesOf(working()), file);
 
     click(testing::control<QPushButton>(window, "Command2"));
     QTest::keyClicks(testing::control<QLineEdit>(window, "txtKeyword"), QStringLiteral("Beltane"));
@@ -404,7 +388,7 @@ void SectionWindowTest::addChecksComeInOrderAndKeepWhatWasTyped()
     SectionWindow *window = enterSection(1);
     QVERIFY(window);
     click(testing::control<QPushButton>(window, "Command1"));
-    const QByteArray file = bytesOf(working());
+    const QByteArray file = testing::bytesOf(working());
     auto messages = [this] { return m_env->messages->texts(); };
 
     // Both empty: the way to cancel an add.
@@ -441,7 +425,7 @@ void SectionWindowTest::addChecksComeInOrderAndKeepWhatWasTyped()
     QCOMPARE(meaning(window), QStringLiteral("Resin"));
     QCOMPARE(window->focusWidget(), testing::control<QLineEdit>(window, "txtKeyword"));
     QCOMPARE(messages().size(), 4);
-    QCOMPARE(bytesOf(working()), file);
+    QCOMPARE(testing::bytesOf(working()), file);
 
     QTest::keyClicks(testing::control<QLineEdit>(window, "txtKeyword"), QStringLiteral("Copal"));
     click(testing::control<QPushButton>(window, "Command2"));
@@ -523,13 +507,13 @@ void SectionWindowTest::linesWhoseRowIsGoneChangeNothing()
     selectLine(window, 1);
     QCOMPARE(meaning(window), QStringLiteral("c"));
 
-    const QByteArray file = bytesOf(working());
+    const QByteArray file = testing::bytesOf(working());
     click(testing::control<QPushButton>(window, "Command4"));
     testing::control<QLineEdit>(window, "txtKeyword")->setText(QStringLiteral("Changed"));
     click(testing::control<QPushButton>(window, "Command4"));
     QCOMPARE(window->mode(), Mode::Browsing);
     QCOMPARE(listed(window), QStringList{QStringLiteral("C")});
-    QCOMPARE(bytesOf(working()), file);
+    QCOMPARE(testing::bytesOf(working()), file);
 
     selectLine(window, 0);
     QVERIFY(testing::execute(working(), QStringLiteral("DELETE FROM tblspell")));
@@ -787,13 +771,13 @@ void SectionWindowTest::failuresShowTheirMessageAndLoseNothing()
         QFile file(working());
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     } else if (condition == u"corrupt") {
-        QByteArray bytes = bytesOf(working());
+        QByteArray bytes = testing::bytesOf(working());
         bytes.replace(16, 2000, QByteArray(2000, '\x5a'));
         QFile file(working());
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(bytes);
     }
-    const QByteArray before = bytesOf(working());
+    const QByteArray before = testing::bytesOf(working());
     const QString expected = message + QLatin1Char('\n') + working();
 
     SectionWindow *window = enterSection(0);
@@ -838,7 +822,7 @@ void SectionWindowTest::failuresShowTheirMessageAndLoseNothing()
     if (condition == u"missing") {
         QVERIFY(!QFile::exists(working()));
     } else {
-        QCOMPARE(bytesOf(working()), before);
+        QCOMPARE(testing::bytesOf(working()), before);
         if (!damagedAtLoad)
             QCOMPARE(keywords(QStringLiteral("tblspell")), QStringList{QStringLiteral("Sage")});
     }

@@ -13,7 +13,7 @@
 #include "gui/windows/mainwindow.h"
 #include "gui/windows/sectionwindow.h"
 #include "gui/windows/startupwindow.h"
-#include "platform/QtServices.h"
+#include "platform/qtservices.h"
 
 #include <QCheckBox>
 #include <QClipboard>

@@ -2,7 +2,7 @@
 
 #include "core/datafolder.h"
 #include "gui/forms.h"
-#include "platform/QtServices.h"
+#include "platform/qtservices.h"
 
 #include <QCoreApplication>
 #include <QDir>

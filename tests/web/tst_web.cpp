@@ -13,7 +13,7 @@
 #include "gui/windows/mainwindow.h"
 #include "gui/windows/startupwindow.h"
 #include "gui/updatereminder.h"
-#include "platform/QtServices.h"
+#include "platform/qtservices.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,6 +1,6 @@
 // The production seams, Qt's on every platform.
 
-#include "platform/QtServices.h"
+#include "platform/qtservices.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
