@@ -1,13 +1,13 @@
 #include "core/book/book.h"
 #include "core/book/bookfile.h"
 #include "core/commandline.h"
-#include "core/identity.h"
 #include "core/datafolder.h"
+#include "core/identity.h"
 #include "gui/book/bookpages.h"
 #include "gui/forms.h"
-#include "gui/windows/startupwindow.h"
 #include "gui/messages.h"
 #include "gui/windows/passwordpromptdialog.h"
+#include "gui/windows/startupwindow.h"
 #include "platform/qtservices.h"
 #include "platform/terminalprompt.h"
 
@@ -59,9 +59,7 @@ int main(int argc, char *argv[])
     commandline::CommandLine commandLine;
     const commandline::Request request = commandLine.parse(QCoreApplication::arguments());
     switch (request.action) {
-    case commandline::Action::Refused:
-        complain(request.error);
-        return commandline::kExitBadArgument;
+    case commandline::Action::Refused: complain(request.error); return commandline::kExitBadArgument;
     case commandline::Action::Help: commandLine.showHelp();
     case commandline::Action::Version: commandLine.showVersion();
     case commandline::Action::Export:

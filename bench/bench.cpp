@@ -13,10 +13,10 @@
 #include "processes.h"
 #include "sections.h"
 
-#include "core/identity.h"
 #include "core/datafolder.h"
-#include "core/store/password.h"
+#include "core/identity.h"
 #include "core/services.h"
+#include "core/store/password.h"
 #include "gui/messages.h"
 #include "platform/qtservices.h"
 
@@ -88,7 +88,8 @@ void printTable(const Run &run, const Results &results)
                 "SQL on one open connection + a bare QListView (or bare boxes) updated and painted; store = the\n"
                 "store's call alone; sql floor = reopen + the same SQL on the open connection.\n\n",
                 run.reps);
-    std::printf("%-8s %8s %9s %9s %6s %9s %9s\n", "action", "entries", "window", "floor", "ratio", "store", "sql floor");
+    std::printf("%-8s %8s %9s %9s %6s %9s %9s\n", "action", "entries", "window", "floor", "ratio", "store",
+                "sql floor");
     for (const QString &action : kActions)
         for (int entries : run.sizes) {
             const Figures &f = results.at(action).at(entries);
@@ -124,8 +125,8 @@ void printTargets(const Results &results, int entries, const ProcessFigures &pro
     auto at = [&](const char *action) { return results.at(QString::fromLatin1(action)).at(entries); };
     std::printf("\nTargets at %d entries\n", entries);
     const Figures select = at("select");
-    std::printf("  %-8s %8.3f ms (<= 2),  ratio %5.2f (<= 2)   %s\n", "select", select.window, select.window / select.floor,
-                verdict(select.window <= 2 && select.window / select.floor <= 2));
+    std::printf("  %-8s %8.3f ms (<= 2),  ratio %5.2f (<= 2)   %s\n", "select", select.window,
+                select.window / select.floor, verdict(select.window <= 2 && select.window / select.floor <= 2));
     for (const char *action : {"add", "edit", "remove"}) {
         const Figures f = at(action);
         std::printf("  %-8s %8.3f ms (<= 25)                       %s\n", action, f.window, verdict(f.window <= 25));
@@ -209,7 +210,8 @@ int main(int argc, char *argv[])
     // The largest diary measured stays in place for the program to open, which would ask for a
     // password of its own.
     if (!run.password.isEmpty())
-        require(store::changePassword(datafolder::workingDiaryPath(), run.password, {}).ok(), "the password is removed");
+        require(store::changePassword(datafolder::workingDiaryPath(), run.password, {}).ok(),
+                "the password is removed");
     const ProcessFigures process = measureProcesses(run, home);
 
     printTable(run, results);

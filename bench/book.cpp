@@ -55,7 +55,8 @@ double peakMbOf(const QStringList &arguments)
     require(posix_spawn(&child, argv[0], nullptr, nullptr, argv.data(), environ) == 0, "the program started");
     int status = 0;
     rusage usage{};
-    require(wait4(child, &status, 0, &usage) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0, "the program's export");
+    require(wait4(child, &status, 0, &usage) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0,
+            "the program's export");
     return double(usage.ru_maxrss) / 1024;
 }
 } // namespace
@@ -84,7 +85,9 @@ BookFigures measureBook(const Run &, const Home &home)
         return medianOf(kRounds, [&] {
             const auto book = book::read(diary, all);
             require(book.ok(), "the diary read");
-            require(book::exportText(folder + QStringLiteral("/book.") + book::formatName(format), format, *book, QStringLiteral("today")).done(),
+            require(book::exportText(folder + QStringLiteral("/book.") + book::formatName(format), format, *book,
+                                     QStringLiteral("today"))
+                        .done(),
                     "the export");
         });
     };
@@ -92,7 +95,9 @@ BookFigures measureBook(const Run &, const Home &home)
     figures.markdownMs = exportAs(book::Format::Markdown);
     figures.pdfMs = msOf([&] {
         const auto book = book::read(diary, all);
-        require(book.ok() && bookpages::writePdf(folder + QStringLiteral("/book.pdf"), *book, QStringLiteral("today")).done(), "the PDF");
+        require(book.ok()
+                    && bookpages::writePdf(folder + QStringLiteral("/book.pdf"), *book, QStringLiteral("today")).done(),
+                "the PDF");
     });
     figures.pdfPeakMb = peakMbOf({QStringLiteral("--export"), folder + QStringLiteral("/child.pdf")});
 
@@ -104,7 +109,8 @@ BookFigures measureBook(const Run &, const Home &home)
         csv.write("section,keyword,meaning\r\n");
         for (int row = 0; row < kImportRows; ++row)
             csv.write(QStringLiteral("%1,\"%2\",\"%3\"\r\n")
-                          .arg(sections::kSections[std::size_t(row % 4)].name, keywordFor(row), meaningFor(row).replace(QLatin1Char('"'), QStringLiteral("\"\"")))
+                          .arg(sections::kSections[std::size_t(row % 4)].name, keywordFor(row),
+                               meaningFor(row).replace(QLatin1Char('"'), QStringLiteral("\"\"")))
                           .toUtf8());
     }
     figures.importRows = kImportRows;

@@ -3,8 +3,8 @@
 #include "fixtures.h"
 #include "sections.h"
 
-#include "core/store/backups.h"
 #include "core/datafolder.h"
+#include "core/store/backups.h"
 #include "core/store/store.h"
 #include "core/store/storeprobe.h"
 #include "gui/forms.h"
@@ -102,8 +102,11 @@ std::vector<Part> explainSection(const Run &run, int entries)
         {QStringLiteral("first write of a run: the store's add with its whole-diary check and backup")},
         {QStringLiteral("a later write: the store's add")},
     };
-    auto readLane = [&](std::size_t part, const QString &path, const QByteArray &key, int flags, int pageSize, Keep keep) {
-        return Lane{{}, [=](int) { require(coldKeywords(path, key, flags, pageSize, keep) == entries, "every keyword"); }, {},
+    auto readLane = [&](std::size_t part, const QString &path, const QByteArray &key, int flags, int pageSize,
+                        Keep keep) {
+        return Lane{{},
+                    [=](int) { require(coldKeywords(path, key, flags, pageSize, keep) == entries, "every keyword"); },
+                    {},
                     &parts[part].ms};
     };
     std::optional<KeywordList> kept;
@@ -116,35 +119,40 @@ std::vector<Part> explainSection(const Run &run, int entries)
     view.show();
     PaintWatch watch(view.viewport());
 
-    measure(run, {
-        readLane(0, small, smallKey, 0, 0, Keep::Strings),
-        readLane(1, small, smallKey, SQLITE_OPEN_NOMUTEX, 0, Keep::Strings),
-        readLane(2, small, smallKey, SQLITE_OPEN_NOMUTEX, 0, Keep::Block),
-        readLane(3, large, largeKey, 0, 4096, Keep::Strings),
-        readLane(4, large, largeKey, SQLITE_OPEN_NOMUTEX, 4096, Keep::Block),
-        readLane(5, small, smallKey, 0, 0, Keep::Nothing),
-        {[&](int) { kept.reset(); }, [&](int) { kept = open.readKeywords(); }, {}, &parts[6].ms},
-        {{}, [&](int) { require(flushOnce(folder) == 0, "the flush"); }, {}, &parts[7].ms},
-        {[&](int) {
-             forms::startAfresh();
-             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-         },
-         [&](int) {
-             forms::show<SectionWindow>(SectionChoice{sections::kLoadBookOption, kSectionName});
-             PaintWatch shown(forms::loaded<SectionWindow>()->findChild<QListView *>(QStringLiteral("lstKeyword"))->viewport());
-             settle(shown);
-         },
-         {}, &parts[8].ms},
-        {[&](int) {
-             model.setStringList({});
-             QCoreApplication::processEvents();
-         },
-         [&](int) {
-             model.setStringList(keywords);
-             settle(watch);
-         },
-         {}, &parts[9].ms},
-    });
+    measure(
+        run,
+        {
+            readLane(0, small, smallKey, 0, 0, Keep::Strings),
+            readLane(1, small, smallKey, SQLITE_OPEN_NOMUTEX, 0, Keep::Strings),
+            readLane(2, small, smallKey, SQLITE_OPEN_NOMUTEX, 0, Keep::Block),
+            readLane(3, large, largeKey, 0, 4096, Keep::Strings),
+            readLane(4, large, largeKey, SQLITE_OPEN_NOMUTEX, 4096, Keep::Block),
+            readLane(5, small, smallKey, 0, 0, Keep::Nothing),
+            {[&](int) { kept.reset(); }, [&](int) { kept = open.readKeywords(); }, {}, &parts[6].ms},
+            {{}, [&](int) { require(flushOnce(folder) == 0, "the flush"); }, {}, &parts[7].ms},
+            {[&](int) {
+                 forms::startAfresh();
+                 QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+             },
+             [&](int) {
+                 forms::show<SectionWindow>(SectionChoice{sections::kLoadBookOption, kSectionName});
+                 PaintWatch shown(
+                     forms::loaded<SectionWindow>()->findChild<QListView *>(QStringLiteral("lstKeyword"))->viewport());
+                 settle(shown);
+             },
+             {},
+             &parts[8].ms},
+            {[&](int) {
+                 model.setStringList({});
+                 QCoreApplication::processEvents();
+             },
+             [&](int) {
+                 model.setStringList(keywords);
+                 settle(watch);
+             },
+             {},
+             &parts[9].ms},
+        });
 
     // Once per run and diary the store checks every page and copies the file before it writes;
     // fewer runs, since each leaves a backup of the whole diary.
@@ -156,11 +164,14 @@ std::vector<Part> explainSection(const Run &run, int entries)
         require(made.ok(), "the store adds");
         added = *made;
     };
-    auto removeAdded = [&](int) { require(store::removeEntry(small, store::Table::Spell, added).ok(), "the store removes"); };
-    measure(fewer, {
-        {[](int) { store::probe::startNewRun(); }, [&](int) { addOne(); }, removeAdded, &parts[10].ms},
-        {{}, [&](int) { addOne(); }, removeAdded, &parts[11].ms},
-    });
+    auto removeAdded = [&](int) {
+        require(store::removeEntry(small, store::Table::Spell, added).ok(), "the store removes");
+    };
+    measure(fewer,
+            {
+                {[](int) { store::probe::startNewRun(); }, [&](int) { addOne(); }, removeAdded, &parts[10].ms},
+                {{}, [&](int) { addOne(); }, removeAdded, &parts[11].ms},
+            });
 
     forms::startAfresh();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

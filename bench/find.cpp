@@ -4,12 +4,12 @@
 #include "harness.h"
 #include "sections.h"
 
-#include "core/find/find.h"
 #include "core/datafolder.h"
-#include "gui/windows/findwindow.h"
+#include "core/find/find.h"
 #include "gui/forms.h"
-#include "gui/windows/sectionwindow.h"
 #include "gui/navigation.h"
+#include "gui/windows/findwindow.h"
+#include "gui/windows/sectionwindow.h"
 
 #include <sqlcipher/sqlite3.h>
 
@@ -39,8 +39,8 @@ const std::array<QString, 4> kTableNames{QStringLiteral("tblspell"), QStringLite
 // than the rare ones, as in real writing; now and then with punctuation or an accent.
 QString proseFor(int row)
 {
-    static const std::array<const char *, 30> syllables{"ra", "mo", "se", "li", "ta", "ve", "no", "ki", "du", "pe",
-                                                        "sa", "ri", "lo", "me", "ga", "tu", "ne", "bi", "co", "fa",
+    static const std::array<const char *, 30> syllables{"ra", "mo", "se", "li", "ta", "ve",  "no", "ki", "du", "pe",
+                                                        "sa", "ri", "lo", "me", "ga", "tu",  "ne", "bi", "co", "fa",
                                                         "hu", "je", "wi", "zo", "xa", "qui", "ph", "or", "an", "el"};
     QString text;
     text.reserve(420);
@@ -53,7 +53,10 @@ QString proseFor(int row)
         for (quint32 n = word % 27000, parts = 0; parts < 3; n /= 30, ++parts)
             text += QLatin1String(syllables[n % 30]);
         const quint32 mark = next() >> 28;
-        text += mark == 0 ? QStringLiteral(", ") : mark == 1 ? QStringLiteral(". ") : mark == 2 ? QStringLiteral("é ") : QStringLiteral(" ");
+        text += mark == 0 ? QStringLiteral(", ")
+            : mark == 1   ? QStringLiteral(". ")
+            : mark == 2   ? QStringLiteral("é ")
+                          : QStringLiteral(" ");
     }
     text.truncate(400);
     return text;
@@ -89,7 +92,9 @@ double engineFloorMs(const QString &path, const QString &typed)
     for (int i = 1; i <= words.size(); ++i)
         conditions << QStringLiteral("(instr(keyword, ?%1) OR instr(meaning, ?%1))").arg(i);
     for (const QString &table : kTableNames) {
-        const QByteArray sql = QStringLiteral("SELECT \"Index\" FROM %1 WHERE %2").arg(table, conditions.join(QStringLiteral(" AND "))).toUtf8();
+        const QByteArray sql = QStringLiteral("SELECT \"Index\" FROM %1 WHERE %2")
+                                   .arg(table, conditions.join(QStringLiteral(" AND ")))
+                                   .toUtf8();
         sqlite3_stmt *statement = nullptr;
         require(sqlite3_prepare_v2(db, sql.constData(), -1, &statement, nullptr) == SQLITE_OK, "the floor's search");
         for (int i = 0; i < words.size(); ++i) {
@@ -184,7 +189,8 @@ void measureFind(const Run &run, int entries)
     QString distinct;
     for (int row = 0; distinct.size() < kPasteLength; ++row)
         distinct += proseFor(row) + QLatin1Char(' ');
-    for (const auto &[what, text] : {std::pair{"repeated short words", repeated}, std::pair{"distinct words", distinct}}) {
+    for (const auto &[what, text] :
+         {std::pair{"repeated short words", repeated}, std::pair{"distinct words", distinct}}) {
         const QString paste = text.left(kPasteLength);
         std::vector<double> window;
         std::vector<double> search;
@@ -220,11 +226,12 @@ void measureFind(const Run &run, int entries)
     QTest::mouseClick(section->findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton);
     section->findChild<QListView *>(QStringLiteral("lstKeyword"))->setFocus();
     QApplication::setKeyboardInputInterval(1);
-    for (const auto &[what, typed] : {std::pair{"a line 30,000 below", QStringLiteral("Keyword30")},
-                                      std::pair{"no line", QStringLiteral("zz")}}) {
+    for (const auto &[what, typed] :
+         {std::pair{"a line 30,000 below", QStringLiteral("Keyword30")}, std::pair{"no line", QStringLiteral("zz")}}) {
         std::vector<double> times;
         for (int rep = 0; rep < run.reps; ++rep) {
-            section->findChild<QListView *>(QStringLiteral("lstKeyword"))->setCurrentIndex(section->findChild<QListView *>(QStringLiteral("lstKeyword"))->model()->index(0, 0));
+            section->findChild<QListView *>(QStringLiteral("lstKeyword"))
+                ->setCurrentIndex(section->findChild<QListView *>(QStringLiteral("lstKeyword"))->model()->index(0, 0));
             QCoreApplication::processEvents();
             QTest::qWait(3);
             timer.restart();

@@ -80,9 +80,9 @@ QString keywordFor(int row)
 
 QString meaningFor(int row)
 {
-    static const std::array<const char *, 16> words{"burn", "sage", "under", "the", "waning", "moon", "with",
-                                                    "three", "drops", "of", "rose", "oil", "and", "salt",
-                                                    "circle", "candle"};
+    static const std::array<const char *, 16> words{"burn", "sage",  "under",  "the",   "waning", "moon",
+                                                    "with", "three", "drops",  "of",    "rose",   "oil",
+                                                    "and",  "salt",  "circle", "candle"};
     QString meaning;
     meaning.reserve(420);
     quint32 state = quint32(row) * 2654435761u + 1u;
@@ -100,7 +100,8 @@ namespace {
 QString runtimeTemplate()
 {
     const QFileInfo shm(QStringLiteral("/dev/shm"));
-    return (shm.isDir() && shm.isWritable() ? shm.filePath() : QDir::tempPath()) + QStringLiteral("/brimvale-bench-XXXXXX");
+    return (shm.isDir() && shm.isWritable() ? shm.filePath() : QDir::tempPath())
+        + QStringLiteral("/brimvale-bench-XXXXXX");
 }
 } // namespace
 
@@ -130,7 +131,8 @@ bool makeDiary(const QString &path, const QString &table, int rows, int pageSize
     bool ok = true;
     if (pageSize) {
         ok = sqlite3_exec(db, QByteArray("PRAGMA cipher_page_size = ") + QByteArray::number(pageSize), nullptr, nullptr,
-                          nullptr) == SQLITE_OK;
+                          nullptr)
+            == SQLITE_OK;
         for (const QString &statement : store::schemaStatements())
             ok = ok && sqlite3_exec(db, statement.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
     }
@@ -170,11 +172,13 @@ QByteArray rawKeyOf(const QString &path)
 sqlite3 *openWithRawKey(const QString &path, const QByteArray &rawKey, int flags, int pageSize)
 {
     sqlite3 *db = nullptr;
-    bool ok = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | flags, nullptr) == SQLITE_OK
-              && sqlite3_key(db, rawKey.constData(), int(rawKey.size())) == SQLITE_OK;
+    bool ok =
+        sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | flags, nullptr) == SQLITE_OK
+        && sqlite3_key(db, rawKey.constData(), int(rawKey.size())) == SQLITE_OK;
     if (ok && pageSize)
         ok = sqlite3_exec(db, QByteArray("PRAGMA cipher_page_size = ") + QByteArray::number(pageSize), nullptr, nullptr,
-                          nullptr) == SQLITE_OK;
+                          nullptr)
+            == SQLITE_OK;
     if (!ok) {
         sqlite3_close_v2(db);
         return nullptr;
@@ -196,7 +200,7 @@ bool reopenWithRawKey(const QString &path, const QByteArray &rawKey)
         return false;
     sqlite3_stmt *schema = nullptr;
     const bool ok = sqlite3_prepare_v2(db, "SELECT count(*) FROM sqlite_master", -1, &schema, nullptr) == SQLITE_OK
-                    && sqlite3_step(schema) == SQLITE_ROW;
+        && sqlite3_step(schema) == SQLITE_ROW;
     sqlite3_finalize(schema);
     sqlite3_close_v2(db);
     return ok;
@@ -211,7 +215,8 @@ OpenDiary::OpenDiary(const QString &path, const QString &table)
     m_entry = prepare(m_db, QStringLiteral("SELECT keyword, meaning FROM %1 WHERE \"Index\" = ?1").arg(table));
     m_add = prepare(m_db, QStringLiteral("INSERT INTO %1 (keyword, meaning) VALUES (?1, ?2)").arg(table));
     const QString listed = QStringLiteral(" AND CAST(coalesce(keyword, '') AS TEXT) = ?4");
-    m_update = prepare(m_db, QStringLiteral("UPDATE %1 SET keyword = ?1, meaning = ?2 WHERE \"Index\" = ?3%2").arg(table, listed));
+    m_update = prepare(
+        m_db, QStringLiteral("UPDATE %1 SET keyword = ?1, meaning = ?2 WHERE \"Index\" = ?3%2").arg(table, listed));
     m_remove = prepare(m_db, QStringLiteral("DELETE FROM %1 WHERE \"Index\" = ?3%2").arg(table, listed));
 }
 

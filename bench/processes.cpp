@@ -49,8 +49,9 @@ ChildReport launch(const std::vector<const char *> &arguments, const std::vector
     for (char **entry = environ; *entry; ++entry)
         if (!ourVariable(*entry))
             env.emplace_back(*entry);
-    env.insert(env.end(), {"QT_QPA_PLATFORM=offscreen", "QT_PLUGIN_PATH=" BRIMVALE_PROBE_PLUGINS,
-                           "QT_QPA_GENERIC_PLUGINS=brimvaleprobe"});
+    env.insert(env.end(),
+               {"QT_QPA_PLATFORM=offscreen", "QT_PLUGIN_PATH=" BRIMVALE_PROBE_PLUGINS,
+                "QT_QPA_GENERIC_PLUGINS=brimvaleprobe"});
     env.insert(env.end(), variables.begin(), variables.end());
     std::vector<char *> envp;
     for (std::string &entry : env)
@@ -107,7 +108,8 @@ ProcessFigures measureProcesses(const Run &run, const Home &home)
              if (rep >= 0)
                  program.push_back(report.startMs);
          },
-         {}, nullptr},
+         {},
+         nullptr},
         {{},
          [&](int rep) {
              const ChildReport report = launch({BRIMVALE_BARE_PROGRAM}, {"BRIMVALE_PROBE_WINDOW=bareWindow"});
@@ -117,7 +119,8 @@ ProcessFigures measureProcesses(const Run &run, const Home &home)
                  barePeak.push_back(double(report.peakKb) / 1024);
              }
          },
-         {}, nullptr},
+         {},
+         nullptr},
         {{},
          [&](int rep) {
              const ChildReport report = launch({BRIMVALE_BARE_PROGRAM, "--text"}, {"BRIMVALE_PROBE_WINDOW=bareWindow"});
@@ -125,15 +128,17 @@ ProcessFigures measureProcesses(const Run &run, const Home &home)
              if (rep >= 0)
                  bareText.push_back(report.startMs);
          },
-         {}, nullptr},
+         {},
+         nullptr},
     };
     // The lanes' own timers would include the wait for the child's exit; the probe's figures count.
     measure(run, lanes);
     // The peak hardly varies from run to run.
     for (int rep = 0; rep < 5; ++rep) {
         QFile::remove(lock);
-        const ChildReport report = launch({BRIMVALE_PROGRAM}, {"BRIMVALE_PROBE_WINDOW=frmMain",
-                                                               "BRIMVALE_PROBE_SECTION=" + std::to_string(kSection)});
+        const ChildReport report =
+            launch({BRIMVALE_PROGRAM},
+                   {"BRIMVALE_PROBE_WINDOW=frmMain", "BRIMVALE_PROBE_SECTION=" + std::to_string(kSection)});
         require(report.rows > 0, "the program lists the section");
         programPeak.push_back(double(report.peakKb) / 1024);
         figures.rows = report.rows;

@@ -15,10 +15,13 @@ QString sectionNames()
 } // namespace
 
 CommandLine::CommandLine()
-    : m_export(QStringLiteral("export"), QStringLiteral("Write the book to <file> without opening a window."), QStringLiteral("file")),
-      m_format(QStringLiteral("format"), QStringLiteral("The file's format: pdf, html, md, txt or csv (default: from <file>'s extension)."),
+    : m_export(QStringLiteral("export"), QStringLiteral("Write the book to <file> without opening a window."),
+               QStringLiteral("file")),
+      m_format(QStringLiteral("format"),
+               QStringLiteral("The file's format: pdf, html, md, txt or csv (default: from <file>'s extension)."),
                QStringLiteral("format")),
-      m_sections(QStringLiteral("sections"), QStringLiteral("The sections to export, separated by commas (default: %1).").arg(sectionNames()),
+      m_sections(QStringLiteral("sections"),
+                 QStringLiteral("The sections to export, separated by commas (default: %1).").arg(sectionNames()),
                  QStringLiteral("sections"))
 {
     m_parser.setApplicationDescription(QStringLiteral("A personal book of shadows."));
@@ -62,19 +65,23 @@ Request CommandLine::parse(const QStringList &arguments)
     request.file = m_parser.value(m_export);
     if (request.file.isEmpty())
         return refused(QStringLiteral("--export needs a file name."));
-    const auto format = m_parser.isSet(m_format) ? book::formatNamed(m_parser.value(m_format)) : book::formatOfFile(request.file);
+    const auto format =
+        m_parser.isSet(m_format) ? book::formatNamed(m_parser.value(m_format)) : book::formatOfFile(request.file);
     if (!format && m_parser.isSet(m_format))
-        return refused(QStringLiteral("Unknown format '%1': use pdf, html, md, txt or csv.").arg(m_parser.value(m_format)));
+        return refused(
+            QStringLiteral("Unknown format '%1': use pdf, html, md, txt or csv.").arg(m_parser.value(m_format)));
     if (!format)
         return refused(QStringLiteral("The format cannot be told from '%1': add --format.").arg(request.file));
     request.format = *format;
 
-    const QStringList names = m_parser.isSet(m_sections) ? m_parser.values(m_sections).join(QLatin1Char(',')).split(QLatin1Char(','))
-                                                         : sectionNames().split(QLatin1Char(','));
+    const QStringList names = m_parser.isSet(m_sections)
+        ? m_parser.values(m_sections).join(QLatin1Char(',')).split(QLatin1Char(','))
+        : sectionNames().split(QLatin1Char(','));
     for (const QString &name : names) {
-        const auto *found = std::find_if(sections::kSections.begin(), sections::kSections.end(), [&](const sections::Section &section) {
-            return name.trimmed().compare(section.name, Qt::CaseInsensitive) == 0;
-        });
+        const auto *found =
+            std::find_if(sections::kSections.begin(), sections::kSections.end(), [&](const sections::Section &section) {
+                return name.trimmed().compare(section.name, Qt::CaseInsensitive) == 0;
+            });
         if (found == sections::kSections.end())
             return refused(QStringLiteral("Unknown section '%1': use %2.").arg(name.trimmed(), sectionNames()));
         if (std::find(request.tables.begin(), request.tables.end(), found->table) == request.tables.end())

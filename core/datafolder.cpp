@@ -36,7 +36,7 @@ bool setDataFolder()
         return false;
     QDir().mkpath(folder.absolutePath() + QStringLiteral("/.."));
     return QDir().mkdir(folderPath, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)
-           || QFileInfo(folderPath).isDir();
+        || QFileInfo(folderPath).isDir();
 }
 
 QString workingDiaryPath()

@@ -42,13 +42,10 @@ std::optional<QString> refusal(const ReferralValues &values)
 
 QString referralAddress(const QString &makerWebSite, const ReferralValues &values)
 {
-    return makerWebSite + QStringLiteral("/qzpr-refer-a-friend.php") + QLatin1Char('?')
-        + QStringLiteral("taf1=") + encoded(values.yourName)
-        + QStringLiteral("&taf2=") + encoded(values.yourEmail)
-        + QStringLiteral("&taf3=") + encoded(values.yourMessage)
-        + QStringLiteral("&taf4=") + encoded(values.friendName)
-        + QStringLiteral("&taf5=") + encoded(values.friendEmail)
-        + QStringLiteral("&taf6=") + encoded(makerWebSite + QStringLiteral("/brimvale/"));
+    return makerWebSite + QStringLiteral("/qzpr-refer-a-friend.php") + QLatin1Char('?') + QStringLiteral("taf1=")
+        + encoded(values.yourName) + QStringLiteral("&taf2=") + encoded(values.yourEmail) + QStringLiteral("&taf3=")
+        + encoded(values.yourMessage) + QStringLiteral("&taf4=") + encoded(values.friendName) + QStringLiteral("&taf5=")
+        + encoded(values.friendEmail) + QStringLiteral("&taf6=") + encoded(makerWebSite + QStringLiteral("/brimvale/"));
 }
 
 } // namespace referral

@@ -61,8 +61,7 @@ QDate inNearestCentury(const QDate &parsed, const QDate &today)
     QDate best;
     for (int century = today.year() / 100 - 1; century <= today.year() / 100 + 1; ++century) {
         const QDate candidate(century * 100 + twoDigits, parsed.month(), parsed.day());
-        if (candidate.isValid()
-            && (!best.isValid() || qAbs(today.daysTo(candidate)) < qAbs(today.daysTo(best))))
+        if (candidate.isValid() && (!best.isValid() || qAbs(today.daysTo(candidate)) < qAbs(today.daysTo(best))))
             best = candidate;
     }
     return best.isValid() ? best : parsed;
@@ -110,8 +109,7 @@ bool recordReminderDate(const QLocale &locale, const QDate &today)
 bool updateReminderDue(const QLocale &locale, const QDate &today)
 {
     durationKey = scrambleText(kDurationWord);
-    const QString stored =
-        unscrambleText(platform::settings().read(app::kSettingsApplication, kSection, durationKey));
+    const QString stored = unscrambleText(platform::settings().read(app::kSettingsApplication, kSection, durationKey));
     if (stored.isEmpty()) {
         recordReminderDate(locale, today);
         return false;

@@ -31,8 +31,8 @@ inline Failure fileFailure(FailureKind kind, const QString &path)
 template <class T>
 class Result {
 public:
-    Result(T value) : m_state(std::move(value)) {}
-    Result(Failure failure) : m_state(std::move(failure)) {}
+    Result(T value) : m_state(std::move(value)) { }
+    Result(Failure failure) : m_state(std::move(failure)) { }
 
     bool ok() const { return std::holds_alternative<T>(m_state); }
     const T &value() const { return std::get<T>(m_state); }
@@ -47,6 +47,6 @@ private:
 };
 
 // Success without a value.
-struct Done {};
+struct Done { };
 
 } // namespace store

@@ -45,13 +45,37 @@ inline constexpr int kLoadBookOption = 4;
 
 // The captions the section window composes from the chosen section's name at run time.
 namespace captions {
-inline QString open(const QString &name) { return QStringLiteral("&Open ") + name; }
-inline QString close(const QString &name) { return QStringLiteral("&Close ") + name; }
-inline QString add(const QString &name) { return QStringLiteral("&Add ") + name; }
-inline QString save(const QString &name) { return QStringLiteral("&Save ") + name; }
-inline QString edit(const QString &name) { return QStringLiteral("&Edit ") + name; }
-inline QString remove(const QString &name) { return QStringLiteral("&Remove ") + name; }
-inline QString exit(const QString &name) { return QStringLiteral("E&xit ") + name; }
+inline QString open(const QString &name)
+{
+    return QStringLiteral("&Open ") + name;
+}
+inline QString close(const QString &name)
+{
+    return QStringLiteral("&Close ") + name;
+}
+inline QString add(const QString &name)
+{
+    return QStringLiteral("&Add ") + name;
+}
+inline QString save(const QString &name)
+{
+    return QStringLiteral("&Save ") + name;
+}
+inline QString edit(const QString &name)
+{
+    return QStringLiteral("&Edit ") + name;
+}
+inline QString remove(const QString &name)
+{
+    return QStringLiteral("&Remove ") + name;
+}
+inline QString exit(const QString &name)
+{
+    return QStringLiteral("E&xit ") + name;
+}
 // The table that run-time operations name: "tbl" followed by the section name.
-inline QString table(const QString &name) { return QStringLiteral("tbl") + name; }
+inline QString table(const QString &name)
+{
+    return QStringLiteral("tbl") + name;
+}
 } // namespace captions

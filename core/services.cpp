@@ -42,17 +42,38 @@ Services &installed()
     return current();
 }
 
-WebLauncher &web() { return require(current().web); }
-SettingsStore &settings() { return require(current().settings); }
+WebLauncher &web()
+{
+    return require(current().web);
+}
+SettingsStore &settings()
+{
+    return require(current().settings);
+}
 Clock &clock()
 {
     static const std::unique_ptr<Clock> fallback = systemClock();
     return current().clock ? *current().clock : *fallback;
 }
-RandomSource &random() { return require(current().random); }
-SystemFacts &system() { return require(current().system); }
-InstanceLock &instanceLock() { return require(current().instanceLock); }
-ProcessEnd &processEnd() { return require(current().processEnd); }
-PasswordPrompt *passwordPrompt() { return current().passwordPrompt.get(); }
+RandomSource &random()
+{
+    return require(current().random);
+}
+SystemFacts &system()
+{
+    return require(current().system);
+}
+InstanceLock &instanceLock()
+{
+    return require(current().instanceLock);
+}
+ProcessEnd &processEnd()
+{
+    return require(current().processEnd);
+}
+PasswordPrompt *passwordPrompt()
+{
+    return current().passwordPrompt.get();
+}
 
 } // namespace platform

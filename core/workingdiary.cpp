@@ -22,14 +22,16 @@ store::Failure told(store::FailureKind kind, const QString &message)
 store::Result<store::Done> ready(bool folderReady, const std::function<void(const QString &kept)> &keptIn)
 {
     if (!folderReady)
-        return told(store::FailureKind::Missing, QStringLiteral("The data folder could not be created.\n")
-                                                     + QDir::toNativeSeparators(datafolder::folderPath));
+        return told(store::FailureKind::Missing,
+                    QStringLiteral("The data folder could not be created.\n")
+                        + QDir::toNativeSeparators(datafolder::folderPath));
     const QString working = datafolder::workingDiaryPath();
     if (!QFileInfo::exists(working)) {
         const auto copy = starterdiary::copyStarterDiary();
         if (!copy.copied)
-            return told(store::FailureKind::Other, QStringLiteral("The diary could not be copied into the data folder.\n")
-                                                       + working + QLatin1Char('\n') + copy.reason);
+            return told(store::FailureKind::Other,
+                        QStringLiteral("The diary could not be copied into the data folder.\n") + working
+                            + QLatin1Char('\n') + copy.reason);
         if (const auto kept = store::keepBackupsOfLostDiary(working))
             keptIn(*kept);
     }

@@ -13,7 +13,8 @@ QString sameBook(const book::Book &read, const book::Book &again)
     if (read.size() != again.size())
         return QStringLiteral("%1 sections read back as %2").arg(read.size()).arg(again.size());
     for (std::size_t chapter = 0; chapter < read.size(); ++chapter) {
-        if (read[chapter].table != again[chapter].table || read[chapter].entries.size() != again[chapter].entries.size())
+        if (read[chapter].table != again[chapter].table
+            || read[chapter].entries.size() != again[chapter].entries.size())
             return QStringLiteral("section %1 read back otherwise").arg(chapter);
         for (std::size_t entry = 0; entry < read[chapter].entries.size(); ++entry) {
             const book::Entry &a = read[chapter].entries[entry];
@@ -47,7 +48,10 @@ QString bookFiles(QByteArrayView input)
             return name + QStringLiteral(": could not be written");
         const book::Parsed again = parse(written.data());
         if (again.problem)
-            return QStringLiteral("%1: written book refused at line %2: %3").arg(name).arg(again.problem->line).arg(again.problem->reason);
+            return QStringLiteral("%1: written book refused at line %2: %3")
+                .arg(name)
+                .arg(again.problem->line)
+                .arg(again.problem->reason);
         if (const QString differs = sameBook(parsed.book, again.book); !differs.isEmpty())
             return name + QStringLiteral(": ") + differs;
     }

@@ -1,10 +1,10 @@
 #include "fuzz/checks.h"
 
 #include "core/links.h"
-#include "core/store/store.h"
 #include "core/referral.h"
 #include "core/reminder.h"
 #include "core/sections.h"
+#include "core/store/store.h"
 
 #include <QDate>
 #include <QList>
@@ -95,16 +95,16 @@ QDate dayFrom(QByteArrayView line)
 {
     const qint64 span = kLastDay.toJulianDay() - kFirstDay.toJulianDay() + 1;
     const QDate iso = QDate::fromString(QString::fromUtf8(line.trimmed()), Qt::ISODate);
-    const qint64 offset =
-        iso.isValid() ? iso.toJulianDay() - kFirstDay.toJulianDay()
-                      : kDayZero.toJulianDay() - kFirstDay.toJulianDay() + wrapped(number(line).value_or(0), span);
+    const qint64 offset = iso.isValid()
+        ? iso.toJulianDay() - kFirstDay.toJulianDay()
+        : kDayZero.toJulianDay() - kFirstDay.toJulianDay() + wrapped(number(line).value_or(0), span);
     return QDate::fromJulianDay(kFirstDay.toJulianDay() + wrapped(offset, span));
 }
 
 // ---- table names
 
-const QStringList kSectionTables{QStringLiteral("tblspell"), QStringLiteral("tblincense"),
-                                 QStringLiteral("tblrecipes"), QStringLiteral("tblrituals")};
+const QStringList kSectionTables{QStringLiteral("tblspell"), QStringLiteral("tblincense"), QStringLiteral("tblrecipes"),
+                                 QStringLiteral("tblrituals")};
 
 QString tableOutcome(const std::optional<store::Table> &table, const QString &how)
 {
@@ -152,16 +152,16 @@ QString scrambler(QByteArrayView input)
             return QStringLiteral("scrambling gave a character outside Latin-1: ") + visible(scrambled);
     const QString back = reminder::unscrambleText(scrambled);
     if (back != keptUp)
-        return QStringLiteral("scrambled and unscrambled ") + visible(text) + QStringLiteral(" gives ")
-            + visible(back) + QStringLiteral(" instead of ") + visible(keptUp);
+        return QStringLiteral("scrambled and unscrambled ") + visible(text) + QStringLiteral(" gives ") + visible(back)
+            + QStringLiteral(" instead of ") + visible(keptUp);
 
     const QString unscrambled = reminder::unscrambleText(text);
     if (unscrambled.size() > text.size())
         return QStringLiteral("unscrambling made ") + visible(text) + QStringLiteral(" longer");
     const QString again = reminder::scrambleText(unscrambled);
     if (again != keptDown)
-        return QStringLiteral("unscrambled and scrambled ") + visible(text) + QStringLiteral(" gives ")
-            + visible(again) + QStringLiteral(" instead of ") + visible(keptDown);
+        return QStringLiteral("unscrambled and scrambled ") + visible(text) + QStringLiteral(" gives ") + visible(again)
+            + QStringLiteral(" instead of ") + visible(keptDown);
     return {};
 }
 
@@ -186,8 +186,8 @@ QString shortDate(QByteArrayView input)
     const std::optional<QDate> back = reminder::readReminderDate(locale, written, today);
     if (back != day)
         return day.toString(Qt::ISODate) + QStringLiteral(", written as ") + visible(written)
-            + QStringLiteral(", reads back as ")
-            + (back ? back->toString(Qt::ISODate) : QStringLiteral("nothing")) + where;
+            + QStringLiteral(", reads back as ") + (back ? back->toString(Qt::ISODate) : QStringLiteral("nothing"))
+            + where;
     return {};
 }
 
@@ -200,8 +200,9 @@ QString referralAddress(QByteArrayView input)
     values.friendName = QString::fromUtf8(parts[2]);
     values.friendEmail = QString::fromUtf8(parts[3]);
     values.yourMessage = QString::fromUtf8(parts[4]);
-    const QString expected[] = {values.yourName,   values.yourEmail,   values.yourMessage,
-                                values.friendName, values.friendEmail, links::kMakerWebSite + QStringLiteral("/brimvale/")};
+    const QString expected[] = {values.yourName,    values.yourEmail,
+                                values.yourMessage, values.friendName,
+                                values.friendEmail, links::kMakerWebSite + QStringLiteral("/brimvale/")};
 
     const QString address = referral::referralAddress(links::kMakerWebSite, values);
     for (const QChar c : address)
@@ -257,8 +258,8 @@ QString tableMapping(QByteArrayView input)
             return label + QStringLiteral(" edits another table than it lists");
     }
 
-    if (const QString failure = tableOutcome(store::tableNamed(captions::table(name)),
-                                             QStringLiteral("the section name ") + visible(name));
+    if (const QString failure =
+            tableOutcome(store::tableNamed(captions::table(name)), QStringLiteral("the section name ") + visible(name));
         !failure.isEmpty())
         return failure;
     if (const QString failure =

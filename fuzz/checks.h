@@ -44,11 +44,8 @@ struct Target {
 };
 
 inline constexpr Target kTargets[] = {
-    {"scrambler", scrambler},
-    {"short_date", shortDate},
-    {"referral_address", referralAddress},
-    {"table_mapping", tableMapping},
-    {"book_files", bookFiles},
+    {"scrambler", scrambler},        {"short_date", shortDate}, {"referral_address", referralAddress},
+    {"table_mapping", tableMapping}, {"book_files", bookFiles},
 };
 
 } // namespace fuzzchecks

@@ -33,8 +33,7 @@ void tst_fuzz::keptInputs_data()
     for (int i = 0; i < int(std::size(fuzzchecks::kTargets)); ++i)
         for (const QString &kind : {QStringLiteral("corpus"), QStringLiteral("regressions")})
             for (const QFileInfo &file : inputsOf(kind, fuzzchecks::kTargets[i].name))
-                QTest::addRow("%s/%s/%s", qPrintable(kind), fuzzchecks::kTargets[i].name,
-                              qPrintable(file.fileName()))
+                QTest::addRow("%s/%s/%s", qPrintable(kind), fuzzchecks::kTargets[i].name, qPrintable(file.fileName()))
                     << i << file.filePath();
 }
 
@@ -57,7 +56,8 @@ void tst_fuzz::everyTargetHasSeeds()
     }
     // The fuzz script runs one target per folder: a folder without a target would fail there.
     for (const QString &kind : {QStringLiteral("corpus"), QStringLiteral("regressions")})
-        for (const QString &folder : QDir(kInputs + QLatin1Char('/') + kind).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        for (const QString &folder :
+             QDir(kInputs + QLatin1Char('/') + kind).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
             QVERIFY2(targets.contains(folder), qPrintable(kind + QLatin1Char('/') + folder));
 }
 

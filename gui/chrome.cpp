@@ -58,15 +58,13 @@ PromoFrame addPromoFrame(QWidget *parent, const QRect &frameTwips, const QRect &
     promo.frame = new QFrame(parent);
     promo.frame->setObjectName(QStringLiteral("fraFullBrand"));
     promo.frame->setFrameShape(QFrame::Box);
-    promo.frame->setGeometry(ui::twips(frameTwips.x(), frameTwips.y(), frameTwips.width(),
-                                              frameTwips.height()));
+    promo.frame->setGeometry(ui::twips(frameTwips.x(), frameTwips.y(), frameTwips.width(), frameTwips.height()));
 
     promo.coBrand = linkLabel(QStringLiteral("lblCobrand"), kCoBrandText, promo.frame);
     promo.fullBrand = linkLabel(QStringLiteral("lblFullBrand"), kFullBrandText, promo.frame);
     for (auto *label : {promo.coBrand, promo.fullBrand}) {
         label->setAutoFillBackground(true); // the label in front hides the one behind it
-        label->setGeometry(ui::twips(labelsTwips.x(), labelsTwips.y(), labelsTwips.width(),
-                                     labelsTwips.height()));
+        label->setGeometry(ui::twips(labelsTwips.x(), labelsTwips.y(), labelsTwips.width(), labelsTwips.height()));
     }
     promo.fullBrand->raise();
     QObject::connect(promo.coBrand, &ui::LinkLabel::clicked, [] { links::coBrandPage(); });
@@ -86,8 +84,7 @@ HelpMenus addHelpMenus(QMainWindow *window, const QString &separator1Name, const
     menus.visit = menus.menu->addAction(QStringLiteral("&Visit Us Online"), [] { links::homePage(); });
     menus.visit->setObjectName(QStringLiteral("mnuVisit"));
     menus.menu->addSeparator()->setObjectName(separator1Name);
-    menus.update = menus.menu->addAction(QStringLiteral("Check for Software &Update"),
-                                               [] { links::downloadPage(); });
+    menus.update = menus.menu->addAction(QStringLiteral("Check for Software &Update"), [] { links::downloadPage(); });
     menus.update->setObjectName(QStringLiteral("mnuUpdate"));
     menus.menu->addSeparator()->setObjectName(separator2Name);
     menus.about = menus.menu->addAction(QStringLiteral("&About Software"));

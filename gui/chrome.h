@@ -16,14 +16,14 @@ class QWidget;
 
 namespace chrome {
 
-inline const QString kForumInvitation = QStringLiteral(
-    "The Most Popular Online Mystic Discussion Forum. Click Here To Visit Tarnwick Now");
-inline const QString kCoBrandText = QStringLiteral(
-    "Co-brand this software for your site.  Increase loyalty and traffic to your site. Put your "
-    "site's name &  link here. See \"Help\" for details.    Click Here for more info on co-branding.");
-inline const QString kFullBrandText = QStringLiteral(
-    "Home Business Opportunity. Start your own Internet business and make money online. Get this "
-    "software fully branded for your website. Click here for more details.");
+inline const QString kForumInvitation =
+    QStringLiteral("The Most Popular Online Mystic Discussion Forum. Click Here To Visit Tarnwick Now");
+inline const QString kCoBrandText =
+    QStringLiteral("Co-brand this software for your site.  Increase loyalty and traffic to your site. Put your "
+                   "site's name &  link here. See \"Help\" for details.    Click Here for more info on co-branding.");
+inline const QString kFullBrandText =
+    QStringLiteral("Home Business Opportunity. Start your own Internet business and make money online. Get this "
+                   "software fully branded for your website. Click here for more details.");
 
 // The frame both windows share: object name, caption, icon, no maximise box, Verdana 8.25, and a
 // client area of the given twips as the central widget, which it gives back.

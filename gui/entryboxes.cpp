@@ -6,8 +6,7 @@
 #include <QPlainTextEdit>
 #include <QTextDocument>
 
-EntryBoxes::EntryBoxes(QLineEdit *keyword, QPlainTextEdit *meaning)
-    : m_keyword(keyword), m_meaning(meaning)
+EntryBoxes::EntryBoxes(QLineEdit *keyword, QPlainTextEdit *meaning) : m_keyword(keyword), m_meaning(meaning)
 {
 }
 

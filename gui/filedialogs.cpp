@@ -9,7 +9,8 @@ namespace gui {
 namespace {
 class QtFileDialogs final : public FileDialogs {
 public:
-    QString saveFileName(QWidget *parent, const QString &caption, const QString &suggested, const QString &filter) override
+    QString saveFileName(QWidget *parent, const QString &caption, const QString &suggested,
+                         const QString &filter) override
     {
         return QFileDialog::getSaveFileName(parent, caption, suggested, filter);
     }

@@ -15,9 +15,11 @@ public:
     virtual ~FileDialogs() = default;
     // The file to write, starting at suggested; empty when the user cancels. The dialog asks
     // before an existing file is replaced.
-    virtual QString saveFileName(QWidget *parent, const QString &caption, const QString &suggested, const QString &filter) = 0;
+    virtual QString saveFileName(QWidget *parent, const QString &caption, const QString &suggested,
+                                 const QString &filter) = 0;
     // An existing file to read; empty when the user cancels.
-    virtual QString openFileName(QWidget *parent, const QString &caption, const QString &folder, const QString &filter) = 0;
+    virtual QString openFileName(QWidget *parent, const QString &caption, const QString &folder,
+                                 const QString &filter) = 0;
 };
 
 // The platform's own file dialogs (QFileDialog).

@@ -15,8 +15,8 @@ namespace forms {
 class Form {
 public:
     virtual ~Form() = default;
-    virtual void load() {}
-    virtual void unload() {}
+    virtual void load() { }
+    virtual void unload() { }
     QWidget *widget();
 };
 

@@ -46,12 +46,9 @@ public:
         box.setDefaultButton(QMessageBox::Save);
         box.setWindowModality(Qt::ApplicationModal);
         switch (box.exec()) {
-        case QMessageBox::Save:
-            return Answer::Save;
-        case QMessageBox::Discard:
-            return Answer::Discard;
-        default:
-            return Answer::Cancel;
+        case QMessageBox::Save: return Answer::Save;
+        case QMessageBox::Discard: return Answer::Discard;
+        default: return Answer::Cancel;
         }
     }
 };

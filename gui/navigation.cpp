@@ -2,16 +2,16 @@
 
 #include "core/datafolder.h"
 #include "gui/book/bookflows.h"
-#include "gui/windows/diarypassworddialog.h"
-#include "gui/windows/findwindow.h"
 #include "gui/forms.h"
+#include "gui/messages.h"
 #include "gui/windows/aboutdialog.h"
-#include "gui/windows/exportbookdialog.h"
+#include "gui/windows/diarypassworddialog.h"
 #include "gui/windows/exitwindow.h"
+#include "gui/windows/exportbookdialog.h"
+#include "gui/windows/findwindow.h"
 #include "gui/windows/mainwindow.h"
 #include "gui/windows/sectionwindow.h"
 #include "gui/windows/startupwindow.h"
-#include "gui/messages.h"
 
 namespace navigation {
 

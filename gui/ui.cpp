@@ -74,8 +74,7 @@ QIcon programIcon()
     return QIcon(QStringLiteral(":/brimvale/icon.svg"));
 }
 
-LinkLabel::LinkLabel(const QString &text, QWidget *parent)
-    : QLabel(text, parent)
+LinkLabel::LinkLabel(const QString &text, QWidget *parent) : QLabel(text, parent)
 {
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::NoFocus);
@@ -160,7 +159,9 @@ BusyCursor::~BusyCursor()
     QGuiApplication::restoreOverrideCursor();
 }
 
-FocusReturn::FocusReturn(QWidget *opener) : m_window(opener ? opener->window() : nullptr) {}
+FocusReturn::FocusReturn(QWidget *opener) : m_window(opener ? opener->window() : nullptr)
+{
+}
 
 FocusReturn::~FocusReturn()
 {

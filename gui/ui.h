@@ -19,7 +19,10 @@ namespace ui {
 
 // Window layouts are drawn in twips; at 96 dpi fifteen twips make one pixel.
 constexpr int kTwipsPerPixel = 15;
-constexpr int px(int twips) { return twips / kTwipsPerPixel; }
+constexpr int px(int twips)
+{
+    return twips / kTwipsPerPixel;
+}
 constexpr QRect twips(int left, int top, int width, int height)
 {
     return QRect(px(left), px(top), px(width), px(height));

@@ -11,9 +11,10 @@ void remindOfUpdate(const QLocale &locale, const QDate &today)
 {
     if (!updateReminderDue(locale, today))
         return;
-    const gui::Answer answer = gui::messages().askYesNo(
-        nullptr, QStringLiteral("There maybe an update to this software available\r"
-                                "Do you want to check for an update?"));
+    const gui::Answer answer =
+        gui::messages().askYesNo(nullptr,
+                                 QStringLiteral("There maybe an update to this software available\r"
+                                                "Do you want to check for an update?"));
     if (!recordReminderDate(locale, today))
         return;
     if (answer == gui::Answer::Yes)

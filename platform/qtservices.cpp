@@ -38,8 +38,7 @@ public:
         return store.value(key).toString();
     }
 
-    bool write(const QString &application, const QString &section, const QString &key,
-               const QString &value) override
+    bool write(const QString &application, const QString &section, const QString &key, const QString &value) override
     {
         QSettings store(QSettings::NativeFormat, QSettings::UserScope, application);
         store.beginGroup(section);
@@ -78,10 +77,7 @@ public:
         return QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
     }
 
-    QString programFolder() const override
-    {
-        return QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
-    }
+    QString programFolder() const override { return QDir::toNativeSeparators(QCoreApplication::applicationDirPath()); }
 };
 
 class LockFileInstanceLock final : public InstanceLock {

@@ -40,14 +40,14 @@ void tell(int terminal, const QString &text)
 constexpr std::array kHandledSignals{SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGCONT};
 std::atomic<bool> g_hiding{false};
 int g_terminal = -1;
-termios g_saved {};
-termios g_quiet {};
-std::array<struct sigaction, kHandledSignals.size()> g_previous {};
-std::array<bool, kHandledSignals.size()> g_replaced {};
+termios g_saved{};
+termios g_quiet{};
+std::array<struct sigaction, kHandledSignals.size()> g_previous{};
+std::array<bool, kHandledSignals.size()> g_replaced{};
 
 void install(int signal, void (*handler)(int), struct sigaction *previous)
 {
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = handler;
     // A continued program goes on reading where it was.
     action.sa_flags = SA_RESTART;
@@ -96,7 +96,7 @@ public:
         g_quiet.c_lflag &= ~tcflag_t(ECHO);
         g_quiet.c_lflag |= ECHONL;
         for (std::size_t i = 0; i < kHandledSignals.size(); ++i) {
-            struct sigaction current {};
+            struct sigaction current { };
             ::sigaction(kHandledSignals[i], nullptr, &current);
             g_replaced[i] = current.sa_handler == SIG_DFL && !(current.sa_flags & SA_SIGINFO);
             if (g_replaced[i])
@@ -153,15 +153,17 @@ public:
 #ifdef Q_OS_UNIX
         const int terminal = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
         if (terminal < 0) {
-            std::fprintf(stderr, "brimvale: the diary %s has a password of its own, and there is no terminal to "
-                                 "ask for it on.\n",
+            std::fprintf(stderr,
+                         "brimvale: the diary %s has a password of its own, and there is no terminal to "
+                         "ask for it on.\n",
                          qUtf8Printable(QDir::toNativeSeparators(diaryPath)));
             return false;
         }
         bool opened = false;
         for (int i = 0; i < kTries && !opened; ++i) {
-            tell(terminal, i == 0 ? store::passwordQuestion(diaryPath) + QStringLiteral(" Password: ")
-                                  : QStringLiteral("The password is wrong, or the diary file is damaged. Password: "));
+            tell(terminal,
+                 i == 0 ? store::passwordQuestion(diaryPath) + QStringLiteral(" Password: ")
+                        : QStringLiteral("The password is wrong, or the diary file is damaged. Password: "));
             const auto typed = readHidden(terminal);
             if (!typed)
                 break;
@@ -171,8 +173,10 @@ public:
         return opened;
 #else
         Q_UNUSED(tryPassword);
-        std::fprintf(stderr, "brimvale: the diary %s has a password of its own; the command line cannot ask for it "
-                             "here.\n", qUtf8Printable(QDir::toNativeSeparators(diaryPath)));
+        std::fprintf(stderr,
+                     "brimvale: the diary %s has a password of its own; the command line cannot ask for it "
+                     "here.\n",
+                     qUtf8Printable(QDir::toNativeSeparators(diaryPath)));
         return false;
 #endif
     }

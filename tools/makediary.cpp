@@ -1,8 +1,8 @@
 // Writes a new, empty diary (the four tables and their indexes) to the path given, replacing
 // what is there only once the new file is complete.
 
-#include "core/store/store.h"
 #include "core/store/newfile.h"
+#include "core/store/store.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -3,19 +3,19 @@
 // captured as it stands. Links are not followed.
 
 #include "core/book/book.h"
-#include "core/identity.h"
 #include "core/datafolder.h"
+#include "core/identity.h"
 #include "core/services.h"
 #include "gui/book/bookpages.h"
-#include "gui/windows/findwindow.h"
 #include "gui/forms.h"
+#include "gui/shutdown.h"
 #include "gui/windows/aboutdialog.h"
-#include "gui/windows/exportbookdialog.h"
 #include "gui/windows/exitwindow.h"
+#include "gui/windows/exportbookdialog.h"
+#include "gui/windows/findwindow.h"
 #include "gui/windows/mainwindow.h"
 #include "gui/windows/sectionwindow.h"
 #include "gui/windows/startupwindow.h"
-#include "gui/shutdown.h"
 #include "platform/qtservices.h"
 
 #include <QAction>
@@ -36,7 +36,7 @@ namespace {
 
 class NoBrowser final : public platform::WebLauncher {
 public:
-    void open(const QString &) override {}
+    void open(const QString &) override { }
 };
 
 bool save(QWidget *window, const QDir &folder, const QString &name)
@@ -63,9 +63,12 @@ bool savePage(const QDir &folder, const QString &name)
     const QString pdf = QDir::temp().filePath(QStringLiteral("brimvale-screenshot-book.pdf"));
     const bool written = book.ok() && bookpages::writePdf(pdf, *book, book::dateLine()).done();
     const QString base = folder.filePath(QFileInfo(name).completeBaseName());
-    const bool drawn = written && QProcess::execute(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("60"),
-                                      QStringLiteral("-f"), QStringLiteral("3"), QStringLiteral("-l"), QStringLiteral("3"),
-                                      QStringLiteral("-singlefile"), pdf, base}) == 0;
+    const bool drawn = written
+        && QProcess::execute(QStringLiteral("pdftoppm"),
+                             {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("60"), QStringLiteral("-f"),
+                              QStringLiteral("3"), QStringLiteral("-l"), QStringLiteral("3"),
+                              QStringLiteral("-singlefile"), pdf, base})
+            == 0;
     QFile::remove(pdf);
     std::printf("%s %s\n", drawn ? "wrote" : "FAILED", qPrintable(folder.filePath(name)));
     return drawn;
@@ -118,9 +121,12 @@ int main(int argc, char *argv[])
     main->m_continueButton->click();
     auto *section = forms::loaded<SectionWindow>();
     section->m_openButton->click();
-    addEntry(section, QStringLiteral("Frankincense"), QStringLiteral("Burn for purification and to raise the spirit before a ritual."));
-    addEntry(section, QStringLiteral("Sandalwood"), QStringLiteral("Calming; good for meditation and for blessing a new space."));
-    addEntry(section, QStringLiteral("Myrrh"), QStringLiteral("Deepens focus. Blend with frankincense for a full moon."));
+    addEntry(section, QStringLiteral("Frankincense"),
+             QStringLiteral("Burn for purification and to raise the spirit before a ritual."));
+    addEntry(section, QStringLiteral("Sandalwood"),
+             QStringLiteral("Calming; good for meditation and for blessing a new space."));
+    addEntry(section, QStringLiteral("Myrrh"),
+             QStringLiteral("Deepens focus. Blend with frankincense for a full moon."));
     section->m_keywordList->setCurrentIndex(section->m_keywordList->model()->index(1, 0));
     ok = save(section, output, QStringLiteral("section-window.png")) && ok;
     ok = savePage(output, QStringLiteral("book-page.png")) && ok;

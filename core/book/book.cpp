@@ -36,8 +36,8 @@ constexpr qsizetype kChunk = 1 << 20;
 QString csvField(const QString &field)
 {
     const bool quoted = field.contains(QLatin1Char(',')) || field.contains(QLatin1Char('"'))
-        || field.contains(QLatin1Char('\n')) || field.contains(QLatin1Char('\r'))
-        || field.startsWith(QLatin1Char(' ')) || field.endsWith(QLatin1Char(' '));
+        || field.contains(QLatin1Char('\n')) || field.contains(QLatin1Char('\r')) || field.startsWith(QLatin1Char(' '))
+        || field.endsWith(QLatin1Char(' '));
     if (!quoted)
         return field;
     QString copy = field;
@@ -89,13 +89,14 @@ QString anchorOf(Table table)
 
 QString htmlStart(const Book &book, const QString &dated)
 {
-    QString html = QStringLiteral(
-        "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>%1</title>\n<style>\n"
-        "body { font-family: serif; max-width: 42em; margin: 2em auto; padding: 0 1em; }\n"
-        "h1 { text-align: center; } .date { text-align: center; }\n"
-        ".meaning { white-space: pre-wrap; margin: 0 0 1em 0; }\n"
-        "</style>\n</head>\n<body>\n<h1>%1</h1>\n<p class=\"date\">%2</p>\n<nav>\n<h2>Contents</h2>\n<ul>\n")
-                       .arg(kTitle.toHtmlEscaped(), dated.toHtmlEscaped());
+    QString html =
+        QStringLiteral(
+            "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>%1</title>\n<style>\n"
+            "body { font-family: serif; max-width: 42em; margin: 2em auto; padding: 0 1em; }\n"
+            "h1 { text-align: center; } .date { text-align: center; }\n"
+            ".meaning { white-space: pre-wrap; margin: 0 0 1em 0; }\n"
+            "</style>\n</head>\n<body>\n<h1>%1</h1>\n<p class=\"date\">%2</p>\n<nav>\n<h2>Contents</h2>\n<ul>\n")
+            .arg(kTitle.toHtmlEscaped(), dated.toHtmlEscaped());
     for (const Chapter &chapter : book)
         html += QStringLiteral("<li><a href=\"#%1\">%2</a></li>\n")
                     .arg(anchorOf(chapter.table), sections::section(chapter.table).name.toHtmlEscaped());
@@ -136,8 +137,8 @@ QString entryOf(Format format, Table table, const Entry &entry)
             .arg(entry.keyword.toHtmlEscaped(), entry.meaning.toHtmlEscaped());
     case Format::Markdown: {
         const QString fence = fenceFor(entry.meaning);
-        return QStringLiteral("### ") + markdownHeading(entry.keyword) + QStringLiteral("\n\n") + fence + QLatin1Char('\n')
-            + entry.meaning + QLatin1Char('\n') + fence + QStringLiteral("\n\n");
+        return QStringLiteral("### ") + markdownHeading(entry.keyword) + QStringLiteral("\n\n") + fence
+            + QLatin1Char('\n') + entry.meaning + QLatin1Char('\n') + fence + QStringLiteral("\n\n");
     }
     case Format::Text: return underlined(entry.keyword, QLatin1Char('-')) + entry.meaning + QStringLiteral("\n\n");
     case Format::Csv:

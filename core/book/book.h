@@ -15,9 +15,9 @@ class QIODevice;
 
 namespace book {
 
+using sections::Table;
 using store::Chapter;
 using store::Entry;
-using sections::Table;
 using Book = std::vector<Chapter>;
 
 inline const QString kTitle = QStringLiteral("Book of Shadows");
@@ -62,6 +62,7 @@ QString exportFailure(const QString &path, const QString &reason);
 // existing file keeps its content until the new one is complete, and a stop or failure leaves
 // it as it was. A place that BookFile refuses is never written. dated is the date line under the
 // title.
-Outcome exportText(const QString &path, Format format, const Book &book, const QString &dated, const Progress &progress = {});
+Outcome exportText(const QString &path, Format format, const Book &book, const QString &dated,
+                   const Progress &progress = {});
 
 } // namespace book

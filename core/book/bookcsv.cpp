@@ -30,7 +30,10 @@ public:
     Parsed parse(const QByteArray &bytes);
 
 private:
-    static void onField(void *data, size_t size, void *self) { static_cast<CsvReader *>(self)->field(static_cast<const char *>(data), size); }
+    static void onField(void *data, size_t size, void *self)
+    {
+        static_cast<CsvReader *>(self)->field(static_cast<const char *>(data), size);
+    }
     static void onRecord(int end, void *self) { static_cast<CsvReader *>(self)->record(end); }
     void field(const char *data, size_t size);
     void record(int end);
@@ -41,9 +44,9 @@ private:
             m_problem = Problem{line, reason};
     }
 
-    int m_line = 1;          // the line the parser has reached
-    int m_recordLine = 1;    // the line the record under way (or the next one) starts on
-    bool m_afterCr = false;  // the last record ended at a CR that an LF may complete
+    int m_line = 1;         // the line the parser has reached
+    int m_recordLine = 1;   // the line the record under way (or the next one) starts on
+    bool m_afterCr = false; // the last record ended at a CR that an LF may complete
     bool m_header = true;
     std::array<int, 3> m_columns{-1, -1, -1}; // section, keyword, meaning
     std::vector<QString> m_fields;
@@ -56,7 +59,8 @@ void CsvReader::field(const char *data, size_t size)
     if (m_fields.empty())
         m_recordLine = m_line;
     m_afterCr = false;
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     QString text = decoder(QByteArrayView(data, qsizetype(size)));
     if (decoder.hasError())
         refuse(m_line, kNotUtf8);
@@ -85,7 +89,8 @@ void CsvReader::take()
         m_header = false;
         if (m_fields.size() != 3)
             return refuse(m_recordLine, kNotATable);
-        const std::array<QString, 3> names{QStringLiteral("section"), QStringLiteral("keyword"), QStringLiteral("meaning")};
+        const std::array<QString, 3> names{QStringLiteral("section"), QStringLiteral("keyword"),
+                                           QStringLiteral("meaning")};
         for (int i = 0; i < 3; ++i)
             for (int column = 0; column < 3; ++column)
                 if (m_fields[std::size_t(i)].trimmed().compare(names[std::size_t(column)], Qt::CaseInsensitive) == 0)
@@ -100,7 +105,8 @@ void CsvReader::take()
     const auto table = BookBuilder::sectionNamed(name);
     if (!table)
         return refuse(m_recordLine, QStringLiteral("names an unknown section, \u201c%1\u201d").arg(name));
-    if (auto refused = m_builder.add(*table, {m_fields[std::size_t(m_columns[1])], m_fields[std::size_t(m_columns[2])]}))
+    if (auto refused =
+            m_builder.add(*table, {m_fields[std::size_t(m_columns[1])], m_fields[std::size_t(m_columns[2])]}))
         refuse(m_recordLine, *refused);
 }
 
@@ -118,8 +124,10 @@ Parsed CsvReader::parse(const QByteArray &bytes)
     const size_t parsed = csv_parse(&parser, input.data(), size_t(input.size()), onField, onRecord, this);
     const bool complete = parsed == size_t(input.size()) && csv_fini(&parser, onField, onRecord, this) == 0;
     if (!complete && !m_problem) {
-        refuse(m_recordLine, csv_error(&parser) == CSV_EPARSE ? QStringLiteral("is not valid CSV: a quote stands alone or is never closed")
-                                                      : QStringLiteral("could not be read: out of memory"));
+        refuse(m_recordLine,
+               csv_error(&parser) == CSV_EPARSE
+                   ? QStringLiteral("is not valid CSV: a quote stands alone or is never closed")
+                   : QStringLiteral("could not be read: out of memory"));
     }
     csv_free(&parser);
     if (m_header && !m_problem)
@@ -175,7 +183,9 @@ Parsed parseCsv(const QByteArray &bytes)
 
 QString problemMessage(const QString &path, const Problem &problem)
 {
-    return QStringLiteral("Nothing was imported: line %1 %2.\n%3").arg(problem.line).arg(problem.reason, QDir::toNativeSeparators(path));
+    return QStringLiteral("Nothing was imported: line %1 %2.\n%3")
+        .arg(problem.line)
+        .arg(problem.reason, QDir::toNativeSeparators(path));
 }
 
 } // namespace book

@@ -39,7 +39,7 @@ using Identity = QPair<quint64, quint64>;
 #ifdef Q_OS_UNIX
 std::optional<Identity> identityOf(const QString &path)
 {
-    struct stat facts {};
+    struct stat facts { };
     if (::stat(QFile::encodeName(path).constData(), &facts) != 0)
         return std::nullopt;
     return Identity{quint64(facts.st_dev), quint64(facts.st_ino)};
@@ -108,9 +108,10 @@ std::optional<QString> refusalOf(const QString &path)
     const OwnPlaces own = ownPlaces();
     const QString folder = QFileInfo(QFileInfo(landing).absolutePath()).canonicalFilePath();
     if (!folder.isEmpty() && own.holds(folder))
-        return refused(QStringLiteral("It is in Brimvale's data folder, which holds the diary and its backups: choose another folder."));
+        return refused(QStringLiteral(
+            "It is in Brimvale's data folder, which holds the diary and its backups: choose another folder."));
 #ifdef Q_OS_UNIX
-    struct stat facts {};
+    struct stat facts { };
     if (::stat(QFile::encodeName(landing).constData(), &facts) != 0) {
         const int error = errno;
         // A new file; a folder that is missing is the save's to report.
@@ -119,7 +120,8 @@ std::optional<QString> refusalOf(const QString &path)
         return refused(qt_error_string(error));
     }
     if (own.files.contains(Identity{quint64(facts.st_dev), quint64(facts.st_ino)}))
-        return refused(QStringLiteral("It is Brimvale's diary or one of its backups under another name: choose another file."));
+        return refused(
+            QStringLiteral("It is Brimvale's diary or one of its backups under another name: choose another file."));
     if (S_ISDIR(facts.st_mode))
         return refused(QStringLiteral("It is a folder, not a file."));
     if (!S_ISREG(facts.st_mode))

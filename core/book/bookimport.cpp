@@ -28,7 +28,9 @@ Loaded load(const QString &path)
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return {{}, nothingImported(QStringLiteral("The file could not be read.\n%1\n%2").arg(QDir::toNativeSeparators(path), file.errorString()))};
+        return {{},
+                nothingImported(QStringLiteral("The file could not be read.\n%1\n%2")
+                                    .arg(QDir::toNativeSeparators(path), file.errorString()))};
     Parsed parsed = csv ? parseCsv(file.readAll()) : parseMarkdown(file.readAll());
     if (parsed.problem)
         return {{}, problemMessage(path, *parsed.problem)};
@@ -67,7 +69,10 @@ QString describe(const Preview &preview)
     QStringList lines;
     for (const sections::Section &section : sections::kSections) {
         const qint64 count = preview.added[std::size_t(section.table)];
-        lines << QStringLiteral("%1: %2 %3 to add").arg(section.name).arg(count).arg(count == 1 ? QStringLiteral("entry") : QStringLiteral("entries"));
+        lines << QStringLiteral("%1: %2 %3 to add")
+                     .arg(section.name)
+                     .arg(count)
+                     .arg(count == 1 ? QStringLiteral("entry") : QStringLiteral("entries"));
     }
     lines << QStringLiteral("Already in the diary, skipped: %1").arg(preview.skipped);
     if (preview.leftOut == 1)
@@ -80,7 +85,8 @@ QString describe(const Preview &preview)
 Outcome import(const QString &diary, const Preview &preview, const Progress &progress)
 {
     const qint64 total = entryCount(preview.additions);
-    const auto written = store::addEntries(diary, preview.additions, [&](qint64 done) { return !progress || progress(done, total); });
+    const auto written =
+        store::addEntries(diary, preview.additions, [&](qint64 done) { return !progress || progress(done, total); });
     if (!written.ok())
         return {Outcome::Kind::Failed, nothingImported(store::message(written.failure()))};
     if (!*written)

@@ -21,7 +21,7 @@ struct Loaded {
 Loaded load(const QString &path);
 
 struct Preview {
-    Book additions; // the entries not yet in the diary, by section
+    Book additions;                                       // the entries not yet in the diary, by section
     std::array<qint64, sections::kTables.size()> added{}; // by section, in the section table's order
     qint64 skipped = 0; // the same section, keyword and meaning are in the diary already
     qint64 leftOut = 0; // without a keyword or meaning: never added

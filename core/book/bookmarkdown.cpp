@@ -35,7 +35,8 @@ std::vector<qsizetype> lineStarts(QByteArrayView text)
 std::optional<int> lineNotUtf8(QByteArrayView text, const std::vector<qsizetype> &starts)
 {
     for (std::size_t line = 0; line + 1 < starts.size(); ++line) {
-        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+        QStringDecoder decoder(QStringDecoder::Utf8,
+                               QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
         (void)decoder(text.sliced(starts[line], starts[line + 1] - starts[line])).operator QString();
         if (decoder.hasError())
             return int(line) + 1;
@@ -63,7 +64,7 @@ QString headingText(cmark_node *heading)
 
 class MarkdownReader {
 public:
-    explicit MarkdownReader(QByteArrayView text) : m_text(text), m_starts(lineStarts(text)) {}
+    explicit MarkdownReader(QByteArrayView text) : m_text(text), m_starts(lineStarts(text)) { }
     Parsed parse();
 
 private:
@@ -106,7 +107,8 @@ Parsed MarkdownReader::parse()
 {
     if (const auto bad = lineNotUtf8(m_text, m_starts))
         return {{}, Problem{*bad, QStringLiteral("is not UTF-8 text")}};
-    std::unique_ptr<cmark_node, NodeFree> document(cmark_parse_document(m_text.data(), std::size_t(m_text.size()), CMARK_OPT_DEFAULT));
+    std::unique_ptr<cmark_node, NodeFree> document(
+        cmark_parse_document(m_text.data(), std::size_t(m_text.size()), CMARK_OPT_DEFAULT));
     if (!document)
         return {{}, Problem{1, QStringLiteral("could not be read: out of memory")}};
 
@@ -129,7 +131,8 @@ Parsed MarkdownReader::parse()
                 return {{}, Problem{at, QStringLiteral("names an unknown section, \u201c%1\u201d").arg(name)}};
         } else if (level == 3 && table) {
             cmark_node *block = cmark_node_next(node);
-            const auto meaning = block && cmark_node_get_type(block) == CMARK_NODE_CODE_BLOCK ? meaningOf(block) : std::nullopt;
+            const auto meaning =
+                block && cmark_node_get_type(block) == CMARK_NODE_CODE_BLOCK ? meaningOf(block) : std::nullopt;
             if (!meaning)
                 return {{}, Problem{at, QStringLiteral("has a keyword without its meaning in a closed code block")}};
             if (auto refused = builder.add(*table, {headingText(node), *meaning}))

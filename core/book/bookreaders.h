@@ -14,7 +14,7 @@ namespace book {
 
 // Where and why a file cannot be imported.
 struct Problem {
-    int line = 0; // counted from 1
+    int line = 0;   // counted from 1
     QString reason; // completes "line 12 …": "has an empty keyword"
 };
 

@@ -129,7 +129,9 @@ void foldInto(QStringView text, std::string &folded)
             char *out = folded.data() + at;
             for (qsizetype j = from; j < i; ++j) {
                 const char c = char(text[j].unicode());
-                *out++ = c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f' ? ' ' : c;
+                *out++ = c >= 'A' && c <= 'Z'                                       ? char(c + ('a' - 'A'))
+                    : c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f' ? ' '
+                                                                                    : c;
             }
             if (i == text.size())
                 break;
@@ -162,7 +164,8 @@ void Index::add(qint64 row, const store::Entry &entry, std::string &folded)
     folded += ' ';
     foldInto(entry.meaning, folded);
     forEachWord(folded, [&](std::string_view word) { m_postings.add(m_words.numberOf(word), number); });
-    const QString shown = entry.keyword.left(kKeywordShownLength).simplified() + QLatin1Char('\n') + oneLine(entry.meaning);
+    const QString shown =
+        entry.keyword.left(kKeywordShownLength).simplified() + QLatin1Char('\n') + oneLine(entry.meaning);
     m_shown.push_back(m_texts.add(shown.toStdString()));
 }
 
@@ -175,9 +178,8 @@ store::Result<Index> Index::build(const QString &path)
     std::string folded;
     for (store::Table table : store::kTables) {
         if (QFileInfo::exists(path)) {
-            const auto read = store::readEntries(path, table, [&](qint64 row, const store::Entry &entry) {
-                index.add(row, entry, folded);
-            });
+            const auto read = store::readEntries(
+                path, table, [&](qint64 row, const store::Entry &entry) { index.add(row, entry, folded); });
             if (!read.ok())
                 return read.failure();
         }
@@ -217,7 +219,8 @@ std::vector<std::uint32_t> Index::search(QStringView typed) const
                     withWord[i] |= (*bits)[i];
                 mergedSinceCheck += size();
             } else {
-                m_postings.forEach(word, [&](std::uint32_t entry) { withWord[entry / 64] |= std::uint64_t(1) << (entry % 64); });
+                m_postings.forEach(
+                    word, [&](std::uint32_t entry) { withWord[entry / 64] |= std::uint64_t(1) << (entry % 64); });
                 mergedSinceCheck += m_postings.count(word);
             }
             if (mergedSinceCheck < size() / 8 + 64)

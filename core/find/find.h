@@ -8,9 +8,9 @@
 // A search matches an entry when every word typed occurs in its keyword or its meaning, as part
 // of a word or a whole one, ignoring case and accents. The typed text is taken literally.
 
+#include "core/find/wordindex.h"
 #include "core/store/backups.h"
 #include "core/store/store.h"
-#include "core/find/wordindex.h"
 
 #include <cstdint>
 #include <string>

@@ -4,12 +4,14 @@
 
 namespace finder::parts {
 
-Words::Words() : m_slots(1024) {}
+Words::Words() : m_slots(1024)
+{
+}
 
 bool Words::holds(const Slot &slot, std::string_view word) const
 {
     return slot.start + word.size() < m_text.size() && m_text[slot.start + word.size()] == '\n'
-           && std::string_view(m_text).substr(slot.start, word.size()) == word;
+        && std::string_view(m_text).substr(slot.start, word.size()) == word;
 }
 
 std::uint32_t Words::numberOf(std::string_view text)
@@ -71,7 +73,8 @@ std::uint32_t Postings::newBlock(std::uint32_t capacity)
 
 std::uint32_t Postings::nextOf(const std::uint8_t *block)
 {
-    return std::uint32_t(block[0]) | std::uint32_t(block[1]) << 8 | std::uint32_t(block[2]) << 16 | std::uint32_t(block[3]) << 24;
+    return std::uint32_t(block[0]) | std::uint32_t(block[1]) << 8 | std::uint32_t(block[2]) << 16
+        | std::uint32_t(block[3]) << 24;
 }
 
 std::uint16_t Postings::capacityOf(const std::uint8_t *block)
@@ -135,7 +138,9 @@ void Postings::finish(std::uint32_t entries)
     m_packed.reserve(packed);
     for (Chain &chain : m_chains) {
         const auto head = std::uint32_t(m_packed.size());
-        forEachBlock(chain, [&](const std::uint8_t *bytes, std::uint32_t size) { m_packed.insert(m_packed.end(), bytes, bytes + size); });
+        forEachBlock(chain, [&](const std::uint8_t *bytes, std::uint32_t size) {
+            m_packed.insert(m_packed.end(), bytes, bytes + size);
+        });
         chain.head = head;
         chain.tail = std::uint32_t(m_packed.size());
     }

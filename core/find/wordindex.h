@@ -83,7 +83,10 @@ private:
     static constexpr std::uint32_t kFirstCapacity = 6;
     static constexpr std::uint32_t kLargestCapacity = 2042;
     static constexpr std::uint32_t kChunkBits = 20;
-    std::uint8_t *at(std::uint32_t place) { return m_chunks[place >> kChunkBits].data() + (place & ((1u << kChunkBits) - 1)); }
+    std::uint8_t *at(std::uint32_t place)
+    {
+        return m_chunks[place >> kChunkBits].data() + (place & ((1u << kChunkBits) - 1));
+    }
     const std::uint8_t *at(std::uint32_t place) const
     {
         return m_chunks[place >> kChunkBits].data() + (place & ((1u << kChunkBits) - 1));
@@ -124,8 +127,8 @@ void Words::forEachHolding(std::string_view text, F &&each) const
         return;
     const std::string_view all(m_text);
     for (std::size_t at = all.find(text); at != std::string_view::npos;) {
-        const auto number = std::uint32_t(std::upper_bound(m_starts.begin(), m_starts.end(), std::uint32_t(at))
-                                          - m_starts.begin() - 1);
+        const auto number =
+            std::uint32_t(std::upper_bound(m_starts.begin(), m_starts.end(), std::uint32_t(at)) - m_starts.begin() - 1);
         if (!each(number))
             return;
         // On past this word's line break.

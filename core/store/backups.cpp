@@ -1,7 +1,7 @@
 #include "core/store/backups.h"
 
-#include "core/store/newfile.h"
 #include "core/services.h"
+#include "core/store/newfile.h"
 #include "core/store/statements.h"
 #include "core/store/storeprobe.h"
 
@@ -41,7 +41,7 @@ struct FileStamp {
 std::optional<FileStamp> fileStamp(const QString &path)
 {
 #ifdef Q_OS_UNIX
-    struct stat facts {};
+    struct stat facts { };
     if (::stat(QFile::encodeName(path).constData(), &facts) != 0)
         return std::nullopt;
     return FileStamp{qint64(facts.st_size), qint64(facts.st_mtim.tv_sec) * 1000000000 + facts.st_mtim.tv_nsec,
@@ -92,7 +92,8 @@ BackupNaming backupNaming(const QString &path)
 QStringList backupNames(const BackupNaming &naming)
 {
     QStringList names;
-    const QStringList files = QDir(naming.folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    const QStringList files =
+        QDir(naming.folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
     for (const QString &name : files)
         if (!naming.stampOf(name).isEmpty())
             names << name;
@@ -209,7 +210,8 @@ std::optional<Failure> checkBeforeWrite(const Connection &connection)
     // Tried once per run: a backup that cannot be made now is not retried before every write.
     g_checked.insert(key, std::nullopt);
     if (const auto failed = backUp(connection))
-        qWarning("No backup of %s was made: %s", qUtf8Printable(QDir::toNativeSeparators(path)), qUtf8Printable(*failed));
+        qWarning("No backup of %s was made: %s", qUtf8Printable(QDir::toNativeSeparators(path)),
+                 qUtf8Printable(*failed));
     return std::nullopt;
 }
 
@@ -267,7 +269,8 @@ QStringList everyBackupOf(const QString &path)
 
 Failure toldOf(Failure failure, const QString &path)
 {
-    if (failure.kind == FailureKind::Missing || failure.kind == FailureKind::Damaged || failure.kind == FailureKind::Foreign)
+    if (failure.kind == FailureKind::Missing || failure.kind == FailureKind::Damaged
+        || failure.kind == FailureKind::Foreign)
         failure.newestBackup = QDir::toNativeSeparators(newestBackupOf(path));
     return failure;
 }

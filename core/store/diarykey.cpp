@@ -121,7 +121,9 @@ struct WipedBytes {
 
 static_assert(RawKey::size() + 1 <= int(KeySlots::kSlotBytes));
 
-RawKey::RawKey() : m_text(KeySlots::instance().take()) {}
+RawKey::RawKey() : m_text(KeySlots::instance().take())
+{
+}
 
 RawKey::RawKey(const RawKey &other) : m_text(KeySlots::instance().take())
 {
@@ -194,7 +196,7 @@ bool keyFitsPage(const QString &path, const RawKey &key, int page)
     unsigned int macBytes = 0;
     const bool made = HMAC(EVP_sha1(), hmacKey, kKeyBytes, reinterpret_cast<const unsigned char *>(checked.constData()),
                            std::size_t(checked.size()), mac, &macBytes)
-                      != nullptr;
+        != nullptr;
     sodium_memzero(hmacKey, sizeof hmacKey);
     return made && macBytes >= kHmacBytes && sodium_memcmp(mac, bytes.constData() + kChecked, kHmacBytes) == 0;
 }
@@ -207,8 +209,8 @@ RawKey builtInKey(const QByteArray &salt)
     const QByteArray password = kBuiltInPassword.toUtf8();
     unsigned char key[kKeyBytes];
     PKCS5_PBKDF2_HMAC_SHA1(password.constData(), int(password.size()),
-                           reinterpret_cast<const unsigned char *>(salt.constData()), int(salt.size()),
-                           kKdfIterations, kKeyBytes, key);
+                           reinterpret_cast<const unsigned char *>(salt.constData()), int(salt.size()), kKdfIterations,
+                           kKeyBytes, key);
     const RawKey raw(key, salt);
     sodium_memzero(key, sizeof key);
     ++g_keyDerivations;

@@ -19,7 +19,6 @@ namespace store {
 // The password of every diary that has none of its own.
 inline const QString kBuiltInPassword = QStringLiteral("Xq7RbK2mPv9TzL4wNs");
 
-
 inline constexpr int kSaltBytes = 16;
 
 // A derived key with its salt, in the text form SQLCipher takes.
@@ -40,7 +39,7 @@ public:
 private:
     static constexpr int kKeyBytes = 32;
     static constexpr int kTextSize = 2 + 2 * (kKeyBytes + kSaltBytes) + 1; // x'…'
-    char *m_text; // kTextSize + 1 bytes of locked memory
+    char *m_text;                                                          // kTextSize + 1 bytes of locked memory
 };
 
 // Whether this key is the one the page with this number (2 or later) of the file was written

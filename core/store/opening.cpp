@@ -1,7 +1,7 @@
 #include "core/store/opening.h"
 
-#include "core/store/schemacheck.h"
 #include "core/services.h"
+#include "core/store/schemacheck.h"
 
 #include <sqlcipher/sqlite3.h>
 

@@ -9,8 +9,8 @@
 // damaged too, giving up after a refused password reports the file as damaged or the password
 // as wrong, as the store always has.
 
-#include "core/store/diarykey.h"
 #include "core/result.h"
+#include "core/store/diarykey.h"
 #include "core/store/statements.h"
 
 namespace store {

@@ -1,7 +1,7 @@
 #include "core/store/password.h"
 
-#include "core/store/backups.h"
 #include "core/datafolder.h"
+#include "core/store/backups.h"
 #include "core/store/newfile.h"
 #include "core/store/opening.h"
 
@@ -29,7 +29,8 @@ void removeLeftovers(const QString &folder, const QString &base)
     QDir dir(folder);
     const QString prefix = QLatin1Char('.') + base + QLatin1Char('-');
     for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot))
-        if (name.startsWith(prefix) && (name.endsWith(QStringLiteral(".part")) || name.endsWith(QStringLiteral(".part-journal"))))
+        if (name.startsWith(prefix)
+            && (name.endsWith(QStringLiteral(".part")) || name.endsWith(QStringLiteral(".part-journal"))))
             dir.remove(name);
 }
 
@@ -69,9 +70,9 @@ std::optional<Failure> writeAnew(const Connection &connection, const QString &ta
     // The engine creates no file through ATTACH here, and takes an empty one as a new database.
     QFile empty(fill);
     if (fill.isEmpty() || !empty.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFile::ReadOwner | QFile::WriteOwner))
-        return Failure{FailureKind::Other, QStringLiteral("No new file could be made in %1: %2")
-                                               .arg(QDir::toNativeSeparators(info.absolutePath()),
-                                                    empty.errorString())};
+        return Failure{FailureKind::Other,
+                       QStringLiteral("No new file could be made in %1: %2")
+                           .arg(QDir::toNativeSeparators(info.absolutePath()), empty.errorString())};
     empty.close();
     if (const int rc = attachFresh(connection, fill, key); rc != SQLITE_OK)
         return connection.failure(rc);

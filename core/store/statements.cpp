@@ -64,16 +64,13 @@ Failure failureFor(int code, sqlite3 *db, const QString &path)
     case SQLITE_CORRUPT:
     case SQLITE_INTERRUPT: // only the work budget interrupts, and a sound file stays within it
         return fileFailure(FailureKind::Damaged, path);
-    case SQLITE_READONLY:
-        return fileFailure(FailureKind::ReadOnly, path);
-    case SQLITE_FULL:
-        return fileFailure(FailureKind::DiskFull, path);
+    case SQLITE_READONLY: return fileFailure(FailureKind::ReadOnly, path);
+    case SQLITE_FULL: return fileFailure(FailureKind::DiskFull, path);
     case SQLITE_CANTOPEN:
         if (!QFileInfo::exists(path))
             return fileFailure(FailureKind::Missing, path);
         break;
-    default:
-        break;
+    default: break;
     }
     return {FailureKind::Other, engineMessage(db, code)};
 }

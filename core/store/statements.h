@@ -88,7 +88,7 @@ public:
     QString text(int column) const;
 
 private:
-    Statement(sqlite3_stmt *statement, WorkBudget *budget) : m_statement(statement), m_budget(budget) {}
+    Statement(sqlite3_stmt *statement, WorkBudget *budget) : m_statement(statement), m_budget(budget) { }
 
     sqlite3_stmt *m_statement = nullptr;
     WorkBudget *m_budget = nullptr;
@@ -97,7 +97,7 @@ private:
 // Rolls back unless committed, so that an early return leaves the file as it was.
 class Transaction {
 public:
-    explicit Transaction(const Connection &connection) : m_connection(connection) {}
+    explicit Transaction(const Connection &connection) : m_connection(connection) { }
     Transaction(const Transaction &) = delete;
     Transaction &operator=(const Transaction &) = delete;
     ~Transaction();

@@ -1,5 +1,5 @@
-#include "core/store/diarykey.h"
 #include "core/store/store.h"
+#include "core/store/diarykey.h"
 
 #include "core/store/backups.h"
 #include "core/store/opening.h"
@@ -43,7 +43,8 @@ QString createIndexSql(Table table, bool ifMissing)
 }
 
 // Every change to a diary goes through here: one transaction, committed before the return.
-std::optional<Failure> runWrite(const QString &path, const std::function<std::optional<Failure>(const Connection &)> &work)
+std::optional<Failure> runWrite(const QString &path,
+                                const std::function<std::optional<Failure>(const Connection &)> &work)
 {
     auto opened = openDiary(path);
     if (!opened.ok())
@@ -112,7 +113,8 @@ Result<Keywords> queryKeywords(const QString &path, Table table)
     if (!opened.ok())
         return opened.failure();
     // Answered from the covering index, which holds far less than the table with its meanings.
-    auto statement = Statement::prepare(*opened, QStringLiteral("SELECT \"Index\", keyword FROM %1 ORDER BY \"Index\"").arg(tableName(table)));
+    auto statement = Statement::prepare(
+        *opened, QStringLiteral("SELECT \"Index\", keyword FROM %1 ORDER BY \"Index\"").arg(tableName(table)));
     if (!statement.ok())
         return statement.failure();
     Keywords result;
@@ -131,7 +133,8 @@ Result<Done> queryEntries(const QString &path, Table table, const EntryVisitor &
     auto opened = openDiary(path);
     if (!opened.ok())
         return opened.failure();
-    auto statement = Statement::prepare(*opened, QStringLiteral("SELECT \"Index\", keyword, meaning FROM %1 ORDER BY \"Index\"").arg(tableName(table)));
+    auto statement = Statement::prepare(
+        *opened, QStringLiteral("SELECT \"Index\", keyword, meaning FROM %1 ORDER BY \"Index\"").arg(tableName(table)));
     if (!statement.ok())
         return statement.failure();
     int rc = SQLITE_ROW;
@@ -147,8 +150,9 @@ Result<std::optional<Entry>> queryEntry(const QString &path, Table table, qint64
     auto opened = openDiary(path);
     if (!opened.ok())
         return opened.failure();
-    auto statement = Statement::prepare(*opened, QStringLiteral("SELECT keyword, meaning FROM %1 WHERE \"Index\" = ?1").arg(tableName(table)),
-                                        {{1, index}});
+    auto statement = Statement::prepare(
+        *opened, QStringLiteral("SELECT keyword, meaning FROM %1 WHERE \"Index\" = ?1").arg(tableName(table)),
+        {{1, index}});
     if (!statement.ok())
         return statement.failure();
     const int rc = statement->step();
@@ -220,8 +224,9 @@ Result<qint64> addEntry(const QString &path, Table table, const Entry &entry)
 {
     qint64 index = 0;
     const auto failed = runWrite(path, [&](const Connection &connection) -> std::optional<Failure> {
-        const auto added = change(connection, QStringLiteral("INSERT INTO %1 (keyword, meaning) VALUES (?1, ?2)").arg(tableName(table)),
-                                  {{1, entry.keyword}, {2, entry.meaning}});
+        const auto added = change(
+            connection, QStringLiteral("INSERT INTO %1 (keyword, meaning) VALUES (?1, ?2)").arg(tableName(table)),
+            {{1, entry.keyword}, {2, entry.meaning}});
         if (!added.ok())
             return added.failure();
         index = sqlite3_last_insert_rowid(connection.get());
@@ -250,7 +255,9 @@ Result<bool> addEntries(const QString &path, const std::vector<Chapter> &chapter
     const auto failed = runWrite(path, [&](const Connection &connection) -> std::optional<Failure> {
         qint64 written = 0;
         for (const Chapter &chapter : chapters) {
-            auto insert = Statement::prepare(connection, QStringLiteral("INSERT INTO %1 (keyword, meaning) VALUES (?1, ?2)").arg(tableName(chapter.table)));
+            auto insert = Statement::prepare(
+                connection,
+                QStringLiteral("INSERT INTO %1 (keyword, meaning) VALUES (?1, ?2)").arg(tableName(chapter.table)));
             if (!insert.ok())
                 return insert.failure();
             for (const Entry &entry : chapter.entries) {

@@ -18,8 +18,8 @@
 namespace store {
 
 // The store names its tables only through the section table.
-using sections::Table;
 using sections::kTables;
+using sections::Table;
 using sections::tableName;
 using sections::tableNamed;
 

@@ -2,8 +2,8 @@
 
 #include "core/book/bookfile.h"
 #include "core/book/bookimport.h"
-#include "core/filefolders.h"
 #include "core/datafolder.h"
+#include "core/filefolders.h"
 #include "gui/book/bookpages.h"
 #include "gui/filedialogs.h"
 #include "gui/messages.h"
@@ -73,7 +73,8 @@ void exportBook(QWidget *parent, const std::vector<sections::Table> &tables, boo
 {
     const QString suffix = book::formatName(format);
     const QString suggested = QDir(filefolders::startFolder()).filePath(book::kTitle + QLatin1Char('.') + suffix);
-    QString path = gui::fileDialogs().saveFileName(parent, QStringLiteral("Export Book"), suggested, book::filterOf(format));
+    QString path =
+        gui::fileDialogs().saveFileName(parent, QStringLiteral("Export Book"), suggested, book::filterOf(format));
     if (path.isEmpty())
         return;
     if (QFileInfo(path).suffix().isEmpty())
@@ -87,7 +88,8 @@ void exportBook(QWidget *parent, const std::vector<sections::Table> &tables, boo
         return complain(parent, store::message(book.failure()));
     Progress progress(parent, QStringLiteral("Exporting the book\u2026"));
     const book::Outcome outcome = bookpages::exportBook(path, format, *book, book::dateLine(), progress.callback());
-    tellOutcome(parent, progress, outcome, QStringLiteral("The book was exported to\n%1").arg(QDir::toNativeSeparators(path)));
+    tellOutcome(parent, progress, outcome,
+                QStringLiteral("The book was exported to\n%1").arg(QDir::toNativeSeparators(path)));
 }
 
 void printBook(QWidget *parent)
@@ -113,8 +115,9 @@ void importEntries(QWidget *parent)
 {
     const QString path = gui::fileDialogs().openFileName(
         parent, QStringLiteral("Import Entries"), filefolders::startFolder(),
-        QStringLiteral("Books and diaries (*.csv *.md *.markdown *.dll);;CSV table (*.csv);;Markdown (*.md *.markdown);;"
-                       "Brimvale diary (*.dll);;All files (*)"));
+        QStringLiteral(
+            "Books and diaries (*.csv *.md *.markdown *.dll);;CSV table (*.csv);;Markdown (*.md *.markdown);;"
+            "Brimvale diary (*.dll);;All files (*)"));
     if (path.isEmpty())
         return;
     filefolders::rememberFolderOf(path);
@@ -128,10 +131,13 @@ void importEntries(QWidget *parent)
     const QString counts = book::describe(*preview);
     const QString file = QDir::toNativeSeparators(path);
     if (preview->additions.empty()) {
-        const QString why = preview->leftOut > 0 ? QStringLiteral("Nothing in %1 can be imported.") : QStringLiteral("Every entry in %1 is in the diary already.");
-        return gui::messages().show(parent, why.arg(file) + QStringLiteral("\n\n") + counts, gui::MessageIcon::Information);
+        const QString why = preview->leftOut > 0 ? QStringLiteral("Nothing in %1 can be imported.")
+                                                 : QStringLiteral("Every entry in %1 is in the diary already.");
+        return gui::messages().show(parent, why.arg(file) + QStringLiteral("\n\n") + counts,
+                                    gui::MessageIcon::Information);
     }
-    if (gui::messages().askYesNo(parent, QStringLiteral("Import these entries from %1?\n\n%2").arg(file, counts)) != gui::Answer::Yes)
+    if (gui::messages().askYesNo(parent, QStringLiteral("Import these entries from %1?\n\n%2").arg(file, counts))
+        != gui::Answer::Yes)
         return;
     Progress progress(parent, QStringLiteral("Importing entries\u2026"));
     const book::Outcome outcome = book::import(diary, *preview, progress.callback());

@@ -64,7 +64,8 @@ bool needsNoShaping(const QString &text)
 {
     for (const QChar c : text) {
         const char16_t u = c.unicode();
-        if (u >= 0x0300 && !(u >= 0x0370 && u <= 0x0482) && !(u >= 0x048A && u <= 0x052F) && !(u >= 0x2000 && u <= 0x206F))
+        if (u >= 0x0300 && !(u >= 0x0370 && u <= 0x0482) && !(u >= 0x048A && u <= 0x052F)
+            && !(u >= 0x2000 && u <= 0x206F))
             return false;
     }
     return true;
@@ -125,7 +126,8 @@ public:
             layOut(keyword, withLineBreaks(entry.keyword), m_styles.keyword);
             layOut(meaning, withLineBreaks(entry.meaning), m_styles.meaning);
             // A keyword is not left alone at the foot of a page: its meaning's first line goes with it.
-            place(keyword, m_styles.keyword, std::max(m_styles.keyword.below, m_styles.meaning.above) + meaning.lineAt(0).height());
+            place(keyword, m_styles.keyword,
+                  std::max(m_styles.keyword.below, m_styles.meaning.above) + meaning.lineAt(0).height());
             place(meaning, m_styles.meaning, 0);
             if (++done % kProgressStep == 0 && !progress(done))
                 return 0;
@@ -207,8 +209,8 @@ void paintContents(QPainter &painter, const Sheet &sheet, const std::vector<std:
 {
     painter.setFont(fontOf(22, true));
     const qreal headingHeight = painter.fontMetrics().height() * 2;
-    painter.drawText(QRectF(sheet.text.topLeft(), QSizeF(sheet.text.width(), headingHeight)), Qt::AlignLeft | Qt::AlignTop,
-                     QStringLiteral("Contents"));
+    painter.drawText(QRectF(sheet.text.topLeft(), QSizeF(sheet.text.width(), headingHeight)),
+                     Qt::AlignLeft | Qt::AlignTop, QStringLiteral("Contents"));
     painter.setFont(fontOf(13));
     const qreal lineHeight = painter.fontMetrics().height() * 1.6;
     qreal top = sheet.text.top() + headingHeight;
@@ -224,7 +226,8 @@ void paintContents(QPainter &painter, const Sheet &sheet, const std::vector<std:
 
 QPageLayout pageLayout()
 {
-    return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(20, 20, 20, 14), QPageLayout::Millimeter);
+    return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(20, 20, 20, 14),
+                       QPageLayout::Millimeter);
 }
 
 bool paint(QPagedPaintDevice &device, const book::Book &book, const QString &dated, const book::Progress &progress)
@@ -242,7 +245,8 @@ bool paint(QPagedPaintDevice &device, const book::Book &book, const QString &dat
 
     std::vector<std::pair<QString, int>> contents;
     int nextPage = 3; // after the title and the contents
-    Setter counter(device, sheet, [](const QTextLine &, QPointF) {}, [] {});
+    Setter counter(
+        device, sheet, [](const QTextLine &, QPointF) {}, [] {});
     for (std::size_t index = 0; index < book.size(); ++index) {
         contents.emplace_back(sections::section(book[index].table).name, nextPage);
         if (index < counted) {
@@ -260,11 +264,12 @@ bool paint(QPagedPaintDevice &device, const book::Book &book, const QString &dat
     paintContents(painter, sheet, contents);
     paintFooter(painter, sheet, 2);
     int number = 3;
-    Setter painting(device, sheet, [&](const QTextLine &line, QPointF at) { line.draw(&painter, at); },
-                    [&] {
-                        paintFooter(painter, sheet, number++);
-                        device.newPage();
-                    });
+    Setter painting(
+        device, sheet, [&](const QTextLine &line, QPointF at) { line.draw(&painter, at); },
+        [&] {
+            paintFooter(painter, sheet, number++);
+            device.newPage();
+        });
     for (const Chapter &chapter : book) {
         device.newPage();
         if (painting.set(chapter, told) == 0) {
@@ -277,7 +282,8 @@ bool paint(QPagedPaintDevice &device, const book::Book &book, const QString &dat
     return painter.end();
 }
 
-book::Outcome writePdf(const QString &path, const book::Book &book, const QString &dated, const book::Progress &progress)
+book::Outcome writePdf(const QString &path, const book::Book &book, const QString &dated,
+                       const book::Progress &progress)
 {
     book::BookFile file(path);
     if (const auto refused = file.start())

@@ -20,7 +20,8 @@ QPageLayout pageLayout();
 bool paint(QPagedPaintDevice &device, const book::Book &book, const QString &dated, const book::Progress &progress);
 
 // Writes the book as a PDF file with its fonts embedded, whole or not at all (as book::exportText).
-book::Outcome writePdf(const QString &path, const book::Book &book, const QString &dated, const book::Progress &progress = {});
+book::Outcome writePdf(const QString &path, const book::Book &book, const QString &dated,
+                       const book::Progress &progress = {});
 
 // Any format: PDF here, the text formats through the core.
 book::Outcome exportBook(const QString &path, book::Format format, const book::Book &book, const QString &dated,

@@ -42,10 +42,13 @@ AboutDialog::AboutDialog()
     m_titleLabel = textLabel(new QLabel(app::kWindowCaption, this), QStringLiteral("Label2"), ui::verdana(14.25, true));
     ui::place(m_titleLabel, 840, 45, 3570, 345);
 
-    m_descriptionLabel = textLabel(new QLabel(QStringLiteral(
-        "Brimvale is a tool which helps you to keep a record of your personal notes; it is a diary which "
-        "enables you to keep a track of your spiritual or magikal experiences. The program also allows you to "
-        "record your dreams, interpretations, aspirations and affirmations."), this),
+    m_descriptionLabel = textLabel(
+        new QLabel(
+            QStringLiteral(
+                "Brimvale is a tool which helps you to keep a record of your personal notes; it is a diary which "
+                "enables you to keep a track of your spiritual or magikal experiences. The program also allows you to "
+                "record your dreams, interpretations, aspirations and affirmations."),
+            this),
         QStringLiteral("Label1"), ui::verdana(8.25));
     ui::place(m_descriptionLabel, 840, 510, 6165, 975);
 
@@ -53,9 +56,12 @@ AboutDialog::AboutDialog()
     textLabel(m_homePageLink, QStringLiteral("lblHomePage"), ui::verdana(8.25, false, true));
     ui::place(m_homePageLink, 2955, 1485, 4050, 195);
 
-    m_fullBrandLabel = textLabel(new QLabel(QStringLiteral(
-        "Home Business Opportunity. Start your own Internet business and make money online. Get this software "
-        "fully branded for your website."), this),
+    m_fullBrandLabel = textLabel(
+        new QLabel(
+            QStringLiteral(
+                "Home Business Opportunity. Start your own Internet business and make money online. Get this software "
+                "fully branded for your website."),
+            this),
         QStringLiteral("Label3"), ui::verdana(8.25, true));
     ui::place(m_fullBrandLabel, 120, 1800, 6885, 435);
 

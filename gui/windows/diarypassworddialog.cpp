@@ -1,8 +1,8 @@
 #include "gui/windows/diarypassworddialog.h"
 
-#include "core/store/store.h"
-#include "core/store/password.h"
 #include "core/identity.h"
+#include "core/store/password.h"
+#include "core/store/store.h"
 #include "gui/messages.h"
 #include "gui/ui.h"
 
@@ -18,9 +18,9 @@
 namespace gui {
 
 namespace {
-const QString kWarning = QStringLiteral(
-    "Keep this password safe. If you forget it, nobody can open your diary or its backups again, "
-    "Brimvale included: there is no way to recover a password, and the diary is then lost.");
+const QString kWarning =
+    QStringLiteral("Keep this password safe. If you forget it, nobody can open your diary or its backups again, "
+                   "Brimvale included: there is no way to recover a password, and the diary is then lost.");
 
 QLineEdit *passwordBox(QWidget *parent, const QString &name, const QString &accessibleName)
 {
@@ -47,11 +47,12 @@ DiaryPasswordDialog::DiaryPasswordDialog(QWidget *parent, const QString &diaryPa
     setWindowTitle(QStringLiteral("Diary Password - ") + app::kApplicationTitle);
     setModal(true);
 
-    auto *intro = new QLabel(ownPassword ? QStringLiteral("Your diary has a password of its own. Type it to change "
-                                                          "it, or to remove it so that the diary opens by itself again.")
-                                         : QStringLiteral("Give your diary a password of its own. Brimvale asks for it "
-                                                          "the first time the diary is needed after each start."),
-                             this);
+    auto *intro =
+        new QLabel(ownPassword ? QStringLiteral("Your diary has a password of its own. Type it to change "
+                                                "it, or to remove it so that the diary opens by itself again.")
+                               : QStringLiteral("Give your diary a password of its own. Brimvale asks for it "
+                                                "the first time the diary is needed after each start."),
+                   this);
     intro->setObjectName(QStringLiteral("lblIntro"));
     intro->setWordWrap(true);
     auto *warning = new QLabel(kWarning, this);
@@ -70,12 +71,14 @@ DiaryPasswordDialog::DiaryPasswordDialog(QWidget *parent, const QString &diaryPa
     m_repeatEdit = passwordBox(this, QStringLiteral("txtRepeat"), QStringLiteral("Repeat new password"));
     form->addRow(QStringLiteral("&New password:"), m_newEdit);
     form->addRow(QStringLiteral("Re&peat new password:"), m_repeatEdit);
-    form->addRow(QString(), ui::showPasswordToggle(this, QStringLiteral("Sho&w passwords"), {m_currentEdit, m_newEdit, m_repeatEdit}));
+    form->addRow(
+        QString(),
+        ui::showPasswordToggle(this, QStringLiteral("Sho&w passwords"), {m_currentEdit, m_newEdit, m_repeatEdit}));
 
     auto *row = new QHBoxLayout;
     row->addStretch();
-    QPushButton *setButton = button(this, QStringLiteral("cmdSet"), ownPassword ? QStringLiteral("&Change Password")
-                                                                : QStringLiteral("&Set Password"));
+    QPushButton *setButton = button(this, QStringLiteral("cmdSet"),
+                                    ownPassword ? QStringLiteral("&Change Password") : QStringLiteral("&Set Password"));
     row->addWidget(setButton);
     if (ownPassword) {
         QPushButton *removeButton = button(this, QStringLiteral("cmdRemove"), QStringLiteral("&Remove Password"));
@@ -128,15 +131,16 @@ void DiaryPasswordDialog::setOrChange()
     }
     change(m_currentEdit ? m_currentEdit->text() : QString(), m_newEdit->text(),
            m_currentEdit ? QStringLiteral("The diary's password was changed.")
-                      : QStringLiteral("The diary now has a password of its own."));
+                         : QStringLiteral("The diary now has a password of its own."));
 }
 
 void DiaryPasswordDialog::remove()
 {
     if (m_currentEdit->text().isEmpty())
         return refuse(QStringLiteral("Type the current password first."), m_currentEdit);
-    if (messages().askYesNo(this, QStringLiteral("Remove the diary's password? Anyone who has Brimvale can then "
-                                                 "open the diary and its backups."))
+    if (messages().askYesNo(this,
+                            QStringLiteral("Remove the diary's password? Anyone who has Brimvale can then "
+                                           "open the diary and its backups."))
         != Answer::Yes)
         return;
     change(m_currentEdit->text(), QString(),
@@ -163,7 +167,7 @@ void DiaryPasswordDialog::change(const QString &current, const QString &next, co
     QString text = done;
     if (!changed->backupsLeft.isEmpty())
         text += QStringLiteral("\nThese backups could not be given the new key and keep the one they had:\n")
-                + QDir::toNativeSeparators(changed->backupsLeft.join(QLatin1Char('\n')));
+            + QDir::toNativeSeparators(changed->backupsLeft.join(QLatin1Char('\n')));
     messages().show(this, text, MessageIcon::Information);
     accept();
 }

@@ -28,11 +28,12 @@ const QColor kNavy(0, 0, 128);
 const QColor kLinkBlue(0, 0, 192);
 const QColor kYellow(255, 255, 0);
 
-const QString kProductFamilyText = QStringLiteral(
-    "If you have enjoyed this software you will surely be interested in our other Tarnwick Softwares. From a "
-    "single software, we have now grown to become the world\u2019s largest resource of tarnwick softwares. Be it "
-    "astrology, psychic, tarot, numerology or occult, we have programs in all fields thus giving our users a "
-    "wide choice depending on their interests.")
+const QString kProductFamilyText =
+    QStringLiteral(
+        "If you have enjoyed this software you will surely be interested in our other Tarnwick Softwares. From a "
+        "single software, we have now grown to become the world\u2019s largest resource of tarnwick softwares. Be it "
+        "astrology, psychic, tarot, numerology or occult, we have programs in all fields thus giving our users a "
+        "wide choice depending on their interests.")
     + QString(61, QLatin1Char(' '))
     + QStringLiteral(
         "All the programs in the Tarnwick Softwares suite are simple and easy to use. They are not only fun to "
@@ -145,7 +146,8 @@ ExitWindow::ExitWindow()
     ui::setTextColor(m_productFamilyLabel, Qt::white);
     ui::place(m_productFamilyLabel, 120, 360, 3495, 3855);
 
-    m_productFamilyLink = new ui::LinkLabel(QStringLiteral("Click Here To Visit Tarnwick Softwares"), m_productFamilyPanel);
+    m_productFamilyLink =
+        new ui::LinkLabel(QStringLiteral("Click Here To Visit Tarnwick Softwares"), m_productFamilyPanel);
     m_productFamilyLink->setObjectName(QStringLiteral("lblGoToHome"));
     m_productFamilyLink->setTextFormat(Qt::PlainText);
     m_productFamilyLink->setFont(ui::verdana(9, true, true));
@@ -292,8 +294,7 @@ void ExitWindow::restorePlaceholder(QWidget *field)
 
 void ExitWindow::refuseSpace(QLineEdit *field)
 {
-    gui::messages().show(this, QStringLiteral("Email Address Cannot Contain Space"),
-                         gui::MessageIcon::Critical);
+    gui::messages().show(this, QStringLiteral("Email Address Cannot Contain Space"), gui::MessageIcon::Critical);
     field->setFocus(Qt::OtherFocusReason);
 }
 
@@ -324,8 +325,7 @@ bool ExitWindow::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
         break;
-    default:
-        break;
+    default: break;
     }
     return forms::FormWindow<QWidget>::eventFilter(watched, event);
 }
@@ -337,8 +337,8 @@ void ExitWindow::submitReferral()
     m_submitButton->setFocus(Qt::OtherFocusReason);
 
     m_submitted = {text::trimSpaces(m_nameEdit->text()), text::trimSpaces(m_emailEdit->text()),
-                 text::trimSpaces(fieldText(m_messageEdit)), text::trimSpaces(m_friendNameEdit->text()),
-                 text::trimSpaces(m_friendEmailEdit->text())};
+                   text::trimSpaces(fieldText(m_messageEdit)), text::trimSpaces(m_friendNameEdit->text()),
+                   text::trimSpaces(m_friendEmailEdit->text())};
     if (const auto refused = referral::refusal(m_submitted)) {
         gui::messages().show(this, *refused, gui::MessageIcon::Critical);
         return;

@@ -11,8 +11,8 @@
 namespace {
 // Access keys that differ from each other and from the dialog's other controls.
 constexpr std::array<const char *, 4> kSectionCaptions{"&Spell", "&Incense", "&Recipes", "Ri&tuals"};
-constexpr std::array<book::Format, 5> kFormats{book::Format::Pdf, book::Format::Html, book::Format::Markdown, book::Format::Text,
-                                               book::Format::Csv};
+constexpr std::array<book::Format, 5> kFormats{book::Format::Pdf, book::Format::Html, book::Format::Markdown,
+                                               book::Format::Text, book::Format::Csv};
 } // namespace
 
 ExportBookDialog::ExportBookDialog(QWidget *parent) : QDialog(parent)
@@ -46,8 +46,8 @@ ExportBookDialog::ExportBookDialog(QWidget *parent) : QDialog(parent)
     layout->addWidget(m_formatBox);
 
     auto *unprotectedWarning = new QLabel(QStringLiteral("The exported file is not protected by the diary's password: "
-                                               "anyone who can open the file can read it."),
-                                this);
+                                                         "anyone who can open the file can read it."),
+                                          this);
     unprotectedWarning->setObjectName(QStringLiteral("lblUnprotected"));
     unprotectedWarning->setWordWrap(true);
     layout->addWidget(unprotectedWarning);

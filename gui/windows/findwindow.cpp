@@ -32,10 +32,7 @@ public:
     }
     Hit hit(int row) const { return m_index->hit(m_entries[std::size_t(row)]); }
 
-    int rowCount(const QModelIndex &parent) const override
-    {
-        return parent.isValid() ? 0 : int(m_entries.size());
-    }
+    int rowCount(const QModelIndex &parent) const override { return parent.isValid() ? 0 : int(m_entries.size()); }
     QVariant data(const QModelIndex &index, int role) const override
     {
         if (role != Qt::DisplayRole || !index.isValid())
@@ -57,9 +54,7 @@ namespace {
 QString g_lastTyped;
 } // namespace
 
-FindWindow::FindWindow(forms::Form *opener)
-    : QWidget(opener->widget(), Qt::Window)
-    , m_opener(opener)
+FindWindow::FindWindow(forms::Form *opener) : QWidget(opener->widget(), Qt::Window), m_opener(opener)
 {
     setObjectName(QStringLiteral("FindWindow"));
     setWindowTitle(QStringLiteral("Find"));
@@ -183,9 +178,9 @@ void FindWindow::search()
     const auto entries = m_index->search(typed);
     const std::size_t found = entries.size();
     m_results->set(&*m_index, std::move(entries));
-    m_foundLabel->setText(found == 0   ? QStringLiteral("No entries found")
-                      : found == 1 ? QStringLiteral("1 entry found")
-                                   : QStringLiteral("%1 entries found").arg(found));
+    m_foundLabel->setText(found == 0       ? QStringLiteral("No entries found")
+                              : found == 1 ? QStringLiteral("1 entry found")
+                                           : QStringLiteral("%1 entries found").arg(found));
 }
 
 bool FindWindow::indexIsReady()

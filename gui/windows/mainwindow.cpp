@@ -48,13 +48,15 @@ MainWindow::MainWindow(SectionChoice earlier) : m_choice(std::move(earlier))
     m_forumLink = chrome::addForumLink(client, QRect(698, 0, 5115, 390));
     ui::setTextColor(m_forumLink, kSilver);
 
-    m_captions[0] = caption(client, 0,
+    m_captions[0] = caption(
+        client, 0,
         QStringLiteral("Brimvale is an easy to use advanced software. It is a personal book of spells and also acts "
                        "as a key to the mysteries of the Pagan culture. Brimvale software is the ultimate tool for "
                        "safekeeping everything related to the Pagan and the Wiccan rituals and spells, and as such, "
                        "it is a MUST HAVE for all Pagan followers."));
     ui::place(m_captions[0], 143, 600, 6225, 1170);
-    m_captions[1] = caption(client, 1,
+    m_captions[1] = caption(
+        client, 1,
         QStringLiteral("Brimvale has divided the Diary into the following options for your convenience. Choose any "
                        "one of the options which you feel is appropriate for your entry."));
     ui::place(m_captions[1], 143, 1965, 6225, 585);
@@ -87,14 +89,16 @@ MainWindow::MainWindow(SectionChoice earlier) : m_choice(std::move(earlier))
     // The book options: below the bottom edge of the client area, which cannot grow, so never seen.
     m_bookFrame = frame(client, QStringLiteral("Frame1"), QStringLiteral("Save Option - For Future"));
     m_bookFrame->setGeometry(ui::twips(2640, 8280, 3015, 2655));
-    m_captions[4] = caption(m_bookFrame, 4,
+    m_captions[4] = caption(
+        m_bookFrame, 4,
         QStringLiteral("Select the location of your previously saved Brimvale. This diary will be opened now."));
     ui::place(m_captions[4], 120, 240, 2745, 1920);
     m_sectionOptions[4] = new QRadioButton(QStringLiteral("Load Book"), m_bookFrame);
     ui::place(m_sectionOptions[4], 120, 1920, 2745, 200);
     m_sectionOptions[5] = new QRadioButton(QStringLiteral("Save Book"), m_bookFrame);
     ui::place(m_sectionOptions[5], 120, 2280, 2745, 200);
-    m_captions[2] = caption(client, 2,
+    m_captions[2] = caption(
+        client, 2,
         QStringLiteral("You can also choose to save your spells in a book or load from a previously saved book."));
     ui::place(m_captions[2], 150, 8895, 6225, 390);
 
@@ -167,7 +171,8 @@ void MainWindow::continueIntoSection()
 
 void MainWindow::continueInto(sections::Table table)
 {
-    const auto option = std::size_t(std::find(sections::kTables.begin(), sections::kTables.end(), table) - sections::kTables.begin());
+    const auto option =
+        std::size_t(std::find(sections::kTables.begin(), sections::kTables.end(), table) - sections::kTables.begin());
     m_sectionOptions[option]->setChecked(true);
     continueIntoSection();
 }

@@ -46,7 +46,7 @@ private:
     ui::LinkLabel *m_forumLink = nullptr;
     std::array<QLabel *, 5> m_captions{};
     QGroupBox *m_sectionFrame = nullptr; // the four sections
-    QGroupBox *m_bookFrame = nullptr; // the book options, never seen
+    QGroupBox *m_bookFrame = nullptr;    // the book options, never seen
     std::array<QRadioButton *, 6> m_sectionOptions{};
     QLabel *m_picture = nullptr;
     QPushButton *m_continueButton = nullptr;

@@ -1,7 +1,7 @@
 #include "gui/windows/sectionwindow.h"
 
-#include "core/entries.h"
 #include "core/datafolder.h"
+#include "core/entries.h"
 #include "core/sections.h"
 #include "core/services.h"
 #include "core/text.h"
@@ -57,14 +57,17 @@ SectionWindow::SectionWindow(SectionChoice choice) : m_choice(std::move(choice))
 
     m_forumLink = chrome::addForumLink(client, QRect(728, 0, 5115, 390));
 
-    m_captions[0] = ui::plainLabel(client, QStringLiteral("lblCaption_0"), QStringLiteral("Caption"), ui::verdana(11.25, true));
+    m_captions[0] =
+        ui::plainLabel(client, QStringLiteral("lblCaption_0"), QStringLiteral("Caption"), ui::verdana(11.25, true));
     m_captions[0]->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    m_captions[1] = ui::plainLabel(client, QStringLiteral("lblCaption_1"),
-                          QStringLiteral("Click on Open Spell to Access the Spells Section"), ui::verdana(9.75, true));
-    m_captions[2] = ui::plainLabel(client, QStringLiteral("lblCaption_2"),
-                          QStringLiteral("Add your new spell secrets and save them. Add, edit or remove the selected "
-                                         "spells according to your preferences."),
-                          ui::verdana(9.75));
+    m_captions[1] =
+        ui::plainLabel(client, QStringLiteral("lblCaption_1"),
+                       QStringLiteral("Click on Open Spell to Access the Spells Section"), ui::verdana(9.75, true));
+    m_captions[2] =
+        ui::plainLabel(client, QStringLiteral("lblCaption_2"),
+                       QStringLiteral("Add your new spell secrets and save them. Add, edit or remove the selected "
+                                      "spells according to your preferences."),
+                       ui::verdana(9.75));
     m_captions[2]->setWordWrap(true);
     ui::place(m_captions[2], 98, 1200, 6375, 480);
 
@@ -85,7 +88,8 @@ SectionWindow::SectionWindow(SectionChoice choice) : m_choice(std::move(choice))
     m_editButton = commandButton(client, QStringLiteral("Command4"), QStringLiteral("&Edit"), 4155);
     m_exitButton = commandButton(client, QStringLiteral("Command5"), QStringLiteral("E&xit"), 4500);
 
-    m_keywordLabel = ui::plainLabel(client, QStringLiteral("Label1"), QStringLiteral("Keyword"), ui::verdana(8.25, true));
+    m_keywordLabel =
+        ui::plainLabel(client, QStringLiteral("Label1"), QStringLiteral("Keyword"), ui::verdana(8.25, true));
     ui::fitToText(m_keywordLabel, 105, 4920, 840, 195);
     m_keywordEdit = new QLineEdit(client);
     m_keywordEdit->setObjectName(QStringLiteral("txtKeyword"));
@@ -95,7 +99,8 @@ SectionWindow::SectionWindow(SectionChoice choice) : m_choice(std::move(choice))
     ui::place(m_keywordEdit, 98, 5160, 6375, 285);
     m_keywordLabel->setBuddy(m_keywordEdit);
 
-    m_meaningLabel = ui::plainLabel(client, QStringLiteral("Label2"), QStringLiteral("Meaning"), ui::verdana(8.25, true));
+    m_meaningLabel =
+        ui::plainLabel(client, QStringLiteral("Label2"), QStringLiteral("Meaning"), ui::verdana(8.25, true));
     ui::fitToText(m_meaningLabel, 105, 5520, 810, 195);
     m_meaningEdit = new QPlainTextEdit(client);
     m_meaningEdit->setObjectName(QStringLiteral("txtMeaning"));
@@ -290,12 +295,13 @@ bool SectionWindow::saveChanges()
     bool saved = true;
     if (table && index) {
         const store::Entry entry{text::trimSpaces(m_boxes->keyword()), text::trimSpaces(m_boxes->meaning())};
-        if (const entries::Check check = entries::check(entry.keyword, entry.meaning); check != entries::Check::Passed) {
+        if (const entries::Check check = entries::check(entry.keyword, entry.meaning);
+            check != entries::Check::Passed) {
             saved = false;
             if (refuse(check))
                 return false;
-        } else if (const auto updated = store::updateEntry(datafolder::workingDiaryPath(), *table, *index, entry,
-                                                           selectedKeyword());
+        } else if (const auto updated =
+                       store::updateEntry(datafolder::workingDiaryPath(), *table, *index, entry, selectedKeyword());
                    !updated.ok()) {
             report(updated.failure());
             return false;

@@ -73,11 +73,11 @@ private:
     ui::LinkLabel *m_forumLink = nullptr;
     std::array<QLabel *, 3> m_captions{};
     QListView *m_keywordList = nullptr;
-    QPushButton *m_openButton = nullptr; // Open / Close the section
-    QPushButton *m_addButton = nullptr; // Add / Save a new entry
+    QPushButton *m_openButton = nullptr;   // Open / Close the section
+    QPushButton *m_addButton = nullptr;    // Add / Save a new entry
     QPushButton *m_removeButton = nullptr; // Remove the selected entry
-    QPushButton *m_editButton = nullptr; // Edit / Save the selected entry
-    QPushButton *m_exitButton = nullptr; // Exit: back to the main window
+    QPushButton *m_editButton = nullptr;   // Edit / Save the selected entry
+    QPushButton *m_exitButton = nullptr;   // Exit: back to the main window
     QLabel *m_keywordLabel = nullptr;
     QLineEdit *m_keywordEdit = nullptr;
     QLabel *m_meaningLabel = nullptr;

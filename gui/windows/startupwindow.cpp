@@ -3,9 +3,9 @@
 #include "core/datafolder.h"
 #include "core/services.h"
 #include "gui/messages.h"
-#include "gui/updatereminder.h"
-#include "gui/shutdown.h"
 #include "gui/navigation.h"
+#include "gui/shutdown.h"
+#include "gui/updatereminder.h"
 
 #include <QFrame>
 
@@ -35,8 +35,7 @@ void StartupWindow::setVisible(bool visible)
 void StartupWindow::load()
 {
     if (platform::instanceLock().anotherInstanceRunning()) {
-        gui::messages().show(nullptr, QStringLiteral("Application is already running"),
-                             gui::MessageIcon::Information);
+        gui::messages().show(nullptr, QStringLiteral("Application is already running"), gui::MessageIcon::Information);
         shutdown::quitAll();
         return;
     }
@@ -72,7 +71,6 @@ void StartupWindow::drawPromotion()
         if (main)
             main->fullBrand->raise();
         break;
-    default:
-        break;
+    default: break;
     }
 }

@@ -6,15 +6,15 @@
 #include "environment.h"
 #include "sectionwindow.h"
 
-#include "core/identity.h"
 #include "core/datafolder.h"
+#include "core/identity.h"
 #include "core/starterdiary.h"
 #include "gui/forms.h"
+#include "gui/shutdown.h"
 #include "gui/windows/exitwindow.h"
 #include "gui/windows/mainwindow.h"
 #include "gui/windows/sectionwindow.h"
 #include "gui/windows/startupwindow.h"
-#include "gui/shutdown.h"
 #include "platform/qtservices.h"
 
 #include <QDir>
@@ -92,8 +92,15 @@ private slots:
     void quitAllIsReentrantAndEndsOnce();
 
 private:
-    void choose(MainWindow *main, int index) { QTest::mouseClick(testing::control<QRadioButton>(main, QStringLiteral("optOption_%1").arg(index)), Qt::LeftButton); }
-    void clickContinue(MainWindow *main) { QTest::mouseClick(testing::control<QPushButton>(main, "cmdContinue"), Qt::LeftButton); }
+    void choose(MainWindow *main, int index)
+    {
+        QTest::mouseClick(testing::control<QRadioButton>(main, QStringLiteral("optOption_%1").arg(index)),
+                          Qt::LeftButton);
+    }
+    void clickContinue(MainWindow *main)
+    {
+        QTest::mouseClick(testing::control<QPushButton>(main, "cmdContinue"), Qt::LeftButton);
+    }
 
     std::unique_ptr<testing::Environment> m_env;
 };
@@ -164,8 +171,8 @@ void AppTest::realInstanceLockRefusesASecondClaimButNotAStaleOne()
     QFile stale(runtime + QStringLiteral("/brimvale.lock"));
     QVERIFY(stale.open(QIODevice::WriteOnly));
     // The lines QLockFile writes: process id, application, host, machine and boot ids.
-    stale.write(QByteArray::number(deadPid) + "\nbrimvale\n" + QSysInfo::machineHostName().toUtf8()
-                + "\n" + QSysInfo::machineUniqueId() + "\n" + QSysInfo::bootUniqueId() + "\n");
+    stale.write(QByteArray::number(deadPid) + "\nbrimvale\n" + QSysInfo::machineHostName().toUtf8() + "\n"
+                + QSysInfo::machineUniqueId() + "\n" + QSysInfo::bootUniqueId() + "\n");
     stale.close();
 
     platform::Services first = platform::productionServices();
@@ -273,11 +280,13 @@ void AppTest::backupsOfALostDiaryAreKeptApart()
     QCOMPARE(kept.size(), 1);
     // Named by the program's clock, as the backups are.
     QCOMPARE(kept.front(), QStringLiteral("backups-kept-20261207-211500"));
-    QCOMPARE(readAll(m_env->dataFolder() + QLatin1Char('/') + kept.front() + QStringLiteral("/updatediary-20261201-100000.dll")),
+    QCOMPARE(readAll(m_env->dataFolder() + QLatin1Char('/') + kept.front()
+                     + QStringLiteral("/updatediary-20261201-100000.dll")),
              QByteArray("years of entries"));
     QCOMPARE(m_env->messages->shown.size(), size_t(1));
     QCOMPARE(m_env->messages->shown.front().icon, MessageIcon::Information);
-    QVERIFY(m_env->messages->last().startsWith(QStringLiteral("The diary file was missing, so an empty diary was started.\n")));
+    QVERIFY(m_env->messages->last().startsWith(
+        QStringLiteral("The diary file was missing, so an empty diary was started.\n")));
     QVERIFY(m_env->messages->last().endsWith(kept.front()));
 }
 
@@ -308,8 +317,9 @@ void AppTest::unusableDataFolderIsReportedAndStopsContinue()
     QVERIFY(main);
     choose(main, 0);
     clickContinue(main);
-    QCOMPARE(m_env->messages->texts(),
-             QStringList{QStringLiteral("The data folder could not be created.\n") + blocked + QStringLiteral("/Brimvale")});
+    QCOMPARE(
+        m_env->messages->texts(),
+        QStringList{QStringLiteral("The data folder could not be created.\n") + blocked + QStringLiteral("/Brimvale")});
     QCOMPARE(m_env->messages->shown.front().icon, MessageIcon::Critical);
     QVERIFY(visible(main));
     QVERIFY(!forms::loaded<SectionWindow>());
@@ -340,11 +350,14 @@ void AppTest::bookOptionsOnlyRecordTheirNumber()
     QVERIFY(main);
     choose(main, 1);
     // The book group lies outside the visible area; code can still choose it.
-    QVERIFY(testing::control<QRadioButton>(main, "optOption_4")->geometry().top() + testing::control<QGroupBox>(main, "Frame1")->geometry().top() >= main->centralWidget()->height());
+    QVERIFY(testing::control<QRadioButton>(main, "optOption_4")->geometry().top()
+                + testing::control<QGroupBox>(main, "Frame1")->geometry().top()
+            >= main->centralWidget()->height());
     testing::control<QRadioButton>(main, "optOption_5")->click();
     QCOMPARE(main->choice().option, 5);
     QCOMPARE(main->choice().name, QStringLiteral("Incense"));
-    QVERIFY(testing::control<QRadioButton>(main, "optOption_1")->isChecked()); // a separate group: the section stays chosen
+    QVERIFY(
+        testing::control<QRadioButton>(main, "optOption_1")->isChecked()); // a separate group: the section stays chosen
     clickContinue(main);
     QVERIFY(m_env->messages->shown.empty());
     QVERIFY(forms::loaded<SectionWindow>());
@@ -447,7 +460,8 @@ void AppTest::leavingTheExitWindowEndsTheProgram()
     QVERIFY(main);
     main->close();
     QVERIFY(forms::loaded<ExitWindow>());
-    QTest::mouseClick(testing::control<QPushButton>(forms::loaded<ExitWindow>(), QStringLiteral("cmdClose")), Qt::LeftButton);
+    QTest::mouseClick(testing::control<QPushButton>(forms::loaded<ExitWindow>(), QStringLiteral("cmdClose")),
+                      Qt::LeftButton);
     QCOMPARE(m_env->processEnd->calls, 1);
     QVERIFY(forms::loadOrder().empty());
 }

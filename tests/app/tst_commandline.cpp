@@ -34,10 +34,11 @@ bool makeHome(const QString &root)
     const QDir folder(root);
     if (!folder.mkpath(QStringLiteral("out")) || !folder.mkpath(QStringLiteral("runtime")))
         return false;
-    QFile::setPermissions(folder.filePath(QStringLiteral("runtime")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(folder.filePath(QStringLiteral("runtime")),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const QString diary = folder.filePath(kDataFolder + QStringLiteral("/updatediary.dll"));
     return testing::writeEmptyDiary(diary) && testing::appendRows(diary, QStringLiteral("tblspell"), {{"Rue", "herb"}})
-           && testing::appendRows(diary, QStringLiteral("tblrituals"), {{"Moon", "full"}});
+        && testing::appendRows(diary, QStringLiteral("tblrituals"), {{"Moon", "full"}});
 }
 
 // The environment of a script's run, in root with root's home: no display, which the program
@@ -94,39 +95,54 @@ void CommandLineTest::exportRunsWithoutAWindow_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("said"); // the one line on standard error, or the start of standard output
+    QTest::addColumn<QString>("said");         // the one line on standard error, or the start of standard output
     QTest::addColumn<QByteArray>("fileStart"); // of out/<name> where the export wrote, else empty
 
-    QTest::newRow("format from the extension") << QStringList{"--export", "out/book.csv"} << 0 << QString()
-                                               << QByteArray("section,keyword,meaning\r\nSpell,Rue,herb\r\nRituals,Moon,full\r\n");
-    QTest::newRow("format and sections given") << QStringList{"--export", "out/book.txt", "--format", "md", "--sections", "rituals"} << 0
-                                               << QString() << QByteArray("# Book of Shadows\n\n## Rituals\n\n### Moon\n");
+    QTest::newRow("format from the extension")
+        << QStringList{"--export", "out/book.csv"} << 0 << QString()
+        << QByteArray("section,keyword,meaning\r\nSpell,Rue,herb\r\nRituals,Moon,full\r\n");
+    QTest::newRow("format and sections given")
+        << QStringList{"--export", "out/book.txt", "--format", "md", "--sections", "rituals"} << 0 << QString()
+        << QByteArray("# Book of Shadows\n\n## Rituals\n\n### Moon\n");
     QTest::newRow("pdf") << QStringList{"--export=out/book.pdf"} << 0 << QString() << QByteArray("%PDF-");
-    QTest::newRow("sections without entries left out") << QStringList{"--export", "out/book.md", "--sections", "incense,rituals"} << 0
-                                                       << QString() << QByteArray("# Book of Shadows\n\n## Rituals\n");
-    QTest::newRow("no entries at all") << QStringList{"--export", "out/book.pdf", "--sections", "incense"} << 0 << QString()
-                                       << QByteArray("%PDF-");
+    QTest::newRow("sections without entries left out")
+        << QStringList{"--export", "out/book.md", "--sections", "incense,rituals"} << 0 << QString()
+        << QByteArray("# Book of Shadows\n\n## Rituals\n");
+    QTest::newRow("no entries at all") << QStringList{"--export", "out/book.pdf", "--sections", "incense"} << 0
+                                       << QString() << QByteArray("%PDF-");
     QTest::newRow("help") << QStringList{"--help"} << 0 << QStringLiteral("Usage: ") << QByteArray();
-    QTest::newRow("version") << QStringList{"--version"} << 0 << QStringLiteral("Brimvale ") + app::kVersion << QByteArray();
-    QTest::newRow("unknown option") << QStringList{"--frobnicate"} << 2 << QStringLiteral("brimvale: Unknown option 'frobnicate'.") << QByteArray();
-    QTest::newRow("stray argument") << QStringList{"book.pdf"} << 2 << QStringLiteral("brimvale: Unexpected argument 'book.pdf'.") << QByteArray();
-    QTest::newRow("file name missing") << QStringList{"--export"} << 2 << QStringLiteral("brimvale: Missing value after '--export'.") << QByteArray();
+    QTest::newRow("version") << QStringList{"--version"} << 0 << QStringLiteral("Brimvale ") + app::kVersion
+                             << QByteArray();
+    QTest::newRow("unknown option") << QStringList{"--frobnicate"} << 2
+                                    << QStringLiteral("brimvale: Unknown option 'frobnicate'.") << QByteArray();
+    QTest::newRow("stray argument") << QStringList{"book.pdf"} << 2
+                                    << QStringLiteral("brimvale: Unexpected argument 'book.pdf'.") << QByteArray();
+    QTest::newRow("file name missing") << QStringList{"--export"} << 2
+                                       << QStringLiteral("brimvale: Missing value after '--export'.") << QByteArray();
     QTest::newRow("format unknown") << QStringList{"--export", "out/b.pdf", "--format", "doc"} << 2
-                                    << QStringLiteral("brimvale: Unknown format 'doc': use pdf, html, md, txt or csv.") << QByteArray();
-    QTest::newRow("format not in the name") << QStringList{"--export", "out/book"} << 2
-                                            << QStringLiteral("brimvale: The format cannot be told from 'out/book': add --format.") << QByteArray();
+                                    << QStringLiteral("brimvale: Unknown format 'doc': use pdf, html, md, txt or csv.")
+                                    << QByteArray();
+    QTest::newRow("format not in the name")
+        << QStringList{"--export", "out/book"} << 2
+        << QStringLiteral("brimvale: The format cannot be told from 'out/book': add --format.") << QByteArray();
     QTest::newRow("section unknown") << QStringList{"--export", "out/b.csv", "--sections", "spell,spells"} << 2
-                                     << QStringLiteral("brimvale: Unknown section 'spells': use spell,incense,recipes,rituals.") << QByteArray();
-    QTest::newRow("sections without export") << QStringList{"--sections", "spell"} << 2
-                                             << QStringLiteral("brimvale: --format and --sections go with --export.") << QByteArray();
-    QTest::newRow("sections repeated add up") << QStringList{"--export", "out/book.csv", "--sections", "rituals", "--sections", "spell"} << 0
-                                              << QString() << QByteArray("section,keyword,meaning\r\nSpell,Rue,herb\r\nRituals,Moon,full\r\n");
+                                     << QStringLiteral(
+                                            "brimvale: Unknown section 'spells': use spell,incense,recipes,rituals.")
+                                     << QByteArray();
+    QTest::newRow("sections without export")
+        << QStringList{"--sections", "spell"} << 2
+        << QStringLiteral("brimvale: --format and --sections go with --export.") << QByteArray();
+    QTest::newRow("sections repeated add up")
+        << QStringList{"--export", "out/book.csv", "--sections", "rituals", "--sections", "spell"} << 0 << QString()
+        << QByteArray("section,keyword,meaning\r\nSpell,Rue,herb\r\nRituals,Moon,full\r\n");
     QTest::newRow("export repeated") << QStringList{"--export", "out/a.csv", "--export=out/b.csv"} << 2
                                      << QStringLiteral("brimvale: --export may be given only once.") << QByteArray();
-    QTest::newRow("format repeated") << QStringList{"--export", "out/book.csv", "--format", "csv", "--format", "pdf"} << 2
-                                     << QStringLiteral("brimvale: --format may be given only once.") << QByteArray();
+    QTest::newRow("format repeated") << QStringList{"--export", "out/book.csv", "--format", "csv", "--format", "pdf"}
+                                     << 2 << QStringLiteral("brimvale: --format may be given only once.")
+                                     << QByteArray();
     QTest::newRow("diary with a password of its own, no terminal")
-        << QStringList{"--export", "out/book.csv", "--password-of-its-own"} << 1 << QStringLiteral("brimvale: The diary stays locked: its password was not given.") << QByteArray();
+        << QStringList{"--export", "out/book.csv", "--password-of-its-own"} << 1
+        << QStringLiteral("brimvale: The diary stays locked: its password was not given.") << QByteArray();
     QTest::newRow("folder missing") << QStringList{"--export", "gone/book.csv"} << 1
                                     << QStringLiteral("brimvale: The book could not be exported. - ") << QByteArray();
 }
@@ -179,13 +195,19 @@ void CommandLineTest::exportNeverReplacesTheDiaryNorWhatIsNoFile_data()
     const QString inDataFolder = QStringLiteral("It is in Brimvale's data folder");
     QTest::newRow("the diary") << diary << QString() << inDataFolder;
     QTest::newRow("a link to the diary") << QStringLiteral("out/link.csv") << QStringLiteral("link") << inDataFolder;
-    QTest::newRow("the diary by a path with ..") << kDataFolder + QStringLiteral("/backups/../updatediary.dll") << QString() << inDataFolder;
-    QTest::newRow("a backup") << kDataFolder + QStringLiteral("/backups/updatediary-20261207-211500.dll") << QString() << inDataFolder;
-    QTest::newRow("a new file in the data folder") << kDataFolder + QStringLiteral("/book.csv") << QString() << inDataFolder;
-    QTest::newRow("a hard link to the diary") << QStringLiteral("out/hard.csv") << QStringLiteral("hard link")
-                                              << QStringLiteral("It is Brimvale's diary or one of its backups under another name");
-    QTest::newRow("a pipe") << QStringLiteral("out/pipe.csv") << QStringLiteral("pipe") << QStringLiteral("It is not a regular file");
-    QTest::newRow("a folder") << QStringLiteral("out/folder.csv") << QStringLiteral("folder") << QStringLiteral("It is a folder");
+    QTest::newRow("the diary by a path with ..")
+        << kDataFolder + QStringLiteral("/backups/../updatediary.dll") << QString() << inDataFolder;
+    QTest::newRow("a backup") << kDataFolder + QStringLiteral("/backups/updatediary-20261207-211500.dll") << QString()
+                              << inDataFolder;
+    QTest::newRow("a new file in the data folder")
+        << kDataFolder + QStringLiteral("/book.csv") << QString() << inDataFolder;
+    QTest::newRow("a hard link to the diary")
+        << QStringLiteral("out/hard.csv") << QStringLiteral("hard link")
+        << QStringLiteral("It is Brimvale's diary or one of its backups under another name");
+    QTest::newRow("a pipe") << QStringLiteral("out/pipe.csv") << QStringLiteral("pipe")
+                            << QStringLiteral("It is not a regular file");
+    QTest::newRow("a folder") << QStringLiteral("out/folder.csv") << QStringLiteral("folder")
+                              << QStringLiteral("It is a folder");
 }
 
 void CommandLineTest::exportNeverReplacesTheDiaryNorWhatIsNoFile()
@@ -197,7 +219,8 @@ void CommandLineTest::exportNeverReplacesTheDiaryNorWhatIsNoFile()
     QVERIFY(makeHome(root.path()));
     const QString diary = root.filePath(kDataFolder + QStringLiteral("/updatediary.dll"));
     QVERIFY(QDir(root.path()).mkpath(kDataFolder + QStringLiteral("/backups")));
-    QVERIFY(QFile::copy(diary, root.filePath(kDataFolder + QStringLiteral("/backups/updatediary-20261207-211500.dll"))));
+    QVERIFY(
+        QFile::copy(diary, root.filePath(kDataFolder + QStringLiteral("/backups/updatediary-20261207-211500.dll"))));
     const QByteArray at = QFile::encodeName(root.filePath(target));
     if (made == u"link")
         QVERIFY(QFile::link(diary, root.filePath(target)));
@@ -207,15 +230,20 @@ void CommandLineTest::exportNeverReplacesTheDiaryNorWhatIsNoFile()
         QCOMPARE(::mkfifo(at.constData(), 0600), 0);
     else if (made == u"folder")
         QVERIFY(QDir(root.path()).mkdir(target));
-    const QStringList before = testing::stateOf(root.filePath(QStringLiteral("home"))) + testing::stateOf(root.filePath(QStringLiteral("out")));
+    const QStringList before = testing::stateOf(root.filePath(QStringLiteral("home")))
+        + testing::stateOf(root.filePath(QStringLiteral("out")));
 
-    const Run program = run(root.path(), {QStringLiteral("--export"), target, QStringLiteral("--format"), QStringLiteral("csv")});
+    const Run program =
+        run(root.path(), {QStringLiteral("--export"), target, QStringLiteral("--format"), QStringLiteral("csv")});
     QVERIFY(program.finished);
     QCOMPARE(program.exitCode, commandline::kExitFailed);
     QCOMPARE(program.errors.count(QLatin1Char('\n')), 1);
-    QVERIFY2(program.errors.startsWith(QStringLiteral("brimvale: The book could not be exported. - %1 - %2").arg(target, reason)),
+    QVERIFY2(program.errors.startsWith(
+                 QStringLiteral("brimvale: The book could not be exported. - %1 - %2").arg(target, reason)),
              qPrintable(program.errors));
-    QCOMPARE(testing::stateOf(root.filePath(QStringLiteral("home"))) + testing::stateOf(root.filePath(QStringLiteral("out"))), before);
+    QCOMPARE(testing::stateOf(root.filePath(QStringLiteral("home")))
+                 + testing::stateOf(root.filePath(QStringLiteral("out"))),
+             before);
 }
 
 void CommandLineTest::promptEndedBySignalGivesTheTerminalBack_data()
@@ -256,7 +284,7 @@ void CommandLineTest::promptEndedBySignalGivesTheTerminalBack()
     int programsTerminal = -1;
     QCOMPARE(::openpty(&terminal, &programsTerminal, nullptr, nullptr, nullptr), 0);
     const auto echoing = [&] {
-        termios settings {};
+        termios settings{};
         return ::tcgetattr(terminal, &settings) == 0 && (settings.c_lflag & ECHO) != 0;
     };
     QVERIFY(echoing());
@@ -289,8 +317,7 @@ void CommandLineTest::promptEndedBySignalGivesTheTerminalBack()
         char output[512];
         for (QDeadlineTimer deadline(30000); !deadline.hasExpired(); QThread::msleep(10)) {
             pollfd waiting{terminal, POLLIN, 0};
-            while (::poll(&waiting, 1, 0) > 0 && ::read(terminal, output, sizeof output) > 0) {
-            }
+            while (::poll(&waiting, 1, 0) > 0 && ::read(terminal, output, sizeof output) > 0) { }
             if (echoing() == on)
                 return true;
         }
@@ -303,7 +330,7 @@ void CommandLineTest::promptEndedBySignalGivesTheTerminalBack()
         QCOMPARE(::waitpid(child, &status, WUNTRACED), child);
         QVERIFY(WIFSTOPPED(status));
         // As a shell does for a stopped job: its own settings back, with echo.
-        termios settings {};
+        termios settings{};
         QCOMPARE(::tcgetattr(terminal, &settings), 0);
         settings.c_lflag |= ECHO;
         QCOMPARE(::tcsetattr(terminal, TCSANOW, &settings), 0);

@@ -53,7 +53,10 @@ Window *shown()
 // The message boxes as the user meets them, with every question answered Yes.
 class RealMessages final : public gui::MessageBoxes {
 public:
-    void show(QWidget *parent, const QString &text, gui::MessageIcon icon) override { m_real->show(parent, text, icon); }
+    void show(QWidget *parent, const QString &text, gui::MessageIcon icon) override
+    {
+        m_real->show(parent, text, icon);
+    }
     gui::Answer askYesNo(QWidget *, const QString &) override { return gui::Answer::Yes; }
     gui::Answer askSaveDiscardCancel(QWidget *, const QString &) override { return gui::Answer::Cancel; }
 
@@ -153,7 +156,9 @@ void BookWindowsTest::exportWritesTheChosenSectionsInTheChosenFormat()
         auto *exportButton = testing::control<QPushButton>(dialog, "cmdExport");
         for (const QString &check : checks)
             QVERIFY(testing::control<QCheckBox>(dialog, check)->isChecked());
-        QVERIFY(testing::control<QLabel>(dialog, "lblUnprotected")->text().contains(QStringLiteral("not protected by the diary's password")));
+        QVERIFY(testing::control<QLabel>(dialog, "lblUnprotected")
+                    ->text()
+                    .contains(QStringLiteral("not protected by the diary's password")));
         QCOMPARE(testing::control<QLabel>(dialog, "lblFormat")->buddy(), formats);
         QTest::keyClick(dialog, Qt::Key_S, Qt::AltModifier); // Spell off
         formats->setCurrentIndex(formats->findText(QStringLiteral("Markdown"), Qt::MatchStartsWith));
@@ -168,7 +173,8 @@ void BookWindowsTest::exportWritesTheChosenSectionsInTheChosenFormat()
     QVERIFY(driven);
 
     QCOMPARE(m_env->files->suggested,
-             QStringList{QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + QStringLiteral("/Book of Shadows.md")});
+             QStringList{QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
+                         + QStringLiteral("/Book of Shadows.md")});
     QFile file(target);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray written = file.readAll();
@@ -207,7 +213,8 @@ void BookWindowsTest::exportNeverReplacesTheDiaryNorAPipe()
 
     QVERIFY(!m_env->messages->shown.empty());
     QCOMPARE(m_env->messages->shown.back().icon, gui::MessageIcon::Critical);
-    QVERIFY2(m_env->messages->last().startsWith(QStringLiteral("The book could not be exported.\n%1\n%2").arg(target, reason)),
+    QVERIFY2(m_env->messages->last().startsWith(
+                 QStringLiteral("The book could not be exported.\n%1\n%2").arg(target, reason)),
              qPrintable(m_env->messages->last()));
     QCOMPARE(testing::stateOf(m_env->root()), before);
 }
@@ -240,7 +247,8 @@ void BookWindowsTest::importShowsItsCountsAndWritesOnlyWhenConfirmed_data()
 void BookWindowsTest::importShowsItsCountsAndWritesOnlyWhenConfirmed()
 {
     QFETCH(gui::Answer, answer);
-    QVERIFY(offerCsv("section,keyword,meaning\r\nSpell,Rue,herb\r\nSpell,Sage,smoke\r\nRecipes,Bread,flour\r\nRecipes,Cake,honey\r\n"));
+    QVERIFY(offerCsv("section,keyword,meaning\r\nSpell,Rue,herb\r\nSpell,Sage,smoke\r\nRecipes,Bread,flour\r\nRecipes,"
+                     "Cake,honey\r\n"));
     const QString csv = m_env->root() + QStringLiteral("/entries.csv");
     m_env->messages->answers.push_back(answer);
     SectionWindow *section = testing::enterSection(0);
@@ -250,9 +258,11 @@ void BookWindowsTest::importShowsItsCountsAndWritesOnlyWhenConfirmed()
     QVERIFY(!m_env->messages->shown.empty());
     const fakes::Message &asked = m_env->messages->shown.front();
     QVERIFY(asked.question);
-    QCOMPARE(asked.text, QStringLiteral("Import these entries from %1?\n\n"
-                                        "Spell: 1 entry to add\nIncense: 0 entries to add\nRecipes: 2 entries to add\n"
-                                        "Rituals: 0 entries to add\nAlready in the diary, skipped: 1").arg(csv));
+    QCOMPARE(asked.text,
+             QStringLiteral("Import these entries from %1?\n\n"
+                            "Spell: 1 entry to add\nIncense: 0 entries to add\nRecipes: 2 entries to add\n"
+                            "Rituals: 0 entries to add\nAlready in the diary, skipped: 1")
+                 .arg(csv));
     const QStringList spells = testing::readKeywords(m_env->workingDiary(), QStringLiteral("tblspell"));
     const QStringList recipes = testing::readKeywords(m_env->workingDiary(), QStringLiteral("tblrecipes"));
     QCOMPARE(testing::listed(section), spells);
@@ -326,7 +336,8 @@ void BookWindowsTest::workEndsWithItsMessageAlone()
         QVERIFY(offerCsv("section,keyword,meaning\r\nSpell,Sage,smoke\r\n"));
         entry(testing::control<QMenu>(main, "mnuFile"), "mnuImportEntries")->trigger();
     }
-    QVERIFY(text.startsWith(exporting ? QStringLiteral("The book was exported to") : QStringLiteral("The entries were imported.")));
+    QVERIFY(text.startsWith(exporting ? QStringLiteral("The book was exported to")
+                                      : QStringLiteral("The entries were imported.")));
     QVERIFY(!progressShown);
     QVERIFY(!stuck);
 }
@@ -345,8 +356,9 @@ void BookWindowsTest::fileDialogsStartInTheFolderLastUsed()
 
     // A missing documents folder is made: a file dialog would start elsewhere and offer its name as a file name.
     QVERIFY(QFileInfo(documents).isDir());
-    QCOMPARE(m_env->files->suggested, (QStringList{documents + QStringLiteral("/Book of Shadows.md"), chosen,
-                                                   chosen + QStringLiteral("/Book of Shadows.md")}));
+    QCOMPARE(m_env->files->suggested,
+             (QStringList{documents + QStringLiteral("/Book of Shadows.md"), chosen,
+                          chosen + QStringLiteral("/Book of Shadows.md")}));
     QFile file(chosen + QStringLiteral("/mine.md"));
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray written = file.readAll();

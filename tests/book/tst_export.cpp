@@ -25,7 +25,9 @@ using testing::bytesOf;
 namespace {
 book::Book smallBook()
 {
-    return {{Table::Spell, {{QStringLiteral("Rue"), QStringLiteral("plain")}, {QStringLiteral("a,b"), QStringLiteral("say \"hi\"\r\nbye")}}},
+    return {{Table::Spell,
+             {{QStringLiteral("Rue"), QStringLiteral("plain")},
+              {QStringLiteral("a,b"), QStringLiteral("say \"hi\"\r\nbye")}}},
             {Table::Rituals, {{QStringLiteral(" Moon"), QStringLiteral("full  ")}}}};
 }
 } // namespace
@@ -78,7 +80,8 @@ void ExportTest::pdfIsABookWithContentsAndPageNumbers()
     const QString file = m_dir->filePath(QStringLiteral("Book of Shadows.pdf"));
     QVERIFY(bookpages::writePdf(file, book, QStringLiteral("7 December 2026")).done());
 
-    const QString text = popplerSays(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), file, QStringLiteral("-")});
+    const QString text =
+        popplerSays(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), file, QStringLiteral("-")});
     if (text.isEmpty())
         QSKIP("pdftotext (poppler-utils) is not installed");
     const QStringList pages = text.split(QLatin1Char('\f'), Qt::SkipEmptyParts);
@@ -86,7 +89,8 @@ void ExportTest::pdfIsABookWithContentsAndPageNumbers()
     QVERIFY(pages[0].contains(QStringLiteral("Book of Shadows")));
     QVERIFY(pages[0].contains(QStringLiteral("7 December 2026")));
     // The contents name each chapter with the page it starts on, and that page begins it.
-    const QRegularExpression line(QStringLiteral("^\\s*(Spell|Rituals)\\s+(\\d+)\\s*$"), QRegularExpression::MultilineOption);
+    const QRegularExpression line(QStringLiteral("^\\s*(Spell|Rituals)\\s+(\\d+)\\s*$"),
+                                  QRegularExpression::MultilineOption);
     auto found = line.globalMatch(pages[1]);
     int chapters = 0;
     while (found.hasNext()) {
@@ -101,7 +105,8 @@ void ExportTest::pdfIsABookWithContentsAndPageNumbers()
     for (int page = 2; page <= pages.size(); ++page) {
         QCOMPARE(pages[page - 1].trimmed().section(QLatin1Char('\n'), -1).trimmed(), QString::number(page));
         const QStringList lines = pages[page - 1].trimmed().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        QVERIFY2(lines.size() < 2 || !lines[lines.size() - 2].contains(QStringLiteral("Keyword")), qPrintable(pages[page - 1]));
+        QVERIFY2(lines.size() < 2 || !lines[lines.size() - 2].contains(QStringLiteral("Keyword")),
+                 qPrintable(pages[page - 1]));
     }
     qsizetype at = 0;
     for (const QString &keyword : keywords) {
@@ -144,12 +149,15 @@ void ExportTest::csvIsATableForSpreadsheets()
 
 void ExportTest::htmlShowsMarkupAsText()
 {
-    const book::Book book{{Table::Incense, {{QStringLiteral("<b>Myrrh</b>"), QStringLiteral("<script>alert(1)</script> & \"more\"\n<img src=x>")}}}};
+    const book::Book book{
+        {Table::Incense,
+         {{QStringLiteral("<b>Myrrh</b>"), QStringLiteral("<script>alert(1)</script> & \"more\"\n<img src=x>")}}}};
     const QString file = m_dir->filePath(QStringLiteral("book.html"));
     QVERIFY(book::exportText(file, Format::Html, book, QStringLiteral("7 December 2026")).done());
     const QString html = QString::fromUtf8(bytesOf(file));
     QVERIFY(html.contains(QStringLiteral("&lt;b&gt;Myrrh&lt;/b&gt;")));
-    QVERIFY(html.contains(QStringLiteral("&lt;script&gt;alert(1)&lt;/script&gt; &amp; &quot;more&quot;\n&lt;img src=x&gt;")));
+    QVERIFY(html.contains(
+        QStringLiteral("&lt;script&gt;alert(1)&lt;/script&gt; &amp; &quot;more&quot;\n&lt;img src=x&gt;")));
     QVERIFY(!html.contains(QStringLiteral("<script")));
     QVERIFY(!html.contains(QStringLiteral("<img")));
     QVERIFY(html.contains(QStringLiteral("7 December 2026")));
@@ -171,9 +179,10 @@ void ExportTest::textFormatsKeepMeaningsVerbatim()
     const QString text = QString::fromUtf8(bytesOf(file));
     qsizetype at = 0;
     // The title, then each section and its entries in their order, meanings as they are.
-    for (const QString &part : {QStringLiteral("Book of Shadows"), QStringLiteral("Spell"), QStringLiteral("Rue"),
-                                QStringLiteral("\nplain\n"), QStringLiteral("a"), QStringLiteral("\nsay \"hi\"\r\nbye\n"),
-                                QStringLiteral("Rituals"), QStringLiteral("Moon"), QStringLiteral("\nfull  \n")}) {
+    for (const QString &part :
+         {QStringLiteral("Book of Shadows"), QStringLiteral("Spell"), QStringLiteral("Rue"),
+          QStringLiteral("\nplain\n"), QStringLiteral("a"), QStringLiteral("\nsay \"hi\"\r\nbye\n"),
+          QStringLiteral("Rituals"), QStringLiteral("Moon"), QStringLiteral("\nfull  \n")}) {
         const qsizetype found = text.indexOf(part, at);
         QVERIFY2(found >= 0, qPrintable(part));
         at = found + part.size();
@@ -209,12 +218,15 @@ void ExportTest::stoppedOrFailedExportLeavesNoFile()
     for (int i = 0; i < 2000; ++i)
         book[0].entries.push_back({QString::number(i), QStringLiteral("meaning")});
 
-    const book::Outcome outcome = bookpages::exportBook(file, format, book, QString(), [](qint64 done, qint64) { return done < 1000; });
+    const book::Outcome outcome =
+        bookpages::exportBook(file, format, book, QString(), [](qint64 done, qint64) { return done < 1000; });
     QCOMPARE(outcome.kind, failing ? book::Outcome::Kind::Failed : book::Outcome::Kind::Cancelled);
     if (failing)
-        QVERIFY2(outcome.message.startsWith(QStringLiteral("The book could not be exported.\n") + QDir::toNativeSeparators(file)),
+        QVERIFY2(outcome.message.startsWith(QStringLiteral("The book could not be exported.\n")
+                                            + QDir::toNativeSeparators(file)),
                  qPrintable(outcome.message));
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), existing ? QStringList{QFileInfo(file).fileName()} : QStringList());
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files),
+             existing ? QStringList{QFileInfo(file).fileName()} : QStringList());
     if (existing)
         QCOMPARE(bytesOf(file), QByteArray("older export"));
     if (existing && !failing) {
@@ -252,7 +264,8 @@ void ExportTest::fullDiskSaysSoAndStopsTheWork()
     }
     book::Book book{{Table::Spell, {}}};
     for (int i = 0; i < entries; ++i)
-        book[0].entries.push_back({QStringLiteral("Keyword %1").arg(i), QStringLiteral("A meaning of some length, number %1.").arg(i)});
+        book[0].entries.push_back(
+            {QStringLiteral("Keyword %1").arg(i), QStringLiteral("A meaning of some length, number %1.").arg(i)});
 
     const QString file = folder + QStringLiteral("/book.") + book::formatName(format);
     qint64 reached = 0;
@@ -264,7 +277,8 @@ void ExportTest::fullDiskSaysSoAndStopsTheWork()
     });
     QCOMPARE(outcome.kind, book::Outcome::Kind::Failed);
     QCOMPARE(outcome.message, QStringLiteral("The book could not be exported.\n%1\nNo space left on device").arg(file));
-    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), filled ? QStringList{QStringLiteral("filler")} : QStringList());
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+             filled ? QStringList{QStringLiteral("filler")} : QStringList());
     // Nothing more is set once a write has failed.
     if (format == Format::Pdf)
         QVERIFY2(reached < total, qPrintable(QStringLiteral("%1 of %2").arg(reached).arg(total)));

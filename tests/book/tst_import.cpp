@@ -4,8 +4,8 @@
 #include "diaryfiles.h"
 #include "testmain.h"
 
-#include "core/store/backups.h"
 #include "core/book/bookimport.h"
+#include "core/store/backups.h"
 
 #include <QDir>
 #include <QFile>
@@ -27,7 +27,8 @@ std::vector<std::pair<QString, QString>> awkwardEntries(int section)
         {QStringLiteral("Sage %1").arg(section), QStringLiteral("burn, then \"wait\"\r\nsecond line\r\n")},
         {QStringLiteral("  spaced keyword "), QStringLiteral("  outer spaces  ")},
         {QStringLiteral("*not* [a](link) <b>#1</b> \\ & `x`"), QStringLiteral("```\n## not a heading\n````\n\n\n")},
-        {QStringLiteral("\u0391\u03b8\u03b7\u03bd\u03ac \u05e9\u05dc\u05d5\u05dd"), QStringLiteral("\tline\rold mac\nunix\u2028sep\u00a0")},
+        {QStringLiteral("\u0391\u03b8\u03b7\u03bd\u03ac \u05e9\u05dc\u05d5\u05dd"),
+         QStringLiteral("\tline\rold mac\nunix\u2028sep\u00a0")},
         {QStringLiteral("Sage %1").arg(section), QStringLiteral("same keyword again")},
     };
 }
@@ -113,10 +114,12 @@ void ImportTest::exportedBookComesBackExactly()
 void ImportTest::anyCsvWithTheThreeColumnsIsRead()
 {
     const QString file = m_dir->filePath(QStringLiteral("from a spreadsheet.csv"));
-    QVERIFY(writeBytes(file, "\xEF\xBB\xBF" "Meaning,SECTION,Keyword\n"
-                             "\"a, b \"\"c\"\"\nd\",rituals,Moon\n"
-                             "\n"
-                             "plain,Spell,Rue\n"));
+    QVERIFY(writeBytes(file,
+                       "\xEF\xBB\xBF"
+                       "Meaning,SECTION,Keyword\n"
+                       "\"a, b \"\"c\"\"\nd\",rituals,Moon\n"
+                       "\n"
+                       "plain,Spell,Rue\n"));
     QVERIFY(testing::appendRows(m_diary, QStringLiteral("tblspell"), {{"Rue", "plain"}}));
     const book::Loaded loaded = book::load(file);
     QCOMPARE(loaded.refusal, QString());
@@ -137,22 +140,36 @@ void ImportTest::badFilesAreRefusedWithTheirLine_data()
     QTest::addColumn<QString>("said");
     const QByteArray header = "section,keyword,meaning\r\n";
     const QByteArray md = "# Book of Shadows\n\n## Spell\n\n";
-    QTest::newRow("csv not UTF-8") << "a.csv" << header + "Spell,Rue,\xff\xfe\r\n" << "line 2 is not UTF-8 text";
-    QTest::newRow("csv not a table") << "a.csv" << QByteArray("name;value\nx;y\n") << "line 1 is not a table with the columns";
+    QTest::newRow("csv not UTF-8") << "a.csv" << header + "Spell,Rue,\xff\xfe\r\n"
+                                   << "line 2 is not UTF-8 text";
+    QTest::newRow("csv not a table") << "a.csv" << QByteArray("name;value\nx;y\n")
+                                     << "line 1 is not a table with the columns";
     QTest::newRow("csv empty") << "a.csv" << QByteArray() << "line 1 is not a table with the columns";
     QTest::newRow("csv unknown section after a field of three lines")
-        << "a.csv" << header + "Spell,Rue,\"one\r\ntwo\rthree\"\r\nRitual,Moon,full\r\n" << "line 5 names an unknown section, \u201cRitual\u201d";
-    QTest::newRow("csv empty keyword") << "a.csv" << header + "Spell,Rue,x\r\nSpell,  ,x\r\n" << "line 3 has an empty keyword";
-    QTest::newRow("csv empty meaning") << "a.csv" << header + "Spell,Rue,\r\n" << "line 2 has an empty meaning";
-    QTest::newRow("csv too few fields") << "a.csv" << header + "Spell,Rue\r\n" << "line 2 has 2 fields instead of 3";
-    QTest::newRow("csv too many fields") << "a.csv" << header + "\r\nSpell,Rue,x,y" << "line 3 has 4 fields instead of 3";
-    QTest::newRow("csv quote never closed") << "a.csv" << header + "Spell,Rue,\"x\r\n" << "line 2 is not valid CSV";
-    QTest::newRow("csv stray quote") << "a.csv" << header + "Spell,R\"ue,x\r\n" << "line 2 is not valid CSV";
-    QTest::newRow("markdown not UTF-8") << "a.md" << md + "### Rue\n\n```\n\xc3\n```\n" << "line 8 is not UTF-8 text";
-    QTest::newRow("markdown unknown section") << "a.md" << QByteArray("## Spells\n") << "line 1 names an unknown section, \u201cSpells\u201d";
-    QTest::newRow("markdown keyword without meaning") << "a.md" << md + "### Rue\n\nplain text\n" << "line 5 has a keyword without its meaning";
-    QTest::newRow("markdown meaning never closed") << "a.md" << md + "### Rue\n\n````\nx\n```\n" << "line 5 has a keyword without its meaning";
-    QTest::newRow("markdown empty meaning") << "a.md" << md + "### Rue\n\n```\n \n```\n" << "line 5 has an empty meaning";
+        << "a.csv" << header + "Spell,Rue,\"one\r\ntwo\rthree\"\r\nRitual,Moon,full\r\n"
+        << "line 5 names an unknown section, \u201cRitual\u201d";
+    QTest::newRow("csv empty keyword") << "a.csv" << header + "Spell,Rue,x\r\nSpell,  ,x\r\n"
+                                       << "line 3 has an empty keyword";
+    QTest::newRow("csv empty meaning") << "a.csv" << header + "Spell,Rue,\r\n"
+                                       << "line 2 has an empty meaning";
+    QTest::newRow("csv too few fields") << "a.csv" << header + "Spell,Rue\r\n"
+                                        << "line 2 has 2 fields instead of 3";
+    QTest::newRow("csv too many fields") << "a.csv" << header + "\r\nSpell,Rue,x,y"
+                                         << "line 3 has 4 fields instead of 3";
+    QTest::newRow("csv quote never closed") << "a.csv" << header + "Spell,Rue,\"x\r\n"
+                                            << "line 2 is not valid CSV";
+    QTest::newRow("csv stray quote") << "a.csv" << header + "Spell,R\"ue,x\r\n"
+                                     << "line 2 is not valid CSV";
+    QTest::newRow("markdown not UTF-8") << "a.md" << md + "### Rue\n\n```\n\xc3\n```\n"
+                                        << "line 8 is not UTF-8 text";
+    QTest::newRow("markdown unknown section")
+        << "a.md" << QByteArray("## Spells\n") << "line 1 names an unknown section, \u201cSpells\u201d";
+    QTest::newRow("markdown keyword without meaning") << "a.md" << md + "### Rue\n\nplain text\n"
+                                                      << "line 5 has a keyword without its meaning";
+    QTest::newRow("markdown meaning never closed") << "a.md" << md + "### Rue\n\n````\nx\n```\n"
+                                                   << "line 5 has a keyword without its meaning";
+    QTest::newRow("markdown empty meaning") << "a.md" << md + "### Rue\n\n```\n \n```\n"
+                                            << "line 5 has an empty meaning";
     QTest::newRow("markdown other text") << "a.md" << QByteArray("Dear diary,\n") << "line 1 is not part of a book";
     QTest::newRow("not a diary") << "a.dll" << QByteArray(4096, 'x') << "The diary file is damaged";
 }
@@ -203,16 +220,21 @@ void ImportTest::diaryFileHoldingMoreThanADiaryIsRefused_data()
 {
     QTest::addColumn<QString>("sql");
     // The engine takes the statement, not the type column, for what an object is.
-    const QString viewAsTable = QStringLiteral("PRAGMA writable_schema = ON; DELETE FROM sqlite_master WHERE name = 'tblspell_keywords';"
-                                               "UPDATE sqlite_master SET sql = 'CREATE VIEW tblspell AS %1' WHERE name = 'tblspell';");
-    const QString endless = QStringLiteral("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT x AS \"Index\", %1 AS keyword, ''m'' AS meaning FROM c");
+    const QString viewAsTable =
+        QStringLiteral("PRAGMA writable_schema = ON; DELETE FROM sqlite_master WHERE name = 'tblspell_keywords';"
+                       "UPDATE sqlite_master SET sql = 'CREATE VIEW tblspell AS %1' WHERE name = 'tblspell';");
+    const QString endless = QStringLiteral("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT x "
+                                           "AS \"Index\", %1 AS keyword, ''m'' AS meaning FROM c");
     QTest::newRow("20,000 nested views as a table")
         << viewAsTable.arg(QStringLiteral("SELECT * FROM v20000"))
-               + QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000) "
-                                "INSERT INTO sqlite_master (type, name, tbl_name, rootpage, sql) SELECT 'view', 'v' || i, 'v' || i, 0, "
-                                "'CREATE VIEW v' || i || ' AS SELECT * FROM ' || CASE i WHEN 1 THEN 'tblincense' ELSE 'v' || (i - 1) END FROM n;");
+            + QStringLiteral(
+                "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000) "
+                "INSERT INTO sqlite_master (type, name, tbl_name, rootpage, sql) SELECT 'view', 'v' || i, 'v' || i, 0, "
+                "'CREATE VIEW v' || i || ' AS SELECT * FROM ' || CASE i WHEN 1 THEN 'tblincense' ELSE 'v' || (i - 1) "
+                "END FROM n;");
     QTest::newRow("endless view as a table") << viewAsTable.arg(endless.arg(QStringLiteral("''k''")));
-    QTest::newRow("view of big rows as a table") << viewAsTable.arg(endless.arg(QStringLiteral("printf(''%.*c'', 10000000, ''k'')")));
+    QTest::newRow("view of big rows as a table")
+        << viewAsTable.arg(endless.arg(QStringLiteral("printf(''%.*c'', 10000000, ''k'')")));
     QTest::newRow("trigger") << "CREATE TRIGGER wipe AFTER INSERT ON tblspell BEGIN DELETE FROM tblincense; END;";
     QTest::newRow("extra table") << "CREATE TABLE notes (x)";
     QTest::newRow("extra index") << "CREATE INDEX tblspell_meanings ON tblspell (meaning)";
@@ -253,7 +275,8 @@ void ImportTest::diaryRowsWithoutKeywordOrMeaningAreLeftOut_data()
 {
     QTest::addColumn<QString>("rows");
     QTest::addColumn<QString>("said");
-    QTest::newRow("one") << "('   ', 'm')" << "1 entry without a keyword or meaning is left out";
+    QTest::newRow("one") << "('   ', 'm')"
+                         << "1 entry without a keyword or meaning is left out";
     QTest::newRow("empty, NULL and spaces")
         << "('', 'm'), (NULL, 'm'), ('  ', 'm'), ('k', ''), ('k', NULL), ('k', ' '), (NULL, NULL)"
         << "7 entries without a keyword or meaning are left out";
@@ -265,7 +288,8 @@ void ImportTest::diaryRowsWithoutKeywordOrMeaningAreLeftOut()
     QFETCH(QString, said);
     const QString file = m_dir->filePath(QStringLiteral("older.dll"));
     QVERIFY(testing::writeEmptyDiary(file));
-    QVERIFY(testing::execute(file, QStringLiteral("INSERT INTO tblrecipes (keyword, meaning) VALUES ('Bread', ' flour '), %1").arg(rows)));
+    QVERIFY(testing::execute(
+        file, QStringLiteral("INSERT INTO tblrecipes (keyword, meaning) VALUES ('Bread', ' flour '), %1").arg(rows)));
 
     const book::Loaded loaded = book::load(file);
     QCOMPARE(loaded.refusal, QString());

@@ -42,8 +42,8 @@ QStringList unnamedControls(QWidget *window)
     QStringList unnamed;
     for (QWidget *child : window->findChildren<QWidget *>()) {
         const bool control = qobject_cast<QAbstractButton *>(child) || qobject_cast<QLineEdit *>(child)
-                             || qobject_cast<QPlainTextEdit *>(child) || qobject_cast<QAbstractItemView *>(child)
-                             || (qobject_cast<QLabel *>(child) && !qobject_cast<QLabel *>(child)->pixmap().isNull());
+            || qobject_cast<QPlainTextEdit *>(child) || qobject_cast<QAbstractItemView *>(child)
+            || (qobject_cast<QLabel *>(child) && !qobject_cast<QLabel *>(child)->pixmap().isNull());
         if (control && !child->objectName().startsWith(QLatin1String("qt_")) && spokenName(child).isEmpty())
             unnamed << child->objectName() + QLatin1Char(' ') + QString::fromLatin1(child->metaObject()->className());
     }
@@ -147,7 +147,8 @@ void DesktopTest::theDiaryWorksFromTheKeyboardAlone()
     // without the mouse.
     testing::control<QListView>(section, "lstKeyword")->setFocus(Qt::TabFocusReason);
     QTest::keyClick(testing::control<QListView>(section, "lstKeyword"), Qt::Key_Space);
-    QTRY_COMPARE(testing::control<QPlainTextEdit>(section, "txtMeaning")->toPlainText(), QStringLiteral("Clears a room"));
+    QTRY_COMPARE(testing::control<QPlainTextEdit>(section, "txtMeaning")->toPlainText(),
+                 QStringLiteral("Clears a room"));
     QCOMPARE(testing::control<QLineEdit>(section, "txtKeyword")->text(), QStringLiteral("Sage"));
 
     // File, Back leads home; closing from there brings the exit window, whose Exit is Alt+X.

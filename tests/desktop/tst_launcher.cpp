@@ -69,15 +69,22 @@ void LauncherTest::init()
     platform::installed().web = platform::productionServices().web;
 
     // No desktop environment: the desktop's generic rules pick the default handler.
-    for (const char *name : {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID", "BROWSER"})
+    for (const char *name :
+         {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID", "BROWSER"})
         qunsetenv(name);
     QDir().mkpath(browserFolder());
     const QString script = browserFolder() + QStringLiteral("/fake-browser");
-    QVERIFY(writeText(script, "#!/bin/sh\n"
-                              "printf '%s' \"$1\" > \"" + browserFolder().toUtf8() + "/opened\"\n"
-                              "n=0\n"
-                              "while [ ! -e \"" + browserFolder().toUtf8() + "/release\" ] && [ $n -lt 600 ]; do sleep 0.05; n=$((n+1)); done\n"
-                              "touch \"" + browserFolder().toUtf8() + "/finished\"\n"));
+    QVERIFY(writeText(script,
+                      "#!/bin/sh\n"
+                      "printf '%s' \"$1\" > \""
+                          + browserFolder().toUtf8()
+                          + "/opened\"\n"
+                            "n=0\n"
+                            "while [ ! -e \""
+                          + browserFolder().toUtf8()
+                          + "/release\" ] && [ $n -lt 600 ]; do sleep 0.05; n=$((n+1)); done\n"
+                            "touch \""
+                          + browserFolder().toUtf8() + "/finished\"\n"));
     QVERIFY(QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 
     const QString applications = qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/applications");

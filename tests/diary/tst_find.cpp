@@ -9,11 +9,11 @@
 #include "testmain.h"
 
 #include "core/find/find.h"
-#include "core/store/store.h"
 #include "core/store/password.h"
+#include "core/store/store.h"
 #include "core/store/storeprobe.h"
-#include "gui/windows/findwindow.h"
 #include "gui/forms.h"
+#include "gui/windows/findwindow.h"
 #include "gui/windows/mainwindow.h"
 #include "gui/windows/sectionwindow.h"
 
@@ -38,7 +38,8 @@ const QStringList kTables{"tblspell", "tblincense", "tblrecipes", "tblrituals"};
 
 // Two entries share a keyword in Spell; the same keyword stands in Rituals too.
 const std::vector<Rows> kDiary{
-    {{"Moon water", "Leave water under the full moon."}, {"Rose", "A rose petal for love."},
+    {{"Moon water", "Leave water under the full moon."},
+     {"Rose", "A rose petal for love."},
      {"Rose", "A second rose, white, for peace."}},
     {{"Myrrh", "Burn 50% less on a calm night."}, {"Sandalwood", "Grind it_fine with \"care\"."}},
     {{"Rosé cake", "Bake with rosé wine.\nServe cold."}},
@@ -96,7 +97,8 @@ void FindTest::wordsMatchIgnoringCaseAndAccentsAndLiterally_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QStringList>("keywords");
-    QTest::newRow("accents both ways, case, section order") << "ROSE" << QStringList{"Rose", "Rose", "Rosé cake", "ROSE circle"};
+    QTest::newRow("accents both ways, case, section order")
+        << "ROSE" << QStringList{"Rose", "Rose", "Rosé cake", "ROSE circle"};
     QTest::newRow("accent typed") << "rosé" << QStringList{"Rose", "Rose", "Rosé cake", "ROSE circle"};
     QTest::newRow("every word, anywhere") << "rose  WHITE" << QStringList{"Rose"};
     QTest::newRow("part of a word") << "andal" << QStringList{"Sandalwood"};
@@ -137,7 +139,8 @@ void FindTest::manyEntriesMatchAsTheirWordsSay()
     QFETCH(QString, typed);
     Rows rows;
     for (int i = 0; i < 700; ++i)
-        rows.emplace_back(QStringLiteral("w%1").arg(i), QStringLiteral("word%1 %2").arg(i * 7).arg(i % 2 ? "odd" : "even"));
+        rows.emplace_back(QStringLiteral("w%1").arg(i),
+                          QStringLiteral("word%1 %2").arg(i * 7).arg(i % 2 ? "odd" : "even"));
     QVERIFY(testing::appendRows(m_env->workingDiary(), QStringLiteral("tblrituals"), rows));
     BRIMVALE_UNWRAP(index, finder::Index::build(m_env->workingDiary()));
     const QStringList words = typed.split(' ');
@@ -159,7 +162,8 @@ void FindTest::pasteAsLongAsTheFieldMatchesAsItsWordsSay_data()
     QTest::addColumn<QStringList>("keywords");
     QTest::addColumn<QStringList>("lookedUp"); // in any order
     QTest::newRow("two words") << "rose WHITE " << QStringList{"Rose"} << QStringList{"rose", "white"};
-    QTest::newRow("parts of one word") << "ros rose r se ose " << QStringList{"Rose", "Rose", "Rosé cake", "ROSE circle"}
+    QTest::newRow("parts of one word") << "ros rose r se ose "
+                                       << QStringList{"Rose", "Rose", "Rosé cake", "ROSE circle"}
                                        << QStringList{"rose"};
     QTest::newRow("an entry's own text") << "Bake with rosé wine. Serve cold. " << QStringList{"Rosé cake"}
                                          << QStringList{"bake", "cold.", "rose", "serve", "wine.", "with"};
@@ -196,9 +200,11 @@ void FindTest::searchSeesEveryChangeToTheDiary()
 
     // A change within the file system's clock tick leaves the same size and time: still seen.
     BRIMVALE_UNWRAP(again, finder::Index::build(path));
-    struct stat before {};
+    struct stat before { };
     QCOMPARE(::stat(QFile::encodeName(path).constData(), &before), 0);
-    QVERIFY(store::updateEntry(path, store::Table::Incense, again.hit(again.search(u"copal")[0]).index, {"Copal", "Resim"}).ok());
+    QVERIFY(
+        store::updateEntry(path, store::Table::Incense, again.hit(again.search(u"copal")[0]).index, {"Copal", "Resim"})
+            .ok());
     const timespec times[2] = {before.st_atim, before.st_mtim};
     QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
     QVERIFY(!again.isCurrent());
@@ -235,15 +241,16 @@ void FindTest::resultLandsOnItsEntryFromAnyWindow()
     QTRY_VERIFY(testing::control<QListView>(find, "lstResults")->model()->rowCount() > result);
     const auto &[keyword, text] = kDiary[std::size_t(option)][std::size_t(line)];
     QCOMPARE(resultLines(find).at(result),
-             keyword + QStringLiteral(" \u2014 ") + sections::kSections[std::size_t(option)].name + QStringLiteral(" \u2014 ")
-                 + text.simplified());
+             keyword + QStringLiteral(" \u2014 ") + sections::kSections[std::size_t(option)].name
+                 + QStringLiteral(" \u2014 ") + text.simplified());
     QListView *results = testing::control<QListView>(find, "lstResults");
     results->setCurrentIndex(results->model()->index(result, 0));
     QTest::keyClick(results, Qt::Key_Return);
 
     SectionWindow *section = forms::loaded<SectionWindow>();
     QVERIFY(section);
-    QCOMPARE(testing::control<QLabel>(section, "lblCaption_0")->text(), sections::kSections[std::size_t(option)].title());
+    QCOMPARE(testing::control<QLabel>(section, "lblCaption_0")->text(),
+             sections::kSections[std::size_t(option)].title());
     QCOMPARE(section->mode(), SectionWindow::Mode::Browsing);
     QCOMPARE(section->selectedPosition(), line);
     QCOMPARE(testing::control<QPlainTextEdit>(section, "txtMeaning")->toPlainText(), meaning);
@@ -356,7 +363,10 @@ void FindTest::damagedDiaryIsReportedOnceAndNeverWritten()
     diary.seek(2000);
     diary.write(QByteArray(3000, 'x'));
     diary.close();
-    const QByteArray before = [&] { diary.open(QIODevice::ReadOnly); return diary.readAll(); }();
+    const QByteArray before = [&] {
+        diary.open(QIODevice::ReadOnly);
+        return diary.readAll();
+    }();
     diary.close();
 
     FindWindow *find = openFind(testing::startProgram());
@@ -376,12 +386,14 @@ void FindTest::typeAheadShowsTheEntryOnlyWhileBrowsing()
     testing::control<QListView>(section, "lstKeyword")->setFocus();
     QTest::keyClicks(testing::control<QListView>(section, "lstKeyword"), QStringLiteral("r"));
     QCOMPARE(section->selectedPosition(), 1);
-    QCOMPARE(testing::control<QPlainTextEdit>(section, "txtMeaning")->toPlainText(), QStringLiteral("A rose petal for love."));
+    QCOMPARE(testing::control<QPlainTextEdit>(section, "txtMeaning")->toPlainText(),
+             QStringLiteral("A rose petal for love."));
     // The same letter again goes on to the next keyword that starts with it.
     QTest::qWait(QApplication::keyboardInputInterval() + 50);
     QTest::keyClicks(testing::control<QListView>(section, "lstKeyword"), QStringLiteral("r"));
     QCOMPARE(section->selectedPosition(), 2);
-    QCOMPARE(testing::control<QPlainTextEdit>(section, "txtMeaning")->toPlainText(), QStringLiteral("A second rose, white, for peace."));
+    QCOMPARE(testing::control<QPlainTextEdit>(section, "txtMeaning")->toPlainText(),
+             QStringLiteral("A second rose, white, for peace."));
     QTest::keyClick(testing::control<QListView>(section, "lstKeyword"), Qt::Key_Up);
     QCOMPARE(section->selectedPosition(), 1);
 

@@ -1,21 +1,21 @@
 // The section window driven as a user drives it, from the main window's choice to the diary file,
 // with a real SQLCipher diary per test read back through a separate connection.
 
-#include "diaryfiles.h"
 #include "controls.h"
+#include "diaryfiles.h"
 #include "fixture.h"
 #include "mounts.h"
 #include "sectionwindow.h"
 #include "testmain.h"
 
-#include "core/store/store.h"
 #include "core/sections.h"
+#include "core/store/store.h"
 #include "gui/forms.h"
+#include "gui/ui.h"
 #include "gui/windows/exitwindow.h"
 #include "gui/windows/mainwindow.h"
 #include "gui/windows/sectionwindow.h"
 #include "gui/windows/startupwindow.h"
-#include "gui/ui.h"
 
 #include <QAction>
 #include <QDir>
@@ -112,7 +112,8 @@ void SectionWindowTest::overviewAddsAnIncenseEntry()
     QVERIFY(QFile::remove(working()));
     forms::ref<StartupWindow>();
     QVERIFY(forms::loaded<MainWindow>());
-    QCOMPARE(testing::control<QRadioButton>(forms::loaded<MainWindow>(), "optOption_1")->text(), QStringLiteral("Incense Section"));
+    QCOMPARE(testing::control<QRadioButton>(forms::loaded<MainWindow>(), "optOption_1")->text(),
+             QStringLiteral("Incense Section"));
     SectionWindow *window = enterSection(1);
     QVERIFY(window && window->isVisible());
     QVERIFY(QFile::exists(working()));
@@ -162,18 +163,23 @@ void SectionWindowTest::eachSectionShowsOnlyItsOwnTextsAndRows_data()
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("instruction");
     QTest::addColumn<QString>("help");
-    QTest::newRow("Spell") << 0 << "Spell" << "Spell Section" << "Click on Open Spell to Access the Spells Section"
+    QTest::newRow("Spell") << 0 << "Spell"
+                           << "Spell Section"
+                           << "Click on Open Spell to Access the Spells Section"
                            << "Add your new spell secrets and save them. Add, edit or remove the selected spells "
                               "according to your preferences.";
-    QTest::newRow("Incense") << 1 << "Incense" << "Incense Section"
+    QTest::newRow("Incense") << 1 << "Incense"
+                             << "Incense Section"
                              << "Click on Open Incense to Access the Incense Section"
                              << "Add your new incense secrets and save them. Add, edit or remove the selected incense "
                                 "according to your preferences.";
-    QTest::newRow("Recipes") << 2 << "Recipes" << "Recipes Section"
+    QTest::newRow("Recipes") << 2 << "Recipes"
+                             << "Recipes Section"
                              << "Click on Open Recipes to Access the Recipes Section"
                              << "Add your new recipe secrets and save them. Add, edit or remove the selected recipes "
                                 "according to your preferences.";
-    QTest::newRow("Rituals") << 3 << "Rituals" << "Rituals Section"
+    QTest::newRow("Rituals") << 3 << "Rituals"
+                             << "Rituals Section"
                              << "Click on Open Rituals to Access the Rituals Section"
                              << "Add your new ritual secrets and save them. Add, edit or remove the selected rituals "
                                 "according to your preferences.";
@@ -187,16 +193,20 @@ void SectionWindowTest::eachSectionShowsOnlyItsOwnTextsAndRows()
     QFETCH(QString, instruction);
     QFETCH(QString, help);
     for (const QString section : {"Spell", "Incense", "Recipes", "Rituals"})
-        QVERIFY(testing::appendRows(working(), QStringLiteral("tbl") + section.toLower(),
-                                    {{section + QStringLiteral(" one"), QString()}, {section + QStringLiteral(" two"), QString()}}));
+        QVERIFY(testing::appendRows(
+            working(), QStringLiteral("tbl") + section.toLower(),
+            {{section + QStringLiteral(" one"), QString()}, {section + QStringLiteral(" two"), QString()}}));
 
     SectionWindow *window = enterSection(option);
     QVERIFY(window);
     QCOMPARE(testing::control<QLabel>(window, "lblCaption_0")->text(), title);
     QCOMPARE(testing::control<QLabel>(window, "lblCaption_1")->text(), instruction);
     QCOMPARE(testing::control<QLabel>(window, "lblCaption_2")->text(), help);
-    QCOMPARE((QStringList{testing::control<QPushButton>(window, "Command1")->text(), testing::control<QPushButton>(window, "Command2")->text(), testing::control<QPushButton>(window, "Command3")->text(),
-                          testing::control<QPushButton>(window, "Command4")->text(), testing::control<QPushButton>(window, "Command5")->text()}),
+    QCOMPARE((QStringList{testing::control<QPushButton>(window, "Command1")->text(),
+                          testing::control<QPushButton>(window, "Command2")->text(),
+                          testing::control<QPushButton>(window, "Command3")->text(),
+                          testing::control<QPushButton>(window, "Command4")->text(),
+                          testing::control<QPushButton>(window, "Command5")->text()}),
              (QStringList{"&Open " + name, "&Add " + name, "&Remove " + name, "&Edit " + name, "E&xit " + name}));
     QCOMPARE(listed(window), (QStringList{name + " one", name + " two"}));
     QCOMPARE(window->mode(), Mode::Closed);
@@ -213,8 +223,10 @@ void SectionWindowTest::layoutKeepsEveryCaptionWholeAndInPlace()
         QCOMPARE(client->size(), ui::twips(0, 0, 6570, 7695).size());
         QCOMPARE(window->windowTitle(), QStringLiteral("Brimvale v2.05"));
         QCOMPARE(testing::control<QListView>(window, "lstKeyword")->geometry(), ui::twips(98, 1860, 6375, 1035));
-        const std::array<QPushButton *, 5> buttons{testing::control<QPushButton>(window, "Command1"), testing::control<QPushButton>(window, "Command2"), testing::control<QPushButton>(window, "Command3"),
-                                                   testing::control<QPushButton>(window, "Command4"), testing::control<QPushButton>(window, "Command5")};
+        const std::array<QPushButton *, 5> buttons{
+            testing::control<QPushButton>(window, "Command1"), testing::control<QPushButton>(window, "Command2"),
+            testing::control<QPushButton>(window, "Command3"), testing::control<QPushButton>(window, "Command4"),
+            testing::control<QPushButton>(window, "Command5")};
         for (int i = 0; i < 5; ++i) {
             QCOMPARE(buttons[i]->geometry(), ui::twips(98, 3120 + 345 * i, 6375, 350));
             QCOMPARE(buttons[i]->palette().color(QPalette::Button), QColor(192, 192, 192));
@@ -227,11 +239,15 @@ void SectionWindowTest::layoutKeepsEveryCaptionWholeAndInPlace()
         QVERIFY(testing::control<QLabel>(window, "lblCaption_0")->font().bold());
 
         // Every caption whole, and nothing on top of anything else.
-        const std::vector<QWidget *> stack{testing::control<ui::LinkLabel>(window, "Label14"), testing::control<QLabel>(window, "lblCaption_0"), testing::control<QLabel>(window, "lblCaption_1"),
-                                           testing::control<QLabel>(window, "lblCaption_2"), testing::control<QListView>(window, "lstKeyword"), testing::control<QPushButton>(window, "Command1"),
-                                           testing::control<QPushButton>(window, "Command2"), testing::control<QPushButton>(window, "Command3"), testing::control<QPushButton>(window, "Command4"), testing::control<QPushButton>(window, "Command5"),
-                                           testing::control<QLabel>(window, "Label1"), testing::control<QLineEdit>(window, "txtKeyword"), testing::control<QLabel>(window, "Label2"), testing::control<QPlainTextEdit>(window, "txtMeaning"),
-                                           testing::control<QFrame>(window, "fraFullBrand")};
+        const std::vector<QWidget *> stack{
+            testing::control<ui::LinkLabel>(window, "Label14"), testing::control<QLabel>(window, "lblCaption_0"),
+            testing::control<QLabel>(window, "lblCaption_1"),   testing::control<QLabel>(window, "lblCaption_2"),
+            testing::control<QListView>(window, "lstKeyword"),  testing::control<QPushButton>(window, "Command1"),
+            testing::control<QPushButton>(window, "Command2"),  testing::control<QPushButton>(window, "Command3"),
+            testing::control<QPushButton>(window, "Command4"),  testing::control<QPushButton>(window, "Command5"),
+            testing::control<QLabel>(window, "Label1"),         testing::control<QLineEdit>(window, "txtKeyword"),
+            testing::control<QLabel>(window, "Label2"),         testing::control<QPlainTextEdit>(window, "txtMeaning"),
+            testing::control<QFrame>(window, "fraFullBrand")};
         for (std::size_t i = 0; i < stack.size(); ++i) {
             QVERIFY2(client->rect().contains(stack[i]->geometry()), qPrintable(stack[i]->objectName()));
             if (auto *label = qobject_cast<QLabel *>(stack[i]); label && !label->wordWrap())
@@ -246,7 +262,9 @@ void SectionWindowTest::layoutKeepsEveryCaptionWholeAndInPlace()
         QCOMPARE(frame->childAt(frame->rect().center()), testing::control<ui::LinkLabel>(window, "lblFullBrand"));
 
         // The diary's own entries stand above these three.
-        const QList<QAction *> file = testing::control<QMenu>(window, "mnuFile")->actions().mid(testing::control<QMenu>(window, "mnuFile")->actions().size() - 3);
+        const QList<QAction *> file = testing::control<QMenu>(window, "mnuFile")
+                                          ->actions()
+                                          .mid(testing::control<QMenu>(window, "mnuFile")->actions().size() - 3);
         QCOMPARE(file.size(), 3);
         QCOMPARE(file[0], testing::control<QAction>(window, "mnuBack"));
         QVERIFY(file[1]->isSeparator() && file[1]->objectName() == QStringLiteral("mnuFileSep1"));
@@ -373,7 +391,8 @@ void SectionWindowTest::addTrimsOnlyOuterSpaces()
     QTest::keyClicks(testing::control<QPlainTextEdit>(window, "txtMeaning"), QStringLiteral("line  two"));
     QTest::keyClick(testing::control<QPlainTextEdit>(window, "txtMeaning"), Qt::Key_Return);
     QTest::keyClicks(testing::control<QPlainTextEdit>(window, "txtMeaning"), QStringLiteral("  "));
-    testing::control<QPlainTextEdit>(window, "txtMeaning")->insertPlainText(QStringLiteral("\tpasted\u00a0 ")); // a tab arrives by pasting
+    testing::control<QPlainTextEdit>(window, "txtMeaning")
+        ->insertPlainText(QStringLiteral("\tpasted\u00a0 ")); // a tab arrives by pasting
     click(testing::control<QPushButton>(window, "Command2"));
 
     const auto stored = rows(QStringLiteral("tblspell"));
@@ -653,7 +672,8 @@ void SectionWindowTest::leavingAsksBeforeTypedTextIsLost()
     } else {
         click(testing::control<QPushButton>(window, "Command2"));
         // Spaces alone count as nothing typed, as they do for the checks.
-        QTest::keyClicks(testing::control<QLineEdit>(window, "txtKeyword"), typed == Typed::Nothing ? QStringLiteral("   ") : QStringLiteral("Rue"));
+        QTest::keyClicks(testing::control<QLineEdit>(window, "txtKeyword"),
+                         typed == Typed::Nothing ? QStringLiteral("   ") : QStringLiteral("Rue"));
         if (typed == Typed::Entry)
             QTest::keyClicks(testing::control<QPlainTextEdit>(window, "txtMeaning"), QStringLiteral("For sight"));
     }
@@ -672,7 +692,7 @@ void SectionWindowTest::leavingAsksBeforeTypedTextIsLost()
     testing::flushDeletions();
 
     const int questions = int(std::count_if(m_env->messages->shown.begin(), m_env->messages->shown.end(),
-                                         [&](const fakes::Message &message) { return message.question; }));
+                                            [&](const fakes::Message &message) { return message.question; }));
     QCOMPARE(questions, typed == Typed::Nothing ? 0 : 1);
     QCOMPARE(m_env->messages->shown.size(), std::size_t(typed == Typed::Incomplete ? 2 : questions));
     QCOMPARE(!watched, leaves);
@@ -710,14 +730,20 @@ void SectionWindowTest::bookChoicesFourAndFive()
     QVERIFY(window);
     QCOMPARE(window->choice().option, book);
     if (book == 4) {
-        QCOMPARE((QStringList{testing::control<QLabel>(window, "lblCaption_0")->text(), testing::control<QLabel>(window, "lblCaption_1")->text(), testing::control<QLabel>(window, "lblCaption_2")->text()}),
+        QCOMPARE((QStringList{testing::control<QLabel>(window, "lblCaption_0")->text(),
+                              testing::control<QLabel>(window, "lblCaption_1")->text(),
+                              testing::control<QLabel>(window, "lblCaption_2")->text()}),
                  (QStringList{"Load Book", "", ""}));
     } else {
         QCOMPARE(testing::control<QLabel>(window, "lblCaption_0")->text(), QStringLiteral("Caption"));
-        QCOMPARE(testing::control<QLabel>(window, "lblCaption_1")->text(), QStringLiteral("Click on Open Spell to Access the Spells Section"));
+        QCOMPARE(testing::control<QLabel>(window, "lblCaption_1")->text(),
+                 QStringLiteral("Click on Open Spell to Access the Spells Section"));
     }
-    QCOMPARE((QStringList{testing::control<QPushButton>(window, "Command1")->text(), testing::control<QPushButton>(window, "Command2")->text(), testing::control<QPushButton>(window, "Command3")->text(),
-                          testing::control<QPushButton>(window, "Command4")->text(), testing::control<QPushButton>(window, "Command5")->text()}),
+    QCOMPARE((QStringList{testing::control<QPushButton>(window, "Command1")->text(),
+                          testing::control<QPushButton>(window, "Command2")->text(),
+                          testing::control<QPushButton>(window, "Command3")->text(),
+                          testing::control<QPushButton>(window, "Command4")->text(),
+                          testing::control<QPushButton>(window, "Command5")->text()}),
              (QStringList{"&Open", "&Add", "&Remove", "&Edit", "E&xit"}));
     QVERIFY(listed(window).isEmpty());
 
@@ -728,7 +754,9 @@ void SectionWindowTest::bookChoicesFourAndFive()
     click(testing::control<QPushButton>(window, "Command1"));
     QCOMPARE(window->mode(), Mode::Browsing);
     // "&Add" and "&Edit" are no captions of a mode: each button's first click takes its second action.
-    QCOMPARE((QStringList{testing::control<QPushButton>(window, "Command2")->text(), testing::control<QPushButton>(window, "Command4")->text()}), (QStringList{"&Add", "&Edit"}));
+    QCOMPARE((QStringList{testing::control<QPushButton>(window, "Command2")->text(),
+                          testing::control<QPushButton>(window, "Command4")->text()}),
+             (QStringList{"&Add", "&Edit"}));
     QCOMPARE(testing::control<QPushButton>(window, "Command1")->text(), QStringLiteral("&Close Spell"));
 
     click(testing::control<QPushButton>(window, "Command2"));
@@ -746,11 +774,16 @@ void SectionWindowTest::failuresShowTheirMessageAndLoseNothing_data()
 {
     QTest::addColumn<QString>("condition");
     QTest::addColumn<QString>("message");
-    QTest::newRow("missing") << "missing" << "The diary file is missing.";
-    QTest::newRow("zero-length") << "zero" << "The diary file is damaged or the password is wrong.";
-    QTest::newRow("corrupt") << "corrupt" << "The diary file is damaged or the password is wrong.";
-    QTest::newRow("read-only") << "readonly" << "The diary file is read-only.";
-    QTest::newRow("disk full") << "full" << "The entry could not be saved: the disk is full.";
+    QTest::newRow("missing") << "missing"
+                             << "The diary file is missing.";
+    QTest::newRow("zero-length") << "zero"
+                                 << "The diary file is damaged or the password is wrong.";
+    QTest::newRow("corrupt") << "corrupt"
+                             << "The diary file is damaged or the password is wrong.";
+    QTest::newRow("read-only") << "readonly"
+                               << "The diary file is read-only.";
+    QTest::newRow("disk full") << "full"
+                               << "The entry could not be saved: the disk is full.";
 }
 
 void SectionWindowTest::failuresShowTheirMessageAndLoseNothing()
@@ -803,8 +836,7 @@ void SectionWindowTest::failuresShowTheirMessageAndLoseNothing()
         QFile filler(m_env->dataFolder() + QStringLiteral("/filler"));
         QVERIFY(filler.open(QIODevice::WriteOnly));
         const QByteArray block(4096, 'x');
-        while (filler.write(block) == block.size() && filler.flush()) {
-        }
+        while (filler.write(block) == block.size() && filler.flush()) { }
     }
     const qsizetype shown = m_env->messages->shown.size();
 

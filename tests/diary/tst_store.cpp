@@ -7,8 +7,8 @@
 #include "testmain.h"
 
 #include "core/store/diarykey.h"
-#include "core/store/store.h"
 #include "core/store/statements.h"
+#include "core/store/store.h"
 #include "core/store/storeprobe.h"
 
 #include <sqlcipher/sqlite3.h>
@@ -94,16 +94,17 @@ void StoreTest::builtStarterHasTheFourEmptyTablesForTheTool()
     const QString starter = QStringLiteral(BRIMVALE_BUILT_STARTER);
     QVERIFY2(QFileInfo::exists(starter), qPrintable(starter));
     const QString listing = testing::sqlcipherTool(
-        starter, QStringLiteral("SELECT type || ' ' || name FROM sqlite_master WHERE name NOT LIKE 'sqlite%' ORDER BY name;\n"
-                                "SELECT count(*) FROM tblspell; SELECT count(*) FROM tblincense;\n"
-                                "SELECT count(*) FROM tblrecipes; SELECT count(*) FROM tblrituals;\n"
-                                "PRAGMA journal_mode;"));
+        starter,
+        QStringLiteral("SELECT type || ' ' || name FROM sqlite_master WHERE name NOT LIKE 'sqlite%' ORDER BY name;\n"
+                       "SELECT count(*) FROM tblspell; SELECT count(*) FROM tblincense;\n"
+                       "SELECT count(*) FROM tblrecipes; SELECT count(*) FROM tblrituals;\n"
+                       "PRAGMA journal_mode;"));
     if (listing.isEmpty())
         QSKIP("the sqlcipher command-line tool is not installed");
     QCOMPARE(listing.split(QLatin1Char('\n'), Qt::SkipEmptyParts),
-             QStringList({"table tblincense", "index tblincense_keywords", "table tblrecipes", "index tblrecipes_keywords",
-                          "table tblrituals", "index tblrituals_keywords", "table tblspell", "index tblspell_keywords",
-                          "0", "0", "0", "0", "delete"}));
+             QStringList({"table tblincense", "index tblincense_keywords", "table tblrecipes",
+                          "index tblrecipes_keywords", "table tblrituals", "index tblrituals_keywords",
+                          "table tblspell", "index tblspell_keywords", "0", "0", "0", "0", "delete"}));
     // The store opens it with its cached-key path too.
     BRIMVALE_UNWRAP(keywords, store::readKeywords(starter, Table::Rituals));
     QVERIFY(keywords.keywords.isEmpty());
@@ -116,7 +117,8 @@ void StoreTest::tablesAreReachedOnlyThroughTheirNames()
     QCOMPARE(store::tableNamed(u"TBLINCENSE"), Table::Incense);
     QCOMPARE(store::tableNamed(u"tblRecipes"), Table::Recipes);
     QCOMPARE(store::tableNamed(u"tblRituals"), Table::Rituals);
-    for (const char *other : {"", "tbl", "spell", "tblspells", "tblspell ", "tblspell; DROP TABLE tblspell", "sqlite_master"})
+    for (const char *other :
+         {"", "tbl", "spell", "tblspells", "tblspell ", "tblspell; DROP TABLE tblspell", "sqlite_master"})
         QVERIFY2(!store::tableNamed(QString::fromLatin1(other)), other);
 }
 
@@ -159,12 +161,13 @@ void StoreTest::rowsKeepTheirIndexAndOrderAndTextExactly()
 void StoreTest::updateAndRemoveTouchOnlyTheirOwnRow()
 {
     QVERIFY(testing::writeEmptyDiary(m_path));
-    QVERIFY(testing::appendRows(m_path, QStringLiteral("tblspell"),
-                                {{"Sage", "one"}, {"Sage", "two"}, {"Rue", "three"}}));
+    QVERIFY(
+        testing::appendRows(m_path, QStringLiteral("tblspell"), {{"Sage", "one"}, {"Sage", "two"}, {"Rue", "three"}}));
     BRIMVALE_UNWRAP(before, testing::readRows(m_path, QStringLiteral("tblspell")));
     QCOMPARE(before.size(), std::size_t(3));
 
-    BRIMVALE_UNWRAP(updated, store::updateEntry(m_path, Table::Spell, before[1].index, {QStringLiteral("Sage 2"), QString()}));
+    BRIMVALE_UNWRAP(updated,
+                    store::updateEntry(m_path, Table::Spell, before[1].index, {QStringLiteral("Sage 2"), QString()}));
     QVERIFY(updated);
     BRIMVALE_UNWRAP(after, testing::readRows(m_path, QStringLiteral("tblspell")));
     QCOMPARE(after.size(), std::size_t(3));
@@ -179,14 +182,16 @@ void StoreTest::updateAndRemoveTouchOnlyTheirOwnRow()
 
     // A row under another keyword than the caller listed is another entry: left alone.
     const QByteArray listed = bytesOf(m_path);
-    BRIMVALE_UNWRAP(mismatched, store::updateEntry(m_path, Table::Spell, before[0].index,
-                                                   {QStringLiteral("x"), QStringLiteral("y")}, QStringLiteral("Rue")));
+    BRIMVALE_UNWRAP(mismatched,
+                    store::updateEntry(m_path, Table::Spell, before[0].index,
+                                       {QStringLiteral("x"), QStringLiteral("y")}, QStringLiteral("Rue")));
     QVERIFY(!mismatched);
     BRIMVALE_UNWRAP(notRemoved, store::removeEntry(m_path, Table::Spell, before[2].index, QStringLiteral("Sage")));
     QVERIFY(!notRemoved);
     QCOMPARE(bytesOf(m_path), listed);
-    BRIMVALE_UNWRAP(matched, store::updateEntry(m_path, Table::Spell, before[0].index,
-                                                {QStringLiteral("Sage"), QStringLiteral("uno")}, QStringLiteral("Sage")));
+    BRIMVALE_UNWRAP(matched,
+                    store::updateEntry(m_path, Table::Spell, before[0].index,
+                                       {QStringLiteral("Sage"), QStringLiteral("uno")}, QStringLiteral("Sage")));
     QVERIFY(matched);
     remaining[0].meaning = QStringLiteral("uno");
     BRIMVALE_UNWRAP(rematched, testing::readRows(m_path, QStringLiteral("tblspell")));
@@ -196,7 +201,8 @@ void StoreTest::updateAndRemoveTouchOnlyTheirOwnRow()
     const QByteArray file = bytesOf(m_path);
     BRIMVALE_UNWRAP(again, store::removeEntry(m_path, Table::Spell, before[1].index));
     QVERIFY(!again);
-    BRIMVALE_UNWRAP(edit, store::updateEntry(m_path, Table::Spell, before[1].index, {QStringLiteral("x"), QStringLiteral("y")}));
+    BRIMVALE_UNWRAP(
+        edit, store::updateEntry(m_path, Table::Spell, before[1].index, {QStringLiteral("x"), QStringLiteral("y")}));
     QVERIFY(!edit);
     BRIMVALE_UNWRAP(unchanged, testing::readRows(m_path, QStringLiteral("tblspell")));
     QCOMPARE(unchanged, remaining);
@@ -216,7 +222,8 @@ void StoreTest::failuresSayWhatFailed()
              QStringLiteral("The entry could not be saved: the disk is full.\n/d/x"));
     QCOMPARE(store::message(Failure{FailureKind::Other, QStringLiteral("database is locked")}),
              QStringLiteral("The diary could not be read or saved.\ndatabase is locked"));
-    QCOMPARE(store::message(Failure{FailureKind::Damaged, QStringLiteral("/d/x.dll"), QStringLiteral("/d/backups/x-20261207-211500.dll")}),
+    QCOMPARE(store::message(Failure{FailureKind::Damaged, QStringLiteral("/d/x.dll"),
+                                    QStringLiteral("/d/backups/x-20261207-211500.dll")}),
              QStringLiteral("The diary file is damaged or the password is wrong.\n/d/x.dll\n"
                             "Newest backup: /d/backups/x-20261207-211500.dll"));
 }
@@ -264,15 +271,18 @@ void StoreTest::shortOrForeignFilesAreDamagedAndNeverWritten()
         writeBytes(m_path, bytes);
     } else {
         sqlite3 *db = nullptr;
-        QCOMPARE(sqlite3_open_v2(QFile::encodeName(m_path).constData(), &db,
-                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr), SQLITE_OK);
+        QCOMPARE(sqlite3_open_v2(QFile::encodeName(m_path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                                 nullptr),
+                 SQLITE_OK);
         if (kind != u"plain") {
-            const QByteArray password = kind == u"password" ? QByteArrayLiteral("another password") : store::kBuiltInPassword.toUtf8();
+            const QByteArray password =
+                kind == u"password" ? QByteArrayLiteral("another password") : store::kBuiltInPassword.toUtf8();
             QCOMPARE(sqlite3_key(db, password.constData(), int(password.size())), SQLITE_OK);
         }
         const char *schema = kind == u"tables"
             ? "CREATE TABLE tblspell (\"Index\" INTEGER PRIMARY KEY, keyword TEXT, meaning TEXT);"
-            : "CREATE TABLE tblspell (k); CREATE TABLE tblincense (k); CREATE TABLE tblrecipes (k); CREATE TABLE tblrituals (k);";
+            : "CREATE TABLE tblspell (k); CREATE TABLE tblincense (k); CREATE TABLE tblrecipes (k); CREATE TABLE "
+              "tblrituals (k);";
         QCOMPARE(sqlite3_exec(db, schema, nullptr, nullptr, nullptr), SQLITE_OK);
         sqlite3_close_v2(db);
     }
@@ -347,8 +357,7 @@ void StoreTest::fullDiskLosesNothing()
         QFile filler(folder + QStringLiteral("/filler"));
         QVERIFY(filler.open(QIODevice::WriteOnly));
         const QByteArray block(4096, 'x');
-        while (filler.write(block) == block.size() && filler.flush()) {
-        }
+        while (filler.write(block) == block.size() && filler.flush()) { }
     }
 
     const auto added = store::addEntry(path, Table::Spell, {QStringLiteral("Rue"), QString(100000, QLatin1Char('m'))});
@@ -367,7 +376,8 @@ void StoreTest::missingCoveringIndexIsAddedByAWrite()
     QVERIFY(testing::writeEmptyDiary(m_path));
     QVERIFY(testing::execute(m_path, QStringLiteral("DROP INDEX tblrecipes_keywords")));
     QVERIFY(testing::appendRows(m_path, QStringLiteral("tblrecipes"), {{"Bread", "flour"}}));
-    const QString query = QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index' AND name = 'tblrecipes_keywords';");
+    const QString query =
+        QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index' AND name = 'tblrecipes_keywords';");
 
     BRIMVALE_UNWRAP(recipes, store::readKeywords(m_path, Table::Recipes));
     QCOMPARE(recipes.keywords, QStringList{QStringLiteral("Bread")});
@@ -400,10 +410,12 @@ void StoreTest::noStatementRunsWithoutEnd_data()
 {
     QTest::addColumn<QString>("sql");
     QTest::addColumn<int>("code");
-    const QString endless = QStringLiteral("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT %1 FROM c");
+    const QString endless =
+        QStringLiteral("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT %1 FROM c");
     QTest::newRow("endless") << endless.arg(QStringLiteral("count(*)")) << SQLITE_INTERRUPT;
     QTest::newRow("ever more text") << endless.arg(QStringLiteral("printf('%.*c', 1000000, 'x')")) << SQLITE_INTERRUPT;
-    QTest::newRow("one value longer than a diary holds") << QStringLiteral("SELECT zeroblob(20000000)") << SQLITE_TOOBIG;
+    QTest::newRow("one value longer than a diary holds")
+        << QStringLiteral("SELECT zeroblob(20000000)") << SQLITE_TOOBIG;
 }
 
 void StoreTest::noStatementRunsWithoutEnd()

@@ -46,21 +46,66 @@ const QString kMessage = QStringLiteral("Please Enter Your Message");
 const QString kInitialMessage = QStringLiteral("Your Message\r\n");
 
 // The exit window's controls, found by their object names.
-QLineEdit *nameEdit(const QWidget *w) { return testing::control<QLineEdit>(w, QStringLiteral("txtName")); }
-QLineEdit *emailEdit(const QWidget *w) { return testing::control<QLineEdit>(w, QStringLiteral("txtEmail")); }
-QLineEdit *friendNameEdit(const QWidget *w) { return testing::control<QLineEdit>(w, QStringLiteral("txtFriendName")); }
-QLineEdit *friendEmailEdit(const QWidget *w) { return testing::control<QLineEdit>(w, QStringLiteral("txtFriendEmail")); }
-QPlainTextEdit *messageEdit(const QWidget *w) { return testing::control<QPlainTextEdit>(w, QStringLiteral("txtMessage")); }
-QPushButton *submitButton(const QWidget *w) { return testing::control<QPushButton>(w, QStringLiteral("cmdSubmit")); }
-QPushButton *closeButton(const QWidget *w) { return testing::control<QPushButton>(w, QStringLiteral("cmdClose")); }
-QCheckBox *visitCheck(const QWidget *w) { return testing::control<QCheckBox>(w, QStringLiteral("Check1")); }
-QLabel *icon(const QWidget *w) { return testing::control<QLabel>(w, QStringLiteral("Picture1")); }
-QLabel *title(const QWidget *w) { return testing::control<QLabel>(w, QStringLiteral("Label1")); }
-QLabel *supportMessage(const QWidget *w) { return testing::control<QLabel>(w, QStringLiteral("Label2")); }
-QGroupBox *referralPanel(const QWidget *w) { return testing::control<QGroupBox>(w, QStringLiteral("Frame2")); }
-QGroupBox *productFamilyPanel(const QWidget *w) { return testing::control<QGroupBox>(w, QStringLiteral("Frame6")); }
-QLabel *productFamilyText(const QWidget *w) { return testing::control<QLabel>(w, QStringLiteral("Label3")); }
-QLabel *productsLink(const QWidget *w) { return testing::control<QLabel>(w, QStringLiteral("lblGoToHome")); }
+QLineEdit *nameEdit(const QWidget *w)
+{
+    return testing::control<QLineEdit>(w, QStringLiteral("txtName"));
+}
+QLineEdit *emailEdit(const QWidget *w)
+{
+    return testing::control<QLineEdit>(w, QStringLiteral("txtEmail"));
+}
+QLineEdit *friendNameEdit(const QWidget *w)
+{
+    return testing::control<QLineEdit>(w, QStringLiteral("txtFriendName"));
+}
+QLineEdit *friendEmailEdit(const QWidget *w)
+{
+    return testing::control<QLineEdit>(w, QStringLiteral("txtFriendEmail"));
+}
+QPlainTextEdit *messageEdit(const QWidget *w)
+{
+    return testing::control<QPlainTextEdit>(w, QStringLiteral("txtMessage"));
+}
+QPushButton *submitButton(const QWidget *w)
+{
+    return testing::control<QPushButton>(w, QStringLiteral("cmdSubmit"));
+}
+QPushButton *closeButton(const QWidget *w)
+{
+    return testing::control<QPushButton>(w, QStringLiteral("cmdClose"));
+}
+QCheckBox *visitCheck(const QWidget *w)
+{
+    return testing::control<QCheckBox>(w, QStringLiteral("Check1"));
+}
+QLabel *icon(const QWidget *w)
+{
+    return testing::control<QLabel>(w, QStringLiteral("Picture1"));
+}
+QLabel *title(const QWidget *w)
+{
+    return testing::control<QLabel>(w, QStringLiteral("Label1"));
+}
+QLabel *supportMessage(const QWidget *w)
+{
+    return testing::control<QLabel>(w, QStringLiteral("Label2"));
+}
+QGroupBox *referralPanel(const QWidget *w)
+{
+    return testing::control<QGroupBox>(w, QStringLiteral("Frame2"));
+}
+QGroupBox *productFamilyPanel(const QWidget *w)
+{
+    return testing::control<QGroupBox>(w, QStringLiteral("Frame6"));
+}
+QLabel *productFamilyText(const QWidget *w)
+{
+    return testing::control<QLabel>(w, QStringLiteral("Label3"));
+}
+QLabel *productsLink(const QWidget *w)
+{
+    return testing::control<QLabel>(w, QStringLiteral("lblGoToHome"));
+}
 
 using Query = QList<std::pair<QString, QString>>;
 
@@ -75,7 +120,8 @@ Query decodeQuery(const QString &address, QString *problem)
     }
     if (url.hasFragment() || url.scheme() != QStringLiteral("https")
         || url.path() != QStringLiteral("/qzpr-refer-a-friend.php")
-        || address.section(QLatin1Char('?'), 0, 0) != links::kMakerWebSite + QStringLiteral("/qzpr-refer-a-friend.php")) {
+        || address.section(QLatin1Char('?'), 0, 0)
+            != links::kMakerWebSite + QStringLiteral("/qzpr-refer-a-friend.php")) {
         *problem = QStringLiteral("wrong page: ") + address;
         return {};
     }
@@ -127,10 +173,7 @@ class ReferralTest : public QObject {
 
 private slots:
     void initTestCase() { app::setApplicationIdentity(); }
-    void init()
-    {
-        m_env = std::make_unique<testing::Environment>();
-    }
+    void init() { m_env = std::make_unique<testing::Environment>(); }
     void cleanup() { m_env.reset(); }
 
     // The address on its own.
@@ -232,13 +275,19 @@ void ReferralTest::addressKeepsEveryValueIntact_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("message");
-    QTest::newRow("plain") << "Ann" << "Hello";
-    QTest::newRow("query syntax") << "Tom & Jerry = friends?#1" << "a&taf1=evil&taf7=x";
-    QTest::newRow("plus and percent") << "C++ 100%" << "%41%2B+";
-    QTest::newRow("line breaks and tabs") << "\tAnn" << "Line 1\r\nLine 2\n";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("plain") << "Ann"
+                           << "Hello";
+    QTest::newRow("query syntax") << "Tom & Jerry = friends?#1"
+                                  << "a&taf1=evil&taf7=x";
+    QTest::newRow("plus and percent") << "C++ 100%"
+                                      << "%41%2B+";
+    QTest::newRow("line breaks and tabs") << "\tAnn"
+                                          << "Line 1\r\nLine 2\n";
+    QTest::newRow("empty") << ""
+                           << "";
     QTest::newRow("outside Latin-1") << QStringLiteral("Zoë 李雷 \U0001F600") << QStringLiteral("world\u2019s");
-    QTest::newRow("slashes and colons") << "http://x/y" << "../../etc";
+    QTest::newRow("slashes and colons") << "http://x/y"
+                                        << "../../etc";
 }
 
 void ReferralTest::addressKeepsEveryValueIntact()
@@ -246,7 +295,7 @@ void ReferralTest::addressKeepsEveryValueIntact()
     QFETCH(QString, name);
     QFETCH(QString, message);
     const referral::ReferralValues values{name, QStringLiteral("a b@c.d"), message, name + name,
-                                                QStringLiteral("x+y@z.w")};
+                                          QStringLiteral("x+y@z.w")};
     const QString address = referral::referralAddress(links::kMakerWebSite, values);
     QString problem;
     const Query query = decodeQuery(address, &problem);
@@ -256,9 +305,44 @@ void ReferralTest::addressKeepsEveryValueIntact()
 
 void ReferralTest::addressSurvivesRandomText()
 {
-    const QStringList pieces{"a", "Z", "0", " ", "&", "=", "#", "?", "%", "+", "/", ":", ";", "\r", "\n",
-                             "\t", QString(QChar(0)), "é", "ß", "\u2019", "李", "\U0001F600", "~", ".",
-                             "-", "_", "\"", "'", "<", ">", "[", "]", "{", "}", "\\", "^", "`", "|"};
+    const QStringList pieces{"a",
+                             "Z",
+                             "0",
+                             " ",
+                             "&",
+                             "=",
+                             "#",
+                             "?",
+                             "%",
+                             "+",
+                             "/",
+                             ":",
+                             ";",
+                             "\r",
+                             "\n",
+                             "\t",
+                             QString(QChar(0)),
+                             "é",
+                             "ß",
+                             "\u2019",
+                             "李",
+                             "\U0001F600",
+                             "~",
+                             ".",
+                             "-",
+                             "_",
+                             "\"",
+                             "'",
+                             "<",
+                             ">",
+                             "[",
+                             "]",
+                             "{",
+                             "}",
+                             "\\",
+                             "^",
+                             "`",
+                             "|"};
     const testing::TestSeed seed(20261207);
     std::mt19937 engine(seed.value());
     std::uniform_int_distribution<int> length(0, 24);
@@ -270,8 +354,7 @@ void ReferralTest::addressSurvivesRandomText()
         return text;
     };
     for (int round = 0; round < 500; ++round) {
-        const referral::ReferralValues values{randomText(), randomText(), randomText(), randomText(),
-                                                    randomText()};
+        const referral::ReferralValues values{randomText(), randomText(), randomText(), randomText(), randomText()};
         const QString address = referral::referralAddress(links::kMakerWebSite, values);
         QString problem;
         const Query query = decodeQuery(address, &problem);
@@ -340,17 +423,32 @@ void ReferralTest::addressChecksComeFirst_data()
     QTest::addColumn<QString>("email");
     QTest::addColumn<QString>("friendEmail");
     QTest::addColumn<QString>("expected"); // empty: the checks pass
-    QTest::newRow("equal") << "ann@example.org" << "ann@example.org" << kDistinct;
-    QTest::newRow("equal after trimming") << "  ann@example.org" << "ann@example.org  " << kDistinct;
-    QTest::newRow("equal but improper") << "nothing" << "nothing" << kDistinct;
-    QTest::newRow("case differs") << "Ann@example.org" << "ann@example.org" << "";
-    QTest::newRow("at without dot") << "ann@example" << "bob@example.net" << kProper;
-    QTest::newRow("friend's at without dot") << "ann@example.org" << "bob@example" << kProper;
-    QTest::newRow("dot without at") << "ann.example.org" << "bob@example.net" << kProper;
-    QTest::newRow("friend's dot without at") << "ann@example.org" << "bob.example.net" << kProper;
-    QTest::newRow("lone dot and at") << ".@" << "bob@example.net" << "";
-    QTest::newRow("at before dot anywhere") << "@." << ".@" << "";
-    QTest::newRow("several ats") << "a@@b.c" << "@@.." << "";
+    QTest::newRow("equal") << "ann@example.org"
+                           << "ann@example.org" << kDistinct;
+    QTest::newRow("equal after trimming") << "  ann@example.org"
+                                          << "ann@example.org  " << kDistinct;
+    QTest::newRow("equal but improper") << "nothing"
+                                        << "nothing" << kDistinct;
+    QTest::newRow("case differs") << "Ann@example.org"
+                                  << "ann@example.org"
+                                  << "";
+    QTest::newRow("at without dot") << "ann@example"
+                                    << "bob@example.net" << kProper;
+    QTest::newRow("friend's at without dot") << "ann@example.org"
+                                             << "bob@example" << kProper;
+    QTest::newRow("dot without at") << "ann.example.org"
+                                    << "bob@example.net" << kProper;
+    QTest::newRow("friend's dot without at") << "ann@example.org"
+                                             << "bob.example.net" << kProper;
+    QTest::newRow("lone dot and at") << ".@"
+                                     << "bob@example.net"
+                                     << "";
+    QTest::newRow("at before dot anywhere") << "@."
+                                            << ".@"
+                                            << "";
+    QTest::newRow("several ats") << "a@@b.c"
+                                 << "@@.."
+                                 << "";
 }
 
 void ReferralTest::addressChecksComeFirst()
@@ -405,17 +503,15 @@ void ReferralTest::refusalNamesTheFirstFailedCheck_data()
     QTest::addColumn<QString>("refusal");
     const QString ok = QString();
     QTest::newRow("all filled") << referral::ReferralValues{"Ann", "a@b.c", "Hi", "Bob", "d@e.f"} << ok;
-    QTest::newRow("same addresses first")
-        << referral::ReferralValues{"", "a@b.c", "", "", "a@b.c"} << kDistinct;
+    QTest::newRow("same addresses first") << referral::ReferralValues{"", "a@b.c", "", "", "a@b.c"} << kDistinct;
     QTest::newRow("no @") << referral::ReferralValues{"", "ab.c", "", "", "d@e.f"} << kProper;
     QTest::newRow("no dot") << referral::ReferralValues{"", "a@b.c", "", "", "d@ef"} << kProper;
     QTest::newRow("name") << referral::ReferralValues{"", "a@b.c", "", "", "d@e.f"} << kName;
-    QTest::newRow("name placeholder")
-        << referral::ReferralValues{"Your Name", "a@b.c", "Hi", "Bob", "d@e.f"} << kName;
-    QTest::newRow("message placeholder")
-        << referral::ReferralValues{"Ann", "a@b.c", "Your Message", "", "d@e.f"} << kMessage;
-    QTest::newRow("friend's name")
-        << referral::ReferralValues{"Ann", "a@b.c", "Hi", "", "d@e.f"} << QStringLiteral("Please Enter Your Friend's Name");
+    QTest::newRow("name placeholder") << referral::ReferralValues{"Your Name", "a@b.c", "Hi", "Bob", "d@e.f"} << kName;
+    QTest::newRow("message placeholder") << referral::ReferralValues{"Ann", "a@b.c", "Your Message", "", "d@e.f"}
+                                         << kMessage;
+    QTest::newRow("friend's name") << referral::ReferralValues{"Ann", "a@b.c", "Hi", "", "d@e.f"}
+                                   << QStringLiteral("Please Enter Your Friend's Name");
     QTest::newRow("friend's name placeholder")
         << referral::ReferralValues{"Ann", "a@b.c", "Hi", "Friend's Name", "d@e.f"}
         << QStringLiteral("Please Enter Your Friend's Name");
@@ -439,9 +535,9 @@ void ReferralTest::successfulSubmitOpensTheExactAddressEveryTime()
     QVERIFY(m_env->messages->shown.empty());
     QCOMPARE(m_env->web->opened.size(), 1);
     QCOMPARE(m_env->web->opened.front(), w->referralUrl());
-    QCOMPARE(openedQuery(), expectedQuery({QStringLiteral("Tom & Jerry = Friends"), QStringLiteral("ann@example.org"),
-                                           kInitialMessage, QStringLiteral("Bob"),
-                                           QStringLiteral("bob@example.net")}));
+    QCOMPARE(openedQuery(),
+             expectedQuery({QStringLiteral("Tom & Jerry = Friends"), QStringLiteral("ann@example.org"), kInitialMessage,
+                            QStringLiteral("Bob"), QStringLiteral("bob@example.net")}));
 
     // Nothing is reset, and the next press (Enter on the focused button) opens the page again.
     QCOMPARE(nameEdit(w)->text(), QStringLiteral("Tom & Jerry = Friends"));
@@ -735,10 +831,10 @@ void ReferralTest::everyCaptionFitsItsPlace()
     const auto inside = [](QWidget *control) {
         return QRect(QPoint(0, 0), control->parentWidget()->size()).contains(control->geometry());
     };
-    for (QWidget *control : std::initializer_list<QWidget *>{icon(w), title(w), supportMessage(w), visitCheck(w),
-                                                              closeButton(w), referralPanel(w), productFamilyPanel(w), productFamilyText(w),
-                                                              productsLink(w), nameEdit(w), emailEdit(w),
-                                                              friendNameEdit(w), friendEmailEdit(w), submitButton(w)})
+    for (QWidget *control : std::initializer_list<QWidget *>{
+             icon(w), title(w), supportMessage(w), visitCheck(w), closeButton(w), referralPanel(w),
+             productFamilyPanel(w), productFamilyText(w), productsLink(w), nameEdit(w), emailEdit(w), friendNameEdit(w),
+             friendEmailEdit(w), submitButton(w)})
         QVERIFY2(inside(control), qPrintable(control->objectName()));
     for (QLabel *label : std::initializer_list<QLabel *>{title(w), productsLink(w)})
         QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(),
@@ -747,11 +843,13 @@ void ReferralTest::everyCaptionFitsItsPlace()
         QVERIFY2(label->heightForWidth(label->width()) <= label->height(), qPrintable(label->objectName()));
     QVERIFY(visitCheck(w)->fontMetrics().horizontalAdvance(visitCheck(w)->text()) < visitCheck(w)->width());
     // The link stays wholly above the panel's bottom edge and clear of the text above it.
-    QVERIFY(productsLink(w)->geometry().top() >= productFamilyText(w)->geometry().top() + productFamilyText(w)->heightForWidth(productFamilyText(w)->width()));
+    QVERIFY(productsLink(w)->geometry().top() >= productFamilyText(w)->geometry().top()
+                + productFamilyText(w)->heightForWidth(productFamilyText(w)->width()));
     // The support message leaves room for the link below it.
     for (const QString &message : ExitWindow::kSupportMessages) {
         supportMessage(w)->setText(message);
-        QVERIFY(supportMessage(w)->heightForWidth(supportMessage(w)->width()) <= visitCheck(w)->geometry().top() - supportMessage(w)->geometry().top());
+        QVERIFY(supportMessage(w)->heightForWidth(supportMessage(w)->width())
+                <= visitCheck(w)->geometry().top() - supportMessage(w)->geometry().top());
     }
 }
 
@@ -760,7 +858,7 @@ void ReferralTest::tabOrderAndInitialFocus()
     ExitWindow *w = openExitWindow();
     QVERIFY(w);
     QCOMPARE(QApplication::focusWidget(), closeButton(w));
-    const QList<QWidget *> order{visitCheck(w), icon(w), nameEdit(w), submitButton(w), emailEdit(w),
+    const QList<QWidget *> order{visitCheck(w),      icon(w),           nameEdit(w),    submitButton(w), emailEdit(w),
                                  friendEmailEdit(w), friendNameEdit(w), messageEdit(w), closeButton(w)};
     for (QWidget *expected : order) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);

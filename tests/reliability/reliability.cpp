@@ -3,8 +3,8 @@
 #include "environment.h"
 
 #include "core/store/diarykey.h"
-#include "core/store/store.h"
 #include "core/store/opening.h"
+#include "core/store/store.h"
 #include "gui/forms.h"
 #include "gui/windows/mainwindow.h"
 #include "gui/windows/sectionwindow.h"
@@ -24,7 +24,7 @@ namespace reliability {
 
 std::optional<FileState> stateOf(const QString &path)
 {
-    struct stat info {};
+    struct stat info { };
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         return std::nullopt;
     return FileState{bytesOf(path), qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
@@ -79,7 +79,8 @@ std::optional<QStringList> spellsUnder(const QString &path, const QString &passw
     const auto opened = openUnder(path, password);
     if (!opened)
         return std::nullopt;
-    auto statement = store::Statement::prepare(*opened, QStringLiteral("SELECT keyword FROM tblspell ORDER BY \"Index\""));
+    auto statement =
+        store::Statement::prepare(*opened, QStringLiteral("SELECT keyword FROM tblspell ORDER BY \"Index\""));
     if (!statement.ok())
         return std::nullopt;
     QStringList keywords;
@@ -97,13 +98,12 @@ void fillDisk(const QString &folder)
     if (!filler.open(QIODevice::Append))
         return;
     const QByteArray block(4096, 'x');
-    while (filler.write(block) == block.size() && filler.flush()) {
-    }
+    while (filler.write(block) == block.size() && filler.flush()) { }
 }
 
 int modeOf(const QString &path)
 {
-    struct stat info {};
+    struct stat info { };
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         return -1;
     return int(info.st_mode & 07777);

@@ -31,10 +31,10 @@
 #include <unistd.h>
 #endif
 
-using store::FailureKind;
-using store::Table;
 using reliability::click;
 using reliability::listed;
+using store::FailureKind;
+using store::Table;
 
 namespace {
 QStringList fileNames(const QStringList &paths)
@@ -113,7 +113,8 @@ void BackupTest::firstWriteOfEachRunKeepsTheDiaryAsItWas()
 
     // The next run copies the diary as that run found it.
     store::probe::startNewRun();
-    BRIMVALE_UNWRAP(updated, store::updateEntry(m_path, Table::Spell, 2, {QStringLiteral("Rue"), QStringLiteral("dried")}));
+    BRIMVALE_UNWRAP(updated,
+                    store::updateEntry(m_path, Table::Spell, 2, {QStringLiteral("Rue"), QStringLiteral("dried")}));
     QVERIFY(updated);
     backups = store::backupsOf(m_path);
     QCOMPARE(backups.size(), 2);
@@ -154,7 +155,8 @@ void BackupTest::newestTenAreKeptAndNothingElseIsTouched()
         if (i > 0)
             QVERIFY(backups[i - 1] < backups[i]);
     }
-    QStringList expected = foreign + fileNames(backups) + QStringList{QStringLiteral("updatediary-20000101-000000.dll")};
+    QStringList expected =
+        foreign + fileNames(backups) + QStringList{QStringLiteral("updatediary-20000101-000000.dll")};
     expected.sort();
     QStringList present = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     present.sort();
@@ -178,7 +180,8 @@ void BackupTest::neverMoreThanTenWhereverTheProgramIsStopped()
     QVERIFY(watcher >= 0);
     const auto closeWatcher = qScopeGuard([watcher] { ::close(watcher); });
     QVERIFY(inotify_add_watch(watcher, QFile::encodeName(store::backupFolder(m_path)).constData(),
-                              IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO) >= 0);
+                              IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO)
+            >= 0);
     store::probe::startNewRun();
     QVERIFY(add(m_path, QStringLiteral("one more")));
 
@@ -196,7 +199,9 @@ void BackupTest::neverMoreThanTenWhereverTheProgramIsStopped()
                 continue;
             count += (event->mask & (IN_CREATE | IN_MOVED_TO)) ? 1 : -1;
             most = std::max(most, count);
-            changes << QStringLiteral("%1 %2 -> %3").arg((event->mask & (IN_CREATE | IN_MOVED_TO)) ? "+" : "-", name).arg(count);
+            changes << QStringLiteral("%1 %2 -> %3")
+                           .arg((event->mask & (IN_CREATE | IN_MOVED_TO)) ? "+" : "-", name)
+                           .arg(count);
         }
     }
     QVERIFY2(most <= 10, qPrintable(changes.join(QLatin1Char('\n'))));
@@ -257,7 +262,8 @@ void BackupTest::damagedDiaryIsNotWrittenAndPushesNoGoodBackupOut()
 
     for (int run = 0; run < store::kBackupsKept + 2; ++run) {
         store::probe::startNewRun();
-        const auto added = store::addEntry(m_path, Table::Rituals, {QStringLiteral("Yule"), QStringLiteral("Solstice")});
+        const auto added =
+            store::addEntry(m_path, Table::Rituals, {QStringLiteral("Yule"), QStringLiteral("Solstice")});
         QVERIFY(!added.ok());
         QCOMPARE(added.failure().kind, FailureKind::Damaged);
         QCOMPARE(store::message(added.failure()),
@@ -276,7 +282,8 @@ void BackupTest::backupThatCannotBeMadeDoesNotStopTheWrite()
 {
     // Something that is not a folder stands where the backups go.
     QVERIFY(reliability::writeBytes(store::backupFolder(m_path), "not a folder"));
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^No backup of .*updatediary.dll was made: ")));
+    QTest::ignoreMessage(QtWarningMsg,
+                         QRegularExpression(QStringLiteral("^No backup of .*updatediary.dll was made: ")));
     QVERIFY(add(m_path, QStringLiteral("Sage")));
     // Tried once in a run, not before every write.
     QVERIFY(add(m_path, QStringLiteral("Rue")));

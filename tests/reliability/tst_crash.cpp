@@ -8,8 +8,8 @@
 #include "reliability.h"
 #include "seed.h"
 
-#include "core/store/backups.h"
 #include "core/identity.h"
+#include "core/store/backups.h"
 #include "core/store/store.h"
 
 #include <QCoreApplication>
@@ -100,7 +100,8 @@ int runCrashChild(int argc, char **argv)
                 say(QStringLiteral("? E %1 %2 %3").arg(t).arg(index).arg(keyword));
                 const auto updated = store::updateEntry(path, table, index, entry);
                 if (!updated.ok() || !*updated) {
-                    say(QStringLiteral("x edit ") + (updated.ok() ? QStringLiteral("found no row") : store::message(updated.failure())));
+                    say(QStringLiteral("x edit ")
+                        + (updated.ok() ? QStringLiteral("found no row") : store::message(updated.failure())));
                     return 2;
                 }
                 say(QStringLiteral("! E %1 %2").arg(t).arg(index));
@@ -108,7 +109,8 @@ int runCrashChild(int argc, char **argv)
                 say(QStringLiteral("? R %1 %2").arg(t).arg(index));
                 const auto removed = store::removeEntry(path, table, index);
                 if (!removed.ok() || !*removed) {
-                    say(QStringLiteral("x remove ") + (removed.ok() ? QStringLiteral("found no row") : store::message(removed.failure())));
+                    say(QStringLiteral("x remove ")
+                        + (removed.ok() ? QStringLiteral("found no row") : store::message(removed.failure())));
                     return 2;
                 }
                 rows.erase(rows.begin() + std::ptrdiff_t(position));
@@ -234,7 +236,8 @@ void CrashTest::killedWriterLosesNothing()
             auto &rows = applied[pending->table];
             if (pending->kind == u'A') {
                 const auto &now = found[pending->table];
-                if (!now.empty() && now.rbegin()->second == pending->keyword && !model[pending->table].count(now.rbegin()->first))
+                if (!now.empty() && now.rbegin()->second == pending->keyword
+                    && !model[pending->table].count(now.rbegin()->first))
                     rows[now.rbegin()->first] = pending->keyword;
             } else if (pending->kind == u'E') {
                 rows[pending->index] = pending->keyword;
@@ -258,7 +261,8 @@ void CrashTest::killedWriterLosesNothing()
 
         // Every backup made so far is a whole diary; a copy cut short never carries a backup's name.
         const QStringList backups = store::backupsOf(path);
-        QVERIFY2(backups.size() <= store::kBackupsKept, qPrintable(QStringLiteral("run %1: %2 backups").arg(run).arg(backups.size())));
+        QVERIFY2(backups.size() <= store::kBackupsKept,
+                 qPrintable(QStringLiteral("run %1: %2 backups").arg(run).arg(backups.size())));
         for (const QString &backup : backups) {
             if (checkedBackups.count(backup))
                 continue;

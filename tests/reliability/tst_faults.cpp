@@ -80,8 +80,10 @@ void FaultTest::firstUseCopyFailsWithItsReasonAndLeavesNothing_data()
 {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("read-only data folder") << "readonly" << "Read-only file system";
-    QTest::newRow("full data folder") << "full" << "No space left on device";
+    QTest::newRow("read-only data folder") << "readonly"
+                                           << "Read-only file system";
+    QTest::newRow("full data folder") << "full"
+                                      << "No space left on device";
 }
 
 void FaultTest::firstUseCopyFailsWithItsReasonAndLeavesNothing()
@@ -156,7 +158,8 @@ void FaultTest::readOnlyDiaryFileKeepsTheTypedText()
     selectLine(window, 0);
     QVERIFY(click(testing::control<QPushButton>(window, "Command4")));
     testing::control<QPlainTextEdit>(window, "txtMeaning")->selectAll();
-    QTest::keyClicks(testing::control<QPlainTextEdit>(window, "txtMeaning"), QStringLiteral("Cleansing and protection"));
+    QTest::keyClicks(testing::control<QPlainTextEdit>(window, "txtMeaning"),
+                     QStringLiteral("Cleansing and protection"));
     QVERIFY(click(testing::control<QPushButton>(window, "Command4")));
     QCOMPARE(m_env->messages->texts(), QStringList({expected, expected}));
     QCOMPARE(window->mode(), Mode::Editing);
@@ -278,7 +281,8 @@ void FaultTest::replacedDiaryIsReadAfreshAndItsRowsAreNeverMistaken()
     const QString mine = m_env->root() + QStringLiteral("/mine.dll");
     const QString other = m_env->root() + QStringLiteral("/other.dll");
     QVERIFY(testing::writeEmptyDiary(mine));
-    QVERIFY(testing::appendRows(mine, QStringLiteral("tblspell"), {{"Sage", "Cleansing"}, {"Rue", "Protection"}, {"Yarrow", "Courage"}}));
+    QVERIFY(testing::appendRows(mine, QStringLiteral("tblspell"),
+                                {{"Sage", "Cleansing"}, {"Rue", "Protection"}, {"Yarrow", "Courage"}}));
     QVERIFY(testing::writeEmptyDiary(other));
     QVERIFY(testing::appendRows(other, QStringLiteral("tblspell"), {{"Oak", "Strength"}, {"Ash", "Healing"}}));
     BRIMVALE_UNWRAP(mineRows, testing::readRows(mine, QStringLiteral("tblspell")));
@@ -290,8 +294,8 @@ void FaultTest::replacedDiaryIsReadAfreshAndItsRowsAreNeverMistaken()
         if (inPlace)
             return reliability::writeBytes(working(), reliability::bytesOf(source));
         const QString incoming = folder() + QStringLiteral("/incoming");
-        return QFile::copy(source, incoming) && ::rename(QFile::encodeName(incoming).constData(),
-                                                         QFile::encodeName(working()).constData()) == 0;
+        return QFile::copy(source, incoming)
+            && ::rename(QFile::encodeName(incoming).constData(), QFile::encodeName(working()).constData()) == 0;
     };
     QVERIFY(QDir().mkpath(folder()));
     QVERIFY(QFile::copy(mine, working()));
@@ -362,7 +366,8 @@ void FaultTest::damagedDiaryIsReportedAndNeverTouched()
     QFETCH(QString, damage);
     QVERIFY(testing::writeEmptyDiary(working()));
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"),
-                                {{"Sage", QString(3000, QLatin1Char('s'))}, {"Rue", QString(3000, QLatin1Char('r'))},
+                                {{"Sage", QString(3000, QLatin1Char('s'))},
+                                 {"Rue", QString(3000, QLatin1Char('r'))},
                                  {"Yarrow", QString(3000, QLatin1Char('y'))}}));
     QByteArray bytes = reliability::bytesOf(working());
     const qsizetype page = 1024;
@@ -439,7 +444,8 @@ void FaultTest::damageWhileRunningIsFoundBeforeTheNextWrite()
 {
     QVERIFY(testing::writeEmptyDiary(working()));
     QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"),
-                                {{"Sage", QString(3000, QLatin1Char('s'))}, {"Rue", QString(3000, QLatin1Char('r'))},
+                                {{"Sage", QString(3000, QLatin1Char('s'))},
+                                 {"Rue", QString(3000, QLatin1Char('r'))},
                                  {"Yarrow", QString(3000, QLatin1Char('y'))}}));
     SectionWindow *window = reliability::enterSection(0);
     QVERIFY(window);
@@ -461,8 +467,9 @@ void FaultTest::damageWhileRunningIsFoundBeforeTheNextWrite()
     QTest::keyClicks(testing::control<QLineEdit>(window, "txtKeyword"), QStringLiteral("Mugwort"));
     QTest::keyClicks(testing::control<QPlainTextEdit>(window, "txtMeaning"), QStringLiteral("Dreams"));
     QVERIFY(click(testing::control<QPushButton>(window, "Command2")));
-    QCOMPARE(m_env->messages->last(), kDamaged + QLatin1Char('\n') + working() + QStringLiteral("\nNewest backup: ")
-                                          + store::backupsOf(working()).value(0));
+    QCOMPARE(m_env->messages->last(),
+             kDamaged + QLatin1Char('\n') + working() + QStringLiteral("\nNewest backup: ")
+                 + store::backupsOf(working()).value(0));
     QCOMPARE(window->mode(), Mode::Adding);
     QCOMPARE(testing::control<QLineEdit>(window, "txtKeyword")->text(), QStringLiteral("Mugwort"));
     QCOMPARE(meaning(window), QStringLiteral("Dreams"));

@@ -9,19 +9,19 @@
 #include "reliability.h"
 #include "testmain.h"
 
-#include "core/store/backups.h"
 #include "core/book/bookimport.h"
-#include "core/store/diarykey.h"
-#include "core/find/find.h"
 #include "core/datafolder.h"
-#include "core/store/store.h"
+#include "core/find/find.h"
+#include "core/store/backups.h"
+#include "core/store/diarykey.h"
 #include "core/store/password.h"
+#include "core/store/store.h"
 #include "core/store/storeprobe.h"
-#include "gui/windows/diarypassworddialog.h"
 #include "gui/forms.h"
+#include "gui/windows/diarypassworddialog.h"
 #include "gui/windows/mainwindow.h"
-#include "gui/windows/sectionwindow.h"
 #include "gui/windows/passwordpromptdialog.h"
+#include "gui/windows/sectionwindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -71,9 +71,10 @@ QStringList schemaOf(const QString &path, const QString &password)
     const auto opened = reliability::openUnder(path, password);
     if (!opened)
         return {};
-    auto rows = store::Statement::prepare(*opened, QStringLiteral("SELECT type || ' ' || name || ' ' || coalesce(sql, '') FROM "
-                                                                  "sqlite_master UNION ALL SELECT name || ' ' || seq FROM "
-                                                                  "sqlite_sequence ORDER BY 1"));
+    auto rows = store::Statement::prepare(*opened,
+                                          QStringLiteral("SELECT type || ' ' || name || ' ' || coalesce(sql, '') FROM "
+                                                         "sqlite_master UNION ALL SELECT name || ' ' || seq FROM "
+                                                         "sqlite_sequence ORDER BY 1"));
     QStringList lines;
     while (rows.ok() && rows->step() == SQLITE_ROW)
         lines << rows->text(0);
@@ -284,14 +285,20 @@ void PasswordTest::importAsksOnceForTheOtherDiaryAndNamesIt()
     std::optional<store::Failure> locked;
     book::Loaded loaded;
     std::optional<store::Result<book::Preview>> preview;
-    const QStringList said = answerPrompts([&] {
-        locked = store::unlock(m_path);
-        loaded = book::load(other);
-        preview.emplace(book::preview(m_path, loaded.book));
-    }, {QStringLiteral("right"), QStringLiteral("other")});
+    const QStringList said = answerPrompts(
+        [&] {
+            locked = store::unlock(m_path);
+            loaded = book::load(other);
+            preview.emplace(book::preview(m_path, loaded.book));
+        },
+        {QStringLiteral("right"), QStringLiteral("other")});
     const QString typeIt = QStringLiteral(" Type it to open the diary.");
-    QCOMPARE(said, QStringList({QStringLiteral("Your diary has a password of its own.") + typeIt,
-                                QStringLiteral("The diary \u201c%1\u201d has a password of its own.").arg(QDir::toNativeSeparators(other)) + typeIt}));
+    QCOMPARE(
+        said,
+        QStringList(
+            {QStringLiteral("Your diary has a password of its own.") + typeIt,
+             QStringLiteral("The diary \u201c%1\u201d has a password of its own.").arg(QDir::toNativeSeparators(other))
+                 + typeIt}));
     QVERIFY(!locked);
     QCOMPARE(loaded.refusal, QString());
     QVERIFY(preview && preview->ok());
@@ -437,20 +444,22 @@ void PasswordTest::setAndRemoveThroughTheMenu()
     QString warning;
     bool shown = false;
     bool stayedOpen = false;
-    whileOpen<gui::DiaryPasswordDialog>([&] { menuEntry->trigger(); }, [&](gui::DiaryPasswordDialog *dialog) {
-        QLineEdit *newPassword = testing::control<QLineEdit>(dialog, "txtNew");
-        QLineEdit *repeated = testing::control<QLineEdit>(dialog, "txtRepeat");
-        QPushButton *set = testing::control<QPushButton>(dialog, "cmdSet");
-        warning = testing::control<QLabel>(dialog, "lblWarning")->text();
-        QTest::keyClicks(newPassword, QStringLiteral("abc"));
-        QTest::keyClicks(repeated, QStringLiteral("abd"));
-        clickShowPassword(dialog);
-        shown = newPassword->echoMode() == QLineEdit::Normal && repeated->echoMode() == QLineEdit::Normal;
-        QTest::mouseClick(set, Qt::LeftButton);
-        stayedOpen = dialog->isVisible() && !dialog->findChild<QLineEdit *>(QStringLiteral("txtCurrent"));
-        QTest::keyClicks(repeated, QStringLiteral("abc"));
-        QTest::mouseClick(set, Qt::LeftButton);
-    });
+    whileOpen<gui::DiaryPasswordDialog>(
+        [&] { menuEntry->trigger(); },
+        [&](gui::DiaryPasswordDialog *dialog) {
+            QLineEdit *newPassword = testing::control<QLineEdit>(dialog, "txtNew");
+            QLineEdit *repeated = testing::control<QLineEdit>(dialog, "txtRepeat");
+            QPushButton *set = testing::control<QPushButton>(dialog, "cmdSet");
+            warning = testing::control<QLabel>(dialog, "lblWarning")->text();
+            QTest::keyClicks(newPassword, QStringLiteral("abc"));
+            QTest::keyClicks(repeated, QStringLiteral("abd"));
+            clickShowPassword(dialog);
+            shown = newPassword->echoMode() == QLineEdit::Normal && repeated->echoMode() == QLineEdit::Normal;
+            QTest::mouseClick(set, Qt::LeftButton);
+            stayedOpen = dialog->isVisible() && !dialog->findChild<QLineEdit *>(QStringLiteral("txtCurrent"));
+            QTest::keyClicks(repeated, QStringLiteral("abc"));
+            QTest::mouseClick(set, Qt::LeftButton);
+        });
     QVERIFY(stayedOpen);
     QVERIFY(shown);
     QTRY_COMPARE(QApplication::activeWindow(), main);
@@ -462,10 +471,12 @@ void PasswordTest::setAndRemoveThroughTheMenu()
     QVERIFY(!opensWith(m_path, QString()));
 
     m_env->messages->answers = {gui::Answer::Yes};
-    whileOpen<gui::DiaryPasswordDialog>([&] { menuEntry->trigger(); }, [&](gui::DiaryPasswordDialog *dialog) {
-        QTest::keyClicks(testing::control<QLineEdit>(dialog, "txtCurrent"), QStringLiteral("abc"));
-        QTest::mouseClick(testing::control<QPushButton>(dialog, "cmdRemove"), Qt::LeftButton);
-    });
+    whileOpen<gui::DiaryPasswordDialog>(
+        [&] { menuEntry->trigger(); },
+        [&](gui::DiaryPasswordDialog *dialog) {
+            QTest::keyClicks(testing::control<QLineEdit>(dialog, "txtCurrent"), QStringLiteral("abc"));
+            QTest::mouseClick(testing::control<QPushButton>(dialog, "cmdRemove"), Qt::LeftButton);
+        });
     QVERIFY(opensWith(m_path, QString()));
     QCOMPARE(store::readKeywords(m_path, Table::Spell)->keywords, kSpells);
 }
@@ -482,19 +493,20 @@ void PasswordTest::promptSaysWhenThePasswordIsWrong()
     QString afterWrong;
     bool stayedOpen = false;
     std::optional<store::Failure> locked;
-    whileOpen<gui::PasswordPromptDialog>([&] { locked = store::unlock(m_path); }, [&](gui::PasswordPromptDialog *dialog) {
-        QLineEdit *password = testing::control<QLineEdit>(dialog, "txtPassword");
-        accessibleName = password->accessibleName();
-        hidden = password->echoMode() == QLineEdit::Password;
-        clickShowPassword(dialog);
-        shown = password->echoMode() == QLineEdit::Normal;
-        QTest::keyClicks(password, QStringLiteral("wrong"));
-        QTest::keyClick(password, Qt::Key_Return);
-        afterWrong = testing::control<QLabel>(dialog, "lblMessage")->text();
-        stayedOpen = dialog->isVisible() && password->text().isEmpty();
-        QTest::keyClicks(password, QStringLiteral("right"));
-        QTest::keyClick(password, Qt::Key_Return);
-    });
+    whileOpen<gui::PasswordPromptDialog>([&] { locked = store::unlock(m_path); },
+                                         [&](gui::PasswordPromptDialog *dialog) {
+                                             QLineEdit *password = testing::control<QLineEdit>(dialog, "txtPassword");
+                                             accessibleName = password->accessibleName();
+                                             hidden = password->echoMode() == QLineEdit::Password;
+                                             clickShowPassword(dialog);
+                                             shown = password->echoMode() == QLineEdit::Normal;
+                                             QTest::keyClicks(password, QStringLiteral("wrong"));
+                                             QTest::keyClick(password, Qt::Key_Return);
+                                             afterWrong = testing::control<QLabel>(dialog, "lblMessage")->text();
+                                             stayedOpen = dialog->isVisible() && password->text().isEmpty();
+                                             QTest::keyClicks(password, QStringLiteral("right"));
+                                             QTest::keyClick(password, Qt::Key_Return);
+                                         });
     QVERIFY(!locked);
     QCOMPARE(accessibleName, QStringLiteral("Password"));
     QVERIFY(hidden);

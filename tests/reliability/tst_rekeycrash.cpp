@@ -9,10 +9,10 @@
 #include "reliability.h"
 #include "seed.h"
 
-#include "core/store/backups.h"
 #include "core/identity.h"
-#include "core/store/store.h"
+#include "core/store/backups.h"
 #include "core/store/password.h"
+#include "core/store/store.h"
 #include "core/store/storeprobe.h"
 
 #include <sqlcipher/sqlite3.h>
@@ -136,13 +136,17 @@ void RekeyCrashTest::killedWhileRekeyingLosesNothing()
             }
         }
         // The diary's new copy was cut short beside it; the next change removes it.
-        const QStringList partial = QDir(dir.path()).entryList({QStringLiteral(".updatediary-*")}, QDir::Files | QDir::Hidden);
+        const QStringList partial =
+            QDir(dir.path()).entryList({QStringLiteral(".updatediary-*")}, QDir::Files | QDir::Hidden);
         QVERIFY2(partial.size() <= 2, qPrintable(partial.join(QLatin1Char(' '))));
         copiesLeft += !partial.isEmpty();
         const int found = passwordOf(path);
         const QString where = QStringLiteral("run %1: ").arg(run);
-        QVERIFY2(found == current || (pending >= 0 && found == pending),
-                 qPrintable(where + QStringLiteral("opens with password %1, had %2, getting %3").arg(found).arg(current).arg(pending)));
+        QVERIFY2(
+            found == current || (pending >= 0 && found == pending),
+            qPrintable(
+                where
+                + QStringLiteral("opens with password %1, had %2, getting %3").arg(found).arg(current).arg(pending)));
         if (pending >= 0) {
             ++inFlight;
             inFlightDone += found == pending;

@@ -37,16 +37,19 @@
 #include <sys/resource.h>
 #endif
 
-using store::Table;
 using reliability::click;
 using reliability::listed;
 using reliability::selectLine;
+using store::Table;
 
 namespace {
 // The box's own text, line breaks as "\n" (toPlainText would turn non-breaking spaces into spaces).
 QString meaningShown(const SectionWindow *window)
 {
-    return testing::control<QPlainTextEdit>(window, "txtMeaning")->document()->toRawText().replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return testing::control<QPlainTextEdit>(window, "txtMeaning")
+        ->document()
+        ->toRawText()
+        .replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
 }
 
 // NUL-free junk from the whole of Unicode, pairs of surrogates included. A carriage return and
@@ -95,7 +98,8 @@ void withoutFontWarnings(QtMsgType type, const QMessageLogContext &context, cons
 QStringList schemaOf(const QString &path)
 {
     const QString listing = testing::sqlcipherTool(
-        path, QStringLiteral("SELECT type || ' ' || name || ' ' || coalesce(sql, '') FROM sqlite_master ORDER BY name;"));
+        path,
+        QStringLiteral("SELECT type || ' ' || name || ' ' || coalesce(sql, '') FROM sqlite_master ORDER BY name;"));
     return listing.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
@@ -174,14 +178,18 @@ void SecurityTest::hostileTextIsStoredAndShownExactly()
     // About a megabyte in UTF-8 as well: three bytes a character.
     QString scripts;
     while (scripts.size() < 350000)
-        scripts += QStringLiteral("\u5929\u7167\u5927\u795e \u0540\u0565\u056f\u0561\u057f\u0565 \u0639\u0634\u062a\u0627\u0631\n");
+        scripts += QStringLiteral(
+            "\u5929\u7167\u5927\u795e \u0540\u0565\u056f\u0561\u057f\u0565 \u0639\u0634\u062a\u0627\u0631\n");
     const std::vector<std::pair<QString, QString>> entries{
         {QStringLiteral("Robert'); DROP TABLE tblspell;--"), QStringLiteral("' OR '1'='1")},
         {QStringLiteral("\"Index\" = 1 OR 1=1"), QStringLiteral("\"; DELETE FROM tblspell WHERE 1; --")},
         {QStringLiteral("?1 ?2 :name @x $y %1 %s %n"), QStringLiteral("x'00' || char(65) /* not closed")},
-        {QStringLiteral("\u16a0\u16a2\u16a6 \u1f08\u03c6\u03c1\u03bf\u03b4\u03af\u03c4\u03b7 \u041f\u0435\u0440\u0443\u043d"),
-         QStringLiteral("\u200f\u05d0\u05e1\u05d8\u05e8\u05d8\u05d4\u200e \u0639\u0634\u062a\u0627\u0631 e\u0301 \U0001F319\U0001F56F\uFE0F\u2728 \U0001F9D9\u200D\u2640\uFE0F")},
-        {QStringLiteral("; COMMIT; ATTACH 'evil' AS e; --"), QStringLiteral("\\'\\\"\\\\ \t\ttabs\n\nlines\u00a0nbsp\u2028ls")},
+        {QStringLiteral(
+             "\u16a0\u16a2\u16a6 \u1f08\u03c6\u03c1\u03bf\u03b4\u03af\u03c4\u03b7 \u041f\u0435\u0440\u0443\u043d"),
+         QStringLiteral("\u200f\u05d0\u05e1\u05d8\u05e8\u05d8\u05d4\u200e \u0639\u0634\u062a\u0627\u0631 e\u0301 "
+                        "\U0001F319\U0001F56F\uFE0F\u2728 \U0001F9D9\u200D\u2640\uFE0F")},
+        {QStringLiteral("; COMMIT; ATTACH 'evil' AS e; --"),
+         QStringLiteral("\\'\\\"\\\\ \t\ttabs\n\nlines\u00a0nbsp\u2028ls")},
         {junk(random, 200), junk(random, 20000)},
         {junk(random, 2000), junk(random, 4000)},
         {QStringLiteral("A megabyte of SQL"), megabyte},
@@ -300,8 +308,8 @@ void SecurityTest::diaryGivesNothingAwayWithoutThePassword()
         }
     }
     // With the password it opens, which shows that the failures above are the encryption's.
-    const ToolRun keyed = runTool(cipherTool, {working()},
-                                  "PRAGMA key = '" + store::kBuiltInPassword.toUtf8() + "';\n" + query);
+    const ToolRun keyed =
+        runTool(cipherTool, {working()}, "PRAGMA key = '" + store::kBuiltInPassword.toUtf8() + "';\n" + query);
     QVERIFY2(keyed.out.contains(keyword), qPrintable(keyed.out + keyed.err));
 }
 
@@ -322,7 +330,8 @@ void SecurityTest::keyOfAPasswordStaysInTheProcess()
         QSKIP("this system allows no memory to be locked");
     QFile status(QStringLiteral("/proc/self/status"));
     QVERIFY(status.open(QIODevice::ReadOnly));
-    const QString locked = QString::fromLatin1(status.readAll()).section(QStringLiteral("VmLck:"), 1).section(QLatin1Char('\n'), 0, 0);
+    const QString locked =
+        QString::fromLatin1(status.readAll()).section(QStringLiteral("VmLck:"), 1).section(QLatin1Char('\n'), 0, 0);
     QVERIFY2(locked.trimmed().section(QLatin1Char(' '), 0, 0).toLongLong() > 0, qPrintable(locked));
 #else
     QSKIP("the settings checked here are Linux's");

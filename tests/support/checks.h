@@ -29,7 +29,8 @@ bool hasValue(const std::optional<T> &value)
 template <class T>
 QByteArray whyEmpty(const store::Result<T> &result, const char *expression)
 {
-    return result.ok() ? QByteArray() : QByteArray(expression) + " failed: " + store::message(result.failure()).toUtf8();
+    return result.ok() ? QByteArray()
+                       : QByteArray(expression) + " failed: " + store::message(result.failure()).toUtf8();
 }
 
 template <class T>
@@ -42,7 +43,7 @@ QByteArray whyEmpty(const std::optional<T> &, const char *expression)
 
 // Declares `name` as a copy of the value in `holder` (a store Result or an optional), after
 // failing the test when there is none. Three statements: never the lone body of an if or a loop.
-#define BRIMVALE_UNWRAP(name, holder)                                                                   \
-    const auto name##Holder = (holder);                                                                 \
-    QVERIFY2(testing::hasValue(name##Holder), testing::whyEmpty(name##Holder, #holder).constData());   \
+#define BRIMVALE_UNWRAP(name, holder)                                                                                  \
+    const auto name##Holder = (holder);                                                                                \
+    QVERIFY2(testing::hasValue(name##Holder), testing::whyEmpty(name##Holder, #holder).constData());                   \
     auto name = *name##Holder

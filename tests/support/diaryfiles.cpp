@@ -63,7 +63,8 @@ int openFilesUnder(const QString &folder)
     const QDir descriptors(QStringLiteral("/proc/self/fd"));
     for (const QString &name : descriptors.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
         char target[4096];
-        const ssize_t length = ::readlink(QFile::encodeName(descriptors.filePath(name)).constData(), target, sizeof target);
+        const ssize_t length =
+            ::readlink(QFile::encodeName(descriptors.filePath(name)).constData(), target, sizeof target);
         if (length > 0 && QFile::decodeName(QByteArray(target, int(length))).startsWith(prefix))
             ++open;
     }
@@ -83,7 +84,7 @@ QStringList stateOf(const QString &path)
     auto add = [&](const QString &entry) {
         QString line = entry;
 #ifdef Q_OS_UNIX
-        struct stat facts {};
+        struct stat facts { };
         if (::lstat(QFile::encodeName(entry).constData(), &facts) == 0)
             line += QStringLiteral(" mode %1 size %2 time %3.%4 inode %5")
                         .arg(facts.st_mode)
@@ -94,13 +95,15 @@ QStringList stateOf(const QString &path)
         if (S_ISREG(facts.st_mode)) {
             QFile file(entry);
             if (file.open(QIODevice::ReadOnly))
-                line += QLatin1Char(' ') + QString::fromLatin1(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex());
+                line += QLatin1Char(' ')
+                    + QString::fromLatin1(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex());
         }
 #endif
         state << line;
     };
     add(path);
-    QDirIterator entries(path, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    QDirIterator entries(path, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
     while (entries.hasNext())
         add(entries.next());
     state.sort();
@@ -118,7 +121,8 @@ std::optional<std::vector<DiaryRow>> readRows(const QString &path, const QString
     Handle db = openKeyed(path);
     if (!db)
         return std::nullopt;
-    const QByteArray sql = QStringLiteral("SELECT \"Index\", keyword, meaning FROM \"%1\" ORDER BY \"Index\"").arg(table).toUtf8();
+    const QByteArray sql =
+        QStringLiteral("SELECT \"Index\", keyword, meaning FROM \"%1\" ORDER BY \"Index\"").arg(table).toUtf8();
     sqlite3_stmt *statement = nullptr;
     if (sqlite3_prepare_v2(db.get(), sql.constData(), -1, &statement, nullptr) != SQLITE_OK)
         return std::nullopt;

@@ -48,8 +48,14 @@ class FileDialogs final : public gui::FileDialogs {
 public:
     std::deque<QString> answers;
     QStringList suggested; // the path or folder each dialog started at
-    QString saveFileName(QWidget *, const QString &, const QString &start, const QString &) override { return answer(start); }
-    QString openFileName(QWidget *, const QString &, const QString &start, const QString &) override { return answer(start); }
+    QString saveFileName(QWidget *, const QString &, const QString &start, const QString &) override
+    {
+        return answer(start);
+    }
+    QString openFileName(QWidget *, const QString &, const QString &start, const QString &) override
+    {
+        return answer(start);
+    }
 
 private:
     QString answer(const QString &start)
@@ -83,8 +89,7 @@ public:
     {
         return values.value(path(application, section, key));
     }
-    bool write(const QString &application, const QString &section, const QString &key,
-               const QString &value) override
+    bool write(const QString &application, const QString &section, const QString &key, const QString &value) override
     {
         ++writes;
         if (failWrites)

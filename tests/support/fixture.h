@@ -14,7 +14,7 @@ struct Start {
     // The store forgets which diaries it has checked and backed up, so the test's first write
     // backs the diary up as a program's first write does.
     bool newRun = false;
-    bool starterDiary = true; // empty, in the program folder
+    bool starterDiary = true;  // empty, in the program folder
     bool workingDiary = false; // empty, in the data folder
     // tearDown() fails the test when the test program still holds a file open under the root.
     bool checkOpenFiles = true;

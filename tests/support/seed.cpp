@@ -31,7 +31,8 @@ TestSeed::~TestSeed()
     if (const char *tag = QTest::currentDataTag(); tag && *tag)
         function += QLatin1Char(':') + QString::fromUtf8(tag);
     qInfo("random draws seeded with %u; to repeat them: %s=%u QT_QPA_PLATFORM=offscreen %s '%s'", m_value, kVariable,
-          m_value, qUtf8Printable(QFileInfo(QCoreApplication::arguments().value(0)).absoluteFilePath()), qUtf8Printable(function));
+          m_value, qUtf8Printable(QFileInfo(QCoreApplication::arguments().value(0)).absoluteFilePath()),
+          qUtf8Printable(function));
 }
 
 } // namespace testing

@@ -10,12 +10,12 @@
 #include <QApplication>
 #include <QtTest>
 
-#define BRIMVALE_TEST_MAIN(TestClass)                                                                     \
-    int main(int argc, char **argv)                                                                                   \
-    {                                                                                                                 \
-        testing::enterPrivateMountNamespace();                                                                        \
-        QApplication application(argc, argv);                                                                         \
-        app::setApplicationIdentity();                                                                                \
-        TestClass test;                                                                                               \
-        return QTest::qExec(&test, argc, argv);                                                                       \
+#define BRIMVALE_TEST_MAIN(TestClass)                                                                                  \
+    int main(int argc, char **argv)                                                                                    \
+    {                                                                                                                  \
+        testing::enterPrivateMountNamespace();                                                                         \
+        QApplication application(argc, argv);                                                                          \
+        app::setApplicationIdentity();                                                                                 \
+        TestClass test;                                                                                                \
+        return QTest::qExec(&test, argc, argv);                                                                        \
     }

@@ -9,10 +9,10 @@
 #include "core/links.h"
 #include "core/reminder.h"
 #include "gui/forms.h"
+#include "gui/updatereminder.h"
 #include "gui/windows/aboutdialog.h"
 #include "gui/windows/mainwindow.h"
 #include "gui/windows/startupwindow.h"
-#include "gui/updatereminder.h"
 #include "platform/qtservices.h"
 
 #include <QAction>
@@ -45,8 +45,8 @@ const QString kFullBrand = QStringLiteral("https://help.brimvale.example/fully-b
 const QString kCoBrand = QStringLiteral("https://help.brimvale.example/co-brand.html");
 const QString kProductFamily = QStringLiteral("https://www.brimvale.example/tarnwicksoftwares");
 
-const QString kQuestion = QStringLiteral(
-    "There maybe an update to this software available\rDo you want to check for an update?");
+const QString kQuestion =
+    QStringLiteral("There maybe an update to this software available\rDo you want to check for an update?");
 // "Duration" moved up by the scrambling offset.
 const QString kScrambledKey = QStringLiteral("Izwfynts");
 const QString kStoredPath = QStringLiteral("brimvale/Settings/") + kScrambledKey;
@@ -81,8 +81,8 @@ QWidget *frontLabel(const chrome::PromoFrame &promo)
 {
     const QObjectList children = promo.frame->children();
     return children.indexOf(promo.coBrand) > children.indexOf(promo.fullBrand)
-               ? static_cast<QWidget *>(promo.coBrand)
-               : static_cast<QWidget *>(promo.fullBrand);
+        ? static_cast<QWidget *>(promo.coBrand)
+        : static_cast<QWidget *>(promo.fullBrand);
 }
 
 // The label a user's pointer meets in the middle of the shared rectangle.
@@ -156,14 +156,8 @@ private slots:
     void aboutReopensAfresh();
 
 private:
-    void storeDateText(const QString &text)
-    {
-        m_env->settings->values[kStoredPath] = reminder::scrambleText(text);
-    }
-    QString storedDateText() const
-    {
-        return reminder::unscrambleText(m_env->settings->values.value(kStoredPath));
-    }
+    void storeDateText(const QString &text) { m_env->settings->values[kStoredPath] = reminder::scrambleText(text); }
+    QString storedDateText() const { return reminder::unscrambleText(m_env->settings->values.value(kStoredPath)); }
     int questions() const
     {
         int count = 0;
@@ -266,9 +260,9 @@ void WebTest::menuBarReadsAsDesignedWithMakeMoneyHidden()
     // "Make Money &Online" is switched off: it exists but stays off the bar, so that its access
     // key cannot be taken by a hidden entry.
     QCOMPARE(actionTexts(main->menuBar()->actions()), (QStringList{"&File", "&Help", "&Donate"}));
-    QCOMPARE(actionTexts(testing::control<QMenu>(main, "mnuHelp")->actions()),
-             (QStringList{"&Online Help", "&Visit Us Online", "-", "Check for Software &Update", "-",
-                          "&About Software"}));
+    QCOMPARE(
+        actionTexts(testing::control<QMenu>(main, "mnuHelp")->actions()),
+        (QStringList{"&Online Help", "&Visit Us Online", "-", "Check for Software &Update", "-", "&About Software"}));
     const QList<QAction *> help = testing::control<QMenu>(main, "mnuHelp")->actions();
     QCOMPARE(help.at(2)->objectName(), QStringLiteral("mnuFileSep1"));
     QCOMPARE(help.at(4)->objectName(), QStringLiteral("mnuFileSep2"));
@@ -320,7 +314,8 @@ void WebTest::mainWindowLinkLabelsOpenTheirPageAndNothingElse()
     // A press that is dragged off the label before release is no click.
     m_env->web->opened.clear();
     QTest::mousePress(testing::control<ui::LinkLabel>(main, "Label14"), Qt::LeftButton);
-    QTest::mouseRelease(testing::control<ui::LinkLabel>(main, "Label14"), Qt::LeftButton, Qt::NoModifier, QPoint(-5, -5));
+    QTest::mouseRelease(testing::control<ui::LinkLabel>(main, "Label14"), Qt::LeftButton, Qt::NoModifier,
+                        QPoint(-5, -5));
     QVERIFY(m_env->web->opened.isEmpty());
 
     QVERIFY(m_env->messages->shown.empty());
@@ -493,8 +488,8 @@ void WebTest::unreadableDateCountsAsAFirstRun()
 {
     const QLocale us(QStringLiteral("en_US"));
     // Garbage that unscrambles to text, and a value that unscrambles to nothing at all.
-    for (const QString &stored : {reminder::scrambleText(QStringLiteral("not a date")),
-                                  QString::fromLatin1("\x01\x02", 2)}) {
+    for (const QString &stored :
+         {reminder::scrambleText(QStringLiteral("not a date")), QString::fromLatin1("\x01\x02", 2)}) {
         m_env->settings->values[kStoredPath] = stored;
         m_env->settings->writes = 0;
         reminder::remindOfUpdate(us, kToday);
@@ -535,17 +530,28 @@ void WebTest::twoDigitYearsResolveToTheNearestCentury_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QDate>("today");
     QTest::addColumn<QDate>("read");
-    QTest::newRow("en_US") << "en_US" << "12/7/26" << kToday << QDate(2026, 12, 7);
-    QTest::newRow("de_DE") << "de_DE" << "07.12.26" << kToday << QDate(2026, 12, 7);
-    QTest::newRow("en_GB four digits") << "en_GB" << "07/12/2026" << kToday << QDate(2026, 12, 7);
-    QTest::newRow("en_GB early year") << "en_GB" << "07/12/0026" << kToday << QDate(26, 12, 7);
-    QTest::newRow("last century") << "en_US" << "1/5/77" << kToday << QDate(1977, 1, 5);
-    QTest::newRow("next century") << "de_DE" << "03.01.00" << QDate(2099, 12, 28) << QDate(2100, 1, 3);
-    QTest::newRow("across the turn") << "en_US" << "12/25/99" << QDate(2100, 1, 5) << QDate(2099, 12, 25);
-    QTest::newRow("ISO fallback") << "en_US" << "2026-11-22" << kToday << QDate(2026, 11, 22);
-    QTest::newRow("ISO fallback, de_DE") << "de_DE" << "2026-11-22" << kToday << QDate(2026, 11, 22);
-    QTest::newRow("unreadable") << "en_US" << "13/45/26" << kToday << QDate();
-    QTest::newRow("other locale's text") << "en_GB" << "12/7/26" << kToday << QDate();
+    QTest::newRow("en_US") << "en_US"
+                           << "12/7/26" << kToday << QDate(2026, 12, 7);
+    QTest::newRow("de_DE") << "de_DE"
+                           << "07.12.26" << kToday << QDate(2026, 12, 7);
+    QTest::newRow("en_GB four digits") << "en_GB"
+                                       << "07/12/2026" << kToday << QDate(2026, 12, 7);
+    QTest::newRow("en_GB early year") << "en_GB"
+                                      << "07/12/0026" << kToday << QDate(26, 12, 7);
+    QTest::newRow("last century") << "en_US"
+                                  << "1/5/77" << kToday << QDate(1977, 1, 5);
+    QTest::newRow("next century") << "de_DE"
+                                  << "03.01.00" << QDate(2099, 12, 28) << QDate(2100, 1, 3);
+    QTest::newRow("across the turn") << "en_US"
+                                     << "12/25/99" << QDate(2100, 1, 5) << QDate(2099, 12, 25);
+    QTest::newRow("ISO fallback") << "en_US"
+                                  << "2026-11-22" << kToday << QDate(2026, 11, 22);
+    QTest::newRow("ISO fallback, de_DE") << "de_DE"
+                                         << "2026-11-22" << kToday << QDate(2026, 11, 22);
+    QTest::newRow("unreadable") << "en_US"
+                                << "13/45/26" << kToday << QDate();
+    QTest::newRow("other locale's text") << "en_GB"
+                                         << "12/7/26" << kToday << QDate();
 }
 
 void WebTest::twoDigitYearsResolveToTheNearestCentury()
@@ -570,8 +576,8 @@ void WebTest::everyLocaleReadsBackWhatItWrote()
                      qPrintable(locale.name() + QLatin1Char(' ') + text));
             const std::optional<QDate> read = reminder::readReminderDate(locale, text, day);
             QVERIFY2(read == day, qPrintable(locale.name() + QLatin1Char(' ') + text));
-            isoFallbacks += text == day.toString(Qt::ISODate) && locale.dateFormat(QLocale::ShortFormat)
-                                                                     != QStringLiteral("yyyy-MM-dd");
+            isoFallbacks += text == day.toString(Qt::ISODate)
+                && locale.dateFormat(QLocale::ShortFormat) != QStringLiteral("yyyy-MM-dd");
         }
     }
     // Locales whose short date leaves Latin-1 (native digits, right-to-left marks, Cyrillic) fall back.
@@ -682,8 +688,9 @@ void WebTest::rotationBringsTheDrawnLabelToTheFront()
                                        : static_cast<QWidget *>(promoOf(main).fullBrand);
     QCOMPARE(frontLabel(promoOf(main)), expected);
     QCOMPARE(labelUnderPointer(promoOf(main)), expected);
-    QCOMPARE(frontLabel(promoOf(startup)), coBrandInFront ? static_cast<QWidget *>(promoOf(startup).coBrand)
-                                                        : static_cast<QWidget *>(promoOf(startup).fullBrand));
+    QCOMPARE(frontLabel(promoOf(startup)),
+             coBrandInFront ? static_cast<QWidget *>(promoOf(startup).coBrand)
+                            : static_cast<QWidget *>(promoOf(startup).fullBrand));
 
     // Where the user clicks, the label in front answers.
     QTest::mouseClick(labelUnderPointer(promoOf(main)), Qt::LeftButton);
@@ -722,22 +729,28 @@ void WebTest::aboutWindowLooksAsDesigned()
         bool link;
     } labels[] = {
         {title, {840, 45, 3570, 345}, QStringLiteral("Brimvale v2.05"), 14.25, true, false},
-        {description, {840, 510, 6165, 975},
+        {description,
+         {840, 510, 6165, 975},
          QStringLiteral("Brimvale is a tool which helps you to keep a record of your personal notes; it is a diary "
                         "which enables you to keep a track of your spiritual or magikal experiences. The program "
                         "also allows you to record your dreams, interpretations, aspirations and affirmations."),
-         8.25, false, false},
+         8.25,
+         false,
+         false},
         {homePageLink, {2955, 1485, 4050, 195}, QStringLiteral("Click here to visit Tarnwick"), 8.25, false, true},
-        {fullBrand, {120, 1800, 6885, 435},
+        {fullBrand,
+         {120, 1800, 6885, 435},
          QStringLiteral("Home Business Opportunity. Start your own Internet business and make money online. Get "
                         "this software fully branded for your website."),
-         8.25, true, false},
+         8.25,
+         true,
+         false},
         {coBrandLink, {4710, 2235, 2295, 195}, QStringLiteral("Click here for more details"), 8.25, false, true},
     };
     for (const auto &expected : labels) {
         QLabel *label = expected.label;
-        const QRect drawn = ui::twips(expected.twips.x(), expected.twips.y(), expected.twips.width(),
-                                      expected.twips.height());
+        const QRect drawn =
+            ui::twips(expected.twips.x(), expected.twips.y(), expected.twips.width(), expected.twips.height());
         QCOMPARE(label->text(), expected.text);
         QCOMPARE(label->pos(), drawn.topLeft());
         QCOMPARE(label->width(), drawn.width());
