@@ -10,7 +10,7 @@ packages=(
     fonts-dejavu-core
     xvfb xauth x11-utils xdotool
     desktop-file-utils appstream dpkg-dev file xdg-utils
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format-14
 )
 
 missing=()
