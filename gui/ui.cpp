@@ -46,6 +46,13 @@ void setTextColor(QWidget *control, const QColor &color)
     control->setPalette(palette);
 }
 
+void setColor(QWidget *control, QPalette::ColorRole role, const QColor &color)
+{
+    QPalette palette = control->palette();
+    palette.setColor(role, color);
+    control->setPalette(palette);
+}
+
 void setBackground(QWidget *control, const QColor &color)
 {
     QPalette palette = control->palette();

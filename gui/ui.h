@@ -36,6 +36,8 @@ QFont font(const QString &family, qreal points, bool bold = false, bool underlin
 QFont verdana(qreal points, bool bold = false, bool underline = false);
 
 void setTextColor(QWidget *control, const QColor &color);
+// One colour of the control's palette.
+void setColor(QWidget *control, QPalette::ColorRole role, const QColor &color);
 void setBackground(QWidget *control, const QColor &color);
 
 // Gives a window a fixed client area and its caption and icon.

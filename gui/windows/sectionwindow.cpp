@@ -27,28 +27,16 @@
 #include <limits>
 
 namespace {
-const QColor kButtonFace(192, 192, 192);
-
 QPushButton *commandButton(QWidget *parent, const QString &name, const QString &caption, int top)
 {
     auto *button = new QPushButton(caption, parent);
     button->setObjectName(name);
     button->setAutoDefault(true);
-    QPalette palette = button->palette();
-    palette.setColor(QPalette::Button, kButtonFace);
-    button->setPalette(palette);
+    ui::setColor(button, QPalette::Button, QColor(192, 192, 192));
     // The stack leaves no room for a taller button; the text fits the drawn height.
     button->setGeometry(ui::twips(98, top, 6375, 350));
     return button;
 }
-
-void whiteBackground(QWidget *control)
-{
-    QPalette palette = control->palette();
-    palette.setColor(QPalette::Base, Qt::white);
-    control->setPalette(palette);
-}
-
 } // namespace
 
 SectionWindow::SectionWindow(SectionChoice choice) : m_choice(std::move(choice))
@@ -79,7 +67,7 @@ SectionWindow::SectionWindow(SectionChoice choice) : m_choice(std::move(choice))
     m_keywordList->setUniformItemSizes(true);
     m_keywordList->setSelectionMode(QAbstractItemView::SingleSelection);
     m_keywordList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    whiteBackground(m_keywordList);
+    ui::setColor(m_keywordList, QPalette::Base, Qt::white);
     m_keywordList->setGeometry(ui::twips(98, 1860, 6375, 1035));
 
     m_openButton = commandButton(client, QStringLiteral("Command1"), QStringLiteral("&Open"), 3120);
@@ -95,7 +83,7 @@ SectionWindow::SectionWindow(SectionChoice choice) : m_choice(std::move(choice))
     m_keywordEdit->setObjectName(QStringLiteral("txtKeyword"));
     m_keywordEdit->setAccessibleName(QStringLiteral("Keyword"));
     m_keywordEdit->setMaxLength(std::numeric_limits<int>::max());
-    whiteBackground(m_keywordEdit);
+    ui::setColor(m_keywordEdit, QPalette::Base, Qt::white);
     ui::place(m_keywordEdit, 98, 5160, 6375, 285);
     m_keywordLabel->setBuddy(m_keywordEdit);
 
@@ -107,7 +95,7 @@ SectionWindow::SectionWindow(SectionChoice choice) : m_choice(std::move(choice))
     m_meaningEdit->setAccessibleName(QStringLiteral("Meaning"));
     m_meaningEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_meaningEdit->setTabChangesFocus(true);
-    whiteBackground(m_meaningEdit);
+    ui::setColor(m_meaningEdit, QPalette::Base, Qt::white);
     m_meaningEdit->setGeometry(ui::twips(98, 5760, 6375, 1035));
     m_meaningLabel->setBuddy(m_meaningEdit);
     m_boxes = std::make_unique<EntryBoxes>(m_keywordEdit, m_meaningEdit);
