@@ -49,10 +49,11 @@ bool save(QWidget *window, const QDir &folder, const QString &name)
 
 void addEntry(SectionWindow *section, const QString &keyword, const QString &meaning)
 {
-    section->m_addButton->click();
-    section->m_keywordEdit->setText(keyword);
-    section->m_meaningEdit->setPlainText(meaning);
-    section->m_addButton->click();
+    auto *add = section->findChild<QPushButton *>(QStringLiteral("Command2"));
+    add->click();
+    section->findChild<QLineEdit *>(QStringLiteral("txtKeyword"))->setText(keyword);
+    section->findChild<QPlainTextEdit *>(QStringLiteral("txtMeaning"))->setPlainText(meaning);
+    add->click();
 }
 
 // One page of the book as exported: the PDF of the Incense section written by the program, its
@@ -107,7 +108,7 @@ int main(int argc, char *argv[])
             about->findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
         }
     });
-    main->help.about->trigger();
+    main->findChild<QAction *>(QStringLiteral("mnuAbout"))->trigger();
 
     QTimer::singleShot(200, [&] {
         if (auto *dialog = qobject_cast<ExportBookDialog *>(QApplication::activeModalWidget())) {
@@ -117,17 +118,18 @@ int main(int argc, char *argv[])
     });
     main->findChild<QAction *>(QStringLiteral("mnuExportBook"))->trigger();
 
-    main->m_sectionOptions[1]->click();
-    main->m_continueButton->click();
+    main->findChild<QRadioButton *>(QStringLiteral("optOption_1"))->click();
+    main->findChild<QPushButton *>(QStringLiteral("cmdContinue"))->click();
     auto *section = forms::loaded<SectionWindow>();
-    section->m_openButton->click();
+    section->findChild<QPushButton *>(QStringLiteral("Command1"))->click();
     addEntry(section, QStringLiteral("Frankincense"),
              QStringLiteral("Burn for purification and to raise the spirit before a ritual."));
     addEntry(section, QStringLiteral("Sandalwood"),
              QStringLiteral("Calming; good for meditation and for blessing a new space."));
     addEntry(section, QStringLiteral("Myrrh"),
              QStringLiteral("Deepens focus. Blend with frankincense for a full moon."));
-    section->m_keywordList->setCurrentIndex(section->m_keywordList->model()->index(1, 0));
+    auto *list = section->findChild<QListView *>(QStringLiteral("lstKeyword"));
+    list->setCurrentIndex(list->model()->index(1, 0));
     ok = save(section, output, QStringLiteral("section-window.png")) && ok;
     ok = savePage(output, QStringLiteral("book-page.png")) && ok;
 
@@ -137,7 +139,7 @@ int main(int argc, char *argv[])
     ok = save(find, output, QStringLiteral("find-window.png")) && ok;
     find->close();
 
-    section->m_exitAction->trigger();
+    section->findChild<QAction *>(QStringLiteral("mnuExit"))->trigger();
     ok = save(forms::loaded<ExitWindow>(), output, QStringLiteral("exit-window.png")) && ok;
     shutdown::quitAll();
     platform::install({}); // releases the instance lock while its temporary folder still exists
