@@ -83,7 +83,7 @@ const char *verdict(bool met)
 
 void printTable(const Run &run, const Results &results)
 {
-    std::printf("\nSection window, median ms of %d runs. window = through frmResultBOS (add, edit, remove and\n"
+    std::printf("\nSection window, median ms of %d runs. window = through the section window (add, edit, remove and\n"
                 "refresh with their list reload and repaint); floor = reopen with the cached raw key + the same\n"
                 "SQL on one open connection + a bare QListView (or bare boxes) updated and painted; store = the\n"
                 "store's call alone; sql floor = reopen + the same SQL on the open connection.\n\n",
