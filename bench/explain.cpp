@@ -135,7 +135,8 @@ std::vector<Part> explainSection(const Run &run, int entries)
                  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
              },
              [&](int) {
-                 forms::show<SectionWindow>(SectionChoice{sections::kLoadBookOption, kSectionName});
+                 forms::show<SectionWindow>(
+                     SectionChoice{sections::kLoadBookOption, kSectionName, sections::Table::Spell});
                  PaintWatch shown(
                      forms::loaded<SectionWindow>()->findChild<QListView *>(QStringLiteral("lstKeyword"))->viewport());
                  settle(shown);

@@ -30,7 +30,7 @@ inline const QString kTable = QStringLiteral("tblspell");
 inline constexpr int kSection = 0;
 inline const QString kSectionName = QStringLiteral("Spell");
 // The main window's choice that opens it.
-inline const SectionChoice kChoice{kSection, kSectionName};
+inline const SectionChoice kChoice{kSection, kSectionName, sections::Table::Spell};
 
 // Makes the working diary with this many entries and measures every action on it; the diary
 // holds the same rows again afterwards.

@@ -11,34 +11,27 @@
 
 namespace workingdiary {
 
-namespace {
 // The failures of ready() carry the whole message as their detail.
-store::Failure told(store::FailureKind kind, const QString &message)
-{
-    return {kind, message};
-}
-} // namespace
-
 store::Result<store::Done> ready(bool folderReady, const std::function<void(const QString &kept)> &keptIn)
 {
     if (!folderReady)
-        return told(store::FailureKind::Missing,
-                    QStringLiteral("The data folder could not be created.\n")
-                        + QDir::toNativeSeparators(datafolder::folderPath));
+        return store::Failure{store::FailureKind::Missing,
+                              QStringLiteral("The data folder could not be created.\n")
+                                  + QDir::toNativeSeparators(datafolder::folderPath)};
     const QString working = datafolder::workingDiaryPath();
     if (!QFileInfo::exists(working)) {
         const auto copy = starterdiary::copyStarterDiary();
         if (!copy.copied)
-            return told(store::FailureKind::Other,
-                        QStringLiteral("The diary could not be copied into the data folder.\n") + working
-                            + QLatin1Char('\n') + copy.reason);
+            return store::Failure{store::FailureKind::Other,
+                                  QStringLiteral("The diary could not be copied into the data folder.\n") + working
+                                      + QLatin1Char('\n') + copy.reason};
         if (const auto kept = store::keepBackupsOfLostDiary(working))
             keptIn(*kept);
     }
     // A diary with a password of its own asks for it here, so that giving up leaves the window
     // that asked.
     if (const auto locked = store::unlock(working))
-        return told(locked->kind, store::message(*locked));
+        return store::Failure{locked->kind, store::message(*locked)};
     return store::Done{};
 }
 

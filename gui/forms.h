@@ -1,7 +1,7 @@
 #pragma once
 
 // The window registry. A window is created the first time any code refers to it, and its
-// load runs then; at most one window of each class is loaded; unloading runs unload
+// load() runs then; at most one window of each class is loaded; unloading runs its unload()
 // and destroys the window. The registry keeps the order in which the windows were loaded.
 
 #include <QCloseEvent>
@@ -31,7 +31,7 @@ protected:
 const std::vector<Form *> &loadOrder();
 void registerLoaded(Form *form);
 
-// Removes the window from the registry, runs its unload, hides it and deletes it once
+// Removes the window from the registry, runs its unload(), hides it and deletes it once
 // control returns to the event loop, so that a handler may go on after unloading its own window.
 // Unloading a window that is not loaded does nothing.
 void unload(Form *form);

@@ -138,8 +138,10 @@ void MainWindow::load()
 void MainWindow::chooseOption(int index)
 {
     m_choice.option = index;
-    if (const sections::Section *section = sections::sectionAt(index))
+    if (const sections::Section *section = sections::sectionAt(index)) {
         m_choice.name = section->name;
+        m_choice.table = section->table;
+    }
 }
 
 bool MainWindow::validateChoice()

@@ -417,7 +417,7 @@ int SectionWindow::selectedPosition() const
 
 std::optional<store::Table> SectionWindow::sectionTable() const
 {
-    return store::tableNamed(captions::table(m_choice.name));
+    return m_choice.table;
 }
 
 std::optional<qint64> SectionWindow::selectedIndex() const
