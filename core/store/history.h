@@ -1,0 +1,81 @@
+#pragma once
+
+// The diary's history: every add, edit, remove, import and undo, kept inside the diary file in
+// the same transaction as the change itself, so the two never disagree, even after a kill. It is
+// encrypted with the diary, goes wherever the diary goes (password changes, backups) and is as
+// secret as the diary; it is never exported nor imported. A diary gets its history tables on its
+// first write; opening one never writes.
+//
+// A change is one user action. It holds one row per entry it touched, with the entry's text
+// before and after (none when the entry did not exist on that side), so that any change can be
+// taken back by putting each entry back as it was before, and only when each is still as the
+// change left it.
+
+#include "core/result.h"
+#include "core/store/store.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace store::history {
+
+enum class Kind { Added, Changed, Removed, Imported, Undone };
+
+// One line of the history, as the History window lists it.
+struct Change {
+    qint64 id = 0; // ascending in the order the changes were made
+    QDateTime at;  // local time
+    Kind kind = Kind::Added;
+    qint64 entries = 0; // how many entries it touched
+    // The section and keyword of the entry it touched (the first one, for an import or undo).
+    std::optional<Table> table;
+    QString keyword;
+    // For an undo: the change it took back, and that change's kind.
+    qint64 undid = 0;
+    Kind undidKind = Kind::Added;
+};
+
+// One entry a change touched, before and after.
+struct EntryChange {
+    Table table = Table::Spell;
+    qint64 index = 0;
+    std::optional<Entry> before;
+    std::optional<Entry> after;
+};
+
+// The line for a change: "Removed “Myrrh” from Incense", "Changed “Sage” in Spell",
+// "Added “Rue” to Rituals", "Imported 12 entries", and for an undo "Took back: " and the line
+// of the change it took back.
+QString describe(const Change &change);
+
+// Every change, newest first. A diary that was never written since it had a history has none.
+Result<std::vector<Change>> readChanges(const QString &path);
+// The entries one change touched, in the order it touched them.
+Result<std::vector<EntryChange>> readEntryChanges(const QString &path, qint64 change);
+
+struct Undo {
+    // The new change that took it back; none when it no longer fits.
+    std::optional<qint64> change;
+    // Why it no longer fits, for the user: an entry it touched was changed again since.
+    QString refusal;
+    // The sections whose entries changed.
+    std::vector<Table> tables;
+};
+// Takes a change back, all of it or nothing, as a new change of its own (which can be taken back
+// in turn): a removed entry returns with its own "Index", so it stands in its old place in the
+// list; an edited one gets its earlier text back; an added one is removed.
+Result<Undo> undo(const QString &path, qint64 change);
+// Takes back this run's last change that touched this section and is not taken back yet; an undo
+// made here is not itself taken back by the next one, so that repeating it steps further back.
+// A refusal with nothing to take back.
+Result<Undo> undoLastIn(const QString &path, Table table);
+// Whether this run made a change in this section that undoLastIn could take back.
+bool canUndoIn(const QString &path, Table table);
+
+// Forgets every change; the entries stay as they are, and the backups keep their own history.
+Result<Done> clear(const QString &path);
+
+} // namespace store::history
