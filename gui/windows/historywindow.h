@@ -1,0 +1,59 @@
+#pragma once
+
+#include "core/store/history.h"
+#include "core/store/restore.h"
+
+#include <QWidget>
+
+#include <optional>
+
+class QLabel;
+class QListView;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace forms {
+class Form;
+}
+
+namespace historyview {
+class ChangesModel;
+class BackupsModel;
+} // namespace historyview
+
+// The diary's history and its backups: every change, newest first, with what each entry held
+// before and after it, to take back; and the backups, to bring entries back from or to restore
+// whole. Belongs to the window it was opened from and closes with it.
+class HistoryWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit HistoryWindow(forms::Form *opener);
+
+    // Reads the changes and the backups again; the selection stays on the same change.
+    void reload();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void showChange();
+    void undoChange();
+    void clearHistory();
+    void bringBackEntries();
+    void restoreBackup();
+    void enableButtons();
+    std::optional<store::history::Change> selectedChange() const;
+    std::optional<store::BackupSummary> selectedBackup() const;
+    void complain(const store::Failure &failure);
+
+    QListView *m_changeList = nullptr;
+    QPlainTextEdit *m_changeText = nullptr;
+    QPushButton *m_undoButton = nullptr;
+    QPushButton *m_clearButton = nullptr;
+    QListView *m_backupList = nullptr;
+    QLabel *m_backupsLabel = nullptr;
+    QPushButton *m_bringBackButton = nullptr;
+    QPushButton *m_restoreButton = nullptr;
+    historyview::ChangesModel *m_changes = nullptr;
+    historyview::BackupsModel *m_backups = nullptr;
+};
