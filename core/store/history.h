@@ -27,7 +27,7 @@ enum class Kind { Added, Changed, Removed, Imported, Undone };
 // One line of the history, as the History window lists it.
 struct Change {
     qint64 id = 0; // ascending in the order the changes were made
-    QDateTime at;  // local time
+    QDateTime at;  // local time, with the offset from UTC it had then
     Kind kind = Kind::Added;
     qint64 entries = 0; // how many entries it touched
     // The section and keyword of the entry it touched (the first one, for an import or undo).
@@ -36,6 +36,10 @@ struct Change {
     // For an undo: the change it took back, and that change's kind.
     qint64 undid = 0;
     Kind undidKind = Kind::Added;
+    // For an undo: how many undos lead back to the first change (1, or 2 for an undo of an undo),
+    // and that first change's kind, never Undone.
+    int depth = 0;
+    Kind firstKind = Kind::Added;
 };
 
 // One entry a change touched, before and after.
@@ -47,8 +51,8 @@ struct EntryChange {
 };
 
 // The line for a change: "Removed “Myrrh” from Incense", "Changed “Sage” in Spell",
-// "Added “Rue” to Rituals", "Imported 12 entries", and for an undo "Took back: " and the line
-// of the change it took back.
+// "Added “Rue” to Rituals", "Imported 12 entries" ("Imported 1 entry"), and for an undo "Took back: "
+// and the line of the change it took back (twice for an undo of an undo).
 QString describe(const Change &change);
 
 // Every change, newest first. A diary that was never written since it had a history has none.
