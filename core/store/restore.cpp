@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 
 #include <algorithm>
 
@@ -32,9 +33,23 @@ bool sameFile(const QString &one, const QString &other)
     return QFileInfo(one).absoluteFilePath() == QFileInfo(other).absoluteFilePath();
 }
 
-std::optional<std::array<qint64, sections::kTables.size()>> countEntries(const Connection &connection)
+using Counts = std::array<qint64, sections::kTables.size()>;
+
+// The entries of each backup as last counted, by its path and for the file as it looked then:
+// counting reads every page of each section's index, and the history is listed again after
+// every restore, while backups are never written.
+QHash<QString, std::pair<DiaryVersion, Counts>> g_counted;
+
+DiaryVersion lookOf(const QString &path)
 {
-    std::array<qint64, sections::kTables.size()> counts{};
+    DiaryVersion look = versionOf(path);
+    look.writesThisRun = 0; // the diary's writes do not change a backup
+    return look;
+}
+
+std::optional<Counts> countEntries(const Connection &connection)
+{
+    Counts counts{};
     for (std::size_t i = 0; i < sections::kTables.size(); ++i) {
         // The engine counts through the smallest index, the covering one where the diary has it.
         auto count = Statement::prepare(
@@ -114,14 +129,19 @@ std::vector<BackupSummary> summarizeBackups(const QString &diary)
     summaries.reserve(std::size_t(backups.size()));
     for (auto backup = backups.crbegin(); backup != backups.crend(); ++backup) {
         BackupSummary summary{*backup, timeOfBackup(*backup), std::nullopt, false};
-        // A pipe or a device in the folder is never opened: it would never end.
-        const auto opened = QFileInfo(*backup).isFile()
-            ? openDiary(*backup, nullptr, {.readOnly = true, .mayAsk = false})
-            : Result<Connection>(fileFailure(FailureKind::Foreign, *backup));
-        if (opened.ok()) {
-            summary.entries = countEntries(*opened);
-            summary.readable = summary.entries.has_value();
+        const QString key = QFileInfo(*backup).absoluteFilePath();
+        const DiaryVersion look = lookOf(*backup);
+        if (const auto counted = g_counted.constFind(key); counted != g_counted.cend() && counted->first == look) {
+            summary.entries = counted->second;
+        } else if (QFileInfo(*backup).isFile()) {
+            // A pipe or a device in the folder is never opened: it would never end.
+            if (const auto opened = openDiary(*backup, nullptr, {.readOnly = true, .mayAsk = false}); opened.ok())
+                summary.entries = countEntries(*opened);
+            // Only what opened is remembered: a key given later may open the rest.
+            if (summary.entries)
+                g_counted.insert(key, {look, *summary.entries});
         }
+        summary.readable = summary.entries.has_value();
         summaries.push_back(std::move(summary));
     }
     // Within a folder the names are in order; a kept folder of a lost diary may be newer or older.
