@@ -1,8 +1,8 @@
-// The store killed at random moments while it adds, edits and removes entries. The writer is
-// this program run again as a child: it announces each write before it starts ("?") and reports
-// it once the call has returned ("!"), each line in one write(2) so that no line is ever torn.
-// After every SIGKILL the diary must open, pass PRAGMA integrity_check, hold every reported write
-// and hold the one write in flight either whole or not at all.
+// The store killed at random moments while it adds, edits and removes entries, and while it puts
+// backups back. The writer is this program run again as a child: it announces each write before it
+// starts ("?") and reports it once the call has returned ("!"), each line in one write(2) so that
+// no line is ever torn. After every SIGKILL the diary must open, pass PRAGMA integrity_check, hold
+// every reported write and hold the one write in flight either whole or not at all.
 
 #include "diaryfiles.h"
 #include "reliability.h"
@@ -10,9 +10,11 @@
 
 #include "core/identity.h"
 #include "core/store/backups.h"
+#include "core/store/restore.h"
 #include "core/store/store.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -32,6 +34,7 @@ using store::Table;
 namespace {
 QString g_selfPath;
 constexpr int kKills = 60;
+constexpr int kRestoreKills = 30;
 constexpr int kLongestKillDelayMs = 250;
 constexpr int kLongestMeaning = 6000;
 constexpr std::array<Table, 2> kWrittenTables{Table::Spell, Table::Rituals};
@@ -120,6 +123,26 @@ int runCrashChild(int argc, char **argv)
     }
 }
 
+// --restore-child <diary> <state> <file of state 0> <file of state 1>: puts the two files back in
+// turn until it is killed, starting from the one the diary does not hold.
+int runRestoreChild(int argc, char **argv)
+{
+    if (argc < 6)
+        return 2;
+    const QString path = QString::fromLocal8Bit(argv[2]);
+    const std::array<QString, 2> states{QString::fromLocal8Bit(argv[4]), QString::fromLocal8Bit(argv[5])};
+    for (int state = std::atoi(argv[3]);;) {
+        state = 1 - state;
+        say(QStringLiteral("? %1").arg(state));
+        const auto restored = store::restoreBackup(path, states[std::size_t(state)]);
+        if (!restored.ok()) {
+            say(QStringLiteral("x ") + store::message(restored.failure()));
+            return 2;
+        }
+        say(QStringLiteral("! %1").arg(state));
+    }
+}
+
 namespace {
 // "Index" -> keyword, per written table.
 using Model = std::array<std::map<qint64, QString>, kWrittenTables.size()>;
@@ -171,6 +194,7 @@ class CrashTest : public QObject {
 
 private slots:
     void killedWriterLosesNothing();
+    void killedRestoreLeavesOneDiaryOrTheOther();
 };
 
 void CrashTest::killedWriterLosesNothing()
@@ -279,10 +303,74 @@ void CrashTest::killedWriterLosesNothing()
     QCOMPARE(lost, 0);
 }
 
+void CrashTest::killedRestoreLeavesOneDiaryOrTheOther()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("updatediary.dll"));
+    // Two diaries to put back in turn, large enough that a kill lands in every step of a restore.
+    const std::array<QString, 2> states{dir.filePath(QStringLiteral("states/first.dll")),
+                                        dir.filePath(QStringLiteral("states/second.dll"))};
+    std::array<QStringList, 2> spells;
+    for (std::size_t s = 0; s < states.size(); ++s) {
+        QVERIFY(testing::writeEmptyDiary(states[s]));
+        std::vector<std::pair<QString, QString>> rows;
+        for (int i = 0; i < 150 + 100 * int(s); ++i) {
+            spells[s] << QStringLiteral("state %1 spell %2").arg(s).arg(i);
+            rows.emplace_back(spells[s].back(), QString(600, QChar(u'\u263d')));
+        }
+        QVERIFY(testing::appendRows(states[s], QStringLiteral("tblspell"), rows));
+    }
+    QVERIFY(QFile::copy(states[0], path));
+
+    const testing::TestSeed seed;
+    std::mt19937 random(seed.value());
+    int current = 0;
+    int restores = 0;
+    int inFlight = 0;
+    int inFlightDone = 0;
+    std::set<QString> checkedBackups;
+    for (int run = 0; run < kRestoreKills; ++run) {
+        const reliability::KilledChild child = reliability::killAfter(
+            g_selfPath, {QStringLiteral("--restore-child"), path, QString::number(current), states[0], states[1]},
+            int(random() % (kLongestKillDelayMs + 1)));
+        QVERIFY2(child.killed, "the child did not start, or did not end by the kill");
+        QVERIFY2(child.failure.isEmpty(), child.failure.constData());
+        current = child.last.value_or(current);
+        restores += child.reported;
+        const int pending = child.pending.value_or(-1);
+        const QString where = QStringLiteral("run %1").arg(run);
+        QVERIFY2(store::readKeywords(path, Table::Spell).ok(), qPrintable(where));
+        QCOMPARE(reliability::integrityCheck(path), QStringLiteral("ok"));
+        const QStringList found = testing::readKeywords(path, QStringLiteral("tblspell"));
+        const int held = found == spells[0] ? 0 : found == spells[1] ? 1 : -1;
+        QVERIFY2(held == current || (pending >= 0 && held == pending), qPrintable(where));
+        if (pending >= 0) {
+            ++inFlight;
+            inFlightDone += held == pending;
+        }
+        current = held;
+
+        // The diaries kept on the way are whole; a copy cut short never carries a backup's name, and
+        // the next restore removes it.
+        const QStringList backups = store::backupsOf(path);
+        QVERIFY2(backups.size() <= store::kBackupsKept, qPrintable(where));
+        for (const QString &backup : backups)
+            if (checkedBackups.insert(backup).second)
+                QCOMPARE(reliability::integrityCheck(backup), QStringLiteral("ok"));
+        QVERIFY(QDir(dir.path()).entryList({QStringLiteral(".updatediary-*")}, QDir::Files | QDir::Hidden).size() <= 1);
+    }
+    qInfo("kills survived: %d; restores reported before a kill: %d; kills during a restore: %d (%d of them found "
+          "restored, the rest not); backups checked: %zu",
+          kRestoreKills, restores, inFlight, inFlightDone, checkedBackups.size());
+    QVERIFY2(inFlight > kRestoreKills / 2, "the kills hardly ever came during a restore");
+}
+
 int main(int argc, char **argv)
 {
     if (argc > 1 && std::strcmp(argv[1], "--crash-child") == 0)
         return runCrashChild(argc, argv);
+    if (argc > 1 && std::strcmp(argv[1], "--restore-child") == 0)
+        return runRestoreChild(argc, argv);
     // Where this program lies, to run it again as the writer. Taken from the command line, since
     // the system's own answer (/proc/self/exe) is not there in every sandbox.
     g_selfPath = QFileInfo(QFile::decodeName(argv[0])).absoluteFilePath();
