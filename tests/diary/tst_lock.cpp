@@ -17,6 +17,7 @@
 #include "gui/lockpanel.h"
 #include "gui/navigation.h"
 #include "gui/windows/exitwindow.h"
+#include "gui/windows/findwindow.h"
 #include "gui/windows/sectionwindow.h"
 #include "platform/screenlockwatch.h"
 
@@ -149,6 +150,14 @@ void LockTest::lockHidesAllAndUnlockReturnsToWhereTheUserWas()
     QVERIFY(section);
     auto *keyword = testing::control<QLineEdit>(section, QStringLiteral("txtKeyword"));
     auto *meaning = testing::control<QPlainTextEdit>(section, QStringLiteral("txtMeaning"));
+    testing::control<QAction>(section, QStringLiteral("mnuFind"))->trigger();
+    auto *find = section->findChild<FindWindow *>();
+    QVERIFY(find);
+    testing::control<QLineEdit>(find, QStringLiteral("txtFind"))->setText(QStringLiteral("Rue"));
+    QAbstractItemModel *results = testing::control<QListView>(find, QStringLiteral("lstResults"))->model();
+    QTRY_COMPARE(results->rowCount(), 1);
+    section->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(section));
     testing::selectLine(section, 1);
     if (mode == SectionWindow::Mode::Adding)
         QTest::mouseClick(testing::control<QPushButton>(section, QStringLiteral("Command2")), Qt::LeftButton);
@@ -182,6 +191,8 @@ void LockTest::lockHidesAllAndUnlockReturnsToWhereTheUserWas()
 #endif
     }
     QTRY_VERIFY(coveredByLock(section));
+    QVERIFY(coveredByLock(find));
+    QCOMPARE(results->rowCount(), 0);
     QVERIFY(!testing::control<QListView>(section, QStringLiteral("lstKeyword"))->isEnabled());
     // Only the line of an entry being edited stays, for leaving while locked.
     const QStringList keptWhileLocked =
@@ -205,6 +216,8 @@ void LockTest::lockHidesAllAndUnlockReturnsToWhereTheUserWas()
     QCOMPARE(keyword->text(), keywordTyped);
     QCOMPARE(meaning->toPlainText(), meaningTyped);
     QVERIFY(keyword->isEnabled());
+    QVERIFY(!coveredByLock(find));
+    QCOMPARE(results->rowCount(), 1);
     QCOMPARE(m_prompt->asked, 1);
 }
 
