@@ -22,9 +22,13 @@
 #include "platform/screenlockwatch.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QListView>
 #include <QPlainTextEdit>
+#include <QPrintPreviewDialog>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -68,6 +72,7 @@ private slots:
     void diaryWithoutItsOwnPasswordNeverLocks();
     void lockAskedDuringAWriteComesOnceItIsDone();
     void closingWhileLockedSavesTheEditAsEver();
+    void printPreviewGoesWithTheLock();
 
 private:
     // The section window of the spells, the diary opened with its password.
@@ -167,6 +172,9 @@ void LockTest::lockHidesAllAndUnlockReturnsToWhereTheUserWas()
     meaning->setFocus();
     QTest::keyClicks(meaning, QStringLiteral("half a thought"));
     QCOMPARE(section->mode(), mode);
+    keyword->selectAll();
+    keyword->copy();
+    QCOMPARE(QGuiApplication::clipboard()->text(), keyword->text());
     const QString keywordTyped = keyword->text();
     const QString meaningTyped = meaning->toPlainText();
     const QStringList listedBefore = testing::listed(section);
@@ -193,6 +201,7 @@ void LockTest::lockHidesAllAndUnlockReturnsToWhereTheUserWas()
     QTRY_VERIFY(coveredByLock(section));
     QVERIFY(coveredByLock(find));
     QCOMPARE(results->rowCount(), 0);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString());
     QVERIFY(!testing::control<QListView>(section, QStringLiteral("lstKeyword"))->isEnabled());
     // Only the line of an entry being edited stays, for leaving while locked.
     const QStringList keptWhileLocked =
@@ -282,6 +291,31 @@ void LockTest::closingWhileLockedSavesTheEditAsEver()
     const auto spells = store::readEntry(m_env->workingDiary(), store::Table::Spell, 3);
     QVERIFY(spells.ok() && *spells);
     QCOMPARE((*spells)->meaning, QStringLiteral("heals well"));
+}
+
+// The preview shows the whole book; it waits for no answer, so the lock closes it.
+void LockTest::printPreviewGoesWithTheLock()
+{
+    QVERIFY(store::changePassword(m_env->workingDiary(), QString(), kPassword).ok());
+    store::probe::forgetKeys();
+    SectionWindow *section = enterSpells();
+    QVERIFY(section);
+    bool previewShown = false;
+    bool leftOpen = false;
+    QTimer::singleShot(0, this, [&] {
+        previewShown = qobject_cast<QPrintPreviewDialog *>(QApplication::activeModalWidget());
+        navigation::lockDiary(section);
+    });
+    QTimer::singleShot(3000, this, [&] {
+        if (auto *preview = qobject_cast<QPrintPreviewDialog *>(QApplication::activeModalWidget())) {
+            leftOpen = true;
+            preview->reject();
+        }
+    });
+    testing::control<QAction>(section, QStringLiteral("mnuPrintBook"))->trigger();
+    QVERIFY(previewShown);
+    QVERIFY(!leftOpen);
+    QVERIFY(coveredByLock(section));
 }
 
 BRIMVALE_TEST_MAIN(LockTest)
