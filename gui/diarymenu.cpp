@@ -1,5 +1,6 @@
 #include "gui/diarymenu.h"
 
+#include "gui/diarylock.h"
 #include "gui/navigation.h"
 
 #include <QAction>
@@ -26,6 +27,7 @@ const std::vector<Entry> &entries()
         {"&Print Book\u2026", "mnuPrintBook", QKeySequence::Print, navigation::printBook},
         {"&Import Entries\u2026", "mnuImportEntries", QKeySequence(), navigation::importEntries},
         {"&Diary Password\u2026", "mnuDiaryPassword", QKeySequence(), navigation::showDiaryPassword},
+        {"&Lock Diary", "mnuLockDiary", QKeySequence(Qt::CTRL | Qt::Key_L), navigation::lockDiary},
     };
     return list;
 }
@@ -44,6 +46,7 @@ void addTo(QMenu *file, forms::Form *window)
         file->insertAction(first, action);
     }
     file->insertSeparator(first)->setObjectName(QStringLiteral("mnuDiarySep"));
+    DiaryLock::instance().follow(file->findChild<QAction *>(QStringLiteral("mnuLockDiary")), file);
 }
 
 } // namespace diarymenu

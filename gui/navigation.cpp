@@ -2,6 +2,7 @@
 
 #include "core/datafolder.h"
 #include "gui/book/bookflows.h"
+#include "gui/diarylock.h"
 #include "gui/forms.h"
 #include "gui/messages.h"
 #include "gui/windows/aboutdialog.h"
@@ -105,6 +106,12 @@ void showDiaryPassword(forms::Form *from)
     // From the main window the data folder may not have been looked for yet in this run.
     datafolder::setDataFolder();
     gui::DiaryPasswordDialog::run(from ? from->widget() : nullptr, datafolder::workingDiaryPath());
+    DiaryLock::instance().refresh();
+}
+
+void lockDiary(forms::Form *)
+{
+    DiaryLock::instance().lock();
 }
 
 void exportBook(forms::Form *from)
