@@ -75,5 +75,9 @@ PasswordPrompt *passwordPrompt()
 {
     return current().passwordPrompt.get();
 }
+ScreenLockWatch *screenLockWatch()
+{
+    return current().screenLock.get();
+}
 
 } // namespace platform

@@ -81,6 +81,15 @@ public:
     virtual bool ask(const QString &diaryPath, const std::function<bool(const QString &password)> &tryPassword) = 0;
 };
 
+// Tells when the desktop session locks or its screen saver starts. Each watcher has one
+// listener, given once.
+class ScreenLockWatch {
+public:
+    virtual ~ScreenLockWatch() = default;
+    virtual void listen(std::function<void()> locked) = 0;
+    virtual bool listening() const = 0;
+};
+
 // The computer's own clock. It is also the clock in use while none is installed, so that the
 // store works the same in a tool that installs no seams.
 std::unique_ptr<Clock> systemClock();
@@ -95,6 +104,8 @@ struct Services {
     std::unique_ptr<ProcessEnd> processEnd;
     // None where nobody can be asked: a diary with a password of its own does not open there.
     std::unique_ptr<PasswordPrompt> passwordPrompt;
+    // None where the platform cannot tell (no message bus): the lock goes by time alone there.
+    std::unique_ptr<ScreenLockWatch> screenLock;
 };
 
 // Replaces the services in use; the previous ones are destroyed.
@@ -110,5 +121,6 @@ SystemFacts &system();
 InstanceLock &instanceLock();
 ProcessEnd &processEnd();
 PasswordPrompt *passwordPrompt();
+ScreenLockWatch *screenLockWatch();
 
 } // namespace platform

@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 
 namespace chrome {
 
@@ -26,6 +27,17 @@ void placeAt(QWidget *control, const QRect &twipRect)
     ui::place(control, twipRect.x(), twipRect.y(), twipRect.width(), twipRect.height());
 }
 } // namespace
+
+QPushButton *addCommandButton(QWidget *parent, const QString &name, const QString &caption, int topTwips)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setAutoDefault(true);
+    ui::setColor(button, QPalette::Button, QColor(192, 192, 192));
+    // The stack leaves no room for a taller button; the text fits the drawn height.
+    button->setGeometry(ui::twips(98, topTwips, 6375, 350));
+    return button;
+}
 
 QWidget *setUpWindow(QMainWindow *window, const QString &name, int widthTwips, int heightTwips)
 {

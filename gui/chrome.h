@@ -12,6 +12,7 @@ class QAction;
 class QFrame;
 class QMainWindow;
 class QMenu;
+class QPushButton;
 class QWidget;
 
 namespace chrome {
@@ -28,6 +29,9 @@ inline const QString kFullBrandText =
 // The frame both windows share: object name, caption, icon, no maximise box, Verdana 8.25, and a
 // client area of the given twips as the central widget, which it gives back.
 QWidget *setUpWindow(QMainWindow *window, const QString &name, int widthTwips, int heightTwips);
+
+// One of the section window's stacked command buttons, its top at `topTwips`.
+QPushButton *addCommandButton(QWidget *parent, const QString &name, const QString &caption, int topTwips);
 
 // The forum invitation at the top (object name Label14): opens the home page.
 ui::LinkLabel *addForumLink(QWidget *parent, const QRect &twipRect);

@@ -1,5 +1,6 @@
 #include "gui/diarymenu.h"
 
+#include "gui/diarylock.h"
 #include "gui/navigation.h"
 
 #include <QAction>
@@ -29,6 +30,7 @@ const std::vector<Entry> &entries()
         {"&Import Entries\u2026", "mnuImportEntries", QKeySequence(), navigation::importEntries},
         {"&History\u2026", "mnuHistory", QKeySequence(Qt::CTRL | Qt::Key_H), navigation::showHistory},
         {"&Diary Password\u2026", "mnuDiaryPassword", QKeySequence(), navigation::showDiaryPassword},
+        {"&Lock Diary", "mnuLockDiary", QKeySequence(Qt::CTRL | Qt::Key_L), navigation::lockDiary},
     };
     return list;
 }
@@ -49,6 +51,7 @@ void addTo(QMenu *file, forms::Form *window, Place place)
         file->insertAction(first, action);
     }
     file->insertSeparator(first)->setObjectName(QStringLiteral("mnuDiarySep"));
+    DiaryLock::instance().follow(file->findChild<QAction *>(QStringLiteral("mnuLockDiary")), file);
 }
 
 } // namespace diarymenu

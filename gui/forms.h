@@ -17,6 +17,12 @@ public:
     virtual ~Form() = default;
     virtual void load() { }
     virtual void unload() { }
+    // While the diary is locked its lock covers every window: forget() drops what the window
+    // holds of the diary, and recall() reads it again once the diary is unlocked, back to where
+    // the user was. What the user typed is theirs and stays. A window outside the registry that
+    // shows the diary implements them too.
+    virtual void forget() { }
+    virtual void recall() { }
     QWidget *widget();
 };
 

@@ -3,6 +3,7 @@
 #include "core/datafolder.h"
 #include "core/store/history.h"
 #include "gui/book/bookflows.h"
+#include "gui/diarylock.h"
 #include "gui/forms.h"
 #include "gui/messages.h"
 #include "gui/windows/aboutdialog.h"
@@ -168,6 +169,12 @@ void showDiaryPassword(forms::Form *from)
     // From the main window the data folder may not have been looked for yet in this run.
     datafolder::setDataFolder();
     gui::DiaryPasswordDialog::run(from ? from->widget() : nullptr, datafolder::workingDiaryPath());
+    DiaryLock::instance().refresh();
+}
+
+void lockDiary(forms::Form *)
+{
+    DiaryLock::instance().lock();
 }
 
 void exportBook(forms::Form *from)

@@ -49,6 +49,8 @@ void entriesChanged();
 void showAbout();
 // Diary Password over the window it was asked from, modal; returns when it is closed.
 void showDiaryPassword(forms::Form *from);
+// Lock Diary: every window hides the diary until its password is typed again.
+void lockDiary(forms::Form *from);
 // Export Book: the sections and format, then the file; the book is written.
 void exportBook(forms::Form *from);
 // Print Book: the print dialog with its preview.

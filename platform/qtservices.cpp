@@ -2,6 +2,8 @@
 
 #include "platform/qtservices.h"
 
+#include "platform/screenlockwatch.h"
+
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -115,6 +117,13 @@ private:
 
 } // namespace
 
+#ifndef BRIMVALE_HAS_DBUS
+std::unique_ptr<ScreenLockWatch> desktopScreenLockWatch()
+{
+    return nullptr;
+}
+#endif
+
 Services productionServices()
 {
     Services services;
@@ -125,6 +134,7 @@ Services productionServices()
     services.system = std::make_unique<HostSystemFacts>();
     services.instanceLock = std::make_unique<LockFileInstanceLock>();
     services.processEnd = std::make_unique<EventLoopProcessEnd>();
+    services.screenLock = desktopScreenLockWatch();
     return services;
 }
 

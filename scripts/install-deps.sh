@@ -8,7 +8,7 @@ packages=(
     libsqlcipher-dev sqlcipher sqlite3 libssl-dev libsodium-dev
     libcsv-dev libcmark-dev poppler-utils
     fonts-dejavu-core
-    xvfb xauth x11-utils xdotool
+    xvfb xauth x11-utils xdotool dbus-daemon
     desktop-file-utils appstream dpkg-dev file xdg-utils
     clang libclang-rt-14-dev clang-format-14
 )

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Renders the README's pictures of the main, section, find, About and exit windows under Xvfb.
+# Renders the README's pictures of the main, section (also locked and unlocked), find, About and exit
+# windows under Xvfb.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh

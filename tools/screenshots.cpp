@@ -1,12 +1,14 @@
 // Renders the README's pictures of the windows from the real program: a fresh diary in a
 // temporary home, a few entries added through the section window as a user would, each window
-// captured as it stands. Links are not followed.
+// captured as it stands, the section window also locked and unlocked. Links are not followed.
 
 #include "core/book/book.h"
 #include "core/datafolder.h"
 #include "core/identity.h"
 #include "core/services.h"
+#include "core/store/password.h"
 #include "gui/book/bookpages.h"
+#include "gui/diarylock.h"
 #include "gui/forms.h"
 #include "gui/shutdown.h"
 #include "gui/windows/aboutdialog.h"
@@ -139,6 +141,20 @@ int main(int argc, char *argv[])
     find->findChild<QLineEdit *>(QStringLiteral("txtFind"))->setText(QStringLiteral("frank"));
     ok = save(find, output, QStringLiteral("find-window.png")) && ok;
     find->close();
+
+    // The same window locked, in the middle of an edit, and unlocked again.
+    if (!store::changePassword(datafolder::workingDiaryPath(), QString(), QStringLiteral("screenshot")).ok())
+        ok = false;
+    DiaryLock::instance().refresh();
+    section->findChild<QPushButton *>(QStringLiteral("Command4"))->click();
+    section->findChild<QPlainTextEdit *>(QStringLiteral("txtMeaning"))
+        ->appendPlainText(QStringLiteral("Half a thought"));
+    section->findChild<QAction *>(QStringLiteral("mnuLockDiary"))->trigger();
+    ok = save(section, output, QStringLiteral("locked-section.png")) && ok;
+    section->findChild<QLineEdit *>(QStringLiteral("txtUnlockPassword"))->setText(QStringLiteral("screenshot"));
+    section->findChild<QPushButton *>(QStringLiteral("cmdUnlock"))->click();
+    ok = save(section, output, QStringLiteral("unlocked-section.png")) && ok;
+    section->findChild<QPushButton *>(QStringLiteral("Command4"))->click();
 
     // A slip of the hand, and where it is taken back.
     list->setCurrentIndex(list->model()->index(1, 0));

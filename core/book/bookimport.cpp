@@ -1,5 +1,6 @@
 #include "core/book/bookimport.h"
 
+#include "core/autolock.h"
 #include "core/book/bookreaders.h"
 
 #include <QDir>
@@ -84,6 +85,8 @@ QString describe(const Preview &preview)
 
 Outcome import(const QString &diary, const Preview &preview, const Progress &progress)
 {
+    // The progress window lets events in between the rows it writes.
+    const autolock::WriteUnderWay writing;
     const qint64 total = entryCount(preview.additions);
     const auto written =
         store::addEntries(diary, preview.additions, [&](qint64 done) { return !progress || progress(done, total); });

@@ -259,6 +259,11 @@ void rememberKey(const QString &path, const QByteArray &salt, const RawKey &key)
     knownKeys().insert_or_assign({fileKey(path), salt}, key);
 }
 
+void forgetRememberedKeys()
+{
+    knownKeys().clear();
+}
+
 QByteArray newSalt()
 {
     QByteArray salt(kSaltBytes, Qt::Uninitialized);
@@ -293,7 +298,7 @@ void probe::setPasswordCost(unsigned long long passes, std::size_t memoryBytes)
 
 void probe::forgetKeys()
 {
-    knownKeys().clear();
+    forgetRememberedKeys();
 }
 
 } // namespace store

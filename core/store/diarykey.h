@@ -60,6 +60,8 @@ std::optional<RawKey> knownKey(const QString &path, const QByteArray &salt);
 // mostly opens with the diary's own.
 std::vector<RawKey> keysKnownFor(const QByteArray &salt);
 void rememberKey(const QString &path, const QByteArray &salt, const RawKey &key);
+// Wipes every remembered key: a diary with a password of its own needs it again to open.
+void forgetRememberedKeys();
 
 // A fresh random salt, for a diary file written anew.
 QByteArray newSalt();

@@ -184,6 +184,20 @@ void rekeyBackupsLeftBehind(const QString &path)
                 rewriteBackup(backup, base, builtIn, *key, salt);
 }
 
+// The salt at the start of an existing diary file.
+Result<QByteArray> saltOfDiary(const QString &path)
+{
+    if (!QFileInfo::exists(path))
+        return toldOf(fileFailure(FailureKind::Missing, path), path);
+    QString error;
+    const QByteArray salt = saltOf(path, &error);
+    if (!error.isEmpty())
+        return Failure{FailureKind::Other, error};
+    if (salt.isEmpty())
+        return toldOf(fileFailure(FailureKind::Damaged, path), path);
+    return salt;
+}
+
 } // namespace
 
 std::optional<Failure> unlock(const QString &path)
@@ -205,26 +219,49 @@ QString passwordQuestion(const QString &path)
     return QStringLiteral("The diary \u201c%1\u201d has a password of its own.").arg(QDir::toNativeSeparators(path));
 }
 
+bool ownPasswordInUse(const QString &path)
+{
+    const QByteArray salt = saltOf(path);
+    if (salt.isEmpty())
+        return false;
+    const auto known = knownKey(path, salt);
+    return known && !(*known == builtInKey(salt));
+}
+
+std::optional<Failure> reopenWith(const QString &path, const QString &password)
+{
+    const auto read = saltOfDiary(path);
+    if (!read.ok())
+        return read.failure();
+    const QByteArray &salt = *read;
+    const auto key = userKey(password, salt);
+    if (!key)
+        return Failure{FailureKind::WrongPassword, {}};
+    bool refused = false;
+    const auto opened = openWithKey(path, *key, &refused);
+    // A first page that this key does not open, where a later one is under it: damaged.
+    if (refused && !keyFitsPage(path, *key, 2))
+        return Failure{FailureKind::WrongPassword, {}};
+    if (!opened.ok())
+        return toldOf(opened.failure(), path);
+    rememberKey(path, salt, *key);
+    return std::nullopt;
+}
+
 Result<bool> hasOwnPassword(const QString &path)
 {
     const auto opened = openDiary(path);
     if (!opened.ok())
         return toldOf(opened.failure(), path);
-    const QByteArray salt = saltOf(path);
-    const auto known = knownKey(path, salt);
-    return known && !(*known == builtInKey(salt));
+    return ownPasswordInUse(path);
 }
 
 Result<PasswordChange> changePassword(const QString &path, const QString &current, const QString &next)
 {
-    if (!QFileInfo::exists(path))
-        return toldOf(fileFailure(FailureKind::Missing, path), path);
-    QString error;
-    const QByteArray salt = saltOf(path, &error);
-    if (!error.isEmpty())
-        return Failure{FailureKind::Other, error};
-    if (salt.isEmpty())
-        return toldOf(fileFailure(FailureKind::Damaged, path), path);
+    const auto read = saltOfDiary(path);
+    if (!read.ok())
+        return read.failure();
+    const QByteArray salt = *read;
 
     const auto oldKey = keyFor(current, salt);
     if (!oldKey)

@@ -23,6 +23,14 @@ std::optional<Failure> unlock(const QString &path);
 // Whether the diary is under a password of the user's own (asking for it when needed).
 Result<bool> hasOwnPassword(const QString &path);
 
+// Whether this run opened the diary with a password of the user's own and still holds its key.
+// Asks nobody and derives nothing.
+bool ownPasswordInUse(const QString &path);
+
+// Opens the diary with this password of the user's own only, and remembers its key when it does:
+// WrongPassword when it does not. Nobody is asked, and the built-in key is never tried.
+std::optional<Failure> reopenWith(const QString &path, const QString &password);
+
 // The first words of a prompt for this diary's password. A file other than the working diary (one
 // to import) is named by its whole path: a copy from another computer mostly bears the working
 // diary's own file name.

@@ -1,5 +1,6 @@
 #include "gui/windows/diarypassworddialog.h"
 
+#include "core/autolock.h"
 #include "core/identity.h"
 #include "core/store/password.h"
 #include "core/store/store.h"
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace gui {
@@ -74,6 +76,19 @@ DiaryPasswordDialog::DiaryPasswordDialog(QWidget *parent, const QString &diaryPa
     form->addRow(
         QString(),
         ui::showPasswordToggle(this, QStringLiteral("Sho&w passwords"), {m_currentEdit, m_newEdit, m_repeatEdit}));
+    const autolock::Choice lock = autolock::readChoice();
+    m_lockMinutes = new QSpinBox(this);
+    m_lockMinutes->setObjectName(QStringLiteral("spnLockMinutes"));
+    m_lockMinutes->setAccessibleName(QStringLiteral("Lock after minutes without use"));
+    m_lockMinutes->setRange(0, autolock::kMostIdleMinutes);
+    m_lockMinutes->setSpecialValueText(QStringLiteral("Never"));
+    m_lockMinutes->setSuffix(QStringLiteral(" minutes without use"));
+    m_lockMinutes->setValue(lock.idleMinutes);
+    form->addRow(QStringLiteral("&Lock after:"), m_lockMinutes);
+    m_lockWithScreen = new QCheckBox(QStringLiteral("Lock when the screen loc&ks"), this);
+    m_lockWithScreen->setObjectName(QStringLiteral("chkLockWithScreen"));
+    m_lockWithScreen->setChecked(lock.withScreen);
+    form->addRow(QString(), m_lockWithScreen);
 
     auto *row = new QHBoxLayout;
     row->addStretch();
@@ -111,6 +126,16 @@ void DiaryPasswordDialog::run(QWidget *parent, const QString &diaryPath)
     const ui::FocusReturn focusBack(parent);
     DiaryPasswordDialog dialog(parent, diaryPath, *own);
     dialog.exec();
+}
+
+void DiaryPasswordDialog::done(int result)
+{
+    const autolock::Choice chosen{m_lockMinutes->value(), m_lockWithScreen->isChecked()};
+    const autolock::Choice stored = autolock::readChoice();
+    if ((chosen.idleMinutes != stored.idleMinutes || chosen.withScreen != stored.withScreen)
+        && !autolock::writeChoice(chosen))
+        messages().show(this, QStringLiteral("The lock settings could not be saved."), MessageIcon::Critical);
+    QDialog::done(result);
 }
 
 void DiaryPasswordDialog::refuse(const QString &text, QLineEdit *focus)

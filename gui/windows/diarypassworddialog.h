@@ -5,7 +5,9 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QLineEdit;
+class QSpinBox;
 
 namespace gui {
 
@@ -23,10 +25,14 @@ private:
     // Re-keys the diary and its backups; closes the dialog when that was done.
     void change(const QString &current, const QString &next, const QString &done);
     void refuse(const QString &text, QLineEdit *focus);
+    // However the dialog closes, the lock settings the user changed are kept.
+    void done(int result) override;
 
     QLineEdit *m_currentEdit = nullptr; // only with a password of its own
     QLineEdit *m_newEdit = nullptr;
     QLineEdit *m_repeatEdit = nullptr;
+    QSpinBox *m_lockMinutes = nullptr;
+    QCheckBox *m_lockWithScreen = nullptr;
     QString m_path;
 };
 

@@ -168,6 +168,9 @@ void FindWindow::chooseTyped()
 void FindWindow::search()
 {
     m_searchPending = false;
+    // Locked: the search runs again once the diary is unlocked.
+    if (!m_findEdit->isEnabled())
+        return;
     const QString typed = m_findEdit->text();
     // The diary is read as the window opens, before anything is typed.
     if (!indexIsReady() || typed.trimmed().isEmpty()) {
@@ -210,6 +213,19 @@ bool FindWindow::indexIsReady()
     m_failedVersion.reset();
     m_index.emplace(std::move(built.value()));
     return true;
+}
+
+void FindWindow::forget()
+{
+    m_results->set(nullptr, {});
+    m_foundLabel->clear();
+    m_index.reset();
+    m_failedVersion.reset();
+}
+
+void FindWindow::recall()
+{
+    search();
 }
 
 void FindWindow::choose(const QModelIndex &row)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/find/find.h"
+#include "gui/forms.h"
 
 #include <QWidget>
 
@@ -11,10 +12,6 @@ class QLineEdit;
 class QListView;
 class QModelIndex;
 
-namespace forms {
-class Form;
-}
-
 namespace finder {
 class ResultsModel;
 }
@@ -22,7 +19,7 @@ class ResultsModel;
 // The find window: what the user types is looked up in the whole diary as they type, and a
 // chosen result is shown in its section window. It belongs to the window it was opened from, or
 // to the one a choice led to, and closes with it; it never stays on top of it.
-class FindWindow : public QWidget {
+class FindWindow : public QWidget, public forms::Form {
     Q_OBJECT
 public:
     explicit FindWindow(forms::Form *opener);
@@ -30,6 +27,10 @@ public:
     // Goes along with the user to the window a choice led to, when that window takes the place
     // of the one it belonged to.
     void belongTo(forms::Form *window);
+
+    // Outside the registry, but locked with the others: the results go, what was typed stays.
+    void forget() override;
+    void recall() override;
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

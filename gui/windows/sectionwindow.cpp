@@ -21,23 +21,11 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QStringListModel>
 
 #include <algorithm>
 #include <limits>
-
-namespace {
-QPushButton *commandButton(QWidget *parent, const QString &name, const QString &caption, int top)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(true);
-    ui::setColor(button, QPalette::Button, QColor(192, 192, 192));
-    // The stack leaves no room for a taller button; the text fits the drawn height.
-    button->setGeometry(ui::twips(98, top, 6375, 350));
-    return button;
-}
-} // namespace
 
 SectionWindow::SectionWindow(SectionChoice choice) : m_choice(std::move(choice))
 {
@@ -70,11 +58,11 @@ SectionWindow::SectionWindow(SectionChoice choice) : m_choice(std::move(choice))
     ui::setColor(m_keywordList, QPalette::Base, Qt::white);
     m_keywordList->setGeometry(ui::twips(98, 1860, 6375, 1035));
 
-    m_openButton = commandButton(client, QStringLiteral("Command1"), QStringLiteral("&Open"), 3120);
-    m_addButton = commandButton(client, QStringLiteral("Command2"), QStringLiteral("&Add"), 3465);
-    m_removeButton = commandButton(client, QStringLiteral("Command3"), QStringLiteral("&Remove"), 3810);
-    m_editButton = commandButton(client, QStringLiteral("Command4"), QStringLiteral("&Edit"), 4155);
-    m_exitButton = commandButton(client, QStringLiteral("Command5"), QStringLiteral("E&xit"), 4500);
+    m_openButton = chrome::addCommandButton(client, QStringLiteral("Command1"), QStringLiteral("&Open"), 3120);
+    m_addButton = chrome::addCommandButton(client, QStringLiteral("Command2"), QStringLiteral("&Add"), 3465);
+    m_removeButton = chrome::addCommandButton(client, QStringLiteral("Command3"), QStringLiteral("&Remove"), 3810);
+    m_editButton = chrome::addCommandButton(client, QStringLiteral("Command4"), QStringLiteral("&Edit"), 4155);
+    m_exitButton = chrome::addCommandButton(client, QStringLiteral("Command5"), QStringLiteral("E&xit"), 4500);
 
     m_keywordLabel =
         ui::plainLabel(client, QStringLiteral("Label1"), QStringLiteral("Keyword"), ui::verdana(8.25, true));
@@ -130,7 +118,7 @@ SectionWindow::SectionWindow(SectionChoice choice) : m_choice(std::move(choice))
     m_exitAction->setObjectName(QStringLiteral("mnuExit"));
     diarymenu::addTo(m_fileMenu, this, diarymenu::Place::SectionWindow);
     m_help = chrome::addHelpMenus(this, QStringLiteral("mnuHelpSep1"), QStringLiteral("mnuHelpSep2"));
-    connect(m_help.about, &QAction::triggered, this, &SectionWindow::showAbout);
+    connect(m_help.about, &QAction::triggered, this, &navigation::showAbout);
 
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     ui::fitAroundCentre(m_captions[0], 2813, 500, 945, 270);
@@ -399,14 +387,28 @@ bool SectionWindow::mayLeave()
                                    [this, adding] { return adding ? saveNewEntry() : saveChanges(); });
 }
 
-void SectionWindow::showAbout()
-{
-    navigation::showAbout();
-}
-
 void SectionWindow::unload()
 {
     navigation::afterMainOrSectionWindow();
+}
+
+void SectionWindow::forget()
+{
+    // The line of an entry being edited stays, so that leaving while locked can still save it.
+    m_lockedAt = selectedIndex();
+    const bool editing = m_mode == Mode::Editing && m_lockedAt;
+    const QSignalBlocker quiet(m_keywordList->selectionModel());
+    fillList(editing ? store::Keywords{{*m_lockedAt}, {*selectedKeyword()}} : store::Keywords{});
+    m_keywordList->setCurrentIndex(m_keywords->index(0));
+}
+
+// The boxes keep what they hold: the selection comes back without showing its entry in them.
+void SectionWindow::recall()
+{
+    const QSignalBlocker keepTyping(m_keywordList->selectionModel());
+    refreshList();
+    if (m_lockedAt)
+        select(*m_lockedAt);
 }
 
 int SectionWindow::selectedPosition() const

@@ -42,6 +42,8 @@ public:
 
     void load() override;
     void unload() override;
+    void forget() override;
+    void recall() override;
 
     // File, Back: the main window again, once nothing typed would be lost.
     void backToMain();
@@ -68,7 +70,6 @@ private:
     void showSelectedEntry();
     void refreshList();
     void leave();
-    void showAbout();
 
     ui::LinkLabel *m_forumLink = nullptr;
     std::array<QLabel *, 3> m_captions{};
@@ -124,4 +125,6 @@ private:
     QStringListModel *m_keywords = nullptr;
     std::vector<qint64> m_indexes;
     std::unique_ptr<EntryBoxes> m_boxes;
+    // The line selected when the diary locked, selected again once it is unlocked.
+    std::optional<qint64> m_lockedAt;
 };

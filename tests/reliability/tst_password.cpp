@@ -31,6 +31,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QtTest>
@@ -458,9 +459,14 @@ void PasswordTest::setAndRemoveThroughTheMenu()
             QTest::mouseClick(set, Qt::LeftButton);
             stayedOpen = dialog->isVisible() && !dialog->findChild<QLineEdit *>(QStringLiteral("txtCurrent"));
             QTest::keyClicks(repeated, QStringLiteral("abc"));
+            testing::control<QSpinBox>(dialog, "spnLockMinutes")->setValue(5);
+            testing::control<QCheckBox>(dialog, "chkLockWithScreen")->setChecked(false);
             QTest::mouseClick(set, Qt::LeftButton);
         });
     QVERIFY(stayedOpen);
+    QVERIFY(main->findChild<QAction *>(QStringLiteral("mnuLockDiary"))->isEnabled());
+    QCOMPARE(m_env->settings->values.value(QStringLiteral("brimvale/Lock/IdleMinutes")), QStringLiteral("5"));
+    QCOMPARE(m_env->settings->values.value(QStringLiteral("brimvale/Lock/WithScreen")), QStringLiteral("0"));
     QVERIFY(shown);
     QTRY_COMPARE(QApplication::activeWindow(), main);
     QVERIFY(warning.contains(QStringLiteral("no way to recover")));
@@ -479,6 +485,7 @@ void PasswordTest::setAndRemoveThroughTheMenu()
         });
     QVERIFY(opensWith(m_path, QString()));
     QCOMPARE(store::readKeywords(m_path, Table::Spell)->keywords, kSpells);
+    QVERIFY(!main->findChild<QAction *>(QStringLiteral("mnuLockDiary"))->isEnabled());
 }
 
 void PasswordTest::promptSaysWhenThePasswordIsWrong()

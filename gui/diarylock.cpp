@@ -1,0 +1,225 @@
+#include "gui/diarylock.h"
+
+#include "core/datafolder.h"
+#include "core/services.h"
+#include "core/store/diarykey.h"
+#include "core/store/password.h"
+#include "core/store/store.h"
+#include "gui/forms.h"
+#include "gui/lockpanel.h"
+#include "gui/ui.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QMenu>
+#include <QPrintPreviewDialog>
+
+#include <utility>
+
+namespace {
+// Once a second: time without use is counted in minutes.
+constexpr int kCheckEveryMs = 1000;
+
+const QString kNeedsPassword = QStringLiteral("Give the diary a password of its own first (File, Diary Password).");
+const QString kHides = QStringLiteral("Hides the diary until its password is typed again.");
+
+// A dialog waits for an answer to something the user started; the print preview only shows the
+// book, and goes.
+bool dialogAwaitsAnswer()
+{
+    QWidget *modal = QApplication::activeModalWidget();
+    return modal && !qobject_cast<QPrintPreviewDialog *>(modal);
+}
+} // namespace
+
+DiaryLock &DiaryLock::instance()
+{
+    // Goes with the application, and its timer with it.
+    static auto *lock = new DiaryLock(qApp);
+    return *lock;
+}
+
+DiaryLock::DiaryLock(QObject *parent) : QObject(parent)
+{
+    qApp->installEventFilter(this);
+    connect(&m_timer, &QTimer::timeout, this, &DiaryLock::check);
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [this] {
+        if (QGuiApplication::applicationState() == Qt::ApplicationActive)
+            m_copied = QGuiApplication::clipboard()->text();
+    });
+}
+
+void DiaryLock::follow(QAction *lockAction, QMenu *menu)
+{
+    m_actions.emplace_back(lockAction);
+    connect(menu, &QMenu::aboutToShow, this, &DiaryLock::updateActions);
+    // A new window counts as use.
+    m_lastUse = platform::clock().now();
+    refresh();
+    if (!m_timer.isActive())
+        m_timer.start(kCheckEveryMs);
+}
+
+void DiaryLock::refresh()
+{
+    m_choice = autolock::readChoice();
+    listenToScreen();
+    updateActions();
+}
+
+bool DiaryLock::locked() const
+{
+    // The windows it covered may all have gone, as they do on the way out.
+    for (const Covered &covered : m_covered)
+        if (covered.window)
+            return true;
+    return false;
+}
+
+void DiaryLock::lock()
+{
+    if (locked())
+        return;
+    m_covered.clear();
+    m_path = datafolder::workingDiaryPath();
+    if (!store::ownPasswordInUse(m_path)) {
+        m_pending = false;
+        return;
+    }
+    if (autolock::writeUnderWay() || dialogAwaitsAnswer()) {
+        m_pending = true;
+        return;
+    }
+    m_pending = false;
+    for (int tries = 0; tries < 8 && QApplication::activePopupWidget(); ++tries)
+        QApplication::activePopupWidget()->close();
+    for (QWidget *window : QApplication::topLevelWidgets())
+        if (auto *preview = qobject_cast<QPrintPreviewDialog *>(window); preview && preview->isVisible())
+            preview->reject();
+    m_activeWindow = QApplication::activeWindow();
+    m_focus = QApplication::focusWidget();
+    for (QWidget *window : QApplication::topLevelWidgets())
+        if (auto *form = dynamic_cast<forms::Form *>(window); form && window->isVisible()) {
+            form->forget();
+            cover(window);
+        }
+    store::forgetRememberedKeys();
+    forgetOwnClipboard();
+    updateActions();
+}
+
+void DiaryLock::cover(QWidget *window)
+{
+    Covered covered{window, new LockPanel(window), {}};
+    // Nothing behind the panel takes a key, a click or the focus.
+    for (QWidget *child : window->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+        if (child != covered.panel && !child->isWindow() && child->isEnabled()) {
+            child->setEnabled(false);
+            covered.disabled.emplace_back(child);
+        }
+    connect(covered.panel, &LockPanel::unlockAsked, this, &DiaryLock::unlock);
+    if (window == m_activeWindow || !m_activeWindow)
+        covered.panel->takeFocus();
+    m_covered.push_back(std::move(covered));
+}
+
+void DiaryLock::unlock(const QString &password)
+{
+    const auto failed = [&] {
+        // Deriving the key takes about half a second on purpose.
+        const ui::BusyCursor busy;
+        return store::reopenWith(m_path, password);
+    }();
+    if (failed) {
+        const QString why = failed->kind == store::FailureKind::WrongPassword
+            ? QStringLiteral("The password is wrong. Type it again.")
+            : store::message(*failed);
+        for (const Covered &covered : m_covered)
+            if (covered.panel)
+                covered.panel->refuse(why);
+        return;
+    }
+    const std::vector<Covered> uncovered = std::exchange(m_covered, {});
+    for (const Covered &covered : uncovered) {
+        // The panel's own button may have asked.
+        if (covered.panel) {
+            covered.panel->hide();
+            covered.panel->deleteLater();
+        }
+        for (const QPointer<QWidget> &child : covered.disabled)
+            if (child)
+                child->setEnabled(true);
+    }
+    for (const Covered &covered : uncovered)
+        if (auto *form = dynamic_cast<forms::Form *>(covered.window.data()))
+            form->recall();
+    if (m_activeWindow) {
+        m_activeWindow->raise();
+        m_activeWindow->activateWindow();
+    }
+    if (m_focus)
+        m_focus->setFocus(Qt::OtherFocusReason);
+    m_lastUse = platform::clock().now();
+    updateActions();
+}
+
+void DiaryLock::check()
+{
+    listenToScreen();
+    if (locked())
+        return;
+    if (m_pending)
+        return lock();
+    const QDateTime now = platform::clock().now();
+    if (autolock::idleLongEnough(m_lastUse, now, m_choice.idleMinutes)) {
+        m_lastUse = now;
+        lock();
+    }
+}
+
+void DiaryLock::listenToScreen()
+{
+    platform::ScreenLockWatch *watch = platform::screenLockWatch();
+    if (!watch || watch->listening())
+        return;
+    watch->listen([this] {
+        if (m_choice.withScreen)
+            lock();
+    });
+}
+
+void DiaryLock::updateActions()
+{
+    const bool lockable = !locked() && store::ownPasswordInUse(datafolder::workingDiaryPath());
+    for (const QPointer<QAction> &action : m_actions)
+        if (action) {
+            action->setEnabled(lockable);
+            action->setToolTip(lockable ? kHides : kNeedsPassword);
+            action->setStatusTip(action->toolTip());
+        }
+    std::erase_if(m_actions, [](const QPointer<QAction> &action) { return action.isNull(); });
+}
+
+bool DiaryLock::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+    case QEvent::TouchBegin: m_lastUse = platform::clock().now(); break;
+    default: break;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void DiaryLock::forgetOwnClipboard()
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (!m_copied.isEmpty() && (clipboard->ownsClipboard() || clipboard->text() == m_copied))
+        clipboard->clear();
+    if (clipboard->ownsSelection())
+        clipboard->clear(QClipboard::Selection);
+    m_copied.clear();
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+// The diary's lock. A diary with a password of its own locks on demand, after a time without
+// keyboard or mouse use in Brimvale, and when the desktop session locks (as the user chose).
+// Locked, every window hides what it held of the diary behind a lock panel, the diary's keys are
+// wiped from memory, and text Brimvale put on the clipboard goes; the password unlocks, back to
+// where the user was. Locking writes nothing, and waits for a write or a dialog that is under way.
+
+#include <QDateTime>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+#include "core/autolock.h"
+
+#include <vector>
+
+class LockPanel;
+class QAction;
+class QMenu;
+class QWidget;
+
+class DiaryLock : public QObject {
+    Q_OBJECT
+public:
+    static DiaryLock &instance();
+
+    // A window's Lock Diary entry: enabled while there is a password to lock with, and kept so
+    // each time its menu opens.
+    void follow(QAction *lockAction, QMenu *menu);
+    // Locks now, or once the write or the dialog under way is over; nothing without a password of
+    // the diary's own.
+    void lock();
+    bool locked() const;
+    // The password or the lock's settings may have changed.
+    void refresh();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    explicit DiaryLock(QObject *parent);
+    void check();
+    void listenToScreen();
+    void updateActions();
+    void cover(QWidget *window);
+    void unlock(const QString &password);
+    void forgetOwnClipboard();
+
+    struct Covered {
+        QPointer<QWidget> window;
+        QPointer<LockPanel> panel;
+        // Controls the lock disabled, to be enabled again.
+        std::vector<QPointer<QWidget>> disabled;
+    };
+
+    QTimer m_timer;
+    QDateTime m_lastUse;
+    autolock::Choice m_choice;
+    bool m_pending = false;
+    QString m_path;
+    std::vector<Covered> m_covered;
+    std::vector<QPointer<QAction>> m_actions;
+    QPointer<QWidget> m_activeWindow;
+    QPointer<QWidget> m_focus;
+    // The last text put on the clipboard while Brimvale was in use.
+    QString m_copied;
+};
