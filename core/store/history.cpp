@@ -7,10 +7,12 @@
 
 #include <sqlcipher/sqlite3.h>
 
+#include <QFileInfo>
 #include <QSet>
 
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 
 namespace store::history {
 
@@ -284,6 +286,11 @@ Result<std::vector<Change>> readChanges(const QString &path)
     std::vector<Change> changes;
     int rc = SQLITE_ROW;
     while ((rc = rows->step()) == SQLITE_ROW) {
+        // The newest id comes first and bounds the count; no change row takes fewer than 16 bytes of
+        // the file, which bounds a crafted id. Growing instead would move every change read so far.
+        if (changes.capacity() == 0)
+            changes.reserve(std::size_t(std::clamp<qint64>(std::min(rows->integer(0), QFileInfo(path).size() / 16), 1,
+                                                           std::numeric_limits<int>::max())));
         const auto kind = kindOfNumber(rows->integer(3));
         const auto undidKind = kindOfNumber(rows->integer(8));
         const auto firstKind = kindOfNumber(rows->integer(9));
