@@ -7,10 +7,13 @@
 
 #include <sqlcipher/sqlite3.h>
 
+#include <QFileInfo>
 #include <QSet>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
+#include <limits>
 
 namespace store::history {
 
@@ -108,6 +111,32 @@ Result<qint64> highestIndexGiven(const Connection &connection, Table table)
     return statement->integer(0);
 }
 
+// A statement per section, prepared on its first run and run again for every entry: taking back an
+// import of a whole section runs it tens of thousands of times.
+class PerSection {
+public:
+    explicit PerSection(QString sql) : m_sql(std::move(sql)) { }
+    // SQLITE_ROW, SQLITE_DONE or the engine's code; `ran` then holds the statement for its columns.
+    Result<int> run(const Connection &connection, Table table, const std::vector<Parameter> &parameters,
+                    Statement **ran = nullptr)
+    {
+        std::optional<Statement> &statement = m_statements[std::size_t(sectionNumber(table))];
+        if (!statement) {
+            auto prepared = Statement::prepare(connection, m_sql.arg(tableName(table)));
+            if (!prepared.ok())
+                return prepared.failure();
+            statement.emplace(std::move(prepared.value()));
+        }
+        if (ran)
+            *ran = &*statement;
+        return statement->rerun(parameters);
+    }
+
+private:
+    QString m_sql; // %1: the section's table
+    std::array<std::optional<Statement>, kTables.size()> m_statements;
+};
+
 struct Taken {
     Undo undo;
     std::optional<RunChange> recorded;
@@ -182,24 +211,36 @@ Result<Taken> takeBack(const QString &path, qint64 id, std::optional<qint64> exp
         // Every entry is checked before any is touched.
         QSet<std::pair<qint64, qint64>> seen;
         std::vector<std::optional<Entry>> now;
+        std::array<std::optional<qint64>, kTables.size()> highest;
+        PerSection reads(QStringLiteral("SELECT keyword, meaning FROM %1 WHERE \"Index\" = ?1"));
         for (const EntryChange &entry : entries) {
             const std::pair<qint64, qint64> key{sectionNumber(entry.table), entry.index};
             if ((!entry.before && !entry.after) || seen.contains(key))
                 return refuse(kDamaged);
             seen.insert(key);
-            const auto current = entryAt(connection, entry.table, entry.index);
-            if (!current.ok())
-                return current.failure();
-            if (!same(*current, entry.after))
-                return refuse(changedSince(entry, *current));
+            Statement *read = nullptr;
+            const auto rc = reads.run(connection, entry.table, {{1, entry.index}}, &read);
+            if (!rc.ok())
+                return rc.failure();
+            if (*rc != SQLITE_ROW && *rc != SQLITE_DONE)
+                return connection.failure(*rc);
+            std::optional<Entry> current;
+            if (*rc == SQLITE_ROW)
+                current = Entry{read->text(0), read->text(1)};
+            if (!same(current, entry.after))
+                return refuse(changedSince(entry, current));
             if (entry.before && !entry.after) {
-                const auto highest = highestIndexGiven(connection, entry.table);
-                if (!highest.ok())
-                    return highest.failure();
-                if (entry.index < 1 || entry.index > *highest)
+                std::optional<qint64> &given = highest[std::size_t(key.first)];
+                if (!given) {
+                    const auto found = highestIndexGiven(connection, entry.table);
+                    if (!found.ok())
+                        return found.failure();
+                    given = *found;
+                }
+                if (entry.index < 1 || entry.index > *given)
                     return refuse(kDamaged);
             }
-            now.push_back(*current);
+            now.push_back(std::move(current));
         }
 
         undoing->facts.table = entries.front().table;
@@ -207,21 +248,20 @@ Result<Taken> takeBack(const QString &path, qint64 id, std::optional<qint64> exp
         auto recorder = Recorder::start(connection, undoing->facts);
         if (!recorder.ok())
             return recorder.failure();
+        PerSection deletes(QStringLiteral("DELETE FROM %1 WHERE \"Index\" = ?1"));
+        PerSection inserts(QStringLiteral("INSERT INTO %1 (\"Index\", keyword, meaning) VALUES (?1, ?2, ?3)"));
+        PerSection updates(QStringLiteral("UPDATE %1 SET keyword = ?2, meaning = ?3 WHERE \"Index\" = ?1"));
         for (std::size_t i = 0; i < entries.size(); ++i) {
             const EntryChange &entry = entries[i];
-            const QString table = tableName(entry.table);
             const auto done = !entry.before
-                ? change(connection, QStringLiteral("DELETE FROM %1 WHERE \"Index\" = ?1").arg(table),
-                         {{1, entry.index}})
-                : !entry.after
-                ? change(connection,
-                         QStringLiteral("INSERT INTO %1 (\"Index\", keyword, meaning) VALUES (?1, ?2, ?3)").arg(table),
-                         {{1, entry.index}, {2, entry.before->keyword}, {3, entry.before->meaning}})
-                : change(connection,
-                         QStringLiteral("UPDATE %1 SET keyword = ?2, meaning = ?3 WHERE \"Index\" = ?1").arg(table),
-                         {{1, entry.index}, {2, entry.before->keyword}, {3, entry.before->meaning}});
+                ? deletes.run(connection, entry.table, {{1, entry.index}})
+                : (entry.after ? updates : inserts)
+                      .run(connection, entry.table,
+                           {{1, entry.index}, {2, entry.before->keyword}, {3, entry.before->meaning}});
             if (!done.ok())
                 return done.failure();
+            if (*done != SQLITE_DONE)
+                return connection.failure(*done);
             if (auto failed = recorder->add(entry.table, entry.index, now[i], entry.before))
                 return failed;
             if (std::find(taken.undo.tables.begin(), taken.undo.tables.end(), entry.table) == taken.undo.tables.end())
@@ -284,6 +324,11 @@ Result<std::vector<Change>> readChanges(const QString &path)
     std::vector<Change> changes;
     int rc = SQLITE_ROW;
     while ((rc = rows->step()) == SQLITE_ROW) {
+        // The newest id comes first and bounds the count; no change row takes fewer than 16 bytes of
+        // the file, which bounds a crafted id. Growing instead would move every change read so far.
+        if (changes.capacity() == 0)
+            changes.reserve(std::size_t(std::clamp<qint64>(std::min(rows->integer(0), QFileInfo(path).size() / 16), 1,
+                                                           std::numeric_limits<int>::max())));
         const auto kind = kindOfNumber(rows->integer(3));
         const auto undidKind = kindOfNumber(rows->integer(8));
         const auto firstKind = kindOfNumber(rows->integer(9));

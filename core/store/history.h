@@ -3,8 +3,8 @@
 // The diary's history: every add, edit, remove, import and undo, kept inside the diary file in
 // the same transaction as the change itself, so the two never disagree, even after a kill. It is
 // encrypted with the diary, goes wherever the diary goes (password changes, backups) and is as
-// secret as the diary; it is never exported nor imported. A diary gets its history tables on its
-// first write; opening one never writes.
+// secret as the diary; it is never exported nor imported. A new diary has the history's tables
+// from the start, an older one gets them with its first change; opening one never writes.
 //
 // A change is one user action. It holds one row per entry it touched, with the entry's text
 // before and after (none when the entry did not exist on that side), so that any change can be
@@ -30,7 +30,8 @@ struct Change {
     QDateTime at;  // local time, with the offset from UTC it had then
     Kind kind = Kind::Added;
     qint64 entries = 0; // how many entries it touched
-    // The section and keyword of the entry it touched (the first one, for an import or undo).
+    // The section and keyword of the entry it touched (the first one, for an import; for an undo,
+    // those of the change it took back). None for a section the diary does not have.
     std::optional<Table> table;
     QString keyword;
     // For an undo: the change it took back, and that change's kind.

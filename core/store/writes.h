@@ -1,6 +1,7 @@
 #pragma once
 
-// The one way a change reaches a diary, for the store's own files.
+// The one way a change reaches a diary, for the store's own files (and the benchmark, which times a
+// write without its history).
 
 #include "core/result.h"
 #include "core/store/statements.h"

@@ -1,8 +1,9 @@
-// The store killed at random moments while it adds, edits and removes entries, and while it puts
-// backups back. The writer is this program run again as a child: it announces each write before it
-// starts ("?") and reports it once the call has returned ("!"), each line in one write(2) so that
-// no line is ever torn. After every SIGKILL the diary must open, pass PRAGMA integrity_check, hold
-// every reported write and hold the one write in flight either whole or not at all.
+// The store killed at random moments while it adds, edits, removes entries and takes changes back,
+// and while it puts backups back. The writer is this program run again as a child: it announces
+// each write before it starts ("?") and reports it once the call has returned ("!"), each line in
+// one write(2) so that no line is ever torn. After every SIGKILL the diary must open, pass PRAGMA
+// integrity_check, hold every reported write and hold the one write in flight either whole or not
+// at all; and its history, replayed from an empty diary, must give exactly the entries it holds.
 
 #include "diaryfiles.h"
 #include "reliability.h"
@@ -10,8 +11,11 @@
 
 #include "core/identity.h"
 #include "core/store/backups.h"
+#include "core/store/history.h"
 #include "core/store/restore.h"
 #include "core/store/store.h"
+
+#include <sqlcipher/sqlite3.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -84,10 +88,20 @@ int runCrashChild(int argc, char **argv)
         const std::size_t t = random() % kWrittenTables.size();
         const Table table = kWrittenTables[t];
         std::vector<qint64> &rows = indexes[t];
-        const unsigned choice = random() % 10;
+        const unsigned choice = random() % 12;
         const QString keyword = QStringLiteral("r%1-n%2-L%3").arg(run).arg(n).arg(1 + random() % kLongestMeaning);
         const store::Entry entry{keyword, meaningFor(keyword)};
-        if (choice < 5 || rows.empty()) {
+        if (choice >= 10) {
+            say(QStringLiteral("? U %1").arg(t));
+            const auto undone = store::history::undoLastIn(path, table);
+            const auto keywords = store::readKeywords(path, table);
+            if (!undone.ok() || !keywords.ok()) {
+                say(QStringLiteral("x ") + store::message(undone.ok() ? keywords.failure() : undone.failure()));
+                return 2;
+            }
+            rows = keywords->indexes;
+            say(QStringLiteral("! U %1 %2").arg(t).arg(undone->change.value_or(0)));
+        } else if (choice < 5 || rows.empty()) {
             say(QStringLiteral("? A %1 %2").arg(t).arg(keyword));
             const auto added = store::addEntry(path, table, entry);
             if (!added.ok()) {
@@ -148,14 +162,45 @@ namespace {
 using Model = std::array<std::map<qint64, QString>, kWrittenTables.size()>;
 
 struct Pending {
-    QChar kind; // 'A', 'E' or 'R'
+    QChar kind; // 'A', 'E', 'R' or 'U'
     std::size_t table = 0;
     qint64 index = 0;
     QString keyword;
 };
 
+// The model with the entries of one change of the history as that change left them.
+void applyChange(const QString &path, qint64 change, Model &model)
+{
+    const auto entries = store::history::readEntryChanges(path, change);
+    QVERIFY(entries.ok());
+    for (const store::history::EntryChange &entry : *entries) {
+        const auto written = std::find(kWrittenTables.begin(), kWrittenTables.end(), entry.table);
+        QVERIFY(written != kWrittenTables.end());
+        auto &rows = model[std::size_t(written - kWrittenTables.begin())];
+        if (entry.after)
+            rows[entry.index] = entry.after->keyword;
+        else
+            rows.erase(entry.index);
+    }
+}
+
+// The entries that the history gives when it is replayed from the empty diary, change by change.
+Model replayedHistory(const QString &path)
+{
+    Model model;
+    const auto opened = reliability::openUnder(path, QString());
+    if (!opened)
+        return model;
+    auto rows = store::Statement::prepare(
+        *opened, QStringLiteral("SELECT change_id FROM history_entries GROUP BY change_id ORDER BY change_id"));
+    while (rows.ok() && rows->step() == SQLITE_ROW)
+        applyChange(path, rows->integer(0), model);
+    return model;
+}
+
 // Applies the child's reports to the model; gives the write that was announced but not reported.
-std::optional<Pending> replay(const QByteArray &output, Model &model, int &confirmed, QString &childError)
+std::optional<Pending> replay(const QString &path, const QByteArray &output, Model &model, int &confirmed,
+                              std::set<qint64> &undos, QString &childError)
 {
     std::optional<Pending> pending;
     for (const QByteArray &raw : output.split('\n')) {
@@ -168,19 +213,25 @@ std::optional<Pending> replay(const QByteArray &output, Model &model, int &confi
             continue;
         const std::size_t t = words[2].toULong();
         if (words[0] == u"?") {
-            if (words[1] == u"A")
+            if (words[1] == u"U")
+                pending = Pending{QLatin1Char('U'), t, 0, {}};
+            else if (words[1] == u"A")
                 pending = Pending{QLatin1Char('A'), t, 0, words[3]};
             else if (words[1] == u"E")
                 pending = Pending{QLatin1Char('E'), t, words[3].toLongLong(), words[4]};
             else
                 pending = Pending{QLatin1Char('R'), t, words[3].toLongLong(), {}};
         } else if (words[0] == u"!" && pending) {
-            if (pending->kind == u'A')
+            if (pending->kind == u'U') {
+                applyChange(path, words[3].toLongLong(), model);
+                undos.insert(words[3].toLongLong());
+            } else if (pending->kind == u'A') {
                 model[t][words[3].toLongLong()] = pending->keyword;
-            else if (pending->kind == u'E')
+            } else if (pending->kind == u'E') {
                 model[t][pending->index] = pending->keyword;
-            else
+            } else {
                 model[t].erase(pending->index);
+            }
             pending.reset();
             ++confirmed;
         }
@@ -214,6 +265,8 @@ void CrashTest::killedWriterLosesNothing()
     int journalsLeft = 0;
     int inFlightDone = 0;
     std::set<QString> checkedBackups;
+    std::set<qint64> undos;
+    int undosInFlight = 0;
     for (int run = 0; run < kKills; ++run) {
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -233,7 +286,7 @@ void CrashTest::killedWriterLosesNothing()
         ++kills;
 
         QString childError;
-        const std::optional<Pending> pending = replay(output, model, confirmed, childError);
+        const std::optional<Pending> pending = replay(path, output, model, confirmed, undos, childError);
         QVERIFY2(childError.isEmpty(), qPrintable(childError));
         if (pending)
             ++inFlight;
@@ -258,7 +311,15 @@ void CrashTest::killedWriterLosesNothing()
         Model applied = model;
         if (pending) {
             auto &rows = applied[pending->table];
-            if (pending->kind == u'A') {
+            if (pending->kind == u'U') {
+                // An undo that was made is the newest change, and none reported.
+                const auto changes = store::history::readChanges(path);
+                QVERIFY(changes.ok());
+                if (!changes->empty() && changes->front().kind == store::history::Kind::Undone
+                    && !undos.count(changes->front().id))
+                    applyChange(path, changes->front().id, applied);
+                ++undosInFlight;
+            } else if (pending->kind == u'A') {
                 const auto &now = found[pending->table];
                 if (!now.empty() && now.rbegin()->second == pending->keyword
                     && !model[pending->table].count(now.rbegin()->first))
@@ -282,6 +343,8 @@ void CrashTest::killedWriterLosesNothing()
         if (pending && found == applied && found != model)
             ++inFlightDone;
         model = found;
+        // The history holds every change whole, the undos with the rest: never one without the other.
+        QVERIFY2(replayedHistory(path) == found, qPrintable(QStringLiteral("run %1: the history disagrees").arg(run)));
 
         // Every backup made so far is a whole diary; a copy cut short never carries a backup's name.
         const QStringList backups = store::backupsOf(path);
@@ -295,9 +358,11 @@ void CrashTest::killedWriterLosesNothing()
             checkedBackups.insert(backup);
         }
     }
-    qInfo("kills survived: %d; writes reported before a kill: %d; kills during a write: %d (%d of them found "
-          "whole, the rest absent); kills that left a journal to roll back: %d; entries lost: %d; backups checked: %zu",
-          kills, confirmed, inFlight, inFlightDone, journalsLeft, lost, checkedBackups.size());
+    qInfo("kills survived: %d; writes reported before a kill: %d (%zu undos); kills during a write: %d (%d of them "
+          "found whole, the rest absent; %d during an undo); kills that left a journal to roll back: %d; entries "
+          "lost: %d; backups checked: %zu",
+          kills, confirmed, undos.size(), inFlight, inFlightDone, undosInFlight, journalsLeft, lost,
+          checkedBackups.size());
     QCOMPARE(kills, kKills);
     QVERIFY2(confirmed > kKills, "the writer hardly wrote between the kills");
     QCOMPARE(lost, 0);
