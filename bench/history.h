@@ -22,6 +22,8 @@ struct HistoryFigures {
     double addCpu = 0, undoRemovalCpu = 0, undoAddCpu = 0;
     double readChanges = 0, readChangesCpu = 0;
     int changes = 0; // how many readChanges read
+    // The History window on those changes: opened until painted, a Page Down, an End.
+    double windowOpen = 0, windowPageDown = 0, windowEnd = 0;
 };
 
 HistoryFigures measureHistory(const Run &run, const QString &folder, int entries);

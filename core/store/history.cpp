@@ -305,7 +305,7 @@ QString describe(const Change &change)
     return line + entryLine(change.firstKind, change.entries, change.table, change.keyword);
 }
 
-Result<std::vector<Change>> readChanges(const QString &path)
+Result<std::vector<Change>> readChanges(const QString &path, qint64 olderThan, qint64 limit)
 {
     auto opened = openDiary(path);
     if (!opened.ok())
@@ -317,8 +317,10 @@ Result<std::vector<Change>> readChanges(const QString &path)
     auto rows =
         Statement::prepare(connection,
                            QStringLiteral("SELECT id, at_ms, at_offset, kind, entries, section, keyword, undid, "
-                                          "undid_kind, first_kind, depth FROM %1 ORDER BY id DESC")
-                               .arg(kChangesTable));
+                                          "undid_kind, first_kind, depth FROM %1 WHERE id < ?1 ORDER BY id DESC "
+                                          "LIMIT ?2")
+                               .arg(kChangesTable),
+                           {{1, olderThan}, {2, limit}});
     if (!rows.ok())
         return store::toldOf(rows.failure(), path);
     std::vector<Change> changes;
@@ -327,8 +329,9 @@ Result<std::vector<Change>> readChanges(const QString &path)
         // The newest id comes first and bounds the count; no change row takes fewer than 16 bytes of
         // the file, which bounds a crafted id. Growing instead would move every change read so far.
         if (changes.capacity() == 0)
-            changes.reserve(std::size_t(std::clamp<qint64>(std::min(rows->integer(0), QFileInfo(path).size() / 16), 1,
-                                                           std::numeric_limits<int>::max())));
+            changes.reserve(std::size_t(std::clamp<qint64>(
+                std::min({rows->integer(0), QFileInfo(path).size() / 16, limit < 0 ? kNoLimit : limit}), 1,
+                std::numeric_limits<int>::max())));
         const auto kind = kindOfNumber(rows->integer(3));
         const auto undidKind = kindOfNumber(rows->integer(8));
         const auto firstKind = kindOfNumber(rows->integer(9));

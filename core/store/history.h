@@ -17,6 +17,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -56,8 +57,11 @@ struct EntryChange {
 // and the line of the change it took back (twice for an undo of an undo).
 QString describe(const Change &change);
 
-// Every change, newest first. A diary that was never written since it had a history has none.
-Result<std::vector<Change>> readChanges(const QString &path);
+// Every change, newest first, or a page of them: the `limit` newest older than `olderThan`
+// (a negative limit: all of them). A diary that was never written since it had a
+// history has none.
+inline constexpr qint64 kNoLimit = std::numeric_limits<qint64>::max();
+Result<std::vector<Change>> readChanges(const QString &path, qint64 olderThan = kNoLimit, qint64 limit = -1);
 // The entries one change touched, in the order it touched them.
 Result<std::vector<EntryChange>> readEntryChanges(const QString &path, qint64 change);
 

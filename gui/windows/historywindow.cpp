@@ -18,11 +18,15 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace historyview {
 
 namespace {
 // An import may have touched tens of thousands of entries; the first ones tell what it was.
 constexpr std::size_t kEntriesShown = 100;
+// Changes are read a page at a time, as the list scrolls to them: a long history opens at once.
+constexpr qint64 kChangesPerPage = 500;
 
 QString when(const QDateTime &at)
 {
@@ -72,6 +76,14 @@ public:
         m_rows = std::move(rows);
         endResetModel();
     }
+    void append(std::vector<Row> rows)
+    {
+        if (rows.empty())
+            return;
+        beginInsertRows({}, int(m_rows.size()), int(m_rows.size() + rows.size()) - 1);
+        m_rows.insert(m_rows.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+        endInsertRows();
+    }
     const std::vector<Row> &rows() const { return m_rows; }
     int rowCount(const QModelIndex &parent) const override { return parent.isValid() ? 0 : int(m_rows.size()); }
     QVariant data(const QModelIndex &index, int role) const override
@@ -95,7 +107,49 @@ private:
 };
 
 class ChangesModel : public RowsModel<store::history::Change> {
+public:
     using RowsModel::RowsModel;
+
+    // The newest page; the older ones follow as the list asks for them.
+    store::Result<store::Done> read(const QString &diary)
+    {
+        m_diary = diary;
+        set({});
+        m_more = true;
+        return readPage();
+    }
+    bool canFetchMore(const QModelIndex &parent) const override { return !parent.isValid() && m_more; }
+    void fetchMore(const QModelIndex &parent) override
+    {
+        // A failure shows as the end of the list; the next reload reports it.
+        if (canFetchMore(parent) && !readPage().ok())
+            m_more = false;
+    }
+    // Reads on until the change is listed or there are no more; its row, or -1.
+    int rowOf(qint64 id)
+    {
+        while (m_more && !rows().empty() && rows().back().id > id && readPage().ok()) { }
+        const auto found = std::find_if(rows().begin(), rows().end(),
+                                        [&](const store::history::Change &change) { return change.id == id; });
+        return found == rows().end() ? -1 : int(found - rows().begin());
+    }
+
+private:
+    store::Result<store::Done> readPage()
+    {
+        const qint64 olderThan = rows().empty() ? store::history::kNoLimit : rows().back().id;
+        auto page = store::history::readChanges(m_diary, olderThan, kChangesPerPage);
+        if (!page.ok()) {
+            m_more = false;
+            return page.failure();
+        }
+        m_more = qint64(page->size()) == kChangesPerPage;
+        append(std::move(page.value()));
+        return store::Done{};
+    }
+
+    QString m_diary;
+    bool m_more = false;
 };
 class BackupsModel : public RowsModel<store::BackupSummary> {
     using RowsModel::RowsModel;
@@ -182,24 +236,36 @@ HistoryWindow::HistoryWindow(forms::Form *opener) : QWidget(opener->widget(), Qt
 
 void HistoryWindow::reload()
 {
-    const QString diary = datafolder::workingDiaryPath();
     const auto kept = selectedChange();
+    readLists(kept ? std::optional<qint64>(kept->id) : std::nullopt);
+}
+
+void HistoryWindow::readLists(std::optional<qint64> change)
+{
+    const QString diary = datafolder::workingDiaryPath();
     const ui::BusyCursor busy(Qt::BusyCursor);
-    auto changes = store::history::readChanges(diary);
-    if (!changes.ok()) {
-        m_changes->set({});
-        complain(changes.failure());
-    } else {
-        m_changes->set(std::move(changes.value()));
-    }
-    const std::vector<store::history::Change> &rows = m_changes->rows();
-    const auto same = std::find_if(rows.begin(), rows.end(),
-                                   [&](const store::history::Change &change) { return kept && change.id == kept->id; });
-    m_changeList->setCurrentIndex(same == rows.end() ? QModelIndex() : m_changes->index(int(same - rows.begin())));
+    if (const auto read = m_changes->read(diary); !read.ok())
+        complain(read.failure());
+    const int row = change ? m_changes->rowOf(*change) : -1;
+    m_changeList->setCurrentIndex(row < 0 ? QModelIndex() : m_changes->index(row));
     m_backups->set(store::summarizeBackups(diary));
     m_backupsLabel->setText(m_backups->rows().empty() ? QStringLiteral("Bac&kups (none yet)")
                                                       : QStringLiteral("Bac&kups"));
     showChange();
+}
+
+void HistoryWindow::forget()
+{
+    const auto kept = selectedChange();
+    m_keptChange = kept ? std::optional<qint64>(kept->id) : std::nullopt;
+    m_changes->set({});
+    m_backups->set({});
+    m_changeText->clear();
+}
+
+void HistoryWindow::recall()
+{
+    readLists(std::exchange(m_keptChange, std::nullopt));
 }
 
 void HistoryWindow::keyPressEvent(QKeyEvent *event)

@@ -2,6 +2,7 @@
 
 #include "core/store/history.h"
 #include "core/store/restore.h"
+#include "gui/forms.h"
 
 #include <QWidget>
 
@@ -12,10 +13,6 @@ class QListView;
 class QPlainTextEdit;
 class QPushButton;
 
-namespace forms {
-class Form;
-}
-
 namespace historyview {
 class ChangesModel;
 class BackupsModel;
@@ -24,7 +21,7 @@ class BackupsModel;
 // The diary's history and its backups: every change, newest first, with what each entry held
 // before and after it, to take back; and the backups, to bring entries back from or to restore
 // whole. Belongs to the window it was opened from and closes with it.
-class HistoryWindow : public QWidget {
+class HistoryWindow : public QWidget, public forms::Form {
     Q_OBJECT
 public:
     explicit HistoryWindow(forms::Form *opener);
@@ -32,10 +29,17 @@ public:
     // Reads the changes and the backups again; the selection stays on the same change.
     void reload();
 
+    // Outside the registry, but locked with the others: what it lists goes, and comes back with
+    // the same change chosen.
+    void forget() override;
+    void recall() override;
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    // Reads the lists, with this change chosen when it is still there.
+    void readLists(std::optional<qint64> change);
     void showChange();
     void undoChange();
     void clearHistory();
@@ -56,4 +60,5 @@ private:
     QPushButton *m_restoreButton = nullptr;
     historyview::ChangesModel *m_changes = nullptr;
     historyview::BackupsModel *m_backups = nullptr;
+    std::optional<qint64> m_keptChange;
 };

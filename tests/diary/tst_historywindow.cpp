@@ -13,6 +13,7 @@
 #include "core/store/password.h"
 #include "core/store/store.h"
 #include "core/store/storeprobe.h"
+#include "gui/diarylock.h"
 #include "gui/forms.h"
 #include "gui/navigation.h"
 #include "gui/windows/historywindow.h"
@@ -21,7 +22,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QListView>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QtTest>
 
@@ -76,6 +79,7 @@ private slots:
     void eachChangeIsTakenBackAndBroughtAgain();
     void anUndoThatNoLongerFitsChangesNothingAndSaysWhy();
     void undoInTheSectionStepsBackThroughThisRun();
+    void aLockedHistoryShowsNothingAndComesBack();
     void aBackupUnderAnotherPasswordComesBack_data();
     void aBackupUnderAnotherPasswordComesBack();
 
@@ -166,6 +170,32 @@ void HistoryWindowTest::undoInTheSectionStepsBackThroughThisRun()
     QCOMPARE(rows(), m_start);
     QCOMPARE(testing::readKeywords(m_diary, QStringLiteral("tblspell")), QStringList{"Ward"});
     QCOMPARE(m_env->messages->shown.size(), std::size_t(1));
+}
+
+void HistoryWindowTest::aLockedHistoryShowsNothingAndComesBack()
+{
+    QVERIFY(*store::removeEntry(m_diary, store::Table::Incense, m_start[1].index));
+    QVERIFY(*store::removeEntry(m_diary, store::Table::Incense, m_start[2].index));
+    QVERIFY(store::changePassword(m_diary, QString(), QStringLiteral("secret")).ok());
+    HistoryWindow *window = openHistory();
+    QVERIFY(window);
+    choose(window, "lstChanges", 1);
+    const QStringList lines = linesOf(window, "lstChanges");
+    const QString shown = testing::control<QPlainTextEdit>(window, "txtChange")->toPlainText();
+    QVERIFY(shown.contains(QStringLiteral("Sage")));
+
+    DiaryLock::instance().refresh();
+    DiaryLock::instance().lock();
+    QVERIFY(DiaryLock::instance().locked());
+    QVERIFY(linesOf(window, "lstChanges").isEmpty());
+    QVERIFY(linesOf(window, "lstBackups").isEmpty());
+    QVERIFY(testing::control<QPlainTextEdit>(window, "txtChange")->toPlainText().isEmpty());
+
+    testing::control<QLineEdit>(window, "txtUnlockPassword")->setText(QStringLiteral("secret"));
+    QTest::mouseClick(testing::control<QPushButton>(window, "cmdUnlock"), Qt::LeftButton);
+    QVERIFY(!DiaryLock::instance().locked());
+    QCOMPARE(linesOf(window, "lstChanges"), lines);
+    QCOMPARE(testing::control<QPlainTextEdit>(window, "txtChange")->toPlainText(), shown);
 }
 
 void HistoryWindowTest::aBackupUnderAnotherPasswordComesBack_data()
