@@ -37,7 +37,10 @@ QString sideOf(const std::optional<store::Entry> &entry)
 {
     if (!entry)
         return QStringLiteral("  (not in the diary)\n");
-    return QStringLiteral("  Keyword: %1\n  Meaning: %2\n").arg(entry->keyword, entry->meaning);
+    // A meaning of several lines stays under its label.
+    QString meaning = entry->meaning;
+    meaning.replace(QLatin1Char('\n'), QStringLiteral("\n           "));
+    return QStringLiteral("  Keyword: %1\n  Meaning: %2\n").arg(entry->keyword, meaning);
 }
 
 QString textOf(const std::vector<store::history::EntryChange> &entries)
