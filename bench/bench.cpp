@@ -1,7 +1,8 @@
 // The section window's actions on diaries of growing size, each beside its floor; where the time
 // goes; then the real program's start-up time and peak memory against a bare Qt program.
 //
-//   brimvale_bench [--reps N] [--sizes 1000,8000,32767,100000] [--find-only] [--book-only] [--password TEXT]
+//   brimvale_bench [--reps N] [--sizes 1000,8000,32767,100000] [--find-only] [--book-only] [--history-only]
+//                  [--password TEXT]
 //
 // Then the book: export of a full diary in each format, the PDF's memory, a large import.
 
@@ -10,6 +11,7 @@
 #include "find.h"
 #include "fixtures.h"
 #include "harness.h"
+#include "history.h"
 #include "processes.h"
 #include "sections.h"
 
@@ -22,6 +24,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 
 #include <unistd.h>
 
@@ -196,6 +199,11 @@ int main(int argc, char *argv[])
         measureFind(run, targetSize);
         return messages->shown == 0 ? 0 : 1;
     }
+    const QString folder = QFileInfo(datafolder::workingDiaryPath()).absolutePath();
+    if (QCoreApplication::arguments().contains(QStringLiteral("--history-only"))) {
+        printHistory(run, measureHistory(run, folder, targetSize), targetSize);
+        return messages->shown == 0 ? 0 : 1;
+    }
     if (QCoreApplication::arguments().contains(QStringLiteral("--book-only"))) {
         printBook(measureBook(run, home));
         return messages->shown == 0 ? 0 : 1;
@@ -207,6 +215,7 @@ int main(int argc, char *argv[])
         std::fflush(stdout);
     }
     const std::vector<Part> parts = explainSection(run, targetSize);
+    const HistoryFigures history = measureHistory(run, folder, targetSize);
     // The largest diary measured stays in place for the program to open, which would ask for a
     // password of its own.
     if (!run.password.isEmpty())
@@ -218,6 +227,7 @@ int main(int argc, char *argv[])
     printGrowth(run, results);
     printParts(targetSize, parts);
     printTargets(results, targetSize, process);
+    printHistory(run, history, targetSize);
     measureFind(run, targetSize);
     // Last: it replaces the working diary that the measurements above stand on.
     printBook(measureBook(run, home));

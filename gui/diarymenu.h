@@ -13,7 +13,10 @@ class Form;
 
 namespace diarymenu {
 
-// Puts the entries at the top of the window's File menu; call it once the menu has its own.
-void addTo(QMenu *file, forms::Form *window);
+enum class Place { MainWindow, SectionWindow };
+
+// Puts the entries at the top of the window's File menu; call it once the menu has its own. The
+// section window has one more, Undo, for the open section.
+void addTo(QMenu *file, forms::Form *window, Place place);
 
 } // namespace diarymenu

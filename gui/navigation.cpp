@@ -1,6 +1,7 @@
 #include "gui/navigation.h"
 
 #include "core/datafolder.h"
+#include "core/store/history.h"
 #include "gui/book/bookflows.h"
 #include "gui/diarylock.h"
 #include "gui/forms.h"
@@ -10,9 +11,12 @@
 #include "gui/windows/exitwindow.h"
 #include "gui/windows/exportbookdialog.h"
 #include "gui/windows/findwindow.h"
+#include "gui/windows/historywindow.h"
 #include "gui/windows/mainwindow.h"
 #include "gui/windows/sectionwindow.h"
 #include "gui/windows/startupwindow.h"
+
+#include <QApplication>
 
 namespace navigation {
 
@@ -25,6 +29,30 @@ void replace(forms::Form *from, const SectionChoice &choice)
     forms::unload(from);
     forms::hide<StartupWindow>();
     forms::hide<ExitWindow>();
+}
+
+// The section window while an entry is being written in it, which a change underneath would
+// leave saving into a row that is no longer the one it showed.
+SectionWindow *sectionBeingWritten()
+{
+    SectionWindow *section = forms::loaded<SectionWindow>();
+    const bool writing =
+        section && (section->mode() == SectionWindow::Mode::Adding || section->mode() == SectionWindow::Mode::Editing);
+    return writing ? section : nullptr;
+}
+
+template <class Window>
+Window *raiseChildWindow(forms::Form *from)
+{
+    auto *window = from->widget()->findChild<Window *>(QString(), Qt::FindDirectChildrenOnly);
+    if (!window) {
+        window = new Window(from);
+        window->move(from->widget()->geometry().center() - window->rect().center());
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return window;
 }
 } // namespace
 
@@ -51,21 +79,56 @@ void afterMainOrSectionWindow()
 
 void showFind(forms::Form *from)
 {
-    auto *window = from->widget()->findChild<FindWindow *>(QString(), Qt::FindDirectChildrenOnly);
-    if (!window) {
-        window = new FindWindow(from);
-        window->move(from->widget()->geometry().center() - window->rect().center());
-    }
-    window->show();
-    window->raise();
-    window->activateWindow();
+    raiseChildWindow<FindWindow>(from);
+}
+
+void showHistory(forms::Form *from)
+{
+    // From the main window the data folder may not have been looked for yet in this run.
+    datafolder::setDataFolder();
+    raiseChildWindow<HistoryWindow>(from);
+}
+
+void undoInSection(forms::Form *from)
+{
+    SectionWindow *section = forms::loaded<SectionWindow>();
+    if (!section || from != section)
+        return;
+    const auto table = section->sectionTable();
+    if (!table || !entriesMayChange(section))
+        return;
+    const auto undone = store::history::undoLastIn(datafolder::workingDiaryPath(), *table);
+    if (!undone.ok())
+        return gui::messages().show(section, store::message(undone.failure()), gui::MessageIcon::Critical);
+    if (!undone->change)
+        return gui::messages().show(section, undone->refusal, gui::MessageIcon::Information);
+    entriesChanged();
+}
+
+bool entriesMayChange(QWidget *asking)
+{
+    if (!sectionBeingWritten())
+        return true;
+    gui::messages().show(asking,
+                         QStringLiteral("Save the entry you are writing, or close the section, "
+                                        "before a change is taken back or entries are brought back."),
+                         gui::MessageIcon::Information);
+    return false;
+}
+
+void entriesChanged()
+{
+    if (SectionWindow *section = forms::loaded<SectionWindow>())
+        section->refresh();
+    for (QWidget *window : QApplication::topLevelWidgets())
+        if (auto *history = qobject_cast<HistoryWindow *>(window))
+            history->reload();
 }
 
 bool showEntry(forms::Form *from, sections::Table table, qint64 index, QWidget *asking)
 {
     if (SectionWindow *section = forms::loaded<SectionWindow>(); section && from == section) {
-        const SectionWindow::Mode mode = section->mode();
-        if (mode == SectionWindow::Mode::Adding || mode == SectionWindow::Mode::Editing) {
+        if (sectionBeingWritten()) {
             gui::messages().show(asking,
                                  QStringLiteral("Save the entry you are writing, or close the section, "
                                                 "before you go to another entry."),

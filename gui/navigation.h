@@ -35,6 +35,16 @@ void showFind(forms::Form *from);
 // Refused, with a message over the window that asked, while the section window is adding or
 // editing an entry. False when any step stopped short (its message has been shown).
 bool showEntry(forms::Form *from, sections::Table table, qint64 index, QWidget *asking);
+// The history window of this window: opened, or raised when it is open already.
+void showHistory(forms::Form *from);
+// File, Undo in the section window: takes back this run's last change in its section.
+void undoInSection(forms::Form *from);
+// Whether the diary's entries may change under the user now; when the section window is adding
+// or editing an entry, says why not over the window that asked.
+bool entriesMayChange(QWidget *asking);
+// After the diary's entries changed elsewhere: the section window and the history windows read
+// them again.
+void entriesChanged();
 // The About window, modal; returns when it is closed.
 void showAbout();
 // Diary Password over the window it was asked from, modal; returns when it is closed.

@@ -15,6 +15,7 @@
 #include "gui/windows/exitwindow.h"
 #include "gui/windows/exportbookdialog.h"
 #include "gui/windows/findwindow.h"
+#include "gui/windows/historywindow.h"
 #include "gui/windows/mainwindow.h"
 #include "gui/windows/sectionwindow.h"
 #include "gui/windows/startupwindow.h"
@@ -154,6 +155,18 @@ int main(int argc, char *argv[])
     section->findChild<QPushButton *>(QStringLiteral("cmdUnlock"))->click();
     ok = save(section, output, QStringLiteral("unlocked-section.png")) && ok;
     section->findChild<QPushButton *>(QStringLiteral("Command4"))->click();
+
+    // A slip of the hand, and where it is taken back.
+    list->setCurrentIndex(list->model()->index(1, 0));
+    section->findChild<QPushButton *>(QStringLiteral("Command3"))->click();
+    section->findChild<QAction *>(QStringLiteral("mnuHistory"))->trigger();
+    auto *history = section->findChild<HistoryWindow *>();
+    auto *changes = history->findChild<QListView *>(QStringLiteral("lstChanges"));
+    changes->setCurrentIndex(changes->model()->index(0, 0));
+    auto *backups = history->findChild<QListView *>(QStringLiteral("lstBackups"));
+    backups->setCurrentIndex(backups->model()->index(0, 0));
+    ok = save(history, output, QStringLiteral("history.png")) && ok;
+    history->close();
 
     section->findChild<QAction *>(QStringLiteral("mnuExit"))->trigger();
     ok = save(forms::loaded<ExitWindow>(), output, QStringLiteral("exit-window.png")) && ok;

@@ -64,12 +64,6 @@ struct BackupNaming {
     QString base;   // "updatediary"
     QString suffix; // ".dll", or empty
     QString nameFor(const QString &stamp) const { return base + QLatin1Char('-') + stamp + suffix; }
-    // A copy being written; one left by an ended run is removed by the next backup.
-    QString partialPattern() const { return QLatin1Char('.') + base + QStringLiteral("-XXXXXX.part"); }
-    bool isPartial(const QString &name) const
-    {
-        return name.startsWith(QLatin1Char('.') + base + QLatin1Char('-')) && name.endsWith(QStringLiteral(".part"));
-    }
     // The stamp of a backup's file name; empty for any other file.
     QString stampOf(const QString &name) const
     {
@@ -118,22 +112,6 @@ QString nextStamp(const BackupNaming &naming, const QStringList &existing)
     return last.addSecs(1).toString(kStampFormat);
 }
 
-// Reads every page: damage that no read has touched yet is found before anything is written.
-std::optional<Failure> checkWhole(const Connection &connection)
-{
-    auto check = Statement::prepare(connection, QStringLiteral("PRAGMA quick_check"));
-    if (!check.ok())
-        return check.failure();
-    int rc = check->step();
-    if (rc == SQLITE_ROW && check->text(0) == u"ok")
-        rc = check->step();
-    if (rc == SQLITE_ROW)
-        return fileFailure(FailureKind::Damaged, connection.path());
-    if (rc != SQLITE_DONE)
-        return connection.failure(rc);
-    return std::nullopt;
-}
-
 QString writeError(const QFile &target)
 {
     // A short write sets no error of the file's own.
@@ -162,36 +140,43 @@ std::optional<QString> copyRawFile(sqlite3 *db, QFile &target)
     return std::nullopt;
 }
 
+std::optional<QString> makeFolder(const QString &folder)
+{
+    if (QFileInfo(folder).isDir() || QDir().mkdir(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
+        return std::nullopt;
+    return QStringLiteral("the folder %1 could not be created").arg(QDir::toNativeSeparators(folder));
+}
+
 // Runs inside the write's transaction, before it changes anything: the reserved lock keeps other
 // writers out, and any journal left by a crashed writer has been rolled back, so the bytes copied
-// are a whole diary. Gives why no backup was made, if none was.
-std::optional<QString> backUp(const Connection &connection)
+// are a whole diary. Gives the backup's path, or why no backup was made.
+Result<QString> backUp(const Connection &connection)
 {
+    const auto failed = [](const QString &why) { return Failure{FailureKind::Other, why}; };
     const BackupNaming naming = backupNaming(connection.path());
-    if (!QFileInfo(naming.folder).isDir()
-        && !QDir().mkdir(naming.folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
-        return QStringLiteral("the folder %1 could not be created").arg(QDir::toNativeSeparators(naming.folder));
+    if (auto notMade = makeFolder(naming.folder))
+        return failed(*notMade);
+    removeLeftovers(naming.folder, naming.base);
 
-    QDir folder(naming.folder);
-    for (const QString &name : folder.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot))
-        if (naming.isPartial(name))
-            folder.remove(name);
-
-    files::NewFile partial(naming.folder, naming.partialPattern());
-    if (auto failed = partial.open())
-        return failed;
-    if (auto failed = copyRawFile(connection.get(), partial.file()))
-        return failed;
-    if (auto failed = partial.seal())
-        return failed;
+    files::NewFile partial(naming.folder, partialPattern(naming.base));
+    std::optional<QString> notMade = partial.open();
+    if (!notMade)
+        notMade = copyRawFile(connection.get(), partial.file());
+    if (!notMade)
+        notMade = partial.seal();
+    if (notMade)
+        return failed(*notMade);
 
     const QStringList names = backupNames(naming);
     const QString name = naming.nameFor(nextStamp(naming, names));
     // Room is made before the new copy takes its name, so that the folder never holds more than
     // the newest ten, even when the program is stopped between the two steps.
+    QDir folder(naming.folder);
     for (qsizetype i = 0; i + kBackupsKept <= names.size(); ++i)
         folder.remove(names.at(i));
-    return partial.commit(name);
+    if (auto notCommitted = partial.commit(name))
+        return failed(*notCommitted);
+    return folder.filePath(name);
 }
 
 } // namespace
@@ -209,9 +194,94 @@ std::optional<Failure> checkBeforeWrite(const Connection &connection)
         return damaged;
     // Tried once per run: a backup that cannot be made now is not retried before every write.
     g_checked.insert(key, std::nullopt);
-    if (const auto failed = backUp(connection))
+    if (const auto made = backUp(connection); !made.ok())
         qWarning("No backup of %s was made: %s", qUtf8Printable(QDir::toNativeSeparators(path)),
-                 qUtf8Printable(*failed));
+                 qUtf8Printable(made.failure().detail));
+    return std::nullopt;
+}
+
+std::optional<Failure> checkWhole(const Connection &connection)
+{
+    auto check = Statement::prepare(connection, QStringLiteral("PRAGMA quick_check"));
+    if (!check.ok())
+        return check.failure();
+    int rc = check->step();
+    if (rc == SQLITE_ROW && check->text(0) == u"ok")
+        rc = check->step();
+    if (rc == SQLITE_ROW)
+        return fileFailure(FailureKind::Damaged, connection.path());
+    if (rc != SQLITE_DONE)
+        return connection.failure(rc);
+    return std::nullopt;
+}
+
+Result<QString> keepBackup(const Connection &connection)
+{
+    auto made = backUp(connection);
+    if (!made.ok())
+        return Failure{FailureKind::Other,
+                       QStringLiteral("No backup of the diary could be made: ") + made.failure().detail};
+    return made;
+}
+
+Result<QString> keepUnreadableDiary(const QString &path)
+{
+    const BackupNaming naming = backupNaming(path);
+    const QString stamp = platform::clock().now().toString(kStampFormat);
+    const QString folder = naming.folder + QStringLiteral("-kept-") + stamp;
+    files::NewFile copy(folder, partialPattern(naming.base));
+    std::optional<QString> notMade = makeFolder(folder);
+    if (!notMade)
+        notMade = copy.open();
+    if (!notMade)
+        notMade = copyFileInto(path, copy.file());
+    if (!notMade)
+        notMade = copy.commit(naming.nameFor(stamp));
+    if (notMade)
+        return Failure{FailureKind::Other, QStringLiteral("No copy of the diary could be kept: ") + *notMade};
+    return folder + QLatin1Char('/') + naming.nameFor(stamp);
+}
+
+QDateTime timeOfBackup(const QString &backup)
+{
+    const QString stamp = QFileInfo(backup).completeBaseName().right(kStampFormat.size());
+    const QDateTime named = QDateTime::fromString(stamp, kStampFormat);
+    return named.isValid() ? named : QFileInfo(backup).lastModified();
+}
+
+void rememberReplaced(const QString &path)
+{
+    rememberWrite(path);
+    g_checked.remove(QFileInfo(path).absoluteFilePath());
+}
+
+QString partialPattern(const QString &base)
+{
+    return QLatin1Char('.') + base + QStringLiteral("-XXXXXX.part");
+}
+
+void removeLeftovers(const QString &folder, const QString &base)
+{
+    QDir dir(folder);
+    const QString prefix = QLatin1Char('.') + base + QLatin1Char('-');
+    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot))
+        if (name.startsWith(prefix)
+            && (name.endsWith(QStringLiteral(".part")) || name.endsWith(QStringLiteral(".part-journal"))))
+            dir.remove(name);
+}
+
+std::optional<QString> copyFileInto(const QString &source, QFile &target)
+{
+    QFile file(source);
+    if (!file.open(QIODevice::ReadOnly))
+        return file.errorString();
+    QByteArray chunk(1 << 16, Qt::Uninitialized);
+    for (qint64 read; (read = file.read(chunk.data(), chunk.size())) != 0;) {
+        if (read < 0)
+            return file.errorString();
+        if (target.write(chunk.constData(), read) != read)
+            return writeError(target);
+    }
     return std::nullopt;
 }
 

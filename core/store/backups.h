@@ -10,10 +10,13 @@
 
 #include "core/result.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
+
+class QFile;
 
 namespace store {
 
@@ -45,6 +48,29 @@ std::optional<QString> keepBackupsOfLostDiary(const QString &path);
 std::optional<Failure> checkBeforeWrite(const Connection &connection);
 // After a write is committed: what the file looks like now, for the next write to compare.
 void rememberWrite(const QString &path);
+// After the diary was replaced whole (a backup put back): the next write checks it whole and backs
+// it up, as a run's first write does; the backup put back may have been pruned on the way.
+void rememberReplaced(const QString &path);
+
+// Reads every page: damage that no read has touched yet is found before anything is written.
+std::optional<Failure> checkWhole(const Connection &connection);
+
+// A new backup of the diary open on `connection`, made now whatever this run made before, inside
+// a transaction of the caller's; the oldest beyond ten go. Gives its path.
+Result<QString> keepBackup(const Connection &connection);
+// A diary that does not open whole (damaged, or under a password nobody gave) is kept byte for
+// byte in a folder of its own that is never pruned, "backups-kept-<local time>", where it pushes no
+// good backup out. Gives the copy's path.
+Result<QString> keepUnreadableDiary(const QString &path);
+// When a backup was made, from its name; the file's modification time when the name does not say.
+QDateTime timeOfBackup(const QString &backup);
+
+// Copies being written beside a diary or in a backup folder are named ".<base>-XXXXXX.part"; those
+// a stopped run left behind are removed before the next copy there.
+QString partialPattern(const QString &base);
+void removeLeftovers(const QString &folder, const QString &base);
+// Appends the file's bytes to target; gives why that failed.
+std::optional<QString> copyFileInto(const QString &source, QFile &target);
 
 // Differs whenever the diary may have changed since it was taken: by a write of this run (two
 // writes within the file system's clock tick leave the same time and size) or of another program.

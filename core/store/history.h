@@ -3,8 +3,8 @@
 // The diary's history: every add, edit, remove, import and undo, kept inside the diary file in
 // the same transaction as the change itself, so the two never disagree, even after a kill. It is
 // encrypted with the diary, goes wherever the diary goes (password changes, backups) and is as
-// secret as the diary; it is never exported nor imported. A diary gets its history tables on its
-// first write; opening one never writes.
+// secret as the diary; it is never exported nor imported. A new diary has the history's tables
+// from the start, an older one gets them with its first change; opening one never writes.
 //
 // A change is one user action. It holds one row per entry it touched, with the entry's text
 // before and after (none when the entry did not exist on that side), so that any change can be
@@ -17,6 +17,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -27,15 +28,20 @@ enum class Kind { Added, Changed, Removed, Imported, Undone };
 // One line of the history, as the History window lists it.
 struct Change {
     qint64 id = 0; // ascending in the order the changes were made
-    QDateTime at;  // local time
+    QDateTime at;  // local time, with the offset from UTC it had then
     Kind kind = Kind::Added;
     qint64 entries = 0; // how many entries it touched
-    // The section and keyword of the entry it touched (the first one, for an import or undo).
+    // The section and keyword of the entry it touched (the first one, for an import; for an undo,
+    // those of the change it took back). None for a section the diary does not have.
     std::optional<Table> table;
     QString keyword;
     // For an undo: the change it took back, and that change's kind.
     qint64 undid = 0;
     Kind undidKind = Kind::Added;
+    // For an undo: how many undos lead back to the first change (1, or 2 for an undo of an undo),
+    // and that first change's kind, never Undone.
+    int depth = 0;
+    Kind firstKind = Kind::Added;
 };
 
 // One entry a change touched, before and after.
@@ -47,12 +53,15 @@ struct EntryChange {
 };
 
 // The line for a change: "Removed “Myrrh” from Incense", "Changed “Sage” in Spell",
-// "Added “Rue” to Rituals", "Imported 12 entries", and for an undo "Took back: " and the line
-// of the change it took back.
+// "Added “Rue” to Rituals", "Imported 12 entries" ("Imported 1 entry"), and for an undo "Took back: "
+// and the line of the change it took back (twice for an undo of an undo).
 QString describe(const Change &change);
 
-// Every change, newest first. A diary that was never written since it had a history has none.
-Result<std::vector<Change>> readChanges(const QString &path);
+// Every change, newest first, or a page of them: the `limit` newest older than `olderThan`
+// (a negative limit: all of them). A diary that was never written since it had a
+// history has none.
+inline constexpr qint64 kNoLimit = std::numeric_limits<qint64>::max();
+Result<std::vector<Change>> readChanges(const QString &path, qint64 olderThan = kNoLimit, qint64 limit = -1);
 // The entries one change touched, in the order it touched them.
 Result<std::vector<EntryChange>> readEntryChanges(const QString &path, qint64 change);
 

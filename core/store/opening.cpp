@@ -24,12 +24,13 @@ bool plainDatabase(const QByteArray &salt)
 }
 } // namespace
 
-Result<Connection> openWithKey(const QString &path, const RawKey &key, bool *keyRefused)
+Result<Connection> openWithKey(const QString &path, const RawKey &key, bool *keyRefused, Opening how)
 {
     if (keyRefused)
         *keyRefused = false;
     // Each connection lives within one call on one thread: SQLite's own locking is not needed.
-    auto opened = Connection::open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
+    auto opened =
+        Connection::open(path, (how.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX);
     if (!opened.ok())
         return opened;
     const Connection &connection = *opened;
@@ -59,7 +60,7 @@ Result<Connection> openWithKey(const QString &path, const RawKey &key, bool *key
     return opened;
 }
 
-Result<Connection> openDiary(const QString &path, bool *asked)
+Result<Connection> openDiary(const QString &path, bool *asked, Opening how)
 {
     if (asked)
         *asked = false;
@@ -84,7 +85,7 @@ Result<Connection> openDiary(const QString &path, bool *asked)
             return std::nullopt;
         keysTried.push_back(key);
         bool refused = false;
-        auto opened = openWithKey(path, key, &refused);
+        auto opened = openWithKey(path, key, &refused, how);
         if (refused)
             return std::nullopt;
         if (opened.ok())
@@ -104,7 +105,7 @@ Result<Connection> openDiary(const QString &path, bool *asked)
     platform::PasswordPrompt *prompt = platform::passwordPrompt();
     // A later page under the built-in key: the diary has no password of its own, and its first
     // page is damaged.
-    if (!prompt || plainDatabase(salt) || keyFitsPage(path, builtIn, 2))
+    if (!prompt || !how.mayAsk || plainDatabase(salt) || keyFitsPage(path, builtIn, 2))
         return fileFailure(FailureKind::Damaged, path);
     if (asked)
         *asked = true;
@@ -116,7 +117,7 @@ Result<Connection> openDiary(const QString &path, bool *asked)
         if (!key)
             return false;
         bool refused = false;
-        auto opened = openWithKey(path, *key, &refused);
+        auto opened = openWithKey(path, *key, &refused, how);
         if (refused && !keyFitsPage(path, *key, 2))
             return false;
         if (opened.ok())

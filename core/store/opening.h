@@ -15,12 +15,20 @@
 
 namespace store {
 
+// How a file is opened. Read-only for a file that must stay as it is (a backup): the engine then
+// never rolls back a journal found beside it. Without asking, a file that no key of this run opens
+// fails as damaged.
+struct Opening {
+    bool readOnly = false;
+    bool mayAsk = true;
+};
+
 // Opens an existing diary read-write and checks by its schema that it is one (core/schemacheck.h)
 // before any query touches a table.
 // `asked` is set when the user was asked for its password.
-Result<Connection> openDiary(const QString &path, bool *asked = nullptr);
+Result<Connection> openDiary(const QString &path, bool *asked = nullptr, Opening how = {});
 
 // Opens with this key only; `keyRefused` is set when the first page did not open with it.
-Result<Connection> openWithKey(const QString &path, const RawKey &key, bool *keyRefused = nullptr);
+Result<Connection> openWithKey(const QString &path, const RawKey &key, bool *keyRefused = nullptr, Opening how = {});
 
 } // namespace store

@@ -23,22 +23,6 @@ std::optional<RawKey> keyFor(const QString &password, const QByteArray &salt)
     return password.isEmpty() ? std::optional<RawKey>(builtInKey(salt)) : userKey(password, salt);
 }
 
-// Copies and re-keys made by a run that was stopped, in any backup folder.
-void removeLeftovers(const QString &folder, const QString &base)
-{
-    QDir dir(folder);
-    const QString prefix = QLatin1Char('.') + base + QLatin1Char('-');
-    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot))
-        if (name.startsWith(prefix)
-            && (name.endsWith(QStringLiteral(".part")) || name.endsWith(QStringLiteral(".part-journal"))))
-            dir.remove(name);
-}
-
-QString partialPattern(const QString &base)
-{
-    return QLatin1Char('.') + base + QStringLiteral("-XXXXXX.part");
-}
-
 // Attaches the empty file as "fresh" under the key. The key is bound from its locked memory, never
 // put into the text of a statement.
 int attachFresh(const Connection &connection, const QString &file, const RawKey &key)

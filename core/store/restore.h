@@ -16,7 +16,7 @@ namespace store {
 
 struct BackupSummary {
     QString path;
-    QDateTime madeAt; // local time, from the file's name
+    QDateTime madeAt; // local time, from the file's name (its modification time when the name says none)
     // Entries per section, in the section table's order; none when the backup does not open with
     // a key this run knows (it is under another password) or is damaged.
     std::optional<std::array<qint64, sections::kTables.size()>> entries;
@@ -31,7 +31,11 @@ std::vector<BackupSummary> summarizeBackups(const QString &diary);
 // Replaces the diary by this backup, after checking that the backup is a whole diary (asking for
 // its password when no key of this run opens it; the prompt names the file). The current diary is
 // first kept as a backup of its own, so that the restore can be taken back too, and the diary is
-// whole, old or new, at every moment. Gives the backup the current diary was kept as.
+// whole, old or new, at every moment. Gives the backup the current diary was kept as: a new one
+// in the backups folder, or for a diary that does not open whole, its bytes as they were in a
+// kept folder outside the rotation of ten (core/store/backups.h); empty when there was no diary.
+// Any diary file may be put back, never the diary itself; the backup is only read. The diary then
+// has the backup's password, and this run knows its key.
 Result<QString> restoreBackup(const QString &diary, const QString &backup);
 
 } // namespace store

@@ -2,8 +2,10 @@
 #include "core/store/diarykey.h"
 
 #include "core/store/backups.h"
+#include "core/store/historyrecord.h"
 #include "core/store/opening.h"
 #include "core/store/statements.h"
+#include "core/store/writes.h"
 
 #include <sqlcipher/sqlite3.h>
 
@@ -42,58 +44,6 @@ QString createIndexSql(Table table, bool ifMissing)
         .arg(ifMissing ? QStringLiteral("IF NOT EXISTS ") : QString(), coveringIndexName(table), tableName(table));
 }
 
-// Every change to a diary goes through here: one transaction, committed before the return.
-std::optional<Failure> runWrite(const QString &path,
-                                const std::function<std::optional<Failure>(const Connection &)> &work)
-{
-    auto opened = openDiary(path);
-    if (!opened.ok())
-        return opened.failure();
-    const Connection &connection = *opened;
-
-    Transaction transaction(connection);
-    if (const int rc = transaction.begin(); rc != SQLITE_OK)
-        return connection.failure(rc);
-    if (auto failed = checkBeforeWrite(connection))
-        return failed;
-    for (Table table : kTables)
-        if (const int rc = connection.exec(createIndexSql(table, true)); rc != SQLITE_OK)
-            return connection.failure(rc);
-    if (auto failed = work(connection))
-        return failed;
-    if (const int rc = transaction.commit(); rc != SQLITE_OK)
-        return connection.failure(rc);
-    rememberWrite(path);
-    return std::nullopt;
-}
-
-// Runs one statement with its parameters bound; gives the number of changed rows.
-Result<int> change(const Connection &connection, const QString &sql, const std::vector<Parameter> &parameters)
-{
-    auto statement = Statement::prepare(connection, sql, parameters);
-    if (!statement.ok())
-        return statement.failure();
-    if (const int rc = statement->step(); rc != SQLITE_DONE)
-        return connection.failure(rc);
-    return sqlite3_changes(connection.get());
-}
-
-// A write whose work changes rows; gives whether any row changed.
-Result<bool> changeRows(const QString &path, const QString &sql, const std::vector<Parameter> &parameters)
-{
-    bool found = false;
-    const auto failed = runWrite(path, [&](const Connection &connection) -> std::optional<Failure> {
-        const auto changed = change(connection, sql, parameters);
-        if (!changed.ok())
-            return changed.failure();
-        found = *changed > 0;
-        return std::nullopt;
-    });
-    if (failed)
-        return toldOf(*failed, path);
-    return found;
-}
-
 // Matches the keyword as the list read it, NULL as empty text.
 const QString kListedKeyword = QStringLiteral(" AND CAST(coalesce(keyword, '') AS TEXT) = ?4");
 
@@ -105,6 +55,40 @@ std::vector<Parameter> rowParameters(qint64 index, const std::optional<QString> 
     if (listedKeyword)
         parameters.push_back({4, *listedKeyword});
     return parameters;
+}
+
+// Edits the entry to `after`, or removes it without one, and records the change in the history.
+Result<bool> changeEntry(const QString &path, Table table, qint64 index, const std::optional<QString> &listedKeyword,
+                         const std::optional<Entry> &after)
+{
+    std::optional<history::RunChange> recorded;
+    const auto failed = runWrite(path, [&](const Connection &connection) -> std::optional<Failure> {
+        const auto before = entryAt(connection, table, index, listedKeyword);
+        if (!before.ok())
+            return before.failure();
+        if (!*before)
+            return std::nullopt;
+        const auto changed = after
+            ? change(
+                connection,
+                QStringLiteral("UPDATE %1 SET keyword = ?1, meaning = ?2 WHERE \"Index\" = ?3").arg(tableName(table)),
+                {{1, after->keyword}, {2, after->meaning}, {3, index}})
+            : change(connection, QStringLiteral("DELETE FROM %1 WHERE \"Index\" = ?3").arg(tableName(table)),
+                     {{3, index}});
+        if (!changed.ok())
+            return changed.failure();
+        auto record = history::recordOne(connection, after ? history::Kind::Changed : history::Kind::Removed, table,
+                                         index, *before, after);
+        if (!record.ok())
+            return record.failure();
+        recorded = *record;
+        return std::nullopt;
+    });
+    if (failed)
+        return toldOf(*failed, path);
+    if (recorded)
+        history::remember(path, *recorded);
+    return recorded.has_value();
 }
 
 Result<Keywords> queryKeywords(const QString &path, Table table)
@@ -150,17 +134,7 @@ Result<std::optional<Entry>> queryEntry(const QString &path, Table table, qint64
     auto opened = openDiary(path);
     if (!opened.ok())
         return opened.failure();
-    auto statement = Statement::prepare(
-        *opened, QStringLiteral("SELECT keyword, meaning FROM %1 WHERE \"Index\" = ?1").arg(tableName(table)),
-        {{1, index}});
-    if (!statement.ok())
-        return statement.failure();
-    const int rc = statement->step();
-    if (rc == SQLITE_DONE)
-        return std::optional<Entry>();
-    if (rc != SQLITE_ROW)
-        return opened->failure(rc);
-    return std::optional<Entry>(Entry{statement->text(0), statement->text(1)});
+    return entryAt(*opened, table, index);
 }
 
 std::optional<Failure> makeDiary(const QString &path)
@@ -184,6 +158,57 @@ std::optional<Failure> makeDiary(const QString &path)
 }
 
 } // namespace
+
+std::optional<Failure> runWrite(const QString &path,
+                                const std::function<std::optional<Failure>(const Connection &)> &work)
+{
+    auto opened = openDiary(path);
+    if (!opened.ok())
+        return opened.failure();
+    const Connection &connection = *opened;
+
+    Transaction transaction(connection);
+    if (const int rc = transaction.begin(); rc != SQLITE_OK)
+        return connection.failure(rc);
+    if (auto failed = checkBeforeWrite(connection))
+        return failed;
+    for (Table table : kTables)
+        if (const int rc = connection.exec(createIndexSql(table, true)); rc != SQLITE_OK)
+            return connection.failure(rc);
+    if (auto failed = work(connection))
+        return failed;
+    if (const int rc = transaction.commit(); rc != SQLITE_OK)
+        return connection.failure(rc);
+    rememberWrite(path);
+    return std::nullopt;
+}
+
+Result<int> change(const Connection &connection, const QString &sql, const std::vector<Parameter> &parameters)
+{
+    auto statement = Statement::prepare(connection, sql, parameters);
+    if (!statement.ok())
+        return statement.failure();
+    if (const int rc = statement->step(); rc != SQLITE_DONE)
+        return connection.failure(rc);
+    return sqlite3_changes(connection.get());
+}
+
+Result<std::optional<Entry>> entryAt(const Connection &connection, Table table, qint64 index,
+                                     const std::optional<QString> &listedKeyword)
+{
+    auto statement = Statement::prepare(connection,
+                                        QStringLiteral("SELECT keyword, meaning FROM %1 WHERE \"Index\" = ?3%2")
+                                            .arg(tableName(table), listedKeyword ? kListedKeyword : QString()),
+                                        rowParameters(index, listedKeyword));
+    if (!statement.ok())
+        return statement.failure();
+    const int rc = statement->step();
+    if (rc == SQLITE_DONE)
+        return std::optional<Entry>();
+    if (rc != SQLITE_ROW)
+        return connection.failure(rc);
+    return std::optional<Entry>(Entry{statement->text(0), statement->text(1)});
+}
 
 QString message(const Failure &failure)
 {
@@ -223,6 +248,7 @@ Result<std::optional<Entry>> readEntry(const QString &path, Table table, qint64 
 Result<qint64> addEntry(const QString &path, Table table, const Entry &entry)
 {
     qint64 index = 0;
+    std::optional<history::RunChange> recorded;
     const auto failed = runWrite(path, [&](const Connection &connection) -> std::optional<Failure> {
         const auto added = change(
             connection, QStringLiteral("INSERT INTO %1 (keyword, meaning) VALUES (?1, ?2)").arg(tableName(table)),
@@ -230,10 +256,15 @@ Result<qint64> addEntry(const QString &path, Table table, const Entry &entry)
         if (!added.ok())
             return added.failure();
         index = sqlite3_last_insert_rowid(connection.get());
+        auto record = history::recordOne(connection, history::Kind::Added, table, index, std::nullopt, entry);
+        if (!record.ok())
+            return record.failure();
+        recorded = *record;
         return std::nullopt;
     });
     if (failed)
         return toldOf(*failed, path);
+    history::remember(path, *recorded);
     return index;
 }
 
@@ -252,7 +283,22 @@ Result<bool> addEntries(const QString &path, const std::vector<Chapter> &chapter
     bool stopped = false;
     // A stop rolls the transaction back; it is no failure of the diary.
     const Failure stop{FailureKind::Other, QString()};
+    history::ChangeFacts facts;
+    facts.kind = history::Kind::Imported;
+    for (const Chapter &chapter : chapters) {
+        if (facts.entries == 0 && !chapter.entries.empty()) {
+            facts.table = chapter.table;
+            facts.keyword = chapter.entries.front().keyword;
+        }
+        facts.entries += qint64(chapter.entries.size());
+    }
+    std::optional<history::RunChange> recorded;
     const auto failed = runWrite(path, [&](const Connection &connection) -> std::optional<Failure> {
+        if (facts.entries == 0)
+            return std::nullopt;
+        auto recorder = history::Recorder::start(connection, facts);
+        if (!recorder.ok())
+            return recorder.failure();
         qint64 written = 0;
         for (const Chapter &chapter : chapters) {
             auto insert = Statement::prepare(
@@ -263,39 +309,36 @@ Result<bool> addEntries(const QString &path, const std::vector<Chapter> &chapter
             for (const Entry &entry : chapter.entries) {
                 if (const int rc = insert->rerun({{1, entry.keyword}, {2, entry.meaning}}); rc != SQLITE_DONE)
                     return connection.failure(rc);
+                const qint64 index = sqlite3_last_insert_rowid(connection.get());
+                if (auto failed = recorder->add(chapter.table, index, std::nullopt, entry))
+                    return failed;
                 if (carryOn && ++written % 1024 == 0 && !carryOn(written)) {
                     stopped = true;
                     return stop;
                 }
             }
         }
+        recorded = recorder->runChange();
         return std::nullopt;
     });
     if (stopped)
         return false;
     if (failed)
         return toldOf(*failed, path);
+    if (recorded)
+        history::remember(path, *recorded);
     return true;
 }
 
 Result<bool> updateEntry(const QString &path, Table table, qint64 index, const Entry &entry,
                          const std::optional<QString> &listedKeyword)
 {
-    std::vector<Parameter> parameters{{1, entry.keyword}, {2, entry.meaning}};
-    for (Parameter &row : rowParameters(index, listedKeyword))
-        parameters.push_back(std::move(row));
-    return changeRows(path,
-                      QStringLiteral("UPDATE %1 SET keyword = ?1, meaning = ?2 WHERE \"Index\" = ?3%2")
-                          .arg(tableName(table), listedKeyword ? kListedKeyword : QString()),
-                      parameters);
+    return changeEntry(path, table, index, listedKeyword, entry);
 }
 
 Result<bool> removeEntry(const QString &path, Table table, qint64 index, const std::optional<QString> &listedKeyword)
 {
-    return changeRows(path,
-                      QStringLiteral("DELETE FROM %1 WHERE \"Index\" = ?3%2")
-                          .arg(tableName(table), listedKeyword ? kListedKeyword : QString()),
-                      rowParameters(index, listedKeyword));
+    return changeEntry(path, table, index, listedKeyword, std::nullopt);
 }
 
 QStringList schemaStatements()
@@ -303,7 +346,8 @@ QStringList schemaStatements()
     QStringList statements;
     for (Table table : kTables)
         statements << createTableSql(table) << createIndexSql(table, false);
-    return statements;
+    // A diary made before the history gets these tables with its first change (core/store/history.h).
+    return statements << history::schemaStatements(false);
 }
 
 Result<Done> createDiary(const QString &path)

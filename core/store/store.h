@@ -54,7 +54,8 @@ struct Chapter {
 // Every entry of a table, keyword and meaning, in ascending "Index" order, in one read.
 Result<std::vector<Entry>> readSection(const QString &path, Table table);
 
-// Each write is one transaction, on disk when the call returns. The first write of a run checks
+// Each write is one transaction, on disk when the call returns, and records what it changed in the
+// diary's history in that same transaction (core/store/history.h). The first write of a run checks
 // the diary whole and backs it up (core/backups.h).
 // Appends a row and gives its "Index".
 Result<qint64> addEntry(const QString &path, Table table, const Entry &entry);

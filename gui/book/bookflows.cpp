@@ -121,27 +121,37 @@ void importEntries(QWidget *parent)
     if (path.isEmpty())
         return;
     filefolders::rememberFolderOf(path);
+    importFrom(parent, path);
+}
+
+bool importFrom(QWidget *parent, const QString &path)
+{
     const book::Loaded loaded = book::load(path);
-    if (!loaded.refusal.isEmpty())
-        return complain(parent, loaded.refusal);
+    if (!loaded.refusal.isEmpty()) {
+        complain(parent, loaded.refusal);
+        return false;
+    }
     const QString diary = datafolder::workingDiaryPath();
     const auto preview = book::preview(diary, loaded.book);
-    if (!preview.ok())
-        return complain(parent, store::message(preview.failure()));
+    if (!preview.ok()) {
+        complain(parent, store::message(preview.failure()));
+        return false;
+    }
     const QString counts = book::describe(*preview);
     const QString file = QDir::toNativeSeparators(path);
     if (preview->additions.empty()) {
         const QString why = preview->leftOut > 0 ? QStringLiteral("Nothing in %1 can be imported.")
                                                  : QStringLiteral("Every entry in %1 is in the diary already.");
-        return gui::messages().show(parent, why.arg(file) + QStringLiteral("\n\n") + counts,
-                                    gui::MessageIcon::Information);
+        gui::messages().show(parent, why.arg(file) + QStringLiteral("\n\n") + counts, gui::MessageIcon::Information);
+        return false;
     }
     if (gui::messages().askYesNo(parent, QStringLiteral("Import these entries from %1?\n\n%2").arg(file, counts))
         != gui::Answer::Yes)
-        return;
+        return false;
     Progress progress(parent, QStringLiteral("Importing entries\u2026"));
     const book::Outcome outcome = book::import(diary, *preview, progress.callback());
     tellOutcome(parent, progress, outcome, QStringLiteral("The entries were imported."));
+    return outcome.done();
 }
 
 } // namespace bookflows

@@ -5,6 +5,8 @@
 
 #include "core/book/book.h"
 
+#include <QString>
+
 class QWidget;
 
 namespace bookflows {
@@ -15,5 +17,7 @@ void exportBook(QWidget *parent, const std::vector<sections::Table> &tables, boo
 void printBook(QWidget *parent);
 // The file dialog, the preview with its counts, then the import.
 void importEntries(QWidget *parent);
+// The preview of what this file would bring in, then the import; true when entries came in.
+bool importFrom(QWidget *parent, const QString &path);
 
 } // namespace bookflows

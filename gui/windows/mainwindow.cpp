@@ -117,7 +117,7 @@ MainWindow::MainWindow(SectionChoice earlier) : m_choice(std::move(earlier))
     m_fileMenu->setObjectName(QStringLiteral("mnuFile"));
     m_exitAction = m_fileMenu->addAction(QStringLiteral("E&xit"), this, &MainWindow::leave);
     m_exitAction->setObjectName(QStringLiteral("mnuExit"));
-    diarymenu::addTo(m_fileMenu, this);
+    diarymenu::addTo(m_fileMenu, this, diarymenu::Place::MainWindow);
     m_help = chrome::addHelpMenus(this, QStringLiteral("mnuFileSep1"), QStringLiteral("mnuFileSep2"));
     connect(m_help.about, &QAction::triggered, this, &MainWindow::showAbout);
 

@@ -116,7 +116,7 @@ SectionWindow::SectionWindow(SectionChoice choice) : m_choice(std::move(choice))
     m_fileMenu->addSeparator()->setObjectName(QStringLiteral("mnuFileSep1"));
     m_exitAction = m_fileMenu->addAction(QStringLiteral("E&xit"), this, &SectionWindow::leave);
     m_exitAction->setObjectName(QStringLiteral("mnuExit"));
-    diarymenu::addTo(m_fileMenu, this);
+    diarymenu::addTo(m_fileMenu, this, diarymenu::Place::SectionWindow);
     m_help = chrome::addHelpMenus(this, QStringLiteral("mnuHelpSep1"), QStringLiteral("mnuHelpSep2"));
     connect(m_help.about, &QAction::triggered, this, &navigation::showAbout);
 

@@ -102,7 +102,8 @@ void StoreTest::builtStarterHasTheFourEmptyTablesForTheTool()
     if (listing.isEmpty())
         QSKIP("the sqlcipher command-line tool is not installed");
     QCOMPARE(listing.split(QLatin1Char('\n'), Qt::SkipEmptyParts),
-             QStringList({"table tblincense", "index tblincense_keywords", "table tblrecipes",
+             QStringList({"table history_changes", "table history_entries", "index history_entries_by_change",
+                          "table tblincense", "index tblincense_keywords", "table tblrecipes",
                           "index tblrecipes_keywords", "table tblrituals", "index tblrituals_keywords",
                           "table tblspell", "index tblspell_keywords", "0", "0", "0", "0", "delete"}));
     // The store opens it with its cached-key path too.

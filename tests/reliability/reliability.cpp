@@ -14,8 +14,10 @@
 
 #include <QFile>
 #include <QListView>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QThread>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -90,6 +92,31 @@ std::optional<QStringList> spellsUnder(const QString &path, const QString &passw
     if (rc != SQLITE_DONE)
         return std::nullopt;
     return keywords;
+}
+
+KilledChild killAfter(const QString &program, const QStringList &arguments, int delayMs)
+{
+    KilledChild said;
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(program, arguments);
+    if (!child.waitForStarted())
+        return said;
+    QThread::msleep(static_cast<unsigned long>(delayMs));
+    child.kill();
+    said.killed = child.waitForFinished(60000) && child.exitStatus() == QProcess::CrashExit;
+    for (const QByteArray &line : child.readAllStandardOutput().split('\n')) {
+        if (line.startsWith("x "))
+            said.failure = line;
+        if (line.startsWith("? "))
+            said.pending = line.mid(2).toInt();
+        if (line.startsWith("! ")) {
+            said.last = line.mid(2).toInt();
+            said.pending.reset();
+            ++said.reported;
+        }
+    }
+    return said;
 }
 
 void fillDisk(const QString &folder)

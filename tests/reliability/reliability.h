@@ -40,6 +40,18 @@ std::optional<store::Connection> openUnder(const QString &path, const QString &p
 // The spells' keywords of a diary under this password; none when it does not open with it.
 std::optional<QStringList> spellsUnder(const QString &path, const QString &password);
 
+// What a child that announces each step before it starts ("? <n>") and reports it once done
+// ("! <n>") said before it was killed.
+struct KilledChild {
+    bool killed = false; // it started, and the kill ended it
+    int reported = 0;
+    std::optional<int> last;    // the last step reported
+    std::optional<int> pending; // announced, not reported
+    QByteArray failure;         // a line "x …" it wrote when a step failed
+};
+// Runs the program with these arguments and kills it after the delay.
+KilledChild killAfter(const QString &program, const QStringList &arguments, int delayMs);
+
 // Fills the file system holding this folder until a write fails.
 void fillDisk(const QString &folder);
 // Octal permission bits, e.g. 0600.

@@ -1,6 +1,7 @@
 // Rolling backups: made before the first write of each run, whole, in order, the newest ten
 // kept, never made of a damaged diary, never in the way of a write, and named in the message
-// when the diary cannot be used, so that the user can put one back.
+// when the diary cannot be used, so that the user can put one back; listed as the user sees them
+// and put back whole, only once checked, the diary of the moment kept as a backup first.
 
 #include "checks.h"
 #include "controls.h"
@@ -10,6 +11,8 @@
 #include "testmain.h"
 
 #include "core/store/backups.h"
+#include "core/store/diarykey.h"
+#include "core/store/restore.h"
 #include "core/store/store.h"
 #include "core/store/storeprobe.h"
 #include "gui/windows/sectionwindow.h"
@@ -23,6 +26,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sqlcipher/sqlite3.h>
 
 #include <memory>
 
@@ -54,12 +59,31 @@ bool add(const QString &path, const QString &keyword)
 {
     return store::addEntry(path, Table::Spell, {keyword, QStringLiteral("meaning of ") + keyword}).ok();
 }
+
+// A copy of a diary under a password of its own, as a backup kept from before a password change is.
+bool copyUnderPassword(const QString &from, const QString &to, const QString &password)
+{
+    if (!QFile::copy(from, to))
+        return false;
+    const auto opened = reliability::openUnder(to, QString());
+    const auto key = store::userKey(password, store::saltOf(to));
+    return opened && key && sqlite3_rekey(opened->get(), key->data(), key->size()) == SQLITE_OK;
+}
+
+// Damage in a page that opening the file does not read: the end of a long meaning.
+bool damageLatePage(const QString &path)
+{
+    QByteArray bytes = reliability::bytesOf(path);
+    bytes[bytes.size() - 300] = char(bytes[bytes.size() - 300] ^ 0x10);
+    return reliability::writeBytes(path, bytes);
+}
 } // namespace
 
 class BackupTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { store::probe::setPasswordCost(1, 8192); }
     void init()
     {
         store::probe::startNewRun();
@@ -70,6 +94,7 @@ private slots:
     void cleanup()
     {
         platform::installed().clock.reset();
+        platform::installed().passwordPrompt.reset();
         QCOMPARE(testing::openFilesUnder(m_dir->path()), 0);
         m_dir.reset();
     }
@@ -81,8 +106,29 @@ private slots:
     void damagedDiaryIsNotWrittenAndPushesNoGoodBackupOut();
     void backupThatCannotBeMadeDoesNotStopTheWrite();
     void messagesNameTheNewestBackupWhichRestoresTheDiary();
+    void summaryListsNewestFirstWithoutAskingOrWriting();
+    void restoreBringsTheBackupBackAndCanItselfBeTakenBack();
+    void damagedDiaryIsKeptApartWhenABackupIsRestored();
+    void backupUnderAnotherPasswordIsAskedForByName_data();
+    void backupUnderAnotherPasswordIsAskedForByName();
+    void fileThatIsNoWholeDiaryIsNotRestored_data();
+    void fileThatIsNoWholeDiaryIsNotRestored();
 
 private:
+    // The diary, its backups and what else lies beside it, as a restore that fails must leave them.
+    QStringList diaryAndBackups() const
+    {
+        return testing::stateOf(m_path) + testing::stateOf(store::backupFolder(m_path))
+            + QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+    fakes::PasswordPrompt *installPrompt(const QStringList &answers)
+    {
+        auto *prompt = new fakes::PasswordPrompt;
+        prompt->answers.assign(answers.begin(), answers.end());
+        platform::installed().passwordPrompt.reset(prompt);
+        return prompt;
+    }
+
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_path;
 };
@@ -332,6 +378,175 @@ void BackupTest::messagesNameTheNewestBackupWhichRestoresTheDiary()
     QCOMPARE(listed(window), (QStringList{"Sage", "Rue", "Vervain"}));
     QCOMPARE(spells(working), (QStringList{"Sage", "Rue", "Vervain"}));
     QCOMPARE(env.messages->shown.size(), std::size_t(2));
+}
+
+void BackupTest::summaryListsNewestFirstWithoutAskingOrWriting()
+{
+    auto *clock = new fakes::Clock;
+    platform::installed().clock.reset(clock);
+    QVERIFY(testing::appendRows(m_path, QStringLiteral("tblrituals"), {{"Yule", "Solstice"}}));
+    QVERIFY(add(m_path, QStringLiteral("Sage")));
+    clock->advance(60);
+    store::probe::startNewRun();
+    QVERIFY(add(m_path, QStringLiteral("Rue")));
+    // Put there by someone else: a damaged file, a diary under a password not given in this run,
+    // and a copy whose name says no real time.
+    const QString folder = store::backupFolder(m_path) + QLatin1Char('/');
+    QVERIFY(reliability::writeBytes(folder + QStringLiteral("updatediary-20261207-211700.dll"), QByteArray(4096, 'x')));
+    QVERIFY(copyUnderPassword(m_path, folder + QStringLiteral("updatediary-20261207-211800.dll"), "unknown"));
+    const QString unnamed = folder + QStringLiteral("updatediary-20261399-000000.dll");
+    QVERIFY(QFile::copy(m_path, unnamed));
+    {
+        QFile file(unnamed);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(QDateTime(QDate(2026, 12, 1), QTime(8, 0)), QFileDevice::FileModificationTime));
+    }
+    auto *prompt = installPrompt({});
+    const QStringList before = testing::stateOf(m_dir->path());
+
+    QStringList seen;
+    for (const store::BackupSummary &backup : store::summarizeBackups(m_path)) {
+        QStringList counts;
+        for (const qint64 count : backup.entries.value_or(std::array<qint64, 4>{}))
+            counts << QString::number(count);
+        seen << QStringLiteral("%1 %2 %3")
+                    .arg(QFileInfo(backup.path).fileName(), backup.madeAt.toString(Qt::ISODate),
+                         backup.readable ? counts.join(QLatin1Char(' ')) : QStringLiteral("unreadable"));
+    }
+    QCOMPARE(seen,
+             (QStringList{"updatediary-20261207-211800.dll 2026-12-07T21:18:00 unreadable",
+                          "updatediary-20261207-211700.dll 2026-12-07T21:17:00 unreadable",
+                          "updatediary-20261207-211600.dll 2026-12-07T21:16:00 1 0 0 1",
+                          "updatediary-20261207-211500.dll 2026-12-07T21:15:00 0 0 0 1",
+                          "updatediary-20261399-000000.dll 2026-12-01T08:00:00 2 0 0 1"}));
+    QCOMPARE(prompt->asked, 0);
+    QCOMPARE(testing::stateOf(m_dir->path()), before);
+}
+
+void BackupTest::restoreBringsTheBackupBackAndCanItselfBeTakenBack()
+{
+    QVERIFY(testing::appendRows(m_path, QStringLiteral("tblspell"), {{"Sage", "Cleansing"}, {"Rue", "Protection"}}));
+    QVERIFY(store::removeEntry(m_path, Table::Spell, 1).ok());
+    for (int run = 0; run < store::kBackupsKept; ++run) {
+        store::probe::startNewRun();
+        QVERIFY(add(m_path, QStringLiteral("entry %1").arg(run)));
+    }
+    // The oldest of a full rotation: keeping the diary of the moment pushes it out of the folder.
+    const QString chosen = store::backupsOf(m_path).first();
+    const auto chosenState = reliability::stateOf(chosen);
+    BRIMVALE_UNWRAP(earlier, testing::readRows(chosen, QStringLiteral("tblspell")));
+    BRIMVALE_UNWRAP(later, testing::readRows(m_path, QStringLiteral("tblspell")));
+    const store::DiaryVersion version = store::versionOf(m_path);
+
+    BRIMVALE_UNWRAP(kept, store::restoreBackup(m_path, chosen));
+    QCOMPARE(testing::readRows(m_path, QStringLiteral("tblspell")), std::optional(earlier));
+    QCOMPARE(reliability::integrityCheck(m_path), QStringLiteral("ok"));
+    QVERIFY(store::versionOf(m_path) != version);
+    QCOMPARE(store::backupsOf(m_path).size(), store::kBackupsKept);
+    QCOMPARE(store::newestBackupOf(m_path), kept);
+    QCOMPARE(testing::readRows(kept, QStringLiteral("tblspell")), std::optional(later));
+    QVERIFY(!QFileInfo::exists(chosen) || reliability::stateOf(chosen) == chosenState);
+
+    // Restoring the diary that was kept takes the restore back; the entry removed before stays gone.
+    QVERIFY(store::restoreBackup(m_path, kept).ok());
+    QCOMPARE(testing::readRows(m_path, QStringLiteral("tblspell")), std::optional(later));
+    BRIMVALE_UNWRAP(next, store::addEntry(m_path, Table::Spell, {QStringLiteral("Yarrow"), QStringLiteral("x")}));
+    QCOMPARE(next, later.back().index + 1);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("updatediary.dll")});
+}
+
+void BackupTest::damagedDiaryIsKeptApartWhenABackupIsRestored()
+{
+    QVERIFY(testing::appendRows(m_path, QStringLiteral("tblspell"), {{"Long", QString(20000, QLatin1Char('l'))}}));
+    for (int run = 0; run < store::kBackupsKept; ++run) {
+        store::probe::startNewRun();
+        QVERIFY(add(m_path, QStringLiteral("entry %1").arg(run)));
+    }
+    const QStringList backups = store::backupsOf(m_path);
+    QVERIFY(damageLatePage(m_path));
+    const QByteArray damaged = reliability::bytesOf(m_path);
+
+    BRIMVALE_UNWRAP(kept, store::restoreBackup(m_path, backups.last()));
+    QCOMPARE(spells(m_path), spells(backups.last()));
+    // Kept byte for byte for whatever can still be read from it, and no good backup pushed out.
+    QCOMPARE(reliability::bytesOf(kept), damaged);
+    QVERIFY(store::everyBackupOf(m_path).contains(kept));
+    QCOMPARE(store::backupsOf(m_path), backups);
+}
+
+void BackupTest::backupUnderAnotherPasswordIsAskedForByName_data()
+{
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<bool>("given");
+    QTest::newRow("given") << QStringList{"wrong", "older"} << true;
+    QTest::newRow("refused") << QStringList{"wrong"} << false;
+}
+
+void BackupTest::backupUnderAnotherPasswordIsAskedForByName()
+{
+    QFETCH(QStringList, answers);
+    QFETCH(bool, given);
+    QVERIFY(add(m_path, QStringLiteral("Sage")));
+    const QString older = m_dir->filePath(QStringLiteral("elsewhere/updatediary.dll"));
+    QVERIFY(QDir().mkpath(QFileInfo(older).absolutePath()));
+    QVERIFY(copyUnderPassword(m_path, older, QStringLiteral("older")));
+    QVERIFY(add(m_path, QStringLiteral("Rue")));
+    store::probe::forgetKeys();
+    auto *prompt = installPrompt(answers);
+    const QStringList before = diaryAndBackups();
+    const auto olderState = reliability::stateOf(older);
+
+    const auto restored = store::restoreBackup(m_path, older);
+    QCOMPARE(prompt->diaries, QStringList{older});
+    QCOMPARE(reliability::stateOf(older), olderState);
+    QCOMPARE(restored.ok(), given);
+    if (!given) {
+        QCOMPARE(diaryAndBackups(), before);
+        return;
+    }
+    // The diary has the backup's password now, and this run knows it without asking again.
+    QCOMPARE(reliability::spellsUnder(m_path, QStringLiteral("older")), std::optional(QStringList{"Sage"}));
+    QVERIFY(add(m_path, QStringLiteral("Yarrow")));
+    QCOMPARE(prompt->asked, 1);
+    QCOMPARE(reliability::spellsUnder(*restored, QString()), std::optional(QStringList{"Sage", "Rue"}));
+}
+
+void BackupTest::fileThatIsNoWholeDiaryIsNotRestored_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("damaged page") << "damaged";
+    QTest::newRow("more than a diary") << "foreign";
+    QTest::newRow("empty file") << "empty";
+    QTest::newRow("the diary itself") << "itself";
+    QTest::newRow("a link to the diary") << "link";
+}
+
+void BackupTest::fileThatIsNoWholeDiaryIsNotRestored()
+{
+    QFETCH(QString, kind);
+    QVERIFY(testing::appendRows(m_path, QStringLiteral("tblspell"), {{"Long", QString(20000, QLatin1Char('l'))}}));
+    QVERIFY(add(m_path, QStringLiteral("Sage")));
+    QString file = m_dir->filePath(QStringLiteral("other.dll"));
+    if (kind == u"itself")
+        file = m_path;
+    else if (kind == u"link")
+        QVERIFY(QFile::link(m_path, file));
+    else if (kind == u"empty")
+        QVERIFY(reliability::writeBytes(file, {}));
+    else
+        QVERIFY(QFile::copy(m_path, file));
+    if (kind == u"damaged")
+        QVERIFY(damageLatePage(file));
+    if (kind == u"foreign")
+        QVERIFY(testing::execute(file, QStringLiteral("CREATE TABLE notes (text)")));
+    auto *prompt = installPrompt({});
+    const QStringList before = diaryAndBackups();
+    const auto fileState = reliability::stateOf(file);
+
+    QVERIFY(!store::restoreBackup(m_path, file).ok());
+    QCOMPARE(diaryAndBackups(), before);
+    QCOMPARE(reliability::stateOf(file), fileState);
+    QCOMPARE(prompt->asked, 0);
 }
 
 BRIMVALE_TEST_MAIN(BackupTest)

@@ -20,9 +20,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QtTest>
 
 #include <cstring>
@@ -115,26 +113,14 @@ void RekeyCrashTest::killedWhileRekeyingLosesNothing()
     int backupsChecked = 0;
     int copiesLeft = 0;
     for (int run = 0; run < kKills; ++run) {
-        QProcess child;
-        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        child.start(g_selfPath, {QStringLiteral("--rekey-child"), path, QString::number(current)});
-        QVERIFY2(child.waitForStarted(), qPrintable(child.errorString()));
-        QThread::msleep(random() % (kLongestKillDelayMs + 1));
-        child.kill();
-        QVERIFY(child.waitForFinished(60000));
-        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
-
-        int pending = -1;
-        for (const QByteArray &line : child.readAllStandardOutput().split('\n')) {
-            QVERIFY2(!line.startsWith("x "), line.constData());
-            if (line.startsWith("? "))
-                pending = line.mid(2).toInt();
-            if (line.startsWith("! ")) {
-                current = line.mid(2).toInt();
-                pending = -1;
-                ++changes;
-            }
-        }
+        const reliability::KilledChild child =
+            reliability::killAfter(g_selfPath, {QStringLiteral("--rekey-child"), path, QString::number(current)},
+                                   int(random() % (kLongestKillDelayMs + 1)));
+        QVERIFY2(child.killed, "the child did not start, or did not end by the kill");
+        QVERIFY2(child.failure.isEmpty(), child.failure.constData());
+        current = child.last.value_or(current);
+        changes += child.reported;
+        const int pending = child.pending.value_or(-1);
         // The diary's new copy was cut short beside it; the next change removes it.
         const QStringList partial =
             QDir(dir.path()).entryList({QStringLiteral(".updatediary-*")}, QDir::Files | QDir::Hidden);

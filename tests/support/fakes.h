@@ -157,12 +157,14 @@ class PasswordPrompt final : public platform::PasswordPrompt {
 public:
     std::deque<QString> answers;
     int asked = 0;
-    int refused = 0; // answers that did not open the diary
+    int refused = 0;     // answers that did not open the diary
+    QStringList diaries; // the file each prompt asked for
     // Runs while the prompt would be on the screen, e.g. to move the focus as its closing does.
     std::function<void()> whileAsked;
-    bool ask(const QString &, const std::function<bool(const QString &)> &tryPassword) override
+    bool ask(const QString &diary, const std::function<bool(const QString &)> &tryPassword) override
     {
         ++asked;
+        diaries << diary;
         if (whileAsked)
             whileAsked();
         while (!answers.empty()) {

@@ -1,0 +1,383 @@
+#include "gui/windows/historywindow.h"
+
+#include "core/datafolder.h"
+#include "gui/book/bookflows.h"
+#include "gui/forms.h"
+#include "gui/messages.h"
+#include "gui/navigation.h"
+#include "gui/ui.h"
+
+#include <QAbstractListModel>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListView>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <utility>
+
+namespace historyview {
+
+namespace {
+// An import may have touched tens of thousands of entries; the first ones tell what it was.
+constexpr std::size_t kEntriesShown = 100;
+// Changes are read a page at a time, as the list scrolls to them: a long history opens at once.
+constexpr qint64 kChangesPerPage = 500;
+
+QString when(const QDateTime &at)
+{
+    return QLocale().toString(at, QLocale::ShortFormat);
+}
+
+QString sideOf(const std::optional<store::Entry> &entry)
+{
+    if (!entry)
+        return QStringLiteral("  (not in the diary)\n");
+    // A meaning of several lines stays under its label.
+    QString meaning = entry->meaning;
+    meaning.replace(QLatin1Char('\n'), QStringLiteral("\n           "));
+    return QStringLiteral("  Keyword: %1\n  Meaning: %2\n").arg(entry->keyword, meaning);
+}
+
+QString textOf(const std::vector<store::history::EntryChange> &entries)
+{
+    QString text;
+    for (std::size_t shown = 0; shown < entries.size() && shown < kEntriesShown; ++shown) {
+        const store::history::EntryChange &entry = entries[shown];
+        text += QStringLiteral("%1In %2\nBefore\n%3After\n%4")
+                    .arg(shown ? QStringLiteral("\n") : QString(), sections::section(entry.table).name,
+                         sideOf(entry.before), sideOf(entry.after));
+    }
+    if (entries.size() > kEntriesShown)
+        text += QStringLiteral("\n\u2026 and %1 more entries").arg(entries.size() - kEntriesShown);
+    return text;
+}
+
+QString countsOf(const store::BackupSummary &backup)
+{
+    if (!backup.entries)
+        return QStringLiteral("under another password, or damaged");
+    QStringList counts;
+    for (sections::Table table : sections::kTables)
+        counts << QStringLiteral("%1 %2").arg(sections::section(table).name).arg((*backup.entries)[std::size_t(table)]);
+    return counts.join(QStringLiteral(", "));
+}
+} // namespace
+
+template <class Row>
+class RowsModel : public QAbstractListModel {
+public:
+    using QAbstractListModel::QAbstractListModel;
+
+    void set(std::vector<Row> rows)
+    {
+        beginResetModel();
+        m_rows = std::move(rows);
+        endResetModel();
+    }
+    void append(std::vector<Row> rows)
+    {
+        if (rows.empty())
+            return;
+        beginInsertRows({}, int(m_rows.size()), int(m_rows.size() + rows.size()) - 1);
+        m_rows.insert(m_rows.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+        endInsertRows();
+    }
+    const std::vector<Row> &rows() const { return m_rows; }
+    int rowCount(const QModelIndex &parent) const override { return parent.isValid() ? 0 : int(m_rows.size()); }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (role != Qt::DisplayRole || !index.isValid())
+            return {};
+        return lineOf(m_rows[std::size_t(index.row())]);
+    }
+
+private:
+    static QString lineOf(const store::history::Change &change)
+    {
+        return QStringLiteral("%1 \u2014 %2").arg(when(change.at), store::history::describe(change));
+    }
+    static QString lineOf(const store::BackupSummary &backup)
+    {
+        return QStringLiteral("%1 \u2014 %2").arg(when(backup.madeAt), countsOf(backup));
+    }
+
+    std::vector<Row> m_rows;
+};
+
+class ChangesModel : public RowsModel<store::history::Change> {
+public:
+    using RowsModel::RowsModel;
+
+    // The newest page; the older ones follow as the list asks for them.
+    store::Result<store::Done> read(const QString &diary)
+    {
+        m_diary = diary;
+        set({});
+        m_more = true;
+        return readPage();
+    }
+    bool canFetchMore(const QModelIndex &parent) const override { return !parent.isValid() && m_more; }
+    void fetchMore(const QModelIndex &parent) override
+    {
+        // A failure shows as the end of the list; the next reload reports it.
+        if (canFetchMore(parent) && !readPage().ok())
+            m_more = false;
+    }
+    // Reads on until the change is listed or there are no more; its row, or -1.
+    int rowOf(qint64 id)
+    {
+        while (m_more && !rows().empty() && rows().back().id > id && readPage().ok()) { }
+        const auto found = std::find_if(rows().begin(), rows().end(),
+                                        [&](const store::history::Change &change) { return change.id == id; });
+        return found == rows().end() ? -1 : int(found - rows().begin());
+    }
+
+private:
+    store::Result<store::Done> readPage()
+    {
+        const qint64 olderThan = rows().empty() ? store::history::kNoLimit : rows().back().id;
+        auto page = store::history::readChanges(m_diary, olderThan, kChangesPerPage);
+        if (!page.ok()) {
+            m_more = false;
+            return page.failure();
+        }
+        m_more = qint64(page->size()) == kChangesPerPage;
+        append(std::move(page.value()));
+        return store::Done{};
+    }
+
+    QString m_diary;
+    bool m_more = false;
+};
+class BackupsModel : public RowsModel<store::BackupSummary> {
+    using RowsModel::RowsModel;
+};
+
+} // namespace historyview
+
+namespace {
+QListView *makeList(QWidget *parent, const QString &name, const QString &accessibleName, QAbstractItemModel *model)
+{
+    auto *list = new QListView(parent);
+    list->setObjectName(name);
+    list->setAccessibleName(accessibleName);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setUniformItemSizes(true);
+    list->setModel(model);
+    return list;
+}
+
+QPushButton *makeButton(QWidget *parent, const QString &caption, const QString &name)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    return button;
+}
+
+QLabel *makeLabel(QWidget *parent, const QString &caption, QWidget *buddy)
+{
+    auto *label = new QLabel(caption, parent);
+    label->setBuddy(buddy);
+    return label;
+}
+} // namespace
+
+HistoryWindow::HistoryWindow(forms::Form *opener) : QWidget(opener->widget(), Qt::Window)
+{
+    setObjectName(QStringLiteral("HistoryWindow"));
+    setWindowTitle(QStringLiteral("History"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    resize(640, 600);
+
+    m_changes = new historyview::ChangesModel(this);
+    m_backups = new historyview::BackupsModel(this);
+    m_changeList = makeList(this, QStringLiteral("lstChanges"), QStringLiteral("Changes"), m_changes);
+    m_changeText = new QPlainTextEdit(this);
+    m_changeText->setObjectName(QStringLiteral("txtChange"));
+    m_changeText->setAccessibleName(QStringLiteral("Before and after"));
+    m_changeText->setReadOnly(true);
+    m_undoButton = makeButton(this, QStringLiteral("&Undo Change"), QStringLiteral("cmdUndoChange"));
+    m_clearButton = makeButton(this, QStringLiteral("Clear History\u2026"), QStringLiteral("cmdClearHistory"));
+    m_backupList = makeList(this, QStringLiteral("lstBackups"), QStringLiteral("Backups"), m_backups);
+    m_bringBackButton = makeButton(this, QStringLiteral("&Bring Back Entries\u2026"), QStringLiteral("cmdBringBack"));
+    m_restoreButton =
+        makeButton(this, QStringLiteral("&Restore This Backup\u2026"), QStringLiteral("cmdRestoreBackup"));
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(makeLabel(this, QStringLiteral("&Changes"), m_changeList));
+    layout->addWidget(m_changeList, 3);
+    layout->addWidget(makeLabel(this, QStringLiteral("Before &and after"), m_changeText));
+    layout->addWidget(m_changeText, 2);
+    auto *changeButtons = new QHBoxLayout;
+    changeButtons->addWidget(m_undoButton);
+    changeButtons->addStretch();
+    changeButtons->addWidget(m_clearButton);
+    layout->addLayout(changeButtons);
+    m_backupsLabel = makeLabel(this, QStringLiteral("Bac&kups"), m_backupList);
+    layout->addWidget(m_backupsLabel);
+    layout->addWidget(m_backupList, 2);
+    auto *backupButtons = new QHBoxLayout;
+    backupButtons->addWidget(m_bringBackButton);
+    backupButtons->addWidget(m_restoreButton);
+    backupButtons->addStretch();
+    layout->addLayout(backupButtons);
+
+    connect(m_changeList->selectionModel(), &QItemSelectionModel::currentChanged, this, &HistoryWindow::showChange);
+    connect(m_backupList->selectionModel(), &QItemSelectionModel::currentChanged, this, &HistoryWindow::enableButtons);
+    connect(m_undoButton, &QPushButton::clicked, this, &HistoryWindow::undoChange);
+    connect(m_clearButton, &QPushButton::clicked, this, &HistoryWindow::clearHistory);
+    connect(m_bringBackButton, &QPushButton::clicked, this, &HistoryWindow::bringBackEntries);
+    connect(m_restoreButton, &QPushButton::clicked, this, &HistoryWindow::restoreBackup);
+    reload();
+}
+
+void HistoryWindow::reload()
+{
+    const auto kept = selectedChange();
+    readLists(kept ? std::optional<qint64>(kept->id) : std::nullopt);
+}
+
+void HistoryWindow::readLists(std::optional<qint64> change)
+{
+    const QString diary = datafolder::workingDiaryPath();
+    const ui::BusyCursor busy(Qt::BusyCursor);
+    if (const auto read = m_changes->read(diary); !read.ok())
+        complain(read.failure());
+    const int row = change ? m_changes->rowOf(*change) : -1;
+    m_changeList->setCurrentIndex(row < 0 ? QModelIndex() : m_changes->index(row));
+    m_backups->set(store::summarizeBackups(diary));
+    m_backupsLabel->setText(m_backups->rows().empty() ? QStringLiteral("Bac&kups (none yet)")
+                                                      : QStringLiteral("Bac&kups"));
+    showChange();
+}
+
+void HistoryWindow::forget()
+{
+    const auto kept = selectedChange();
+    m_keptChange = kept ? std::optional<qint64>(kept->id) : std::nullopt;
+    m_changes->set({});
+    m_backups->set({});
+    m_changeText->clear();
+}
+
+void HistoryWindow::recall()
+{
+    readLists(std::exchange(m_keptChange, std::nullopt));
+}
+
+void HistoryWindow::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void HistoryWindow::showChange()
+{
+    m_changeText->clear();
+    if (const auto change = selectedChange()) {
+        const auto entries = store::history::readEntryChanges(datafolder::workingDiaryPath(), change->id);
+        if (entries.ok())
+            m_changeText->setPlainText(historyview::textOf(*entries));
+        else
+            complain(entries.failure());
+    }
+    enableButtons();
+}
+
+void HistoryWindow::enableButtons()
+{
+    m_undoButton->setEnabled(selectedChange().has_value());
+    m_clearButton->setEnabled(!m_changes->rows().empty());
+    const bool backup = selectedBackup().has_value();
+    m_bringBackButton->setEnabled(backup);
+    m_restoreButton->setEnabled(backup);
+}
+
+std::optional<store::history::Change> HistoryWindow::selectedChange() const
+{
+    const QModelIndex current = m_changeList->currentIndex();
+    if (!current.isValid() || std::size_t(current.row()) >= m_changes->rows().size())
+        return std::nullopt;
+    return m_changes->rows()[std::size_t(current.row())];
+}
+
+std::optional<store::BackupSummary> HistoryWindow::selectedBackup() const
+{
+    const QModelIndex current = m_backupList->currentIndex();
+    if (!current.isValid() || std::size_t(current.row()) >= m_backups->rows().size())
+        return std::nullopt;
+    return m_backups->rows()[std::size_t(current.row())];
+}
+
+void HistoryWindow::complain(const store::Failure &failure)
+{
+    gui::messages().show(this, store::message(failure), gui::MessageIcon::Critical);
+}
+
+void HistoryWindow::undoChange()
+{
+    const auto change = selectedChange();
+    if (!change || !navigation::entriesMayChange(this))
+        return;
+    const auto undone = store::history::undo(datafolder::workingDiaryPath(), change->id);
+    if (!undone.ok())
+        return complain(undone.failure());
+    if (!undone->change)
+        return gui::messages().show(this, undone->refusal, gui::MessageIcon::Information);
+    navigation::entriesChanged();
+    m_changeList->setCurrentIndex(m_changes->index(0));
+}
+
+void HistoryWindow::clearHistory()
+{
+    if (gui::messages().askYesNo(this,
+                                 QStringLiteral("Forget every change in the diary's history?\n\n"
+                                                "The entries stay as they are, and each backup keeps the "
+                                                "history it was made with."))
+        != gui::Answer::Yes)
+        return;
+    if (const auto cleared = store::history::clear(datafolder::workingDiaryPath()); !cleared.ok())
+        return complain(cleared.failure());
+    reload();
+}
+
+void HistoryWindow::bringBackEntries()
+{
+    const auto backup = selectedBackup();
+    if (!backup || !navigation::entriesMayChange(this))
+        return;
+    if (bookflows::importFrom(this, backup->path))
+        navigation::entriesChanged();
+}
+
+void HistoryWindow::restoreBackup()
+{
+    const auto backup = selectedBackup();
+    if (!backup || !navigation::entriesMayChange(this))
+        return;
+    const QString made = historyview::when(backup->madeAt);
+    if (gui::messages().askYesNo(this,
+                                 QStringLiteral("Replace the diary with the backup of %1?\n\n"
+                                                "The diary as it is now is kept as a backup first, so "
+                                                "the restore can be taken back too.")
+                                     .arg(made))
+        != gui::Answer::Yes)
+        return;
+    const auto kept = store::restoreBackup(datafolder::workingDiaryPath(), backup->path);
+    if (!kept.ok())
+        return complain(kept.failure());
+    navigation::entriesChanged();
+    gui::messages().show(this,
+                         QStringLiteral("The diary is now as it was on %1.\nThe diary as it was before is kept as\n%2")
+                             .arg(made, QDir::toNativeSeparators(*kept)),
+                         gui::MessageIcon::Information);
+}
