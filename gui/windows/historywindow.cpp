@@ -9,6 +9,7 @@
 
 #include <QAbstractListModel>
 #include <QDir>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -247,7 +248,8 @@ void HistoryWindow::readLists(std::optional<qint64> change)
 {
     const QString diary = datafolder::workingDiaryPath();
     const ui::BusyCursor busy(Qt::BusyCursor);
-    if (const auto read = m_changes->read(diary); !read.ok())
+    // Before the first Continue a new user has no diary yet, and so no history either.
+    if (const auto read = m_changes->read(diary); !read.ok() && QFileInfo::exists(diary))
         complain(read.failure());
     const int row = change ? m_changes->rowOf(*change) : -1;
     m_changeList->setCurrentIndex(row < 0 ? QModelIndex() : m_changes->index(row));
