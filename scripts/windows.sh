@@ -2,7 +2,8 @@
 # Cross-builds Brimvale for 64-bit Windows on Debian 12 and tries it under wine.
 #
 #   scripts/windows.sh deps      installs the tools and builds the dependencies into the cache
-#   scripts/windows.sh [build]   and then Brimvale and its tests, in build/windows
+#   scripts/windows.sh [build]   and then Brimvale, in build/windows, and runs it under wine
+#   scripts/windows.sh package   and then the zip and the installer
 #
 # The dependencies (Qt, OpenSSL's crypto, SQLCipher, libsodium, libcsv, cmark) are built once
 # from Debian's own source packages into BRIMVALE_WINDOWS_CACHE (~/.cache/brimvale-windows),
@@ -120,7 +121,17 @@ dependency() {
         rm -rf "$prefix" "$cache/build/$name"
         local started=$SECONDS
         mkdir -p "$cache/build/$name"
-        if ! "build_$name" "$source" "$cache/build/$name" "$prefix" "$@" >"$cache/build/$name.log" 2>&1; then
+        # A subshell of its own, so that its first failing step ends it (errexit holds nowhere
+        # inside an if).
+        local status=0
+        set +e
+        (
+            set -e
+            "build_$name" "$source" "$cache/build/$name" "$prefix" "$@"
+        ) >"$cache/build/$name.log" 2>&1
+        status=$?
+        set -e
+        if [ $status -ne 0 ]; then
             tail -n 40 "$cache/build/$name.log" >&2
             log "$name failed; the whole log is $cache/build/$name.log"
             return 1
@@ -157,7 +168,7 @@ build_crypto() {
     cp -a "$source/." "$build"
     cd "$build"
     CC=gcc-posix ./Configure mingw64 --cross-compile-prefix=$triple- --prefix="$prefix" --libdir=lib \
-        no-shared no-tests no-docs no-engine no-module no-legacy
+        no-shared no-tests no-engine no-module no-legacy
     nice -n 10 make -j"$jobs" build_libs
     make install_dev
 }
@@ -227,19 +238,85 @@ deps() {
     prefixes="$qtPrefix;$cryptoPrefix;$sqlcipherPrefix;$sodiumPrefix;$csvPrefix;$cmarkPrefix"
 }
 
+# Wine runs the build's own tool (the starter diary), the program and the tests: in a prefix of
+# its own in the cache, quiet, without the .NET and browser installers, finding the DLLs in the
+# folders they were built into (as paths on wine's drive Z:).
+useWine() {
+    export WINEPREFIX="$cache/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    local runtime
+    runtime="$(dirname "$($triple-gcc-posix -print-file-name=libstdc++-6.dll)")"
+    WINEPATH="Z:$qtPrefix/bin;Z:$runtime;Z:/usr/$triple/lib"
+    export WINEPATH
+    [ -e "$WINEPREFIX/system.reg" ] || /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 || true
+}
+
 build() {
     deps
+    useWine
     cd "$root"
     BRIMVALE_WINDOWS_PREFIX="$prefixes" cmake --preset windows -DBRIMVALE_WINDOWS_PREFIX="$prefixes"
-    nice -n 10 cmake --build --preset windows --parallel "$jobs"
+    # The program alone for now: the tests use POSIX calls of their own (fork, mounts, setpriv).
+    nice -n 10 cmake --build --preset windows --parallel "$jobs" --target brimvale
+    /usr/lib/wine/wine64 build/windows/brimvale.exe --version
+}
+
+# The DLLs a Windows program or library loads that are not Windows' own: those found in the
+# folders of WINEPATH, and theirs in turn.
+neededDlls() {
+    local pending=("$@") seen=" " file name folder
+    while [ ${#pending[@]} -gt 0 ]; do
+        file="${pending[0]}"
+        pending=("${pending[@]:1}")
+        for name in $($triple-objdump -p "$file" | awk '/DLL Name:/ { print $3 }'); do
+            case "$seen" in *" $name "*) continue ;; esac
+            seen="$seen$name "
+            IFS=';' read -ra folders <<<"${WINEPATH//Z:/}"
+            for folder in "${folders[@]}"; do
+                if [ -e "$folder/$name" ]; then
+                    echo "$folder/$name"
+                    pending+=("$folder/$name")
+                    break
+                fi
+            done
+        done
+    done
+}
+
+# brimvale-<version>-windows-x64.zip and the installer beside it, in build/windows: the program,
+# its starter diary, the DLLs and Qt plugins it loads, nothing more.
+package() {
+    build
+    local version stage plugins
+    version="$(awk -F= '/^CMAKE_PROJECT_VERSION:/ { print $2 }' "$root/build/windows/CMakeCache.txt")"
+    stage="$root/build/windows/stage/brimvale-$version"
+    plugins="$qtPrefix/plugins"
+    rm -rf "$root/build/windows/stage"
+    mkdir -p "$stage/platforms" "$stage/styles"
+    cp "$root/build/windows/brimvale.exe" "$stage/"
+    # The desktop's own platform, the one --export uses without a window, and the native look.
+    cp "$plugins/platforms/qwindows.dll" "$plugins/platforms/qoffscreen.dll" "$stage/platforms/"
+    cp "$plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
+    neededDlls "$stage/brimvale.exe" "$stage"/platforms/*.dll "$stage"/styles/*.dll | sort -u |
+        while read -r dll; do cp "$dll" "$stage/"; done
+    $triple-strip "$stage"/*.exe "$stage"/*.dll "$stage"/*/*.dll
+    # The starter diary is a diary file despite its name, and no strip may touch it.
+    cp "$root/build/windows/defaultdiary.dll" "$stage/"
+    local zip="$root/build/windows/brimvale-$version-windows-x64.zip"
+    rm -f "$zip"
+    (cd "$(dirname "$stage")" && zip -q -r -9 "$zip" "brimvale-$version")
+    makensis -V2 -DVERSION="$version" -DSTAGE="$stage" \
+        -DOUTFILE="$root/build/windows/brimvale-$version-windows-x64-setup.exe" \
+        "$root/packaging/windows/brimvale.nsi"
+    ls -l "$zip" "$root/build/windows/brimvale-$version-windows-x64-setup.exe"
 }
 
 command="${1:-build}"
 case "$command" in
 deps) deps ;;
 build) build ;;
+package) package ;;
 *)
-    echo "usage: scripts/windows.sh [deps|build]" >&2
+    echo "usage: scripts/windows.sh [deps|build|package]" >&2
     exit 2
     ;;
 esac
