@@ -118,16 +118,21 @@ dependency() {
     prefix="$cache/$name-$hash"
     if [ ! -e "$prefix/.built" ]; then
         log "building $name into $prefix"
-        rm -rf "$prefix" "$cache/build/$name"
+        # A build stopped half-way (Qt takes the better part of an hour) goes on where it was
+        # when its inputs are the same; other inputs start it afresh.
+        local build="$cache/build/$name"
+        [ "$(cat "$build.inputs" 2>/dev/null)" = "$hash" ] || rm -rf "$build"
+        rm -rf "$prefix"
+        mkdir -p "$build"
+        echo "$hash" >"$build.inputs"
         local started=$SECONDS
-        mkdir -p "$cache/build/$name"
         # A subshell of its own, so that its first failing step ends it (errexit holds nowhere
         # inside an if).
         local status=0
         set +e
         (
             set -e
-            "build_$name" "$source" "$cache/build/$name" "$prefix" "$@"
+            "build_$name" "$source" "$build" "$prefix" "$@"
         ) >"$cache/build/$name.log" 2>&1
         status=$?
         set -e
@@ -138,7 +143,7 @@ dependency() {
         fi
         touch "$prefix/.built"
         log "$name built in $((SECONDS - started)) s"
-        rm -rf "$cache/build/$name"
+        rm -rf "$build" "$build.inputs"
     fi
     echo "$prefix"
 }
@@ -146,14 +151,15 @@ dependency() {
 build_qt() {
     local source="$1" build="$2" prefix="$3"
     # Only the modules and plugins Brimvale uses; the tablet support of the windows plugin
-    # needs wintab.h, which Debian's source leaves out.
+    # needs wintab.h, which Debian's source leaves out. OpenGL stays: the windows plugin of
+    # Qt 6.4.2 does not compile without it.
     cmake -S "$source" -B "$build" -G Ninja \
         -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_INSTALL_PREFIX="$prefix" \
         -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
         -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
         -DFEATURE_tabletevent=OFF -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF \
-        -DFEATURE_concurrent=OFF -DFEATURE_opengl=OFF -DFEATURE_vulkan=OFF \
+        -DFEATURE_concurrent=OFF -DFEATURE_opengl=ON -DFEATURE_vulkan=OFF \
         -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_harfbuzz=OFF \
         -DFEATURE_system_freetype=OFF -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF \
         -DFEATURE_system_doubleconversion=OFF -DFEATURE_sql_sqlite=OFF
