@@ -51,8 +51,11 @@ int exportBook(const commandline::Request &request)
 int main(int argc, char *argv[])
 {
     // Work without windows needs no display, e.g. in a scheduled job.
-    if (commandline::worksWithoutWindows(argc, argv) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (commandline::worksWithoutWindows(argc, argv)) {
+        platform::useStartingConsole();
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     QApplication application(argc, argv);
     app::setApplicationIdentity();
 

@@ -31,18 +31,26 @@ public:
     }
 };
 
+// On Windows an INI file in the per-user application data folder rather than the registry: the
+// settings sit beside the diary, and go with the user's profile and the uninstaller alike.
+#ifdef Q_OS_WIN
+constexpr QSettings::Format kSettingsFormat = QSettings::IniFormat;
+#else
+constexpr QSettings::Format kSettingsFormat = QSettings::NativeFormat;
+#endif
+
 class QtSettingsStore final : public SettingsStore {
 public:
     QString read(const QString &application, const QString &section, const QString &key) override
     {
-        QSettings store(QSettings::NativeFormat, QSettings::UserScope, application);
+        QSettings store(kSettingsFormat, QSettings::UserScope, application);
         store.beginGroup(section);
         return store.value(key).toString();
     }
 
     bool write(const QString &application, const QString &section, const QString &key, const QString &value) override
     {
-        QSettings store(QSettings::NativeFormat, QSettings::UserScope, application);
+        QSettings store(kSettingsFormat, QSettings::UserScope, application);
         store.beginGroup(section);
         store.setValue(key, value);
         store.endGroup();
@@ -86,7 +94,13 @@ class LockFileInstanceLock final : public InstanceLock {
 public:
     bool anotherInstanceRunning() override
     {
+#ifdef Q_OS_WIN
+        // Windows has no runtime folder (Qt gives the home folder); the user's own temp folder is
+        // the nearest.
+        QString folder = QDir::tempPath();
+#else
         QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+#endif
         if (folder.isEmpty())
             folder = QDir::tempPath();
         m_lock = std::make_unique<QLockFile>(folder + QStringLiteral("/brimvale.lock"));

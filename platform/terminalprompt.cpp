@@ -21,6 +21,10 @@
 #include <unistd.h>
 #endif
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace platform {
 
 namespace {
@@ -144,7 +148,77 @@ std::optional<QString> readHidden(int terminal)
     sodium_memzero(line.data(), line.size());
     return typed;
 }
+#elif defined(Q_OS_WIN)
+// The console keeps its mode after the program: Ctrl+C or closing the window while the prompt
+// waits must give the echo back first. The handler touches only these.
+HANDLE g_input = INVALID_HANDLE_VALUE;
+DWORD g_savedMode = 0;
+
+BOOL WINAPI showConsoleAgain(DWORD)
+{
+    ::SetConsoleMode(g_input, g_savedMode);
+    // The default handler goes on and ends the program.
+    return FALSE;
+}
+
+void tell(HANDLE console, const QString &text)
+{
+    const std::wstring wide = text.toStdWString();
+    DWORD written = 0;
+    ::WriteConsoleW(console, wide.data(), DWORD(wide.size()), &written, nullptr);
+}
+
+// One line typed without echo, read as UTF-16 so that any character of the password arrives;
+// none at the end of input (Ctrl+Z).
+std::optional<QString> readHidden(HANDLE input, HANDLE output)
+{
+    if (!::GetConsoleMode(input, &g_savedMode))
+        return std::nullopt;
+    g_input = input;
+    ::SetConsoleCtrlHandler(showConsoleAgain, TRUE);
+    ::SetConsoleMode(input, (g_savedMode | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT) & ~DWORD(ENABLE_ECHO_INPUT));
+    std::wstring line;
+    bool ended = true;
+    wchar_t c = 0;
+    for (DWORD read = 0; ::ReadConsoleW(input, &c, 1, &read, nullptr) && read == 1;) {
+        if (c == L'\r')
+            continue;
+        if (c == L'\n') {
+            ended = false;
+            break;
+        }
+        // Ctrl+Z at the start of a line is the console's end of input.
+        if (c == 0x1a && line.empty())
+            break;
+        line.push_back(c);
+    }
+    ::SetConsoleMode(input, g_savedMode);
+    ::SetConsoleCtrlHandler(showConsoleAgain, FALSE);
+    tell(output, QStringLiteral("\r\n"));
+    std::optional<QString> typed;
+    if (!ended)
+        typed = QString::fromWCharArray(line.data(), qsizetype(line.size()));
+    sodium_memzero(line.data(), line.size() * sizeof(wchar_t));
+    return typed;
+}
 #endif
+
+// Up to kTries questions, until a password opens the diary or the input ends.
+[[maybe_unused]] bool askTimes(const QString &diaryPath, const std::function<bool(const QString &)> &tryPassword,
+                               const std::function<void(const QString &)> &tell,
+                               const std::function<std::optional<QString>()> &readHidden)
+{
+    for (int i = 0; i < kTries; ++i) {
+        tell(i == 0 ? store::passwordQuestion(diaryPath) + QStringLiteral(" Password: ")
+                    : QStringLiteral("The password is wrong, or the diary file is damaged. Password: "));
+        const auto typed = readHidden();
+        if (!typed)
+            return false;
+        if (!typed->isEmpty() && tryPassword(*typed))
+            return true;
+    }
+    return false;
+}
 
 class TerminalPrompt final : public PasswordPrompt {
 public:
@@ -159,17 +233,34 @@ public:
                          qUtf8Printable(QDir::toNativeSeparators(diaryPath)));
             return false;
         }
-        bool opened = false;
-        for (int i = 0; i < kTries && !opened; ++i) {
-            tell(terminal,
-                 i == 0 ? store::passwordQuestion(diaryPath) + QStringLiteral(" Password: ")
-                        : QStringLiteral("The password is wrong, or the diary file is damaged. Password: "));
-            const auto typed = readHidden(terminal);
-            if (!typed)
-                break;
-            opened = !typed->isEmpty() && tryPassword(*typed);
-        }
+        const bool opened = askTimes(
+            diaryPath, tryPassword, [&](const QString &text) { tell(terminal, text); },
+            [&] { return readHidden(terminal); });
         ::close(terminal);
+        return opened;
+#elif defined(Q_OS_WIN)
+        // The console itself, as /dev/tty on Linux: standard input may be a file or a pipe.
+        const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+        const HANDLE input =
+            ::CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_EXISTING, 0, nullptr);
+        const HANDLE output =
+            ::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_EXISTING, 0, nullptr);
+        DWORD mode = 0;
+        if (input == INVALID_HANDLE_VALUE || output == INVALID_HANDLE_VALUE || !::GetConsoleMode(input, &mode)) {
+            for (HANDLE handle : {input, output})
+                if (handle != INVALID_HANDLE_VALUE)
+                    ::CloseHandle(handle);
+            std::fprintf(stderr,
+                         "brimvale: the diary %s has a password of its own, and there is no console to "
+                         "ask for it on.\n",
+                         qUtf8Printable(QDir::toNativeSeparators(diaryPath)));
+            return false;
+        }
+        const bool opened = askTimes(
+            diaryPath, tryPassword, [&](const QString &text) { tell(output, text); },
+            [&] { return readHidden(input, output); });
+        ::CloseHandle(input);
+        ::CloseHandle(output);
         return opened;
 #else
         Q_UNUSED(tryPassword);
@@ -186,6 +277,18 @@ public:
 std::unique_ptr<PasswordPrompt> terminalPasswordPrompt()
 {
     return std::make_unique<TerminalPrompt>();
+}
+
+void useStartingConsole()
+{
+#ifdef Q_OS_WIN
+    if (::GetConsoleWindow() != nullptr || !::AttachConsole(ATTACH_PARENT_PROCESS))
+        return;
+    if (::GetFileType(::GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_UNKNOWN)
+        std::freopen("CONOUT$", "w", stdout);
+    if (::GetFileType(::GetStdHandle(STD_ERROR_HANDLE)) == FILE_TYPE_UNKNOWN)
+        std::freopen("CONOUT$", "w", stderr);
+#endif
 }
 
 } // namespace platform

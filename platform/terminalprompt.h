@@ -11,4 +11,8 @@ namespace platform {
 // Asks up to three times; without a terminal it asks nothing and says why on standard error.
 std::unique_ptr<PasswordPrompt> terminalPasswordPrompt();
 
+// Windows starts a windowed program without a console: the command line's answers go to the
+// console it was started from, where its output is not already redirected. Elsewhere nothing.
+void useStartingConsole();
+
 } // namespace platform

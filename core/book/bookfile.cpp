@@ -15,6 +15,10 @@
 #include <unistd.h>
 #endif
 
+#ifdef Q_OS_WIN
+#include "core/windowsfiles.h"
+#endif
+
 namespace book {
 
 namespace {
@@ -43,6 +47,14 @@ std::optional<Identity> identityOf(const QString &path)
     if (::stat(QFile::encodeName(path).constData(), &facts) != 0)
         return std::nullopt;
     return Identity{quint64(facts.st_dev), quint64(facts.st_ino)};
+}
+#elif defined(Q_OS_WIN)
+std::optional<Identity> identityOf(const QString &path)
+{
+    const auto disk = files::diskFileOf(path);
+    if (!disk || !(disk->folder || disk->regular))
+        return std::nullopt;
+    return Identity{disk->volume, disk->index};
 }
 #else
 std::optional<Identity> identityOf(const QString &)
@@ -125,6 +137,22 @@ std::optional<QString> refusalOf(const QString &path)
     if (S_ISDIR(facts.st_mode))
         return refused(QStringLiteral("It is a folder, not a file."));
     if (!S_ISREG(facts.st_mode))
+        return refused(QStringLiteral("It is not a regular file but a pipe, socket or device."));
+#elif defined(Q_OS_WIN)
+    QString reason;
+    const auto disk = files::diskFileOf(landing, &reason);
+    if (!disk) {
+        // A new file; a folder that is missing is the save's to report.
+        if (reason.isEmpty())
+            return std::nullopt;
+        return refused(reason);
+    }
+    if (disk->regular && own.files.contains(Identity{disk->volume, disk->index}))
+        return refused(
+            QStringLiteral("It is Brimvale's diary or one of its backups under another name: choose another file."));
+    if (disk->folder)
+        return refused(QStringLiteral("It is a folder, not a file."));
+    if (!disk->regular)
         return refused(QStringLiteral("It is not a regular file but a pipe, socket or device."));
 #endif
     return std::nullopt;

@@ -22,6 +22,10 @@
 #include <sys/stat.h>
 #endif
 
+#ifdef Q_OS_WIN
+#include "core/windowsfiles.h"
+#endif
+
 namespace store {
 
 namespace {
@@ -50,7 +54,13 @@ std::optional<FileStamp> fileStamp(const QString &path)
     const QFileInfo file(path);
     if (!file.exists())
         return std::nullopt;
-    return FileStamp{file.size(), file.lastModified().toMSecsSinceEpoch() * 1000000, 0};
+    quint64 index = 0;
+#ifdef Q_OS_WIN
+    // A file put in the diary's place has an index of its own even with the same size and time.
+    if (const auto disk = files::diskFileOf(path))
+        index = disk->index;
+#endif
+    return FileStamp{file.size(), file.lastModified().toMSecsSinceEpoch() * 1000000, index};
 #endif
 }
 

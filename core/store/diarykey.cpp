@@ -110,6 +110,8 @@ void keepMemoryPrivate()
 #ifdef Q_OS_LINUX
     ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
 #endif
+    // Windows has no such switch: a crash dump there is written only where the user or an
+    // administrator turned local dumps on, into their own folders.
 }
 
 // A QByteArray whose bytes are wiped when it goes.

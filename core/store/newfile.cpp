@@ -11,6 +11,10 @@
 #include <unistd.h>
 #endif
 
+#ifdef Q_OS_WIN
+#include "core/windowsfiles.h"
+#endif
+
 namespace files {
 
 namespace {
@@ -60,6 +64,9 @@ std::optional<QString> NewFile::seal()
 #ifdef Q_OS_UNIX
         if (::fsync(m_temporary.handle()) != 0)
             return systemError();
+#elif defined(Q_OS_WIN)
+        if (auto failed = files::flushToDisk(m_temporary))
+            return failed;
 #endif
         m_temporary.close();
     } else {
@@ -70,6 +77,13 @@ std::optional<QString> NewFile::seal()
 #ifdef Q_OS_UNIX
         if (::fsync(filled.handle()) != 0)
             return systemError();
+#elif defined(Q_OS_WIN)
+        // Only a handle that may write flushes on Windows.
+        filled.close();
+        if (!filled.open(QIODevice::ReadWrite))
+            return filled.errorString();
+        if (auto failed = files::flushToDisk(filled))
+            return failed;
 #endif
     }
     m_sealed = true;
@@ -95,12 +109,19 @@ std::optional<QString> NewFile::moveTo(const QString &name, bool replacing)
     const QString made = m_filledPath.isEmpty() ? m_temporary.fileName() : m_filledPath;
     const QString target = QDir(m_folder).filePath(name);
     if (replacing) {
+#ifdef Q_OS_WIN
+        if (auto failed = files::replaceFile(made, target)) {
+            discard();
+            return failed;
+        }
+#else
         std::error_code error;
         std::filesystem::rename(QFile::encodeName(made).toStdString(), QFile::encodeName(target).toStdString(), error);
         if (error) {
             discard();
             return QString::fromLocal8Bit(error.message());
         }
+#endif
     } else {
         // QFile::rename refuses an existing target: nothing there is ever replaced.
         QFile moved(made);

@@ -16,6 +16,10 @@
 #include <sys/stat.h>
 #endif
 
+#ifdef Q_OS_WIN
+#include "core/windowsfiles.h"
+#endif
+
 namespace store {
 
 namespace {
@@ -29,6 +33,11 @@ bool sameFile(const QString &one, const QString &other)
     if (::stat(QFile::encodeName(one).constData(), &first) == 0
         && ::stat(QFile::encodeName(other).constData(), &second) == 0)
         return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+#elif defined(Q_OS_WIN)
+    const auto first = files::diskFileOf(one);
+    const auto second = files::diskFileOf(other);
+    if (first && second && first->regular && second->regular)
+        return first->volume == second->volume && first->index == second->index;
 #endif
     return QFileInfo(one).absoluteFilePath() == QFileInfo(other).absoluteFilePath();
 }

@@ -1,0 +1,73 @@
+#include "core/windowsfiles.h"
+
+#ifdef Q_OS_WIN
+
+#include <QDir>
+#include <QFileDevice>
+
+#include <io.h>
+#include <windows.h>
+
+namespace files {
+
+namespace {
+QString systemError()
+{
+    return qt_error_string(int(::GetLastError()));
+}
+
+std::wstring nativePath(const QString &path)
+{
+    return QDir::toNativeSeparators(path).toStdWString();
+}
+} // namespace
+
+std::optional<DiskFile> diskFileOf(const QString &path, QString *reason)
+{
+    // No access asked for, and every sharing allowed: the file may be open elsewhere, the
+    // diary in SQLite included. Folders open only with backup semantics.
+    const HANDLE handle =
+        ::CreateFileW(nativePath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        if (reason && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+            *reason = qt_error_string(int(error));
+        return std::nullopt;
+    }
+    std::optional<DiskFile> file;
+    BY_HANDLE_FILE_INFORMATION facts{};
+    const bool onDisk = ::GetFileType(handle) == FILE_TYPE_DISK;
+    if (onDisk && ::GetFileInformationByHandle(handle, &facts)) {
+        const bool folder = facts.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+        file = DiskFile{facts.dwVolumeSerialNumber, (quint64(facts.nFileIndexHigh) << 32) | facts.nFileIndexLow, folder,
+                        !folder};
+    } else if (!onDisk) {
+        // A device or pipe has no index on a volume: it is no file of ours, and no book goes there.
+        file = DiskFile{};
+    } else if (reason) {
+        *reason = systemError();
+    }
+    ::CloseHandle(handle);
+    return file;
+}
+
+std::optional<QString> flushToDisk(const QFileDevice &file)
+{
+    const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(file.handle()));
+    if (handle == INVALID_HANDLE_VALUE || !::FlushFileBuffers(handle))
+        return systemError();
+    return std::nullopt;
+}
+
+std::optional<QString> replaceFile(const QString &from, const QString &to)
+{
+    if (!::MoveFileExW(nativePath(from).c_str(), nativePath(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return systemError();
+    return std::nullopt;
+}
+
+} // namespace files
+
+#endif
