@@ -16,6 +16,9 @@ cache="${BRIMVALE_WINDOWS_CACHE:-$HOME/.cache/brimvale-windows}"
 jobs="${BRIMVALE_WINDOWS_JOBS:-2}"
 triple=x86_64-w64-mingw32
 toolchain="$root/packaging/windows/toolchain.cmake"
+# The dependencies' builds keep the toolchain file's path in their CMake caches, so they use a copy
+# in the cache that stays put wherever the tree is checked out.
+cachedToolchain="$cache/toolchain.cmake"
 
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
@@ -154,7 +157,7 @@ build_qt() {
     # needs wintab.h, which Debian's source leaves out. OpenGL stays: the windows plugin of
     # Qt 6.4.2 does not compile without it.
     cmake -S "$source" -B "$build" -G Ninja \
-        -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$cachedToolchain" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_INSTALL_PREFIX="$prefix" \
         -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
         -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
@@ -225,7 +228,7 @@ build_libcsv() {
 
 build_cmark() {
     local source="$1" build="$2" prefix="$3"
-    cmake -S "$source" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    cmake -S "$source" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$cachedToolchain" \
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
         -DCMARK_TESTS=OFF -DCMARK_SHARED=OFF -DCMARK_STATIC=ON
     nice -n 10 cmake --build "$build" --parallel "$jobs"
@@ -235,6 +238,7 @@ build_cmark() {
 deps() {
     installPackages
     mkdir -p "$cache"
+    cmp -s "$toolchain" "$cachedToolchain" || cp "$toolchain" "$cachedToolchain"
     qtPrefix="$(dependency qt)"
     cryptoPrefix="$(dependency crypto)"
     sqlcipherPrefix="$(dependency sqlcipher "$cryptoPrefix")"

@@ -2,6 +2,7 @@
 
 #include "core/book/book.h"
 #include "core/datafolder.h"
+#include "core/diskfiles.h"
 #include "core/services.h"
 
 #include <QDirIterator>
@@ -11,12 +12,7 @@
 #include <cerrno>
 
 #ifdef Q_OS_UNIX
-#include <sys/stat.h>
 #include <unistd.h>
-#endif
-
-#ifdef Q_OS_WIN
-#include "core/windowsfiles.h"
 #endif
 
 namespace book {
@@ -37,18 +33,9 @@ QString landingOf(const QString &path)
     return file.isSymLink() ? QFileInfo(path).absoluteFilePath() : file.absoluteFilePath();
 }
 
-// A file or folder as the disk knows it, whatever its name: device and inode.
+// A file or folder as the disk knows it, whatever its name: volume and index.
 using Identity = QPair<quint64, quint64>;
 
-#ifdef Q_OS_UNIX
-std::optional<Identity> identityOf(const QString &path)
-{
-    struct stat facts { };
-    if (::stat(QFile::encodeName(path).constData(), &facts) != 0)
-        return std::nullopt;
-    return Identity{quint64(facts.st_dev), quint64(facts.st_ino)};
-}
-#elif defined(Q_OS_WIN)
 std::optional<Identity> identityOf(const QString &path)
 {
     const auto disk = files::diskFileOf(path);
@@ -56,12 +43,6 @@ std::optional<Identity> identityOf(const QString &path)
         return std::nullopt;
     return Identity{disk->volume, disk->index};
 }
-#else
-std::optional<Identity> identityOf(const QString &)
-{
-    return std::nullopt;
-}
-#endif
 
 // Brimvale's own places: the data folders by canonical path, and every folder and file in them
 // (the diary, its backups, the kept backups) by identity, so that a link, a hard link or a second
@@ -122,23 +103,6 @@ std::optional<QString> refusalOf(const QString &path)
     if (!folder.isEmpty() && own.holds(folder))
         return refused(QStringLiteral(
             "It is in Brimvale's data folder, which holds the diary and its backups: choose another folder."));
-#ifdef Q_OS_UNIX
-    struct stat facts { };
-    if (::stat(QFile::encodeName(landing).constData(), &facts) != 0) {
-        const int error = errno;
-        // A new file; a folder that is missing is the save's to report.
-        if (error == ENOENT)
-            return std::nullopt;
-        return refused(qt_error_string(error));
-    }
-    if (own.files.contains(Identity{quint64(facts.st_dev), quint64(facts.st_ino)}))
-        return refused(
-            QStringLiteral("It is Brimvale's diary or one of its backups under another name: choose another file."));
-    if (S_ISDIR(facts.st_mode))
-        return refused(QStringLiteral("It is a folder, not a file."));
-    if (!S_ISREG(facts.st_mode))
-        return refused(QStringLiteral("It is not a regular file but a pipe, socket or device."));
-#elif defined(Q_OS_WIN)
     QString reason;
     const auto disk = files::diskFileOf(landing, &reason);
     if (!disk) {
@@ -154,7 +118,6 @@ std::optional<QString> refusalOf(const QString &path)
         return refused(QStringLiteral("It is a folder, not a file."));
     if (!disk->regular)
         return refused(QStringLiteral("It is not a regular file but a pipe, socket or device."));
-#endif
     return std::nullopt;
 }
 
@@ -226,6 +189,12 @@ std::optional<QString> BookFile::commit()
     // Some file systems (over a network, with quotas) tell of a full disk only here.
     if (!failed() && ::fsync(m_file.handle()) != 0)
         m_reason = qt_error_string(errno);
+#elif defined(Q_OS_WIN)
+    if (!failed() && !m_file.flush())
+        m_reason = m_file.errorString();
+    if (!failed())
+        if (auto unflushed = files::flushToDisk(m_file))
+            m_reason = *unflushed;
 #endif
     if (failed()) {
         cancel();

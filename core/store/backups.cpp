@@ -18,13 +18,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#endif
-
-#ifdef Q_OS_WIN
-#include "core/windowsfiles.h"
-#endif
+#include "core/diskfiles.h"
 
 namespace store {
 
@@ -44,24 +38,11 @@ struct FileStamp {
 
 std::optional<FileStamp> fileStamp(const QString &path)
 {
-#ifdef Q_OS_UNIX
-    struct stat facts { };
-    if (::stat(QFile::encodeName(path).constData(), &facts) != 0)
+    const auto disk = files::diskFileOf(path);
+    if (!disk)
         return std::nullopt;
-    return FileStamp{qint64(facts.st_size), qint64(facts.st_mtim.tv_sec) * 1000000000 + facts.st_mtim.tv_nsec,
-                     quint64(facts.st_ino)};
-#else
-    const QFileInfo file(path);
-    if (!file.exists())
-        return std::nullopt;
-    quint64 index = 0;
-#ifdef Q_OS_WIN
     // A file put in the diary's place has an index of its own even with the same size and time.
-    if (const auto disk = files::diskFileOf(path))
-        index = disk->index;
-#endif
-    return FileStamp{file.size(), file.lastModified().toMSecsSinceEpoch() * 1000000, index};
-#endif
+    return FileStamp{disk->size, disk->modifiedNs, disk->index};
 }
 
 // Diaries this run has checked whole and backed up, by absolute path, with the stamp of the

@@ -11,9 +11,7 @@
 #include <unistd.h>
 #endif
 
-#ifdef Q_OS_WIN
-#include "core/windowsfiles.h"
-#endif
+#include "core/diskfiles.h"
 
 namespace files {
 

@@ -12,13 +12,7 @@
 
 #include <algorithm>
 
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#endif
-
-#ifdef Q_OS_WIN
-#include "core/windowsfiles.h"
-#endif
+#include "core/diskfiles.h"
 
 namespace store {
 
@@ -27,18 +21,10 @@ namespace {
 // The same file by another name (a link) is the diary too.
 bool sameFile(const QString &one, const QString &other)
 {
-#ifdef Q_OS_UNIX
-    struct stat first { };
-    struct stat second { };
-    if (::stat(QFile::encodeName(one).constData(), &first) == 0
-        && ::stat(QFile::encodeName(other).constData(), &second) == 0)
-        return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
-#elif defined(Q_OS_WIN)
     const auto first = files::diskFileOf(one);
     const auto second = files::diskFileOf(other);
     if (first && second && first->regular && second->regular)
-        return first->volume == second->volume && first->index == second->index;
-#endif
+        return first->sameFileAs(*second);
     return QFileInfo(one).absoluteFilePath() == QFileInfo(other).absoluteFilePath();
 }
 

@@ -1,14 +1,38 @@
-#include "core/windowsfiles.h"
+#include "core/diskfiles.h"
+
+#include <QFile>
 
 #ifdef Q_OS_WIN
-
 #include <QDir>
 #include <QFileDevice>
 
 #include <io.h>
 #include <windows.h>
+#else
+#include <cerrno>
+#include <sys/stat.h>
+#endif
 
 namespace files {
+
+#ifndef Q_OS_WIN
+std::optional<DiskFile> diskFileOf(const QString &path, QString *reason)
+{
+    struct stat facts { };
+    if (::stat(QFile::encodeName(path).constData(), &facts) != 0) {
+        if (reason && errno != ENOENT)
+            *reason = qt_error_string(errno);
+        return std::nullopt;
+    }
+#ifdef Q_OS_MACOS
+    const qint64 modifiedNs = qint64(facts.st_mtimespec.tv_sec) * 1000000000 + facts.st_mtimespec.tv_nsec;
+#else
+    const qint64 modifiedNs = qint64(facts.st_mtim.tv_sec) * 1000000000 + facts.st_mtim.tv_nsec;
+#endif
+    return DiskFile{quint64(facts.st_dev),  quint64(facts.st_ino), S_ISDIR(facts.st_mode),
+                    S_ISREG(facts.st_mode), qint64(facts.st_size), modifiedNs};
+}
+#else
 
 namespace {
 QString systemError()
@@ -40,8 +64,16 @@ std::optional<DiskFile> diskFileOf(const QString &path, QString *reason)
     const bool onDisk = ::GetFileType(handle) == FILE_TYPE_DISK;
     if (onDisk && ::GetFileInformationByHandle(handle, &facts)) {
         const bool folder = facts.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
-        file = DiskFile{facts.dwVolumeSerialNumber, (quint64(facts.nFileIndexHigh) << 32) | facts.nFileIndexLow, folder,
-                        !folder};
+        // FILETIME counts 100 ns steps from 1601.
+        const qint64 written =
+            qint64((quint64(facts.ftLastWriteTime.dwHighDateTime) << 32) | facts.ftLastWriteTime.dwLowDateTime);
+        constexpr qint64 kFrom1601To1970 = 116444736000000000;
+        file = DiskFile{facts.dwVolumeSerialNumber,
+                        (quint64(facts.nFileIndexHigh) << 32) | facts.nFileIndexLow,
+                        folder,
+                        !folder,
+                        qint64((quint64(facts.nFileSizeHigh) << 32) | facts.nFileSizeLow),
+                        (written - kFrom1601To1970) * 100};
     } else if (!onDisk) {
         // A device or pipe has no index on a volume: it is no file of ours, and no book goes there.
         file = DiskFile{};
@@ -68,6 +100,6 @@ std::optional<QString> replaceFile(const QString &from, const QString &to)
     return std::nullopt;
 }
 
-} // namespace files
-
 #endif
+
+} // namespace files
