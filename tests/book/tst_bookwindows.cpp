@@ -28,7 +28,9 @@
 #include <QTimer>
 #include <QtTest>
 
+#ifdef Q_OS_UNIX
 #include <sys/stat.h>
+#endif
 
 namespace {
 QStringList diaryEntries()
@@ -196,8 +198,13 @@ void BookWindowsTest::exportNeverReplacesTheDiaryNorAPipe()
     QFETCH(bool, pipe);
     QFETCH(QString, reason);
     const QString target = pipe ? m_env->root() + QStringLiteral("/pipe.pdf") : m_env->workingDiary();
-    if (pipe)
+    if (pipe) {
+#ifdef Q_OS_WIN
+        QSKIP("Windows has no named pipe that lives in a folder");
+#else
         QCOMPARE(::mkfifo(QFile::encodeName(target).constData(), 0600), 0);
+#endif
+    }
     MainWindow *main = testing::startProgram();
     QVERIFY(main);
     // The file dialog starts in the documents folder, made for it when missing.

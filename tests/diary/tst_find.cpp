@@ -29,7 +29,9 @@
 #include <memory>
 
 #include <fcntl.h>
+#ifdef Q_OS_UNIX
 #include <sys/stat.h>
+#endif
 
 using Rows = std::vector<std::pair<QString, QString>>;
 
@@ -199,6 +201,9 @@ void FindTest::searchSeesEveryChangeToTheDiary()
     QVERIFY(!index.isCurrent());
 
     // A change within the file system's clock tick leaves the same size and time: still seen.
+#ifdef Q_OS_WIN
+    QSKIP("setting a file's time back to the nanosecond needs utimensat");
+#else
     BRIMVALE_UNWRAP(again, finder::Index::build(path));
     struct stat before { };
     QCOMPARE(::stat(QFile::encodeName(path).constData(), &before), 0);
@@ -208,6 +213,7 @@ void FindTest::searchSeesEveryChangeToTheDiary()
     const timespec times[2] = {before.st_atim, before.st_mtim};
     QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
     QVERIFY(!again.isCurrent());
+#endif
 }
 
 void FindTest::resultLandsOnItsEntryFromAnyWindow_data()

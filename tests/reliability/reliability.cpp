@@ -2,6 +2,7 @@
 
 #include "environment.h"
 
+#include "core/diskfiles.h"
 #include "core/store/diarykey.h"
 #include "core/store/opening.h"
 #include "core/store/store.h"
@@ -20,17 +21,18 @@
 #include <QThread>
 #include <QtTest>
 
+#ifdef Q_OS_UNIX
 #include <sys/stat.h>
+#endif
 
 namespace reliability {
 
 std::optional<FileState> stateOf(const QString &path)
 {
-    struct stat info { };
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+    const auto disk = files::diskFileOf(path);
+    if (!disk)
         return std::nullopt;
-    return FileState{bytesOf(path), qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
-                     quint64(info.st_ino)};
+    return FileState{bytesOf(path), disk->modifiedNs, disk->index};
 }
 
 bool writeBytes(const QString &path, const QByteArray &bytes)
@@ -130,10 +132,14 @@ void fillDisk(const QString &folder)
 
 int modeOf(const QString &path)
 {
+#ifdef Q_OS_UNIX
     struct stat info { };
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
-        return -1;
-    return int(info.st_mode & 07777);
+    if (::stat(QFile::encodeName(path).constData(), &info) == 0)
+        return int(info.st_mode & 07777);
+#else
+    Q_UNUSED(path);
+#endif
+    return -1;
 }
 
 bool click(QPushButton *button)

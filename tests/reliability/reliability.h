@@ -54,7 +54,7 @@ KilledChild killAfter(const QString &program, const QStringList &arguments, int 
 
 // Fills the file system holding this folder until a write fails.
 void fillDisk(const QString &folder);
-// Octal permission bits, e.g. 0600.
+// Octal permission bits, e.g. 0600; -1 where files have none (Windows).
 int modeOf(const QString &path);
 
 using testing::enterSection;

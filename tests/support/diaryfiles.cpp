@@ -1,5 +1,6 @@
 #include "diaryfiles.h"
 
+#include "core/diskfiles.h"
 #include "core/store/diarykey.h"
 #include "core/store/store.h"
 
@@ -17,9 +18,6 @@
 
 #ifdef Q_OS_LINUX
 #include <unistd.h>
-#endif
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
 #endif
 
 namespace testing {
@@ -83,22 +81,19 @@ QStringList stateOf(const QString &path)
     QStringList state;
     auto add = [&](const QString &entry) {
         QString line = entry;
-#ifdef Q_OS_UNIX
-        struct stat facts { };
-        if (::lstat(QFile::encodeName(entry).constData(), &facts) == 0)
-            line += QStringLiteral(" mode %1 size %2 time %3.%4 inode %5")
-                        .arg(facts.st_mode)
-                        .arg(facts.st_size)
-                        .arg(facts.st_mtim.tv_sec)
-                        .arg(facts.st_mtim.tv_nsec)
-                        .arg(facts.st_ino);
-        if (S_ISREG(facts.st_mode)) {
-            QFile file(entry);
-            if (file.open(QIODevice::ReadOnly))
+        const QFileInfo info(entry);
+        if (info.isSymLink()) {
+            line += QStringLiteral(" link to ") + info.symLinkTarget();
+        } else if (const auto disk = files::diskFileOf(entry)) {
+            line += QStringLiteral(" mode %1 size %2 time %3 index %4")
+                        .arg(int(info.permissions()), 0, 16)
+                        .arg(disk->size)
+                        .arg(disk->modifiedNs)
+                        .arg(disk->index);
+            if (disk->regular)
                 line += QLatin1Char(' ')
-                    + QString::fromLatin1(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex());
+                    + QString::fromLatin1(QCryptographicHash::hash(bytesOf(entry), QCryptographicHash::Sha256).toHex());
         }
-#endif
         state << line;
     };
     add(path);

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QSettings>
 #include <QStandardPaths>
 
 namespace testing {
@@ -91,7 +92,20 @@ void Environment::writeStarter(const QByteArray &bytes)
 void Environment::useRealSettings()
 {
     settings = nullptr;
+#ifdef Q_OS_WIN
+    // Windows finds the user's settings folder by its known folder, not by a variable.
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, root() + QStringLiteral("/home/.config"));
+#endif
     platform::installed().settings = platform::productionServices().settings;
+}
+
+QString Environment::settingsFile() const
+{
+#ifdef Q_OS_WIN
+    return root() + QStringLiteral("/home/.config/brimvale.ini");
+#else
+    return root() + QStringLiteral("/home/.config/brimvale.conf");
+#endif
 }
 
 void flushDeletions()

@@ -29,6 +29,8 @@ public:
 
     // Replaces a fake with the production seam (e.g. real settings files under the temp home).
     void useRealSettings();
+    // The file the real settings are kept in.
+    QString settingsFile() const;
 
     fakes::MessageBoxes *messages = nullptr;
     fakes::FileDialogs *files = nullptr;

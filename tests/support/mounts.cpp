@@ -2,12 +2,16 @@
 
 #include <QFile>
 
+#ifdef Q_OS_LINUX
 #include <cerrno>
 #include <cstring>
 #include <sched.h>
 #include <sys/mount.h>
+#endif
 
 namespace testing {
+
+#ifdef Q_OS_LINUX
 
 namespace {
 QString g_unavailable = QStringLiteral("the test program did not try to enter a private mount namespace");
@@ -74,6 +78,33 @@ Mount Mount::small(const QString &folder, int kilobytes)
     return mount;
 }
 
+#else
+// Elsewhere a folder cannot be made read-only for an administrator, nor a small disk made, without
+// changing the machine itself.
+bool enterPrivateMountNamespace()
+{
+    return false;
+}
+
+QString mountsUnavailableReason()
+{
+    return QStringLiteral("only Linux lets a test program mount a file system of its own");
+}
+
+Mount Mount::readOnly(const QString &folder)
+{
+    Mount mount;
+    mount.m_folder = folder;
+    mount.m_error = mountsUnavailableReason();
+    return mount;
+}
+
+Mount Mount::small(const QString &folder, int)
+{
+    return readOnly(folder);
+}
+#endif
+
 Mount::Mount(Mount &&other) noexcept
     : m_folder(std::move(other.m_folder)), m_error(std::move(other.m_error)), m_mounted(other.m_mounted)
 {
@@ -82,8 +113,10 @@ Mount::Mount(Mount &&other) noexcept
 
 Mount::~Mount()
 {
+#ifdef Q_OS_LINUX
     if (m_mounted)
         ::umount2(QFile::encodeName(m_folder).constData(), MNT_DETACH);
+#endif
 }
 
 } // namespace testing

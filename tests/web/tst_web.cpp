@@ -590,7 +590,7 @@ void WebTest::realSettingsFileHoldsOnlyScrambledText()
 {
     m_env->useRealSettings();
     const QLocale us(QStringLiteral("en_US"));
-    const QString file = m_env->root() + QStringLiteral("/home/.config/brimvale.conf");
+    const QString file = m_env->settingsFile();
 
     reminder::remindOfUpdate(us, kToday);
     QVERIFY(QFile::exists(file));
