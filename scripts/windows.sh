@@ -266,8 +266,37 @@ build() {
     useWine
     cd "$root"
     BRIMVALE_WINDOWS_PREFIX="$prefixes" cmake --preset windows -DBRIMVALE_WINDOWS_PREFIX="$prefixes"
-    nice -n 10 cmake --build --preset windows --parallel "$jobs" --target brimvale
-    /usr/lib/wine/wine64 build/windows/brimvale.exe --version
+    nice -n 10 cmake --build --preset windows --parallel "$jobs" --target brimvale brimvale_makediary
+    tryProgram
+}
+
+# A path on wine's drive Z:, which is the whole of this machine.
+windowsPath() {
+    local path="$1"
+    echo "Z:${path//\//\\}"
+}
+
+# The program tried as a user would: its version, then a diary with two entries in the per-user
+# application data folder (of wine's prefix) and its book written from the command line.
+tryProgram() {
+    local wine=/usr/lib/wine/wine64 appData diary out
+    $wine build/windows/brimvale.exe --version
+    appData="$($wine cmd /c echo %APPDATA% | tr -d '\r')"
+    appData="$WINEPREFIX/drive_c/$(echo "${appData#?:\\}" | tr '\\' /)"
+    diary="$appData/Brimvale/updatediary.dll"
+    mkdir -p "$(dirname "$diary")"
+    $wine build/windows/tools/brimvale_makediary.exe "$(windowsPath "$diary")" \
+        tblspell Rue "A herb of grace" tblrituals Moon "Drawing down"
+    out="$root/build/windows/tried"
+    rm -rf "$out"
+    mkdir -p "$out"
+    $wine build/windows/brimvale.exe --export "$(windowsPath "$out/book.csv")"
+    if ! grep -q '^Spell,Rue,A herb of grace' "$out/book.csv"; then
+        log "brimvale.exe --export wrote no book of the diary's entries"
+        return 1
+    fi
+    log "brimvale.exe --export wrote $out/book.csv from $diary:"
+    cat "$out/book.csv" >&2
 }
 
 # The tests under wine, on the offscreen platform. The checks of the sources alone (layers,

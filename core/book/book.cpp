@@ -199,13 +199,13 @@ QString dateLine()
     return QLocale().toString(platform::clock().today(), QLocale::LongFormat);
 }
 
-store::Result<Book> read(const QString &diary, const std::vector<Table> &tables)
+store::Result<Book> read(const QString &diary, const std::vector<Table> &tables, store::ReadFrom from)
 {
     Book book;
     for (Table table : sections::kTables) {
         if (std::find(tables.begin(), tables.end(), table) == tables.end())
             continue;
-        auto entries = store::readSection(diary, table);
+        auto entries = store::readSection(diary, table, from);
         if (!entries.ok())
             return entries.failure();
         // A book has no blank chapter and no contents line for a section without entries.

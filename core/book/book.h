@@ -38,7 +38,8 @@ QString dateLine();
 
 // The chosen sections of a diary that hold entries, one read each, in the order of the section
 // table.
-store::Result<Book> read(const QString &diary, const std::vector<Table> &tables);
+store::Result<Book> read(const QString &diary, const std::vector<Table> &tables,
+                         store::ReadFrom from = store::ReadFrom::Diary);
 
 // Hears how many entries are done out of how many; false stops the work.
 using Progress = std::function<bool(qint64 done, qint64 total)>;

@@ -22,7 +22,7 @@ Loaded load(const QString &path)
     const QString suffix = QFileInfo(path).suffix().toLower();
     const bool csv = suffix == u"csv";
     if (!csv && suffix != u"md" && suffix != u"markdown") {
-        auto diary = read(path, {sections::kTables.begin(), sections::kTables.end()});
+        auto diary = read(path, {sections::kTables.begin(), sections::kTables.end()}, store::ReadFrom::OtherFile);
         if (!diary.ok())
             return {{}, nothingImported(store::message(diary.failure()))};
         return {std::move(diary.value()), {}};

@@ -112,9 +112,9 @@ Result<Keywords> queryKeywords(const QString &path, Table table)
     return result;
 }
 
-Result<Done> queryEntries(const QString &path, Table table, const EntryVisitor &visit)
+Result<Done> queryEntries(const QString &path, Table table, const EntryVisitor &visit, ReadFrom from = ReadFrom::Diary)
 {
-    auto opened = openDiary(path);
+    auto opened = openDiary(path, nullptr, Opening{.readOnly = from == ReadFrom::OtherFile});
     if (!opened.ok())
         return opened.failure();
     auto statement = Statement::prepare(
@@ -268,10 +268,12 @@ Result<qint64> addEntry(const QString &path, Table table, const Entry &entry)
     return index;
 }
 
-Result<std::vector<Entry>> readSection(const QString &path, Table table)
+Result<std::vector<Entry>> readSection(const QString &path, Table table, ReadFrom from)
 {
     std::vector<Entry> entries;
-    const auto read = readEntries(path, table, [&](qint64, const Entry &entry) { entries.push_back(entry); });
+    const auto read = toldOf(queryEntries(
+                                 path, table, [&](qint64, const Entry &entry) { entries.push_back(entry); }, from),
+                             path);
     if (!read.ok())
         return read.failure();
     return entries;

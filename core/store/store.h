@@ -51,8 +51,12 @@ struct Chapter {
     std::vector<Entry> entries;
 };
 
+// Another diary file, read for its entries alone (one to import from), is opened read-only: the
+// engine then never rolls a journal found beside it back into a file that is not the user's diary.
+enum class ReadFrom { Diary, OtherFile };
+
 // Every entry of a table, keyword and meaning, in ascending "Index" order, in one read.
-Result<std::vector<Entry>> readSection(const QString &path, Table table);
+Result<std::vector<Entry>> readSection(const QString &path, Table table, ReadFrom from = ReadFrom::Diary);
 
 // Each write is one transaction, on disk when the call returns, and records what it changed in the
 // diary's history in that same transaction (core/store/history.h). The first write of a run checks

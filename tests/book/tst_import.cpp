@@ -6,6 +6,9 @@
 
 #include "core/book/bookimport.h"
 #include "core/store/backups.h"
+#include "core/store/diarykey.h"
+
+#include <sqlcipher/sqlite3.h>
 
 #include <QDir>
 #include <QFile>
@@ -61,6 +64,7 @@ private slots:
     void diaryFileHoldingMoreThanADiaryIsRefused();
     void diaryRowsWithoutKeywordOrMeaningAreLeftOut_data();
     void diaryRowsWithoutKeywordOrMeaningAreLeftOut();
+    void diaryFileIsOnlyRead();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -299,6 +303,38 @@ void ImportTest::diaryRowsWithoutKeywordOrMeaningAreLeftOut()
     QVERIFY(book::import(m_diary, preview).done());
     BRIMVALE_UNWRAP(recipes, testing::readRows(m_diary, QStringLiteral("tblrecipes")));
     QCOMPARE(recipes, (std::vector<testing::DiaryRow>{{1, QStringLiteral("Bread"), QStringLiteral(" flour ")}}));
+}
+
+// A diary file sent with the journal of a write that never finished: reading it must not roll the
+// journal back into a file that is not the user's diary.
+void ImportTest::diaryFileIsOnlyRead()
+{
+    const QString source = m_dir->filePath(QStringLiteral("source.dll"));
+    QVERIFY(testing::writeEmptyDiary(source));
+    std::vector<std::pair<QString, QString>> rows;
+    for (int i = 0; i < 200; ++i)
+        rows.push_back({QStringLiteral("Herb %1").arg(i), QString(300, QLatin1Char('m'))});
+    QVERIFY(testing::appendRows(source, QStringLiteral("tblspell"), rows));
+
+    // The write caught half-way: changed pages already in the file, the old ones in the journal.
+    sqlite3 *db = nullptr;
+    QCOMPARE(sqlite3_open_v2(QFile::encodeName(source).constData(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    const auto close = qScopeGuard([db] { sqlite3_close_v2(db); });
+    const QByteArray password = store::kBuiltInPassword.toUtf8();
+    QCOMPARE(sqlite3_key(db, password.constData(), int(password.size())), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(db, "PRAGMA cache_size = 2; BEGIN; UPDATE tblspell SET meaning = 'changed'", nullptr, nullptr,
+                          nullptr),
+             SQLITE_OK);
+    const QString file = m_dir->filePath(QStringLiteral("sent.dll"));
+    QVERIFY(QFile::copy(source, file)
+            && QFile::copy(source + QStringLiteral("-journal"), file + QStringLiteral("-journal")));
+    QCOMPARE(sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
+    const QByteArray sent = bytesOf(file);
+    QVERIFY(sent != bytesOf(source));
+
+    book::load(file);
+    QCOMPARE(bytesOf(file), sent);
+    QVERIFY(QFile::exists(file + QStringLiteral("-journal")));
 }
 
 BRIMVALE_TEST_MAIN(ImportTest)
