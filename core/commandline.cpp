@@ -1,5 +1,9 @@
 #include "core/commandline.h"
 
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace commandline {
@@ -12,7 +16,25 @@ QString sectionNames()
         names << section.name.toLower();
     return names.join(QLatin1Char(','));
 }
+
+[[noreturn]] void printAndEnd(const QString &text)
+{
+    std::fputs(qPrintable(text), stdout);
+    std::fflush(stdout);
+    std::exit(EXIT_SUCCESS);
+}
 } // namespace
+
+void CommandLine::showHelp()
+{
+    printAndEnd(m_parser.helpText());
+}
+
+void CommandLine::showVersion()
+{
+    printAndEnd(QCoreApplication::applicationName() + QLatin1Char(' ') + QCoreApplication::applicationVersion()
+                + QLatin1Char('\n'));
+}
 
 CommandLine::CommandLine()
     : m_export(QStringLiteral("export"), QStringLiteral("Write the book to <file> without opening a window."),

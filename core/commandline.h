@@ -25,9 +25,10 @@ public:
     CommandLine();
     // The arguments as QCoreApplication gives them, the program first.
     Request parse(const QStringList &arguments);
-    // Qt's own help and version output; both end the program.
-    [[noreturn]] void showHelp() { m_parser.showHelp(0); }
-    [[noreturn]] void showVersion() { m_parser.showVersion(); }
+    // Help and version on standard output, even on Windows without a console (where Qt's own
+    // would open a message box instead); both end the program.
+    [[noreturn]] void showHelp();
+    [[noreturn]] void showVersion();
 
 private:
     QCommandLineParser m_parser;

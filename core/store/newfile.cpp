@@ -15,12 +15,14 @@
 
 namespace files {
 
+#ifdef Q_OS_UNIX
 namespace {
 QString systemError()
 {
     return qt_error_string(errno);
 }
 } // namespace
+#endif
 
 NewFile::NewFile(const QString &folder, const QString &pattern)
     : m_folder(folder), m_temporary(QDir(folder).filePath(pattern))
