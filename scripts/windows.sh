@@ -259,6 +259,15 @@ useWine() {
     WINEPATH="Z:$qtPrefix/bin;Z:$runtime;Z:/usr/$triple/lib"
     export WINEPATH
     [ -e "$WINEPREFIX/system.reg" ] || /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 || true
+    # wine passes no QT_ variable on to the programs it runs; those the tests need are the
+    # prefix's own (a window on the desktop then needs -platform windows). Without a console
+    # window, Qt would log, and Qt Test report, to the debugger.
+    local name value
+    for name in QT_QPA_PLATFORM=offscreen QT_FORCE_STDERR_LOGGING=1 QT_FONT_DPI=96; do
+        value="${name#*=}"
+        name="${name%%=*}"
+        /usr/lib/wine/wine64 reg add 'HKCU\Environment' /v "$name" /t REG_SZ /d "$value" /f >/dev/null
+    done
 }
 
 build() {

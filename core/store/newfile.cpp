@@ -37,9 +37,13 @@ NewFile::~NewFile()
 
 std::optional<QString> NewFile::open()
 {
-    if (!m_temporary.open())
+    // A file of its own rather than the temporary file's: a QTemporaryFile keeps its handle open
+    // even when closed, and Windows moves no file that is open.
+    if (pathToFill().isEmpty())
         return m_temporary.errorString();
-    m_temporary.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    m_file.setFileName(m_filledPath);
+    if (!m_file.open(QIODevice::ReadWrite | QIODevice::NewOnly, QFile::ReadOwner | QFile::WriteOwner))
+        return m_file.errorString();
     return std::nullopt;
 }
 
@@ -58,17 +62,17 @@ std::optional<QString> NewFile::seal()
 {
     if (m_sealed)
         return std::nullopt;
-    if (m_filledPath.isEmpty()) {
-        if (!m_temporary.flush())
-            return m_temporary.errorString();
+    if (m_file.isOpen()) {
+        if (!m_file.flush())
+            return m_file.errorString();
 #ifdef Q_OS_UNIX
-        if (::fsync(m_temporary.handle()) != 0)
+        if (::fsync(m_file.handle()) != 0)
             return systemError();
 #elif defined(Q_OS_WIN)
-        if (auto failed = files::flushToDisk(m_temporary))
+        if (auto failed = files::flushToDisk(m_file))
             return failed;
 #endif
-        m_temporary.close();
+        m_file.close();
     } else {
         QFile filled(m_filledPath);
         if (!filled.open(QIODevice::ReadOnly))
@@ -106,7 +110,7 @@ std::optional<QString> NewFile::moveTo(const QString &name, bool replacing)
         discard();
         return failed;
     }
-    const QString made = m_filledPath.isEmpty() ? m_temporary.fileName() : m_filledPath;
+    const QString made = m_filledPath;
     const QString target = QDir(m_folder).filePath(name);
     if (replacing) {
 #ifdef Q_OS_WIN
@@ -132,16 +136,14 @@ std::optional<QString> NewFile::moveTo(const QString &name, bool replacing)
         }
     }
     m_committed = true;
-    m_temporary.setAutoRemove(false);
     syncFolder(m_folder);
     return std::nullopt;
 }
 
 void NewFile::discard()
 {
-    if (m_filledPath.isEmpty())
-        m_temporary.remove();
-    else
+    m_file.close();
+    if (!m_filledPath.isEmpty())
         QFile::remove(m_filledPath);
 }
 

@@ -22,7 +22,7 @@ public:
 
     // For bytes written through Qt: opens the temporary file; gives why it cannot be had.
     std::optional<QString> open();
-    QFile &file() { return m_temporary; }
+    QFile &file() { return m_file; }
 
     // For a writer that makes its file by name (SQLite): a free path in the folder for it to
     // create; empty when none can be had.
@@ -43,8 +43,9 @@ private:
     void discard();
 
     QString m_folder;
-    QTemporaryFile m_temporary;
-    QString m_filledPath; // set when a writer fills the file by name
+    QTemporaryFile m_temporary; // claims the unique name only
+    QFile m_file;               // the bytes written through Qt
+    QString m_filledPath;       // the file being made, once its name is claimed
     bool m_sealed = false;
     bool m_committed = false;
 };

@@ -44,9 +44,8 @@ int attachFresh(const Connection &connection, const QString &file, const RawKey 
 // moves that into target's place once it is whole: the name holds the whole old file or the whole
 // new one at every moment. The engine gives a new file the salt of the raw key it is made with,
 // so the copy gets `salt`. `beforeCopy` runs in the copy's transaction before anything is written.
-std::optional<Failure> writeAnew(const Connection &connection, const QString &target, const QString &base,
-                                 const RawKey &key, const QByteArray &salt,
-                                 const std::function<std::optional<Failure>()> &beforeCopy = {})
+std::optional<Failure> writeAnew(Connection &connection, const QString &target, const QString &base, const RawKey &key,
+                                 const QByteArray &salt, const std::function<std::optional<Failure>()> &beforeCopy = {})
 {
     const QFileInfo info(target);
     files::NewFile fresh(info.absolutePath(), partialPattern(base));
@@ -62,9 +61,10 @@ std::optional<Failure> writeAnew(const Connection &connection, const QString &ta
         return connection.failure(rc);
     // A read left open keeps other programs from writing into the old file until the new one has
     // taken its name: such a write would be lost with it.
-    auto hold = Statement::prepare(connection, QStringLiteral("SELECT 1 FROM main.sqlite_master"));
-    if (!hold.ok())
-        return hold.failure();
+    auto prepared = Statement::prepare(connection, QStringLiteral("SELECT 1 FROM main.sqlite_master"));
+    if (!prepared.ok())
+        return prepared.failure();
+    std::optional<Statement> hold(std::move(prepared.value()));
     if (const int rc = hold->step(); rc != SQLITE_ROW)
         return connection.failure(rc);
     {
@@ -84,6 +84,12 @@ std::optional<Failure> writeAnew(const Connection &connection, const QString &ta
     // An engine that kept a salt of its own would leave a file that the password no longer opens.
     if (saltOf(fill) != salt)
         return Failure{FailureKind::Other, QStringLiteral("The new file did not take its new salt.")};
+#ifdef Q_OS_WIN
+    // Windows moves no file over one that is open: the hold ends, and both files close, just
+    // before the move.
+    hold.reset();
+    connection.close();
+#endif
     if (auto failed = fresh.replace(info.fileName()))
         return Failure{FailureKind::Other, *failed};
     return std::nullopt;
@@ -124,8 +130,8 @@ private:
 bool rewriteBackup(const QString &backup, const QString &base, const RawKey &from, const RawKey &to,
                    const QByteArray &salt)
 {
-    const auto opened = openWithKey(backup, from);
-    return opened.ok() && !writeAnew(*opened, backup, base, to, salt);
+    auto opened = openWithKey(backup, from);
+    return opened.ok() && !writeAnew(opened.value(), backup, base, to, salt);
 }
 
 // Every backup of the diary, the leftovers of a stopped run removed from each folder first.
@@ -281,7 +287,7 @@ Result<PasswordChange> changePassword(const QString &path, const QString &curren
             return Failure{FailureKind::WrongPassword, {}};
         if (!opened.ok())
             return toldOf(opened.failure(), path);
-        const Connection &connection = *opened;
+        Connection &connection = opened.value();
         // Only once the current password is known to be right: each derivation takes its time.
         newKey = keyFor(next, nextSalt);
         if (!newKey)

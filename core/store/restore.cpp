@@ -97,6 +97,11 @@ Result<QString> keepAndReplace(const QString &diary, files::NewFile &copy)
                 auto made = keepBackup(*opened);
                 if (!made.ok())
                     return made;
+#ifdef Q_OS_WIN
+                // Windows moves no file over one that is open: the hold ends just before the move.
+                hold.rollback();
+                opened.value().close();
+#endif
                 if (auto failed = copy.replace(name))
                     return Failure{FailureKind::Other, *failed};
                 return *made;

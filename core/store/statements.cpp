@@ -200,8 +200,14 @@ QString Statement::text(int column) const
 
 Transaction::~Transaction()
 {
+    rollback();
+}
+
+void Transaction::rollback()
+{
     if (m_active && !sqlite3_get_autocommit(m_connection.get()))
         m_connection.exec(QStringLiteral("ROLLBACK"));
+    m_active = false;
 }
 
 int Transaction::begin()

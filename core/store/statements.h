@@ -50,10 +50,12 @@ public:
     Failure failure(int code) const { return failureFor(code, m_db, m_path); }
     // Runs SQL without parameters; gives the engine's result code.
     int exec(const QString &sql) const;
+    // Closes the file before the value goes (Windows moves no file over one that is open); every
+    // statement and transaction on it must have ended.
+    void close();
 
 private:
     Connection(sqlite3 *db, const QString &path);
-    void close();
 
     sqlite3 *m_db = nullptr;
     QString m_path;
@@ -104,6 +106,8 @@ public:
 
     int begin();
     int commit();
+    // Ends it now, as the value's going would.
+    void rollback();
 
 private:
     const Connection &m_connection;
