@@ -30,7 +30,7 @@ installPackages() {
     local packages=(
         cmake ninja-build pkg-config dpkg-dev qt6-base-dev-tools
         gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-        mingw-w64-x86-64-dev wine wine64 nsis zip tcl autoconf automake libtool
+        mingw-w64-x86-64-dev wine wine64 nsis zip tcl autoconf automake libtool fonts-dejavu-core
     )
     local missing=() package
     for package in "${packages[@]}"; do
@@ -261,9 +261,11 @@ useWine() {
     [ -e "$WINEPREFIX/system.reg" ] || /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 || true
     # wine passes no QT_ variable on to the programs it runs; those the tests need are the
     # prefix's own (a window on the desktop then needs -platform windows). Without a console
-    # window, Qt would log, and Qt Test report, to the debugger.
+    # window, Qt would log, and Qt Test report, to the debugger. The offscreen platform finds
+    # fonts only in a folder, here the same ones the tests have on Linux.
     local name value
-    for name in QT_QPA_PLATFORM=offscreen QT_FORCE_STDERR_LOGGING=1 QT_FONT_DPI=96; do
+    for name in QT_QPA_PLATFORM=offscreen QT_FORCE_STDERR_LOGGING=1 QT_FONT_DPI=96 \
+        'QT_QPA_FONTDIR=Z:\usr\share\fonts\truetype\dejavu'; do
         value="${name#*=}"
         name="${name%%=*}"
         /usr/lib/wine/wine64 reg add 'HKCU\Environment' /v "$name" /t REG_SZ /d "$value" /f >/dev/null

@@ -182,7 +182,7 @@ void BookWindowsTest::exportWritesTheChosenSectionsInTheChosenFormat()
     const QByteArray written = file.readAll();
     QVERIFY(written.startsWith("# Book of Shadows\n\n## Rituals\n\n### Moon\n"));
     QVERIFY(!written.contains("Rue"));
-    QCOMPARE(m_env->messages->last(), QStringLiteral("The book was exported to\n") + target);
+    QCOMPARE(m_env->messages->last(), QStringLiteral("The book was exported to\n") + QDir::toNativeSeparators(target));
 }
 
 void BookWindowsTest::exportNeverReplacesTheDiaryNorAPipe_data()
@@ -220,9 +220,10 @@ void BookWindowsTest::exportNeverReplacesTheDiaryNorAPipe()
 
     QVERIFY(!m_env->messages->shown.empty());
     QCOMPARE(m_env->messages->shown.back().icon, gui::MessageIcon::Critical);
-    QVERIFY2(m_env->messages->last().startsWith(
-                 QStringLiteral("The book could not be exported.\n%1\n%2").arg(target, reason)),
-             qPrintable(m_env->messages->last()));
+    QVERIFY2(
+        m_env->messages->last().startsWith(
+            QStringLiteral("The book could not be exported.\n%1\n%2").arg(QDir::toNativeSeparators(target), reason)),
+        qPrintable(m_env->messages->last()));
     QCOMPARE(testing::stateOf(m_env->root()), before);
 }
 
@@ -269,7 +270,7 @@ void BookWindowsTest::importShowsItsCountsAndWritesOnlyWhenConfirmed()
              QStringLiteral("Import these entries from %1?\n\n"
                             "Spell: 1 entry to add\nIncense: 0 entries to add\nRecipes: 2 entries to add\n"
                             "Rituals: 0 entries to add\nAlready in the diary, skipped: 1")
-                 .arg(csv));
+                 .arg(QDir::toNativeSeparators(csv)));
     const QStringList spells = testing::readKeywords(m_env->workingDiary(), QStringLiteral("tblspell"));
     const QStringList recipes = testing::readKeywords(m_env->workingDiary(), QStringLiteral("tblrecipes"));
     QCOMPARE(testing::listed(section), spells);

@@ -318,7 +318,7 @@ void ImportTest::diaryFileIsOnlyRead()
 
     // The write caught half-way: changed pages already in the file, the old ones in the journal.
     sqlite3 *db = nullptr;
-    QCOMPARE(sqlite3_open_v2(QFile::encodeName(source).constData(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    QCOMPARE(sqlite3_open_v2(source.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
     const auto close = qScopeGuard([db] { sqlite3_close_v2(db); });
     const QByteArray password = store::kBuiltInPassword.toUtf8();
     QCOMPARE(sqlite3_key(db, password.constData(), int(password.size())), SQLITE_OK);

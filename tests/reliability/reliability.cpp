@@ -44,7 +44,7 @@ bool writeBytes(const QString &path, const QByteArray &bytes)
 QString integrityCheck(const QString &path)
 {
     sqlite3 *db = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
         sqlite3_close_v2(db);
         return QStringLiteral("cannot open");
     }

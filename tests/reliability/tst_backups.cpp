@@ -314,7 +314,7 @@ void BackupTest::damagedDiaryIsNotWrittenAndPushesNoGoodBackupOut()
         QCOMPARE(added.failure().kind, FailureKind::Damaged);
         QCOMPARE(store::message(added.failure()),
                  QStringLiteral("The diary file is damaged or the password is wrong.\n%1\nNewest backup: %2")
-                     .arg(m_path, good.last()));
+                     .arg(QDir::toNativeSeparators(m_path), QDir::toNativeSeparators(good.last())));
         // Refused again on the next write of the same run, too.
         QVERIFY(!store::removeEntry(m_path, Table::Spell, 1).ok());
     }
@@ -359,7 +359,7 @@ void BackupTest::messagesNameTheNewestBackupWhichRestoresTheDiary()
     QVERIFY(window);
     QCOMPARE(env.messages->texts(),
              QStringList{QStringLiteral("The diary file is damaged or the password is wrong.\n%1\nNewest backup: %2")
-                             .arg(working, backups[0])});
+                             .arg(QDir::toNativeSeparators(working), QDir::toNativeSeparators(backups[0]))});
     QCOMPARE(env.messages->shown.back().icon, gui::MessageIcon::Critical);
 
     QVERIFY(click(testing::control<QPushButton>(window, "Command1")));
@@ -369,7 +369,8 @@ void BackupTest::messagesNameTheNewestBackupWhichRestoresTheDiary()
     QTest::keyClicks(testing::control<QPlainTextEdit>(window, "txtMeaning"), QStringLiteral("Visions"));
     QVERIFY(click(testing::control<QPushButton>(window, "Command2")));
     QCOMPARE(env.messages->last(),
-             QStringLiteral("The diary file is missing.\n%1\nNewest backup: %2").arg(working, backups[0]));
+             QStringLiteral("The diary file is missing.\n%1\nNewest backup: %2")
+                 .arg(QDir::toNativeSeparators(working), QDir::toNativeSeparators(backups[0])));
 
     // README's way back: copy the newest backup over the diary. The typed entry is still there to save.
     QVERIFY(QFile::copy(backups[0], working));
@@ -529,9 +530,12 @@ void BackupTest::fileThatIsNoWholeDiaryIsNotRestored()
     QString file = m_dir->filePath(QStringLiteral("other.dll"));
     if (kind == u"itself")
         file = m_path;
-    else if (kind == u"link")
+    else if (kind == u"link") {
+#ifdef Q_OS_WIN
+        QSKIP("a link made by Qt on Windows is a shortcut, a file of its own that the file system does not follow");
+#endif
         QVERIFY(QFile::link(m_path, file));
-    else if (kind == u"empty")
+    } else if (kind == u"empty")
         QVERIFY(reliability::writeBytes(file, {}));
     else
         QVERIFY(QFile::copy(m_path, file));

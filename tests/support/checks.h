@@ -7,6 +7,7 @@
 #include "core/store/store.h"
 
 #include <QByteArray>
+#include <QFileInfo>
 #include <QtTest>
 
 #include <optional>
@@ -37,6 +38,18 @@ template <class T>
 QByteArray whyEmpty(const std::optional<T> &, const char *expression)
 {
     return QByteArray(expression) + " gave nothing";
+}
+
+// Whether the file's mode lets others than the user read it. Windows files have no mode: there a
+// file is private by the access list of the folder it is made in.
+inline bool othersMayRead(const QString &path)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(path);
+    return false;
+#else
+    return QFileInfo(path).permissions() & (QFile::ReadGroup | QFile::ReadOther);
+#endif
 }
 
 } // namespace testing
