@@ -272,8 +272,7 @@ void StoreTest::shortOrForeignFilesAreDamagedAndNeverWritten()
         writeBytes(m_path, bytes);
     } else {
         sqlite3 *db = nullptr;
-        QCOMPARE(sqlite3_open_v2(m_path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                                 nullptr),
+        QCOMPARE(sqlite3_open_v2(m_path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr),
                  SQLITE_OK);
         if (kind != u"plain") {
             const QByteArray password =

@@ -6,6 +6,7 @@
 // at all; and its history, replayed from an empty diary, must give exactly the entries it holds.
 
 #include "diaryfiles.h"
+#include "environment.h"
 #include "reliability.h"
 #include "seed.h"
 
@@ -250,6 +251,8 @@ private slots:
 
 void CrashTest::killedWriterLosesNothing()
 {
+    if (testing::underWine())
+        QSKIP(testing::kKillsNeedRealProcesses);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("updatediary.dll"));
     QVERIFY(testing::writeEmptyDiary(path));
@@ -370,6 +373,8 @@ void CrashTest::killedWriterLosesNothing()
 
 void CrashTest::killedRestoreLeavesOneDiaryOrTheOther()
 {
+    if (testing::underWine())
+        QSKIP(testing::kKillsNeedRealProcesses);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("updatediary.dll"));
     // Two diaries to put back in turn, large enough that a kill lands in every step of a restore.

@@ -27,6 +27,7 @@
 #include <QRadioButton>
 #include <QtTest>
 
+#include <filesystem>
 #include <memory>
 
 using Mode = SectionWindow::Mode;
@@ -143,7 +144,7 @@ void FaultTest::readOnlyDiaryFileKeepsTheTypedText()
     QVERIFY(window);
     QVERIFY(click(testing::control<QPushButton>(window, "Command1")));
     const auto original = reliability::stateOf(working());
-    const QString expected = kReadOnly + QLatin1Char('\n') + working();
+    const QString expected = kReadOnly + QLatin1Char('\n') + QDir::toNativeSeparators(working());
 
     // Only the file is write-protected; its folder stays writable.
     std::optional<testing::Mount> mount(testing::Mount::readOnly(working()));
@@ -294,8 +295,15 @@ void FaultTest::replacedDiaryIsReadAfreshAndItsRowsAreNeverMistaken()
         if (inPlace)
             return reliability::writeBytes(working(), reliability::bytesOf(source));
         const QString incoming = folder() + QStringLiteral("/incoming");
-        return QFile::copy(source, incoming)
-            && ::rename(QFile::encodeName(incoming).constData(), QFile::encodeName(working()).constData()) == 0;
+        if (!QFile::copy(source, incoming))
+            return false;
+        const auto pathOf = [](const QString &name) {
+            const QByteArray utf8 = name.toUtf8();
+            return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+        };
+        std::error_code error;
+        std::filesystem::rename(pathOf(incoming), pathOf(working()), error);
+        return !error;
     };
     QVERIFY(QDir().mkpath(folder()));
     QVERIFY(QFile::copy(mine, working()));
@@ -392,7 +400,7 @@ void FaultTest::damagedDiaryIsReportedAndNeverTouched()
     }
     QVERIFY(reliability::writeBytes(working(), bytes));
     const auto original = reliability::stateOf(working());
-    const QString expected = kDamaged + QLatin1Char('\n') + working();
+    const QString expected = kDamaged + QLatin1Char('\n') + QDir::toNativeSeparators(working());
 
     // Everything a user can try: load, open, select each line, add, edit, remove, reload.
     SectionWindow *window = reliability::enterSection(0);
@@ -468,8 +476,8 @@ void FaultTest::damageWhileRunningIsFoundBeforeTheNextWrite()
     QTest::keyClicks(testing::control<QPlainTextEdit>(window, "txtMeaning"), QStringLiteral("Dreams"));
     QVERIFY(click(testing::control<QPushButton>(window, "Command2")));
     QCOMPARE(m_env->messages->last(),
-             kDamaged + QLatin1Char('\n') + working() + QStringLiteral("\nNewest backup: ")
-                 + store::backupsOf(working()).value(0));
+             kDamaged + QLatin1Char('\n') + QDir::toNativeSeparators(working()) + QStringLiteral("\nNewest backup: ")
+                 + QDir::toNativeSeparators(store::backupsOf(working()).value(0)));
     QCOMPARE(window->mode(), Mode::Adding);
     QCOMPARE(testing::control<QLineEdit>(window, "txtKeyword")->text(), QStringLiteral("Mugwort"));
     QCOMPARE(meaning(window), QStringLiteral("Dreams"));

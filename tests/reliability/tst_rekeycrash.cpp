@@ -6,6 +6,7 @@
 // and hold every entry too; an unfinished copy of the diary left by a kill goes with the next change.
 
 #include "diaryfiles.h"
+#include "environment.h"
 #include "reliability.h"
 #include "seed.h"
 
@@ -92,6 +93,8 @@ private slots:
 
 void RekeyCrashTest::killedWhileRekeyingLosesNothing()
 {
+    if (testing::underWine())
+        QSKIP(testing::kKillsNeedRealProcesses);
     store::probe::setPasswordCost(1, 8192);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("updatediary.dll"));

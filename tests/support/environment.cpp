@@ -10,6 +10,10 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace testing {
 
 namespace {
@@ -105,6 +109,16 @@ QString Environment::settingsFile() const
     return root() + QStringLiteral("/home/.config/brimvale.ini");
 #else
     return root() + QStringLiteral("/home/.config/brimvale.conf");
+#endif
+}
+
+bool underWine()
+{
+#ifdef Q_OS_WIN
+    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    return ntdll && ::GetProcAddress(ntdll, "wine_get_version");
+#else
+    return false;
 #endif
 }
 

@@ -49,4 +49,11 @@ private:
 // Lets posted deletions run, so that unloaded windows are really gone.
 void flushDeletions();
 
+// Whether this Windows program runs under wine, where a process takes far longer to start than
+// on Windows itself.
+bool underWine();
+// Why a test that kills child processes at random moments cannot run here, if it cannot.
+inline const char *kKillsNeedRealProcesses =
+    "under wine a process takes so long to start that the kills never meet the work they are timed for";
+
 } // namespace testing
