@@ -6,6 +6,7 @@
 #include "gui/book/bookpages.h"
 #include "gui/forms.h"
 #include "gui/messages.h"
+#include "gui/ui.h"
 #include "gui/windows/passwordpromptdialog.h"
 #include "gui/windows/startupwindow.h"
 #include "platform/qtservices.h"
@@ -76,7 +77,7 @@ int main(int argc, char *argv[])
     if (request.action == commandline::Action::Export)
         return exportBook(request);
 
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/brimvale/icon.svg")));
+    QApplication::setWindowIcon(ui::programIcon());
     // Only quitAll ends the program: the exit window stands alone for a moment on every way out.
     QApplication::setQuitOnLastWindowClosed(false);
     gui::installMessages(gui::productionMessages());

@@ -76,9 +76,27 @@ void centerOnScreen(QWidget *window)
     window->move(frame.topLeft());
 }
 
+namespace {
+// The program's images are drawn as SVG. The Windows build carries no SVG module: there they are
+// rendered to PNG when the program is built.
+QIcon image(const QString &name)
+{
+#ifdef Q_OS_WIN
+    return QIcon(QStringLiteral(":/brimvale/%1.png").arg(name));
+#else
+    return QIcon(QStringLiteral(":/brimvale/%1.svg").arg(name));
+#endif
+}
+} // namespace
+
 QIcon programIcon()
 {
-    return QIcon(QStringLiteral(":/brimvale/icon.svg"));
+    return image(QStringLiteral("icon"));
+}
+
+QIcon decorativePicture()
+{
+    return image(QStringLiteral("picture"));
 }
 
 LinkLabel::LinkLabel(const QString &text, QWidget *parent) : QLabel(text, parent)

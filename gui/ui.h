@@ -45,6 +45,8 @@ void fixClientArea(QWidget *window, int widthTwips, int heightTwips);
 void centerOnScreen(QWidget *window);
 
 QIcon programIcon();
+// The main window's decorative picture.
+QIcon decorativePicture();
 
 // A label of plain text (never rich text, whatever the user's text holds), named for tests and
 // screen readers.

@@ -30,7 +30,7 @@ installPackages() {
     local packages=(
         cmake ninja-build pkg-config dpkg-dev qt6-base-dev-tools
         gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-        mingw-w64-x86-64-dev wine wine64 nsis zip tcl autoconf automake libtool fonts-dejavu-core
+        mingw-w64-x86-64-dev wine wine64 nsis zip tcl autoconf automake libtool fonts-dejavu-core librsvg2-bin
     )
     local missing=() package
     for package in "${packages[@]}"; do

@@ -72,7 +72,7 @@ MainWindow::MainWindow(SectionChoice earlier) : m_choice(std::move(earlier))
     m_picture = new QLabel(m_sectionFrame);
     m_picture->setObjectName(QStringLiteral("Picture1"));
     m_picture->setGeometry(ui::twips(3960, 600, 1590, 1590));
-    m_picture->setPixmap(QIcon(QStringLiteral(":/brimvale/picture.svg")).pixmap(m_picture->size()));
+    m_picture->setPixmap(ui::decorativePicture().pixmap(m_picture->size()));
     m_picture->setAccessibleName(QStringLiteral("Decorative picture"));
 
     m_continueButton = new QPushButton(QStringLiteral("&Continue"), client);
