@@ -28,7 +28,7 @@ log() { printf '== %s\n' "$*" >&2; }
 
 installPackages() {
     local packages=(
-        cmake ninja-build pkg-config dpkg-dev qt6-base-dev-tools
+        cmake ninja-build pkg-config dpkg-dev qt6-base-dev qt6-base-dev-tools
         gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
         mingw-w64-x86-64-dev wine wine64 nsis zip tcl autoconf automake libtool fonts-dejavu-core librsvg2-bin
     )
