@@ -27,8 +27,10 @@ sudo=""
 log() { printf '== %s\n' "$*" >&2; }
 
 installPackages() {
+    # The host's compiler and crypto too: SQLCipher's amalgamation is made by a configure run
+    # for this machine, and Qt's cross-build takes the host Qt's CMake packages and tools.
     local packages=(
-        cmake ninja-build pkg-config dpkg-dev qt6-base-dev qt6-base-dev-tools
+        cmake ninja-build pkg-config dpkg-dev build-essential libssl-dev qt6-base-dev qt6-base-dev-tools
         gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
         mingw-w64-x86-64-dev wine wine64 nsis zip tcl autoconf automake libtool fonts-dejavu-core librsvg2-bin
     )
