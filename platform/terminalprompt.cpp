@@ -220,19 +220,22 @@ std::optional<QString> readHidden(HANDLE input, HANDLE output)
     return false;
 }
 
+// Says why nobody can be asked, and gives the answer of a prompt that was given up.
+bool nowhereToAsk(const QString &diaryPath, const char *place)
+{
+    std::fprintf(stderr, "brimvale: the diary %s has a password of its own, and there is no %s to ask for it on.\n",
+                 qUtf8Printable(QDir::toNativeSeparators(diaryPath)), place);
+    return false;
+}
+
 class TerminalPrompt final : public PasswordPrompt {
 public:
     bool ask(const QString &diaryPath, const std::function<bool(const QString &)> &tryPassword) override
     {
 #ifdef Q_OS_UNIX
         const int terminal = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (terminal < 0) {
-            std::fprintf(stderr,
-                         "brimvale: the diary %s has a password of its own, and there is no terminal to "
-                         "ask for it on.\n",
-                         qUtf8Printable(QDir::toNativeSeparators(diaryPath)));
-            return false;
-        }
+        if (terminal < 0)
+            return nowhereToAsk(diaryPath, "terminal");
         const bool opened = askTimes(
             diaryPath, tryPassword, [&](const QString &text) { tell(terminal, text); },
             [&] { return readHidden(terminal); });
@@ -250,11 +253,7 @@ public:
             for (HANDLE handle : {input, output})
                 if (handle != INVALID_HANDLE_VALUE)
                     ::CloseHandle(handle);
-            std::fprintf(stderr,
-                         "brimvale: the diary %s has a password of its own, and there is no console to "
-                         "ask for it on.\n",
-                         qUtf8Printable(QDir::toNativeSeparators(diaryPath)));
-            return false;
+            return nowhereToAsk(diaryPath, "console");
         }
         const bool opened = askTimes(
             diaryPath, tryPassword, [&](const QString &text) { tell(output, text); },

@@ -1,5 +1,7 @@
 #include "core/store/newfile.h"
 
+#include "core/diskfiles.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -10,8 +12,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 #endif
-
-#include "core/diskfiles.h"
 
 namespace files {
 

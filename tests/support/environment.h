@@ -53,7 +53,7 @@ void flushDeletions();
 // on Windows itself.
 bool underWine();
 // Why a test that kills child processes at random moments cannot run here, if it cannot.
-inline const char *kKillsNeedRealProcesses =
+inline constexpr char kKillsNeedRealProcesses[] =
     "under wine a process takes so long to start that the kills never meet the work they are timed for";
 
 } // namespace testing
