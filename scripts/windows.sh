@@ -4,7 +4,8 @@
 #   scripts/windows.sh deps      installs the tools and builds the dependencies into the cache
 #   scripts/windows.sh [build]   and then Brimvale, in build/windows, and runs it under wine
 #   scripts/windows.sh package   and then the zip and the installer
-#   scripts/windows.sh test      and then every test under wine, with the list of what was skipped
+#   scripts/windows.sh test      and then the package and every test under wine, with the list of
+#                                what was skipped
 #
 # The dependencies (Qt, OpenSSL's crypto, SQLCipher, libsodium, libcsv, cmark) are built once
 # from Debian's own source packages into BRIMVALE_WINDOWS_CACHE (~/.cache/brimvale-windows),
@@ -312,10 +313,10 @@ tryProgram() {
     cat "$out/book.csv" >&2
 }
 
-# The tests under wine, on the offscreen platform. The checks of the sources alone (layers,
-# format) are the Linux run's. Ends with every test or case skipped, and why.
+# The package, then the tests under wine, on the offscreen platform. The checks of the sources
+# alone (layers, format) are the Linux run's. Ends with every test or case skipped, and why.
 runTests() {
-    build
+    package
     nice -n 10 cmake --build --preset windows --parallel "$jobs"
     local status=0 started=$SECONDS
     (cd build/windows && ctest --output-on-failure -E '^(layers_point_down|format_is_clean)$') || status=$?
