@@ -51,11 +51,15 @@ int exportBook(const commandline::Request &request)
 
 int main(int argc, char *argv[])
 {
-    // Work without windows needs no display, e.g. in a scheduled job.
+    // Work without windows needs no display, e.g. in a scheduled job. Windows always has its
+    // desktop, and only its own platform knows the system's fonts: the offscreen one would find
+    // none there and write a book without a word in it.
     if (commandline::worksWithoutWindows(argc, argv)) {
         platform::useStartingConsole();
+#ifndef Q_OS_WIN
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
     }
     QApplication application(argc, argv);
     app::setApplicationIdentity();

@@ -311,6 +311,15 @@ tryProgram() {
     fi
     log "brimvale.exe --export wrote $out/book.csv from $diary:"
     cat "$out/book.csv" >&2
+    # A Windows user's export has none of the Qt variables this prefix sets for the tests, and
+    # must find the system's fonts by itself: a book without a font has no word in it.
+    $wine cmd /c "set QT_QPA_PLATFORM=& set QT_QPA_FONTDIR=& $(windowsPath "$root/build/windows/brimvale.exe")" \
+        --export "$(windowsPath "$out/book.pdf")"
+    if ! grep -aq '/FontDescriptor' "$out/book.pdf"; then
+        log "brimvale.exe --export wrote a PDF book without a font, so without text"
+        return 1
+    fi
+    log "brimvale.exe --export wrote $out/book.pdf with its fonts"
 }
 
 # The package, then the tests under wine, on the offscreen platform. The checks of the sources
@@ -359,8 +368,8 @@ package() {
     rm -rf "$root/build/windows/stage"
     mkdir -p "$stage/platforms" "$stage/styles"
     cp "$root/build/windows/brimvale.exe" "$stage/"
-    # The desktop's own platform, the one --export uses without a window, and the native look.
-    cp "$plugins/platforms/qwindows.dll" "$plugins/platforms/qoffscreen.dll" "$stage/platforms/"
+    # The desktop's own platform, which --export uses too for the system's fonts, and the native look.
+    cp "$plugins/platforms/qwindows.dll" "$stage/platforms/"
     cp "$plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
     neededDlls "$stage/brimvale.exe" "$stage"/platforms/*.dll "$stage"/styles/*.dll | sort -u |
         while read -r dll; do cp "$dll" "$stage/"; done

@@ -1,7 +1,8 @@
 ; The Windows installer: per user, without administrator rights, into the user's own programs
 ; folder, with a Start-menu shortcut and an uninstaller. scripts/windows.sh package defines
 ; VERSION, STAGE (the folder of the zip's contents) and OUTFILE.
-Unicode true
+; A 64-bit installer for a 64-bit program: it runs where the program does, wine64 included.
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
 
