@@ -105,6 +105,12 @@ void printBook(QWidget *parent)
     preview.setObjectName(QStringLiteral("dlgPrintPreview"));
     preview.setWindowTitle(QStringLiteral("Print Book"));
     QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [&](QPrinter *target) {
+        // Printing to a file is an export by another door, and a slip in the print window must
+        // not put a PDF in place of the diary either.
+        if (const QString file = target->outputFileName(); !file.isEmpty()) {
+            if (const auto refused = book::refusalOf(file))
+                return complain(&preview, *refused);
+        }
         Progress progress(&preview, QStringLiteral("Laying out the book\u2026"));
         bookpages::paint(*target, *book, dated, progress.callback());
     });

@@ -97,6 +97,8 @@ private slots:
     void exportNeverReplacesTheDiaryNorAPipe_data();
     void exportNeverReplacesTheDiaryNorAPipe();
     void printShowsTheBookInThePreview();
+    void printToAFileNeverReplacesTheDiary_data();
+    void printToAFileNeverReplacesTheDiary();
     void importShowsItsCountsAndWritesOnlyWhenConfirmed_data();
     void importShowsItsCountsAndWritesOnlyWhenConfirmed();
     void importIsTheFirstThingANewUserMayDo();
@@ -243,6 +245,42 @@ void BookWindowsTest::printShowsTheBookInThePreview()
     entry(testing::control<QMenu>(main, "mnuFile"), "mnuPrintBook")->trigger();
     // The title, the contents and a chapter for each of the two sections with entries.
     QCOMPARE(pages, 4);
+}
+
+void BookWindowsTest::printToAFileNeverReplacesTheDiary_data()
+{
+    QTest::addColumn<bool>("diary");
+    QTest::newRow("a new file") << false;
+    QTest::newRow("the diary") << true;
+}
+
+// The print window's "print to file", as the preview's Print button hands its choice on.
+void BookWindowsTest::printToAFileNeverReplacesTheDiary()
+{
+    QFETCH(bool, diary);
+    const QString target = diary ? m_env->workingDiary() : m_env->root() + QStringLiteral("/book.pdf");
+    MainWindow *main = testing::startProgram();
+    QVERIFY(main);
+    const QStringList before = testing::stateOf(m_env->root());
+    QTimer::singleShot(0, this, [&] {
+        auto *preview = qobject_cast<QPrintPreviewDialog *>(QApplication::activeModalWidget());
+        QVERIFY(preview);
+        preview->printer()->setOutputFileName(target);
+        preview->findChild<QPrintPreviewWidget *>()->print();
+        preview->reject();
+    });
+    entry(testing::control<QMenu>(main, "mnuFile"), "mnuPrintBook")->trigger();
+
+    if (diary) {
+        QVERIFY(!m_env->messages->shown.empty());
+        QVERIFY2(m_env->messages->last().contains(QStringLiteral("It is in Brimvale's data folder")),
+                 qPrintable(m_env->messages->last()));
+        QCOMPARE(testing::stateOf(m_env->root()), before);
+    } else {
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.read(5) == "%PDF-");
+    }
 }
 
 void BookWindowsTest::importShowsItsCountsAndWritesOnlyWhenConfirmed_data()
