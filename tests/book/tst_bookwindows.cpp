@@ -28,6 +28,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <functional>
+
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
 #endif
@@ -107,6 +109,21 @@ private slots:
     void fileDialogsStartInTheFolderLastUsed();
 
 private:
+    // Starts the program, chooses Print Book and does `work` in the preview, which then closes.
+    void inPrintPreview(const std::function<void(QPrintPreviewWidget *)> &work)
+    {
+        MainWindow *main = testing::startProgram();
+        QVERIFY(main);
+        QTimer::singleShot(0, this, [&] {
+            auto *preview = qobject_cast<QPrintPreviewDialog *>(QApplication::activeModalWidget());
+            QVERIFY(preview);
+            auto *widget = preview->findChild<QPrintPreviewWidget *>();
+            QVERIFY(widget);
+            work(widget);
+            preview->reject();
+        });
+        entry(testing::control<QMenu>(main, "mnuFile"), "mnuPrintBook")->trigger();
+    }
     // Writes a CSV file and makes it the file dialog's next answer; false when it cannot be written.
     bool offerCsv(const QByteArray &bytes)
     {
@@ -231,18 +248,8 @@ void BookWindowsTest::exportNeverReplacesTheDiaryNorAPipe()
 
 void BookWindowsTest::printShowsTheBookInThePreview()
 {
-    MainWindow *main = testing::startProgram();
-    QVERIFY(main);
     int pages = 0;
-    QTimer::singleShot(0, this, [&] {
-        auto *preview = qobject_cast<QPrintPreviewDialog *>(QApplication::activeModalWidget());
-        QVERIFY(preview);
-        auto *widget = preview->findChild<QPrintPreviewWidget *>();
-        QVERIFY(widget);
-        pages = widget->pageCount();
-        preview->reject();
-    });
-    entry(testing::control<QMenu>(main, "mnuFile"), "mnuPrintBook")->trigger();
+    inPrintPreview([&](QPrintPreviewWidget *widget) { pages = widget->pageCount(); });
     // The title, the contents and a chapter for each of the two sections with entries.
     QCOMPARE(pages, 4);
 }
@@ -259,17 +266,12 @@ void BookWindowsTest::printToAFileNeverReplacesTheDiary()
 {
     QFETCH(bool, diary);
     const QString target = diary ? m_env->workingDiary() : m_env->root() + QStringLiteral("/book.pdf");
-    MainWindow *main = testing::startProgram();
-    QVERIFY(main);
-    const QStringList before = testing::stateOf(m_env->root());
-    QTimer::singleShot(0, this, [&] {
-        auto *preview = qobject_cast<QPrintPreviewDialog *>(QApplication::activeModalWidget());
-        QVERIFY(preview);
-        preview->printer()->setOutputFileName(target);
-        preview->findChild<QPrintPreviewWidget *>()->print();
-        preview->reject();
+    QStringList before;
+    inPrintPreview([&](QPrintPreviewWidget *widget) {
+        before = testing::stateOf(m_env->root());
+        qobject_cast<QPrintPreviewDialog *>(widget->window())->printer()->setOutputFileName(target);
+        widget->print();
     });
-    entry(testing::control<QMenu>(main, "mnuFile"), "mnuPrintBook")->trigger();
 
     if (diary) {
         QVERIFY(!m_env->messages->shown.empty());
