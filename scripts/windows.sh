@@ -312,9 +312,10 @@ tryProgram() {
     log "brimvale.exe --export wrote $out/book.csv from $diary:"
     cat "$out/book.csv" >&2
     # A Windows user's export has none of the Qt variables this prefix sets for the tests, and
-    # must find the system's fonts by itself: a book without a font has no word in it.
-    $wine cmd /c "set QT_QPA_PLATFORM=& set QT_QPA_FONTDIR=& $(windowsPath "$root/build/windows/brimvale.exe")" \
-        --export "$(windowsPath "$out/book.pdf")"
+    # must find the system's fonts by itself: a book without a font has no word in it. Relative
+    # paths, so that no space in the checkout's path splits cmd's command line.
+    (cd "$root/build/windows" &&
+        $wine cmd /c "set QT_QPA_PLATFORM=& set QT_QPA_FONTDIR=& brimvale.exe --export tried\book.pdf")
     if ! grep -aq '/FontDescriptor' "$out/book.pdf"; then
         log "brimvale.exe --export wrote a PDF book without a font, so without text"
         return 1
