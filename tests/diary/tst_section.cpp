@@ -77,6 +77,8 @@ private slots:
     void eachSectionShowsOnlyItsOwnTextsAndRows();
     void layoutKeepsEveryCaptionWholeAndInPlace();
     void openAndCloseKeepListAndBoxes();
+    void eachModeEnablesOnlyItsOwnControls_data();
+    void eachModeEnablesOnlyItsOwnControls();
     void selectionShowsItsOwnRowByMouseAndArrowKeys();
     void duplicateKeywordsAreEditedAndRemovedByTheirOwnRow();
     void emptySection();
@@ -297,6 +299,41 @@ void SectionWindowTest::openAndCloseKeepListAndBoxes()
     QCOMPARE(meaning(window), QStringLiteral("Cleansing"));
     click(testing::control<QPushButton>(window, "Command1"));
     QCOMPARE(window->mode(), Mode::Browsing);
+}
+
+void SectionWindowTest::eachModeEnablesOnlyItsOwnControls_data()
+{
+    // The buttons pressed from a fresh window, and every control enabled then: while an entry is
+    // written nothing else may be started, or the half-written text would land in another action.
+    QTest::addColumn<QStringList>("pressed");
+    QTest::addColumn<QStringList>("enabled");
+    const QStringList boxes{"txtKeyword", "txtMeaning"};
+    QTest::newRow("closed") << QStringList{} << QStringList{"Command1"};
+    QTest::newRow("browsing") << QStringList{
+        "Command1"} << QStringList{"Command1", "Command2", "Command3", "Command4", "Command5", "lstKeyword"} + boxes;
+    QTest::newRow("adding") << QStringList{"Command1", "Command2"} << QStringList{"Command2"} + boxes;
+    QTest::newRow("editing") << QStringList{"Command1", "Command4"} << QStringList{"Command4"} + boxes;
+    QTest::newRow("closed again") << QStringList{"Command1", "Command1"} << QStringList{"Command1"};
+}
+
+void SectionWindowTest::eachModeEnablesOnlyItsOwnControls()
+{
+    QFETCH(QStringList, pressed);
+    QFETCH(QStringList, enabled);
+    QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"Sage", "Cleansing"}}));
+    SectionWindow *window = enterSection(0);
+    QVERIFY(window);
+    for (const QString &button : pressed) {
+        if (button == u"Command4")
+            selectLine(window, 0);
+        click(testing::control<QPushButton>(window, button));
+    }
+    QStringList found;
+    for (const char *name :
+         {"Command1", "Command2", "Command3", "Command4", "Command5", "lstKeyword", "txtKeyword", "txtMeaning"})
+        if (testing::control<QWidget>(window, name)->isEnabled())
+            found << QString::fromLatin1(name);
+    QCOMPARE(found, enabled);
 }
 
 void SectionWindowTest::selectionShowsItsOwnRowByMouseAndArrowKeys()
@@ -623,7 +660,8 @@ void SectionWindowTest::backThenAnotherSectionShowsOnlyThatSection()
 
 namespace {
 enum class Way { Back, CloseBox, Exit };
-enum class Typed { Nothing, Entry, Incomplete };
+// RefusedByDiary: an entry typed, and the diary file gone by the time the user leaves.
+enum class Typed { Nothing, Entry, Incomplete, RefusedByDiary };
 } // namespace
 
 void SectionWindowTest::leavingAsksBeforeTypedTextIsLost_data()
@@ -646,6 +684,7 @@ void SectionWindowTest::leavingAsksBeforeTypedTextIsLost_data()
             row("discard") << Typed::Entry << gui::Answer::Discard << true << false;
             row("stay") << Typed::Entry << gui::Answer::Cancel << false << false;
             row("save refused by a check") << Typed::Incomplete << gui::Answer::Save << false << false;
+            row("save refused by the diary") << Typed::RefusedByDiary << gui::Answer::Save << false << false;
         }
     }
 }
@@ -666,7 +705,7 @@ void SectionWindowTest::leavingAsksBeforeTypedTextIsLost()
     if (editing) {
         selectLine(window, 0);
         click(testing::control<QPushButton>(window, "Command4"));
-        if (typed == Typed::Entry) {
+        if (typed == Typed::Entry || typed == Typed::RefusedByDiary) {
             testing::control<QPlainTextEdit>(window, "txtMeaning")->moveCursor(QTextCursor::End);
             QTest::keyClicks(testing::control<QPlainTextEdit>(window, "txtMeaning"), QStringLiteral(" by night"));
         } else if (typed == Typed::Incomplete) {
@@ -677,9 +716,12 @@ void SectionWindowTest::leavingAsksBeforeTypedTextIsLost()
         // Spaces alone count as nothing typed, as they do for the checks.
         QTest::keyClicks(testing::control<QLineEdit>(window, "txtKeyword"),
                          typed == Typed::Nothing ? QStringLiteral("   ") : QStringLiteral("Rue"));
-        if (typed == Typed::Entry)
+        if (typed == Typed::Entry || typed == Typed::RefusedByDiary)
             QTest::keyClicks(testing::control<QPlainTextEdit>(window, "txtMeaning"), QStringLiteral("For sight"));
     }
+    const QString aside = working() + QStringLiteral(".aside");
+    if (typed == Typed::RefusedByDiary)
+        QVERIFY(QFile::rename(working(), aside));
     const Mode mode = window->mode();
     const QString keywordTyped = testing::control<QLineEdit>(window, "txtKeyword")->text();
     const QString meaningTyped = meaning(window);
@@ -693,11 +735,15 @@ void SectionWindowTest::leavingAsksBeforeTypedTextIsLost()
     else
         testing::control<QAction>(window, "mnuExit")->trigger();
     testing::flushDeletions();
+    if (typed == Typed::RefusedByDiary)
+        QVERIFY(QFile::rename(aside, working()));
 
     const int questions = int(std::count_if(m_env->messages->shown.begin(), m_env->messages->shown.end(),
                                             [&](const fakes::Message &message) { return message.question; }));
     QCOMPARE(questions, typed == Typed::Nothing ? 0 : 1);
-    QCOMPARE(m_env->messages->shown.size(), std::size_t(typed == Typed::Incomplete ? 2 : questions));
+    // A refused save shows why after the question, and the window stays with what was typed.
+    const bool refused = typed == Typed::Incomplete || typed == Typed::RefusedByDiary;
+    QCOMPARE(m_env->messages->shown.size(), std::size_t(refused ? 2 : questions));
     QCOMPARE(!watched, leaves);
     if (leaves) {
         QCOMPARE(visible(forms::loaded<MainWindow>()), way == Way::Back);
