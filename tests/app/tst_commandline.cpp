@@ -17,6 +17,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -253,6 +254,7 @@ void CommandLineTest::promptEndedBySignalGivesTheTerminalBack_data()
     QTest::newRow("terminate") << int(SIGTERM) << false;
     QTest::newRow("interrupt") << int(SIGINT) << false;
     QTest::newRow("hang-up") << int(SIGHUP) << false;
+    QTest::newRow("quit (Ctrl+\\)") << int(SIGQUIT) << false;
     QTest::newRow("stopped, continued, then terminated") << int(SIGTERM) << true;
 }
 
@@ -294,8 +296,11 @@ void CommandLineTest::promptEndedBySignalGivesTheTerminalBack()
         if (::login_tty(programsTerminal) != 0)
             ::_exit(127);
         // The test runner's ignored or blocked signals are not the program's.
-        for (int each : {SIGINT, SIGTERM, SIGHUP})
+        for (int each : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
             ::signal(each, SIG_DFL);
+        // Quitting leaves no core file behind.
+        const rlimit noCore{0, 0};
+        ::setrlimit(RLIMIT_CORE, &noCore);
         sigset_t none;
         sigemptyset(&none);
         ::sigprocmask(SIG_SETMASK, &none, nullptr);
