@@ -341,11 +341,12 @@ void HistoryWindow::undoChange()
 
 void HistoryWindow::clearHistory()
 {
-    if (gui::messages().askYesNo(this,
-                                 QStringLiteral("Forget every change in the diary's history?\n\n"
-                                                "The entries stay as they are, and each backup keeps the "
-                                                "history it was made with."))
-        != gui::Answer::Yes)
+    const bool forget = gui::messages().askYesNo(this,
+                                                 QStringLiteral("Forget every change in the diary's history?\n\n"
+                                                                "The entries stay as they are, and each backup "
+                                                                "keeps the history it was made with."))
+        == gui::Answer::Yes;
+    if (!forget)
         return;
     if (const auto cleared = store::history::clear(datafolder::workingDiaryPath()); !cleared.ok())
         return complain(cleared.failure());

@@ -10,6 +10,7 @@
 
 #include "core/services.h"
 #include "core/store/backups.h"
+#include "core/store/history.h"
 #include "core/store/password.h"
 #include "core/store/store.h"
 #include "core/store/storeprobe.h"
@@ -78,6 +79,8 @@ private slots:
     void eachChangeIsTakenBackAndBroughtAgain_data();
     void eachChangeIsTakenBackAndBroughtAgain();
     void anUndoThatNoLongerFitsChangesNothingAndSaysWhy();
+    void clearHistoryForgetsOnlyWhenTheUserAgrees_data();
+    void clearHistoryForgetsOnlyWhenTheUserAgrees();
     void undoInTheSectionStepsBackThroughThisRun();
     void aLockedHistoryShowsNothingAndComesBack();
     void aBackupUnderAnotherPasswordComesBack_data();
@@ -147,6 +150,37 @@ void HistoryWindowTest::anUndoThatNoLongerFitsChangesNothingAndSaysWhy()
     QCOMPARE(rows(), before);
     QCOMPARE(testing::bytesOf(m_diary), bytes);
     QVERIFY2(m_env->messages->last().contains(QStringLiteral("Sage")), qPrintable(m_env->messages->last()));
+}
+
+void HistoryWindowTest::clearHistoryForgetsOnlyWhenTheUserAgrees_data()
+{
+    QTest::addColumn<gui::Answer>("answer");
+    QTest::addColumn<bool>("forgotten");
+    QTest::newRow("yes") << gui::Answer::Yes << true;
+    QTest::newRow("no") << gui::Answer::No << false;
+}
+
+void HistoryWindowTest::clearHistoryForgetsOnlyWhenTheUserAgrees()
+{
+    QFETCH(gui::Answer, answer);
+    QFETCH(bool, forgotten);
+    QVERIFY(store::addEntry(m_diary, store::Table::Incense, {"Amber", "warm"}).ok());
+    HistoryWindow *window = openHistory();
+    QVERIFY(window);
+    const QStringList before = linesOf(window, "lstChanges");
+    QVERIFY(!before.isEmpty());
+
+    m_env->messages->answers = {answer};
+    click(window, "cmdClearHistory");
+    QCOMPARE(m_env->messages->shown.size(), std::size_t(1));
+    QCOMPARE(linesOf(window, "lstChanges").isEmpty(), forgotten);
+    if (!forgotten)
+        QCOMPARE(linesOf(window, "lstChanges"), before);
+    // The entries stay whatever the answer.
+    QCOMPARE(testing::readKeywords(m_diary, kIncense), (QStringList{"Myrrh", "Sage", "Rue", "Amber"}));
+    const auto kept = store::history::readChanges(m_diary);
+    QVERIFY(kept.ok());
+    QCOMPARE(kept->empty(), forgotten);
 }
 
 void HistoryWindowTest::undoInTheSectionStepsBackThroughThisRun()
