@@ -126,14 +126,16 @@ private:
     bool m_isTerminal = false;
 };
 
-// One line typed without echo; none at the end of input.
-std::optional<QString> readHidden(int terminal)
+// Asks, then reads one line typed without echo; none at the end of input. Echo goes off before
+// the question shows, so that a password typed at once never shows.
+std::optional<QString> readHidden(int terminal, const QString &question)
 {
     std::string line;
     char c = 0;
     bool ended = true;
     {
         const HiddenInput hidden(terminal);
+        tell(terminal, question);
         while (::read(terminal, &c, 1) == 1) {
             if (c == '\n') {
                 ended = false;
@@ -168,15 +170,16 @@ void tell(HANDLE console, const QString &text)
     ::WriteConsoleW(console, wide.data(), DWORD(wide.size()), &written, nullptr);
 }
 
-// One line typed without echo, read as UTF-16 so that any character of the password arrives;
-// none at the end of input (Ctrl+Z).
-std::optional<QString> readHidden(HANDLE input, HANDLE output)
+// Asks, then reads one line typed without echo, as UTF-16 so that any character of the password
+// arrives; none at the end of input (Ctrl+Z). Echo goes off before the question shows.
+std::optional<QString> readHidden(HANDLE input, HANDLE output, const QString &question)
 {
     if (!::GetConsoleMode(input, &g_savedMode))
         return std::nullopt;
     g_input = input;
     ::SetConsoleCtrlHandler(showConsoleAgain, TRUE);
     ::SetConsoleMode(input, (g_savedMode | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT) & ~DWORD(ENABLE_ECHO_INPUT));
+    tell(output, question);
     std::wstring line;
     bool ended = true;
     wchar_t c = 0;
@@ -205,13 +208,12 @@ std::optional<QString> readHidden(HANDLE input, HANDLE output)
 
 // Up to kTries questions, until a password opens the diary or the input ends.
 [[maybe_unused]] bool askTimes(const QString &diaryPath, const std::function<bool(const QString &)> &tryPassword,
-                               const std::function<void(const QString &)> &tell,
-                               const std::function<std::optional<QString>()> &readHidden)
+                               const std::function<std::optional<QString>(const QString &)> &ask)
 {
     for (int i = 0; i < kTries; ++i) {
-        tell(i == 0 ? store::passwordQuestion(diaryPath) + QStringLiteral(" Password: ")
-                    : QStringLiteral("The password is wrong, or the diary file is damaged. Password: "));
-        const auto typed = readHidden();
+        const auto typed =
+            ask(i == 0 ? store::passwordQuestion(diaryPath) + QStringLiteral(" Password: ")
+                       : QStringLiteral("The password is wrong, or the diary file is damaged. Password: "));
         if (!typed)
             return false;
         if (!typed->isEmpty() && tryPassword(*typed))
@@ -236,9 +238,8 @@ public:
         const int terminal = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
         if (terminal < 0)
             return nowhereToAsk(diaryPath, "terminal");
-        const bool opened = askTimes(
-            diaryPath, tryPassword, [&](const QString &text) { tell(terminal, text); },
-            [&] { return readHidden(terminal); });
+        const bool opened =
+            askTimes(diaryPath, tryPassword, [&](const QString &question) { return readHidden(terminal, question); });
         ::close(terminal);
         return opened;
 #elif defined(Q_OS_WIN)
@@ -255,9 +256,8 @@ public:
                     ::CloseHandle(handle);
             return nowhereToAsk(diaryPath, "console");
         }
-        const bool opened = askTimes(
-            diaryPath, tryPassword, [&](const QString &text) { tell(output, text); },
-            [&] { return readHidden(input, output); });
+        const bool opened = askTimes(diaryPath, tryPassword,
+                                     [&](const QString &question) { return readHidden(input, output, question); });
         ::CloseHandle(input);
         ::CloseHandle(output);
         return opened;

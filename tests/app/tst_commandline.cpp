@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
@@ -24,6 +25,7 @@
 #include <unistd.h>
 #include <utmp.h>
 
+#include <optional>
 #include <vector>
 
 namespace {
@@ -90,6 +92,7 @@ private slots:
     void exportNeverReplacesTheDiaryNorWhatIsNoFile();
     void promptEndedBySignalGivesTheTerminalBack_data();
     void promptEndedBySignalGivesTheTerminalBack();
+    void promptHidesTypingBeforeItAsks();
 };
 
 void CommandLineTest::exportRunsWithoutAWindow_data()
@@ -258,6 +261,128 @@ void CommandLineTest::promptEndedBySignalGivesTheTerminalBack_data()
     QTest::newRow("stopped, continued, then terminated") << int(SIGTERM) << true;
 }
 
+// The program exporting the diary of a home under root, on a terminal of its own, as a user at a
+// shell runs it; the test holds the terminal's other end.
+class OnTerminal {
+public:
+    // With fullFirst the terminal has no room left when the program starts: it waits in its first
+    // write until the test reads.
+    bool start(const QString &root, bool fullFirst = false)
+    {
+        // Everything the child needs is made before the fork, which leaves it one thread.
+        std::vector<QByteArray> strings;
+        for (const QString &variable : environmentIn(root).toStringList())
+            strings.push_back(variable.toLocal8Bit());
+        std::vector<char *> environment;
+        for (QByteArray &variable : strings)
+            environment.push_back(variable.data());
+        environment.push_back(nullptr);
+        QByteArray program(BRIMVALE_PROGRAM);
+        QByteArray option("--export");
+        QByteArray file("out/book.csv");
+        char *arguments[] = {program.data(), option.data(), file.data(), nullptr};
+        const QByteArray folder = QFile::encodeName(root);
+
+        int programsTerminal = -1;
+        if (::openpty(&m_terminal, &programsTerminal, nullptr, nullptr, nullptr) != 0)
+            return false;
+        if (fullFirst && !fill(::ptsname(m_terminal)))
+            return false;
+        m_child = ::fork();
+        if (m_child == 0) {
+            if (::login_tty(programsTerminal) != 0)
+                ::_exit(127);
+            // The test runner's ignored or blocked signals are not the program's.
+            for (int each : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+                ::signal(each, SIG_DFL);
+            sigset_t none;
+            sigemptyset(&none);
+            ::sigprocmask(SIG_SETMASK, &none, nullptr);
+            // Quitting leaves no core file behind.
+            const rlimit noCore{0, 0};
+            ::setrlimit(RLIMIT_CORE, &noCore);
+            if (::chdir(folder.constData()) == 0)
+                ::execve(program.constData(), arguments, environment.data());
+            ::_exit(127);
+        }
+        ::close(programsTerminal);
+        return m_child > 0;
+    }
+    ~OnTerminal()
+    {
+        if (m_child > 0) {
+            ::kill(m_child, SIGKILL);
+            ::waitpid(m_child, nullptr, 0);
+        }
+        if (m_terminal >= 0)
+            ::close(m_terminal);
+    }
+
+    pid_t child() const { return m_child; }
+    int terminal() const { return m_terminal; }
+    bool echoing() const
+    {
+        termios settings{};
+        return ::tcgetattr(m_terminal, &settings) == 0 && (settings.c_lflag & ECHO) != 0;
+    }
+    // What the program wrote, read away so that it never waits for room.
+    QByteArray readOutput()
+    {
+        QByteArray read;
+        char output[512];
+        pollfd waiting{m_terminal, POLLIN, 0};
+        for (ssize_t got = 0; ::poll(&waiting, 1, 0) > 0 && (got = ::read(m_terminal, output, sizeof output)) > 0;)
+            read.append(output, got);
+        return read;
+    }
+    bool waitForEcho(bool on, bool readingOutput = true)
+    {
+        for (QDeadlineTimer deadline(30000); !deadline.hasExpired(); QThread::msleep(10)) {
+            if (readingOutput)
+                m_output += readOutput();
+            if (echoing() == on)
+                return true;
+        }
+        return false;
+    }
+    // The exit status once the program has ended; none when it is still running after 30 s.
+    std::optional<int> ended()
+    {
+        int status = 0;
+        for (QDeadlineTimer deadline(30000); !deadline.hasExpired(); QThread::msleep(10)) {
+            m_output += readOutput();
+            if (::waitpid(m_child, &status, WNOHANG) == m_child) {
+                m_child = -1;
+                return status;
+            }
+        }
+        return std::nullopt;
+    }
+    const QByteArray &output() const { return m_output; }
+
+private:
+    // Writes to the terminal, as another program on it would, until it takes no more; it moves what
+    // was written on in steps of its own, so full means no room for a while.
+    static bool fill(const char *name)
+    {
+        const int other = ::open(name, O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (other < 0)
+            return false;
+        const QByteArray block(256, '.');
+        for (int idle = 0; idle < 5; QThread::msleep(20)) {
+            ++idle;
+            while (::write(other, block.constData(), std::size_t(block.size())) > 0)
+                idle = 0;
+        }
+        ::close(other);
+        return true;
+    }
+
+    int m_terminal = -1;
+    pid_t m_child = -1;
+    QByteArray m_output;
+};
+
 // The prompt turns echo off on a terminal of its own; however the program ends, echo is on again.
 void CommandLineTest::promptEndedBySignalGivesTheTerminalBack()
 {
@@ -268,88 +393,54 @@ void CommandLineTest::promptEndedBySignalGivesTheTerminalBack()
     const QString diary = root.filePath(kDataFolder + QStringLiteral("/updatediary.dll"));
     QVERIFY(store::changePassword(diary, QString(), QStringLiteral("only mine")).ok());
 
-    // Everything the child needs is made before the fork, which leaves it one thread.
-    std::vector<QByteArray> strings;
-    for (const QString &variable : environmentIn(root.path()).toStringList())
-        strings.push_back(variable.toLocal8Bit());
-    std::vector<char *> environment;
-    for (QByteArray &variable : strings)
-        environment.push_back(variable.data());
-    environment.push_back(nullptr);
-    QByteArray program(BRIMVALE_PROGRAM);
-    QByteArray option("--export");
-    QByteArray file("out/book.csv");
-    char *arguments[] = {program.data(), option.data(), file.data(), nullptr};
-    const QByteArray folder = QFile::encodeName(root.path());
-
-    int terminal = -1;
-    int programsTerminal = -1;
-    QCOMPARE(::openpty(&terminal, &programsTerminal, nullptr, nullptr, nullptr), 0);
-    const auto echoing = [&] {
-        termios settings{};
-        return ::tcgetattr(terminal, &settings) == 0 && (settings.c_lflag & ECHO) != 0;
-    };
-    QVERIFY(echoing());
-    const pid_t child = ::fork();
-    QVERIFY(child >= 0);
-    if (child == 0) {
-        if (::login_tty(programsTerminal) != 0)
-            ::_exit(127);
-        // The test runner's ignored or blocked signals are not the program's.
-        for (int each : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
-            ::signal(each, SIG_DFL);
-        // Quitting leaves no core file behind.
-        const rlimit noCore{0, 0};
-        ::setrlimit(RLIMIT_CORE, &noCore);
-        sigset_t none;
-        sigemptyset(&none);
-        ::sigprocmask(SIG_SETMASK, &none, nullptr);
-        if (::chdir(folder.constData()) == 0)
-            ::execve(program.constData(), arguments, environment.data());
-        ::_exit(127);
-    }
-    ::close(programsTerminal);
-    bool reaped = false;
-    const auto cleanUp = qScopeGuard([&] {
-        if (!reaped) {
-            ::kill(child, SIGKILL);
-            ::waitpid(child, nullptr, 0);
-        }
-        ::close(terminal);
-    });
-    // The program's output is read away so that it never waits for room.
-    auto waitForEcho = [&](bool on) {
-        char output[512];
-        for (QDeadlineTimer deadline(30000); !deadline.hasExpired(); QThread::msleep(10)) {
-            pollfd waiting{terminal, POLLIN, 0};
-            while (::poll(&waiting, 1, 0) > 0 && ::read(terminal, output, sizeof output) > 0) { }
-            if (echoing() == on)
-                return true;
-        }
-        return false;
-    };
-    QVERIFY2(waitForEcho(false), "the prompt asks");
-    int status = 0;
+    OnTerminal program;
+    QVERIFY(program.start(root.path()));
+    QVERIFY(program.echoing());
+    QVERIFY2(program.waitForEcho(false), "the prompt asks");
     if (stoppedFirst) {
-        QCOMPARE(::kill(child, SIGSTOP), 0);
-        QCOMPARE(::waitpid(child, &status, WUNTRACED), child);
+        int status = 0;
+        QCOMPARE(::kill(program.child(), SIGSTOP), 0);
+        QCOMPARE(::waitpid(program.child(), &status, WUNTRACED), program.child());
         QVERIFY(WIFSTOPPED(status));
         // As a shell does for a stopped job: its own settings back, with echo.
         termios settings{};
-        QCOMPARE(::tcgetattr(terminal, &settings), 0);
+        QCOMPARE(::tcgetattr(program.terminal(), &settings), 0);
         settings.c_lflag |= ECHO;
-        QCOMPARE(::tcsetattr(terminal, TCSANOW, &settings), 0);
-        QCOMPARE(::kill(child, SIGCONT), 0);
-        QVERIFY2(waitForEcho(false), "the continued prompt hides what is typed again");
+        QCOMPARE(::tcsetattr(program.terminal(), TCSANOW, &settings), 0);
+        QCOMPARE(::kill(program.child(), SIGCONT), 0);
+        QVERIFY2(program.waitForEcho(false), "the continued prompt hides what is typed again");
     }
-    QCOMPARE(::kill(child, ending), 0);
-    QDeadlineTimer deadline(30000);
-    while (!(reaped = ::waitpid(child, &status, WNOHANG) == child) && !deadline.hasExpired())
-        QThread::msleep(10);
-    QVERIFY2(reaped, "the signal ends the program");
-    QVERIFY(WIFSIGNALED(status));
-    QCOMPARE(WTERMSIG(status), ending);
-    QVERIFY(echoing());
+    QCOMPARE(::kill(program.child(), ending), 0);
+    const auto status = program.ended();
+    QVERIFY2(status, "the signal ends the program");
+    QVERIFY(WIFSIGNALED(*status));
+    QCOMPARE(WTERMSIG(*status), ending);
+    QVERIFY(program.echoing());
+}
+
+// A password typed the moment the question shows must not show: echo goes off before the
+// question is written. The terminal starts full, so that the program waits inside that write.
+void CommandLineTest::promptHidesTypingBeforeItAsks()
+{
+    QTemporaryDir root;
+    QVERIFY(makeHome(root.path()));
+    const QString diary = root.filePath(kDataFolder + QStringLiteral("/updatediary.dll"));
+    const QString password = QStringLiteral("only mine");
+    QVERIFY(store::changePassword(diary, QString(), password).ok());
+
+    OnTerminal program;
+    QVERIFY(program.start(root.path(), true));
+    QVERIFY2(program.waitForEcho(false, false), "echo is off while the question waits to be written");
+
+    while (!program.output().contains("Password: "))
+        QVERIFY2(program.waitForEcho(false), program.output().right(200).constData());
+    const QByteArray typed = password.toLocal8Bit() + '\n';
+    QCOMPARE(::write(program.terminal(), typed.constData(), std::size_t(typed.size())), ssize_t(typed.size()));
+    const auto status = program.ended();
+    QVERIFY(status && WIFEXITED(*status));
+    QCOMPARE(WEXITSTATUS(*status), 0);
+    QVERIFY(!program.output().contains(password.toLocal8Bit()));
+    QVERIFY(QFile::exists(root.filePath(QStringLiteral("out/book.csv"))));
 }
 
 BRIMVALE_TEST_MAIN(CommandLineTest)
