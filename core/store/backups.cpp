@@ -350,7 +350,6 @@ void rememberOwnWrite(const QString &path)
     if (const auto checked = g_checked.find(QFileInfo(path).absoluteFilePath());
         checked != g_checked.end() && checked->has_value())
         *checked = fileStamp(path);
-    ++g_writes;
 }
 
 void rememberWrite(const QString &path)

@@ -396,8 +396,8 @@ void HistoryWindow::restoreBackup()
     auto choice = store::PasswordChoice::Current;
     if (passwords->mayDiffer) {
         const gui::Answer answer = gui::messages().askChoice(this, historyview::passwordQuestion(*passwords, made),
-                                                             QStringLiteral("Keep the Diary's Password"),
-                                                             QStringLiteral("Take the Backup's Password"));
+                                                             QStringLiteral("&Keep the Diary's Password"),
+                                                             QStringLiteral("&Take the Backup's Password"));
         if (answer == gui::Answer::Cancel)
             return;
         if (answer == gui::Answer::Second)
