@@ -13,6 +13,7 @@
 
 #include "core/store/backups.h"
 #include "core/store/diarykey.h"
+#include "core/store/newfile.h"
 #include "core/store/password.h"
 #include "core/store/restore.h"
 #include "core/store/store.h"
@@ -762,9 +763,9 @@ void BackupTest::linkedDiaryStaysALink_data()
 {
     QTest::addColumn<QString>("write");
     QTest::addColumn<QString>("link");
-    for (const char *write : {"restore", "password"})
+    for (const char *write : {"restore", "password", "new version"})
         for (const char *link : {"link", "chain of links", "link to another file system", "dangling link"})
-            if (QByteArray(write) != "password" || QByteArray(link) != "dangling link")
+            if (QByteArray(write) == "restore" || QByteArray(link) != "dangling link")
                 QTest::addRow("%s through a %s", write, link)
                     << QString::fromLatin1(write) << QString::fromLatin1(link);
 }
@@ -807,6 +808,14 @@ void BackupTest::linkedDiaryStaysALink()
         QCOMPARE(spells(target), QStringList());
         if (link != u"dangling link")
             QCOMPARE(spells(restored.kept), (QStringList{"Sage", "Rue"}));
+    } else if (write == u"new version") {
+        // Made beside the link by a writer that does not know it is one: it takes the linked file's
+        // place, or, from another file system, nothing changes.
+        files::NewFile next(m_dir->path(), store::partialPattern(QStringLiteral("updatediary")));
+        QVERIFY(!next.open() && !store::copyFileInto(backup, next.file()));
+        const auto failed = next.replace(QFileInfo(m_path).fileName());
+        QCOMPARE(failed.has_value(), link == u"link to another file system");
+        QCOMPARE(spells(target), failed ? (QStringList{"Sage", "Rue"}) : QStringList());
     } else {
         BRIMVALE_UNWRAP(changed, store::changePassword(m_path, QString(), QStringLiteral("new")));
         QVERIFY(changed.backupsLeft.isEmpty());
