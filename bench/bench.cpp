@@ -56,6 +56,11 @@ public:
         show(parent, text, gui::MessageIcon::Information);
         return gui::Answer::Cancel;
     }
+    gui::Answer askChoice(QWidget *parent, const QString &text, const QString &, const QString &) override
+    {
+        show(parent, text, gui::MessageIcon::Information);
+        return gui::Answer::Cancel;
+    }
     int shown = 0;
 };
 

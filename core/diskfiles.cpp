@@ -1,9 +1,10 @@
 #include "core/diskfiles.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #ifdef Q_OS_WIN
-#include <QDir>
 #include <QFileDevice>
 
 #include <io.h>
@@ -14,6 +15,22 @@
 #endif
 
 namespace files {
+
+std::optional<QString> linkedFileOf(const QString &path, QString *reason)
+{
+    // As many links as the system itself follows before it gives up on a loop.
+    constexpr int kMostLinks = 40;
+    QString at = QFileInfo(path).absoluteFilePath();
+    for (int links = 0; links <= kMostLinks; ++links) {
+        const QFileInfo info(at);
+        if (!info.isSymbolicLink())
+            return at;
+        at = info.symLinkTarget();
+    }
+    if (reason)
+        *reason = QStringLiteral("%1: too many levels of symbolic links").arg(QDir::toNativeSeparators(path));
+    return std::nullopt;
+}
 
 #ifndef Q_OS_WIN
 std::optional<DiskFile> diskFileOf(const QString &path, QString *reason)

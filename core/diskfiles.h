@@ -32,6 +32,12 @@ struct DiskFile {
 // why, or stays empty when nothing is there.
 std::optional<DiskFile> diskFileOf(const QString &path, QString *reason = nullptr);
 
+// The file that path stands for: path itself, or for a symbolic link the name it leads to,
+// followed link after link until a name that is no link (which need not exist: a dangling link
+// still says where its file belongs). A new version of a linked file goes there, so that every
+// link keeps leading to it. None, with the reason, for links that lead round in a loop.
+std::optional<QString> linkedFileOf(const QString &path, QString *reason = nullptr);
+
 #ifdef Q_OS_WIN
 // Flushes the open file to the disk (FlushFileBuffers); gives why it failed.
 std::optional<QString> flushToDisk(const QFileDevice &file);

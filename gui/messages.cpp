@@ -4,6 +4,7 @@
 #include "gui/ui.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 
 #include <utility>
 
@@ -50,6 +51,21 @@ public:
         case QMessageBox::Discard: return Answer::Discard;
         default: return Answer::Cancel;
         }
+    }
+
+    Answer askChoice(QWidget *parent, const QString &text, const QString &first, const QString &second) override
+    {
+        const ui::FocusReturn focusBack(parent);
+        QMessageBox box(QMessageBox::Question, app::kApplicationTitle, displayText(text), QMessageBox::Cancel, parent);
+        QPushButton *firstButton = box.addButton(first, QMessageBox::AcceptRole);
+        QPushButton *secondButton = box.addButton(second, QMessageBox::AcceptRole);
+        box.setDefaultButton(firstButton);
+        box.setEscapeButton(QMessageBox::Cancel);
+        box.setWindowModality(Qt::ApplicationModal);
+        box.exec();
+        if (box.clickedButton() == firstButton)
+            return Answer::First;
+        return box.clickedButton() == secondButton ? Answer::Second : Answer::Cancel;
     }
 };
 

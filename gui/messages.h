@@ -12,7 +12,7 @@ class QWidget;
 namespace gui {
 
 enum class MessageIcon { Information, Critical };
-enum class Answer { Ok, Yes, No, Save, Discard, Cancel };
+enum class Answer { Ok, Yes, No, Save, Discard, Cancel, First, Second };
 
 // Modal message boxes with the application title as caption.
 class MessageBoxes {
@@ -24,6 +24,9 @@ public:
     virtual Answer askYesNo(QWidget *parent, const QString &text) = 0;
     // Save, Discard and Cancel buttons with the question icon; Save is the default, Escape cancels.
     virtual Answer askSaveDiscardCancel(QWidget *parent, const QString &text) = 0;
+    // Two buttons of these captions (First, Second) and Cancel, with the question icon; the first
+    // is the default, Escape cancels.
+    virtual Answer askChoice(QWidget *parent, const QString &text, const QString &first, const QString &second) = 0;
 };
 
 // Application-modal QMessageBox.

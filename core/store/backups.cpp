@@ -13,10 +13,12 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
+#include <QSet>
 #include <QtDebug>
 
 #include <algorithm>
 #include <cerrno>
+#include <functional>
 
 #include "core/diskfiles.h"
 
@@ -74,33 +76,70 @@ BackupNaming backupNaming(const QString &path)
             suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix};
 }
 
+// The folder a restore keeps the diary of the moment in, outside the rotation.
+BackupNaming keptBeforeRestore(const QString &path)
+{
+    BackupNaming naming = backupNaming(path);
+    naming.folder += QStringLiteral("-kept-before-restore");
+    return naming;
+}
+
 QStringList backupNames(const BackupNaming &naming)
 {
     QStringList names;
     const QStringList files =
         QDir(naming.folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    // Links are followed: one to a pipe or a device is no backup, and opening it would never end.
     for (const QString &name : files)
-        if (!naming.stampOf(name).isEmpty())
+        if (!naming.stampOf(name).isEmpty() && QFileInfo(naming.folder + QLatin1Char('/') + name).isFile())
             names << name;
     // Same length and fixed-width stamps: the name order is the order they were made.
     names.sort();
     return names;
 }
 
-// The local time, or one second past the newest backup if the clock is not past it (several
-// runs in one second, a clock set back, the end of summer time), so that names stay in order.
-QString nextStamp(const BackupNaming &naming, const QStringList &existing)
+// The stamp that follows this one: a second later, or for a name that says no real time, the
+// first second of its next year. Empty when no stamp of the format follows it.
+QString stampAfter(const QString &stamp)
 {
-    const QString now = platform::clock().now().toString(kStampFormat);
-    if (existing.isEmpty())
-        return now;
-    const QString newest = naming.stampOf(existing.last());
-    if (now > newest)
-        return now;
     // Counted in UTC only so that no local-time gap can skip or repeat a second.
-    const QDateTime last(QDate::fromString(newest.left(8), QStringLiteral("yyyyMMdd")),
-                         QTime::fromString(newest.right(6), QStringLiteral("HHmmss")), Qt::UTC);
-    return last.addSecs(1).toString(kStampFormat);
+    const QDateTime at(QDate::fromString(stamp.left(8), QStringLiteral("yyyyMMdd")),
+                       QTime::fromString(stamp.right(6), QStringLiteral("HHmmss")), Qt::UTC);
+    if (at.isValid()) {
+        const QString next = at.addSecs(1).toString(kStampFormat);
+        return next.size() == kStampFormat.size() ? next : QString();
+    }
+    const int year = stamp.left(4).toInt();
+    return year < 9999 ? QString::number(year + 1).rightJustified(4, QLatin1Char('0')) + QStringLiteral("0101-000000")
+                       : QString();
+}
+
+// The local time, or past the newest name if the clock is not past it (several runs in one
+// second, a clock set back, the end of summer time, a name from a clock far ahead), so that
+// names stay in order. Every entry with a backup's name counts, a pipe or a folder too: the new
+// copy's name must be free. Empty when no name is left.
+QString nextStamp(const BackupNaming &naming)
+{
+    QSet<QString> taken;
+    QString newest;
+    const QStringList entries =
+        QDir(naming.folder).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
+    for (const QString &name : entries)
+        if (const QString stamp = naming.stampOf(name); !stamp.isEmpty()) {
+            taken.insert(stamp);
+            newest = std::max(newest, stamp);
+        }
+    const QString now = platform::clock().now().toString(kStampFormat);
+    QString next = now;
+    if (next <= newest) {
+        next = stampAfter(newest);
+        // Nothing follows the last second of the year 9999: the clock's own time, if it is free.
+        if (next.isEmpty())
+            next = now;
+    }
+    while (!next.isEmpty() && taken.contains(next))
+        next = stampAfter(next);
+    return next;
 }
 
 QString writeError(const QFile &target)
@@ -138,13 +177,30 @@ std::optional<QString> makeFolder(const QString &folder)
     return QStringLiteral("the folder %1 could not be created").arg(QDir::toNativeSeparators(folder));
 }
 
-// Runs inside the write's transaction, before it changes anything: the reserved lock keeps other
-// writers out, and any journal left by a crashed writer has been rolled back, so the bytes copied
-// are a whole diary. Gives the backup's path, or why no backup was made.
-Result<QString> backUp(const Connection &connection)
+// Whether a journal that the super-journal lists (each name ends in a zero byte) is there. One that
+// cannot be read, or is longer than any of ours, is left alone.
+bool journalsRemain(const QString &superJournal)
+{
+    constexpr qint64 kLongest = 1 << 16;
+    QFile file(superJournal);
+    if (file.size() > kLongest || !file.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArrayList journals = file.readAll().split('\0');
+    return std::any_of(journals.begin(), journals.end(), [](const QByteArray &journal) {
+        const QFileInfo named(QFile::decodeName(journal));
+        return !journal.isEmpty() && (named.exists() || named.isSymLink());
+    });
+}
+
+using Fill = std::function<std::optional<QString>(QFile &)>;
+
+// A copy made by `fill` under the next free name in the naming's folder. In the rotation the
+// oldest beyond ten go; room is made before the new copy takes its name, so that the folder
+// never holds more than the newest ten, even when the program is stopped between the two steps.
+// Gives the copy's path, or why none was made.
+Result<QString> keepCopy(const BackupNaming &naming, bool rotation, const Fill &fill)
 {
     const auto failed = [](const QString &why) { return Failure{FailureKind::Other, why}; };
-    const BackupNaming naming = backupNaming(connection.path());
     if (auto notMade = makeFolder(naming.folder))
         return failed(*notMade);
     removeLeftovers(naming.folder, naming.base);
@@ -152,22 +208,33 @@ Result<QString> backUp(const Connection &connection)
     files::NewFile partial(naming.folder, partialPattern(naming.base));
     std::optional<QString> notMade = partial.open();
     if (!notMade)
-        notMade = copyRawFile(connection.get(), partial.file());
+        notMade = fill(partial.file());
     if (!notMade)
         notMade = partial.seal();
     if (notMade)
         return failed(*notMade);
 
-    const QStringList names = backupNames(naming);
-    const QString name = naming.nameFor(nextStamp(naming, names));
-    // Room is made before the new copy takes its name, so that the folder never holds more than
-    // the newest ten, even when the program is stopped between the two steps.
+    const QString stamp = nextStamp(naming);
+    if (stamp.isEmpty())
+        return failed(QStringLiteral("no name for a copy is left in %1").arg(QDir::toNativeSeparators(naming.folder)));
+    const QString name = naming.nameFor(stamp);
     QDir folder(naming.folder);
-    for (qsizetype i = 0; i + kBackupsKept <= names.size(); ++i)
-        folder.remove(names.at(i));
+    if (rotation) {
+        const QStringList names = backupNames(naming);
+        for (qsizetype i = 0; i + kBackupsKept <= names.size(); ++i)
+            folder.remove(names.at(i));
+    }
     if (auto notCommitted = partial.commit(name))
         return failed(*notCommitted);
     return folder.filePath(name);
+}
+
+// The bytes of the diary open on `connection`. Runs inside a transaction, before it changes
+// anything: the reserved lock keeps other writers out, and any journal left by a crashed writer
+// has been rolled back, so the bytes copied are a whole diary.
+Fill diaryOn(const Connection &connection)
+{
+    return [&connection](QFile &target) { return copyRawFile(connection.get(), target); };
 }
 
 } // namespace
@@ -185,7 +252,7 @@ std::optional<Failure> checkBeforeWrite(const Connection &connection)
         return damaged;
     // Tried once per run: a backup that cannot be made now is not retried before every write.
     g_checked.insert(key, std::nullopt);
-    if (const auto made = backUp(connection); !made.ok())
+    if (const auto made = keepCopy(backupNaming(path), true, diaryOn(connection)); !made.ok())
         qWarning("No backup of %s was made: %s", qUtf8Printable(QDir::toNativeSeparators(path)),
                  qUtf8Printable(made.failure().detail));
     return std::nullopt;
@@ -206,31 +273,22 @@ std::optional<Failure> checkWhole(const Connection &connection)
     return std::nullopt;
 }
 
-Result<QString> keepBackup(const Connection &connection)
+Result<QString> keepBeforeRestore(const Connection &connection)
 {
-    auto made = backUp(connection);
+    auto made = keepCopy(keptBeforeRestore(connection.path()), false, diaryOn(connection));
     if (!made.ok())
         return Failure{FailureKind::Other,
-                       QStringLiteral("No backup of the diary could be made: ") + made.failure().detail};
+                       QStringLiteral("No copy of the diary as it is now could be kept: ") + made.failure().detail};
     return made;
 }
 
 Result<QString> keepUnreadableDiary(const QString &path)
 {
-    const BackupNaming naming = backupNaming(path);
-    const QString stamp = platform::clock().now().toString(kStampFormat);
-    const QString folder = naming.folder + QStringLiteral("-kept-") + stamp;
-    files::NewFile copy(folder, partialPattern(naming.base));
-    std::optional<QString> notMade = makeFolder(folder);
-    if (!notMade)
-        notMade = copy.open();
-    if (!notMade)
-        notMade = copyFileInto(path, copy.file());
-    if (!notMade)
-        notMade = copy.commit(naming.nameFor(stamp));
-    if (notMade)
-        return Failure{FailureKind::Other, QStringLiteral("No copy of the diary could be kept: ") + *notMade};
-    return folder + QLatin1Char('/') + naming.nameFor(stamp);
+    auto made = keepCopy(keptBeforeRestore(path), false, [&path](QFile &target) { return copyFileInto(path, target); });
+    if (!made.ok())
+        return Failure{FailureKind::Other,
+                       QStringLiteral("No copy of the diary as it is now could be kept: ") + made.failure().detail};
+    return made;
 }
 
 QDateTime timeOfBackup(const QString &backup)
@@ -255,10 +313,21 @@ void removeLeftovers(const QString &folder, const QString &base)
 {
     QDir dir(folder);
     const QString prefix = QLatin1Char('.') + base + QLatin1Char('-');
-    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot))
+    const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    for (const QString &name : names)
         if (name.startsWith(prefix)
             && (name.endsWith(QStringLiteral(".part")) || name.endsWith(QStringLiteral(".part-journal"))))
             dir.remove(name);
+    // A change written into several files at once (a copy made under another key) commits through
+    // a super-journal, "<file>-mj" and nine hex digits, beside the first file. One that a stopped
+    // run left is needed only while a journal that it lists is still there to be rolled back.
+    static const QRegularExpression superJournal(QStringLiteral("-mj[0-9A-F]{6}9[0-9A-F]{2}$"));
+    for (const QString &name : names) {
+        const QFileInfo file(dir.filePath(name));
+        if ((name.startsWith(base) || name.startsWith(prefix)) && superJournal.match(name).hasMatch() && file.isFile()
+            && !file.isSymLink() && !journalsRemain(file.filePath()))
+            dir.remove(name);
+    }
 }
 
 std::optional<QString> copyFileInto(const QString &source, QFile &target)
@@ -274,6 +343,13 @@ std::optional<QString> copyFileInto(const QString &source, QFile &target)
             return writeError(target);
     }
     return std::nullopt;
+}
+
+void rememberOwnWrite(const QString &path)
+{
+    if (const auto checked = g_checked.find(QFileInfo(path).absoluteFilePath());
+        checked != g_checked.end() && checked->has_value())
+        *checked = fileStamp(path);
 }
 
 void rememberWrite(const QString &path)
@@ -301,6 +377,18 @@ QStringList backupsOf(const QString &path)
     for (const QString &name : backupNames(naming))
         paths << naming.folder + QLatin1Char('/') + name;
     return paths;
+}
+
+bool isBackupOf(const QString &path, const QString &file)
+{
+    const auto disk = files::diskFileOf(file);
+    if (!disk)
+        return false;
+    const QStringList backups = everyBackupOf(path);
+    return std::any_of(backups.begin(), backups.end(), [&](const QString &backup) {
+        const auto other = files::diskFileOf(backup);
+        return other && other->sameFileAs(*disk);
+    });
 }
 
 QString newestBackupOf(const QString &path)

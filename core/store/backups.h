@@ -6,7 +6,9 @@
 // order the copies were made. The newest ten are kept. That first write also checks every page:
 // a damaged diary is neither written nor copied (the write fails as damaged), so damage never
 // spreads and never pushes the good backups out. A backup that cannot be made does not stop the
-// write: the write is just as safe without it, and the user keeps working.
+// write: the write is just as safe without it, and the user keeps working. What a restore keeps
+// of the diary it replaces goes to a folder beside them that is never pruned, so that a restore
+// never costs a backup.
 
 #include "core/result.h"
 
@@ -33,6 +35,9 @@ QString newestBackupOf(const QString &path);
 // lost diary, folder by folder.
 QStringList everyBackupOf(const QString &path);
 
+// Whether the file is one of everyBackupOf(path), by the file itself, whatever name it is given by.
+bool isBackupOf(const QString &path, const QString &file);
+
 // A diary that cannot be used as it is: the message points to its newest backup.
 Failure toldOf(Failure failure, const QString &path);
 
@@ -48,25 +53,31 @@ std::optional<QString> keepBackupsOfLostDiary(const QString &path);
 std::optional<Failure> checkBeforeWrite(const Connection &connection);
 // After a write is committed: what the file looks like now, for the next write to compare.
 void rememberWrite(const QString &path);
-// After the diary was replaced whole (a backup put back): the next write checks it whole and backs
-// it up, as a run's first write does; the backup put back may have been pruned on the way.
+// After the diary was replaced whole by a file that is no backup: the next write checks it whole
+// and backs it up, as a run's first write does. (One that is a backup is checked whole when it
+// is put back, and needs no backup of itself: rememberWrite.)
 void rememberReplaced(const QString &path);
+// After a write of the store's own that changes nothing the user wrote (and makes no backup
+// first): the file's new look, so that the next write need not check it whole again.
+void rememberOwnWrite(const QString &path);
 
 // Reads every page: damage that no read has touched yet is found before anything is written.
 std::optional<Failure> checkWhole(const Connection &connection);
 
-// A new backup of the diary open on `connection`, made now whatever this run made before, inside
-// a transaction of the caller's; the oldest beyond ten go. Gives its path.
-Result<QString> keepBackup(const Connection &connection);
-// A diary that does not open whole (damaged, or under a password nobody gave) is kept byte for
-// byte in a folder of its own that is never pruned, "backups-kept-<local time>", where it pushes no
-// good backup out. Gives the copy's path.
+// The diary of the moment, before a restore puts another file in its place: kept in a folder of
+// its own beside the backups, "backups-kept-before-restore", which is never pruned, so that it
+// pushes no backup out and the restore can be taken back. From the diary open on `connection`,
+// inside a transaction of the caller's. Gives the copy's path.
+Result<QString> keepBeforeRestore(const Connection &connection);
+// The same for a diary that does not open whole (damaged, or under a password nobody gave): its
+// bytes as they are.
 Result<QString> keepUnreadableDiary(const QString &path);
 // When a backup was made, from its name; the file's modification time when the name does not say.
 QDateTime timeOfBackup(const QString &backup);
 
 // Copies being written beside a diary or in a backup folder are named ".<base>-XXXXXX.part"; those
-// a stopped run left behind are removed before the next copy there.
+// a stopped run left behind are removed before the next copy there, with the super-journals of
+// this diary's files that no journal needs any more.
 QString partialPattern(const QString &base);
 void removeLeftovers(const QString &folder, const QString &base);
 // Appends the file's bytes to target; gives why that failed.

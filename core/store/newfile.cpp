@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <filesystem>
@@ -111,8 +112,15 @@ std::optional<QString> NewFile::moveTo(const QString &name, bool replacing)
         return failed;
     }
     const QString made = m_filledPath;
-    const QString target = QDir(m_folder).filePath(name);
+    QString target = QDir(m_folder).filePath(name);
     if (replacing) {
+        QString reason;
+        const auto linked = files::linkedFileOf(target, &reason);
+        if (!linked) {
+            discard();
+            return reason;
+        }
+        target = *linked;
 #ifdef Q_OS_WIN
         if (auto failed = files::replaceFile(made, target)) {
             discard();
@@ -136,7 +144,10 @@ std::optional<QString> NewFile::moveTo(const QString &name, bool replacing)
         }
     }
     m_committed = true;
-    syncFolder(m_folder);
+    const QString targetFolder = QFileInfo(target).absolutePath();
+    syncFolder(targetFolder);
+    if (targetFolder != QFileInfo(m_folder).absoluteFilePath())
+        syncFolder(m_folder);
     return std::nullopt;
 }
 

@@ -35,7 +35,9 @@ public:
     std::optional<QString> commit(const QString &name);
 
     // Like commit, but takes the place of the file at name: for a new version of that very file,
-    // which holds either its old or its new bytes at every moment.
+    // which holds either its old or its new bytes at every moment. A symbolic link at name stays
+    // a link: the file it leads to is replaced (files::linkedFileOf). Write the new version in that
+    // file's folder; from another file system the move fails and nothing changes.
     std::optional<QString> replace(const QString &name);
 
 private:

@@ -1,9 +1,11 @@
 #include "core/store/password.h"
 
 #include "core/datafolder.h"
+#include "core/diskfiles.h"
 #include "core/store/backups.h"
 #include "core/store/newfile.h"
 #include "core/store/opening.h"
+#include "core/store/rekeying.h"
 
 #include <sqlcipher/sqlite3.h>
 
@@ -11,7 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <functional>
+#include <algorithm>
 #include <map>
 
 namespace store {
@@ -23,67 +25,22 @@ std::optional<RawKey> keyFor(const QString &password, const QByteArray &salt)
     return password.isEmpty() ? std::optional<RawKey>(builtInKey(salt)) : userKey(password, salt);
 }
 
-// Attaches the empty file as "fresh" under the key. The key is bound from its locked memory, never
-// put into the text of a statement.
-int attachFresh(const Connection &connection, const QString &file, const RawKey &key)
+// Writes the diary file open on `connection` anew under `key` beside the file at target (the file a
+// link there leads to), and moves it into that file's place once it is whole: the name holds the
+// whole old file or the whole new one at every moment, and a link stays a link.
+std::optional<Failure> writeAnew(Connection &connection, const QString &target, const RawKey &key,
+                                 const QByteArray &salt, Rewrite rewrite = {})
 {
-    sqlite3_stmt *statement = nullptr;
-    int rc = sqlite3_prepare_v2(connection.get(), "ATTACH DATABASE ?1 AS fresh KEY ?2", -1, &statement, nullptr);
-    const QByteArray name = file.toUtf8();
-    if (rc == SQLITE_OK)
-        rc = sqlite3_bind_text(statement, 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
-    if (rc == SQLITE_OK)
-        rc = sqlite3_bind_text(statement, 2, key.data(), key.size(), SQLITE_STATIC);
-    if (rc == SQLITE_OK)
-        rc = sqlite3_step(statement) == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(connection.get());
-    sqlite3_finalize(statement);
-    return rc;
-}
-
-// Writes the diary file open on `connection` anew, under `key`, into a file beside `target`, and
-// moves that into target's place once it is whole: the name holds the whole old file or the whole
-// new one at every moment. The engine gives a new file the salt of the raw key it is made with,
-// so the copy gets `salt`. `beforeCopy` runs in the copy's transaction before anything is written.
-std::optional<Failure> writeAnew(Connection &connection, const QString &target, const QString &base, const RawKey &key,
-                                 const QByteArray &salt, const std::function<std::optional<Failure>()> &beforeCopy = {})
-{
-    const QFileInfo info(target);
-    files::NewFile fresh(info.absolutePath(), partialPattern(base));
-    const QString fill = fresh.pathToFill();
-    // The engine creates no file through ATTACH here, and takes an empty one as a new database.
-    QFile empty(fill);
-    if (fill.isEmpty() || !empty.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFile::ReadOwner | QFile::WriteOwner))
-        return Failure{FailureKind::Other,
-                       QStringLiteral("No new file could be made in %1: %2")
-                           .arg(QDir::toNativeSeparators(info.absolutePath()), empty.errorString())};
-    empty.close();
-    if (const int rc = attachFresh(connection, fill, key); rc != SQLITE_OK)
-        return connection.failure(rc);
-    // A read left open keeps other programs from writing into the old file until the new one has
-    // taken its name: such a write would be lost with it.
-    auto prepared = Statement::prepare(connection, QStringLiteral("SELECT 1 FROM main.sqlite_master"));
-    if (!prepared.ok())
-        return prepared.failure();
-    std::optional<Statement> hold(std::move(prepared.value()));
-    if (const int rc = hold->step(); rc != SQLITE_ROW)
-        return connection.failure(rc);
-    {
-        Transaction copy(connection);
-        if (const int rc = copy.begin(); rc != SQLITE_OK)
-            return connection.failure(rc);
-        if (beforeCopy)
-            if (auto failed = beforeCopy())
-                return failed;
-        // Tables, indexes, rows with their "Index" and the AUTOINCREMENT counters, so that the
-        // Index of a removed entry is never given again.
-        if (const int rc = connection.exec(QStringLiteral("SELECT sqlcipher_export('fresh')")); rc != SQLITE_OK)
-            return connection.failure(rc);
-        if (const int rc = copy.commit(); rc != SQLITE_OK)
-            return connection.failure(rc);
-    }
-    // An engine that kept a salt of its own would leave a file that the password no longer opens.
-    if (saltOf(fill) != salt)
-        return Failure{FailureKind::Other, QStringLiteral("The new file did not take its new salt.")};
+    QString reason;
+    const auto place = files::linkedFileOf(target, &reason);
+    if (!place)
+        return Failure{FailureKind::Other, reason};
+    const QFileInfo info(*place);
+    files::NewFile fresh(info.absolutePath(), partialPattern(info.completeBaseName()));
+    std::optional<Statement> hold;
+    rewrite.hold = &hold;
+    if (auto failed = writeAnewInto(connection, fresh, key, salt, rewrite))
+        return failed;
 #ifdef Q_OS_WIN
     // Windows moves no file over one that is open: the hold ends, and both files close, just
     // before the move.
@@ -126,12 +83,19 @@ private:
     std::map<QByteArray, std::optional<RawKey>> m_keys;
 };
 
-// The backup rewritten under the key, with the key's salt, through a copy that takes its place.
-bool rewriteBackup(const QString &backup, const QString &base, const RawKey &from, const RawKey &to,
-                   const QByteArray &salt)
+// The first of the keys that opens the file.
+std::optional<RawKey> openingKey(const QString &file, const std::vector<RawKey> &keys)
 {
-    auto opened = openWithKey(backup, from);
-    return opened.ok() && !writeAnew(opened.value(), backup, base, to, salt);
+    for (const RawKey &key : keys)
+        if (openWithKey(file, key).ok())
+            return key;
+    return std::nullopt;
+}
+
+void addKey(std::vector<RawKey> &keys, const RawKey &key)
+{
+    if (std::find(keys.begin(), keys.end(), key) == keys.end())
+        keys.push_back(key);
 }
 
 // Every backup of the diary, the leftovers of a stopped run removed from each folder first.
@@ -147,47 +111,91 @@ QStringList backupsToRekey(const QString &path)
     return backups;
 }
 
-PasswordChange rekeyBackups(const QString &path, OldKeys &oldKeys, const QString &next, const RawKey &nextKey,
-                            const QByteArray &nextSalt)
+// The keys, other than built-in ones (any salt gives those again), under which the backups open
+// now: `keys` (the diary's old key, and those an unfinished change kept) and those of the old
+// password for the salts of a lost diary's backups.
+std::vector<RawKey> keysOfBackups(const QString &path, OldKeys &oldKeys, std::vector<RawKey> keys)
+{
+    for (const QString &backup : everyBackupOf(path)) {
+        const QByteArray salt = saltOf(backup);
+        if (salt.isEmpty() || openingKey(backup, keys))
+            continue;
+        if (const auto key = oldKeys.opening(backup, salt); key && !(*key == builtInKey(salt)))
+            addKey(keys, *key);
+    }
+    return keys;
+}
+
+// The backup rewritten under the key, with the key's salt, through a copy that takes its place.
+bool rewriteBackup(const QString &backup, const RawKey &from, const RawKey &to, const QByteArray &salt)
+{
+    auto opened = openWithKey(backup, from);
+    return opened.ok() && !writeAnew(opened.value(), backup, to, salt);
+}
+
+// Gives every backup the diary's key (`key`, with `salt`) from whichever of the kept keys, or the
+// built-in key, it opens with now; a backup that opens with none of them (damaged, or under a
+// password long gone) stays as it is. Once each backup that could be given the key has it, the
+// kept keys go.
+PasswordChange finishChange(const QString &path, const std::vector<RawKey> &keys, const RawKey &key,
+                            const QByteArray &salt)
 {
     PasswordChange change;
-    const QString base = QFileInfo(path).completeBaseName();
-    std::map<QByteArray, std::optional<RawKey>> nextKeys;
+    bool finished = true;
     for (const QString &backup : backupsToRekey(path)) {
-        const QByteArray salt = saltOf(backup);
-        bool done = false;
-        if (!salt.isEmpty()) {
-            if (const auto from = oldKeys.opening(backup, salt)) {
-                done = rewriteBackup(backup, base, *from, nextKey, nextSalt);
-            } else {
-                // Already under the new password: a change that was stopped and is made again.
-                auto key = nextKeys.find(salt);
-                if (key == nextKeys.end())
-                    key = nextKeys.emplace(salt, keyFor(next, salt)).first;
-                done = key->second && openWithKey(backup, *key->second).ok();
-            }
+        const QByteArray backupSalt = saltOf(backup);
+        std::optional<RawKey> from;
+        if (!backupSalt.isEmpty()) {
+            std::vector<RawKey> tried{key};
+            tried.insert(tried.end(), keys.begin(), keys.end());
+            tried.push_back(builtInKey(backupSalt));
+            from = openingKey(backup, tried);
         }
-        if (done)
+        if (from && (*from == key || rewriteBackup(backup, *from, key, salt))) {
             ++change.backupsRekeyed;
-        else
+        } else {
             change.backupsLeft << backup;
+            finished = finished && !from;
+        }
     }
+    if (finished && !dropKeptKeys(path, key))
+        rememberOwnWrite(path);
     return change;
 }
 
-// Backups that a stopped change left under the built-in key, while the diary has a password of
-// its own, get the diary's key and salt.
+// A change that a stopped program left unfinished, or that could not reach every backup, is
+// finished with the keys it kept in the diary.
+void finishUnfinishedChange(const QString &path)
+{
+    const QByteArray salt = saltOf(path);
+    const auto key = knownKey(path, salt);
+    if (!key)
+        return;
+    std::vector<RawKey> keys;
+    {
+        const auto opened = openWithKey(path, *key);
+        if (!opened.ok())
+            return;
+        const auto kept = keptKeys(*opened);
+        if (!kept.ok() || !kept->has_value())
+            return;
+        keys = **kept;
+    }
+    finishChange(path, keys, *key, salt);
+}
+
+// Backups that a stopped change of an older version left under the built-in key, while the diary
+// has a password of its own, get the diary's key and salt.
 void rekeyBackupsLeftBehind(const QString &path)
 {
     const QByteArray salt = saltOf(path);
     const auto key = knownKey(path, salt);
     if (!key || *key == builtInKey(salt))
         return;
-    const QString base = QFileInfo(path).completeBaseName();
     for (const QString &backup : backupsToRekey(path))
         if (const QByteArray backupSalt = saltOf(backup); !backupSalt.isEmpty())
             if (const RawKey builtIn = builtInKey(backupSalt); openWithKey(backup, builtIn).ok())
-                rewriteBackup(backup, base, builtIn, *key, salt);
+                rewriteBackup(backup, builtIn, *key, salt);
 }
 
 // The salt at the start of an existing diary file.
@@ -209,12 +217,19 @@ Result<QByteArray> saltOfDiary(const QString &path)
 std::optional<Failure> unlock(const QString &path)
 {
     bool asked = false;
-    const auto opened = openDiary(path, &asked);
-    if (opened.ok() && asked)
+    bool unfinished = false;
+    {
+        const auto opened = openDiary(path, &asked);
+        if (!opened.ok())
+            return asked ? std::optional(toldOf(opened.failure(), path)) : std::nullopt;
+        const auto kept = keptKeys(*opened);
+        unfinished = kept.ok() && kept->has_value();
+    }
+    if (unfinished)
+        finishUnfinishedChange(path);
+    if (asked)
         rekeyBackupsLeftBehind(path);
-    if (opened.ok() || !asked)
-        return std::nullopt;
-    return toldOf(opened.failure(), path);
+    return std::nullopt;
 }
 
 QString passwordQuestion(const QString &path)
@@ -277,9 +292,13 @@ Result<PasswordChange> changePassword(const QString &path, const QString &curren
     const QByteArray nextSalt = newSalt();
     if (nextSalt.isEmpty())
         return Failure{FailureKind::Other, QStringLiteral("No random salt could be had.")};
-    const QString base = QFileInfo(path).completeBaseName();
-    removeLeftovers(QFileInfo(path).absolutePath(), base);
+    QString reason;
+    const auto place = files::linkedFileOf(path, &reason);
+    if (!place)
+        return Failure{FailureKind::Other, reason};
+    removeLeftovers(QFileInfo(*place).absolutePath(), QFileInfo(*place).completeBaseName());
     std::optional<RawKey> newKey;
+    std::vector<RawKey> keys;
     {
         bool refused = false;
         auto opened = openWithKey(path, *oldKey, &refused);
@@ -292,16 +311,23 @@ Result<PasswordChange> changePassword(const QString &path, const QString &curren
         newKey = keyFor(next, nextSalt);
         if (!newKey)
             return Failure{FailureKind::Other, QStringLiteral("The key could not be derived: too little memory.")};
+        const auto kept = keptKeys(connection);
+        if (!kept.ok())
+            return toldOf(kept.failure(), path);
+        keys = kept->value_or(std::vector<RawKey>());
+        if (!(*oldKey == builtInKey(salt)))
+            addKey(keys, *oldKey);
+        OldKeys oldKeys(current, salt, *oldKey);
+        keys = keysOfBackups(path, oldKeys, std::move(keys));
         // The usual backup of the run comes first, and a diary found damaged is neither copied
         // nor written anew.
         const auto backUpFirst = [&] { return checkBeforeWrite(connection); };
-        if (auto failed = writeAnew(connection, path, base, *newKey, nextSalt, backUpFirst))
+        if (auto failed = writeAnew(connection, path, *newKey, nextSalt, {.beforeCopy = backUpFirst, .keys = keys}))
             return toldOf(*failed, path);
         rememberKey(path, nextSalt, *newKey);
     }
     rememberWrite(path);
-    OldKeys oldKeys(current, salt, *oldKey);
-    return rekeyBackups(path, oldKeys, next, *newKey, nextSalt);
+    return finishChange(path, keys, *newKey, nextSalt);
 }
 
 } // namespace store

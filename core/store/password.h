@@ -16,8 +16,9 @@
 namespace store {
 
 // Opens the diary once, asking for its password (the prompt seam) when the built-in key does
-// not open it and this run does not know its key yet. Gives a failure only when the user was
-// asked and the diary stays locked; any other failure is for the first real use to report.
+// not open it and this run does not know its key yet, and finishes a password change that was
+// stopped before every backup had the new key. Gives a failure only when the user was asked and
+// the diary stays locked; any other failure is for the first real use to report.
 std::optional<Failure> unlock(const QString &path);
 
 // Whether the diary is under a password of the user's own (asking for it when needed).
@@ -44,10 +45,12 @@ struct PasswordChange {
 };
 
 // Writes the diary anew under another key with a new salt, after the run's usual backup, and
-// moves it into the diary's place, so that the diary is whole under the old key or the new one at
-// every moment: `current` is the password it has now, `next` the new one; an empty one stands
-// for the built-in key. Then every backup of it, the kept ones of a lost diary included, is
-// written anew under the same key and salt, each through a copy that takes its place.
+// moves it into the diary's place (the file a link there leads to), so that the diary is whole
+// under the old key or the new one at every moment: `current` is the password it has now, `next`
+// the new one; an empty one stands for the built-in key. Then every backup of it, the kept ones
+// included, is written anew under the same key and salt, each through a copy that takes its
+// place. The keys the backups had are kept inside the new diary until then (core/store/
+// rekeying.h), so that a change stopped on the way is finished by the next unlock().
 // WrongPassword when `current` does not open it.
 Result<PasswordChange> changePassword(const QString &path, const QString &current, const QString &next);
 

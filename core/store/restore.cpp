@@ -3,6 +3,7 @@
 #include "core/store/backups.h"
 #include "core/store/newfile.h"
 #include "core/store/opening.h"
+#include "core/store/rekeying.h"
 
 #include <sqlcipher/sqlite3.h>
 
@@ -56,10 +57,60 @@ std::optional<Counts> countEntries(const Connection &connection)
     return counts;
 }
 
+// A file's key with the salt it goes with.
+struct FileKey {
+    RawKey key;
+    QByteArray salt;
+    bool builtIn() const { return key == builtInKey(salt); }
+    bool operator==(const FileKey &other) const { return salt == other.salt && key == other.key; }
+};
+
+// The key that opens the backup, read-only, asking for its password when no key of this run does.
+Result<FileKey> backupKey(const QString &backup)
+{
+    if (!QFileInfo::exists(backup))
+        return fileFailure(FailureKind::Missing, backup);
+    // A pipe or a device would never end, or never give the same bytes twice.
+    if (!QFileInfo(backup).isFile())
+        return fileFailure(FailureKind::Foreign, backup);
+    // Opened read-only, so that the backup stays exactly as it is.
+    if (const auto opened = openDiary(backup, nullptr, {.readOnly = true}); !opened.ok())
+        return opened.failure();
+    const QByteArray salt = saltOf(backup);
+    const auto key = knownKey(backup, salt);
+    if (!key)
+        return fileFailure(FailureKind::Damaged, backup);
+    return FileKey{*key, salt};
+}
+
+// The key of the diary as it is now; none when it is not there or does not open (then it is kept
+// byte for byte). A failure that keeps it from being kept at all, such as a read error, stops the
+// restore.
+Result<std::optional<FileKey>> diaryKey(const QString &diary)
+{
+    if (!QFileInfo::exists(diary))
+        return std::optional<FileKey>();
+    const auto opened = openDiary(diary);
+    if (!opened.ok()) {
+        const FailureKind kind = opened.failure().kind;
+        if (kind != FailureKind::Damaged && kind != FailureKind::Foreign && kind != FailureKind::Locked)
+            return opened.failure();
+        return std::optional<FileKey>();
+    }
+    const QByteArray salt = saltOf(diary);
+    const auto key = knownKey(diary, salt);
+    return key ? std::optional(FileKey{*key, salt}) : std::nullopt;
+}
+
+// Both without a password of the user's own, or the very same key: nothing to choose.
+bool mayDiffer(const std::optional<FileKey> &diary, const FileKey &backup)
+{
+    return diary && !(*diary == backup) && !(diary->builtIn() && backup.builtIn());
+}
+
 // The backup's bytes beside the diary, checked whole under the key that opened the backup itself:
-// what is checked is what takes the diary's place, whatever happens to the backup meanwhile, and
-// keeping the current diary may prune the backup away.
-std::optional<Failure> copyAside(const QString &backup, const RawKey &key, files::NewFile &copy)
+// what is checked is what takes the diary's place, whatever happens to the backup meanwhile.
+std::optional<Failure> copyAside(const QString &backup, const FileKey &key, files::NewFile &copy)
 {
     std::optional<QString> notCopied = copy.open();
     if (!notCopied)
@@ -68,56 +119,86 @@ std::optional<Failure> copyAside(const QString &backup, const RawKey &key, files
         notCopied = copy.seal();
     if (notCopied)
         return Failure{FailureKind::Other, QStringLiteral("The backup could not be copied: ") + *notCopied};
-    const auto opened = openWithKey(copy.file().fileName(), key, nullptr, {.readOnly = true});
+    const auto opened = openWithKey(copy.file().fileName(), key.key, nullptr, {.readOnly = true});
     if (!opened.ok())
         return fileFailure(opened.failure().kind, backup);
     if (auto damaged = checkWhole(*opened))
         return fileFailure(damaged->kind, backup);
+    if (saltOf(copy.file().fileName()) != key.salt)
+        return fileFailure(FailureKind::Damaged, backup);
     return std::nullopt;
 }
 
-// Keeps the diary as a backup and puts the copy in its place, holding the diary's write lock
-// from before the backup until the copy has the diary's name, so that no write in between is lost.
-Result<QString> keepAndReplace(const QString &diary, files::NewFile &copy)
+// The checked copy written anew under the diary's key and salt.
+std::optional<Failure> rekeyCopy(files::NewFile &copy, const FileKey &from, files::NewFile &rekeyed, const FileKey &to)
 {
-    const QString name = QFileInfo(diary).fileName();
-    QString kept;
-    if (QFileInfo::exists(diary)) {
-        auto opened = openDiary(diary);
-        const bool keepable = opened.ok() || opened.failure().kind == FailureKind::Damaged
-            || opened.failure().kind == FailureKind::Foreign || opened.failure().kind == FailureKind::Locked;
-        if (!keepable)
-            return opened.failure();
+    const auto opened = openWithKey(copy.file().fileName(), from.key);
+    if (!opened.ok())
+        return opened.failure();
+    return writeAnewInto(*opened, rekeyed, to.key, to.salt);
+}
+
+// A diary put back from a backup, as it was then, and the backup as it was: while neither has
+// changed, the diary is that backup, and a restore keeps no copy of it.
+struct PutBack {
+    DiaryVersion diary;
+    QString backup;
+    DiaryVersion backupLook;
+};
+QHash<QString, PutBack> g_putBack;
+
+// Whether the diary is still the backup it was last put back from, and that backup still there as
+// it was: then the backup is the copy of the diary of the moment.
+std::optional<QString> backupItIs(const QString &diary)
+{
+    const auto putBack = g_putBack.constFind(QFileInfo(diary).absoluteFilePath());
+    if (putBack == g_putBack.cend() || putBack->diary != versionOf(diary)
+        || putBack->backupLook != lookOf(putBack->backup))
+        return std::nullopt;
+    return putBack->backup;
+}
+
+// Keeps the diary and puts the copy in its place (the file a link at the diary's name leads to),
+// holding the diary's write lock from before the copy is kept until the new file has its name, so
+// that no write in between is lost.
+Result<QString> keepAndReplace(const QString &diary, const std::optional<FileKey> &key, const QString &name,
+                               files::NewFile &copy)
+{
+    const auto replaced = [&](const QString &kept) -> Result<QString> {
+        if (auto failed = copy.replace(name))
+            return Failure{FailureKind::Other, *failed};
+        return kept;
+    };
+    if (!QFileInfo::exists(diary))
+        return replaced(QString());
+    if (key) {
+        auto opened = openWithKey(diary, key->key);
         if (opened.ok()) {
             Transaction hold(*opened);
             if (const int rc = hold.begin(); rc != SQLITE_OK)
                 return opened->failure(rc);
             std::optional<Failure> damaged = checkWhole(*opened);
             if (!damaged) {
-                auto made = keepBackup(*opened);
-                if (!made.ok())
-                    return made;
+                const auto backup = backupItIs(diary);
+                const auto kept = backup ? Result<QString>(*backup) : keepBeforeRestore(*opened);
+                if (!kept.ok())
+                    return kept;
 #ifdef Q_OS_WIN
                 // Windows moves no file over one that is open: the hold ends just before the move.
                 hold.rollback();
                 opened.value().close();
 #endif
-                if (auto failed = copy.replace(name))
-                    return Failure{FailureKind::Other, *failed};
-                return *made;
+                return replaced(*kept);
             }
             if (damaged->kind != FailureKind::Damaged)
                 return *damaged;
         }
-        // A diary that cannot be read whole is kept as it is, outside the rotation of ten.
-        auto made = keepUnreadableDiary(diary);
-        if (!made.ok())
-            return made;
-        kept = *made;
     }
-    if (auto failed = copy.replace(name))
-        return Failure{FailureKind::Other, *failed};
-    return kept;
+    // A diary that cannot be read whole is kept as it is.
+    const auto keptBytes = keepUnreadableDiary(diary);
+    if (!keptBytes.ok())
+        return keptBytes;
+    return replaced(*keptBytes);
 }
 
 } // namespace
@@ -150,39 +231,62 @@ std::vector<BackupSummary> summarizeBackups(const QString &diary)
     return summaries;
 }
 
-Result<QString> restoreBackup(const QString &diary, const QString &backup)
+Result<Passwords> passwordsOf(const QString &diary, const QString &backup)
 {
-    if (!QFileInfo::exists(backup))
-        return fileFailure(FailureKind::Missing, backup);
-    // A pipe or a device would never end, or never give the same bytes twice.
-    if (!QFileInfo(backup).isFile())
-        return fileFailure(FailureKind::Foreign, backup);
+    const auto fromBackup = backupKey(backup);
+    if (!fromBackup.ok())
+        return fromBackup.failure();
+    const auto fromDiary = diaryKey(diary);
+    if (!fromDiary.ok())
+        return fromDiary.failure();
+    return Passwords{mayDiffer(*fromDiary, *fromBackup), fromDiary->has_value() && !(*fromDiary)->builtIn(),
+                     !fromBackup->builtIn()};
+}
+
+Result<Restored> restoreBackup(const QString &diary, const QString &backup, PasswordChoice choice)
+{
     if (sameFile(diary, backup))
         return Failure{FailureKind::Other, QStringLiteral("The diary cannot be put back from itself.")};
-    // Opened read-only, so that the backup stays exactly as it is; this is where its password is
-    // asked for when no key of this run opens it.
-    if (const auto opened = openDiary(backup, nullptr, {.readOnly = true}); !opened.ok())
-        return opened.failure();
-    const QByteArray salt = saltOf(backup);
-    const auto key = knownKey(backup, salt);
-    if (!key)
-        return fileFailure(FailureKind::Damaged, backup);
+    // This is where the backup's password is asked for when no key of this run opens it.
+    const auto fromBackup = backupKey(backup);
+    if (!fromBackup.ok())
+        return fromBackup.failure();
+    const auto fromDiary = diaryKey(diary);
+    if (!fromDiary.ok())
+        return fromDiary.failure();
+    const bool keepsOwnKey = choice == PasswordChoice::Current && mayDiffer(*fromDiary, *fromBackup);
+    const FileKey &key = keepsOwnKey ? **fromDiary : *fromBackup;
 
-    const QFileInfo place(diary);
-    removeLeftovers(place.absolutePath(), place.completeBaseName());
-    files::NewFile copy(place.absolutePath(), partialPattern(place.completeBaseName()));
-    if (auto failed = copyAside(backup, *key, copy))
+    QString reason;
+    const auto place = files::linkedFileOf(diary, &reason);
+    if (!place)
+        return Failure{FailureKind::Other, reason};
+    const QFileInfo at(*place);
+    removeLeftovers(at.absolutePath(), at.completeBaseName());
+    files::NewFile copy(at.absolutePath(), partialPattern(at.completeBaseName()));
+    if (auto failed = copyAside(backup, *fromBackup, copy))
         return *failed;
-    if (saltOf(copy.file().fileName()) != salt)
-        return fileFailure(FailureKind::Damaged, backup);
+    files::NewFile rekeyed(at.absolutePath(), partialPattern(at.completeBaseName()));
+    if (keepsOwnKey)
+        if (auto failed = rekeyCopy(copy, *fromBackup, rekeyed, key))
+            return *failed;
 
-    auto kept = keepAndReplace(diary, copy);
-    if (!kept.ok())
-        return kept;
-    // The diary now has the backup's key, its password with it.
-    rememberKey(diary, salt, *key);
-    rememberReplaced(diary);
-    return kept;
+    const bool isBackup = isBackupOf(diary, backup);
+    const auto keptAs = keepAndReplace(diary, *fromDiary, at.fileName(), keepsOwnKey ? rekeyed : copy);
+    if (!keptAs.ok())
+        return keptAs.failure();
+    rememberKey(diary, key.salt, key.key);
+    const QString name = QFileInfo(diary).absoluteFilePath();
+    if (isBackup) {
+        // Checked whole on its way in, and a backup already.
+        rememberWrite(diary);
+        g_putBack.insert(name, {versionOf(diary), backup, lookOf(backup)});
+    } else {
+        rememberReplaced(diary);
+        g_putBack.remove(name);
+    }
+    const bool backupsPassword = !keepsOwnKey && (!fromDiary->has_value() || mayDiffer(*fromDiary, *fromBackup));
+    return Restored{*keptAs, backupsPassword, !key.builtIn()};
 }
 
 } // namespace store

@@ -1,5 +1,6 @@
 #include "core/store/schemacheck.h"
 
+#include "core/store/rekeying.h"
 #include "core/store/store.h"
 
 #include <QByteArrayList>
@@ -75,8 +76,9 @@ const std::vector<Made> &madeByBrimvale()
 {
     static const std::vector<Made> made = [] {
         QStringList statements = schemaStatements();
-        // The engine makes this one for the tables' AUTOINCREMENT.
-        statements << QStringLiteral("CREATE TABLE sqlite_sequence(name,seq)");
+        // The engine makes this one for the tables' AUTOINCREMENT; a password change that is not
+        // finished yet keeps the backups' keys in the other.
+        statements << QStringLiteral("CREATE TABLE sqlite_sequence(name,seq)") << unfinishedChangeStatement();
         std::vector<Made> objects;
         for (const QString &statement : statements) {
             // "create table <name> (…" or "create index <name> on <table> (…"

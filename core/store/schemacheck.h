@@ -4,7 +4,8 @@
 // the engine expands a view, fires a trigger or calls a virtual table's module only when a query
 // names it, and a crafted file can make any of these crash or run without end. A diary holds
 // the tables and indexes that the store's own schema statements make, each a real one with a
-// root page, and the engine's sequence table; nothing else.
+// root page, the engine's sequence table, and the keys of a password change that is not
+// finished yet (core/store/rekeying.h); nothing else.
 
 #include <QString>
 

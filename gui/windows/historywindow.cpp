@@ -58,6 +58,21 @@ QString textOf(const std::vector<store::history::EntryChange> &entries)
     return text;
 }
 
+// Which passwords differ, as far as the keys tell: two of the user's own may be one and the same.
+QString passwordQuestion(const store::Passwords &passwords, const QString &made)
+{
+    QString differ;
+    if (passwords.diaryOwn && passwords.backupOwn)
+        differ = QStringLiteral("The backup of %1 may have been made under another password than the diary has now.");
+    else if (passwords.diaryOwn)
+        differ = QStringLiteral("The backup of %1 was made when the diary had no password of its own; it has one now.");
+    else
+        differ = QStringLiteral("The backup of %1 was made under a password of your own; the diary has none now.");
+    return differ.arg(made)
+        + QStringLiteral("\n\nWhich should the restored diary have: the diary's password as it is now, or the "
+                         "backup's?");
+}
+
 QString countsOf(const store::BackupSummary &backup)
 {
     if (!backup.entries)
@@ -370,17 +385,49 @@ void HistoryWindow::restoreBackup()
     const QString made = historyview::when(backup->madeAt);
     if (gui::messages().askYesNo(this,
                                  QStringLiteral("Replace the diary with the backup of %1?\n\n"
-                                                "The diary as it is now is kept as a backup first, so "
-                                                "the restore can be taken back too.")
+                                                "The diary as it is now is kept first, so the restore can "
+                                                "be taken back too.")
                                      .arg(made))
         != gui::Answer::Yes)
         return;
-    const auto kept = store::restoreBackup(datafolder::workingDiaryPath(), backup->path);
-    if (!kept.ok())
-        return complain(kept.failure());
+    const QString diary = datafolder::workingDiaryPath();
+    const auto passwords = store::passwordsOf(diary, backup->path);
+    if (!passwords.ok())
+        return complainNotRestored(passwords.failure());
+    auto choice = store::PasswordChoice::Current;
+    if (passwords->mayDiffer) {
+        const gui::Answer answer = gui::messages().askChoice(this, historyview::passwordQuestion(*passwords, made),
+                                                             QStringLiteral("&Keep the Diary's Password"),
+                                                             QStringLiteral("&Take the Backup's Password"));
+        if (answer == gui::Answer::Cancel)
+            return;
+        if (answer == gui::Answer::Second)
+            choice = store::PasswordChoice::Backups;
+    }
+    const auto restored = store::restoreBackup(diary, backup->path, choice);
+    if (!restored.ok())
+        return complainNotRestored(restored.failure());
     navigation::entriesChanged();
-    gui::messages().show(this,
-                         QStringLiteral("The diary is now as it was on %1.\nThe diary as it was before is kept as\n%2")
-                             .arg(made, QDir::toNativeSeparators(*kept)),
-                         gui::MessageIcon::Information);
+    QStringList told{QStringLiteral("The diary is now as it was on %1.").arg(made)};
+    if (restored->backupsPassword)
+        told << (restored->ownPassword ? QStringLiteral("It now opens with the password the backup was made with.")
+                                       : QStringLiteral("It now has no password of its own, as when the backup was "
+                                                        "made: anyone who has Brimvale can open it."));
+    else if (passwords->mayDiffer)
+        told << (restored->ownPassword ? QStringLiteral("It keeps the password it had.")
+                                       : QStringLiteral("It still has no password of its own."));
+    if (!restored->kept.isEmpty())
+        told << QStringLiteral("The diary as it was before is kept as\n%1")
+                    .arg(QDir::toNativeSeparators(restored->kept));
+    gui::messages().show(this, told.join(QLatin1Char('\n')), gui::MessageIcon::Information);
+}
+
+void HistoryWindow::complainNotRestored(const store::Failure &failure)
+{
+    // The user gave up on the backup's password.
+    if (failure.kind == store::FailureKind::Locked)
+        return;
+    // The store's own reasons need no heading of their own.
+    const QString why = failure.kind == store::FailureKind::Other ? failure.detail : store::message(failure);
+    gui::messages().show(this, QStringLiteral("The backup was not restored.\n") + why, gui::MessageIcon::Critical);
 }

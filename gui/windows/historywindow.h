@@ -49,6 +49,7 @@ private:
     std::optional<store::history::Change> selectedChange() const;
     std::optional<store::BackupSummary> selectedBackup() const;
     void complain(const store::Failure &failure);
+    void complainNotRestored(const store::Failure &failure);
 
     QListView *m_changeList = nullptr;
     QPlainTextEdit *m_changeText = nullptr;

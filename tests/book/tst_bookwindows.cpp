@@ -63,6 +63,10 @@ public:
     }
     gui::Answer askYesNo(QWidget *, const QString &) override { return gui::Answer::Yes; }
     gui::Answer askSaveDiscardCancel(QWidget *, const QString &) override { return gui::Answer::Cancel; }
+    gui::Answer askChoice(QWidget *, const QString &, const QString &, const QString &) override
+    {
+        return gui::Answer::Cancel;
+    }
 
 private:
     std::unique_ptr<gui::MessageBoxes> m_real = gui::productionMessages();

@@ -5,12 +5,15 @@
 #include "diaryfiles.h"
 #include "fakes.h"
 #include "fixture.h"
+#include "mounts.h"
 #include "sectionwindow.h"
 #include "testmain.h"
 
 #include "core/services.h"
 #include "core/store/backups.h"
+#include "core/store/diarykey.h"
 #include "core/store/history.h"
+#include "core/store/opening.h"
 #include "core/store/password.h"
 #include "core/store/store.h"
 #include "core/store/storeprobe.h"
@@ -28,6 +31,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QtTest>
+
+#include <sqlcipher/sqlite3.h>
 
 namespace {
 using Rows = std::vector<testing::DiaryRow>;
@@ -61,6 +66,28 @@ void click(HistoryWindow *window, const char *button)
 {
     QTest::mouseClick(testing::control<QPushButton>(window, button), Qt::LeftButton);
 }
+
+// The Incense keywords of a diary that opens with this password alone (empty: the built-in key).
+std::optional<QStringList> incenseUnder(const QString &path, const QString &password)
+{
+    const QByteArray salt = store::saltOf(path);
+    const auto key = password.isEmpty() ? std::optional(store::builtInKey(salt)) : store::userKey(password, salt);
+    const auto opened = key ? store::openWithKey(path, *key) : store::Result<store::Connection>(store::Failure{});
+    if (!opened.ok())
+        return std::nullopt;
+    auto read = store::Statement::prepare(*opened, QStringLiteral("SELECT keyword FROM tblincense ORDER BY \"Index\""));
+    QStringList keywords;
+    while (read.ok() && read->step() == SQLITE_ROW)
+        keywords << read->text(0);
+    return keywords;
+}
+
+// Overwrites the first page's bytes: the file no longer opens under any key.
+bool damageFirstPage(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite) && file.seek(100) && file.write(QByteArray(200, 'x')) == 200;
+}
 } // namespace
 
 class HistoryWindowTest : public QObject {
@@ -75,6 +102,7 @@ private slots:
         m_start = *testing::readRows(m_diary, kIncense);
     }
     void cleanup() { m_env.tearDown(); }
+    void initTestCase() { store::probe::setPasswordCost(1, 8192); }
 
     void eachChangeIsTakenBackAndBroughtAgain_data();
     void eachChangeIsTakenBackAndBroughtAgain();
@@ -85,9 +113,27 @@ private slots:
     void aLockedHistoryShowsNothingAndComesBack();
     void aBackupUnderAnotherPasswordComesBack_data();
     void aBackupUnderAnotherPasswordComesBack();
+    void restoreAsksWhichPasswordTheDiaryKeeps_data();
+    void restoreAsksWhichPasswordTheDiaryKeeps();
+    void restoreThatCannotKeepTheDiaryReplacesNothing_data();
+    void restoreThatCannotKeepTheDiaryReplacesNothing();
 
 private:
     Rows rows() const { return testing::readRows(m_diary, kIncense).value_or(Rows{}); }
+    // A backup of the diary as it is now (under the password `now`), made on 1 December, then given
+    // the password `then`; the diary then loses its first entry. The History window lists it last.
+    QString plantBackup(const QString &now, const QString &then)
+    {
+        const QString folder = store::backupFolder(m_diary);
+        const QString backup = folder + QStringLiteral("/updatediary-20261201-101500.dll");
+        if (!QDir().mkpath(folder) || !QFile::copy(m_diary, backup))
+            return {};
+        if (now != then && !store::changePassword(backup, now, then).ok())
+            return {};
+        if (!store::removeEntry(m_diary, store::Table::Incense, m_start[0].index).ok())
+            return {};
+        return backup;
+    }
 
     testing::Fixture m_env;
     QString m_diary;
@@ -277,6 +323,117 @@ void HistoryWindowTest::aBackupUnderAnotherPasswordComesBack()
     QCOMPARE(prompt->asked, 1);
     // The diary as it was before the restore is kept as a backup of its own.
     QCOMPARE(linesOf(window, "lstBackups").size(), whole ? 3 : 2);
+}
+
+void HistoryWindowTest::restoreAsksWhichPasswordTheDiaryKeeps_data()
+{
+    QTest::addColumn<QString>("diaryPassword"); // "damaged": a diary that does not open
+    QTest::addColumn<QString>("backupPassword");
+    QTest::addColumn<gui::Answer>("answer"); // Ok: no question is asked
+    QTest::addColumn<QString>("opensWith");
+    QTest::addColumn<QString>("told");
+    QTest::newRow("the diary's, by default") << "now"
+                                             << "then" << gui::Answer::First << "now"
+                                             << "It keeps the password it had.";
+    QTest::newRow("the backup's") << "now"
+                                  << "then" << gui::Answer::Second << "then"
+                                  << "It now opens with the password the backup was made with.";
+    QTest::newRow("cancelled") << "now"
+                               << "then" << gui::Answer::Cancel << "now" << QString();
+    QTest::newRow("a backup without one") << "now" << QString() << gui::Answer::First << "now"
+                                          << "It keeps the password it had.";
+    QTest::newRow("a diary without one") << QString() << "then" << gui::Answer::First << QString()
+                                         << "It still has no password of its own.";
+    QTest::newRow("neither has one") << QString() << QString() << gui::Answer::Ok << QString() << QString();
+    QTest::newRow("one and the same") << "same"
+                                      << "same" << gui::Answer::Ok << "same" << QString();
+    QTest::newRow("a diary that does not open") << "damaged"
+                                                << "then" << gui::Answer::Ok << "then"
+                                                << "It now opens with the password the backup was made with.";
+}
+
+// A backup made under an earlier password: the diary keeps the password chosen (its own unless
+// the user says otherwise), and the closing message says which one it has.
+void HistoryWindowTest::restoreAsksWhichPasswordTheDiaryKeeps()
+{
+    QFETCH(QString, diaryPassword);
+    QFETCH(QString, backupPassword);
+    QFETCH(gui::Answer, answer);
+    QFETCH(QString, opensWith);
+    QFETCH(QString, told);
+    const QString now = diaryPassword == u"damaged" ? QString() : diaryPassword;
+    if (!now.isEmpty())
+        QVERIFY(store::changePassword(m_diary, QString(), now).ok());
+    // "same": a backup of the diary under its password, as every backup made since the password is.
+    QVERIFY(!plantBackup(now, backupPassword).isEmpty());
+    HistoryWindow *window = openHistory();
+    QVERIFY(window);
+    if (diaryPassword == u"damaged")
+        QVERIFY(damageFirstPage(m_diary));
+    const QByteArray before = testing::bytesOf(m_diary);
+    m_env->messages->shown.clear();
+    m_env->messages->answers = {gui::Answer::Yes, answer};
+
+    choose(window, "lstBackups", int(linesOf(window, "lstBackups").size()) - 1);
+    click(window, "cmdRestoreBackup");
+    const std::vector<fakes::Message> &shown = m_env->messages->shown;
+    const bool asked =
+        std::any_of(shown.begin(), shown.end(), [](const fakes::Message &m) { return !m.choices.isEmpty(); });
+    QCOMPARE(asked, answer != gui::Answer::Ok);
+    if (answer == gui::Answer::Cancel) {
+        QCOMPARE(testing::bytesOf(m_diary), before);
+        QCOMPARE(shown.size(), std::size_t(2));
+        return;
+    }
+    QCOMPARE(incenseUnder(m_diary, opensWith), std::optional(QStringList{"Myrrh", "Sage", "Rue"}));
+    const QString closing = m_env->messages->last();
+    QVERIFY2(closing.startsWith(QStringLiteral("The diary is now as it was on ")), qPrintable(closing));
+    QCOMPARE(closing.contains(QStringLiteral("password")), !told.isEmpty());
+    QVERIFY2(told.isEmpty() || closing.contains(told), qPrintable(closing));
+}
+
+void HistoryWindowTest::restoreThatCannotKeepTheDiaryReplacesNothing_data()
+{
+    QTest::addColumn<bool>("damaged");
+    QTest::newRow("a whole diary") << false;
+    QTest::newRow("a damaged diary, kept byte for byte") << true;
+}
+
+// The copy of the diary of the moment cannot be kept (its folder is read-only): the restore stops
+// before anything is replaced, and says why.
+void HistoryWindowTest::restoreThatCannotKeepTheDiaryReplacesNothing()
+{
+    QFETCH(bool, damaged);
+    QVERIFY(testing::appendRows(m_diary, kIncense, {{"Long", QString(20000, QLatin1Char('l'))}}));
+    QVERIFY(!plantBackup(QString(), QString()).isEmpty());
+    if (damaged) {
+        // A page that reading the history never touches: the end of the long meaning.
+        QByteArray bytes = testing::bytesOf(m_diary);
+        bytes[bytes.size() - 300] = char(bytes[bytes.size() - 300] ^ 0x10);
+        QFile file(m_diary);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    }
+    const QString kept = store::backupFolder(m_diary) + QStringLiteral("-kept-before-restore");
+    QVERIFY(QDir().mkpath(kept));
+    const testing::Mount readOnly = testing::Mount::readOnly(kept);
+    if (!readOnly.ok())
+        QSKIP(qPrintable(readOnly.error()));
+    HistoryWindow *window = openHistory();
+    QVERIFY(window);
+    const auto state = [&] {
+        return testing::stateOf(m_diary) + testing::stateOf(store::backupFolder(m_diary)) + testing::stateOf(kept)
+            + QDir(m_env->dataFolder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    };
+    const QStringList before = state();
+    m_env->messages->answers = {gui::Answer::Yes};
+
+    choose(window, "lstBackups", int(linesOf(window, "lstBackups").size()) - 1);
+    click(window, "cmdRestoreBackup");
+    QCOMPARE(state(), before);
+    QCOMPARE(m_env->messages->shown.back().icon, gui::MessageIcon::Critical);
+    QVERIFY2(m_env->messages->last().startsWith(QStringLiteral("The backup was not restored.\nNo copy of the diary as "
+                                                               "it is now could be kept: ")),
+             qPrintable(m_env->messages->last()));
 }
 
 BRIMVALE_TEST_MAIN(HistoryWindowTest)

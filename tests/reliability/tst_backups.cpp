@@ -7,11 +7,14 @@
 #include "controls.h"
 #include "diaryfiles.h"
 #include "environment.h"
+#include "mounts.h"
 #include "reliability.h"
 #include "testmain.h"
 
 #include "core/store/backups.h"
 #include "core/store/diarykey.h"
+#include "core/store/newfile.h"
+#include "core/store/password.h"
 #include "core/store/restore.h"
 #include "core/store/store.h"
 #include "core/store/storeprobe.h"
@@ -34,6 +37,9 @@
 #ifdef Q_OS_LINUX
 #include <sys/inotify.h>
 #include <unistd.h>
+#endif
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
 #endif
 
 using reliability::click;
@@ -68,6 +74,38 @@ bool copyUnderPassword(const QString &from, const QString &to, const QString &pa
     const auto opened = reliability::openUnder(to, QString());
     const auto key = store::userKey(password, store::saltOf(to));
     return opened && key && sqlite3_rekey(opened->get(), key->data(), key->size()) == SQLITE_OK;
+}
+
+// Every file's bytes, by path.
+std::map<QString, QByteArray> bytesOfEach(const QStringList &paths)
+{
+    std::map<QString, QByteArray> bytes;
+    for (const QString &path : paths)
+        bytes[path] = reliability::bytesOf(path);
+    return bytes;
+}
+
+// What kind of entry stands at path, links not followed.
+QString kindOf(const QString &path)
+{
+    const QFileInfo entry(path);
+    if (entry.isSymLink())
+        return QStringLiteral("link");
+    if (entry.isDir())
+        return QStringLiteral("folder");
+    if (entry.isFile())
+        return QStringLiteral("file");
+    return entry.exists() ? QStringLiteral("other") : QStringLiteral("nothing");
+}
+
+bool makePipe(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
+#else
+    Q_UNUSED(path);
+    return false;
+#endif
 }
 
 // Damage in a page that opening the file does not read: the end of a long meaning.
@@ -113,6 +151,13 @@ private slots:
     void backupUnderAnotherPasswordIsAskedForByName();
     void fileThatIsNoWholeDiaryIsNotRestored_data();
     void fileThatIsNoWholeDiaryIsNotRestored();
+    void restoreCostsNoBackup_data();
+    void restoreCostsNoBackup();
+    void namesInUseStopNoBackup_data();
+    void namesInUseStopNoBackup();
+    void superJournalsGoOnceNoJournalNeedsThem();
+    void linkedDiaryStaysALink_data();
+    void linkedDiaryStaysALink();
 
 private:
     // The diary, its backups and what else lies beside it, as a restore that fails must leave them.
@@ -432,19 +477,20 @@ void BackupTest::restoreBringsTheBackupBackAndCanItselfBeTakenBack()
         store::probe::startNewRun();
         QVERIFY(add(m_path, QStringLiteral("entry %1").arg(run)));
     }
-    // The oldest of a full rotation: keeping the diary of the moment pushes it out of the folder.
+    // The oldest of a full rotation.
     const QString chosen = store::backupsOf(m_path).first();
     const auto chosenState = reliability::stateOf(chosen);
     BRIMVALE_UNWRAP(earlier, testing::readRows(chosen, QStringLiteral("tblspell")));
     BRIMVALE_UNWRAP(later, testing::readRows(m_path, QStringLiteral("tblspell")));
     const store::DiaryVersion version = store::versionOf(m_path);
 
-    BRIMVALE_UNWRAP(kept, store::restoreBackup(m_path, chosen));
+    BRIMVALE_UNWRAP(restored, store::restoreBackup(m_path, chosen));
+    const QString kept = restored.kept;
     QCOMPARE(testing::readRows(m_path, QStringLiteral("tblspell")), std::optional(earlier));
     QCOMPARE(reliability::integrityCheck(m_path), QStringLiteral("ok"));
     QVERIFY(store::versionOf(m_path) != version);
     QCOMPARE(store::backupsOf(m_path).size(), store::kBackupsKept);
-    QCOMPARE(store::newestBackupOf(m_path), kept);
+    QVERIFY(store::everyBackupOf(m_path).contains(kept));
     QCOMPARE(testing::readRows(kept, QStringLiteral("tblspell")), std::optional(later));
     QVERIFY(!QFileInfo::exists(chosen) || reliability::stateOf(chosen) == chosenState);
 
@@ -467,7 +513,8 @@ void BackupTest::damagedDiaryIsKeptApartWhenABackupIsRestored()
     QVERIFY(damageLatePage(m_path));
     const QByteArray damaged = reliability::bytesOf(m_path);
 
-    BRIMVALE_UNWRAP(kept, store::restoreBackup(m_path, backups.last()));
+    BRIMVALE_UNWRAP(restored, store::restoreBackup(m_path, backups.last()));
+    const QString kept = restored.kept;
     QCOMPARE(spells(m_path), spells(backups.last()));
     // Kept byte for byte for whatever can still be read from it, and no good backup pushed out.
     QCOMPARE(reliability::bytesOf(kept), damaged);
@@ -497,7 +544,7 @@ void BackupTest::backupUnderAnotherPasswordIsAskedForByName()
     const QStringList before = diaryAndBackups();
     const auto olderState = reliability::stateOf(older);
 
-    const auto restored = store::restoreBackup(m_path, older);
+    const auto restored = store::restoreBackup(m_path, older, store::PasswordChoice::Backups);
     QCOMPARE(prompt->diaries, QStringList{older});
     QCOMPARE(reliability::stateOf(older), olderState);
     QCOMPARE(restored.ok(), given);
@@ -509,7 +556,7 @@ void BackupTest::backupUnderAnotherPasswordIsAskedForByName()
     QCOMPARE(reliability::spellsUnder(m_path, QStringLiteral("older")), std::optional(QStringList{"Sage"}));
     QVERIFY(add(m_path, QStringLiteral("Yarrow")));
     QCOMPARE(prompt->asked, 1);
-    QCOMPARE(reliability::spellsUnder(*restored, QString()), std::optional(QStringList{"Sage", "Rue"}));
+    QCOMPARE(reliability::spellsUnder(restored->kept, QString()), std::optional(QStringList{"Sage", "Rue"}));
 }
 
 void BackupTest::fileThatIsNoWholeDiaryIsNotRestored_data()
@@ -551,6 +598,234 @@ void BackupTest::fileThatIsNoWholeDiaryIsNotRestored()
     QCOMPARE(diaryAndBackups(), before);
     QCOMPARE(reliability::stateOf(file), fileState);
     QCOMPARE(prompt->asked, 0);
+}
+
+void BackupTest::restoreCostsNoBackup_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::newRow("the newest backup") << "newest";
+    QTest::newRow("the oldest backup") << "oldest";
+    QTest::newRow("a backup of a lost diary") << "lost";
+    QTest::newRow("a diary file that is no backup") << "other";
+}
+
+// Ten backups, a restore and a write, as the user tries backups in turn: every backup stays, and
+// the only new file is the diary as it was before. Only a file that is no backup is backed up.
+void BackupTest::restoreCostsNoBackup()
+{
+    QFETCH(QString, from);
+    for (int run = 0; run < store::kBackupsKept; ++run) {
+        store::probe::startNewRun();
+        QVERIFY(add(m_path, QStringLiteral("entry %1").arg(run)));
+    }
+    const QStringList backups = store::backupsOf(m_path);
+    QString file = from == u"newest" ? backups.last() : backups.first();
+    if (from == u"lost") {
+        const QString kept = store::backupFolder(m_path) + QStringLiteral("-kept-20261201-000000");
+        file = kept + QStringLiteral("/updatediary-20261201-000000.dll");
+        QVERIFY(QDir().mkpath(kept) && QFile::copy(backups[3], file));
+    } else if (from == u"other") {
+        file = m_dir->filePath(QStringLiteral("copy.dll"));
+        QVERIFY(QFile::copy(backups[3], file));
+    }
+    const auto before = bytesOfEach(store::everyBackupOf(m_path));
+    const QStringList current = spells(m_path);
+
+    BRIMVALE_UNWRAP(restored, store::restoreBackup(m_path, file));
+    QCOMPARE(spells(restored.kept), current);
+    QString tried = file;
+    if (from != u"other") {
+        // The diary is the backup put back: trying the next one keeps no copy of it.
+        tried = backups[1];
+        BRIMVALE_UNWRAP(again, store::restoreBackup(m_path, tried));
+        QCOMPARE(again.kept, file);
+    }
+    QVERIFY(add(m_path, QStringLiteral("after")));
+
+    QStringList made = store::everyBackupOf(m_path);
+    made.removeIf([&](const QString &backup) { return before.count(backup); });
+    if (from == u"other") {
+        // Backed up by the next write, as a run's first write backs the diary up.
+        QCOMPARE(made, (QStringList{store::backupsOf(m_path).last(), restored.kept}));
+        QCOMPARE(spells(store::backupsOf(m_path).last()), spells(file));
+        QCOMPARE(store::backupsOf(m_path).size(), store::kBackupsKept);
+        return;
+    }
+    QCOMPARE(made, QStringList{restored.kept});
+    QCOMPARE(spells(m_path), spells(tried) + QStringList{QStringLiteral("after")});
+    for (const auto &[backup, bytes] : before)
+        QVERIFY2(reliability::bytesOf(backup) == bytes, qPrintable(backup));
+}
+
+void BackupTest::namesInUseStopNoBackup_data()
+{
+    QTest::addColumn<QString>("obstacle");
+    QTest::addColumn<QString>("firstName");
+    QTest::newRow("a pipe at the next name") << "pipe"
+                                             << "21000101-000001";
+    QTest::newRow("a folder at the next name") << "folder"
+                                               << "21000101-000001";
+    QTest::newRow("a dangling link at the next name") << "dangling link"
+                                                      << "21000101-000001";
+    QTest::newRow("a name that says no real time") << "unreal"
+                                                   << "20270101-000000";
+    QTest::newRow("a link to a pipe with a backup's name") << "link to a pipe"
+                                                           << "20261207-211501";
+}
+
+// Whatever stands in the backups folder under a backup's name, later backups are made and pruned
+// around it, and nothing but an ordinary file is ever taken for a backup or opened.
+void BackupTest::namesInUseStopNoBackup()
+{
+    QFETCH(QString, obstacle);
+    QFETCH(QString, firstName);
+#ifndef Q_OS_UNIX
+    QSKIP("needs named pipes and symbolic links in a folder");
+#endif
+    platform::installed().clock.reset(new fakes::Clock);
+    QVERIFY(add(m_path, QStringLiteral("Sage")));
+    const QString named = store::backupFolder(m_path) + QStringLiteral("/updatediary-%1.dll");
+    // A copy named by a clock far ahead, and something else at the name after it.
+    QString standing = named.arg(QStringLiteral("21000101-000000"));
+    if (obstacle == u"unreal")
+        QVERIFY(QFile::copy(m_path, named.arg(QStringLiteral("20261399-000000"))));
+    else if (obstacle != u"link to a pipe")
+        QVERIFY(QFile::copy(m_path, named.arg(QStringLiteral("20991231-235959"))));
+    if (obstacle == u"pipe")
+        QVERIFY(makePipe(standing));
+    else if (obstacle == u"folder")
+        QVERIFY(QDir().mkpath(standing));
+    else if (obstacle == u"dangling link")
+        QVERIFY(QFile::link(m_dir->filePath(QStringLiteral("gone.dll")), standing));
+    else if (obstacle == u"link to a pipe") {
+        standing = named.arg(QStringLiteral("20261201-000000"));
+        QVERIFY(makePipe(m_dir->filePath(QStringLiteral("pipe"))));
+        QVERIFY(QFile::link(m_dir->filePath(QStringLiteral("pipe")), standing));
+    }
+    const QString kind = kindOf(standing);
+
+    constexpr int kRuns = store::kBackupsKept + 2;
+    for (int run = 0; run < kRuns; ++run) {
+        store::probe::startNewRun();
+        QVERIFY(add(m_path, QStringLiteral("run %1").arg(run)));
+    }
+    // The clock stands still: each run's copy is named a second after the one before.
+    const QDateTime first = QDateTime::fromString(firstName, QStringLiteral("yyyyMMdd-HHmmss"));
+    QStringList newest;
+    for (int run = kRuns - store::kBackupsKept; run < kRuns; ++run)
+        newest << named.arg(first.addSecs(run).toString(QStringLiteral("yyyyMMdd-HHmmss")));
+    QCOMPARE(store::backupsOf(m_path), newest);
+    QCOMPARE(spells(newest.last()).size(), kRuns);
+    QCOMPARE(kindOf(standing), kind);
+    for (const QString &backup : store::everyBackupOf(m_path))
+        QVERIFY2(QFileInfo(backup).isFile(), qPrintable(backup));
+}
+
+// What a change written into two files at once leaves when it is stopped in its commit: the
+// super-journal beside the first file, naming the journals of both. It goes with the partial
+// file it was for, and stays while a journal it names is there to be rolled back.
+void BackupTest::superJournalsGoOnceNoJournalNeedsThem()
+{
+    QVERIFY(add(m_path, QStringLiteral("Sage")));
+    const QString backup = store::backupsOf(m_path).first();
+    const QString folder = store::backupFolder(m_path) + QLatin1Char('/');
+    const QString partial = folder + QStringLiteral(".updatediary-Ab12Cd.part");
+    const QString stopped = backup + QStringLiteral("-mj1A2B3C9D4");
+    const QString needed = backup + QStringLiteral("-mjABCDEF901");
+    const QString othersJournal = folder + QStringLiteral("notes.db-journal");
+    const QString others = folder + QStringLiteral("notes.db-mj1234569AB");
+    const auto names = [](const QStringList &journals) { return QFile::encodeName(journals.join(QChar())) + '\0'; };
+    QVERIFY(QFile::copy(m_path, partial));
+    QVERIFY(reliability::writeBytes(partial + QStringLiteral("-journal"), "a hot journal"));
+    QVERIFY(reliability::writeBytes(
+        stopped, names({backup + QStringLiteral("-journal"), partial + QStringLiteral("-journal")})));
+    QVERIFY(reliability::writeBytes(othersJournal, "another program's"));
+    QVERIFY(reliability::writeBytes(needed, names({othersJournal})));
+    QVERIFY(reliability::writeBytes(others, names({folder + QStringLiteral("gone-journal")})));
+#ifdef Q_OS_UNIX
+    const QString pipe = backup + QStringLiteral("-mj0000009FF");
+    QVERIFY(makePipe(pipe));
+#endif
+
+    store::probe::startNewRun();
+    QVERIFY(add(m_path, QStringLiteral("Rue")));
+    QCOMPARE(kindOf(stopped), QStringLiteral("nothing"));
+    QCOMPARE(kindOf(partial + QStringLiteral("-journal")), QStringLiteral("nothing"));
+    QCOMPARE(kindOf(needed), QStringLiteral("file"));
+    QCOMPARE(kindOf(others), QStringLiteral("file"));
+#ifdef Q_OS_UNIX
+    QCOMPARE(kindOf(pipe), QStringLiteral("other"));
+#endif
+    QCOMPARE(store::backupsOf(m_path).size(), 2);
+}
+
+void BackupTest::linkedDiaryStaysALink_data()
+{
+    QTest::addColumn<QString>("write");
+    QTest::addColumn<QString>("link");
+    for (const char *write : {"restore", "password", "new version"})
+        for (const char *link : {"link", "chain of links", "link to another file system", "dangling link"})
+            if (QByteArray(write) == "restore" || QByteArray(link) != "dangling link")
+                QTest::addRow("%s through a %s", write, link)
+                    << QString::fromLatin1(write) << QString::fromLatin1(link);
+}
+
+// The diary kept in a synced folder, with a link to it in the data folder: a write that replaces
+// the diary replaces the file in the synced folder, in one step, and every link stays.
+void BackupTest::linkedDiaryStaysALink()
+{
+    QFETCH(QString, write);
+    QFETCH(QString, link);
+#ifndef Q_OS_UNIX
+    QSKIP("a link made by Qt on Windows is a shortcut, a file of its own that the file system does not follow");
+#endif
+    const QString synced = m_dir->filePath(QStringLiteral("synced"));
+    QVERIFY(QDir().mkpath(synced));
+    std::optional<testing::Mount> disk;
+    if (link == u"link to another file system") {
+        disk.emplace(testing::Mount::small(synced, 4096));
+        if (!disk->ok())
+            QSKIP(qPrintable(disk->error()));
+    }
+    const QString target = synced + QStringLiteral("/diary.db");
+    QVERIFY(QFile::copy(m_path, target) && QFile::remove(m_path));
+    QStringList links{m_path};
+    if (link == u"chain of links") {
+        links << m_dir->filePath(QStringLiteral("middle.dll"));
+        // Relative, as a link made in the folder itself is.
+        QVERIFY(QFile::link(QStringLiteral("synced/diary.db"), links.last()));
+    }
+    QVERIFY(QFile::link(links.size() > 1 ? links.last() : target, m_path));
+    QVERIFY(add(m_path, QStringLiteral("Sage")));
+    QVERIFY(add(m_path, QStringLiteral("Rue")));
+    const QString backup = store::backupsOf(m_path).value(0);
+    QCOMPARE(QFileInfo(backup).absolutePath(), m_dir->filePath(QStringLiteral("backups")));
+    if (link == u"dangling link")
+        QVERIFY(QFile::remove(target));
+
+    if (write == u"restore") {
+        BRIMVALE_UNWRAP(restored, store::restoreBackup(m_path, backup));
+        QCOMPARE(spells(target), QStringList());
+        if (link != u"dangling link")
+            QCOMPARE(spells(restored.kept), (QStringList{"Sage", "Rue"}));
+    } else if (write == u"new version") {
+        // Made beside the link by a writer that does not know it is one: it takes the linked file's
+        // place, or, from another file system, nothing changes.
+        files::NewFile next(m_dir->path(), store::partialPattern(QStringLiteral("updatediary")));
+        QVERIFY(!next.open() && !store::copyFileInto(backup, next.file()));
+        const auto failed = next.replace(QFileInfo(m_path).fileName());
+        QCOMPARE(failed.has_value(), link == u"link to another file system");
+        QCOMPARE(spells(target), failed ? (QStringList{"Sage", "Rue"}) : QStringList());
+    } else {
+        BRIMVALE_UNWRAP(changed, store::changePassword(m_path, QString(), QStringLiteral("new")));
+        QVERIFY(changed.backupsLeft.isEmpty());
+        QCOMPARE(reliability::spellsUnder(target, QStringLiteral("new")), std::optional(QStringList{"Sage", "Rue"}));
+        QCOMPARE(reliability::spellsUnder(backup, QStringLiteral("new")), std::optional(QStringList()));
+    }
+    for (const QString &each : links)
+        QVERIFY2(QFileInfo(each).isSymLink(), qPrintable(each));
+    QCOMPARE(QFileInfo(m_path).canonicalFilePath(), QFileInfo(target).canonicalFilePath());
+    QCOMPARE(QDir(synced).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("diary.db")});
 }
 
 BRIMVALE_TEST_MAIN(BackupTest)

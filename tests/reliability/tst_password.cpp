@@ -6,6 +6,7 @@
 #include "controls.h"
 #include "diaryfiles.h"
 #include "environment.h"
+#include "mounts.h"
 #include "reliability.h"
 #include "testmain.h"
 
@@ -31,6 +32,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QTimer>
@@ -164,6 +166,8 @@ private slots:
     void damagedFirstPageIsToldFromAWrongPassword();
     void continueAsksOnceAndEverythingLaterIsAsToday();
     void backupLeftByAStoppedChangeGetsThePasswordOnContinue();
+    void changeThatDidNotReachTheBackupsIsFinishedAtTheNextOpen_data();
+    void changeThatDidNotReachTheBackupsIsFinishedAtTheNextOpen();
     void findAsksForThePasswordLikeAnyOtherUse();
     void givingUpStaysOnTheMainWindow_data();
     void givingUpStaysOnTheMainWindow();
@@ -395,6 +399,44 @@ void PasswordTest::backupLeftByAStoppedChangeGetsThePasswordOnContinue()
         QVERIFY2(opensWith(backup, QStringLiteral("right")), qPrintable(backup));
         QVERIFY2(!opensWith(backup, QString()), qPrintable(backup));
     }
+}
+
+void PasswordTest::changeThatDidNotReachTheBackupsIsFinishedAtTheNextOpen_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("to");
+    QTest::newRow("change") << QStringLiteral("first") << QStringLiteral("second");
+    QTest::newRow("remove") << QStringLiteral("only one") << QString();
+}
+
+// The backups could not be written (their folder read-only for the while, as a program stopped
+// after the diary got its new key leaves them): the next open gives them the diary's password,
+// and then the diary keeps nothing of the old one.
+void PasswordTest::changeThatDidNotReachTheBackupsIsFinishedAtTheNextOpen()
+{
+    QFETCH(QString, from);
+    QFETCH(QString, to);
+    QVERIFY(store::changePassword(m_path, QString(), from).ok());
+    restart();
+    const QStringList schema = schemaOf(m_path, from);
+    {
+        const testing::Mount readOnly = testing::Mount::readOnly(store::backupFolder(m_path));
+        if (!readOnly.ok())
+            QSKIP(qPrintable(readOnly.error()));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^No backup of .* was made: ")));
+        BRIMVALE_UNWRAP(change, store::changePassword(m_path, from, to));
+        QCOMPARE(change.backupsLeft, store::everyBackupOf(m_path));
+    }
+    restart();
+    m_prompt->answers = {to.isEmpty() ? QStringLiteral("unused") : to};
+
+    QVERIFY(!store::unlock(m_path));
+    for (const QString &backup : store::everyBackupOf(m_path)) {
+        QVERIFY2(opensWith(backup, to), qPrintable(backup));
+        QVERIFY2(!opensWith(backup, from), qPrintable(backup));
+    }
+    QCOMPARE(schemaOf(m_path, to), schema);
+    QCOMPARE(store::readKeywords(m_path, Table::Spell)->keywords, kSpells);
 }
 
 void PasswordTest::findAsksForThePasswordLikeAnyOtherUse()

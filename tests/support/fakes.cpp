@@ -4,7 +4,7 @@ namespace fakes {
 
 void MessageBoxes::show(QWidget *parent, const QString &text, gui::MessageIcon icon)
 {
-    shown.push_back({text, icon, false, parent});
+    shown.push_back({text, icon, false, parent, {}});
     if (whileShown)
         whileShown(shown.back());
 }
@@ -19,9 +19,14 @@ gui::Answer MessageBoxes::askSaveDiscardCancel(QWidget *parent, const QString &t
     return ask(parent, text, gui::Answer::Cancel);
 }
 
-gui::Answer MessageBoxes::ask(QWidget *parent, const QString &text, gui::Answer unscripted)
+gui::Answer MessageBoxes::askChoice(QWidget *parent, const QString &text, const QString &first, const QString &second)
 {
-    shown.push_back({text, gui::MessageIcon::Information, true, parent});
+    return ask(parent, text, gui::Answer::First, {first, second});
+}
+
+gui::Answer MessageBoxes::ask(QWidget *parent, const QString &text, gui::Answer unscripted, const QStringList &choices)
+{
+    shown.push_back({text, gui::MessageIcon::Information, true, parent, choices});
     if (whileShown)
         whileShown(shown.back());
     if (answers.empty())

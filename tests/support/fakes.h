@@ -21,13 +21,14 @@ struct Message {
     gui::MessageIcon icon = gui::MessageIcon::Information;
     bool question = false;
     QWidget *parent = nullptr;
+    QStringList choices; // the captions of a question's own buttons
 };
 
 class MessageBoxes final : public gui::MessageBoxes {
 public:
     std::vector<Message> shown;
-    // Answers for the questions, taken in order; No, or Cancel for a save question, when the
-    // script runs out.
+    // Answers for the questions, taken in order; No, Cancel for a save question, or the first
+    // of two choices, when the script runs out.
     std::deque<gui::Answer> answers;
     // Runs while the box would be on the screen, e.g. to look at the windows behind it.
     std::function<void(const Message &)> whileShown;
@@ -35,12 +36,14 @@ public:
     void show(QWidget *parent, const QString &text, gui::MessageIcon icon) override;
     gui::Answer askYesNo(QWidget *parent, const QString &text) override;
     gui::Answer askSaveDiscardCancel(QWidget *parent, const QString &text) override;
+    // Unscripted: the default, the first choice.
+    gui::Answer askChoice(QWidget *parent, const QString &text, const QString &first, const QString &second) override;
 
     QStringList texts() const;
     QString last() const { return shown.empty() ? QString() : shown.back().text; }
 
 private:
-    gui::Answer ask(QWidget *parent, const QString &text, gui::Answer unscripted);
+    gui::Answer ask(QWidget *parent, const QString &text, gui::Answer unscripted, const QStringList &choices = {});
 };
 
 // Answers every file dialog with the next scripted path; cancels when the script runs out.
