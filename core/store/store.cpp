@@ -44,29 +44,18 @@ QString createIndexSql(Table table, bool ifMissing)
         .arg(ifMissing ? QStringLiteral("IF NOT EXISTS ") : QString(), coveringIndexName(table), tableName(table));
 }
 
-// Matches the keyword as the list read it, NULL as empty text.
-const QString kListedKeyword = QStringLiteral(" AND CAST(coalesce(keyword, '') AS TEXT) = ?4");
-
-// The rows that an update or remove may touch: the one with this "Index", and with the
-// keyword the list showed when there is one.
-std::vector<Parameter> rowParameters(qint64 index, const std::optional<QString> &listedKeyword)
-{
-    std::vector<Parameter> parameters{{3, index}};
-    if (listedKeyword)
-        parameters.push_back({4, *listedKeyword});
-    return parameters;
-}
-
 // Edits the entry to `after`, or removes it without one, and records the change in the history.
 Result<bool> changeEntry(const QString &path, Table table, qint64 index, const std::optional<QString> &listedKeyword,
                          const std::optional<Entry> &after)
 {
     std::optional<history::RunChange> recorded;
     const auto failed = runWrite(path, [&](const Connection &connection) -> std::optional<Failure> {
-        const auto before = entryAt(connection, table, index, listedKeyword);
+        const auto before = entryAt(connection, table, index);
         if (!before.ok())
             return before.failure();
-        if (!*before)
+        // Compared as the list read it: a keyword stored as bytes that are not UTF-8 reads the
+        // same way each time, but never equals those bytes.
+        if (!*before || (listedKeyword && (*before)->keyword != *listedKeyword))
             return std::nullopt;
         const auto changed = after
             ? change(
@@ -193,13 +182,11 @@ Result<int> change(const Connection &connection, const QString &sql, const std::
     return sqlite3_changes(connection.get());
 }
 
-Result<std::optional<Entry>> entryAt(const Connection &connection, Table table, qint64 index,
-                                     const std::optional<QString> &listedKeyword)
+Result<std::optional<Entry>> entryAt(const Connection &connection, Table table, qint64 index)
 {
-    auto statement = Statement::prepare(connection,
-                                        QStringLiteral("SELECT keyword, meaning FROM %1 WHERE \"Index\" = ?3%2")
-                                            .arg(tableName(table), listedKeyword ? kListedKeyword : QString()),
-                                        rowParameters(index, listedKeyword));
+    auto statement = Statement::prepare(
+        connection, QStringLiteral("SELECT keyword, meaning FROM %1 WHERE \"Index\" = ?1").arg(tableName(table)),
+        {{1, index}});
     if (!statement.ok())
         return statement.failure();
     const int rc = statement->step();
