@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 #include <limits>
 
 namespace store::history {
@@ -340,9 +339,10 @@ Result<std::vector<Change>> readChanges(const QString &path, qint64 olderThan, q
             continue;
         Change change;
         change.id = rows->integer(0);
+        // Compared as it is: the most negative number has no positive counterpart.
         const qint64 offset = rows->integer(2);
-        change.at = QDateTime::fromMSecsSinceEpoch(rows->integer(1), Qt::OffsetFromUTC,
-                                                   std::abs(offset) <= kWidestOffsetSeconds ? int(offset) : 0);
+        const bool placeOnEarth = offset >= -kWidestOffsetSeconds && offset <= kWidestOffsetSeconds;
+        change.at = QDateTime::fromMSecsSinceEpoch(rows->integer(1), Qt::OffsetFromUTC, placeOnEarth ? int(offset) : 0);
         change.kind = *kind;
         change.entries = rows->integer(4);
         change.table = sectionOfNumber(rows->integer(5));

@@ -75,6 +75,8 @@ private slots:
     void olderDiaryIsNotWrittenByReadingAndGetsItsHistoryWithItsFirstChange();
     void craftedHistoryIsRefusedWithoutACrash_data();
     void craftedHistoryIsRefusedWithoutACrash();
+    void changeAtAnOffsetNoPlaceHasIsListedInUtc_data();
+    void changeAtAnOffsetNoPlaceHasIsListedInUtc();
 
 private:
     QString path() const { return m_env->workingDiary(); }
@@ -238,6 +240,27 @@ void HistoryTest::craftedHistoryIsRefusedWithoutACrash()
     QVERIFY(!undone.change);
     QVERIFY(!undone.refusal.isEmpty());
     QCOMPARE(rowsOf(path()), rows);
+}
+
+void HistoryTest::changeAtAnOffsetNoPlaceHasIsListedInUtc_data()
+{
+    QTest::addColumn<QString>("offset"); // as SQL
+    QTest::addColumn<int>("listed");
+    QTest::newRow("Kiribati") << QStringLiteral("50400") << 50400;
+    QTest::newRow("a day west") << QStringLiteral("-86400") << 0;
+    QTest::newRow("the most negative number") << QStringLiteral("-9223372036854775807 - 1") << 0;
+    QTest::newRow("the largest number") << QStringLiteral("9223372036854775807") << 0;
+}
+
+void HistoryTest::changeAtAnOffsetNoPlaceHasIsListedInUtc()
+{
+    QFETCH(QString, offset);
+    QFETCH(int, listed);
+    QVERIFY(testing::execute(path(), QStringLiteral("UPDATE history_changes SET at_offset = %1").arg(offset)));
+    BRIMVALE_UNWRAP(changes, history::readChanges(path()));
+    QCOMPARE(changes.size(), std::size_t(3));
+    for (const history::Change &change : changes)
+        QCOMPARE(change.at.offsetFromUtc(), listed);
 }
 
 BRIMVALE_TEST_MAIN(HistoryTest)
