@@ -55,8 +55,11 @@ store::Result<Preview> preview(const QString &diary, const Book &incoming)
                 ++preview.leftOut;
             else if (known.contains({entry.keyword, entry.meaning}))
                 ++preview.skipped;
-            else
+            else {
+                // A file that lists the same entry twice adds it once.
+                known.insert({entry.keyword, entry.meaning});
                 additions.entries.push_back(entry);
+            }
         }
         preview.added[std::size_t(chapter.table)] += qint64(additions.entries.size());
         if (!additions.entries.empty())
