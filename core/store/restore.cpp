@@ -150,7 +150,8 @@ std::vector<BackupSummary> summarizeBackups(const QString &diary)
     return summaries;
 }
 
-Result<QString> restoreBackup(const QString &diary, const QString &backup)
+namespace {
+Result<QString> putBack(const QString &diary, const QString &backup)
 {
     if (!QFileInfo::exists(backup))
         return fileFailure(FailureKind::Missing, backup);
@@ -183,6 +184,12 @@ Result<QString> restoreBackup(const QString &diary, const QString &backup)
     rememberKey(diary, salt, *key);
     rememberReplaced(diary);
     return kept;
+}
+} // namespace
+
+Result<QString> restoreBackup(const QString &diary, const QString &backup)
+{
+    return failedAt(Task::Restore, putBack(diary, backup));
 }
 
 } // namespace store

@@ -75,6 +75,17 @@ Failure failureFor(int code, sqlite3 *db, const QString &path)
     return {FailureKind::Other, engineMessage(db, code)};
 }
 
+bool counterUsedUp(const Connection &connection, const QString &table, const QString &key)
+{
+    auto highest =
+        Statement::prepare(connection,
+                           QStringLiteral("SELECT max(coalesce((SELECT seq FROM sqlite_sequence WHERE name = "
+                                          "?1), 0), coalesce((SELECT max(%2) FROM %1), 0))")
+                               .arg(table, key),
+                           {{1, table}});
+    return highest.ok() && highest->step() == SQLITE_ROW && highest->integer(0) == LLONG_MAX;
+}
+
 Result<Connection> Connection::open(const QString &path, int flags)
 {
     sqlite3 *handle = nullptr;

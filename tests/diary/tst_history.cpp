@@ -77,6 +77,8 @@ private slots:
     void craftedHistoryIsRefusedWithoutACrash();
     void changeAtAnOffsetNoPlaceHasIsListedInUtc_data();
     void changeAtAnOffsetNoPlaceHasIsListedInUtc();
+    void usedUpNumberingIsNamed_data();
+    void usedUpNumberingIsNamed();
 
 private:
     QString path() const { return m_env->workingDiary(); }
@@ -261,6 +263,36 @@ void HistoryTest::changeAtAnOffsetNoPlaceHasIsListedInUtc()
     QCOMPARE(changes.size(), std::size_t(3));
     for (const history::Change &change : changes)
         QCOMPARE(change.at.offsetFromUtc(), listed);
+}
+
+void HistoryTest::usedUpNumberingIsNamed_data()
+{
+    QTest::addColumn<QString>("counter");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("a section's") << "tblspell"
+                                 << "The entry could not be saved: Spell can take no more entries.";
+    QTest::newRow("the history's")
+        << "history_changes"
+        << "The entry could not be saved: the history can take no more changes; Clear History makes room.\n";
+}
+
+// Only a crafted file, or one restored from such a backup, has a counter at the largest number.
+// No room freed on the disk would help, so the message says what does.
+void HistoryTest::usedUpNumberingIsNamed()
+{
+    QFETCH(QString, counter);
+    QFETCH(QString, said);
+    QVERIFY(testing::execute(
+        path(), QStringLiteral("UPDATE sqlite_sequence SET seq = 9223372036854775807 WHERE name = '%1'").arg(counter)));
+    const QByteArray file = testing::bytesOf(path());
+    const store::Entry rue{QStringLiteral("Rue"), QStringLiteral("herb")};
+    const auto added = store::addEntry(path(), Table::Spell, rue);
+    QVERIFY(!added.ok());
+    QCOMPARE(store::message(added.failure()), said.endsWith(QLatin1Char('\n')) ? said + path() : said);
+    QCOMPARE(testing::bytesOf(path()), file);
+    // Clearing the history numbers its changes from the start again; a section's entries keep theirs.
+    QVERIFY(history::clear(path()).ok());
+    QCOMPARE(store::addEntry(path(), Table::Spell, rue).ok(), counter == u"history_changes");
 }
 
 BRIMVALE_TEST_MAIN(HistoryTest)
