@@ -16,6 +16,12 @@
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
+#elif defined(Q_OS_WIN)
+#include <aclapi.h>
+#include <io.h>
+#include <windows.h>
+
+#include <vector>
 #endif
 
 namespace book {
@@ -147,6 +153,42 @@ OwnPlaces ownPlaces()
 
 const QString kSettingsRefused = QStringLiteral("It is Brimvale's settings file: choose another file.");
 
+// A new book is readable by the user alone, as the diary is. On Windows a new file takes its
+// folder's access list, which may let others in; it gets one of its own instead, that grants the
+// user everything and inherits nothing. Best effort, as the mode bits are elsewhere: a file
+// system without access lists keeps none.
+void keepToUser(QFileDevice &file)
+{
+#ifdef Q_OS_WIN
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token))
+        return;
+    DWORD size = 0;
+    ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<char> user(size);
+    const bool known = size > 0 && ::GetTokenInformation(token, TokenUser, user.data(), size, &size);
+    ::CloseHandle(token);
+    if (!known)
+        return;
+    const PSID sid = reinterpret_cast<TOKEN_USER *>(user.data())->User.Sid;
+    const DWORD listSize = DWORD(sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + ::GetLengthSid(sid));
+    std::vector<char> list(listSize);
+    const auto acl = reinterpret_cast<PACL>(list.data());
+    if (!::InitializeAcl(acl, listSize, ACL_REVISION)
+        || !::AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, sid))
+        return;
+    // The file was opened without the right to change its access list: a second handle has it.
+    const auto opened = reinterpret_cast<HANDLE>(::_get_osfhandle(file.handle()));
+    const HANDLE handle = ::ReOpenFile(opened, WRITE_DAC, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
+    if (handle == INVALID_HANDLE_VALUE)
+        return;
+    ::SetSecurityInfo(handle, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                      nullptr, acl, nullptr);
+    ::CloseHandle(handle);
+#else
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+#endif
+}
 } // namespace
 
 std::optional<QString> refusalOf(const QString &path)
@@ -199,7 +241,7 @@ std::optional<QString> BookFile::start()
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return exportFailure(m_path, m_file.errorString());
     if (!replacing)
-        m_file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        keepToUser(m_file);
     QIODevice::open(QIODevice::WriteOnly);
     return std::nullopt;
 }
