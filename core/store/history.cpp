@@ -410,13 +410,15 @@ Result<Done> clear(const QString &path)
 {
     const auto failed = runWrite(path, [&](const Connection &connection) -> std::optional<Failure> {
         const auto has = hasHistory(connection);
-        if (!has.ok() || !*has)
-            return has.ok() ? std::nullopt : std::optional<Failure>(has.failure());
-        for (const QString &table : {kEntriesTable, kChangesTable})
-            if (const int rc = connection.exec(QStringLiteral("DELETE FROM %1").arg(table)); rc != SQLITE_OK)
-                return connection.failure(rc);
-        // A counter that has given its last number would fail every later change; with no change
-        // left, numbering them again from the start mistakes none for another.
+        if (!has.ok())
+            return has.failure();
+        if (*has)
+            for (const QString &table : {kEntriesTable, kChangesTable})
+                if (const int rc = connection.exec(QStringLiteral("DELETE FROM %1").arg(table)); rc != SQLITE_OK)
+                    return connection.failure(rc);
+        // A counter that has given its last number would fail every later change (even one left
+        // without its table); with no change left, numbering them again from the start mistakes
+        // none for another.
         if (counterUsedUp(connection, kChangesTable, QStringLiteral("id")))
             if (const int rc =
                     connection.exec(QStringLiteral("DELETE FROM sqlite_sequence WHERE name = '%1'").arg(kChangesTable));

@@ -77,13 +77,14 @@ Failure failureFor(int code, sqlite3 *db, const QString &path)
 
 bool counterUsedUp(const Connection &connection, const QString &table, const QString &key)
 {
-    auto highest =
-        Statement::prepare(connection,
-                           QStringLiteral("SELECT max(coalesce((SELECT seq FROM sqlite_sequence WHERE name = "
-                                          "?1), 0), coalesce((SELECT max(%2) FROM %1), 0))")
-                               .arg(table, key),
-                           {{1, table}});
-    return highest.ok() && highest->step() == SQLITE_ROW && highest->integer(0) == LLONG_MAX;
+    // Each on its own: on this failure the engine rolls the whole transaction back, and with it a
+    // table that the transaction made, while the counter stays.
+    const auto reaches = [&](const QString &sql, const std::vector<Parameter> &parameters) {
+        auto highest = Statement::prepare(connection, sql, parameters);
+        return highest.ok() && highest->step() == SQLITE_ROW && highest->integer(0) == LLONG_MAX;
+    };
+    return reaches(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = ?1"), {{1, table}})
+        || reaches(QStringLiteral("SELECT max(%2) FROM %1").arg(table, key), {});
 }
 
 Result<Connection> Connection::open(const QString &path, int flags)

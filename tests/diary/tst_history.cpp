@@ -267,23 +267,28 @@ void HistoryTest::changeAtAnOffsetNoPlaceHasIsListedInUtc()
 
 void HistoryTest::usedUpNumberingIsNamed_data()
 {
-    QTest::addColumn<QString>("counter");
+    QTest::addColumn<QString>("sql");
     QTest::addColumn<QString>("said");
-    QTest::newRow("a section's") << "tblspell"
+    const QString usedUp = QStringLiteral("UPDATE sqlite_sequence SET seq = 9223372036854775807 WHERE name = '%1'");
+    const QString history = QStringLiteral(
+        "The entry could not be saved: the history can take no more changes; Clear History makes room.\n");
+    QTest::newRow("a section's") << usedUp.arg("tblspell")
                                  << "The entry could not be saved: Spell can take no more entries.";
-    QTest::newRow("the history's")
-        << "history_changes"
-        << "The entry could not be saved: the history can take no more changes; Clear History makes room.\n";
+    QTest::newRow("the history's") << usedUp.arg("history_changes") << history;
+    // The first change makes the tables again, and the engine's rollback of that failure takes them.
+    QTest::newRow("the history's, without its tables")
+        << "DROP TABLE history_entries; DROP TABLE history_changes; "
+           "INSERT INTO sqlite_sequence VALUES ('history_changes', 9223372036854775807)"
+        << history;
 }
 
 // Only a crafted file, or one restored from such a backup, has a counter at the largest number.
 // No room freed on the disk would help, so the message says what does.
 void HistoryTest::usedUpNumberingIsNamed()
 {
-    QFETCH(QString, counter);
+    QFETCH(QString, sql);
     QFETCH(QString, said);
-    QVERIFY(testing::execute(
-        path(), QStringLiteral("UPDATE sqlite_sequence SET seq = 9223372036854775807 WHERE name = '%1'").arg(counter)));
+    QVERIFY(testing::execute(path(), sql));
     const QByteArray file = testing::bytesOf(path());
     const store::Entry rue{QStringLiteral("Rue"), QStringLiteral("herb")};
     const auto added = store::addEntry(path(), Table::Spell, rue);
@@ -292,7 +297,7 @@ void HistoryTest::usedUpNumberingIsNamed()
     QCOMPARE(testing::bytesOf(path()), file);
     // Clearing the history numbers its changes from the start again; a section's entries keep theirs.
     QVERIFY(history::clear(path()).ok());
-    QCOMPARE(store::addEntry(path(), Table::Spell, rue).ok(), counter == u"history_changes");
+    QCOMPARE(store::addEntry(path(), Table::Spell, rue).ok(), said.endsWith(QLatin1Char('\n')));
 }
 
 BRIMVALE_TEST_MAIN(HistoryTest)
