@@ -40,8 +40,8 @@ QString bookFiles(QByteArrayView input);
 // The whole input is a diary file as the engine keeps it before encryption. Once encrypted under
 // the built-in key, it is imported into a diary with entries and a history, then restored over
 // it; then an entry is added to each section, the newest changes are taken back and the history
-// is cleared. Whatever the file holds, a refusal changes nothing, an import adds what its preview
-// said, a restored diary reads, and no write of it fails as damaged or for a full disk.
+// is cleared. Whatever the file holds, nothing crashes, a refused restore changes nothing, an
+// import adds what its preview said, and no write fails for a full disk (the disk has room).
 QString diaryFiles(QByteArrayView input);
 // Its seeds, made when the fuzzer starts (a diary file is binary, so none is kept).
 QList<QByteArray> diarySeeds();

@@ -10,6 +10,11 @@ scripts/install-deps.sh
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j"$(nproc)"
 
+# The files the targets write (diary files, synced to the disk after each write) go to memory where
+# there is a memory file system: on a disk the syncs would take most of the time.
+if [ -d /dev/shm ] && [ -w /dev/shm ]; then
+    export TMPDIR=/dev/shm
+fi
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 findings="build/fuzz/findings"
