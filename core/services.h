@@ -30,6 +30,9 @@ public:
     // False when the value could not be stored.
     virtual bool write(const QString &application, const QString &section, const QString &key,
                        const QString &value) = 0;
+    // The file that holds them, so that nothing else is ever written over it; empty where they
+    // are kept in no file.
+    virtual QString fileOf(const QString & /*application*/) const { return {}; }
 };
 
 // The user's time: nothing reads the wall clock but through this.

@@ -7,6 +7,7 @@
 // Inputs are text so that seeds stay readable; bytes that are not UTF-8 become U+FFFD.
 
 #include <QByteArrayView>
+#include <QList>
 #include <QString>
 
 namespace fuzzchecks {
@@ -36,16 +37,27 @@ QString tableMapping(QByteArrayView input);
 // entry.
 QString bookFiles(QByteArrayView input);
 
+// The whole input is a diary file as the engine keeps it before encryption. Once encrypted under
+// the built-in key, it is imported into a diary with entries and a history, then restored over
+// it; then an entry is added to each section, the newest changes are taken back and the history
+// is cleared. Whatever the file holds, nothing crashes, a refused restore changes nothing, an
+// import adds what its preview said, and no write fails for a full disk (the disk has room).
+QString diaryFiles(QByteArrayView input);
+// Its seeds, made when the fuzzer starts (a diary file is binary, so none is kept).
+QList<QByteArray> diarySeeds();
+
 using Check = QString (*)(QByteArrayView input);
+using Seeds = QList<QByteArray> (*)();
 
 struct Target {
     const char *name; // the folder of its seeds and kept inputs
     Check check;
+    Seeds seeds = nullptr; // made at run time, besides or instead of a folder of seeds
 };
 
 inline constexpr Target kTargets[] = {
     {"scrambler", scrambler},        {"short_date", shortDate}, {"referral_address", referralAddress},
-    {"table_mapping", tableMapping}, {"book_files", bookFiles},
+    {"table_mapping", tableMapping}, {"book_files", bookFiles}, {"diary_files", diaryFiles, diarySeeds},
 };
 
 } // namespace fuzzchecks

@@ -1,5 +1,5 @@
-// Replays every seed and every kept failure input through the checks the fuzz targets run, so a
-// fault the fuzzer once found stays fixed in the ordinary build.
+// Replays every seed (those made at run time too) and every kept failure input through the checks
+// the fuzz targets run, so a fault the fuzzer once found stays fixed in the ordinary build.
 
 #include "fuzz/checks.h"
 
@@ -29,21 +29,27 @@ QFileInfoList inputsOf(const QString &kind, const char *target)
 void tst_fuzz::keptInputs_data()
 {
     QTest::addColumn<int>("target");
-    QTest::addColumn<QString>("path");
-    for (int i = 0; i < int(std::size(fuzzchecks::kTargets)); ++i)
+    QTest::addColumn<QByteArray>("input");
+    for (int i = 0; i < int(std::size(fuzzchecks::kTargets)); ++i) {
+        const fuzzchecks::Target &target = fuzzchecks::kTargets[i];
         for (const QString &kind : {QStringLiteral("corpus"), QStringLiteral("regressions")})
-            for (const QFileInfo &file : inputsOf(kind, fuzzchecks::kTargets[i].name))
-                QTest::addRow("%s/%s/%s", qPrintable(kind), fuzzchecks::kTargets[i].name, qPrintable(file.fileName()))
-                    << i << file.filePath();
+            for (const QFileInfo &file : inputsOf(kind, target.name)) {
+                QFile input(file.filePath());
+                QVERIFY(input.open(QIODevice::ReadOnly));
+                QTest::addRow("%s/%s/%s", qPrintable(kind), target.name, qPrintable(file.fileName()))
+                    << i << input.readAll();
+            }
+        const QList<QByteArray> made = target.seeds ? target.seeds() : QList<QByteArray>();
+        for (qsizetype seed = 0; seed < made.size(); ++seed)
+            QTest::addRow("made/%s/%lld", target.name, qlonglong(seed)) << i << made[seed];
+    }
 }
 
 void tst_fuzz::keptInputs()
 {
     QFETCH(int, target);
-    QFETCH(QString, path);
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QString failure = fuzzchecks::kTargets[target].check(file.readAll());
+    QFETCH(QByteArray, input);
+    const QString failure = fuzzchecks::kTargets[target].check(input);
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
 }
 
@@ -51,10 +57,11 @@ void tst_fuzz::everyTargetHasSeeds()
 {
     QStringList targets;
     for (const fuzzchecks::Target &target : fuzzchecks::kTargets) {
-        QVERIFY2(!inputsOf(QStringLiteral("corpus"), target.name).isEmpty(), target.name);
+        QVERIFY2(target.seeds ? !target.seeds().isEmpty() : !inputsOf(QStringLiteral("corpus"), target.name).isEmpty(),
+                 target.name);
         targets << QLatin1String(target.name);
     }
-    // The fuzz script runs one target per folder: a folder without a target would fail there.
+    // A folder without a target would never be fuzzed.
     for (const QString &kind : {QStringLiteral("corpus"), QStringLiteral("regressions")})
         for (const QString &folder :
              QDir(kInputs + QLatin1Char('/') + kind).entryList(QDir::Dirs | QDir::NoDotAndDotDot))

@@ -57,6 +57,11 @@ public:
         store.sync();
         return store.status() == QSettings::NoError;
     }
+
+    QString fileOf(const QString &application) const override
+    {
+        return QSettings(kSettingsFormat, QSettings::UserScope, application).fileName();
+    }
 };
 
 class StandardRandom final : public RandomSource {

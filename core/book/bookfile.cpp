@@ -3,8 +3,11 @@
 #include "core/book/book.h"
 #include "core/datafolder.h"
 #include "core/diskfiles.h"
+#include "core/identity.h"
 #include "core/services.h"
+#include "core/store/backups.h"
 
+#include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QSet>
@@ -13,6 +16,12 @@
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
+#elif defined(Q_OS_WIN)
+#include <aclapi.h>
+#include <io.h>
+#include <windows.h>
+
+#include <vector>
 #endif
 
 namespace book {
@@ -23,14 +32,28 @@ constexpr qsizetype kGathered = 64 * 1024;
 // As many links as the save follows before it gives up and replaces the link itself.
 constexpr int kLinkHops = 128;
 
-// Where the rename of the finished book lands: the save follows links, even to a file that does
-// not exist yet.
-QString landingOf(const QString &path)
+// Each name the path leads through, link by link, to where the rename of the finished book lands:
+// the save follows links, even to a file that does not exist yet. After too many links the save
+// gives up and replaces the link itself, so that is where it lands.
+QStringList hopsOf(const QString &path)
 {
+    QStringList hops{QFileInfo(path).absoluteFilePath()};
     QFileInfo file(path);
-    for (int hops = 0; hops < kLinkHops && file.isSymLink(); ++hops)
+    for (int hop = 0; hop < kLinkHops && file.isSymLink(); ++hop) {
         file.setFile(file.symLinkTarget());
-    return file.isSymLink() ? QFileInfo(path).absoluteFilePath() : file.absoluteFilePath();
+        hops << file.absoluteFilePath();
+    }
+    if (file.isSymLink())
+        hops << hops.constFirst();
+    return hops;
+}
+
+// A name with every link in its folder resolved; empty when the folder is not there.
+QString placeOf(const QString &path)
+{
+    const QFileInfo file(path);
+    const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
+    return folder.isEmpty() ? QString() : folder + QLatin1Char('/') + file.fileName();
 }
 
 // A file or folder as the disk knows it, whatever its name: volume and index.
@@ -44,23 +67,47 @@ std::optional<Identity> identityOf(const QString &path)
     return Identity{disk->volume, disk->index};
 }
 
-// Brimvale's own places: the data folders by canonical path, and every folder and file in them
-// (the diary, its backups, the kept backups) by identity, so that a link, a hard link or a second
-// mount of them is known as well. The starter diary is one of them: a new diary begins as its copy.
+// Brimvale's own places: the folders it writes into by canonical path, and every folder and file
+// in them (the diary, its backups, the kept backups) by identity, so that a link, a hard link or a
+// second mount of them is known as well; and the settings file. The starter diary is one of them:
+// a new diary begins as its copy.
 struct OwnPlaces {
     QStringList folders;
     QSet<Identity> subfolders;
     QSet<Identity> files;
+    QString settings; // placeOf the settings file
+    std::optional<Identity> settingsFile;
 
-    bool holds(const QString &canonicalFolder) const
+    bool under(const QString &canonicalFolder) const
     {
         for (const QString &folder : folders)
             if (canonicalFolder == folder || canonicalFolder.startsWith(folder + QLatin1Char('/')))
                 return true;
+        return false;
+    }
+
+    bool holds(const QString &canonicalFolder) const
+    {
+        if (under(canonicalFolder))
+            return true;
         const auto identity = identityOf(canonicalFolder);
         return identity && subfolders.contains(*identity);
     }
 };
+
+// The folders Brimvale writes into for a data folder: the folder itself, the backups and the
+// backups kept from a lost diary, wherever a link of that name takes them.
+QStringList writtenFolders(const QString &dataFolder)
+{
+    const QString backups = store::backupFolder(dataFolder + QLatin1Char('/') + datafolder::kWorkingDiaryName);
+    QStringList folders{dataFolder, backups};
+    const QStringList kept = QDir(dataFolder)
+                                 .entryList({QFileInfo(backups).fileName() + QStringLiteral("-kept-*")},
+                                            QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+    for (const QString &name : kept)
+        folders << dataFolder + QLatin1Char('/') + name;
+    return folders;
+}
 
 OwnPlaces ownPlaces()
 {
@@ -71,9 +118,20 @@ OwnPlaces ownPlaces()
         if (const auto starter = identityOf(datafolder::starterDiaryPath()))
             own.files.insert(*starter);
     }
-    for (const QString &dataFolder : dataFolders) {
-        const QString canonical = dataFolder.isEmpty() ? QString() : QFileInfo(dataFolder).canonicalFilePath();
-        if (canonical.isEmpty() || own.folders.contains(canonical))
+    if (platform::installed().settings) {
+        const QString settings = platform::settings().fileOf(app::kSettingsApplication);
+        if (!settings.isEmpty()) {
+            own.settings = placeOf(hopsOf(settings).constLast());
+            own.settingsFile = identityOf(settings);
+        }
+    }
+    QStringList folders;
+    for (const QString &dataFolder : dataFolders)
+        if (!dataFolder.isEmpty())
+            folders << writtenFolders(dataFolder);
+    for (const QString &folder : std::as_const(folders)) {
+        const QString canonical = QFileInfo(folder).canonicalFilePath();
+        if (canonical.isEmpty() || own.under(canonical))
             continue;
         own.folders << canonical;
         if (const auto identity = identityOf(canonical))
@@ -83,7 +141,7 @@ OwnPlaces ownPlaces()
         while (entries.hasNext()) {
             const QString entry = entries.next();
             const QFileInfo info = entries.fileInfo();
-            // A link in the data folder to a folder elsewhere does not make that folder Brimvale's.
+            // Any other link in these folders to a folder elsewhere does not make that folder Brimvale's.
             if (info.isDir() && info.isSymLink())
                 continue;
             if (const auto identity = identityOf(entry))
@@ -92,17 +150,63 @@ OwnPlaces ownPlaces()
     }
     return own;
 }
+
+const QString kSettingsRefused = QStringLiteral("It is Brimvale's settings file: choose another file.");
+
+// A new book is readable by the user alone, as the diary is. On Windows a new file takes its
+// folder's access list, which may let others in; it gets one of its own instead, that grants the
+// user everything and inherits nothing. Best effort, as the mode bits are elsewhere: a file
+// system without access lists keeps none.
+void keepToUser(QFileDevice &file)
+{
+#ifdef Q_OS_WIN
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token))
+        return;
+    DWORD size = 0;
+    ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<char> user(size);
+    const bool known = size > 0 && ::GetTokenInformation(token, TokenUser, user.data(), size, &size);
+    ::CloseHandle(token);
+    if (!known)
+        return;
+    const PSID sid = reinterpret_cast<TOKEN_USER *>(user.data())->User.Sid;
+    const DWORD listSize = DWORD(sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + ::GetLengthSid(sid));
+    std::vector<char> list(listSize);
+    const auto acl = reinterpret_cast<PACL>(list.data());
+    if (!::InitializeAcl(acl, listSize, ACL_REVISION)
+        || !::AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, sid))
+        return;
+    // The file was opened without the right to change its access list: a second handle has it.
+    const auto opened = reinterpret_cast<HANDLE>(::_get_osfhandle(file.handle()));
+    const HANDLE handle = ::ReOpenFile(opened, WRITE_DAC, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
+    if (handle == INVALID_HANDLE_VALUE)
+        return;
+    ::SetSecurityInfo(handle, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                      nullptr, acl, nullptr);
+    ::CloseHandle(handle);
+#else
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+#endif
+}
 } // namespace
 
 std::optional<QString> refusalOf(const QString &path)
 {
     const auto refused = [&](const QString &reason) { return std::optional<QString>(exportFailure(path, reason)); };
-    const QString landing = landingOf(path);
+    const QStringList hops = hopsOf(path);
+    const QString landing = hops.constLast();
     const OwnPlaces own = ownPlaces();
-    const QString folder = QFileInfo(QFileInfo(landing).absolutePath()).canonicalFilePath();
-    if (!folder.isEmpty() && own.holds(folder))
-        return refused(QStringLiteral(
-            "It is in Brimvale's data folder, which holds the diary and its backups: choose another folder."));
+    // Every name on the way counts: a link through a folder of Brimvale's is refused even when it
+    // leads out again, or to nothing yet.
+    for (const QString &hop : hops) {
+        const QString folder = QFileInfo(QFileInfo(hop).absolutePath()).canonicalFilePath();
+        if (!folder.isEmpty() && own.holds(folder))
+            return refused(QStringLiteral(
+                "It is in Brimvale's data folder, which holds the diary and its backups: choose another folder."));
+        if (!own.settings.isEmpty() && placeOf(hop) == own.settings)
+            return refused(kSettingsRefused);
+    }
     QString reason;
     const auto disk = files::diskFileOf(landing, &reason);
     if (!disk) {
@@ -114,6 +218,8 @@ std::optional<QString> refusalOf(const QString &path)
     if (disk->regular && own.files.contains(Identity{disk->volume, disk->index}))
         return refused(
             QStringLiteral("It is Brimvale's diary or one of its backups under another name: choose another file."));
+    if (disk->regular && own.settingsFile == Identity{disk->volume, disk->index})
+        return refused(kSettingsRefused);
     if (disk->folder)
         return refused(QStringLiteral("It is a folder, not a file."));
     if (!disk->regular)
@@ -135,7 +241,7 @@ std::optional<QString> BookFile::start()
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return exportFailure(m_path, m_file.errorString());
     if (!replacing)
-        m_file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        keepToUser(m_file);
     QIODevice::open(QIODevice::WriteOnly);
     return std::nullopt;
 }

@@ -55,8 +55,11 @@ store::Result<Preview> preview(const QString &diary, const Book &incoming)
                 ++preview.leftOut;
             else if (known.contains({entry.keyword, entry.meaning}))
                 ++preview.skipped;
-            else
+            else {
+                // A file that lists the same entry twice adds it once.
+                known.insert({entry.keyword, entry.meaning});
                 additions.entries.push_back(entry);
+            }
         }
         preview.added[std::size_t(chapter.table)] += qint64(additions.entries.size());
         if (!additions.entries.empty())
@@ -90,8 +93,11 @@ Outcome import(const QString &diary, const Preview &preview, const Progress &pro
     const qint64 total = entryCount(preview.additions);
     const auto written =
         store::addEntries(diary, preview.additions, [&](qint64 done) { return !progress || progress(done, total); });
-    if (!written.ok())
-        return {Outcome::Kind::Failed, nothingImported(store::message(written.failure()))};
+    if (!written.ok()) {
+        // A message that names the import says already that nothing was imported.
+        const QString said = store::message(written.failure());
+        return {Outcome::Kind::Failed, store::namesTask(written.failure()) ? said : nothingImported(said)};
+    }
     if (!*written)
         return {Outcome::Kind::Cancelled, {}};
     return {};

@@ -29,7 +29,7 @@ struct Preview {
 
 // What the import would do to this diary: an entry without a keyword or meaning is left out (a
 // diary file's rows were never checked on their way in), every entry whose section, keyword and
-// meaning are already there is skipped, the rest are added.
+// meaning are already there (or earlier in the file) is skipped, the rest are added.
 store::Result<Preview> preview(const QString &diary, const Book &incoming);
 // The preview in words, one line per section, one for the skipped and one for those left out.
 QString describe(const Preview &preview);

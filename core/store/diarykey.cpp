@@ -17,6 +17,8 @@
 
 #ifdef Q_OS_LINUX
 #include <sys/prctl.h>
+#elif defined(Q_OS_WIN)
+#include <windows.h>
 #endif
 
 namespace store {
@@ -104,14 +106,22 @@ QString fileKey(const QString &path)
 }
 
 // Once a password is in the process: no core file holds it or its key, and no debugger or
-// /proc reader of the user's other processes can reach it.
+// /proc reader of the user's other processes can reach it. On Windows, an error report of a crash
+// leaves out the heap, where the password's text has been; the keys' own pages are locked
+// (VirtualLock, by libsodium) either way.
 void keepMemoryPrivate()
 {
 #ifdef Q_OS_LINUX
     ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+#elif defined(Q_OS_WIN)
+    // WerSetFlags(WER_FAULT_REPORTING_FLAG_NOHEAP), looked up: not every system has it, and
+    // mingw's werapi.h does not compile on its own.
+    using SetFlags = HRESULT(WINAPI *)(DWORD);
+    constexpr DWORD kNoHeap = 1;
+    if (const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll"))
+        if (const FARPROC found = ::GetProcAddress(kernel, "WerSetFlags"))
+            reinterpret_cast<SetFlags>(reinterpret_cast<void (*)()>(found))(kNoHeap);
 #endif
-    // Windows has no such switch: a crash dump there is written only where the user or an
-    // administrator turned local dumps on, into their own folders.
 }
 
 // A QByteArray whose bytes are wiped when it goes.

@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 #include <limits>
 
 namespace store::history {
@@ -340,9 +339,10 @@ Result<std::vector<Change>> readChanges(const QString &path, qint64 olderThan, q
             continue;
         Change change;
         change.id = rows->integer(0);
+        // Compared as it is: the most negative number has no positive counterpart.
         const qint64 offset = rows->integer(2);
-        change.at = QDateTime::fromMSecsSinceEpoch(rows->integer(1), Qt::OffsetFromUTC,
-                                                   std::abs(offset) <= kWidestOffsetSeconds ? int(offset) : 0);
+        const bool placeOnEarth = offset >= -kWidestOffsetSeconds && offset <= kWidestOffsetSeconds;
+        change.at = QDateTime::fromMSecsSinceEpoch(rows->integer(1), Qt::OffsetFromUTC, placeOnEarth ? int(offset) : 0);
         change.kind = *kind;
         change.entries = rows->integer(4);
         change.table = sectionOfNumber(rows->integer(5));
@@ -379,7 +379,7 @@ Result<std::vector<EntryChange>> readEntryChanges(const QString &path, qint64 ch
 
 Result<Undo> undo(const QString &path, qint64 change)
 {
-    const auto taken = takeBack(path, change, std::nullopt, false);
+    const auto taken = failedAt(Task::Undo, takeBack(path, change, std::nullopt, false));
     if (!taken.ok())
         return taken.failure();
     return taken->undo;
@@ -391,7 +391,7 @@ Result<Undo> undoLastIn(const QString &path, Table table)
     if (!last)
         return Undo{std::nullopt, QStringLiteral("There is nothing in this section to take back."), {}};
     const qint64 id = last->id;
-    const auto taken = takeBack(path, id, last->atMs, true);
+    const auto taken = failedAt(Task::Undo, takeBack(path, id, last->atMs, true));
     if (!taken.ok())
         return taken.failure();
     // A change that no longer fits is not offered again: the next undo steps past it.
@@ -410,15 +410,24 @@ Result<Done> clear(const QString &path)
 {
     const auto failed = runWrite(path, [&](const Connection &connection) -> std::optional<Failure> {
         const auto has = hasHistory(connection);
-        if (!has.ok() || !*has)
-            return has.ok() ? std::nullopt : std::optional<Failure>(has.failure());
-        for (const QString &table : {kEntriesTable, kChangesTable})
-            if (const int rc = connection.exec(QStringLiteral("DELETE FROM %1").arg(table)); rc != SQLITE_OK)
+        if (!has.ok())
+            return has.failure();
+        if (*has)
+            for (const QString &table : {kEntriesTable, kChangesTable})
+                if (const int rc = connection.exec(QStringLiteral("DELETE FROM %1").arg(table)); rc != SQLITE_OK)
+                    return connection.failure(rc);
+        // A counter that has given its last number would fail every later change (even one left
+        // without its table); with no change left, numbering them again from the start mistakes
+        // none for another.
+        if (counterUsedUp(connection, kChangesTable, QStringLiteral("id")))
+            if (const int rc =
+                    connection.exec(QStringLiteral("DELETE FROM sqlite_sequence WHERE name = '%1'").arg(kChangesTable));
+                rc != SQLITE_OK)
                 return connection.failure(rc);
         return std::nullopt;
     });
     if (failed)
-        return store::toldOf(*failed, path);
+        return failedAt(Task::ClearHistory, Result<Done>(store::toldOf(*failed, path)));
     runChangesOf(path).clear();
     return Done{};
 }

@@ -112,8 +112,12 @@ Result<Recorder> Recorder::start(const Connection &connection, const ChangeFacts
          {10, facts.depth}});
     if (!change.ok())
         return change.failure();
-    if (const int rc = change->step(); rc != SQLITE_DONE)
-        return connection.failure(rc);
+    if (const int rc = change->step(); rc != SQLITE_DONE) {
+        Failure failure = connection.failure(rc);
+        if (failure.kind == FailureKind::DiskFull && counterUsedUp(connection, kChangesTable, QStringLiteral("id")))
+            failure.kind = FailureKind::HistoryFull;
+        return failure;
+    }
     const qint64 id = sqlite3_last_insert_rowid(connection.get());
     // A side the entry did not have is NULL; a side it had is text, empty for NULL.
     auto insert = Statement::prepare(

@@ -235,15 +235,16 @@ Result<Passwords> passwordsOf(const QString &diary, const QString &backup)
 {
     const auto fromBackup = backupKey(backup);
     if (!fromBackup.ok())
-        return fromBackup.failure();
+        return failedAt(Task::Restore, Result<Passwords>(fromBackup.failure()));
     const auto fromDiary = diaryKey(diary);
     if (!fromDiary.ok())
-        return fromDiary.failure();
+        return failedAt(Task::Restore, Result<Passwords>(fromDiary.failure()));
     return Passwords{mayDiffer(*fromDiary, *fromBackup), fromDiary->has_value() && !(*fromDiary)->builtIn(),
                      !fromBackup->builtIn()};
 }
 
-Result<Restored> restoreBackup(const QString &diary, const QString &backup, PasswordChoice choice)
+namespace {
+Result<Restored> putBack(const QString &diary, const QString &backup, PasswordChoice choice)
 {
     if (sameFile(diary, backup))
         return Failure{FailureKind::Other, QStringLiteral("The diary cannot be put back from itself.")};
@@ -287,6 +288,12 @@ Result<Restored> restoreBackup(const QString &diary, const QString &backup, Pass
     }
     const bool backupsPassword = !keepsOwnKey && (!fromDiary->has_value() || mayDiffer(*fromDiary, *fromBackup));
     return Restored{*keptAs, backupsPassword, !key.builtIn()};
+}
+} // namespace
+
+Result<Restored> restoreBackup(const QString &diary, const QString &backup, PasswordChoice choice)
+{
+    return failedAt(Task::Restore, putBack(diary, backup, choice));
 }
 
 } // namespace store

@@ -75,6 +75,18 @@ Failure failureFor(int code, sqlite3 *db, const QString &path)
     return {FailureKind::Other, engineMessage(db, code)};
 }
 
+bool counterUsedUp(const Connection &connection, const QString &table, const QString &key)
+{
+    // Each on its own: on this failure the engine rolls the whole transaction back, and with it a
+    // table that the transaction made, while the counter stays.
+    const auto reaches = [&](const QString &sql, const std::vector<Parameter> &parameters) {
+        auto highest = Statement::prepare(connection, sql, parameters);
+        return highest.ok() && highest->step() == SQLITE_ROW && highest->integer(0) == LLONG_MAX;
+    };
+    return reaches(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = ?1"), {{1, table}})
+        || reaches(QStringLiteral("SELECT max(%2) FROM %1").arg(table, key), {});
+}
+
 Result<Connection> Connection::open(const QString &path, int flags)
 {
     sqlite3 *handle = nullptr;

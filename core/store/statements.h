@@ -30,6 +30,12 @@ struct WorkBudget {
     void startRun() { left = perRun; }
 };
 
+class Connection;
+
+// Whether the table's AUTOINCREMENT counter (its column `key`, a name of the store's own) has given
+// the largest number there is: the engine then fails every insert as if the disk were full.
+bool counterUsedUp(const Connection &connection, const QString &table, const QString &key);
+
 // An open diary file, closed when the value goes. It works under the engine's limits and a
 // budget for each statement run (WorkBudget).
 class Connection {

@@ -44,17 +44,25 @@ QString createIndexSql(Table table, bool ifMissing)
         .arg(ifMissing ? QStringLiteral("IF NOT EXISTS ") : QString(), coveringIndexName(table), tableName(table));
 }
 
-// Matches the keyword as the list read it, NULL as empty text.
-const QString kListedKeyword = QStringLiteral(" AND CAST(coalesce(keyword, '') AS TEXT) = ?4");
-
-// The rows that an update or remove may touch: the one with this "Index", and with the
-// keyword the list showed when there is one.
-std::vector<Parameter> rowParameters(qint64 index, const std::optional<QString> &listedKeyword)
+// A section that has given the largest "Index" there is fails every add as if the disk were full.
+Failure addFailure(const Connection &connection, Table table, const Failure &failure)
 {
-    std::vector<Parameter> parameters{{3, index}};
-    if (listedKeyword)
-        parameters.push_back({4, *listedKeyword});
-    return parameters;
+    if (failure.kind == FailureKind::DiskFull
+        && counterUsedUp(connection, tableName(table), QStringLiteral("\"Index\"")))
+        return Failure{FailureKind::SectionFull, sections::section(table).name};
+    return failure;
+}
+
+QString notDone(Task task)
+{
+    switch (task) {
+    case Task::SaveEntry: break;
+    case Task::ClearHistory: return QStringLiteral("The history could not be cleared");
+    case Task::Undo: return QStringLiteral("The change could not be undone");
+    case Task::Restore: return QStringLiteral("The backup could not be restored");
+    case Task::Import: return QStringLiteral("The entries could not be imported");
+    }
+    return QStringLiteral("The entry could not be saved");
 }
 
 // Edits the entry to `after`, or removes it without one, and records the change in the history.
@@ -63,10 +71,12 @@ Result<bool> changeEntry(const QString &path, Table table, qint64 index, const s
 {
     std::optional<history::RunChange> recorded;
     const auto failed = runWrite(path, [&](const Connection &connection) -> std::optional<Failure> {
-        const auto before = entryAt(connection, table, index, listedKeyword);
+        const auto before = entryAt(connection, table, index);
         if (!before.ok())
             return before.failure();
-        if (!*before)
+        // Compared as the list read it: a keyword stored as bytes that are not UTF-8 reads the
+        // same way each time, but never equals those bytes.
+        if (!*before || (listedKeyword && (*before)->keyword != *listedKeyword))
             return std::nullopt;
         const auto changed = after
             ? change(
@@ -193,13 +203,11 @@ Result<int> change(const Connection &connection, const QString &sql, const std::
     return sqlite3_changes(connection.get());
 }
 
-Result<std::optional<Entry>> entryAt(const Connection &connection, Table table, qint64 index,
-                                     const std::optional<QString> &listedKeyword)
+Result<std::optional<Entry>> entryAt(const Connection &connection, Table table, qint64 index)
 {
-    auto statement = Statement::prepare(connection,
-                                        QStringLiteral("SELECT keyword, meaning FROM %1 WHERE \"Index\" = ?3%2")
-                                            .arg(tableName(table), listedKeyword ? kListedKeyword : QString()),
-                                        rowParameters(index, listedKeyword));
+    auto statement = Statement::prepare(
+        connection, QStringLiteral("SELECT keyword, meaning FROM %1 WHERE \"Index\" = ?1").arg(tableName(table)),
+        {{1, index}});
     if (!statement.ok())
         return statement.failure();
     const int rc = statement->step();
@@ -210,6 +218,13 @@ Result<std::optional<Entry>> entryAt(const Connection &connection, Table table, 
     return std::optional<Entry>(Entry{statement->text(0), statement->text(1)});
 }
 
+bool namesTask(const Failure &failure)
+{
+    return failure.kind == FailureKind::DiskFull || failure.kind == FailureKind::SectionFull
+        || failure.kind == FailureKind::HistoryFull
+        || (failure.kind == FailureKind::Other && failure.task != Task::SaveEntry);
+}
+
 QString message(const Failure &failure)
 {
     QString what;
@@ -217,8 +232,18 @@ QString message(const Failure &failure)
     case FailureKind::Missing: what = QStringLiteral("The diary file is missing."); break;
     case FailureKind::Damaged: what = QStringLiteral("The diary file is damaged or the password is wrong."); break;
     case FailureKind::ReadOnly: what = QStringLiteral("The diary file is read-only."); break;
-    case FailureKind::DiskFull: what = QStringLiteral("The entry could not be saved: the disk is full."); break;
-    case FailureKind::Other: what = QStringLiteral("The diary could not be read or saved."); break;
+    case FailureKind::DiskFull: what = notDone(failure.task) + QStringLiteral(": the disk is full."); break;
+    case FailureKind::SectionFull:
+        // The section's name takes the place of the detail.
+        return notDone(failure.task) + QStringLiteral(": %1 can take no more entries.").arg(failure.detail);
+    case FailureKind::HistoryFull:
+        what =
+            notDone(failure.task) + QStringLiteral(": the history can take no more changes; Clear History makes room.");
+        break;
+    case FailureKind::Other:
+        what = failure.task == Task::SaveEntry ? QStringLiteral("The diary could not be read or saved.")
+                                               : notDone(failure.task) + QLatin1Char('.');
+        break;
     case FailureKind::Locked: what = QStringLiteral("The diary stays locked: its password was not given."); break;
     case FailureKind::WrongPassword: what = QStringLiteral("The password is wrong."); break;
     case FailureKind::Foreign: what = QStringLiteral("The file is not a Brimvale diary."); break;
@@ -254,7 +279,7 @@ Result<qint64> addEntry(const QString &path, Table table, const Entry &entry)
             connection, QStringLiteral("INSERT INTO %1 (keyword, meaning) VALUES (?1, ?2)").arg(tableName(table)),
             {{1, entry.keyword}, {2, entry.meaning}});
         if (!added.ok())
-            return added.failure();
+            return addFailure(connection, table, added.failure());
         index = sqlite3_last_insert_rowid(connection.get());
         auto record = history::recordOne(connection, history::Kind::Added, table, index, std::nullopt, entry);
         if (!record.ok())
@@ -310,7 +335,7 @@ Result<bool> addEntries(const QString &path, const std::vector<Chapter> &chapter
                 return insert.failure();
             for (const Entry &entry : chapter.entries) {
                 if (const int rc = insert->rerun({{1, entry.keyword}, {2, entry.meaning}}); rc != SQLITE_DONE)
-                    return connection.failure(rc);
+                    return addFailure(connection, chapter.table, connection.failure(rc));
                 const qint64 index = sqlite3_last_insert_rowid(connection.get());
                 if (auto failed = recorder->add(chapter.table, index, std::nullopt, entry))
                     return failed;
@@ -326,7 +351,7 @@ Result<bool> addEntries(const QString &path, const std::vector<Chapter> &chapter
     if (stopped)
         return false;
     if (failed)
-        return toldOf(*failed, path);
+        return failedAt(Task::Import, toldOf(Result<bool>(*failed), path));
     if (recorded)
         history::remember(path, *recorded);
     return true;

@@ -25,6 +25,9 @@ using sections::tableNamed;
 
 // The text the user sees: what failed, then the detail on a second line, then the newest backup.
 QString message(const Failure &failure);
+// Whether the message says which task could not be done: a full disk, section or history, and
+// any other failure of a task but an entry's save.
+bool namesTask(const Failure &failure);
 
 struct Keywords {
     std::vector<qint64> indexes; // the "Index" of each line
@@ -73,7 +76,7 @@ Result<bool> removeEntry(const QString &path, Table table, qint64 index,
 
 // Appends each chapter's entries at the end of its section, all in one transaction: every entry
 // is written or none. carryOn hears how many are written so far; when it says stop, nothing is
-// written and the answer is false.
+// written and the answer is false. A failure names the import.
 Result<bool> addEntries(const QString &path, const std::vector<Chapter> &chapters,
                         const std::function<bool(qint64 written)> &carryOn = {});
 

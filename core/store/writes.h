@@ -24,9 +24,7 @@ std::optional<Failure> runWrite(const QString &path,
 // Runs one statement with its parameters bound; gives the number of changed rows.
 Result<int> change(const Connection &connection, const QString &sql, const std::vector<Parameter> &parameters);
 
-// The entry with this "Index", and with the keyword the list showed when there is one; NULL reads
-// as empty text. Empty when there is no such entry.
-Result<std::optional<Entry>> entryAt(const Connection &connection, Table table, qint64 index,
-                                     const std::optional<QString> &listedKeyword = std::nullopt);
+// The entry with this "Index"; NULL reads as empty text. Empty when there is no such entry.
+Result<std::optional<Entry>> entryAt(const Connection &connection, Table table, qint64 index);
 
 } // namespace store

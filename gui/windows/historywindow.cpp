@@ -427,7 +427,9 @@ void HistoryWindow::complainNotRestored(const store::Failure &failure)
     // The user gave up on the backup's password.
     if (failure.kind == store::FailureKind::Locked)
         return;
-    // The store's own reasons need no heading of their own.
-    const QString why = failure.kind == store::FailureKind::Other ? failure.detail : store::message(failure);
-    gui::messages().show(this, QStringLiteral("The backup was not restored.\n") + why, gui::MessageIcon::Critical);
+    // A failure of the diary file itself (damaged, read-only …) says so under the task's heading.
+    const QString heading = QStringLiteral("The backup could not be restored");
+    const QString why = store::message(failure);
+    gui::messages().show(this, why.startsWith(heading) ? why : heading + QStringLiteral(".\n") + why,
+                         gui::MessageIcon::Critical);
 }

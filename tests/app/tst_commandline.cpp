@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -208,6 +209,21 @@ void CommandLineTest::exportNeverReplacesTheDiaryNorWhatIsNoFile_data()
     QTest::newRow("a hard link to the diary")
         << QStringLiteral("out/hard.csv") << QStringLiteral("hard link")
         << QStringLiteral("It is Brimvale's diary or one of its backups under another name");
+    // Brimvale writes its backups through such links, so what is behind them is its own.
+    QTest::newRow("a backup in a linked backups folder")
+        << kDataFolder + QStringLiteral("/backups/updatediary-20261207-211500.dll") << QStringLiteral("linked backups")
+        << inDataFolder;
+    QTest::newRow("a backup in a linked kept folder")
+        << kDataFolder + QStringLiteral("/backups-kept-20261207-211500/updatediary-20261207-211500.dll")
+        << QStringLiteral("linked kept") << inDataFolder;
+    QTest::newRow("a link in the backups folder to a new file elsewhere")
+        << kDataFolder + QStringLiteral("/backups/updatediary-20261208-090000.dll") << QStringLiteral("link out")
+        << inDataFolder;
+    const QString settings = QStringLiteral("It is Brimvale's settings file");
+    QTest::newRow("the settings file, not written yet")
+        << QStringLiteral("home/.config/brimvale.conf") << QStringLiteral("no settings") << settings;
+    QTest::newRow("a hard link to the settings file")
+        << QStringLiteral("out/settings.csv") << QStringLiteral("settings hard link") << settings;
     QTest::newRow("a pipe") << QStringLiteral("out/pipe.csv") << QStringLiteral("pipe")
                             << QStringLiteral("It is not a regular file");
     QTest::newRow("a folder") << QStringLiteral("out/folder.csv") << QStringLiteral("folder")
@@ -225,8 +241,26 @@ void CommandLineTest::exportNeverReplacesTheDiaryNorWhatIsNoFile()
     QVERIFY(QDir(root.path()).mkpath(kDataFolder + QStringLiteral("/backups")));
     QVERIFY(
         QFile::copy(diary, root.filePath(kDataFolder + QStringLiteral("/backups/updatediary-20261207-211500.dll"))));
+    const QString settings = root.filePath(QStringLiteral("home/.config/brimvale.conf"));
+    QVERIFY(QDir().mkpath(QFileInfo(settings).path()));
+    QFile settingsFile(settings);
+    if (made != u"no settings")
+        QVERIFY(settingsFile.open(QIODevice::WriteOnly) && settingsFile.write("[Export]\nFolder=out\n") > 0);
+    settingsFile.close();
+    const QString elsewhere = root.filePath(QStringLiteral("elsewhere"));
     const QByteArray at = QFile::encodeName(root.filePath(target));
-    if (made == u"link")
+    if (made == u"linked backups") {
+        const QString backups = root.filePath(kDataFolder + QStringLiteral("/backups"));
+        QVERIFY(QDir().rename(backups, elsewhere) && QFile::link(elsewhere, backups));
+    } else if (made == u"linked kept") {
+        QVERIFY(QDir().mkpath(elsewhere));
+        QVERIFY(QFile::copy(diary, elsewhere + QStringLiteral("/updatediary-20261207-211500.dll")));
+        QVERIFY(QFile::link(elsewhere, root.filePath(kDataFolder + QStringLiteral("/backups-kept-20261207-211500"))));
+    } else if (made == u"link out") {
+        QVERIFY(QDir().mkpath(elsewhere) && QFile::link(elsewhere + QStringLiteral("/new.dll"), root.filePath(target)));
+    } else if (made == u"settings hard link") {
+        QCOMPARE(::link(QFile::encodeName(settings).constData(), at.constData()), 0);
+    } else if (made == u"link")
         QVERIFY(QFile::link(diary, root.filePath(target)));
     else if (made == u"hard link")
         QCOMPARE(::link(QFile::encodeName(diary).constData(), at.constData()), 0);
@@ -234,8 +268,11 @@ void CommandLineTest::exportNeverReplacesTheDiaryNorWhatIsNoFile()
         QCOMPARE(::mkfifo(at.constData(), 0600), 0);
     else if (made == u"folder")
         QVERIFY(QDir(root.path()).mkdir(target));
-    const QStringList before = testing::stateOf(root.filePath(QStringLiteral("home")))
-        + testing::stateOf(root.filePath(QStringLiteral("out")));
+    const auto state = [&] {
+        return testing::stateOf(root.filePath(QStringLiteral("home")))
+            + testing::stateOf(root.filePath(QStringLiteral("out"))) + testing::stateOf(elsewhere);
+    };
+    const QStringList before = state();
 
     const Run program =
         run(root.path(), {QStringLiteral("--export"), target, QStringLiteral("--format"), QStringLiteral("csv")});
@@ -245,9 +282,7 @@ void CommandLineTest::exportNeverReplacesTheDiaryNorWhatIsNoFile()
     QVERIFY2(program.errors.startsWith(
                  QStringLiteral("brimvale: The book could not be exported. - %1 - %2").arg(target, reason)),
              qPrintable(program.errors));
-    QCOMPARE(testing::stateOf(root.filePath(QStringLiteral("home")))
-                 + testing::stateOf(root.filePath(QStringLiteral("out"))),
-             before);
+    QCOMPARE(state(), before);
 }
 
 void CommandLineTest::promptEndedBySignalGivesTheTerminalBack_data()

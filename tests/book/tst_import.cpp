@@ -56,6 +56,8 @@ private slots:
 
     void exportedBookComesBackExactly_data();
     void exportedBookComesBackExactly();
+    void entryListedTwiceIsAddedOnce_data();
+    void entryListedTwiceIsAddedOnce();
     void anyCsvWithTheThreeColumnsIsRead();
     void badFilesAreRefusedWithTheirLine_data();
     void badFilesAreRefusedWithTheirLine();
@@ -113,6 +115,35 @@ void ImportTest::exportedBookComesBackExactly()
     BRIMVALE_UNWRAP(again, book::preview(m_diary, loaded.book));
     QCOMPARE(again.skipped, 15);
     QVERIFY(again.additions.empty());
+}
+
+void ImportTest::entryListedTwiceIsAddedOnce_data()
+{
+    exportedBookComesBackExactly_data();
+}
+
+void ImportTest::entryListedTwiceIsAddedOnce()
+{
+    QFETCH(QString, fileName);
+    const QString source = m_dir->filePath(QStringLiteral("source.dll"));
+    QVERIFY(testing::writeEmptyDiary(source));
+    QVERIFY(testing::appendRows(source, kTableNames[0], {{"Rue", "herb"}, {"Sage", "smoke"}, {"Rue", "herb"}}));
+    QVERIFY(testing::appendRows(m_diary, kTableNames[0], {{"Sage", "smoke"}}));
+    const QString file = m_dir->filePath(fileName);
+    if (const auto format = book::formatOfFile(file)) {
+        BRIMVALE_UNWRAP(whole, book::read(source, {Table::Spell}));
+        QVERIFY(book::exportText(file, *format, whole, QStringLiteral("today")).done());
+    } else {
+        QVERIFY(QFile::copy(source, file));
+    }
+
+    const book::Loaded loaded = book::load(file);
+    QCOMPARE(loaded.refusal, QString());
+    BRIMVALE_UNWRAP(preview, book::preview(m_diary, loaded.book));
+    QCOMPARE(preview.added, (std::array<qint64, 4>{1, 0, 0, 0}));
+    QCOMPARE(preview.skipped, 2);
+    QVERIFY(book::import(m_diary, preview).done());
+    QCOMPARE(testing::readKeywords(m_diary, kTableNames[0]), (QStringList{"Sage", "Rue"}));
 }
 
 void ImportTest::anyCsvWithTheThreeColumnsIsRead()

@@ -75,6 +75,10 @@ private slots:
     void olderDiaryIsNotWrittenByReadingAndGetsItsHistoryWithItsFirstChange();
     void craftedHistoryIsRefusedWithoutACrash_data();
     void craftedHistoryIsRefusedWithoutACrash();
+    void changeAtAnOffsetNoPlaceHasIsListedInUtc_data();
+    void changeAtAnOffsetNoPlaceHasIsListedInUtc();
+    void usedUpNumberingIsNamed_data();
+    void usedUpNumberingIsNamed();
 
 private:
     QString path() const { return m_env->workingDiary(); }
@@ -238,6 +242,62 @@ void HistoryTest::craftedHistoryIsRefusedWithoutACrash()
     QVERIFY(!undone.change);
     QVERIFY(!undone.refusal.isEmpty());
     QCOMPARE(rowsOf(path()), rows);
+}
+
+void HistoryTest::changeAtAnOffsetNoPlaceHasIsListedInUtc_data()
+{
+    QTest::addColumn<QString>("offset"); // as SQL
+    QTest::addColumn<int>("listed");
+    QTest::newRow("Kiribati") << QStringLiteral("50400") << 50400;
+    QTest::newRow("a day west") << QStringLiteral("-86400") << 0;
+    QTest::newRow("the most negative number") << QStringLiteral("-9223372036854775807 - 1") << 0;
+    QTest::newRow("the largest number") << QStringLiteral("9223372036854775807") << 0;
+}
+
+void HistoryTest::changeAtAnOffsetNoPlaceHasIsListedInUtc()
+{
+    QFETCH(QString, offset);
+    QFETCH(int, listed);
+    QVERIFY(testing::execute(path(), QStringLiteral("UPDATE history_changes SET at_offset = %1").arg(offset)));
+    BRIMVALE_UNWRAP(changes, history::readChanges(path()));
+    QCOMPARE(changes.size(), std::size_t(3));
+    for (const history::Change &change : changes)
+        QCOMPARE(change.at.offsetFromUtc(), listed);
+}
+
+void HistoryTest::usedUpNumberingIsNamed_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QString>("said");
+    const QString usedUp = QStringLiteral("UPDATE sqlite_sequence SET seq = 9223372036854775807 WHERE name = '%1'");
+    const QString history = QStringLiteral(
+        "The entry could not be saved: the history can take no more changes; Clear History makes room.\n");
+    QTest::newRow("a section's") << usedUp.arg("tblspell")
+                                 << "The entry could not be saved: Spell can take no more entries.";
+    QTest::newRow("the history's") << usedUp.arg("history_changes") << history;
+    // The first change makes the tables again, and the engine's rollback of that failure takes them.
+    QTest::newRow("the history's, without its tables")
+        << "DROP TABLE history_entries; DROP TABLE history_changes; "
+           "INSERT INTO sqlite_sequence VALUES ('history_changes', 9223372036854775807)"
+        << history;
+}
+
+// Only a crafted file, or one restored from such a backup, has a counter at the largest number.
+// No room freed on the disk would help, so the message says what does.
+void HistoryTest::usedUpNumberingIsNamed()
+{
+    QFETCH(QString, sql);
+    QFETCH(QString, said);
+    QVERIFY(testing::execute(path(), sql));
+    const QByteArray file = testing::bytesOf(path());
+    const store::Entry rue{QStringLiteral("Rue"), QStringLiteral("herb")};
+    const auto added = store::addEntry(path(), Table::Spell, rue);
+    QVERIFY(!added.ok());
+    QCOMPARE(store::message(added.failure()), said.endsWith(QLatin1Char('\n')) ? said + path() : said);
+    QCOMPARE(testing::bytesOf(path()), file);
+    // Clearing the history numbers its changes from the start again; a section's entries keep theirs.
+    QVERIFY(history::clear(path()).ok());
+    QCOMPARE(store::addEntry(path(), Table::Spell, rue).ok(), said.endsWith(QLatin1Char('\n')));
 }
 
 BRIMVALE_TEST_MAIN(HistoryTest)

@@ -431,9 +431,10 @@ void HistoryWindowTest::restoreThatCannotKeepTheDiaryReplacesNothing()
     click(window, "cmdRestoreBackup");
     QCOMPARE(state(), before);
     QCOMPARE(m_env->messages->shown.back().icon, gui::MessageIcon::Critical);
-    QVERIFY2(m_env->messages->last().startsWith(QStringLiteral("The backup was not restored.\nNo copy of the diary as "
-                                                               "it is now could be kept: ")),
-             qPrintable(m_env->messages->last()));
+    QVERIFY2(
+        m_env->messages->last().startsWith(QStringLiteral("The backup could not be restored.\nNo copy of the diary as "
+                                                          "it is now could be kept: ")),
+        qPrintable(m_env->messages->last()));
 }
 
 BRIMVALE_TEST_MAIN(HistoryWindowTest)

@@ -12,7 +12,10 @@
 #include "reliability.h"
 #include "testmain.h"
 
+#include "core/book/bookimport.h"
 #include "core/store/backups.h"
+#include "core/store/history.h"
+#include "core/store/restore.h"
 #include "core/store/store.h"
 #include "gui/forms.h"
 #include "gui/windows/mainwindow.h"
@@ -64,6 +67,8 @@ private slots:
     void firstUseCopyFailsWithItsReasonAndLeavesNothing();
     void readOnlyDiaryFileKeepsTheTypedText();
     void fullDiskDuringAnEditKeepsBothVersions();
+    void fullDiskNamesWhatCouldNotBeDone_data();
+    void fullDiskNamesWhatCouldNotBeDone();
     void backupThatDoesNotFitStillSaves();
     void replacedDiaryIsReadAfreshAndItsRowsAreNeverMistaken_data();
     void replacedDiaryIsReadAfreshAndItsRowsAreNeverMistaken();
@@ -230,6 +235,52 @@ void FaultTest::fullDiskDuringAnEditKeepsBothVersions()
     BRIMVALE_UNWRAP(saved, testing::readRows(working(), QStringLiteral("tblspell")));
     QCOMPARE(saved.size(), std::size_t(2));
     QCOMPARE(saved[1].meaning, longer);
+}
+
+void FaultTest::fullDiskNamesWhatCouldNotBeDone_data()
+{
+    QTest::addColumn<QString>("task");
+    QTest::addColumn<int>("roomKb"); // left free once the disk is full
+    QTest::addColumn<QString>("said");
+    QTest::newRow("clear history") << "clear" << 0 << "The history could not be cleared: the disk is full.";
+    QTest::newRow("undo") << "undo" << 0 << "The change could not be undone: the disk is full.";
+    // Room for the backup's copy, not for keeping the diary first; the second line gives the reason.
+    QTest::newRow("restore") << "restore" << 64 << "The backup could not be restored.";
+    QTest::newRow("import") << "import" << 0 << "The entries could not be imported: the disk is full.";
+}
+
+void FaultTest::fullDiskNamesWhatCouldNotBeDone()
+{
+    QFETCH(QString, task);
+    QFETCH(int, roomKb);
+    QFETCH(QString, said);
+    QVERIFY(QDir().mkpath(folder()));
+    const testing::Mount mount = testing::Mount::small(folder(), 1024);
+    if (!mount.ok())
+        QSKIP(qPrintable(QStringLiteral("no small file system: ") + mount.error()));
+    QVERIFY(testing::writeEmptyDiary(working()));
+    QVERIFY(store::addEntry(working(), store::Table::Spell, {QStringLiteral("Rue"), QStringLiteral("herb")}).ok());
+    const QString backup = store::newestBackupOf(working());
+    QVERIFY(!backup.isEmpty());
+    std::vector<std::pair<QString, QString>> rows;
+    for (int i = 0; i < 40; ++i)
+        rows.emplace_back(QStringLiteral("Entry %1").arg(i), QString(10000, QLatin1Char('a' + i % 26)));
+    QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), rows));
+    BRIMVALE_UNWRAP(incoming, book::preview(working(), {{store::Table::Incense, {{"Myrrh", "resin"}}}}));
+    reliability::fillDisk(folder());
+    QFile filler(folder() + QStringLiteral("/filler"));
+    QVERIFY(filler.resize(filler.size() - roomKb * 1024));
+    const auto before = reliability::stateOf(working());
+
+    const auto messageOf = [](const auto &result) {
+        return result.ok() ? QString() : store::message(result.failure());
+    };
+    const QString message = task == u"import" ? book::import(working(), incoming).message
+        : task == u"clear"                    ? messageOf(store::history::clear(working()))
+        : task == u"undo"                     ? messageOf(store::history::undoLastIn(working(), store::Table::Spell))
+                                              : messageOf(store::restoreBackup(working(), backup));
+    QCOMPARE(message.section(QLatin1Char('\n'), 0, 0), said);
+    QCOMPARE(reliability::stateOf(working()), before);
 }
 
 void FaultTest::backupThatDoesNotFitStillSaves()

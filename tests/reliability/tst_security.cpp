@@ -134,6 +134,8 @@ private slots:
 
     void diaryAndBackupsAreTheUsersAlone();
     void hostileTextIsStoredAndShownExactly();
+    void keywordThatIsNotUtf8IsEditedAndRemoved_data();
+    void keywordThatIsNotUtf8IsEditedAndRemoved();
     void diaryGivesNothingAwayWithoutThePassword();
     void keyOfAPasswordStaysInTheProcess();
 
@@ -270,6 +272,45 @@ void SecurityTest::hostileTextIsStoredAndShownExactly()
         QVERIFY2(other.empty(), table);
     }
     QVERIFY(m_env->messages->shown.empty());
+}
+
+void SecurityTest::keywordThatIsNotUtf8IsEditedAndRemoved_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::newRow("edit") << QStringLiteral("Command4");
+    QTest::newRow("remove") << QStringLiteral("Command3");
+}
+
+// A file written by another program may hold any bytes as a keyword; the list shows them as best
+// it can, and the entry behind that line is still the user's to change.
+void SecurityTest::keywordThatIsNotUtf8IsEditedAndRemoved()
+{
+    QFETCH(QString, button);
+    QVERIFY(testing::writeEmptyDiary(working()));
+    QVERIFY(testing::execute(working(),
+                             QStringLiteral("INSERT INTO tblspell (keyword, meaning) VALUES "
+                                            "(CAST(X'52ff7565' AS TEXT), 'herb'), ('Sage', 'smoke')")));
+    SectionWindow *window = reliability::enterSection(0);
+    QVERIFY(window);
+    QVERIFY(click(testing::control<QPushButton>(window, "Command1")));
+    selectLine(window, 0);
+    QCOMPARE(testing::control<QLineEdit>(window, "txtKeyword")->text(), QStringLiteral("R\uFFFDue"));
+
+    auto *act = testing::control<QPushButton>(window, qPrintable(button));
+    QVERIFY(click(act));
+    if (button == u"Command4") {
+        testing::control<QPlainTextEdit>(window, "txtMeaning")->setPlainText(QStringLiteral("bitter herb"));
+        QVERIFY(click(act));
+    }
+    QVERIFY(m_env->messages->shown.empty());
+    BRIMVALE_UNWRAP(rows, testing::readRows(working(), QStringLiteral("tblspell")));
+    const std::vector<testing::DiaryRow> sage{{2, QStringLiteral("Sage"), QStringLiteral("smoke")}};
+    if (button == u"Command4")
+        QCOMPARE(
+            rows,
+            (std::vector<testing::DiaryRow>{{1, QStringLiteral("R\uFFFDue"), QStringLiteral("bitter herb")}, sage[0]}));
+    else
+        QCOMPARE(rows, sage);
 }
 
 void SecurityTest::diaryGivesNothingAwayWithoutThePassword()
