@@ -338,6 +338,8 @@ bool SectionWindow::select(qint64 index)
 
 void SectionWindow::refreshList()
 {
+    if (diaryForgotten())
+        return;
     fillList({});
     const auto table = sectionTable();
     if (!table)
@@ -392,25 +394,6 @@ void SectionWindow::unload()
     navigation::afterMainOrSectionWindow();
 }
 
-void SectionWindow::forget()
-{
-    // The line of an entry being edited stays, so that leaving while locked can still save it.
-    m_lockedAt = selectedIndex();
-    const bool editing = m_mode == Mode::Editing && m_lockedAt;
-    const QSignalBlocker quiet(m_keywordList->selectionModel());
-    fillList(editing ? store::Keywords{{*m_lockedAt}, {*selectedKeyword()}} : store::Keywords{});
-    m_keywordList->setCurrentIndex(m_keywords->index(0));
-}
-
-// The boxes keep what they hold: the selection comes back without showing its entry in them.
-void SectionWindow::recall()
-{
-    const QSignalBlocker keepTyping(m_keywordList->selectionModel());
-    refreshList();
-    if (m_lockedAt)
-        select(*m_lockedAt);
-}
-
 int SectionWindow::selectedPosition() const
 {
     const QModelIndexList rows = m_keywordList->selectionModel()->selectedRows();
@@ -424,6 +407,8 @@ std::optional<store::Table> SectionWindow::sectionTable() const
 
 std::optional<qint64> SectionWindow::selectedIndex() const
 {
+    if (diaryForgotten())
+        return m_lockedAt;
     const int position = selectedPosition();
     if (position < 0 || std::size_t(position) >= m_indexes.size())
         return std::nullopt;
@@ -432,6 +417,8 @@ std::optional<qint64> SectionWindow::selectedIndex() const
 
 std::optional<QString> SectionWindow::selectedKeyword() const
 {
+    if (diaryForgotten())
+        return m_lockedKeyword;
     const int position = selectedPosition();
     if (position < 0 || position >= m_keywords->rowCount())
         return std::nullopt;

@@ -42,8 +42,6 @@ public:
 
     void load() override;
     void unload() override;
-    void forget() override;
-    void recall() override;
 
     // File, Back: the main window again, once nothing typed would be lost.
     void backToMain();
@@ -61,6 +59,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void forget() override;
+    void recall() override;
 
 private:
     void openOrCloseSection();
@@ -125,6 +125,8 @@ private:
     QStringListModel *m_keywords = nullptr;
     std::vector<qint64> m_indexes;
     std::unique_ptr<EntryBoxes> m_boxes;
-    // The line selected when the diary locked, selected again once it is unlocked.
+    // The line selected when the diary locked, selected again once it is unlocked; meanwhile it
+    // is the selected line, for an edit saved on the way out.
     std::optional<qint64> m_lockedAt;
+    std::optional<QString> m_lockedKeyword;
 };
