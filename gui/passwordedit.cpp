@@ -26,13 +26,18 @@ PasswordEdit::~PasswordEdit()
 TypedPassword PasswordEdit::take()
 {
     QString typed = text();
+    QString shown = displayText();
     setText(QString());
+    secrets::wipe(shown);
     return TypedPassword(std::move(typed));
 }
 
+// While "Show password" is ticked the box draws from a copy of its own, which it gives out too.
 void PasswordEdit::wipe()
 {
     QString typed = text();
+    QString shown = displayText();
     setText(QString());
     secrets::wipe(typed);
+    secrets::wipe(shown);
 }

@@ -27,6 +27,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -481,6 +482,7 @@ void LockTest::passwordsLeaveNoCopyInMemory()
     QVERIFY(whileDialogIsUp(
         [&] { section->refresh(); },
         [&](QWidget *prompt) {
+            testing::control<QCheckBox>(prompt, QStringLiteral("chkShowPassword"))->setChecked(true);
             password.type(testing::control<QLineEdit>(prompt, QStringLiteral("txtPassword")));
             QTest::mouseClick(
                 testing::control<QDialogButtonBox>(prompt, QStringLiteral("buttons"))->button(QDialogButtonBox::Ok),
@@ -502,11 +504,13 @@ void LockTest::passwordsLeaveNoCopyInMemory()
     }
 
     // The lock closes Diary Password with the current password typed in it.
-    QVERIFY(whileDialogIsUp([&] { testing::control<QAction>(section, QStringLiteral("mnuDiaryPassword"))->trigger(); },
-                            [&](QWidget *dialog) {
-                                password.type(testing::control<QLineEdit>(dialog, QStringLiteral("txtCurrent")));
-                                navigation::lockDiary(section);
-                            }));
+    QVERIFY(
+        whileDialogIsUp([&] { testing::control<QAction>(section, QStringLiteral("mnuDiaryPassword"))->trigger(); },
+                        [&](QWidget *dialog) {
+                            testing::control<QCheckBox>(dialog, QStringLiteral("chkShowPassword"))->setChecked(true);
+                            password.type(testing::control<QLineEdit>(dialog, QStringLiteral("txtCurrent")));
+                            navigation::lockDiary(section);
+                        }));
     typeUnlock(section, wrong);
     QVERIFY(coveredByLock(section));
     for (const testing::MaskedSecret *secret : {&password, &wrong}) {
