@@ -229,7 +229,7 @@ void FindWindow::forget()
     m_heldRow = chosen.isValid() ? chosen.row() : -1;
     m_results->set(nullptr, {});
     m_foundLabel->clear();
-    m_index.reset();
+    m_index = std::nullopt;
     m_failedVersion.reset();
     m_heldTyped = m_findEdit->text();
     // Not an edit: what was typed stays for the next find window too. setText, unlike clear,

@@ -35,6 +35,7 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QListView>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPrintPreviewDialog>
 #include <QProcess>
@@ -95,14 +96,16 @@ void typeUnlock(QWidget *window, const testing::MaskedSecret &password, bool sen
         QTest::mouseClick(testing::control<QPushButton>(panel, QStringLiteral("cmdUnlock")), Qt::LeftButton);
 }
 
-// Runs `answer` on the first modal dialog that comes up while `step` runs, as a user would answer
-// it; false when none came up.
+// Runs `answer` on each modal dialog that comes up while `step` runs, as a user would answer it;
+// false when none came up.
 bool whileDialogIsUp(const std::function<void()> &step, const std::function<void(QWidget *)> &answer)
 {
+    QPointer<QWidget> last;
     bool seen = false;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (QWidget *dialog = QApplication::activeModalWidget(); dialog && !seen && dialog->isVisible()) {
+        if (QWidget *dialog = QApplication::activeModalWidget(); dialog && dialog != last && dialog->isVisible()) {
+            last = dialog;
             seen = true;
             answer(dialog);
         }
@@ -336,6 +339,8 @@ void LockTest::dialogsGoWithTheLockAndNothingIsWritten_data()
     QTest::newRow("a message waiting for OK") << QStringLiteral("message") << QStringLiteral("idle");
     QTest::newRow("leaving an entry being written") << QStringLiteral("leave") << QStringLiteral("idle");
     QTest::newRow("an import's question") << QStringLiteral("import") << QStringLiteral("idle");
+    QTest::newRow("the message that ends bringing entries back")
+        << QStringLiteral("bring back") << QStringLiteral("idle");
     QTest::newRow("a restore's question") << QStringLiteral("restore") << QStringLiteral("screen");
     QTest::newRow("Diary Password with a lock setting changed") << QStringLiteral("password") << QStringLiteral("idle");
     QTest::newRow("the file dialog") << QStringLiteral("file") << QStringLiteral("idle");
@@ -352,7 +357,12 @@ void LockTest::dialogsGoWithTheLockAndNothingIsWritten()
     if (how == QLatin1String("screen"))
         if (const QString why = listenToTheDesktop(); !why.isEmpty())
             QSKIP(qPrintable(why));
+    // The backup made as the password came has an entry to bring back, in a section of its own.
+    const store::Entry ritual{QStringLiteral("Mandrake"), QStringLiteral("sleeps")};
+    QVERIFY(store::addEntry(m_env->workingDiary(), store::Table::Rituals, ritual).ok());
+    store::probe::startNewRun();
     QVERIFY(store::changePassword(m_env->workingDiary(), QString(), kPassword).ok());
+    QVERIFY(store::removeEntry(m_env->workingDiary(), store::Table::Rituals, 1, ritual.keyword).ok());
     store::probe::forgetKeys();
     SectionWindow *section = enterSpells();
     QVERIFY(section);
@@ -385,14 +395,15 @@ void LockTest::dialogsGoWithTheLockAndNothingIsWritten()
     std::unique_ptr<gui::FileDialogs> fakeFiles;
     if (dialog == QLatin1String("file"))
         fakeFiles = gui::installFileDialogs(gui::productionFileDialogs());
-    if (dialog == QLatin1String("restore")) {
+    if (dialog == QLatin1String("restore") || dialog == QLatin1String("bring back")) {
         testing::control<QAction>(section, QStringLiteral("mnuHistory"))->trigger();
         asking = section->findChild<HistoryWindow *>();
         QVERIFY(asking);
         auto *backups = testing::control<QListView>(asking, QStringLiteral("lstBackups"));
         QVERIFY(backups->model()->rowCount() > 0);
         backups->setCurrentIndex(backups->model()->index(0, 0));
-        opens = QStringLiteral("cmdRestoreBackup");
+        opens =
+            dialog == QLatin1String("restore") ? QStringLiteral("cmdRestoreBackup") : QStringLiteral("cmdBringBack");
     }
     const auto mode = section->mode();
     const QString typed = keyword->text();
@@ -401,6 +412,7 @@ void LockTest::dialogsGoWithTheLockAndNothingIsWritten()
     auto fakeMessages = gui::installMessages(gui::productionMessages());
 
     QString left;
+    QStringList after;
     QTimer lastResort;
     lastResort.setSingleShot(true);
     connect(&lastResort, &QTimer::timeout, this, [&] {
@@ -417,6 +429,17 @@ void LockTest::dialogsGoWithTheLockAndNothingIsWritten()
                 QTest::mouseClick(testing::control<QPushButton>(asking, opens), Qt::LeftButton);
         },
         [&](QWidget *shown) {
+            // Once the lock is on, a dialog that comes up is the way out of a flow it cut short.
+            if (!filesBefore.isEmpty()) {
+                after << shown->metaObject()->className();
+                return;
+            }
+            // Bringing entries back is confirmed; the lock comes while its closing message waits.
+            if (auto *question = qobject_cast<QMessageBox *>(shown);
+                question && dialog == QLatin1String("bring back") && question->button(QMessageBox::Yes)) {
+                question->button(QMessageBox::Yes)->click();
+                return;
+            }
             // What the user chose before (an import's file, remembered) is theirs.
             filesBefore = testing::stateOf(m_env->dataFolder());
             settingsBefore = m_env->settings->values;
@@ -434,6 +457,7 @@ void LockTest::dialogsGoWithTheLockAndNothingIsWritten()
         gui::installFileDialogs(std::move(fakeFiles));
     QVERIFY(asked);
     QVERIFY2(left.isEmpty(), qPrintable(QStringLiteral("left open: ") + left));
+    QCOMPARE(after, QStringList());
     QVERIFY(coveredByLock(section));
     QCOMPARE(visibleDialogs(), QStringList());
     QCOMPARE(testing::textsHolding(kDiaryWords), QStringList());
@@ -447,6 +471,9 @@ void LockTest::dialogsGoWithTheLockAndNothingIsWritten()
     QCOMPARE(section->mode(), mode);
     QCOMPARE(keyword->text(), typed);
     QCOMPARE(section->selectedPosition(), 1);
+    if (dialog == QLatin1String("bring back"))
+        QCOMPARE(testing::readKeywords(m_env->workingDiary(), QStringLiteral("tblrituals")),
+                 QStringList{ritual.keyword});
     if (dialog == QLatin1String("leave")) {
         testing::control<QAction>(section, QStringLiteral("mnuBack"))->trigger();
         QCOMPARE(m_env->messages->last(), QStringLiteral("Save the entry you are writing?"));
