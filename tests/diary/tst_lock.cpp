@@ -471,9 +471,11 @@ void LockTest::dialogsGoWithTheLockAndNothingIsWritten()
     QCOMPARE(section->mode(), mode);
     QCOMPARE(keyword->text(), typed);
     QCOMPARE(section->selectedPosition(), 1);
-    if (dialog == QLatin1String("bring back"))
-        QCOMPARE(testing::readKeywords(m_env->workingDiary(), QStringLiteral("tblrituals")),
-                 QStringList{ritual.keyword});
+    if (dialog == QLatin1String("bring back")) {
+        const auto rituals = store::readKeywords(m_env->workingDiary(), store::Table::Rituals);
+        QVERIFY(rituals.ok());
+        QCOMPARE(rituals->keywords, QStringList{ritual.keyword});
+    }
     if (dialog == QLatin1String("leave")) {
         testing::control<QAction>(section, QStringLiteral("mnuBack"))->trigger();
         QCOMPARE(m_env->messages->last(), QStringLiteral("Save the entry you are writing?"));
