@@ -26,9 +26,7 @@ PasswordEdit::~PasswordEdit()
 TypedPassword PasswordEdit::take()
 {
     QString typed = text();
-    QString shown = displayText();
-    setText(QString());
-    secrets::wipe(shown);
+    wipe();
     return TypedPassword(std::move(typed));
 }
 

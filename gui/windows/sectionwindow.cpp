@@ -338,11 +338,9 @@ bool SectionWindow::select(qint64 index)
 
 void SectionWindow::refreshList()
 {
-    if (diaryForgotten())
-        return;
     fillList({});
     const auto table = sectionTable();
-    if (!table)
+    if (!table || diaryForgotten())
         return;
     const auto keywords = store::readKeywords(datafolder::workingDiaryPath(), *table);
     if (keywords.ok())
