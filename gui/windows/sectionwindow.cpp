@@ -21,7 +21,6 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSignalBlocker>
 #include <QStringListModel>
 
 #include <algorithm>
