@@ -118,15 +118,19 @@ void DiaryLock::closeDialogs()
     for (int tries = 0; tries < 8 && QApplication::activePopupWidget(); ++tries)
         QApplication::activePopupWidget()->close();
     const QScopedValueRollback closing(m_closingDialogs, true);
-    for (int tries = 0; tries < 16 && closesWithTheLock(QApplication::activeModalWidget()); ++tries)
+    for (int tries = 0; tries < 16 && closesWithTheLock(QApplication::activeModalWidget()); ++tries) {
         static_cast<QDialog *>(QApplication::activeModalWidget())->reject();
+        m_cutShort = true;
+    }
     std::vector<QPointer<QDialog>> open;
     for (QWidget *window : QApplication::topLevelWidgets())
         if (closesWithTheLock(window) && window->isVisible())
             open.emplace_back(static_cast<QDialog *>(window));
     for (const QPointer<QDialog> &dialog : open)
-        if (dialog && dialog->isVisible())
+        if (dialog && dialog->isVisible()) {
             dialog->reject();
+            m_cutShort = true;
+        }
 }
 
 void DiaryLock::cover(QWidget *window)
@@ -182,6 +186,7 @@ void DiaryLock::unlock(const QString &password)
     if (m_focus)
         m_focus->setFocus(Qt::OtherFocusReason);
     m_lastUse = platform::clock().now();
+    m_cutShort = false;
     updateActions();
 }
 
@@ -227,9 +232,9 @@ bool DiaryLock::eventFilter(QObject *watched, QEvent *event)
     switch (event->type()) {
     case QEvent::KeyPress:
     case QEvent::MouseButtonPress:
+    case QEvent::TouchBegin: m_cutShort = false; [[fallthrough]];
     case QEvent::MouseMove:
-    case QEvent::Wheel:
-    case QEvent::TouchBegin: m_lastUse = platform::clock().now(); break;
+    case QEvent::Wheel: m_lastUse = platform::clock().now(); break;
     default: break;
     }
     return QObject::eventFilter(watched, event);

@@ -36,6 +36,10 @@ public:
     // While the lock closes the dialogs that were open: a dialog that would write something as it
     // closes (its choices) leaves it unwritten.
     bool closingDialogs() const { return m_closingDialogs; }
+    // From then until the user's next key or click: the flows whose dialogs the lock closed end
+    // quietly, whatever they would still tell or ask (a failure the closing caused, another
+    // question) goes unshown, answered as by Cancel.
+    bool endingCutShortFlows() const { return m_cutShort; }
     // The password or the lock's settings may have changed.
     void refresh();
 
@@ -64,6 +68,7 @@ private:
     autolock::Choice m_choice;
     bool m_pending = false;
     bool m_closingDialogs = false;
+    bool m_cutShort = false;
     QString m_path;
     std::vector<Covered> m_covered;
     std::vector<QPointer<QAction>> m_actions;

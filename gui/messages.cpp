@@ -1,6 +1,7 @@
 #include "gui/messages.h"
 
 #include "core/identity.h"
+#include "gui/diarylock.h"
 #include "gui/ui.h"
 
 #include <QMessageBox>
@@ -19,10 +20,18 @@ QString displayText(QString text)
     return text;
 }
 
+// A flow whose dialogs the lock closed tells and asks nothing more.
+bool endedQuietly()
+{
+    return DiaryLock::instance().endingCutShortFlows();
+}
+
 class QtMessageBoxes final : public MessageBoxes {
 public:
     void show(QWidget *parent, const QString &text, MessageIcon icon) override
     {
+        if (endedQuietly())
+            return;
         const ui::FocusReturn focusBack(parent);
         QMessageBox box(icon == MessageIcon::Critical ? QMessageBox::Critical : QMessageBox::Information,
                         app::kApplicationTitle, displayText(text), QMessageBox::Ok, parent);
@@ -32,6 +41,8 @@ public:
 
     Answer askYesNo(QWidget *parent, const QString &text) override
     {
+        if (endedQuietly())
+            return Answer::No;
         const ui::FocusReturn focusBack(parent);
         QMessageBox box(QMessageBox::Information, app::kApplicationTitle, displayText(text),
                         QMessageBox::Yes | QMessageBox::No, parent);
@@ -41,6 +52,8 @@ public:
 
     Answer askSaveDiscardCancel(QWidget *parent, const QString &text) override
     {
+        if (endedQuietly())
+            return Answer::Cancel;
         QMessageBox box(QMessageBox::Question, app::kApplicationTitle, displayText(text),
                         QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
         box.setDefaultButton(QMessageBox::Save);

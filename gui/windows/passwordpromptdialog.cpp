@@ -2,6 +2,7 @@
 
 #include "core/identity.h"
 #include "core/store/password.h"
+#include "gui/diarylock.h"
 #include "gui/passwordedit.h"
 #include "gui/ui.h"
 
@@ -22,6 +23,8 @@ class DialogPrompt final : public platform::PasswordPrompt {
 public:
     bool ask(const QString &diaryPath, const std::function<bool(const QString &)> &tryPassword) override
     {
+        if (DiaryLock::instance().endingCutShortFlows())
+            return false;
         const ui::FocusReturn focusBack(QApplication::activeWindow());
         return PasswordPromptDialog::ask(QApplication::activeWindow(), diaryPath, tryPassword);
     }
