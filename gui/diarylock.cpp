@@ -230,6 +230,8 @@ void DiaryLock::updateActions()
 bool DiaryLock::eventFilter(QObject *watched, QEvent *event)
 {
     switch (event->type()) {
+    // A window closed through its frame is a step of the user's too.
+    case QEvent::Close: m_cutShort = false; break;
     case QEvent::KeyPress:
     case QEvent::MouseButtonPress:
     case QEvent::TouchBegin: m_cutShort = false; [[fallthrough]];

@@ -479,6 +479,15 @@ void LockTest::dialogsGoWithTheLockAndNothingIsWritten()
     // Nor was the diary read while locked: that would have asked for its password.
     if (m_prompt)
         QCOMPARE(m_prompt->asked, 1);
+    if (dialog == QLatin1String("leave")) {
+        // Closing the window while locked is a step of the user's own, and asks again.
+        auto scripted = gui::installMessages(gui::productionMessages());
+        const bool askedAgain = whileDialogIsUp([&] { section->close(); },
+                                                [](QWidget *question) { static_cast<QDialog *>(question)->reject(); });
+        gui::installMessages(std::move(scripted));
+        QVERIFY(askedAgain);
+        QCOMPARE(forms::loaded<SectionWindow>(), section);
+    }
 
     typeUnlock(section, kPassword);
     QVERIFY(!coveredByLock(section));
