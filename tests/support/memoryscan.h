@@ -3,6 +3,7 @@
 // Looking through the test program's own memory for a secret, as anything that reads the
 // process's memory would. The secret is never held in plain form by the test: it is made at
 // random, kept masked, and typed one character at a time, so that a copy found is the program's.
+// A program that searches freed memory links support/freedmemory.cpp too.
 
 #include <QString>
 
