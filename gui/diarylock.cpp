@@ -12,8 +12,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDialog>
 #include <QMenu>
-#include <QPrintPreviewDialog>
+#include <QProgressDialog>
+#include <QScopedValueRollback>
 
 #include <utility>
 
@@ -24,12 +26,11 @@ constexpr int kCheckEveryMs = 1000;
 const QString kNeedsPassword = QStringLiteral("Give the diary a password of its own first (File, Diary Password).");
 const QString kHides = QStringLiteral("Hides the diary until its password is typed again.");
 
-// A dialog waits for an answer to something the user started; the print preview only shows the
-// book, and goes.
-bool dialogAwaitsAnswer()
+// A progress window belongs to work under way: an import's keeps the lock waiting, and the others
+// (an export, the print preview's layout) show nothing of the diary and end by themselves.
+bool closesWithTheLock(const QWidget *window)
 {
-    QWidget *modal = QApplication::activeModalWidget();
-    return modal && !qobject_cast<QPrintPreviewDialog *>(modal);
+    return qobject_cast<const QDialog *>(window) && !qobject_cast<const QProgressDialog *>(window);
 }
 } // namespace
 
@@ -87,26 +88,49 @@ void DiaryLock::lock()
         m_pending = false;
         return;
     }
-    if (autolock::writeUnderWay() || dialogAwaitsAnswer()) {
+    if (autolock::writeUnderWay()) {
         m_pending = true;
         return;
     }
     m_pending = false;
-    for (int tries = 0; tries < 8 && QApplication::activePopupWidget(); ++tries)
-        QApplication::activePopupWidget()->close();
-    for (QWidget *window : QApplication::topLevelWidgets())
-        if (auto *preview = qobject_cast<QPrintPreviewDialog *>(window); preview && preview->isVisible())
-            preview->reject();
-    m_activeWindow = QApplication::activeWindow();
-    m_focus = QApplication::focusWidget();
+    // The window the user was in, under the dialogs that go.
+    QWidget *active = QApplication::activeWindow();
+    while (active && closesWithTheLock(active))
+        active = active->parentWidget() ? active->parentWidget()->window() : nullptr;
+    m_activeWindow = active;
+    m_focus = active ? active->focusWidget() : nullptr;
+    closeDialogs();
     for (QWidget *window : QApplication::topLevelWidgets())
         if (auto *form = dynamic_cast<forms::Form *>(window); form && window->isVisible()) {
-            form->forget();
+            form->forgetDiary();
             cover(window);
         }
     store::forgetRememberedKeys();
     forgetOwnClipboard();
     updateActions();
+}
+
+// Each dialog's exec() returns to its caller once the lock is on, with the answer its Cancel gives:
+// no question answered, nothing chosen, and so nothing written. The innermost goes first: hiding
+// a dialog hides those opened over it, whose own loops would then wait on unseen.
+void DiaryLock::closeDialogs()
+{
+    for (int tries = 0; tries < 8 && QApplication::activePopupWidget(); ++tries)
+        QApplication::activePopupWidget()->close();
+    const QScopedValueRollback closing(m_closingDialogs, true);
+    for (int tries = 0; tries < 16 && closesWithTheLock(QApplication::activeModalWidget()); ++tries) {
+        static_cast<QDialog *>(QApplication::activeModalWidget())->reject();
+        m_cutShort = true;
+    }
+    std::vector<QPointer<QDialog>> open;
+    for (QWidget *window : QApplication::topLevelWidgets())
+        if (closesWithTheLock(window) && window->isVisible())
+            open.emplace_back(static_cast<QDialog *>(window));
+    for (const QPointer<QDialog> &dialog : open)
+        if (dialog && dialog->isVisible()) {
+            dialog->reject();
+            m_cutShort = true;
+        }
 }
 
 void DiaryLock::cover(QWidget *window)
@@ -144,6 +168,7 @@ void DiaryLock::unlock(const QString &password)
     for (const Covered &covered : uncovered) {
         // The panel's own button may have asked.
         if (covered.panel) {
+            covered.panel->disconnect(this);
             covered.panel->hide();
             covered.panel->deleteLater();
         }
@@ -153,7 +178,7 @@ void DiaryLock::unlock(const QString &password)
     }
     for (const Covered &covered : uncovered)
         if (auto *form = dynamic_cast<forms::Form *>(covered.window.data()))
-            form->recall();
+            form->recallDiary();
     if (m_activeWindow) {
         m_activeWindow->raise();
         m_activeWindow->activateWindow();
@@ -161,6 +186,7 @@ void DiaryLock::unlock(const QString &password)
     if (m_focus)
         m_focus->setFocus(Qt::OtherFocusReason);
     m_lastUse = platform::clock().now();
+    m_cutShort = false;
     updateActions();
 }
 
@@ -204,11 +230,13 @@ void DiaryLock::updateActions()
 bool DiaryLock::eventFilter(QObject *watched, QEvent *event)
 {
     switch (event->type()) {
+    // A window closed through its frame is a step of the user's too.
+    case QEvent::Close: m_cutShort = false; break;
     case QEvent::KeyPress:
     case QEvent::MouseButtonPress:
+    case QEvent::TouchBegin: m_cutShort = false; [[fallthrough]];
     case QEvent::MouseMove:
-    case QEvent::Wheel:
-    case QEvent::TouchBegin: m_lastUse = platform::clock().now(); break;
+    case QEvent::Wheel: m_lastUse = platform::clock().now(); break;
     default: break;
     }
     return QObject::eventFilter(watched, event);

@@ -4,7 +4,8 @@
 // keyboard or mouse use in Brimvale, and when the desktop session locks (as the user chose).
 // Locked, every window hides what it held of the diary behind a lock panel, the diary's keys are
 // wiped from memory, and text Brimvale put on the clipboard goes; the password unlocks, back to
-// where the user was. Locking writes nothing, and waits for a write or a dialog that is under way.
+// where the user was. Locking writes nothing. It comes on time: the dialogs open then close as
+// their Cancel would, and only a write under way (which is short) finishes first.
 
 #include <QDateTime>
 #include <QObject>
@@ -28,10 +29,17 @@ public:
     // A window's Lock Diary entry: enabled while there is a password to lock with, and kept so
     // each time its menu opens.
     void follow(QAction *lockAction, QMenu *menu);
-    // Locks now, or once the write or the dialog under way is over; nothing without a password of
-    // the diary's own.
+    // Locks now, or once the write under way is over; nothing without a password of the diary's
+    // own.
     void lock();
     bool locked() const;
+    // While the lock closes the dialogs that were open: a dialog that would write something as it
+    // closes (its choices) leaves it unwritten.
+    bool closingDialogs() const { return m_closingDialogs; }
+    // From then until the user's next key or click: the flows whose dialogs the lock closed end
+    // quietly, whatever they would still tell or ask (a failure the closing caused, another
+    // question) goes unshown, answered as by Cancel.
+    bool endingCutShortFlows() const { return m_cutShort; }
     // The password or the lock's settings may have changed.
     void refresh();
 
@@ -41,6 +49,7 @@ protected:
 private:
     explicit DiaryLock(QObject *parent);
     void check();
+    void closeDialogs();
     void listenToScreen();
     void updateActions();
     void cover(QWidget *window);
@@ -58,6 +67,8 @@ private:
     QDateTime m_lastUse;
     autolock::Choice m_choice;
     bool m_pending = false;
+    bool m_closingDialogs = false;
+    bool m_cutShort = false;
     QString m_path;
     std::vector<Covered> m_covered;
     std::vector<QPointer<QAction>> m_actions;

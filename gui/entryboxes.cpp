@@ -6,29 +6,38 @@
 #include <QPlainTextEdit>
 #include <QTextDocument>
 
+#include <utility>
+
 EntryBoxes::EntryBoxes(QLineEdit *keyword, QPlainTextEdit *meaning) : m_keyword(keyword), m_meaning(meaning)
 {
 }
 
 void EntryBoxes::set(const QString &keyword, const QString &meaning)
 {
-    m_keyword->setText(keyword);
-    m_meaning->setPlainText(meaning);
+    if (m_held) {
+        // As the box would keep it.
+        QTextDocument box;
+        box.setPlainText(meaning);
+        m_held = Held{keyword, box.toRawText()};
+    } else {
+        m_keyword->setText(keyword);
+        m_meaning->setPlainText(meaning);
+    }
     m_shownKeyword = keyword;
     m_shownMeaning = meaning;
-    m_shownRaw = m_meaning->document()->toRawText();
+    m_shownRaw = rawMeaning();
 }
 
 QString EntryBoxes::keyword() const
 {
-    return m_keyword->text();
+    return m_held ? m_held->keyword : m_keyword->text();
 }
 
 QString EntryBoxes::meaning() const
 {
     // The box turns "\r\n" and a lone "\r" into paragraph breaks; what it shows unchanged is
     // given back as it was read.
-    const QString shown = m_meaning->document()->toRawText();
+    const QString shown = rawMeaning();
     if (shown == m_shownRaw)
         return m_shownMeaning;
     QString text = shown;
@@ -39,4 +48,29 @@ QString EntryBoxes::meaning() const
 bool EntryBoxes::unsaved(bool newEntry) const
 {
     return entries::unsaved(newEntry, keyword(), meaning(), m_shownKeyword, m_shownMeaning);
+}
+
+void EntryBoxes::hide()
+{
+    if (m_held)
+        return;
+    m_held = Held{m_keyword->text(), rawMeaning()};
+    // setText, unlike clear, also drops the box's undo steps, which hold what was typed.
+    m_keyword->setText(QString());
+    m_meaning->setPlainText(QString());
+}
+
+void EntryBoxes::show()
+{
+    if (!m_held)
+        return;
+    const Held held = *std::exchange(m_held, std::nullopt);
+    m_keyword->setText(held.keyword);
+    // A paragraph break goes in as one; the box reads back exactly what it held.
+    m_meaning->setPlainText(held.rawMeaning);
+}
+
+QString EntryBoxes::rawMeaning() const
+{
+    return m_held ? m_held->rawMeaning : m_meaning->document()->toRawText();
 }

@@ -2,9 +2,12 @@
 
 // The keyword and meaning boxes of the section window, with what they were last given: an
 // untouched meaning is written back exactly as it was read, and leaving can tell what the user
-// changed.
+// changed. While the diary is locked the boxes are empty and what they held is kept here, in
+// memory only; it is read and given as if they still held it, and goes back into them at unlock.
 
 #include <QString>
+
+#include <optional>
 
 class QLineEdit;
 class QPlainTextEdit;
@@ -19,10 +22,23 @@ public:
     // Whether leaving now would lose words the user wrote.
     bool unsaved(bool newEntry) const;
 
+    // Empties the boxes, keeping what they held.
+    void hide();
+    // Puts back what they held.
+    void show();
+
 private:
+    // The meaning box's text as the box keeps it (paragraph breaks as U+2029).
+    QString rawMeaning() const;
+
     QLineEdit *m_keyword;
     QPlainTextEdit *m_meaning;
     QString m_shownKeyword;
     QString m_shownMeaning;
     QString m_shownRaw;
+    struct Held {
+        QString keyword;
+        QString rawMeaning;
+    };
+    std::optional<Held> m_held;
 };

@@ -13,6 +13,19 @@ std::vector<Form *> &registry()
 bool g_ending = false;
 } // namespace
 
+// The window sees its own state whole while it forgets it, and again as it recalls it.
+void Form::forgetDiary()
+{
+    forget();
+    m_forgotten = true;
+}
+
+void Form::recallDiary()
+{
+    m_forgotten = false;
+    recall();
+}
+
 QWidget *Form::widget()
 {
     return dynamic_cast<QWidget *>(this);

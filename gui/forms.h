@@ -17,13 +17,23 @@ public:
     virtual ~Form() = default;
     virtual void load() { }
     virtual void unload() { }
-    // While the diary is locked its lock covers every window: forget() drops what the window
-    // holds of the diary, and recall() reads it again once the diary is unlocked, back to where
-    // the user was. What the user typed is theirs and stays. A window outside the registry that
-    // shows the diary implements them too.
+    // While the diary is locked its lock covers every window: forgetDiary() drops what the window
+    // holds of the diary, and recallDiary() reads it again once the diary is unlocked, back to
+    // where the user was. In between no widget of the window holds any of the diary's text, and
+    // the window reads nothing of the diary; what must come back (what the user typed or searched
+    // for, the selected line, the mode) is kept in memory only. A window outside the registry that
+    // shows the diary implements forget() and recall() too.
+    void forgetDiary();
+    void recallDiary();
+    bool diaryForgotten() const { return m_forgotten; }
+    QWidget *widget();
+
+protected:
     virtual void forget() { }
     virtual void recall() { }
-    QWidget *widget();
+
+private:
+    bool m_forgotten = false;
 };
 
 // Base of every registered window: closing it (close box, Alt+F4) unloads it.

@@ -1,9 +1,10 @@
 #include "gui/lockpanel.h"
 
+#include "gui/passwordedit.h"
+
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -18,10 +19,9 @@ LockPanel::LockPanel(QWidget *window) : QWidget(window)
     bold.setBold(true);
     title->setFont(bold);
     auto *prompt = new QLabel(QStringLiteral("&Password:"), this);
-    m_passwordEdit = new QLineEdit(this);
+    m_passwordEdit = new PasswordEdit(this);
     m_passwordEdit->setObjectName(QStringLiteral("txtUnlockPassword"));
     m_passwordEdit->setAccessibleName(QStringLiteral("Password"));
-    m_passwordEdit->setEchoMode(QLineEdit::Password);
     prompt->setBuddy(m_passwordEdit);
     auto *unlockButton = new QPushButton(QStringLiteral("&Unlock"), this);
     unlockButton->setObjectName(QStringLiteral("cmdUnlock"));
@@ -53,7 +53,7 @@ LockPanel::LockPanel(QWidget *window) : QWidget(window)
 void LockPanel::refuse(const QString &why)
 {
     m_refusal->setText(why);
-    m_passwordEdit->clear();
+    m_passwordEdit->wipe();
     m_passwordEdit->setFocus();
 }
 
@@ -71,7 +71,6 @@ bool LockPanel::eventFilter(QObject *watched, QEvent *event)
 
 void LockPanel::ask()
 {
-    const QString password = m_passwordEdit->text();
-    m_passwordEdit->clear();
-    emit unlockAsked(password);
+    const TypedPassword password = m_passwordEdit->take();
+    emit unlockAsked(password.text());
 }

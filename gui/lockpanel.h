@@ -5,7 +5,7 @@
 #include <QWidget>
 
 class QLabel;
-class QLineEdit;
+class PasswordEdit;
 
 class LockPanel : public QWidget {
     Q_OBJECT
@@ -13,7 +13,7 @@ public:
     // Covers `window` and follows its size.
     explicit LockPanel(QWidget *window);
 
-    // The password was not taken: says why, and the box is emptied for another try.
+    // The password was not taken: says why, and the box is empty for another try.
     void refuse(const QString &why);
     void takeFocus();
 
@@ -26,6 +26,6 @@ protected:
 private:
     void ask();
 
-    QLineEdit *m_passwordEdit = nullptr;
+    PasswordEdit *m_passwordEdit = nullptr;
     QLabel *m_refusal = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "gui/messages.h"
 
 #include "core/identity.h"
+#include "gui/diarylock.h"
 #include "gui/ui.h"
 
 #include <QMessageBox>
@@ -20,10 +21,18 @@ QString displayText(QString text)
     return text;
 }
 
+// A flow whose dialogs the lock closed tells and asks nothing more.
+bool endedQuietly()
+{
+    return DiaryLock::instance().endingCutShortFlows();
+}
+
 class QtMessageBoxes final : public MessageBoxes {
 public:
     void show(QWidget *parent, const QString &text, MessageIcon icon) override
     {
+        if (endedQuietly())
+            return;
         const ui::FocusReturn focusBack(parent);
         QMessageBox box(icon == MessageIcon::Critical ? QMessageBox::Critical : QMessageBox::Information,
                         app::kApplicationTitle, displayText(text), QMessageBox::Ok, parent);
@@ -33,6 +42,8 @@ public:
 
     Answer askYesNo(QWidget *parent, const QString &text) override
     {
+        if (endedQuietly())
+            return Answer::No;
         const ui::FocusReturn focusBack(parent);
         QMessageBox box(QMessageBox::Information, app::kApplicationTitle, displayText(text),
                         QMessageBox::Yes | QMessageBox::No, parent);
@@ -42,6 +53,8 @@ public:
 
     Answer askSaveDiscardCancel(QWidget *parent, const QString &text) override
     {
+        if (endedQuietly())
+            return Answer::Cancel;
         QMessageBox box(QMessageBox::Question, app::kApplicationTitle, displayText(text),
                         QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
         box.setDefaultButton(QMessageBox::Save);
@@ -55,6 +68,8 @@ public:
 
     Answer askChoice(QWidget *parent, const QString &text, const QString &first, const QString &second) override
     {
+        if (endedQuietly())
+            return Answer::Cancel;
         const ui::FocusReturn focusBack(parent);
         QMessageBox box(QMessageBox::Question, app::kApplicationTitle, displayText(text), QMessageBox::Cancel, parent);
         QPushButton *firstButton = box.addButton(first, QMessageBox::AcceptRole);

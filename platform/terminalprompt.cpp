@@ -1,5 +1,6 @@
 #include "platform/terminalprompt.h"
 
+#include "core/secrets.h"
 #include "core/store/password.h"
 
 #include <QDir>
@@ -131,6 +132,8 @@ private:
 std::optional<QString> readHidden(int terminal, const QString &question)
 {
     std::string line;
+    // Room enough that a password is never copied as the line grows.
+    line.reserve(4096);
     char c = 0;
     bool ended = true;
     {
@@ -211,12 +214,13 @@ std::optional<QString> readHidden(HANDLE input, HANDLE output, const QString &qu
                                const std::function<std::optional<QString>(const QString &)> &ask)
 {
     for (int i = 0; i < kTries; ++i) {
-        const auto typed =
-            ask(i == 0 ? store::passwordQuestion(diaryPath) + QStringLiteral(" Password: ")
-                       : QStringLiteral("The password is wrong, or the diary file is damaged. Password: "));
+        auto typed = ask(i == 0 ? store::passwordQuestion(diaryPath) + QStringLiteral(" Password: ")
+                                : QStringLiteral("The password is wrong, or the diary file is damaged. Password: "));
         if (!typed)
             return false;
-        if (!typed->isEmpty() && tryPassword(*typed))
+        const bool opened = !typed->isEmpty() && tryPassword(*typed);
+        secrets::wipe(*typed);
+        if (opened)
             return true;
     }
     return false;

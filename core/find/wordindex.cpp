@@ -1,11 +1,18 @@
 #include "core/find/wordindex.h"
 
+#include "core/secrets.h"
+
 #include <functional>
 
 namespace finder::parts {
 
 Words::Words() : m_slots(1024)
 {
+}
+
+Words::~Words()
+{
+    secrets::wipe(m_text);
 }
 
 bool Words::holds(const Slot &slot, std::string_view word) const
@@ -160,6 +167,12 @@ const std::vector<std::uint64_t> *Postings::bits(std::uint32_t word) const
     if (word >= m_chains.size() || m_chains[word].bits == 0)
         return nullptr;
     return &m_bits[m_chains[word].bits - 1];
+}
+
+Texts::~Texts()
+{
+    for (std::string &chunk : m_chunks)
+        secrets::wipe(chunk);
 }
 
 std::uint32_t Texts::add(std::string_view text)

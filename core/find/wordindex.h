@@ -17,6 +17,12 @@ namespace finder::parts {
 class Words {
 public:
     Words();
+    // The words are the diary's: zeroed when they go.
+    ~Words();
+    Words(const Words &) = default;
+    Words(Words &&) noexcept = default;
+    Words &operator=(const Words &) = default;
+    Words &operator=(Words &&) noexcept = default;
     // The word's number; a new word is added.
     std::uint32_t numberOf(std::string_view word);
     std::uint32_t count() const { return std::uint32_t(m_starts.size()); }
@@ -111,6 +117,14 @@ private:
 // Short texts kept for showing, in chunks of a megabyte.
 class Texts {
 public:
+    Texts() = default;
+    // Zeroed when they go, as the words are.
+    ~Texts();
+    Texts(const Texts &) = default;
+    Texts(Texts &&) noexcept = default;
+    Texts &operator=(const Texts &) = default;
+    Texts &operator=(Texts &&) noexcept = default;
+
     // Where the text went; at most 64 KiB.
     std::uint32_t add(std::string_view text);
     std::string_view at(std::uint32_t place) const;

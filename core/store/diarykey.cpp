@@ -1,5 +1,6 @@
 #include "core/store/diarykey.h"
 
+#include "core/secrets.h"
 #include "core/store/storeprobe.h"
 
 #include <openssl/evp.h>
@@ -235,7 +236,10 @@ std::optional<RawKey> userKey(const QString &password, const QByteArray &salt)
         return std::nullopt;
     keepMemoryPrivate();
     // The same password typed through another input method may come in another Unicode form.
-    const WipedBytes bytes{password.normalized(QString::NormalizationForm_C).toUtf8()};
+    QString normalized = password.normalized(QString::NormalizationForm_C);
+    const WipedBytes bytes{normalized.toUtf8()};
+    // A copy of its own where the form changed; the caller wipes the password itself.
+    secrets::wipe(normalized);
     unsigned char key[kKeyBytes];
     static_assert(crypto_pwhash_SALTBYTES == kSaltBytes);
     if (crypto_pwhash(key, sizeof key, bytes.bytes.constData(), std::size_t(bytes.bytes.size()),

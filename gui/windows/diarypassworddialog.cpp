@@ -4,7 +4,9 @@
 #include "core/identity.h"
 #include "core/store/password.h"
 #include "core/store/store.h"
+#include "gui/diarylock.h"
 #include "gui/messages.h"
+#include "gui/passwordedit.h"
 #include "gui/ui.h"
 
 #include <QCheckBox>
@@ -24,12 +26,11 @@ const QString kWarning =
     QStringLiteral("Keep this password safe. If you forget it, nobody can open your diary or its backups again, "
                    "Brimvale included: there is no way to recover a password, and the diary is then lost.");
 
-QLineEdit *passwordBox(QWidget *parent, const QString &name, const QString &accessibleName)
+PasswordEdit *passwordBox(QWidget *parent, const QString &name, const QString &accessibleName)
 {
-    auto *box = new QLineEdit(parent);
+    auto *box = new PasswordEdit(parent);
     box->setObjectName(name);
     box->setAccessibleName(accessibleName);
-    box->setEchoMode(QLineEdit::Password);
     return box;
 }
 
@@ -132,8 +133,9 @@ void DiaryPasswordDialog::done(int result)
 {
     const autolock::Choice chosen{m_lockMinutes->value(), m_lockWithScreen->isChecked()};
     const autolock::Choice stored = autolock::readChoice();
+    // The lock that closes the dialog writes nothing.
     if ((chosen.idleMinutes != stored.idleMinutes || chosen.withScreen != stored.withScreen)
-        && !autolock::writeChoice(chosen))
+        && !DiaryLock::instance().closingDialogs() && !autolock::writeChoice(chosen))
         messages().show(this, QStringLiteral("The lock settings could not be saved."), MessageIcon::Critical);
     QDialog::done(result);
 }
@@ -151,10 +153,13 @@ void DiaryPasswordDialog::setOrChange()
     if (m_newEdit->text().isEmpty())
         return refuse(QStringLiteral("Type the new password."), m_newEdit);
     if (m_newEdit->text() != m_repeatEdit->text()) {
-        m_repeatEdit->clear();
+        m_repeatEdit->wipe();
         return refuse(QStringLiteral("The two new passwords differ. Type the new password again."), m_repeatEdit);
     }
-    change(m_currentEdit ? m_currentEdit->text() : QString(), m_newEdit->text(),
+    // Held until the change is over, after the boxes have let go of them, and then wiped.
+    const TypedPassword current(m_currentEdit ? m_currentEdit->text() : QString());
+    const TypedPassword next(m_newEdit->text());
+    change(current.text(), next.text(),
            m_currentEdit ? QStringLiteral("The diary's password was changed.")
                          : QStringLiteral("The diary now has a password of its own."));
 }
@@ -168,7 +173,8 @@ void DiaryPasswordDialog::remove()
                                            "open the diary and its backups."))
         != Answer::Yes)
         return;
-    change(m_currentEdit->text(), QString(),
+    const TypedPassword current(m_currentEdit->text());
+    change(current.text(), QString(),
            QStringLiteral("The diary has no password of its own any more: it opens with Brimvale's built-in key."));
 }
 
@@ -181,14 +187,14 @@ void DiaryPasswordDialog::change(const QString &current, const QString &next, co
     }();
     if (!changed.ok()) {
         if (changed.failure().kind == store::FailureKind::WrongPassword && m_currentEdit) {
-            m_currentEdit->clear();
+            m_currentEdit->wipe();
             return refuse(QStringLiteral("The current password is wrong."), m_currentEdit);
         }
         return refuse(store::message(changed.failure()), m_currentEdit ? m_currentEdit : m_newEdit);
     }
-    for (QLineEdit *box : {m_currentEdit, m_newEdit, m_repeatEdit})
+    for (PasswordEdit *box : {m_currentEdit, m_newEdit, m_repeatEdit})
         if (box)
-            box->clear();
+            box->wipe();
     QString text = done;
     if (!changed->backupsLeft.isEmpty())
         text += QStringLiteral("\nThese backups could not be given the new key and keep the one they had:\n")

@@ -5,6 +5,7 @@
 
 #include <QDialog>
 
+class PasswordEdit;
 class QCheckBox;
 class QLineEdit;
 class QSpinBox;
@@ -25,12 +26,12 @@ private:
     // Re-keys the diary and its backups; closes the dialog when that was done.
     void change(const QString &current, const QString &next, const QString &done);
     void refuse(const QString &text, QLineEdit *focus);
-    // However the dialog closes, the lock settings the user changed are kept.
+    // However the user closes the dialog, the lock settings they changed are kept.
     void done(int result) override;
 
-    QLineEdit *m_currentEdit = nullptr; // only with a password of its own
-    QLineEdit *m_newEdit = nullptr;
-    QLineEdit *m_repeatEdit = nullptr;
+    PasswordEdit *m_currentEdit = nullptr; // only with a password of its own
+    PasswordEdit *m_newEdit = nullptr;
+    PasswordEdit *m_repeatEdit = nullptr;
     QSpinBox *m_lockMinutes = nullptr;
     QCheckBox *m_lockWithScreen = nullptr;
     QString m_path;

@@ -13,9 +13,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
+
+#include <utility>
 
 namespace finder {
 
@@ -169,7 +172,7 @@ void FindWindow::search()
 {
     m_searchPending = false;
     // Locked: the search runs again once the diary is unlocked.
-    if (!m_findEdit->isEnabled())
+    if (diaryForgotten())
         return;
     const QString typed = m_findEdit->text();
     // The diary is read as the window opens, before anything is typed.
@@ -215,17 +218,35 @@ bool FindWindow::indexIsReady()
     return true;
 }
 
+std::optional<std::uint32_t> FindWindow::indexedEntries() const
+{
+    return m_index ? std::optional(m_index->size()) : std::nullopt;
+}
+
 void FindWindow::forget()
 {
+    const QModelIndex chosen = m_resultList->currentIndex();
+    m_heldRow = chosen.isValid() ? chosen.row() : -1;
     m_results->set(nullptr, {});
     m_foundLabel->clear();
-    m_index.reset();
+    m_index = std::nullopt;
     m_failedVersion.reset();
+    m_heldTyped = m_findEdit->text();
+    // Not an edit: what was typed stays for the next find window too. setText, unlike clear,
+    // also drops the field's undo steps.
+    const QSignalBlocker quiet(m_findEdit);
+    m_findEdit->setText(QString());
 }
 
 void FindWindow::recall()
 {
+    {
+        const QSignalBlocker quiet(m_findEdit);
+        m_findEdit->setText(std::exchange(m_heldTyped, QString()));
+    }
     search();
+    if (m_heldRow >= 0 && m_heldRow < m_results->rowCount({}))
+        m_resultList->setCurrentIndex(m_results->index(m_heldRow));
 }
 
 void FindWindow::choose(const QModelIndex &row)

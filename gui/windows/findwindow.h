@@ -28,11 +28,14 @@ public:
     // of the one it belonged to.
     void belongTo(forms::Form *window);
 
-    // Outside the registry, but locked with the others: the results go, what was typed stays.
-    void forget() override;
-    void recall() override;
+    // Whether it holds its word index of the diary, and for how many entries.
+    std::optional<std::uint32_t> indexedEntries() const;
 
 protected:
+    // Outside the registry, but locked with the others: the results and the index go, and the
+    // words typed wait in memory until the diary is unlocked.
+    void forget() override;
+    void recall() override;
     void keyPressEvent(QKeyEvent *event) override;
     void changeEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -54,4 +57,7 @@ private:
     std::optional<store::DiaryVersion> m_failedVersion;
     finder::ResultsModel *m_results = nullptr;
     bool m_searchPending = false;
+    // While the diary is locked: what the field held, and the result that was chosen.
+    QString m_heldTyped;
+    int m_heldRow = -1;
 };

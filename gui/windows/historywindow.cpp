@@ -1,6 +1,7 @@
 #include "gui/windows/historywindow.h"
 
 #include "core/datafolder.h"
+#include "core/secrets.h"
 #include "gui/book/bookflows.h"
 #include "gui/forms.h"
 #include "gui/messages.h"
@@ -137,6 +138,15 @@ public:
         m_more = true;
         return readPage();
     }
+    // Empty, its keywords zeroed, until the next read.
+    void forget()
+    {
+        std::vector<store::history::Change> changes = rows();
+        set({});
+        m_more = false;
+        for (store::history::Change &change : changes)
+            secrets::wipe(change.keyword);
+    }
     bool canFetchMore(const QModelIndex &parent) const override { return !parent.isValid() && m_more; }
     void fetchMore(const QModelIndex &parent) override
     {
@@ -255,6 +265,8 @@ HistoryWindow::HistoryWindow(forms::Form *opener) : QWidget(opener->widget(), Qt
 
 void HistoryWindow::reload()
 {
+    if (diaryForgotten())
+        return;
     const auto kept = selectedChange();
     readLists(kept ? std::optional<qint64>(kept->id) : std::nullopt);
 }
@@ -278,7 +290,7 @@ void HistoryWindow::forget()
 {
     const auto kept = selectedChange();
     m_keptChange = kept ? std::optional<qint64>(kept->id) : std::nullopt;
-    m_changes->set({});
+    m_changes->forget();
     m_backups->set({});
     m_changeText->clear();
 }

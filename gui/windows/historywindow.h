@@ -26,16 +26,16 @@ class HistoryWindow : public QWidget, public forms::Form {
 public:
     explicit HistoryWindow(forms::Form *opener);
 
-    // Reads the changes and the backups again; the selection stays on the same change.
+    // Reads the changes and the backups again; the selection stays on the same change. Nothing
+    // while the diary is locked: its unlock reads them.
     void reload();
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
     // Outside the registry, but locked with the others: what it lists goes, and comes back with
     // the same change chosen.
     void forget() override;
     void recall() override;
-
-protected:
-    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     // Reads the lists, with this change chosen when it is still there.

@@ -2,13 +2,14 @@
 
 #include "core/identity.h"
 #include "core/store/password.h"
+#include "gui/diarylock.h"
+#include "gui/passwordedit.h"
 #include "gui/ui.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -22,6 +23,8 @@ class DialogPrompt final : public platform::PasswordPrompt {
 public:
     bool ask(const QString &diaryPath, const std::function<bool(const QString &)> &tryPassword) override
     {
+        if (DiaryLock::instance().endingCutShortFlows())
+            return false;
         const ui::FocusReturn focusBack(QApplication::activeWindow());
         return PasswordPromptDialog::ask(QApplication::activeWindow(), diaryPath, tryPassword);
     }
@@ -40,10 +43,9 @@ PasswordPromptDialog::PasswordPromptDialog(QWidget *parent, const QString &diary
     m_message->setObjectName(QStringLiteral("lblMessage"));
     m_message->setTextFormat(Qt::PlainText);
     m_message->setWordWrap(true);
-    m_passwordEdit = new QLineEdit(this);
+    m_passwordEdit = new PasswordEdit(this);
     m_passwordEdit->setObjectName(QStringLiteral("txtPassword"));
     m_passwordEdit->setAccessibleName(QStringLiteral("Password"));
-    m_passwordEdit->setEchoMode(QLineEdit::Password);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->setObjectName(QStringLiteral("buttons"));
 
@@ -71,11 +73,11 @@ void PasswordPromptDialog::tryTyped()
     if (m_passwordEdit->text().isEmpty())
         return;
     const bool opened = [&] {
+        const TypedPassword typed = m_passwordEdit->take();
         // The key derivation takes about half a second on purpose.
         const ui::BusyCursor busy;
-        return m_tryPassword(m_passwordEdit->text());
+        return m_tryPassword(typed.text());
     }();
-    m_passwordEdit->clear();
     if (opened) {
         accept();
         return;

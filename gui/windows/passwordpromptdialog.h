@@ -10,8 +10,8 @@
 #include <functional>
 #include <memory>
 
+class PasswordEdit;
 class QLabel;
-class QLineEdit;
 
 namespace gui {
 
@@ -28,7 +28,7 @@ private:
     void tryTyped();
 
     QLabel *m_message = nullptr;
-    QLineEdit *m_passwordEdit = nullptr;
+    PasswordEdit *m_passwordEdit = nullptr;
 
     QString m_question;
     std::function<bool(const QString &)> m_tryPassword;

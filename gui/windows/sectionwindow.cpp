@@ -22,9 +22,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QStringListModel>
 
-#include <algorithm>
 #include <limits>
 
 SectionWindow::SectionWindow(SectionChoice choice) : m_choice(std::move(choice))
@@ -47,16 +45,17 @@ SectionWindow::SectionWindow(SectionChoice choice) : m_choice(std::move(choice))
     m_captions[2]->setWordWrap(true);
     ui::place(m_captions[2], 98, 1200, 6375, 480);
 
-    m_keywords = new ui::QuickPrefixListModel(this);
+    auto *keywords = new ui::QuickPrefixListModel(this);
     m_keywordList = new QListView(client);
     m_keywordList->setObjectName(QStringLiteral("lstKeyword"));
     m_keywordList->setAccessibleName(QStringLiteral("Keywords"));
-    m_keywordList->setModel(m_keywords);
+    m_keywordList->setModel(keywords);
     m_keywordList->setUniformItemSizes(true);
     m_keywordList->setSelectionMode(QAbstractItemView::SingleSelection);
     m_keywordList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ui::setColor(m_keywordList, QPalette::Base, Qt::white);
     m_keywordList->setGeometry(ui::twips(98, 1860, 6375, 1035));
+    m_lines = std::make_unique<KeywordList>(m_keywordList, keywords);
 
     m_openButton = chrome::addCommandButton(client, QStringLiteral("Command1"), QStringLiteral("&Open"), 3120);
     m_addButton = chrome::addCommandButton(client, QStringLiteral("Command2"), QStringLiteral("&Add"), 3465);
@@ -148,7 +147,7 @@ void SectionWindow::load()
 
     const auto keywords = store::readKeywords(datafolder::workingDiaryPath(), section->table);
     if (keywords.ok())
-        fillList(*keywords);
+        m_lines->fill(*keywords);
     else
         report(keywords.failure());
 }
@@ -323,28 +322,21 @@ void SectionWindow::showSelectedEntry()
 
 bool SectionWindow::select(qint64 index)
 {
-    auto position = std::find(m_indexes.begin(), m_indexes.end(), index);
-    if (position == m_indexes.end()) {
-        refreshList();
-        position = std::find(m_indexes.begin(), m_indexes.end(), index);
-        if (position == m_indexes.end())
-            return false;
-    }
-    const QModelIndex line = m_keywords->index(int(position - m_indexes.begin()));
-    m_keywordList->setCurrentIndex(line);
-    m_keywordList->scrollTo(line);
-    return true;
+    if (m_lines->select(index))
+        return true;
+    refreshList();
+    return m_lines->select(index);
 }
 
 void SectionWindow::refreshList()
 {
-    fillList({});
+    m_lines->fill({});
     const auto table = sectionTable();
-    if (!table)
+    if (!table || diaryForgotten())
         return;
     const auto keywords = store::readKeywords(datafolder::workingDiaryPath(), *table);
     if (keywords.ok())
-        fillList(*keywords);
+        m_lines->fill(*keywords);
     else
         report(keywords.failure());
 }
@@ -394,54 +386,24 @@ void SectionWindow::unload()
 
 void SectionWindow::forget()
 {
-    // The line of an entry being edited stays, so that leaving while locked can still save it.
-    m_lockedAt = selectedIndex();
-    const bool editing = m_mode == Mode::Editing && m_lockedAt;
-    const QSignalBlocker quiet(m_keywordList->selectionModel());
-    fillList(editing ? store::Keywords{{*m_lockedAt}, {*selectedKeyword()}} : store::Keywords{});
-    m_keywordList->setCurrentIndex(m_keywords->index(0));
+    m_lines->hide();
+    m_boxes->hide();
 }
 
-// The boxes keep what they hold: the selection comes back without showing its entry in them.
+// The boxes get back what they held: the selection comes back without showing its entry in them.
 void SectionWindow::recall()
 {
+    m_boxes->show();
     const QSignalBlocker keepTyping(m_keywordList->selectionModel());
+    const auto selected = m_lines->show();
     refreshList();
-    if (m_lockedAt)
-        select(*m_lockedAt);
-}
-
-int SectionWindow::selectedPosition() const
-{
-    const QModelIndexList rows = m_keywordList->selectionModel()->selectedRows();
-    return rows.isEmpty() ? -1 : rows.first().row();
+    if (selected)
+        select(*selected);
 }
 
 std::optional<store::Table> SectionWindow::sectionTable() const
 {
     return m_choice.table;
-}
-
-std::optional<qint64> SectionWindow::selectedIndex() const
-{
-    const int position = selectedPosition();
-    if (position < 0 || std::size_t(position) >= m_indexes.size())
-        return std::nullopt;
-    return m_indexes[std::size_t(position)];
-}
-
-std::optional<QString> SectionWindow::selectedKeyword() const
-{
-    const int position = selectedPosition();
-    if (position < 0 || position >= m_keywords->rowCount())
-        return std::nullopt;
-    return m_keywords->index(position).data().toString();
-}
-
-void SectionWindow::fillList(const store::Keywords &keywords)
-{
-    m_indexes = keywords.indexes;
-    m_keywords->setStringList(keywords.keywords);
 }
 
 void SectionWindow::report(const store::Failure &failure)

@@ -5,6 +5,7 @@
 #include "gui/chrome.h"
 #include "gui/entryboxes.h"
 #include "gui/forms.h"
+#include "gui/keywordlist.h"
 #include "gui/sectionchoice.h"
 
 #include <QMainWindow>
@@ -21,7 +22,6 @@ class QListView;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
-class QStringListModel;
 
 // The section window: lists, shows and edits the entries of the chosen diary section.
 class SectionWindow : public forms::FormWindow<QMainWindow> {
@@ -42,8 +42,6 @@ public:
 
     void load() override;
     void unload() override;
-    void forget() override;
-    void recall() override;
 
     // File, Back: the main window again, once nothing typed would be lost.
     void backToMain();
@@ -55,12 +53,14 @@ public:
     std::optional<store::Table> sectionTable() const;
 
     // The selected line, -1 when none.
-    int selectedPosition() const;
+    int selectedPosition() const { return m_lines->selectedPosition(); }
     // The "Index" of each line as of the last fill.
-    const std::vector<qint64> &lineIndexes() const { return m_indexes; }
+    const std::vector<qint64> &lineIndexes() const { return m_lines->indexes(); }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void forget() override;
+    void recall() override;
 
 private:
     void openOrCloseSection();
@@ -105,11 +105,8 @@ private:
     // Asks first when leaving would lose what was typed; false when the window stays.
     bool mayLeave();
 
-    // The "Index" that stood at the selected line at the last fill.
-    std::optional<qint64> selectedIndex() const;
-    // The keyword the list shows at the selected line.
-    std::optional<QString> selectedKeyword() const;
-    void fillList(const store::Keywords &keywords);
+    std::optional<qint64> selectedIndex() const { return m_lines->selectedIndex(); }
+    std::optional<QString> selectedKeyword() const { return m_lines->selectedKeyword(); }
     void report(const store::Failure &failure);
 
     SectionChoice m_choice;
@@ -122,9 +119,6 @@ private:
         bool add = true;
         bool edit = true;
     } m_drawn;
-    QStringListModel *m_keywords = nullptr;
-    std::vector<qint64> m_indexes;
+    std::unique_ptr<KeywordList> m_lines;
     std::unique_ptr<EntryBoxes> m_boxes;
-    // The line selected when the diary locked, selected again once it is unlocked.
-    std::optional<qint64> m_lockedAt;
 };

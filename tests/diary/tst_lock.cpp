@@ -5,6 +5,8 @@
 #include "controls.h"
 #include "diaryfiles.h"
 #include "fixture.h"
+#include "memoryscan.h"
+#include "readable.h"
 #include "sectionwindow.h"
 #include "testmain.h"
 
@@ -18,21 +20,31 @@
 #include "gui/navigation.h"
 #include "gui/windows/exitwindow.h"
 #include "gui/windows/findwindow.h"
+#include "gui/windows/historywindow.h"
+#include "gui/windows/passwordpromptdialog.h"
 #include "gui/windows/sectionwindow.h"
 #include "platform/screenlockwatch.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFile>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QListView>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPrintPreviewDialog>
 #include <QProcess>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QtTest>
+
+#include <functional>
 
 #ifdef BRIMVALE_HAS_DBUS
 #include <QDBusConnection>
@@ -45,16 +57,71 @@ const std::vector<std::pair<QString, QString>> kSpells{{QStringLiteral("Sage"), 
                                                        {QStringLiteral("Rue"), QStringLiteral("guards")},
                                                        {QStringLiteral("Yarrow"), QStringLiteral("heals")}};
 
+// The diary's text and what the user types and looks for in it: none of it may be readable from
+// a window while the diary is locked.
+const QStringList kDiaryWords{QStringLiteral("Sage"),     QStringLiteral("cleanses"), QStringLiteral("Rue"),
+                              QStringLiteral("guards"),   QStringLiteral("Yarrow"),   QStringLiteral("heals"),
+                              QStringLiteral("Mandrake"), QStringLiteral("sleeps"),   QStringLiteral("quill"),
+                              QStringLiteral("a thought")};
+
+// The panel over the window; none when it is not locked. The panel of an earlier lock may still
+// be there, hidden, until the event loop deletes it.
+LockPanel *lockPanel(const QWidget *window)
+{
+    for (LockPanel *panel : window->findChildren<LockPanel *>())
+        if (panel->isVisible())
+            return panel;
+    return nullptr;
+}
+
 bool coveredByLock(const QWidget *window)
 {
-    const auto *panel = window->findChild<LockPanel *>();
-    return panel && panel->isVisible();
+    return lockPanel(window);
 }
 
 void typeUnlock(QWidget *window, const QString &password)
 {
-    QTest::keyClicks(testing::control<QLineEdit>(window, QStringLiteral("txtUnlockPassword")), password);
-    QTest::mouseClick(testing::control<QPushButton>(window, QStringLiteral("cmdUnlock")), Qt::LeftButton);
+    LockPanel *panel = lockPanel(window);
+    QVERIFY(panel);
+    QTest::keyClicks(testing::control<QLineEdit>(panel, QStringLiteral("txtUnlockPassword")), password);
+    QTest::mouseClick(testing::control<QPushButton>(panel, QStringLiteral("cmdUnlock")), Qt::LeftButton);
+}
+
+void typeUnlock(QWidget *window, const testing::MaskedSecret &password, bool send = true)
+{
+    LockPanel *panel = lockPanel(window);
+    QVERIFY(panel);
+    password.type(testing::control<QLineEdit>(panel, QStringLiteral("txtUnlockPassword")));
+    if (send)
+        QTest::mouseClick(testing::control<QPushButton>(panel, QStringLiteral("cmdUnlock")), Qt::LeftButton);
+}
+
+// Runs `answer` on each modal dialog that comes up while `step` runs, as a user would answer it;
+// false when none came up.
+bool whileDialogIsUp(const std::function<void()> &step, const std::function<void(QWidget *)> &answer)
+{
+    QPointer<QWidget> last;
+    bool seen = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (QWidget *dialog = QApplication::activeModalWidget(); dialog && dialog != last && dialog->isVisible()) {
+            last = dialog;
+            seen = true;
+            answer(dialog);
+        }
+    });
+    poll.start(20);
+    step();
+    return seen;
+}
+
+QStringList visibleDialogs()
+{
+    QStringList open;
+    for (QWidget *window : QApplication::topLevelWidgets())
+        if (qobject_cast<QDialog *>(window) && window->isVisible())
+            open << window->metaObject()->className();
+    return open;
 }
 } // namespace
 
@@ -69,6 +136,9 @@ private slots:
 
     void lockHidesAllAndUnlockReturnsToWhereTheUserWas_data();
     void lockHidesAllAndUnlockReturnsToWhereTheUserWas();
+    void dialogsGoWithTheLockAndNothingIsWritten_data();
+    void dialogsGoWithTheLockAndNothingIsWritten();
+    void passwordsLeaveNoCopyInMemory();
     void diaryWithoutItsOwnPasswordNeverLocks();
     void lockAskedDuringAWriteComesOnceItIsDone();
     void closingWhileLockedSavesTheEditAsEver();
@@ -77,6 +147,10 @@ private slots:
 private:
     // The section window of the spells, the diary opened with its password.
     SectionWindow *enterSpells();
+    // The desktop's screen lock as the program hears it, from the test's own session bus; the
+    // reason when there is none.
+    QString listenToTheDesktop();
+    bool lockTheScreen();
 
     testing::Fixture m_env;
     fakes::PasswordPrompt *m_prompt = nullptr;
@@ -134,33 +208,63 @@ void LockTest::lockHidesAllAndUnlockReturnsToWhereTheUserWas_data()
     QTest::newRow("screen saver while editing") << QStringLiteral("screen") << int(SectionWindow::Mode::Editing);
 }
 
+QString LockTest::listenToTheDesktop()
+{
+#ifdef BRIMVALE_HAS_DBUS
+    if (m_busAddress.isEmpty())
+        return QStringLiteral("dbus-daemon is not installed or did not start: no session bus to send the signal on");
+    platform::installed().screenLock = platform::desktopScreenLockWatch();
+    return {};
+#else
+    return QStringLiteral("built without D-Bus");
+#endif
+}
+
+bool LockTest::lockTheScreen()
+{
+#ifdef BRIMVALE_HAS_DBUS
+    QDBusConnection sender = QDBusConnection::connectToBus(m_busAddress, QStringLiteral("screen saver"));
+    return sender.isConnected()
+        && sender.send(QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/ScreenSaver"),
+                                                  QStringLiteral("org.freedesktop.ScreenSaver"),
+                                                  QStringLiteral("ActiveChanged"))
+                       << true);
+#else
+    return false;
+#endif
+}
+
 void LockTest::lockHidesAllAndUnlockReturnsToWhereTheUserWas()
 {
     QFETCH(QString, how);
     QFETCH(int, modeNumber);
     const auto mode = SectionWindow::Mode(modeNumber);
-#ifdef BRIMVALE_HAS_DBUS
-    if (how == QLatin1String("screen")) {
-        if (m_busAddress.isEmpty())
-            QSKIP("dbus-daemon is not installed or did not start: no session bus to send the signal on");
-        platform::installed().screenLock = platform::desktopScreenLockWatch();
-    }
-#else
     if (how == QLatin1String("screen"))
-        QSKIP("built without D-Bus");
-#endif
+        if (const QString why = listenToTheDesktop(); !why.isEmpty())
+            QSKIP(qPrintable(why));
+    // A change in the history, whose window shows its entry.
+    QVERIFY(store::addEntry(m_env->workingDiary(), store::Table::Spell,
+                            {QStringLiteral("Mandrake"), QStringLiteral("sleeps")})
+                .ok());
     QVERIFY(store::changePassword(m_env->workingDiary(), QString(), kPassword).ok());
     store::probe::forgetKeys();
     SectionWindow *section = enterSpells();
     QVERIFY(section);
     auto *keyword = testing::control<QLineEdit>(section, QStringLiteral("txtKeyword"));
     auto *meaning = testing::control<QPlainTextEdit>(section, QStringLiteral("txtMeaning"));
+    testing::control<QAction>(section, QStringLiteral("mnuHistory"))->trigger();
+    auto *history = section->findChild<HistoryWindow *>();
+    QVERIFY(history);
+    auto *changes = testing::control<QListView>(history, QStringLiteral("lstChanges"));
+    changes->setCurrentIndex(changes->model()->index(0, 0));
+    QVERIFY(testing::control<QPlainTextEdit>(history, QStringLiteral("txtChange"))->toPlainText().contains("sleeps"));
     testing::control<QAction>(section, QStringLiteral("mnuFind"))->trigger();
     auto *find = section->findChild<FindWindow *>();
     QVERIFY(find);
     testing::control<QLineEdit>(find, QStringLiteral("txtFind"))->setText(QStringLiteral("Rue"));
     QAbstractItemModel *results = testing::control<QListView>(find, QStringLiteral("lstResults"))->model();
     QTRY_COMPARE(results->rowCount(), 1);
+    QCOMPARE(find->indexedEntries().value_or(0), 4u);
     section->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(section));
     testing::selectLine(section, 1);
@@ -168,7 +272,7 @@ void LockTest::lockHidesAllAndUnlockReturnsToWhereTheUserWas()
         QTest::mouseClick(testing::control<QPushButton>(section, QStringLiteral("Command2")), Qt::LeftButton);
     if (mode == SectionWindow::Mode::Editing)
         QTest::mouseClick(testing::control<QPushButton>(section, QStringLiteral("Command4")), Qt::LeftButton);
-    QTest::keyClicks(keyword, QStringLiteral(" typed"));
+    QTest::keyClicks(keyword, QStringLiteral(" quill"));
     meaning->setFocus();
     QTest::keyClicks(meaning, QStringLiteral("half a thought"));
     QCOMPARE(section->mode(), mode);
@@ -189,33 +293,27 @@ void LockTest::lockHidesAllAndUnlockReturnsToWhereTheUserWas()
         QVERIFY(!coveredByLock(section));
         m_env->clock->advance(60);
     } else {
-#ifdef BRIMVALE_HAS_DBUS
-        QDBusConnection sender = QDBusConnection::connectToBus(m_busAddress, QStringLiteral("screen saver"));
-        QVERIFY(sender.isConnected());
-        QVERIFY(sender.send(QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/ScreenSaver"),
-                                                       QStringLiteral("org.freedesktop.ScreenSaver"),
-                                                       QStringLiteral("ActiveChanged"))
-                            << true));
-#endif
+        QVERIFY(lockTheScreen());
     }
     QTRY_VERIFY(coveredByLock(section));
     QVERIFY(coveredByLock(find));
+    QVERIFY(coveredByLock(history));
+    // Nothing of the diary in any window, for a screen reader or anything else that reads them;
+    // and the find window's index of every entry is gone too.
+    QCOMPARE(testing::textsHolding(kDiaryWords), QStringList());
     QCOMPARE(results->rowCount(), 0);
+    QVERIFY2(!find->indexedEntries(), "the find window keeps its index of the diary");
     QCOMPARE(QGuiApplication::clipboard()->text(), QString());
     QVERIFY(!testing::control<QListView>(section, QStringLiteral("lstKeyword"))->isEnabled());
-    // Only the line of an entry being edited stays, for leaving while locked.
-    const QStringList keptWhileLocked =
-        mode == SectionWindow::Mode::Editing ? QStringList{listedBefore.at(1)} : QStringList();
-    QCOMPARE(testing::listed(section), keptWhileLocked);
     QVERIFY(!store::ownPasswordInUse(m_env->workingDiary()));
     QCOMPARE(testing::stateOf(m_env->dataFolder()), filesBefore);
     QCOMPARE(m_env->settings->values, settingsBefore);
 
     typeUnlock(section, QStringLiteral("not it"));
     QVERIFY(coveredByLock(section));
-    QCOMPARE(testing::control<QLabel>(section, QStringLiteral("lblUnlockRefused"))->text(),
+    QCOMPARE(testing::control<QLabel>(lockPanel(section), QStringLiteral("lblUnlockRefused"))->text(),
              QStringLiteral("The password is wrong. Type it again."));
-    QCOMPARE(testing::listed(section), keptWhileLocked);
+    QCOMPARE(testing::textsHolding(kDiaryWords), QStringList());
 
     typeUnlock(section, kPassword);
     QVERIFY(!coveredByLock(section));
@@ -226,8 +324,251 @@ void LockTest::lockHidesAllAndUnlockReturnsToWhereTheUserWas()
     QCOMPARE(meaning->toPlainText(), meaningTyped);
     QVERIFY(keyword->isEnabled());
     QVERIFY(!coveredByLock(find));
+    QCOMPARE(testing::control<QLineEdit>(find, QStringLiteral("txtFind"))->text(), QStringLiteral("Rue"));
     QCOMPARE(results->rowCount(), 1);
+    QCOMPARE(changes->currentIndex().row(), 0);
     QCOMPARE(m_prompt->asked, 1);
+}
+
+void LockTest::dialogsGoWithTheLockAndNothingIsWritten_data()
+{
+    QTest::addColumn<QString>("dialog");
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Export Book, time without use") << QStringLiteral("export") << QStringLiteral("idle");
+    QTest::newRow("Export Book, the screen locks") << QStringLiteral("export") << QStringLiteral("screen");
+    QTest::newRow("a message waiting for OK") << QStringLiteral("message") << QStringLiteral("idle");
+    QTest::newRow("leaving an entry being written") << QStringLiteral("leave") << QStringLiteral("idle");
+    QTest::newRow("an import's question") << QStringLiteral("import") << QStringLiteral("idle");
+    QTest::newRow("the message that ends bringing entries back")
+        << QStringLiteral("bring back") << QStringLiteral("idle");
+    QTest::newRow("a restore's question") << QStringLiteral("restore") << QStringLiteral("screen");
+    QTest::newRow("Diary Password with a lock setting changed") << QStringLiteral("password") << QStringLiteral("idle");
+    QTest::newRow("the file dialog") << QStringLiteral("file") << QStringLiteral("idle");
+    QTest::newRow("the password of a diary to import") << QStringLiteral("prompt") << QStringLiteral("idle");
+    QTest::newRow("About") << QStringLiteral("about") << QStringLiteral("idle");
+}
+
+// A dialog left open never keeps the lock away: it goes as its Cancel would, whatever flow it
+// came from, and nothing is written; after the unlock the window is as it was, so that the user can
+// ask again.
+void LockTest::dialogsGoWithTheLockAndNothingIsWritten()
+{
+    QFETCH(QString, dialog);
+    QFETCH(QString, how);
+    if (how == QLatin1String("screen"))
+        if (const QString why = listenToTheDesktop(); !why.isEmpty())
+            QSKIP(qPrintable(why));
+    // The backup made as the password came has an entry to bring back, in a section of its own.
+    const store::Entry ritual{QStringLiteral("Mandrake"), QStringLiteral("sleeps")};
+    QVERIFY(store::addEntry(m_env->workingDiary(), store::Table::Rituals, ritual).ok());
+    store::probe::startNewRun();
+    QVERIFY(store::changePassword(m_env->workingDiary(), QString(), kPassword).ok());
+    QVERIFY(store::removeEntry(m_env->workingDiary(), store::Table::Rituals, 1, ritual.keyword).ok());
+    store::probe::forgetKeys();
+    SectionWindow *section = enterSpells();
+    QVERIFY(section);
+    testing::selectLine(section, 1);
+    auto *keyword = testing::control<QLineEdit>(section, QStringLiteral("txtKeyword"));
+    QObject *asking = section;
+    QString opens = QStringLiteral("mnu") + dialog;
+    if (dialog == QLatin1String("export"))
+        opens = QStringLiteral("mnuExportBook");
+    if (dialog == QLatin1String("message"))
+        opens = QStringLiteral("mnuUndo"); // nothing in the section to take back
+    if (dialog == QLatin1String("password"))
+        opens = QStringLiteral("mnuDiaryPassword");
+    if (dialog == QLatin1String("about"))
+        opens = QStringLiteral("mnuAbout");
+    if (dialog == QLatin1String("leave")) {
+        QTest::mouseClick(testing::control<QPushButton>(section, QStringLiteral("Command2")), Qt::LeftButton);
+        QTest::keyClicks(keyword, QStringLiteral("quill"));
+        opens = QStringLiteral("mnuBack");
+    }
+    if (dialog == QLatin1String("import") || dialog == QLatin1String("file")) {
+        const QString csv = m_env->root() + QStringLiteral("/entries.csv");
+        QFile file(csv);
+        QVERIFY(file.open(QIODevice::WriteOnly)
+                && file.write("section,keyword,meaning\r\nSpell,Mandrake,sleeps\r\n") > 0);
+        file.close();
+        m_env->files->answers.push_back(csv);
+        opens = QStringLiteral("mnuImportEntries");
+    }
+    if (dialog == QLatin1String("prompt")) {
+        // Another diary, under a password of its own, which the lock never knew.
+        const QString other = m_env->root() + QStringLiteral("/other.dll");
+        QVERIFY(testing::writeEmptyDiary(other));
+        QVERIFY(store::changePassword(other, QString(), QStringLiteral("not the diary's")).ok());
+        store::probe::forgetKeys();
+        QVERIFY(store::reopenWith(m_env->workingDiary(), kPassword) == std::nullopt);
+        m_env->files->answers.push_back(other);
+        opens = QStringLiteral("mnuImportEntries");
+        platform::installed().passwordPrompt = gui::dialogPasswordPrompt();
+        m_prompt = nullptr;
+    }
+    std::unique_ptr<gui::FileDialogs> fakeFiles;
+    if (dialog == QLatin1String("file"))
+        fakeFiles = gui::installFileDialogs(gui::productionFileDialogs());
+    if (dialog == QLatin1String("restore") || dialog == QLatin1String("bring back")) {
+        testing::control<QAction>(section, QStringLiteral("mnuHistory"))->trigger();
+        asking = section->findChild<HistoryWindow *>();
+        QVERIFY(asking);
+        auto *backups = testing::control<QListView>(asking, QStringLiteral("lstBackups"));
+        QVERIFY(backups->model()->rowCount() > 0);
+        backups->setCurrentIndex(backups->model()->index(0, 0));
+        opens =
+            dialog == QLatin1String("restore") ? QStringLiteral("cmdRestoreBackup") : QStringLiteral("cmdBringBack");
+    }
+    const auto mode = section->mode();
+    const QString typed = keyword->text();
+    QStringList filesBefore;
+    QMap<QString, QString> settingsBefore;
+    auto fakeMessages = gui::installMessages(gui::productionMessages());
+
+    QString left;
+    QStringList after;
+    QTimer lastResort;
+    lastResort.setSingleShot(true);
+    connect(&lastResort, &QTimer::timeout, this, [&] {
+        left = visibleDialogs().join(QStringLiteral(", "));
+        for (int tries = 0; tries < 8 && QApplication::activeModalWidget(); ++tries)
+            static_cast<QDialog *>(QApplication::activeModalWidget())->reject();
+    });
+    lastResort.start(8000);
+    const bool asked = whileDialogIsUp(
+        [&] {
+            if (auto *action = asking->findChild<QAction *>(opens))
+                action->trigger();
+            else
+                QTest::mouseClick(testing::control<QPushButton>(asking, opens), Qt::LeftButton);
+        },
+        [&](QWidget *shown) {
+            // Once the lock is on, a dialog that comes up is the way out of a flow it cut short.
+            if (!filesBefore.isEmpty()) {
+                after << shown->metaObject()->className();
+                return;
+            }
+            // Bringing entries back is confirmed; the lock comes while its closing message waits.
+            if (auto *question = qobject_cast<QMessageBox *>(shown);
+                question && dialog == QLatin1String("bring back") && question->button(QMessageBox::Yes)) {
+                question->button(QMessageBox::Yes)->click();
+                return;
+            }
+            // What the user chose before (an import's file, remembered) is theirs.
+            filesBefore = testing::stateOf(m_env->dataFolder());
+            settingsBefore = m_env->settings->values;
+            // A choice made in the dialog and not yet confirmed.
+            if (auto *minutes = shown->findChild<QSpinBox *>(QStringLiteral("spnLockMinutes")))
+                minutes->setValue(1);
+            if (how == QLatin1String("idle"))
+                m_env->clock->advance(10 * 60);
+            else
+                QVERIFY(lockTheScreen());
+        });
+    lastResort.stop();
+    gui::installMessages(std::move(fakeMessages));
+    if (fakeFiles)
+        gui::installFileDialogs(std::move(fakeFiles));
+    QVERIFY(asked);
+    QVERIFY2(left.isEmpty(), qPrintable(QStringLiteral("left open: ") + left));
+    QCOMPARE(after, QStringList());
+    QVERIFY(coveredByLock(section));
+    QCOMPARE(visibleDialogs(), QStringList());
+    QCOMPARE(testing::textsHolding(kDiaryWords), QStringList());
+    QCOMPARE(testing::stateOf(m_env->dataFolder()), filesBefore);
+    QCOMPARE(m_env->settings->values, settingsBefore);
+    // Nor was the diary read while locked: that would have asked for its password.
+    if (m_prompt)
+        QCOMPARE(m_prompt->asked, 1);
+    if (dialog == QLatin1String("leave")) {
+        // Closing the window while locked is a step of the user's own, and asks again.
+        auto scripted = gui::installMessages(gui::productionMessages());
+        const bool askedAgain = whileDialogIsUp([&] { section->close(); },
+                                                [](QWidget *question) { static_cast<QDialog *>(question)->reject(); });
+        gui::installMessages(std::move(scripted));
+        QVERIFY(askedAgain);
+        QCOMPARE(forms::loaded<SectionWindow>(), section);
+    }
+
+    typeUnlock(section, kPassword);
+    QVERIFY(!coveredByLock(section));
+    QCOMPARE(section->mode(), mode);
+    QCOMPARE(keyword->text(), typed);
+    QCOMPARE(section->selectedPosition(), 1);
+    if (dialog == QLatin1String("bring back")) {
+        const auto rituals = store::readKeywords(m_env->workingDiary(), store::Table::Rituals);
+        QVERIFY(rituals.ok());
+        QCOMPARE(rituals->keywords, QStringList{ritual.keyword});
+    }
+    if (dialog == QLatin1String("leave")) {
+        testing::control<QAction>(section, QStringLiteral("mnuBack"))->trigger();
+        QCOMPARE(m_env->messages->last(), QStringLiteral("Save the entry you are writing?"));
+        QCOMPARE(forms::loaded<SectionWindow>(), section);
+        QCOMPARE(keyword->text(), typed);
+    }
+}
+
+// Once the diary is unlocked, and while it stays locked after a wrong password, neither password
+// is anywhere in the program's memory: not in the boxes they were typed into (Diary Password, the
+// prompt, the lock's own, a dialog the lock closed), nor in what the key derivation was handed.
+void LockTest::passwordsLeaveNoCopyInMemory()
+{
+    const testing::MaskedSecret password(16);
+    const testing::MaskedSecret wrong(16);
+    QString why;
+    if (!password.placesInMemory(&why))
+        QSKIP(qPrintable(why));
+    platform::installed().passwordPrompt = gui::dialogPasswordPrompt();
+    m_prompt = nullptr;
+    SectionWindow *section = testing::enterSection(0);
+    QVERIFY(section);
+    section->open();
+    QVERIFY(whileDialogIsUp([&] { testing::control<QAction>(section, QStringLiteral("mnuDiaryPassword"))->trigger(); },
+                            [&](QWidget *dialog) {
+                                password.type(testing::control<QLineEdit>(dialog, QStringLiteral("txtNew")));
+                                password.type(testing::control<QLineEdit>(dialog, QStringLiteral("txtRepeat")));
+                                QTest::mouseClick(testing::control<QPushButton>(dialog, QStringLiteral("cmdSet")),
+                                                  Qt::LeftButton);
+                            }));
+    QVERIFY(store::ownPasswordInUse(m_env->workingDiary()));
+    store::probe::forgetKeys();
+    QVERIFY(whileDialogIsUp(
+        [&] { section->refresh(); },
+        [&](QWidget *prompt) {
+            testing::control<QCheckBox>(prompt, QStringLiteral("chkShowPassword"))->setChecked(true);
+            password.type(testing::control<QLineEdit>(prompt, QStringLiteral("txtPassword")));
+            QTest::mouseClick(
+                testing::control<QDialogButtonBox>(prompt, QStringLiteral("buttons"))->button(QDialogButtonBox::Ok),
+                Qt::LeftButton);
+        }));
+    QCOMPARE(testing::listed(section).size(), qsizetype(kSpells.size()));
+
+    navigation::lockDiary(section);
+    typeUnlock(section, wrong);
+    QVERIFY(coveredByLock(section));
+    // The search finds a password where one is: in the box, typed and not yet sent.
+    typeUnlock(section, password, false);
+    QVERIFY(!password.placesInMemory(&why).value_or(QStringList()).isEmpty());
+    QTest::mouseClick(testing::control<QPushButton>(lockPanel(section), QStringLiteral("cmdUnlock")), Qt::LeftButton);
+    QVERIFY(!coveredByLock(section));
+    for (const testing::MaskedSecret *secret : {&password, &wrong}) {
+        const QStringList places = secret->placesInMemory(&why).value_or(QStringList{why});
+        QVERIFY2(places.isEmpty(), qPrintable(places.join(QStringLiteral("; "))));
+    }
+
+    // The lock closes Diary Password with the current password typed in it.
+    QVERIFY(
+        whileDialogIsUp([&] { testing::control<QAction>(section, QStringLiteral("mnuDiaryPassword"))->trigger(); },
+                        [&](QWidget *dialog) {
+                            testing::control<QCheckBox>(dialog, QStringLiteral("chkShowPassword"))->setChecked(true);
+                            password.type(testing::control<QLineEdit>(dialog, QStringLiteral("txtCurrent")));
+                            navigation::lockDiary(section);
+                        }));
+    typeUnlock(section, wrong);
+    QVERIFY(coveredByLock(section));
+    for (const testing::MaskedSecret *secret : {&password, &wrong}) {
+        const QStringList places = secret->placesInMemory(&why).value_or(QStringList{why});
+        QVERIFY2(places.isEmpty(), qPrintable(places.join(QStringLiteral("; "))));
+    }
 }
 
 void LockTest::diaryWithoutItsOwnPasswordNeverLocks()
