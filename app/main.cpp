@@ -2,6 +2,7 @@
 #include "core/book/bookfile.h"
 #include "core/commandline.h"
 #include "core/datafolder.h"
+#include "core/diary.h"
 #include "core/identity.h"
 #include "gui/book/bookpages.h"
 #include "gui/forms.h"
@@ -35,7 +36,7 @@ int exportBook(const commandline::Request &request)
         complain(*refused);
         return commandline::kExitFailed;
     }
-    const auto book = book::read(datafolder::workingDiaryPath(), request.tables);
+    const auto book = book::read(Diary::working().path(), request.tables);
     if (!book.ok()) {
         complain(store::message(book.failure()));
         return commandline::kExitFailed;

@@ -1,6 +1,7 @@
 #include "core/starterdiary.h"
 
 #include "core/datafolder.h"
+#include "core/diary.h"
 #include "core/store/newfile.h"
 
 #include <QFile>
@@ -17,7 +18,7 @@ CopyResult failed(const QString &reason)
 
 CopyResult copyStarterDiary()
 {
-    const QString target = datafolder::workingDiaryPath();
+    const QString target = Diary::working().path();
     if (target.isEmpty())
         return failed(QStringLiteral("The data folder is not known."));
     if (QFileInfo::exists(target))

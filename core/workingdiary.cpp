@@ -1,6 +1,7 @@
 #include "core/workingdiary.h"
 
 #include "core/datafolder.h"
+#include "core/diary.h"
 #include "core/starterdiary.h"
 #include "core/store/backups.h"
 #include "core/store/password.h"
@@ -18,7 +19,7 @@ store::Result<store::Done> ready(bool folderReady, const std::function<void(cons
         return store::Failure{store::FailureKind::Missing,
                               QStringLiteral("The data folder could not be created.\n")
                                   + QDir::toNativeSeparators(datafolder::folderPath)};
-    const QString working = datafolder::workingDiaryPath();
+    const QString working = Diary::working().path();
     if (!QFileInfo::exists(working)) {
         const auto copy = starterdiary::copyStarterDiary();
         if (!copy.copied)

@@ -1,6 +1,6 @@
 #include "gui/diarylock.h"
 
-#include "core/datafolder.h"
+#include "core/diary.h"
 #include "core/services.h"
 #include "core/store/diarykey.h"
 #include "core/store/password.h"
@@ -83,7 +83,7 @@ void DiaryLock::lock()
     if (locked())
         return;
     m_covered.clear();
-    m_path = datafolder::workingDiaryPath();
+    m_path = Diary::working().path();
     if (!store::ownPasswordInUse(m_path)) {
         m_pending = false;
         return;
@@ -217,7 +217,7 @@ void DiaryLock::listenToScreen()
 
 void DiaryLock::updateActions()
 {
-    const bool lockable = !locked() && store::ownPasswordInUse(datafolder::workingDiaryPath());
+    const bool lockable = !locked() && store::ownPasswordInUse(Diary::working().path());
     for (const QPointer<QAction> &action : m_actions)
         if (action) {
             action->setEnabled(lockable);

@@ -5,6 +5,8 @@
 // changed. While the diary is locked the boxes are empty and what they held is kept here, in
 // memory only; it is read and given as if they still held it, and goes back into them at unlock.
 
+#include "core/store/store.h"
+
 #include <QString>
 
 #include <optional>
@@ -19,6 +21,8 @@ public:
     void set(const QString &keyword, const QString &meaning);
     QString keyword() const;
     QString meaning() const;
+    // What the boxes were last given, as it was read.
+    store::Entry given() const { return {m_shownKeyword, m_shownMeaning}; }
     // Whether leaving now would lose words the user wrote.
     bool unsaved(bool newEntry) const;
 

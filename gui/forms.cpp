@@ -1,5 +1,7 @@
 #include "gui/forms.h"
 
+#include "core/diary.h"
+
 #include <algorithm>
 
 namespace forms {
@@ -77,6 +79,7 @@ void startAfresh()
         }
     }
     g_ending = false;
+    Diary::working().startAfresh();
 }
 
 } // namespace forms

@@ -1,5 +1,6 @@
 #include "gui/keywordlist.h"
 
+#include "core/diary.h"
 #include "core/secrets.h"
 
 #include <QItemSelectionModel>
@@ -18,6 +19,50 @@ void KeywordList::fill(const store::Keywords &keywords)
 {
     m_indexes = keywords.indexes;
     m_lines->setStringList(keywords.keywords);
+}
+
+void KeywordList::follow(qint64 index, const std::optional<QString> &keyword)
+{
+    const auto at = std::lower_bound(m_indexes.begin(), m_indexes.end(), index);
+    const int row = int(at - m_indexes.begin());
+    const bool listed = at != m_indexes.end() && *at == index;
+    if (listed && keyword) {
+        m_lines->setData(m_lines->index(row), *keyword);
+    } else if (listed) {
+        m_indexes.erase(at);
+        m_lines->removeRows(row, 1);
+    } else if (keyword) {
+        m_indexes.insert(at, index);
+        m_lines->insertRows(row, 1);
+        m_lines->setData(m_lines->index(row), *keyword);
+    }
+}
+
+bool KeywordList::follow(const DiaryChange &change, store::Table table)
+{
+    const QSignalBlocker quiet(m_view->selectionModel());
+    if (!change.wholeSection(table)) {
+        for (const DiaryChange::Row &row : change.rows)
+            if (row.table == table)
+                follow(row.index, row.now ? std::optional(row.now->keyword) : std::nullopt);
+        return true;
+    }
+    const auto keywords = Diary::working().keywords(table);
+    if (!keywords.ok())
+        return false;
+    const auto index = selectedIndex();
+    const auto keyword = selectedKeyword();
+    fill(*keywords);
+    // Another diary put in its place may hold another entry under the same "Index".
+    if (index && (!select(*index) || selectedKeyword() != keyword))
+        m_view->selectionModel()->clear();
+    return true;
+}
+
+void KeywordList::clearSelection()
+{
+    const QSignalBlocker quiet(m_view->selectionModel());
+    m_view->selectionModel()->clear();
 }
 
 int KeywordList::selectedPosition() const

@@ -7,6 +7,8 @@
 
 #include "core/store/store.h"
 
+struct DiaryChange;
+
 #include <optional>
 #include <vector>
 
@@ -19,6 +21,15 @@ public:
     KeywordList(QListView *view, QStringListModel *lines);
 
     void fill(const store::Keywords &keywords);
+    // The line of this row follows what the row holds now: its keyword, a new line in "Index"
+    // order, or none once it is removed. The selection stays on its row while the row stays.
+    void follow(qint64 index, const std::optional<QString> &keyword);
+    void clearSelection();
+    // Follows a change of the diary in this section: line by line where it names its rows, else
+    // read again whole. The selection stays on its row while the row holds the same keyword, and
+    // the list's selection signals stay quiet. False when the section could not be read: the list
+    // stays as it was, and the user hears of it at their next step.
+    bool follow(const DiaryChange &change, store::Table table);
     const std::vector<qint64> &indexes() const { return m_indexes; }
     // The selected line, -1 when none.
     int selectedPosition() const;

@@ -15,4 +15,27 @@ bool mayLeave(QWidget *window, Entry entry, const std::function<bool()> &save)
     }
 }
 
+Underneath askChangedUnderneath(QWidget *window, const std::optional<store::Entry> &now)
+{
+    // A long meaning would make a window taller than the screen.
+    constexpr qsizetype kShown = 300;
+    QString text;
+    if (now) {
+        const QString meaning = now->meaning.size() > kShown ? now->meaning.left(kShown) + QChar(0x2026) : now->meaning;
+        text = QStringLiteral("While you edited this entry, it changed in the diary. The diary now holds:\n\n"
+                              "Keyword: %1\nMeaning: %2\n\n"
+                              "Keep your text in its place, or take the diary's and give up yours?")
+                   .arg(now->keyword, meaning);
+    } else {
+        text = QStringLiteral("While you edited this entry, it was removed from the diary.\n\n"
+                              "Keep your text as a new entry, or take the diary as it is and give up yours?");
+    }
+    switch (
+        gui::messages().askChoice(window, text, QStringLiteral("&Keep Mine"), QStringLiteral("&Take the Diary's"))) {
+    case gui::Answer::First: return Underneath::KeepMine;
+    case gui::Answer::Second: return Underneath::TakeTheDiarys;
+    default: return Underneath::Stay;
+    }
+}
+
 } // namespace leavequestion

@@ -1,6 +1,7 @@
 #include "gui/navigation.h"
 
 #include "core/datafolder.h"
+#include "core/diary.h"
 #include "core/store/history.h"
 #include "gui/book/bookflows.h"
 #include "gui/diarylock.h"
@@ -97,12 +98,11 @@ void undoInSection(forms::Form *from)
     const auto table = section->sectionTable();
     if (!table || !entriesMayChange(section))
         return;
-    const auto undone = store::history::undoLastIn(datafolder::workingDiaryPath(), *table);
+    const auto undone = Diary::working().undoLastIn(*table);
     if (!undone.ok())
         return gui::messages().show(section, store::message(undone.failure()), gui::MessageIcon::Critical);
     if (!undone->change)
         return gui::messages().show(section, undone->refusal, gui::MessageIcon::Information);
-    entriesChanged();
 }
 
 bool entriesMayChange(QWidget *asking)
@@ -114,15 +114,6 @@ bool entriesMayChange(QWidget *asking)
                                         "before a change is taken back or entries are brought back."),
                          gui::MessageIcon::Information);
     return false;
-}
-
-void entriesChanged()
-{
-    if (SectionWindow *section = forms::loaded<SectionWindow>())
-        section->refresh();
-    for (QWidget *window : QApplication::topLevelWidgets())
-        if (auto *history = qobject_cast<HistoryWindow *>(window))
-            history->reload();
 }
 
 bool showEntry(forms::Form *from, sections::Table table, qint64 index, QWidget *asking)
@@ -168,7 +159,7 @@ void showDiaryPassword(forms::Form *from)
 {
     // From the main window the data folder may not have been looked for yet in this run.
     datafolder::setDataFolder();
-    gui::DiaryPasswordDialog::run(from ? from->widget() : nullptr, datafolder::workingDiaryPath());
+    gui::DiaryPasswordDialog::run(from ? from->widget() : nullptr);
     DiaryLock::instance().refresh();
 }
 
@@ -195,9 +186,6 @@ void importEntries(forms::Form *from)
     if (MainWindow *main = forms::loaded<MainWindow>(); main && from == main && !main->readyDiary())
         return;
     bookflows::importEntries(from->widget());
-    // The list shows what came in.
-    if (SectionWindow *section = forms::loaded<SectionWindow>(); section && from == section)
-        section->refresh();
 }
 
 chrome::PromoFrame *mainWindowPromo()

@@ -42,9 +42,6 @@ void undoInSection(forms::Form *from);
 // Whether the diary's entries may change under the user now; when the section window is adding
 // or editing an entry, says why not over the window that asked.
 bool entriesMayChange(QWidget *asking);
-// After the diary's entries changed elsewhere: the section window and the history windows read
-// them again.
-void entriesChanged();
 // The About window, modal; returns when it is closed.
 void showAbout();
 // Diary Password over the window it was asked from, modal; returns when it is closed.

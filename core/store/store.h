@@ -37,6 +37,7 @@ struct Keywords {
 struct Entry {
     QString keyword;
     QString meaning;
+    bool operator==(const Entry &) const = default;
 };
 
 // The keywords of a table in ascending "Index" order.

@@ -2,7 +2,7 @@
 
 #include "core/book/bookfile.h"
 #include "core/book/bookimport.h"
-#include "core/datafolder.h"
+#include "core/diary.h"
 #include "core/filefolders.h"
 #include "gui/book/bookpages.h"
 #include "gui/filedialogs.h"
@@ -83,7 +83,7 @@ void exportBook(QWidget *parent, const std::vector<sections::Table> &tables, boo
     if (const auto refused = book::refusalOf(path))
         return complain(parent, *refused);
     filefolders::rememberFolderOf(path);
-    const auto book = book::read(datafolder::workingDiaryPath(), tables);
+    const auto book = book::read(Diary::working().path(), tables);
     if (!book.ok())
         return complain(parent, store::message(book.failure()));
     Progress progress(parent, QStringLiteral("Exporting the book\u2026"));
@@ -94,7 +94,7 @@ void exportBook(QWidget *parent, const std::vector<sections::Table> &tables, boo
 
 void printBook(QWidget *parent)
 {
-    const auto book = book::read(datafolder::workingDiaryPath(), {sections::kTables.begin(), sections::kTables.end()});
+    const auto book = book::read(Diary::working().path(), {sections::kTables.begin(), sections::kTables.end()});
     if (!book.ok())
         return complain(parent, store::message(book.failure()));
     const QString dated = book::dateLine();
@@ -137,7 +137,7 @@ bool importFrom(QWidget *parent, const QString &path)
         complain(parent, loaded.refusal);
         return false;
     }
-    const QString diary = datafolder::workingDiaryPath();
+    const QString diary = Diary::working().path();
     const auto preview = book::preview(diary, loaded.book);
     if (!preview.ok()) {
         complain(parent, store::message(preview.failure()));
@@ -155,7 +155,7 @@ bool importFrom(QWidget *parent, const QString &path)
         != gui::Answer::Yes)
         return false;
     Progress progress(parent, QStringLiteral("Importing entries\u2026"));
-    const book::Outcome outcome = book::import(diary, *preview, progress.callback());
+    const book::Outcome outcome = Diary::working().import(*preview, progress.callback());
     tellOutcome(parent, progress, outcome, QStringLiteral("The entries were imported."));
     return outcome.done();
 }

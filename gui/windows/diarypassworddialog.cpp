@@ -1,6 +1,7 @@
 #include "gui/windows/diarypassworddialog.h"
 
 #include "core/autolock.h"
+#include "core/diary.h"
 #include "core/identity.h"
 #include "core/store/password.h"
 #include "core/store/store.h"
@@ -43,8 +44,7 @@ QPushButton *button(QWidget *parent, const QString &name, const QString &caption
 }
 } // namespace
 
-DiaryPasswordDialog::DiaryPasswordDialog(QWidget *parent, const QString &diaryPath, bool ownPassword)
-    : QDialog(parent), m_path(diaryPath)
+DiaryPasswordDialog::DiaryPasswordDialog(QWidget *parent, bool ownPassword) : QDialog(parent)
 {
     setObjectName(QStringLiteral("dlgDiaryPassword"));
     setWindowTitle(QStringLiteral("Diary Password - ") + app::kApplicationTitle);
@@ -116,16 +116,16 @@ DiaryPasswordDialog::DiaryPasswordDialog(QWidget *parent, const QString &diaryPa
     (m_currentEdit ? m_currentEdit : m_newEdit)->setFocus();
 }
 
-void DiaryPasswordDialog::run(QWidget *parent, const QString &diaryPath)
+void DiaryPasswordDialog::run(QWidget *parent)
 {
-    const auto own = store::hasOwnPassword(diaryPath);
+    const auto own = store::hasOwnPassword(Diary::working().path());
     if (!own.ok()) {
         if (own.failure().kind != store::FailureKind::Locked)
             messages().show(parent, store::message(own.failure()), MessageIcon::Critical);
         return;
     }
     const ui::FocusReturn focusBack(parent);
-    DiaryPasswordDialog dialog(parent, diaryPath, *own);
+    DiaryPasswordDialog dialog(parent, *own);
     dialog.exec();
 }
 
@@ -183,7 +183,7 @@ void DiaryPasswordDialog::change(const QString &current, const QString &next, co
     const auto changed = [&] {
         // Each key derivation takes about half a second on purpose, and every backup is re-keyed.
         const ui::BusyCursor busy;
-        return store::changePassword(m_path, current, next);
+        return Diary::working().changePassword(current, next);
     }();
     if (!changed.ok()) {
         if (changed.failure().kind == store::FailureKind::WrongPassword && m_currentEdit) {

@@ -16,11 +16,12 @@ class DiaryPasswordDialog : public QDialog {
     Q_OBJECT
 public:
     // Opens the dialog for the working diary over `parent` and returns when it is closed.
-    static void run(QWidget *parent, const QString &diaryPath);
+    // Over parent, for the working diary.
+    static void run(QWidget *parent);
 
 private:
     // ownPassword: the diary has a password of its own now, so the current one is asked for.
-    DiaryPasswordDialog(QWidget *parent, const QString &diaryPath, bool ownPassword);
+    DiaryPasswordDialog(QWidget *parent, bool ownPassword);
     void setOrChange();
     void remove();
     // Re-keys the diary and its backups; closes the dialog when that was done.
@@ -34,7 +35,6 @@ private:
     PasswordEdit *m_repeatEdit = nullptr;
     QSpinBox *m_lockMinutes = nullptr;
     QCheckBox *m_lockWithScreen = nullptr;
-    QString m_path;
 };
 
 } // namespace gui

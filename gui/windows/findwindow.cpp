@@ -1,6 +1,6 @@
 #include "gui/windows/findwindow.h"
 
-#include "core/datafolder.h"
+#include "core/diary.h"
 #include "gui/forms.h"
 #include "gui/messages.h"
 #include "gui/navigation.h"
@@ -95,6 +95,11 @@ FindWindow::FindWindow(forms::Form *opener) : QWidget(opener->widget(), Qt::Wind
     connect(m_findEdit, &QLineEdit::returnPressed, this, &FindWindow::chooseTyped);
     connect(m_resultList, &QListView::activated, this, &FindWindow::choose);
     m_findEdit->installEventFilter(this);
+    // The results follow the diary while the window is open.
+    connect(&Diary::working(), &Diary::changed, this, [this] {
+        if (!diaryForgotten() && m_index)
+            searchSoon();
+    });
 
     m_findEdit->setText(g_lastTyped);
     m_findEdit->selectAll();
@@ -193,7 +198,7 @@ bool FindWindow::indexIsReady()
 {
     if (m_index && m_index->isCurrent())
         return true;
-    const QString path = datafolder::workingDiaryPath();
+    const QString path = Diary::working().path();
     const store::DiaryVersion version = store::versionOf(path);
     if (m_failedVersion == version)
         return false;

@@ -1,6 +1,6 @@
 #include "gui/windows/historywindow.h"
 
-#include "core/datafolder.h"
+#include "core/diary.h"
 #include "core/secrets.h"
 #include "gui/book/bookflows.h"
 #include "gui/forms.h"
@@ -260,6 +260,8 @@ HistoryWindow::HistoryWindow(forms::Form *opener) : QWidget(opener->widget(), Qt
     connect(m_clearButton, &QPushButton::clicked, this, &HistoryWindow::clearHistory);
     connect(m_bringBackButton, &QPushButton::clicked, this, &HistoryWindow::bringBackEntries);
     connect(m_restoreButton, &QPushButton::clicked, this, &HistoryWindow::restoreBackup);
+    // Every change of the diary, wherever it was made, is listed as it happens.
+    connect(&Diary::working(), &Diary::changed, this, &HistoryWindow::reload);
     reload();
 }
 
@@ -273,7 +275,7 @@ void HistoryWindow::reload()
 
 void HistoryWindow::readLists(std::optional<qint64> change)
 {
-    const QString diary = datafolder::workingDiaryPath();
+    const QString diary = Diary::working().path();
     const ui::BusyCursor busy(Qt::BusyCursor);
     // Before the first Continue a new user has no diary yet, and so no history either.
     if (const auto read = m_changes->read(diary); !read.ok() && QFileInfo::exists(diary))
@@ -313,7 +315,7 @@ void HistoryWindow::showChange()
 {
     m_changeText->clear();
     if (const auto change = selectedChange()) {
-        const auto entries = store::history::readEntryChanges(datafolder::workingDiaryPath(), change->id);
+        const auto entries = store::history::readEntryChanges(Diary::working().path(), change->id);
         if (entries.ok())
             m_changeText->setPlainText(historyview::textOf(*entries));
         else
@@ -357,12 +359,11 @@ void HistoryWindow::undoChange()
     const auto change = selectedChange();
     if (!change || !navigation::entriesMayChange(this))
         return;
-    const auto undone = store::history::undo(datafolder::workingDiaryPath(), change->id);
+    const auto undone = Diary::working().undo(change->id);
     if (!undone.ok())
         return complain(undone.failure());
     if (!undone->change)
         return gui::messages().show(this, undone->refusal, gui::MessageIcon::Information);
-    navigation::entriesChanged();
     m_changeList->setCurrentIndex(m_changes->index(0));
 }
 
@@ -375,9 +376,8 @@ void HistoryWindow::clearHistory()
         == gui::Answer::Yes;
     if (!forget)
         return;
-    if (const auto cleared = store::history::clear(datafolder::workingDiaryPath()); !cleared.ok())
+    if (const auto cleared = Diary::working().clearHistory(); !cleared.ok())
         return complain(cleared.failure());
-    reload();
 }
 
 void HistoryWindow::bringBackEntries()
@@ -385,8 +385,7 @@ void HistoryWindow::bringBackEntries()
     const auto backup = selectedBackup();
     if (!backup || !navigation::entriesMayChange(this))
         return;
-    if (bookflows::importFrom(this, backup->path))
-        navigation::entriesChanged();
+    bookflows::importFrom(this, backup->path);
 }
 
 void HistoryWindow::restoreBackup()
@@ -402,7 +401,7 @@ void HistoryWindow::restoreBackup()
                                      .arg(made))
         != gui::Answer::Yes)
         return;
-    const QString diary = datafolder::workingDiaryPath();
+    const QString diary = Diary::working().path();
     const auto passwords = store::passwordsOf(diary, backup->path);
     if (!passwords.ok())
         return complainNotRestored(passwords.failure());
@@ -416,10 +415,9 @@ void HistoryWindow::restoreBackup()
         if (answer == gui::Answer::Second)
             choice = store::PasswordChoice::Backups;
     }
-    const auto restored = store::restoreBackup(diary, backup->path, choice);
+    const auto restored = Diary::working().restore(backup->path, choice);
     if (!restored.ok())
         return complainNotRestored(restored.failure());
-    navigation::entriesChanged();
     QStringList told{QStringLiteral("The diary is now as it was on %1.").arg(made)};
     if (restored->backupsPassword)
         told << (restored->ownPassword ? QStringLiteral("It now opens with the password the backup was made with.")

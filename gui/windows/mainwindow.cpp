@@ -1,6 +1,7 @@
 #include "gui/windows/mainwindow.h"
 
 #include "core/datafolder.h"
+#include "core/diary.h"
 #include "core/sections.h"
 #include "core/workingdiary.h"
 #include "gui/diarymenu.h"
@@ -150,8 +151,7 @@ bool MainWindow::validateChoice()
     for (int i = 0; i < 4; ++i)
         chosen = chosen || m_sectionOptions[i]->isChecked();
 
-    if (!datafolder::fileExists(datafolder::workingDiaryPath())
-        && !datafolder::fileExists(datafolder::starterDiaryPath())) {
+    if (!datafolder::fileExists(Diary::working().path()) && !datafolder::fileExists(datafolder::starterDiaryPath())) {
         gui::messages().show(this, QStringLiteral("Required Files Are Missing\rPlease Reinstall The Software"),
                              gui::MessageIcon::Critical);
         return false;

@@ -1,11 +1,12 @@
 #include "gui/windows/sectionwindow.h"
 
-#include "core/datafolder.h"
+#include "core/diary.h"
 #include "core/entries.h"
 #include "core/sections.h"
 #include "core/services.h"
 #include "core/text.h"
 #include "gui/diarymenu.h"
+#include "gui/editsave.h"
 #include "gui/leavequestion.h"
 #include "gui/messages.h"
 #include "gui/navigation.h"
@@ -107,6 +108,7 @@ SectionWindow::SectionWindow(SectionChoice choice) : m_choice(std::move(choice))
     connect(m_refreshButton, &QPushButton::clicked, this, &SectionWindow::refreshList);
     connect(m_keywordList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &SectionWindow::showSelectedEntry);
+    connect(&Diary::working(), &Diary::changed, this, &SectionWindow::followDiary);
 
     m_fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
     m_fileMenu->setObjectName(QStringLiteral("mnuFile"));
@@ -145,7 +147,7 @@ void SectionWindow::load()
     m_drawn = {false, false, false};
     setMode(Mode::Closed);
 
-    const auto keywords = store::readKeywords(datafolder::workingDiaryPath(), section->table);
+    const auto keywords = Diary::working().keywords(section->table);
     if (keywords.ok())
         m_lines->fill(*keywords);
     else
@@ -215,13 +217,14 @@ bool SectionWindow::saveNewEntry()
     const auto table = sectionTable();
     if (!table)
         return false;
-    const auto added = store::addEntry(datafolder::workingDiaryPath(), *table, entry);
+    // The list gets the new line from the diary's notice: nothing is read back.
+    const auto added = Diary::working().add(*table, entry);
     if (!added.ok()) {
         report(added.failure());
         return false;
     }
     browseAfterAdding();
-    refreshList();
+    m_lines->clearSelection();
     return true;
 }
 
@@ -238,14 +241,18 @@ void SectionWindow::removeEntry()
     const auto table = sectionTable();
     const auto index = selectedIndex();
     if (table && index) {
-        const auto removed = store::removeEntry(datafolder::workingDiaryPath(), *table, *index, selectedKeyword());
+        const auto removed = Diary::working().remove(*table, *index, selectedKeyword());
         if (!removed.ok()) {
             report(removed.failure());
             return;
         }
-        if (*removed)
+        if (*removed) {
             m_boxes->set(QString(), QString());
+            m_lines->clearSelection();
+            return;
+        }
     }
+    // The line stood for a row that is gone or another entry now: the list shows what is there.
     refreshList();
 }
 
@@ -259,6 +266,8 @@ void SectionWindow::editOrSaveEntry()
 
 void SectionWindow::startEditing()
 {
+    const auto index = selectedIndex();
+    m_edited = index ? std::optional<Edited>(Edited{*index, m_boxes->given()}) : std::nullopt;
     setMode(Mode::Editing);
     m_keywordEdit->setFocus();
 }
@@ -266,25 +275,36 @@ void SectionWindow::startEditing()
 bool SectionWindow::saveChanges()
 {
     const auto table = sectionTable();
-    const auto index = selectedIndex();
-    bool saved = true;
-    if (table && index) {
+    if (table && m_edited) {
         const store::Entry entry{text::trimSpaces(m_boxes->keyword()), text::trimSpaces(m_boxes->meaning())};
         if (const entries::Check check = entries::check(entry.keyword, entry.meaning);
             check != entries::Check::Passed) {
-            saved = false;
             if (refuse(check))
                 return false;
-        } else if (const auto updated =
-                       store::updateEntry(datafolder::workingDiaryPath(), *table, *index, entry, selectedKeyword());
-                   !updated.ok()) {
-            report(updated.failure());
+            browseAfterEditing();
             return false;
+        }
+        const editsave::Outcome saved = editsave::save(this, *table, m_edited->index, m_edited->given, entry);
+        if (saved.kind == editsave::Outcome::Kind::NotWritten)
+            return false;
+        if (saved.kind == editsave::Outcome::Kind::TookTheDiary) {
+            // The typed text is given up: the boxes and the list show the diary as it is.
+            m_boxes->set(saved.diary ? saved.diary->keyword : QString(),
+                         saved.diary ? saved.diary->meaning : QString());
+            browseAfterEditing();
+            const QSignalBlocker keepBoxes(m_keywordList->selectionModel());
+            refreshList();
+            m_lines->select(m_edited->index);
+            return true;
         }
     }
     browseAfterEditing();
-    refreshList();
-    return saved;
+    // Nothing was read back for a save; without a row to save, the list is read as ever.
+    if (m_edited)
+        m_lines->clearSelection();
+    else
+        refreshList();
+    return true;
 }
 
 // Something typed stays after the message, with the focus in the first empty box: true then.
@@ -310,7 +330,7 @@ void SectionWindow::showSelectedEntry()
     const auto index = selectedIndex();
     if (!table || !index)
         return;
-    const auto entry = store::readEntry(datafolder::workingDiaryPath(), *table, *index);
+    const auto entry = Diary::working().entry(*table, *index);
     if (!entry.ok()) {
         report(entry.failure());
         return;
@@ -334,20 +354,33 @@ void SectionWindow::refreshList()
     const auto table = sectionTable();
     if (!table || diaryForgotten())
         return;
-    const auto keywords = store::readKeywords(datafolder::workingDiaryPath(), *table);
+    const auto keywords = Diary::working().keywords(*table);
     if (keywords.ok())
         m_lines->fill(*keywords);
     else
         report(keywords.failure());
 }
 
-void SectionWindow::refresh()
+// The list and boxes follow every change of the diary, wherever it was made. What the user is
+// typing stays: an entry being added or edited is never overwritten (its Save asks when the entry
+// changed underneath).
+void SectionWindow::followDiary(const DiaryChange &change)
 {
+    const auto table = sectionTable();
+    if (!table || diaryForgotten() || !change.touches(*table))
+        return;
     // After a book option, the list waits until the buttons it needs show the captions of a mode.
-    const bool closed = m_mode == Mode::Closed && !m_drawn.open;
-    const bool browsing = m_mode == Mode::Browsing && !m_drawn.open && !m_drawn.add && !m_drawn.edit;
-    if (closed || browsing)
-        refreshList();
+    if (m_drawn.open || m_drawn.add || m_drawn.edit)
+        return;
+    const auto selected = selectedIndex();
+    if (!m_lines->follow(change, *table))
+        return;
+    if (m_mode == Mode::Adding || m_mode == Mode::Editing || !selected)
+        return;
+    if (!selectedIndex())
+        m_boxes->set(QString(), QString());
+    else if (change.wholeSection(*table) || change.row(*table, *selected))
+        showSelectedEntry();
 }
 
 void SectionWindow::backToMain()

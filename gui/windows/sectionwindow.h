@@ -15,6 +15,7 @@
 #include <optional>
 #include <vector>
 
+struct DiaryChange;
 class QAction;
 class QLabel;
 class QLineEdit;
@@ -37,8 +38,6 @@ public:
 
     // Opens the section as the Open button does, when it offers to open it.
     void open();
-    // Reads the list again, as the user sees it after an import: not while an entry is written.
-    void refresh();
 
     void load() override;
     void unload() override;
@@ -98,6 +97,7 @@ private:
     bool saveNewEntry();
     void startEditing();
     bool saveChanges();
+    void followDiary(const DiaryChange &change);
     bool refuse(entries::Check check);
     // Back to browsing once an entry is saved or given up.
     void browseAfterAdding();
@@ -121,4 +121,11 @@ private:
     } m_drawn;
     std::unique_ptr<KeywordList> m_lines;
     std::unique_ptr<EntryBoxes> m_boxes;
+    // The entry being edited, by its "Index", and what the boxes were given from it: Save finds
+    // out by these whether the diary changed it meanwhile.
+    struct Edited {
+        qint64 index = 0;
+        store::Entry given;
+    };
+    std::optional<Edited> m_edited;
 };

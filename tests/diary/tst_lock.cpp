@@ -532,7 +532,7 @@ void LockTest::passwordsLeaveNoCopyInMemory()
     QVERIFY(store::ownPasswordInUse(m_env->workingDiary()));
     store::probe::forgetKeys();
     QVERIFY(whileDialogIsUp(
-        [&] { section->refresh(); },
+        [&] { testing::control<QPushButton>(section, QStringLiteral("cmdRefresh"))->click(); },
         [&](QWidget *prompt) {
             testing::control<QCheckBox>(prompt, QStringLiteral("chkShowPassword"))->setChecked(true);
             password.type(testing::control<QLineEdit>(prompt, QStringLiteral("txtPassword")));

@@ -1,0 +1,243 @@
+#include "core/diary.h"
+
+#include "core/datafolder.h"
+
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+
+#include <algorithm>
+
+namespace {
+// An undo of more entries than this (an import taken back) is told as its sections changed: the
+// windows read those again, which is quicker than following each entry.
+constexpr std::size_t kRowsNamed = 500;
+
+// The file as another program would leave it changed: this run's own writes to other files (a
+// backup written anew) are no change of the diary.
+store::DiaryVersion lookOf(const QString &path)
+{
+    store::DiaryVersion look = store::versionOf(path);
+    look.writesThisRun = 0;
+    return look;
+}
+} // namespace
+
+bool DiaryChange::touches(store::Table table) const
+{
+    return wholeSection(table)
+        || std::any_of(rows.begin(), rows.end(), [table](const Row &row) { return row.table == table; });
+}
+
+const DiaryChange::Row *DiaryChange::row(store::Table table, qint64 index) const
+{
+    const auto found = std::find_if(rows.begin(), rows.end(),
+                                    [&](const Row &row) { return row.table == table && row.index == index; });
+    return found == rows.end() ? nullptr : &*found;
+}
+
+Diary &Diary::working()
+{
+    // Lives as long as the process: windows and the lock listen to it until the very end.
+    static auto *diary = new Diary;
+    return *diary;
+}
+
+Diary::Diary() = default;
+
+QString Diary::path() const
+{
+    return datafolder::workingDiaryPath();
+}
+
+store::Result<store::Keywords> Diary::keywords(store::Table table)
+{
+    lookForOutsideChange();
+    return store::readKeywords(path(), table);
+}
+
+store::Result<std::optional<store::Entry>> Diary::entry(store::Table table, qint64 index)
+{
+    lookForOutsideChange();
+    return store::readEntry(path(), table, index);
+}
+
+store::Result<qint64> Diary::add(store::Table table, const store::Entry &entry)
+{
+    lookForOutsideChange();
+    auto added = store::addEntry(path(), table, entry);
+    sawOwnChange();
+    if (added.ok())
+        tell({.rows = {{table, *added, entry}}, .history = true});
+    return added;
+}
+
+store::Result<bool> Diary::update(store::Table table, qint64 index, const store::Entry &entry,
+                                  const std::optional<QString> &listedKeyword)
+{
+    lookForOutsideChange();
+    auto updated = store::updateEntry(path(), table, index, entry, listedKeyword);
+    sawOwnChange();
+    if (updated.ok() && *updated)
+        tell({.rows = {{table, index, entry}}, .history = true});
+    return updated;
+}
+
+store::Result<bool> Diary::remove(store::Table table, qint64 index, const std::optional<QString> &listedKeyword)
+{
+    lookForOutsideChange();
+    auto removed = store::removeEntry(path(), table, index, listedKeyword);
+    sawOwnChange();
+    if (removed.ok() && *removed)
+        tell({.rows = {{table, index, std::nullopt}}, .history = true});
+    return removed;
+}
+
+store::Result<store::history::Undo> Diary::undo(qint64 change)
+{
+    lookForOutsideChange();
+    auto undone = store::history::undo(path(), change);
+    sawOwnChange();
+    if (undone.ok() && undone->change)
+        tell(rowsOf(*undone->change));
+    return undone;
+}
+
+store::Result<store::history::Undo> Diary::undoLastIn(store::Table table)
+{
+    lookForOutsideChange();
+    auto undone = store::history::undoLastIn(path(), table);
+    sawOwnChange();
+    if (undone.ok() && undone->change)
+        tell(rowsOf(*undone->change));
+    return undone;
+}
+
+store::Result<store::Done> Diary::clearHistory()
+{
+    lookForOutsideChange();
+    auto cleared = store::history::clear(path());
+    sawOwnChange();
+    if (cleared.ok())
+        tell({.history = true});
+    return cleared;
+}
+
+book::Outcome Diary::import(const book::Preview &preview, const book::Progress &progress)
+{
+    lookForOutsideChange();
+    book::Outcome outcome = book::import(path(), preview, progress);
+    sawOwnChange();
+    if (outcome.done()) {
+        DiaryChange change{.history = true};
+        for (std::size_t i = 0; i < preview.added.size(); ++i)
+            change.sections[i] = preview.added[i] > 0;
+        tell(change);
+    }
+    return outcome;
+}
+
+store::Result<store::Restored> Diary::restore(const QString &backup, store::PasswordChoice choice)
+{
+    lookForOutsideChange();
+    auto restored = store::restoreBackup(path(), backup, choice);
+    sawOwnChange();
+    if (restored.ok())
+        tell({.history = true, .replaced = true});
+    return restored;
+}
+
+store::Result<store::PasswordChange> Diary::changePassword(const QString &current, const QString &next)
+{
+    lookForOutsideChange();
+    auto changed = store::changePassword(path(), current, next);
+    sawOwnChange();
+    return changed;
+}
+
+DiaryChange Diary::rowsOf(qint64 change)
+{
+    DiaryChange told{.history = true};
+    const auto entries = store::history::readEntryChanges(path(), change);
+    if (!entries.ok() || entries->size() > kRowsNamed) {
+        // Every section, when the entries cannot be told: reading them again is always right.
+        if (!entries.ok())
+            told.sections.fill(true);
+        else
+            for (const store::history::EntryChange &entry : *entries)
+                told.sections[std::size_t(entry.table)] = true;
+        return told;
+    }
+    for (const store::history::EntryChange &entry : *entries)
+        told.rows.push_back({entry.table, entry.index, entry.after});
+    return told;
+}
+
+void Diary::lookForOutsideChange()
+{
+    const QString diary = path();
+    if (diary.isEmpty())
+        return;
+    watch();
+    const store::DiaryVersion look = lookOf(diary);
+    if (!m_seen) {
+        m_seen = look;
+        return;
+    }
+    if (look == *m_seen)
+        return;
+    m_seen = look;
+    // Told before the call that noticed it goes on, so that a write lands in a window that shows
+    // the diary as it is; a window that reads while it follows the change does not tell it again.
+    if (m_telling)
+        return;
+    m_telling = true;
+    tell({.history = true, .replaced = true});
+    m_telling = false;
+}
+
+void Diary::sawOwnChange()
+{
+    const QString diary = path();
+    if (!diary.isEmpty())
+        m_seen = lookOf(diary);
+}
+
+void Diary::tell(const DiaryChange &change)
+{
+    emit changed(change);
+}
+
+// While Brimvale waits, a change from outside is told as it happens: the file itself, and its
+// folder, where a replaced file appears under the diary's name.
+void Diary::watch()
+{
+    const QString diary = path();
+    if (diary == m_watched && m_watcher && m_watcher->files().contains(diary))
+        return;
+    if (!m_watcher) {
+        m_watcher = new QFileSystemWatcher(this);
+        connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &Diary::lookForOutsideChange);
+        connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &Diary::lookForOutsideChange);
+    }
+    if (diary != m_watched) {
+        if (!m_watcher->files().isEmpty())
+            m_watcher->removePaths(m_watcher->files());
+        if (!m_watcher->directories().isEmpty())
+            m_watcher->removePaths(m_watcher->directories());
+        m_watched = diary;
+        if (const QString folder = QFileInfo(diary).absolutePath(); QFileInfo(folder).isDir())
+            m_watcher->addPath(folder);
+    }
+    if (QFileInfo::exists(diary))
+        m_watcher->addPath(diary);
+}
+
+void Diary::startAfresh()
+{
+    m_seen.reset();
+    if (m_watcher) {
+        delete m_watcher;
+        m_watcher = nullptr;
+    }
+    m_watched.clear();
+}

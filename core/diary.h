@@ -1,0 +1,99 @@
+#pragma once
+
+// The working diary of this run: the one object every window reads the diary through and writes
+// it through, and that tells every window what changed, so that no window keeps its own idea of
+// the diary. A change made here is told as it returns, with each entry it touched as it is now;
+// a change made by another program (a sync tool replacing the file, an editor) is noticed by the
+// file's identity, size and time, at the next read or by watching the file while Brimvale waits,
+// and told as the whole diary replaced. Every call still opens the file, works and closes it: no
+// handle stays open while the program waits.
+
+#include "core/book/bookimport.h"
+#include "core/store/backups.h"
+#include "core/store/history.h"
+#include "core/store/password.h"
+#include "core/store/restore.h"
+#include "core/store/store.h"
+
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QFileSystemWatcher;
+
+// What one change did to the diary, for a window that shows some of it.
+struct DiaryChange {
+    // An entry added, changed or removed, with what it holds now (nothing once removed).
+    struct Row {
+        store::Table table = store::Table::Spell;
+        qint64 index = 0;
+        std::optional<store::Entry> now;
+    };
+    std::vector<Row> rows;
+    // Sections whose entries changed too many to name (an import): read them again.
+    std::array<bool, store::kTables.size()> sections{};
+    // The list of changes grew or went.
+    bool history = false;
+    // The file was replaced whole (a restore, or another program): anything may differ.
+    bool replaced = false;
+
+    // Whether anything of this section may differ.
+    bool touches(store::Table table) const;
+    // Whether the section must be read again whole rather than row by row.
+    bool wholeSection(store::Table table) const { return replaced || sections[std::size_t(table)]; }
+    // The row of this entry, when the change names it.
+    const Row *row(store::Table table, qint64 index) const;
+};
+
+class Diary : public QObject {
+    Q_OBJECT
+public:
+    // This run's diary, in the data folder (core/datafolder.h); empty while that is unknown.
+    static Diary &working();
+    QString path() const;
+
+    // Reads. Each first looks whether the file changed behind Brimvale's back, and tells such a
+    // change before it reads.
+    store::Result<store::Keywords> keywords(store::Table table);
+    store::Result<std::optional<store::Entry>> entry(store::Table table, qint64 index);
+
+    // Writes, each told (changed()) before it returns, when it changed anything.
+    store::Result<qint64> add(store::Table table, const store::Entry &entry);
+    store::Result<bool> update(store::Table table, qint64 index, const store::Entry &entry,
+                               const std::optional<QString> &listedKeyword = std::nullopt);
+    store::Result<bool> remove(store::Table table, qint64 index,
+                               const std::optional<QString> &listedKeyword = std::nullopt);
+    store::Result<store::history::Undo> undo(qint64 change);
+    store::Result<store::history::Undo> undoLastIn(store::Table table);
+    store::Result<store::Done> clearHistory();
+    book::Outcome import(const book::Preview &preview, const book::Progress &progress = {});
+    store::Result<store::Restored> restore(const QString &backup, store::PasswordChoice choice);
+    // Another key, the same entries: nothing to tell.
+    store::Result<store::PasswordChange> changePassword(const QString &current, const QString &next);
+
+    // Looks now whether the file changed other than through this object, and tells it as above.
+    void lookForOutsideChange();
+    // Forgets what it saw of the file, as at the start of a run: between tests and benchmark runs.
+    void startAfresh();
+
+signals:
+    void changed(const DiaryChange &change);
+
+private:
+    Diary();
+    // What the file looks like after a change of its own, which is then no change from outside.
+    void sawOwnChange();
+    void tell(const DiaryChange &change);
+    // The rows one change of the history touched, as they are after it.
+    DiaryChange rowsOf(qint64 change);
+    void watch();
+
+    std::optional<store::DiaryVersion> m_seen;
+    bool m_telling = false;
+    QFileSystemWatcher *m_watcher = nullptr;
+    QString m_watched;
+};

@@ -1,0 +1,30 @@
+#pragma once
+
+// Saving an entry that was edited. The diary may have changed it, or removed it, since editing
+// began (an undo in the History window, a restore, another program): then the typed text goes in
+// only when the user says so, never over the diary's entry unasked.
+
+#include "core/store/store.h"
+
+#include <optional>
+
+class QWidget;
+
+namespace editsave {
+
+struct Outcome {
+    enum class Kind {
+        Written,      // the typed text is in the diary
+        TookTheDiary, // the user gave the typed text up for what the diary holds now
+        NotWritten,   // nothing written, and the editing goes on (a failure was shown, or the user stays)
+    };
+    Kind kind = Kind::NotWritten;
+    // For TookTheDiary: what the diary holds now; none when the entry is gone.
+    std::optional<store::Entry> diary;
+};
+
+// `given`: what the boxes were given from the entry when editing began; `typed`: the checked text.
+// An entry that is gone, kept at the user's word, comes back as a new entry at the end.
+Outcome save(QWidget *window, store::Table table, qint64 index, const store::Entry &given, const store::Entry &typed);
+
+} // namespace editsave
