@@ -87,6 +87,41 @@ Result<bool> hasHistory(const Connection &connection)
     return found->integer(0) == 2;
 }
 
+QString quoted(const QString &keyword)
+{
+    return QStringLiteral("\u201c%1\u201d").arg(keyword);
+}
+
+Result<std::optional<std::vector<EntryChange>>> entriesOf(const Connection &connection, qint64 change)
+{
+    using Rows = std::optional<std::vector<EntryChange>>;
+    auto rows = Statement::prepare(
+        connection,
+        QStringLiteral("SELECT section, \"Index\", keyword_before IS NOT NULL, keyword_before, meaning_before, "
+                       "keyword_after IS NOT NULL, keyword_after, meaning_after FROM %1 WHERE change_id = ?1 "
+                       "ORDER BY rowid")
+            .arg(kEntriesTable),
+        {{1, change}});
+    if (!rows.ok())
+        return rows.failure();
+    std::vector<EntryChange> entries;
+    int rc = SQLITE_ROW;
+    while ((rc = rows->step()) == SQLITE_ROW) {
+        const auto table = sectionOfNumber(rows->integer(0));
+        if (!table)
+            return Rows();
+        EntryChange entry{*table, rows->integer(1), std::nullopt, std::nullopt};
+        if (rows->integer(2) != 0)
+            entry.before = Entry{rows->text(3), rows->text(4)};
+        if (rows->integer(5) != 0)
+            entry.after = Entry{rows->text(6), rows->text(7)};
+        entries.push_back(std::move(entry));
+    }
+    if (rc != SQLITE_DONE)
+        return connection.failure(rc);
+    return Rows(std::move(entries));
+}
+
 Result<Recorder> Recorder::start(const Connection &connection, const ChangeFacts &facts)
 {
     // An older diary gets the history's tables with its first change, in the change's transaction.

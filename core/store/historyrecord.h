@@ -17,6 +17,9 @@
 
 namespace store::history {
 
+// More "Took back: " than anyone reads; a crafted chain is cut there.
+inline constexpr qint64 kDeepestChain = 64;
+
 // Named so that no section's table ("tbl…") can ever share a name with them.
 inline const QString kChangesTable = QStringLiteral("history_changes");
 inline const QString kEntriesTable = QStringLiteral("history_entries");
@@ -33,6 +36,12 @@ std::optional<Table> sectionOfNumber(qint64 number);
 
 // Whether the diary has its history tables yet.
 Result<bool> hasHistory(const Connection &connection);
+
+// A keyword in the history's lines: “Sage”.
+QString quoted(const QString &keyword);
+
+// The entries a change touched; nothing when a row names no section the diary has.
+Result<std::optional<std::vector<EntryChange>>> entriesOf(const Connection &connection, qint64 change);
 
 // What a change row says of the change, besides its time.
 struct ChangeFacts {
