@@ -8,6 +8,7 @@
 #include <sqlcipher/sqlite3.h>
 
 #include <QFileInfo>
+#include <QLocale>
 
 #include <algorithm>
 #include <limits>
@@ -36,6 +37,11 @@ QString entryLine(Kind kind, qint64 entries, const std::optional<Table> &table, 
 
 QString describe(const Change &change)
 {
+    // In the History window's own format, so that the line and the Backups list read alike.
+    if (change.kind == Kind::Restored)
+        return change.backupMadeAt.isValid() ? QStringLiteral("Restored the backup of %1")
+                                                   .arg(QLocale().toString(change.backupMadeAt, QLocale::ShortFormat))
+                                             : QStringLiteral("Restored a backup");
     if (change.kind != Kind::Undone)
         return entryLine(change.kind, change.entries, change.table, change.keyword);
     QString line;
@@ -87,6 +93,11 @@ Result<std::vector<Change>> readChanges(const QString &path, qint64 olderThan, q
         change.entries = rows->integer(4);
         change.table = sectionOfNumber(rows->integer(5));
         change.keyword = rows->text(6);
+        if (*kind == Kind::Restored) {
+            change.table.reset();
+            change.backupMadeAt = backupTimeOf(rows->text(6));
+            change.keyword.clear();
+        }
         if (*kind == Kind::Undone) {
             change.undid = rows->integer(7);
             change.undidKind = *undidKind;

@@ -18,7 +18,8 @@ struct KindNumber {
 };
 // Stored as numbers of their own, so that reordering the enum never changes what a diary says.
 constexpr KindNumber kKindNumbers[] = {
-    {Kind::Added, 1}, {Kind::Changed, 2}, {Kind::Removed, 3}, {Kind::Imported, 4}, {Kind::Undone, 5},
+    {Kind::Added, 1},    {Kind::Changed, 2}, {Kind::Removed, 3},
+    {Kind::Imported, 4}, {Kind::Undone, 5},  {Kind::Restored, 6},
 };
 
 QString ifMissing(bool skip)
@@ -122,6 +123,11 @@ Result<std::optional<std::vector<EntryChange>>> entriesOf(const Connection &conn
     return Rows(std::move(entries));
 }
 
+QDateTime backupTimeOf(const QString &keyword)
+{
+    return QDateTime::fromString(keyword, Qt::ISODate);
+}
+
 Result<Recorder> Recorder::start(const Connection &connection, const ChangeFacts &facts)
 {
     // An older diary gets the history's tables with its first change, in the change's transaction.
@@ -207,6 +213,16 @@ Result<RunChange> recordOne(const Connection &connection, Kind kind, Table table
     if (auto failed = recorder->add(table, index, before, after))
         return *failed;
     return recorder->runChange();
+}
+
+std::optional<Failure> recordRestore(const Connection &connection, const QDateTime &madeAt)
+{
+    ChangeFacts facts;
+    facts.kind = Kind::Restored;
+    // The local time the backup's name gives, as the Backups list shows it, whatever the offset is now.
+    facts.keyword = madeAt.toLocalTime().toString(Qt::ISODate);
+    const auto recorder = Recorder::start(connection, facts);
+    return recorder.ok() ? std::nullopt : std::optional(recorder.failure());
 }
 
 std::vector<RunChange> &runChangesOf(const QString &path)

@@ -17,6 +17,8 @@ namespace store::history {
 namespace {
 const QString kDamaged = QStringLiteral("The history of this change is damaged, so it cannot be taken back.");
 const QString kGone = QStringLiteral("This change is no longer in the diary's history.");
+const QString kRestore = QStringLiteral("A restore is taken back by restoring the copy of the diary it kept, which "
+                                        "the Backups list shows.");
 
 using Entries = std::vector<EntryChange>;
 
@@ -95,7 +97,8 @@ std::optional<Undoing> undoingOf(const Statement &row, qint64 id)
 {
     const auto kind = kindOfNumber(row.integer(0));
     const auto first = kindOfNumber(row.integer(4));
-    if (!kind || (*kind == Kind::Undone && (!first || *first == Kind::Undone)))
+    // No undo of a restore is ever made: a chain that starts with one is crafted.
+    if (!kind || (*kind == Kind::Undone && (!first || *first == Kind::Undone || *first == Kind::Restored)))
         return std::nullopt;
     Undoing undoing;
     undoing.kind = *kind;
@@ -281,6 +284,7 @@ std::optional<Failure> checkByKind(Reversal &reversal, Kind kind, const Entries 
     case Kind::Removed: return removeTakenBack(reversal, entries);
     case Kind::Imported: return importTakenBack(reversal, entries);
     case Kind::Undone: return undoTakenBack(reversal, entries);
+    case Kind::Restored: break;
     }
     return reversal.refuse(kDamaged);
 }
@@ -313,6 +317,8 @@ Result<Taken> takeBack(const QString &path, qint64 id, std::optional<qint64> exp
             return reversal.refuse(kDamaged);
         if (expectedAtMs && *expectedAtMs != undoing->atMs)
             return reversal.refuse(kGone);
+        if (undoing->kind == Kind::Restored)
+            return reversal.refuse(kRestore);
         const auto read = entriesOf(connection, id);
         if (!read.ok())
             return read.failure();
