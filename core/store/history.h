@@ -1,7 +1,8 @@
 #pragma once
 
-// The diary's history: every add, edit, remove, import and undo, kept inside the diary file in
-// the same transaction as the change itself, so the two never disagree, even after a kill. It is
+// The diary's history: every add, edit, remove, import, undo and restore, kept inside the diary
+// file with the change itself (in its transaction; a restore's in the restored copy before it takes
+// the diary's place), so the two never disagree, even after a kill. It is
 // encrypted with the diary, goes wherever the diary goes (password changes, backups) and is as
 // secret as the diary; it is never exported nor imported. A new diary has the history's tables
 // from the start, an older one gets them with its first change; opening one never writes.
@@ -23,7 +24,9 @@
 
 namespace store::history {
 
-enum class Kind { Added, Changed, Removed, Imported, Undone };
+// Restored: the diary was put back from a backup (core/store/restore.h); it touched no entry, and
+// the history before it is the backup's own.
+enum class Kind { Added, Changed, Removed, Imported, Undone, Restored };
 
 // One line of the history, as the History window lists it.
 struct Change {
@@ -42,6 +45,8 @@ struct Change {
     // and that first change's kind, never Undone.
     int depth = 0;
     Kind firstKind = Kind::Added;
+    // For a restore: when the backup it put back was made (invalid when the history does not say).
+    QDateTime backupMadeAt;
 };
 
 // One entry a change touched, before and after.
@@ -54,7 +59,8 @@ struct EntryChange {
 
 // The line for a change: "Removed “Myrrh” from Incense", "Changed “Sage” in Spell",
 // "Added “Rue” to Rituals", "Imported 12 entries" ("Imported 1 entry"), and for an undo "Took back: "
-// and the line of the change it took back (twice for an undo of an undo).
+// and the line of the change it took back (twice for an undo of an undo), "Restored the backup of "
+// and the backup's date and time in the locale's short format.
 QString describe(const Change &change);
 
 // Every change, newest first, or a page of them: the `limit` newest older than `olderThan`
@@ -75,7 +81,8 @@ struct Undo {
 };
 // Takes a change back, all of it or nothing, as a new change of its own (which can be taken back
 // in turn): a removed entry returns with its own "Index", so it stands in its old place in the
-// list; an edited one gets its earlier text back; an added one is removed.
+// list; an edited one gets its earlier text back; an added one is removed. A restore is refused:
+// it is taken back by restoring the copy of the diary it kept.
 Result<Undo> undo(const QString &path, qint64 change);
 // Takes back this run's last change that touched this section and is not taken back yet; an undo
 // made here is not itself taken back by the next one, so that repeating it steps further back.

@@ -18,7 +18,8 @@ struct KindNumber {
 };
 // Stored as numbers of their own, so that reordering the enum never changes what a diary says.
 constexpr KindNumber kKindNumbers[] = {
-    {Kind::Added, 1}, {Kind::Changed, 2}, {Kind::Removed, 3}, {Kind::Imported, 4}, {Kind::Undone, 5},
+    {Kind::Added, 1},    {Kind::Changed, 2}, {Kind::Removed, 3},
+    {Kind::Imported, 4}, {Kind::Undone, 5},  {Kind::Restored, 6},
 };
 
 QString ifMissing(bool skip)
@@ -85,6 +86,46 @@ Result<bool> hasHistory(const Connection &connection)
     if (const int rc = found->step(); rc != SQLITE_ROW)
         return connection.failure(rc);
     return found->integer(0) == 2;
+}
+
+QString quoted(const QString &keyword)
+{
+    return QStringLiteral("\u201c%1\u201d").arg(keyword);
+}
+
+Result<std::optional<std::vector<EntryChange>>> entriesOf(const Connection &connection, qint64 change)
+{
+    using Rows = std::optional<std::vector<EntryChange>>;
+    auto rows = Statement::prepare(
+        connection,
+        QStringLiteral("SELECT section, \"Index\", keyword_before IS NOT NULL, keyword_before, meaning_before, "
+                       "keyword_after IS NOT NULL, keyword_after, meaning_after FROM %1 WHERE change_id = ?1 "
+                       "ORDER BY rowid")
+            .arg(kEntriesTable),
+        {{1, change}});
+    if (!rows.ok())
+        return rows.failure();
+    std::vector<EntryChange> entries;
+    int rc = SQLITE_ROW;
+    while ((rc = rows->step()) == SQLITE_ROW) {
+        const auto table = sectionOfNumber(rows->integer(0));
+        if (!table)
+            return Rows();
+        EntryChange entry{*table, rows->integer(1), std::nullopt, std::nullopt};
+        if (rows->integer(2) != 0)
+            entry.before = Entry{rows->text(3), rows->text(4)};
+        if (rows->integer(5) != 0)
+            entry.after = Entry{rows->text(6), rows->text(7)};
+        entries.push_back(std::move(entry));
+    }
+    if (rc != SQLITE_DONE)
+        return connection.failure(rc);
+    return Rows(std::move(entries));
+}
+
+QDateTime backupTimeOf(const QString &keyword)
+{
+    return QDateTime::fromString(keyword, Qt::ISODate);
 }
 
 Result<Recorder> Recorder::start(const Connection &connection, const ChangeFacts &facts)
@@ -172,6 +213,16 @@ Result<RunChange> recordOne(const Connection &connection, Kind kind, Table table
     if (auto failed = recorder->add(table, index, before, after))
         return *failed;
     return recorder->runChange();
+}
+
+std::optional<Failure> recordRestore(const Connection &connection, const QDateTime &madeAt)
+{
+    ChangeFacts facts;
+    facts.kind = Kind::Restored;
+    // The local time the backup's name gives, as the Backups list shows it, whatever the offset is now.
+    facts.keyword = madeAt.toLocalTime().toString(Qt::ISODate);
+    const auto recorder = Recorder::start(connection, facts);
+    return recorder.ok() ? std::nullopt : std::optional(recorder.failure());
 }
 
 std::vector<RunChange> &runChangesOf(const QString &path)

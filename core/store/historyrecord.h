@@ -9,6 +9,7 @@
 #include "core/store/statements.h"
 #include "core/store/store.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -16,6 +17,9 @@
 #include <vector>
 
 namespace store::history {
+
+// More "Took back: " than anyone reads; a crafted chain is cut there.
+inline constexpr qint64 kDeepestChain = 64;
 
 // Named so that no section's table ("tbl…") can ever share a name with them.
 inline const QString kChangesTable = QStringLiteral("history_changes");
@@ -33,6 +37,16 @@ std::optional<Table> sectionOfNumber(qint64 number);
 
 // Whether the diary has its history tables yet.
 Result<bool> hasHistory(const Connection &connection);
+
+// A keyword in the history's lines: “Sage”.
+QString quoted(const QString &keyword);
+
+// The entries a change touched; nothing when a row names no section the diary has.
+Result<std::optional<std::vector<EntryChange>>> entriesOf(const Connection &connection, qint64 change);
+
+// The time of the backup a restore put back, from the keyword of its change row (recordRestore);
+// invalid when the row says none.
+QDateTime backupTimeOf(const QString &keyword);
 
 // What a change row says of the change, besides its time.
 struct ChangeFacts {
@@ -85,6 +99,10 @@ private:
 // Records a change that touched one entry, in one call.
 Result<RunChange> recordOne(const Connection &connection, Kind kind, Table table, qint64 index,
                             const std::optional<Entry> &before, const std::optional<Entry> &after);
+
+// Records that the diary open on `connection` is put back from the backup made at `madeAt`, as a
+// change that touched no entry, inside the caller's transaction.
+std::optional<Failure> recordRestore(const Connection &connection, const QDateTime &madeAt);
 
 // This run's changes to the diary at path, oldest first.
 std::vector<RunChange> &runChangesOf(const QString &path);

@@ -1,6 +1,7 @@
 #include "core/store/restore.h"
 
 #include "core/store/backups.h"
+#include "core/store/historyrecord.h"
 #include "core/store/newfile.h"
 #include "core/store/opening.h"
 #include "core/store/rekeying.h"
@@ -126,6 +127,26 @@ std::optional<Failure> copyAside(const QString &backup, const FileKey &key, file
         return fileFailure(damaged->kind, backup);
     if (saltOf(copy.file().fileName()) != key.salt)
         return fileFailure(FailureKind::Damaged, backup);
+    return std::nullopt;
+}
+
+// The restore listed in the checked copy's history before the copy takes the diary's place, so that
+// the diary is never without its line. The copy is no diary yet: its journal stays in memory, and
+// a run stopped meanwhile leaves only the copy, which the next restore removes.
+std::optional<Failure> listRestore(files::NewFile &copy, const FileKey &key, const QDateTime &madeAt)
+{
+    const auto opened = openWithKey(copy.file().fileName(), key.key);
+    if (!opened.ok())
+        return opened.failure();
+    if (const int rc = opened->exec(QStringLiteral("PRAGMA journal_mode = MEMORY")); rc != SQLITE_OK)
+        return opened->failure(rc);
+    Transaction record(*opened);
+    if (const int rc = record.begin(); rc != SQLITE_OK)
+        return opened->failure(rc);
+    if (auto failed = history::recordRestore(*opened, madeAt))
+        return failed;
+    if (const int rc = record.commit(); rc != SQLITE_OK)
+        return opened->failure(rc);
     return std::nullopt;
 }
 
@@ -267,6 +288,8 @@ Result<Restored> putBack(const QString &diary, const QString &backup, PasswordCh
     files::NewFile copy(at.absolutePath(), partialPattern(at.completeBaseName()));
     if (auto failed = copyAside(backup, *fromBackup, copy))
         return *failed;
+    if (auto failed = listRestore(copy, *fromBackup, timeOfBackup(backup)))
+        return *failed;
     files::NewFile rekeyed(at.absolutePath(), partialPattern(at.completeBaseName()));
     if (keepsOwnKey)
         if (auto failed = rekeyCopy(copy, *fromBackup, rekeyed, key))
@@ -279,7 +302,7 @@ Result<Restored> putBack(const QString &diary, const QString &backup, PasswordCh
     rememberKey(diary, key.salt, key.key);
     const QString name = QFileInfo(diary).absoluteFilePath();
     if (isBackup) {
-        // Checked whole on its way in, and a backup already.
+        // Checked whole on its way in, and a backup already but for the restore's line.
         rememberWrite(diary);
         g_putBack.insert(name, {versionOf(diary), backup, lookOf(backup)});
     } else {

@@ -64,8 +64,11 @@ struct Restored {
 // old or new, at every moment: when it cannot be kept, nothing is replaced. A diary that is a link
 // stays one; the file it leads to is replaced. Any diary file may be put back, never the diary
 // itself; the backup is only read. With passwords that may differ, the diary keeps the password
-// chosen; this run knows its key. A backup put back needs no backup of itself: the run's next
-// write makes none, and the next restore keeps no copy of it while it is unchanged.
+// chosen; this run knows its key. The diary put back holds the backup's history and, on top, the
+// restore itself (history::Kind::Restored, at the time of the restore, naming the backup's time),
+// written into the copy before it takes the diary's place. A backup put back needs no backup of
+// itself (it differs only by that line): the run's next write makes none, and the next restore
+// keeps no copy of it while it is unchanged.
 Result<Restored> restoreBackup(const QString &diary, const QString &backup,
                                PasswordChoice choice = PasswordChoice::Current);
 

@@ -220,6 +220,8 @@ void HistoryTest::craftedHistoryIsRefusedWithoutACrash_data()
         "INSERT INTO history_entries SELECT * FROM history_entries WHERE change_id = 4");
     QTest::newRow("an Index never given") << QStringLiteral("UPDATE history_entries SET \"Index\" = 9000000000000");
     QTest::newRow("no text where the entry was") << QStringLiteral("UPDATE history_entries SET keyword_before = NULL");
+    QTest::newRow("an undo of a restore")
+        << QStringLiteral("UPDATE history_changes SET kind = 5, undid = 1, undid_kind = 6, first_kind = 6, depth = 1");
     QTest::newRow("an undo of itself, endlessly deep")
         << QStringLiteral("UPDATE history_changes SET kind = 5, undid = id, undid_kind = 5, first_kind = 5, "
                           "depth = 9000000000000000000, entries = -1, section = 77");

@@ -13,6 +13,7 @@
 
 #include "core/store/backups.h"
 #include "core/store/diarykey.h"
+#include "core/store/history.h"
 #include "core/store/newfile.h"
 #include "core/store/password.h"
 #include "core/store/restore.h"
@@ -64,6 +65,19 @@ QStringList spells(const QString &path)
 bool add(const QString &path, const QString &keyword)
 {
     return store::addEntry(path, Table::Spell, {keyword, QStringLiteral("meaning of ") + keyword}).ok();
+}
+
+// The History window's lines, newest first, in the locale whose short format is 08/12/2026 18:23.
+QStringList historyLines(const QString &path)
+{
+    const QLocale was;
+    QLocale::setDefault(QLocale(QStringLiteral("en_GB")));
+    QStringList lines;
+    const auto changes = store::history::readChanges(path);
+    for (const store::history::Change &change : changes.ok() ? *changes : std::vector<store::history::Change>())
+        lines << store::history::describe(change);
+    QLocale::setDefault(was);
+    return lines;
 }
 
 // A copy of a diary under a password of its own, as a backup kept from before a password change is.
@@ -471,22 +485,40 @@ void BackupTest::summaryListsNewestFirstWithoutAskingOrWriting()
 
 void BackupTest::restoreBringsTheBackupBackAndCanItselfBeTakenBack()
 {
+    auto *clock = new fakes::Clock;
+    platform::installed().clock.reset(clock);
+    clock->moment = QDateTime(QDate(2026, 12, 8), QTime(18, 23));
     QVERIFY(testing::appendRows(m_path, QStringLiteral("tblspell"), {{"Sage", "Cleansing"}, {"Rue", "Protection"}}));
     QVERIFY(store::removeEntry(m_path, Table::Spell, 1).ok());
     for (int run = 0; run < store::kBackupsKept; ++run) {
         store::probe::startNewRun();
         QVERIFY(add(m_path, QStringLiteral("entry %1").arg(run)));
     }
-    // The oldest of a full rotation.
+    // The oldest of a full rotation, made at 18:23 on 8 December.
     const QString chosen = store::backupsOf(m_path).first();
     const auto chosenState = reliability::stateOf(chosen);
     BRIMVALE_UNWRAP(earlier, testing::readRows(chosen, QStringLiteral("tblspell")));
     BRIMVALE_UNWRAP(later, testing::readRows(m_path, QStringLiteral("tblspell")));
     const store::DiaryVersion version = store::versionOf(m_path);
+    const QStringList chosenLines = historyLines(chosen);
+    QCOMPARE(chosenLines, QStringList{QStringLiteral("Removed \u201cSage\u201d from Spell")});
+    clock->moment = QDateTime(QDate(2026, 12, 9), QTime(7, 5));
 
     BRIMVALE_UNWRAP(restored, store::restoreBackup(m_path, chosen));
     const QString kept = restored.kept;
     QCOMPARE(testing::readRows(m_path, QStringLiteral("tblspell")), std::optional(earlier));
+    // The restore is listed at its own time, above the backup's own history.
+    QCOMPARE(historyLines(m_path), QStringList{"Restored the backup of 08/12/2026 18:23"} + chosenLines);
+    BRIMVALE_UNWRAP(changes, store::history::readChanges(m_path));
+    QCOMPARE(changes.front().at, clock->moment);
+    // Undo Change says how a restore is taken back, and writes nothing.
+    const QByteArray file = reliability::bytesOf(m_path);
+    BRIMVALE_UNWRAP(undone, store::history::undo(m_path, changes.front().id));
+    QVERIFY(!undone.change);
+    QCOMPARE(undone.refusal,
+             QStringLiteral("A restore is taken back by restoring the copy of the diary it kept, "
+                            "which the Backups list shows."));
+    QCOMPARE(reliability::bytesOf(m_path), file);
     QCOMPARE(reliability::integrityCheck(m_path), QStringLiteral("ok"));
     QVERIFY(store::versionOf(m_path) != version);
     QCOMPARE(store::backupsOf(m_path).size(), store::kBackupsKept);
