@@ -406,7 +406,7 @@ bool canUndoIn(const QString &path, Table table)
     return lastIn(path, table) != nullptr;
 }
 
-Result<Done> clear(const QString &path)
+std::optional<Failure> clear(const QString &path)
 {
     const auto failed = runWrite(path, [&](const Connection &connection) -> std::optional<Failure> {
         const auto has = hasHistory(connection);
@@ -427,9 +427,9 @@ Result<Done> clear(const QString &path)
         return std::nullopt;
     });
     if (failed)
-        return failedAt(Task::ClearHistory, Result<Done>(store::toldOf(*failed, path)));
+        return failedAt(Task::ClearHistory, store::toldOf(*failed, path));
     runChangesOf(path).clear();
-    return Done{};
+    return std::nullopt;
 }
 
 } // namespace store::history
