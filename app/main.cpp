@@ -33,7 +33,7 @@ int exportBook(const commandline::Request &request)
     }
     // Before the diary is read, so that nobody is asked for its password in vain.
     if (const auto refused = book::refusalOf(request.file)) {
-        complain(*refused);
+        complain(book::exportFailure(request.file, refused->detail));
         return commandline::kExitFailed;
     }
     const auto book = book::read(Diary::working().path(), request.tables);

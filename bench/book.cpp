@@ -75,7 +75,7 @@ BookFigures measureBook(const Run &, const Home &home)
             full.push_back(std::move(chapter));
         }
         QFile::remove(diary);
-        require(store::createDiary(diary).ok(), "an empty diary");
+        require(!store::createDiary(diary), "an empty diary");
         require(store::addEntries(diary, full).ok(), "the full diary");
         figures.entries = int(book::entryCount(full));
     }
@@ -118,11 +118,11 @@ BookFigures measureBook(const Run &, const Home &home)
     std::vector<double> times;
     for (int round = 0; round < kRounds; ++round) {
         QFile::remove(target);
-        require(store::createDiary(target).ok(), "an empty diary to import into");
+        require(!store::createDiary(target), "an empty diary to import into");
         times.push_back(msOf([&] {
-            const book::Loaded loaded = book::load(table);
-            require(loaded.refusal.isEmpty(), "the CSV read");
-            const auto preview = book::preview(target, loaded.book);
+            const auto loaded = book::load(table);
+            require(loaded.ok(), "the CSV read");
+            const auto preview = book::preview(target, *loaded);
             require(preview.ok() && book::import(target, *preview).done(), "the import");
         }));
     }

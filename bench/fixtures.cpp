@@ -118,7 +118,7 @@ bool makeDiary(const QString &path, const QString &table, int rows, int pageSize
 {
     QFile::remove(path);
     QDir().mkpath(QFileInfo(path).absolutePath());
-    if (pageSize == 0 && !store::createDiary(path).ok())
+    if (pageSize == 0 && store::createDiary(path))
         return false;
     sqlite3 *db = nullptr;
     const int flags = SQLITE_OPEN_READWRITE | (pageSize ? SQLITE_OPEN_CREATE : 0);

@@ -112,14 +112,14 @@ store::Result<store::history::Undo> Diary::undoLastIn(store::Table table)
     return undone;
 }
 
-store::Result<store::Done> Diary::clearHistory()
+std::optional<store::Failure> Diary::clearHistory()
 {
     lookForOutsideChange();
-    auto cleared = store::history::clear(path());
+    auto failed = store::history::clear(path());
     sawOwnChange();
-    if (cleared.ok())
+    if (!failed)
         tell({.history = true});
-    return cleared;
+    return failed;
 }
 
 book::Outcome Diary::import(const book::Preview &preview, const book::Progress &progress)

@@ -69,7 +69,7 @@ public:
                                const std::optional<QString> &listedKeyword = std::nullopt);
     store::Result<store::history::Undo> undo(qint64 change);
     store::Result<store::history::Undo> undoLastIn(store::Table table);
-    store::Result<store::Done> clearHistory();
+    std::optional<store::Failure> clearHistory();
     book::Outcome import(const book::Preview &preview, const book::Progress &progress = {});
     store::Result<store::Restored> restore(const QString &backup, store::PasswordChoice choice);
     // Another key, the same entries: nothing to tell.

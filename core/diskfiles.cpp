@@ -16,7 +16,14 @@
 
 namespace files {
 
-std::optional<QString> linkedFileOf(const QString &path, QString *reason)
+namespace {
+store::Failure systemFailure(const QString &reason)
+{
+    return {store::FailureKind::Other, reason};
+}
+} // namespace
+
+store::Result<QString> linkedFileOf(const QString &path)
 {
     // As many links as the system itself follows before it gives up on a loop.
     constexpr int kMostLinks = 40;
@@ -27,19 +34,17 @@ std::optional<QString> linkedFileOf(const QString &path, QString *reason)
             return at;
         at = info.symLinkTarget();
     }
-    if (reason)
-        *reason = QStringLiteral("%1: too many levels of symbolic links").arg(QDir::toNativeSeparators(path));
-    return std::nullopt;
+    return systemFailure(QStringLiteral("%1: too many levels of symbolic links").arg(QDir::toNativeSeparators(path)));
 }
 
 #ifndef Q_OS_WIN
-std::optional<DiskFile> diskFileOf(const QString &path, QString *reason)
+store::Result<DiskFile> diskFileOf(const QString &path)
 {
     struct stat facts { };
     if (::stat(QFile::encodeName(path).constData(), &facts) != 0) {
-        if (reason && errno != ENOENT)
-            *reason = qt_error_string(errno);
-        return std::nullopt;
+        if (errno == ENOENT)
+            return store::fileFailure(store::FailureKind::Missing, path);
+        return systemFailure(qt_error_string(errno));
     }
 #ifdef Q_OS_MACOS
     const qint64 modifiedNs = qint64(facts.st_mtimespec.tv_sec) * 1000000000 + facts.st_mtimespec.tv_nsec;
@@ -63,7 +68,7 @@ std::wstring nativePath(const QString &path)
 }
 } // namespace
 
-std::optional<DiskFile> diskFileOf(const QString &path, QString *reason)
+store::Result<DiskFile> diskFileOf(const QString &path)
 {
     // No access asked for, and every sharing allowed: the file may be open elsewhere, the
     // diary in SQLite included. Folders open only with backup semantics.
@@ -72,11 +77,12 @@ std::optional<DiskFile> diskFileOf(const QString &path, QString *reason)
                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
-        if (reason && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
-            *reason = qt_error_string(int(error));
-        return std::nullopt;
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            return store::fileFailure(store::FailureKind::Missing, path);
+        return systemFailure(qt_error_string(int(error)));
     }
-    std::optional<DiskFile> file;
+    // A device or pipe has no index on a volume: it is no file of ours, and no book goes there.
+    store::Result<DiskFile> file = DiskFile{};
     BY_HANDLE_FILE_INFORMATION facts{};
     const bool onDisk = ::GetFileType(handle) == FILE_TYPE_DISK;
     if (onDisk && ::GetFileInformationByHandle(handle, &facts)) {
@@ -91,29 +97,26 @@ std::optional<DiskFile> diskFileOf(const QString &path, QString *reason)
                         !folder,
                         qint64((quint64(facts.nFileSizeHigh) << 32) | facts.nFileSizeLow),
                         (written - kFrom1601To1970) * 100};
-    } else if (!onDisk) {
-        // A device or pipe has no index on a volume: it is no file of ours, and no book goes there.
-        file = DiskFile{};
-    } else if (reason) {
-        *reason = systemError();
+    } else if (onDisk) {
+        file = systemFailure(systemError());
     }
     ::CloseHandle(handle);
     return file;
 }
 
-std::optional<QString> flushToDisk(const QFileDevice &file)
+std::optional<store::Failure> flushToDisk(const QFileDevice &file)
 {
     const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(file.handle()));
     if (handle == INVALID_HANDLE_VALUE || !::FlushFileBuffers(handle))
-        return systemError();
+        return systemFailure(systemError());
     return std::nullopt;
 }
 
-std::optional<QString> replaceFile(const QString &from, const QString &to)
+std::optional<store::Failure> replaceFile(const QString &from, const QString &to)
 {
     if (!::MoveFileExW(nativePath(from).c_str(), nativePath(to).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return systemError();
+        return systemFailure(systemError());
     return std::nullopt;
 }
 

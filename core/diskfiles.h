@@ -4,6 +4,8 @@
 // place on the disk rather than its name, and, on Windows, the flush and the replacing rename
 // that POSIX gives with fsync and rename.
 
+#include "core/result.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -28,22 +30,22 @@ struct DiskFile {
     bool sameFileAs(const DiskFile &other) const { return volume == other.volume && index == other.index; }
 };
 
-// The file at path, links followed; none when it cannot be looked at, and then *reason says
-// why, or stays empty when nothing is there.
-std::optional<DiskFile> diskFileOf(const QString &path, QString *reason = nullptr);
+// The file at path, links followed. Missing when nothing is there; when it cannot be looked at,
+// a failure with the system's reason.
+store::Result<DiskFile> diskFileOf(const QString &path);
 
 // The file that path stands for: path itself, or for a symbolic link the name it leads to,
 // followed link after link until a name that is no link (which need not exist: a dangling link
 // still says where its file belongs). A new version of a linked file goes there, so that every
-// link keeps leading to it. None, with the reason, for links that lead round in a loop.
-std::optional<QString> linkedFileOf(const QString &path, QString *reason = nullptr);
+// link keeps leading to it. A failure, with the reason, for links that lead round in a loop.
+store::Result<QString> linkedFileOf(const QString &path);
 
 #ifdef Q_OS_WIN
 // Flushes the open file to the disk (FlushFileBuffers); gives why it failed.
-std::optional<QString> flushToDisk(const QFileDevice &file);
+std::optional<store::Failure> flushToDisk(const QFileDevice &file);
 
 // Moves from over to, replacing it in one step, and returns only once the move is on the disk.
-std::optional<QString> replaceFile(const QString &from, const QString &to);
+std::optional<store::Failure> replaceFile(const QString &from, const QString &to);
 #endif
 
 } // namespace files

@@ -1,10 +1,13 @@
 #pragma once
 
-// What a store operation gives back: a value, or the reason there is none.
+// What an operation in core gives back when it can fail: Result<T>, a value or the reason there is
+// none; for an operation without a value, std::optional<Failure>, the reason or nothing. The files
+// and book helpers fail in the same shape as the store, with the system's reason as the detail.
 
 #include <QDir>
 #include <QString>
 
+#include <optional>
 #include <utility>
 #include <variant>
 
@@ -33,7 +36,8 @@ enum class Task { SaveEntry, ClearHistory, Undo, Restore, Import };
 
 struct Failure {
     FailureKind kind = FailureKind::Other;
-    QString detail; // the file's path, or the engine's own message; for SectionFull the section's name
+    // The file's path, or the engine's or the system's own message; for SectionFull the section's name.
+    QString detail;
     // For a diary that is missing or damaged: the newest backup beside it, when there is one.
     QString newestBackup = {};
     Task task = Task::SaveEntry;
@@ -64,9 +68,6 @@ private:
     std::variant<T, Failure> m_state;
 };
 
-// Success without a value.
-struct Done { };
-
 // The result of a task other than an entry's save, its failure naming that task.
 template <class T>
 Result<T> failedAt(Task task, Result<T> result)
@@ -76,6 +77,13 @@ Result<T> failedAt(Task task, Result<T> result)
     Failure failure = result.failure();
     failure.task = task;
     return failure;
+}
+
+inline std::optional<Failure> failedAt(Task task, std::optional<Failure> failed)
+{
+    if (failed)
+        failed->task = task;
+    return failed;
 }
 
 } // namespace store

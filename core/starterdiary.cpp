@@ -10,13 +10,13 @@
 namespace starterdiary {
 
 namespace {
-CopyResult failed(const QString &reason)
+store::Failure failed(const QString &reason)
 {
-    return {false, reason};
+    return {store::FailureKind::Other, reason};
 }
 } // namespace
 
-CopyResult copyStarterDiary()
+std::optional<store::Failure> copyStarterDiary()
 {
     const QString target = Diary::working().path();
     if (target.isEmpty())
@@ -30,8 +30,8 @@ CopyResult copyStarterDiary()
 
     const QFileInfo working(target);
     files::NewFile copy(working.absolutePath(), QStringLiteral("updatediary.XXXXXX"));
-    if (auto reason = copy.open())
-        return failed(*reason);
+    if (auto notOpened = copy.open())
+        return notOpened;
     while (!source.atEnd()) {
         const QByteArray chunk = source.read(1 << 16);
         if (chunk.isEmpty() && source.error() != QFile::NoError)
@@ -40,9 +40,7 @@ CopyResult copyStarterDiary()
             return failed(copy.file().errorString());
     }
     // A diary that appeared meanwhile survives: the copy never replaces anything.
-    if (auto reason = copy.commit(working.fileName()))
-        return failed(*reason);
-    return {true, {}};
+    return copy.commit(working.fileName());
 }
 
 } // namespace starterdiary

@@ -13,7 +13,7 @@
 namespace workingdiary {
 
 // The failures of ready() carry the whole message as their detail.
-store::Result<store::Done> ready(bool folderReady, const std::function<void(const QString &kept)> &keptIn)
+std::optional<store::Failure> ready(bool folderReady, const std::function<void(const QString &kept)> &keptIn)
 {
     if (!folderReady)
         return store::Failure{store::FailureKind::Missing,
@@ -21,11 +21,10 @@ store::Result<store::Done> ready(bool folderReady, const std::function<void(cons
                                   + QDir::toNativeSeparators(datafolder::folderPath)};
     const QString working = Diary::working().path();
     if (!QFileInfo::exists(working)) {
-        const auto copy = starterdiary::copyStarterDiary();
-        if (!copy.copied)
+        if (const auto notCopied = starterdiary::copyStarterDiary())
             return store::Failure{store::FailureKind::Other,
                                   QStringLiteral("The diary could not be copied into the data folder.\n") + working
-                                      + QLatin1Char('\n') + copy.reason};
+                                      + QLatin1Char('\n') + notCopied->detail};
         if (const auto kept = store::keepBackupsOfLostDiary(working))
             keptIn(*kept);
     }
@@ -33,7 +32,7 @@ store::Result<store::Done> ready(bool folderReady, const std::function<void(cons
     // that asked.
     if (const auto locked = store::unlock(working))
         return store::Failure{locked->kind, store::message(*locked)};
-    return store::Done{};
+    return std::nullopt;
 }
 
 std::optional<QString> message(const store::Failure &failure)

@@ -15,7 +15,7 @@ namespace workingdiary {
 // when there is no diary yet, and the diary's own password, in that order. When the copy takes
 // the place of a lost diary whose backups are then kept aside, keptIn hears of their folder at
 // once, before any password is asked for.
-store::Result<store::Done> ready(bool folderReady, const std::function<void(const QString &kept)> &keptIn);
+std::optional<store::Failure> ready(bool folderReady, const std::function<void(const QString &kept)> &keptIn);
 
 // What the user is told of a failure of ready(); nothing when the user gave up at the password
 // prompt.

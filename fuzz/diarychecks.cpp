@@ -101,7 +101,7 @@ QString livedInDiary()
         return path;
     const QString made = folder().path(QStringLiteral("made.dll"));
     using store::Table;
-    if (!store::createDiary(made).ok())
+    if (store::createDiary(made))
         return {};
     store::addEntry(made, Table::Spell, {QStringLiteral("Rue"), QStringLiteral("herb")});
     store::addEntry(made, Table::Spell, {QStringLiteral("Sage"), QStringLiteral("smoke")});
@@ -142,11 +142,11 @@ QString writeFailure(const char *what, const store::Failure &failure)
 
 QString importInto(const QString &diary, const QString &file)
 {
-    const book::Loaded loaded = book::load(file);
-    if (!loaded.refusal.isEmpty())
+    const auto loaded = book::load(file);
+    if (!loaded.ok())
         return {};
     const Counts before = countsOf(diary);
-    const auto preview = book::preview(diary, loaded.book);
+    const auto preview = book::preview(diary, *loaded);
     if (!preview.ok())
         return QStringLiteral("import preview: ") + store::message(preview.failure());
     const book::Outcome outcome = book::import(diary, *preview);
@@ -187,8 +187,8 @@ QString restoreAndUse(const QString &diary, const QString &backup)
             if (QString failed = writeFailure("undo", undone.failure()); !failed.isEmpty())
                 return failed;
     }
-    const auto cleared = store::history::clear(diary);
-    return cleared.ok() ? QString() : writeFailure("clear", cleared.failure());
+    const auto failed = store::history::clear(diary);
+    return failed ? writeFailure("clear", *failed) : QString();
 }
 } // namespace
 

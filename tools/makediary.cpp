@@ -38,19 +38,18 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "%s: no temporary file can be made beside it\n", argv[1]);
         return 1;
     }
-    const auto made = store::createDiary(partial);
-    if (!made.ok()) {
-        std::fprintf(stderr, "%s\n", qPrintable(store::message(made.failure())));
+    if (const auto failed = store::createDiary(partial)) {
+        std::fprintf(stderr, "%s\n", qPrintable(store::message(*failed)));
         return 1;
     }
     // The starter of an earlier build gives way; the new file never replaces anything itself.
     if (auto failed = diary.seal()) {
-        std::fprintf(stderr, "%s: %s\n", argv[1], qPrintable(*failed));
+        std::fprintf(stderr, "%s: %s\n", argv[1], qPrintable(failed->detail));
         return 1;
     }
     QFile::remove(target.absoluteFilePath());
     if (auto failed = diary.commit(target.fileName())) {
-        std::fprintf(stderr, "%s: %s\n", argv[1], qPrintable(*failed));
+        std::fprintf(stderr, "%s: %s\n", argv[1], qPrintable(failed->detail));
         return 1;
     }
     for (const auto &[table, entry] : entries) {

@@ -249,7 +249,7 @@ Outcome exportText(const QString &path, Format format, const Book &book, const Q
 {
     BookFile file(path);
     if (const auto refused = file.start())
-        return {Outcome::Kind::Failed, *refused};
+        return {Outcome::Kind::Failed, exportFailure(path, refused->detail)};
     bool stopped = false;
     const Progress watched = [&](qint64 done, qint64 total) {
         stopped = progress && !progress(done, total);
@@ -262,7 +262,7 @@ Outcome exportText(const QString &path, Format format, const Book &book, const Q
         return {Outcome::Kind::Failed, file.failure()};
     }
     if (const auto failed = file.commit())
-        return {Outcome::Kind::Failed, *failed};
+        return {Outcome::Kind::Failed, exportFailure(path, failed->detail)};
     return {};
 }
 

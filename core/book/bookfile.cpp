@@ -62,7 +62,7 @@ using Identity = QPair<quint64, quint64>;
 std::optional<Identity> identityOf(const QString &path)
 {
     const auto disk = files::diskFileOf(path);
-    if (!disk || !(disk->folder || disk->regular))
+    if (!disk.ok() || !(disk->folder || disk->regular))
         return std::nullopt;
     return Identity{disk->volume, disk->index};
 }
@@ -191,9 +191,9 @@ void keepToUser(QFileDevice &file)
 }
 } // namespace
 
-std::optional<QString> refusalOf(const QString &path)
+std::optional<store::Failure> refusalOf(const QString &path)
 {
-    const auto refused = [&](const QString &reason) { return std::optional<QString>(exportFailure(path, reason)); };
+    const auto refused = [](const QString &reason) { return store::Failure{store::FailureKind::Other, reason}; };
     const QStringList hops = hopsOf(path);
     const QString landing = hops.constLast();
     const OwnPlaces own = ownPlaces();
@@ -207,13 +207,12 @@ std::optional<QString> refusalOf(const QString &path)
         if (!own.settings.isEmpty() && placeOf(hop) == own.settings)
             return refused(kSettingsRefused);
     }
-    QString reason;
-    const auto disk = files::diskFileOf(landing, &reason);
-    if (!disk) {
+    const auto disk = files::diskFileOf(landing);
+    if (!disk.ok()) {
         // A new file; a folder that is missing is the save's to report.
-        if (reason.isEmpty())
+        if (disk.failure().kind == store::FailureKind::Missing)
             return std::nullopt;
-        return refused(reason);
+        return disk.failure();
     }
     if (disk->regular && own.files.contains(Identity{disk->volume, disk->index}))
         return refused(
@@ -233,22 +232,27 @@ BookFile::BookFile(const QString &path) : m_path(path), m_file(path)
 
 BookFile::~BookFile() = default;
 
-std::optional<QString> BookFile::start()
+std::optional<store::Failure> BookFile::start()
 {
     if (auto refused = refusalOf(m_path))
         return refused;
     const bool replacing = QFileInfo::exists(m_path);
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return exportFailure(m_path, m_file.errorString());
+        return store::Failure{store::FailureKind::Other, m_file.errorString()};
     if (!replacing)
         keepToUser(m_file);
     QIODevice::open(QIODevice::WriteOnly);
     return std::nullopt;
 }
 
+QString BookFile::reason() const
+{
+    return m_reason.isEmpty() ? QStringLiteral("The file could not be written.") : m_reason;
+}
+
 QString BookFile::failure() const
 {
-    return exportFailure(m_path, m_reason.isEmpty() ? QStringLiteral("The file could not be written.") : m_reason);
+    return exportFailure(m_path, reason());
 }
 
 qint64 BookFile::writeData(const char *data, qint64 length)
@@ -286,7 +290,7 @@ bool BookFile::writeThrough(const char *data, qint64 length)
     return !failed();
 }
 
-std::optional<QString> BookFile::commit()
+std::optional<store::Failure> BookFile::commit()
 {
     if (!failed())
         writeThrough(m_pending.constData(), m_pending.size());
@@ -300,11 +304,11 @@ std::optional<QString> BookFile::commit()
         m_reason = m_file.errorString();
     if (!failed())
         if (auto unflushed = files::flushToDisk(m_file))
-            m_reason = *unflushed;
+            m_reason = unflushed->detail;
 #endif
     if (failed()) {
         cancel();
-        return failure();
+        return store::Failure{store::FailureKind::Other, reason()};
     }
     // The place may have become something else while the book was written.
     if (auto refused = refusalOf(m_path)) {
@@ -313,7 +317,7 @@ std::optional<QString> BookFile::commit()
     }
     QIODevice::close();
     if (!m_file.commit())
-        return exportFailure(m_path, m_file.errorString());
+        return store::Failure{store::FailureKind::Other, m_file.errorString()};
     return std::nullopt;
 }
 

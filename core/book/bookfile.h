@@ -7,6 +7,8 @@
 // not a regular file (a folder, a pipe, a socket or a device would become a plain file holding
 // the diary's text).
 
+#include "core/result.h"
+
 #include <QIODevice>
 #include <QSaveFile>
 
@@ -14,25 +16,25 @@
 
 namespace book {
 
-// The message for a book that may not be written to path; none when it may.
-std::optional<QString> refusalOf(const QString &path);
+// Why a book may not be written to path, as the detail that exportFailure words; none when it may.
+std::optional<store::Failure> refusalOf(const QString &path);
 
 class BookFile final : public QIODevice {
 public:
     explicit BookFile(const QString &path);
     ~BookFile() override;
 
-    // Opens for writing once the place is checked; gives the message when it is refused or
-    // cannot be had. A new file is readable by the user only, as the diary is; a file that is
-    // replaced keeps its own permissions.
-    std::optional<QString> start();
+    // Opens for writing once the place is checked; fails when it is refused or cannot be had, the
+    // detail for exportFailure. A new file is readable by the user only, as the diary is; a file
+    // that is replaced keeps its own permissions.
+    std::optional<store::Failure> start();
     // After the first failed write every later one fails at once, and the system's reason is kept.
     bool failed() const { return !m_reason.isEmpty(); }
     // The message for the failed write.
     QString failure() const;
     // Writes the rest through to the disk, checks the place again and gives the file its name.
-    // Gives the message when that fails; the name keeps what it held then.
-    std::optional<QString> commit();
+    // A failure's detail is for exportFailure; the name keeps what it held then.
+    std::optional<store::Failure> commit();
     // Drops the book; the name keeps what it held.
     void cancel();
 
@@ -42,6 +44,7 @@ protected:
 
 private:
     bool writeThrough(const char *data, qint64 length);
+    QString reason() const;
 
     QString m_path;
     QSaveFile m_file;

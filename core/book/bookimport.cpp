@@ -15,27 +15,31 @@ QString nothingImported(const QString &why)
 {
     return QStringLiteral("Nothing was imported.\n") + why;
 }
+
+store::Failure refused(const QString &message, store::FailureKind kind = store::FailureKind::Other)
+{
+    return {kind, message};
+}
 } // namespace
 
-Loaded load(const QString &path)
+store::Result<Book> load(const QString &path)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
     const bool csv = suffix == u"csv";
     if (!csv && suffix != u"md" && suffix != u"markdown") {
         auto diary = read(path, {sections::kTables.begin(), sections::kTables.end()}, store::ReadFrom::OtherFile);
         if (!diary.ok())
-            return {{}, nothingImported(store::message(diary.failure()))};
-        return {std::move(diary.value()), {}};
+            return refused(nothingImported(store::message(diary.failure())), diary.failure().kind);
+        return diary;
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return {{},
-                nothingImported(QStringLiteral("The file could not be read.\n%1\n%2")
-                                    .arg(QDir::toNativeSeparators(path), file.errorString()))};
+        return refused(nothingImported(QStringLiteral("The file could not be read.\n%1\n%2")
+                                           .arg(QDir::toNativeSeparators(path), file.errorString())));
     Parsed parsed = csv ? parseCsv(file.readAll()) : parseMarkdown(file.readAll());
     if (parsed.problem)
-        return {{}, problemMessage(path, *parsed.problem)};
-    return {std::move(parsed.book), {}};
+        return refused(problemMessage(path, *parsed.problem));
+    return std::move(parsed.book);
 }
 
 store::Result<Preview> preview(const QString &diary, const Book &incoming)

@@ -10,15 +10,10 @@
 
 namespace book {
 
-// What a file to import holds, or the message that refuses it whole.
-struct Loaded {
-    Book book;
-    QString refusal;
-};
-
 // Reads the file by its kind: ".csv" is a table, ".md" and ".markdown" are Markdown, anything
-// else is taken for a diary file and read through the store.
-Loaded load(const QString &path);
+// else is taken for a diary file and read through the store. A file refused whole fails with the
+// whole message as the detail.
+store::Result<Book> load(const QString &path);
 
 struct Preview {
     Book additions;                                       // the entries not yet in the diary, by section

@@ -178,10 +178,9 @@ store::Result<Index> Index::build(const QString &path)
     std::string folded;
     for (store::Table table : store::kTables) {
         if (QFileInfo::exists(path)) {
-            const auto read = store::readEntries(
-                path, table, [&](qint64 row, const store::Entry &entry) { index.add(row, entry, folded); });
-            if (!read.ok())
-                return read.failure();
+            if (const auto failed = store::readEntries(
+                    path, table, [&](qint64 row, const store::Entry &entry) { index.add(row, entry, folded); }))
+                return *failed;
         }
         index.m_sectionEnds.push_back(index.size());
     }

@@ -41,7 +41,7 @@ struct FileStamp {
 std::optional<FileStamp> fileStamp(const QString &path)
 {
     const auto disk = files::diskFileOf(path);
-    if (!disk)
+    if (!disk.ok())
         return std::nullopt;
     // A file put in the diary's place has an index of its own even with the same size and time.
     return FileStamp{disk->size, disk->modifiedNs, disk->index};
@@ -142,27 +142,32 @@ QString nextStamp(const BackupNaming &naming)
     return next;
 }
 
-QString writeError(const QFile &target)
+Failure failedWith(const QString &reason)
+{
+    return {FailureKind::Other, reason};
+}
+
+Failure writeError(const QFile &target)
 {
     // A short write sets no error of the file's own.
-    return target.error() != QFileDevice::NoError ? target.errorString() : qt_error_string(errno);
+    return failedWith(target.error() != QFileDevice::NoError ? target.errorString() : qt_error_string(errno));
 }
 
 // The file's bytes, read through SQLite's own handle: opening and closing a second descriptor
 // on the file would drop this process's locks on it.
-std::optional<QString> copyRawFile(sqlite3 *db, QFile &target)
+std::optional<Failure> copyRawFile(sqlite3 *db, QFile &target)
 {
     sqlite3_file *file = nullptr;
     if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file || !file->pMethods)
-        return QStringLiteral("the diary's file handle is not available");
+        return failedWith(QStringLiteral("the diary's file handle is not available"));
     sqlite3_int64 size = 0;
     if (file->pMethods->xFileSize(file, &size) != SQLITE_OK)
-        return QStringLiteral("the diary's size could not be read");
+        return failedWith(QStringLiteral("the diary's size could not be read"));
     QByteArray chunk(1 << 16, Qt::Uninitialized);
     for (sqlite3_int64 offset = 0; offset < size;) {
         const int amount = int(std::min<sqlite3_int64>(chunk.size(), size - offset));
         if (file->pMethods->xRead(file, chunk.data(), amount, offset) != SQLITE_OK)
-            return QStringLiteral("the diary could not be read");
+            return failedWith(QStringLiteral("the diary could not be read"));
         if (target.write(chunk.constData(), amount) != amount)
             return writeError(target);
         offset += amount;
@@ -170,11 +175,11 @@ std::optional<QString> copyRawFile(sqlite3 *db, QFile &target)
     return std::nullopt;
 }
 
-std::optional<QString> makeFolder(const QString &folder)
+std::optional<Failure> makeFolder(const QString &folder)
 {
     if (QFileInfo(folder).isDir() || QDir().mkdir(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
         return std::nullopt;
-    return QStringLiteral("the folder %1 could not be created").arg(QDir::toNativeSeparators(folder));
+    return failedWith(QStringLiteral("the folder %1 could not be created").arg(QDir::toNativeSeparators(folder)));
 }
 
 // Whether a journal that the super-journal lists (each name ends in a zero byte) is there. One that
@@ -192,7 +197,7 @@ bool journalsRemain(const QString &superJournal)
     });
 }
 
-using Fill = std::function<std::optional<QString>(QFile &)>;
+using Fill = std::function<std::optional<Failure>(QFile &)>;
 
 // A copy made by `fill` under the next free name in the naming's folder. In the rotation the
 // oldest beyond ten go; room is made before the new copy takes its name, so that the folder
@@ -200,23 +205,23 @@ using Fill = std::function<std::optional<QString>(QFile &)>;
 // Gives the copy's path, or why none was made.
 Result<QString> keepCopy(const BackupNaming &naming, bool rotation, const Fill &fill)
 {
-    const auto failed = [](const QString &why) { return Failure{FailureKind::Other, why}; };
     if (auto notMade = makeFolder(naming.folder))
-        return failed(*notMade);
+        return *notMade;
     removeLeftovers(naming.folder, naming.base);
 
     files::NewFile partial(naming.folder, partialPattern(naming.base));
-    std::optional<QString> notMade = partial.open();
+    std::optional<Failure> notMade = partial.open();
     if (!notMade)
         notMade = fill(partial.file());
     if (!notMade)
         notMade = partial.seal();
     if (notMade)
-        return failed(*notMade);
+        return *notMade;
 
     const QString stamp = nextStamp(naming);
     if (stamp.isEmpty())
-        return failed(QStringLiteral("no name for a copy is left in %1").arg(QDir::toNativeSeparators(naming.folder)));
+        return failedWith(
+            QStringLiteral("no name for a copy is left in %1").arg(QDir::toNativeSeparators(naming.folder)));
     const QString name = naming.nameFor(stamp);
     QDir folder(naming.folder);
     if (rotation) {
@@ -225,7 +230,7 @@ Result<QString> keepCopy(const BackupNaming &naming, bool rotation, const Fill &
             folder.remove(names.at(i));
     }
     if (auto notCommitted = partial.commit(name))
-        return failed(*notCommitted);
+        return *notCommitted;
     return folder.filePath(name);
 }
 
@@ -330,15 +335,15 @@ void removeLeftovers(const QString &folder, const QString &base)
     }
 }
 
-std::optional<QString> copyFileInto(const QString &source, QFile &target)
+std::optional<Failure> copyFileInto(const QString &source, QFile &target)
 {
     QFile file(source);
     if (!file.open(QIODevice::ReadOnly))
-        return file.errorString();
+        return failedWith(file.errorString());
     QByteArray chunk(1 << 16, Qt::Uninitialized);
     for (qint64 read; (read = file.read(chunk.data(), chunk.size())) != 0;) {
         if (read < 0)
-            return file.errorString();
+            return failedWith(file.errorString());
         if (target.write(chunk.constData(), read) != read)
             return writeError(target);
     }
@@ -382,12 +387,12 @@ QStringList backupsOf(const QString &path)
 bool isBackupOf(const QString &path, const QString &file)
 {
     const auto disk = files::diskFileOf(file);
-    if (!disk)
+    if (!disk.ok())
         return false;
     const QStringList backups = everyBackupOf(path);
     return std::any_of(backups.begin(), backups.end(), [&](const QString &backup) {
         const auto other = files::diskFileOf(backup);
-        return other && other->sameFileAs(*disk);
+        return other.ok() && other->sameFileAs(*disk);
     });
 }
 

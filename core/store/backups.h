@@ -80,8 +80,8 @@ QDateTime timeOfBackup(const QString &backup);
 // this diary's files that no journal needs any more.
 QString partialPattern(const QString &base);
 void removeLeftovers(const QString &folder, const QString &base);
-// Appends the file's bytes to target; gives why that failed.
-std::optional<QString> copyFileInto(const QString &source, QFile &target);
+// Appends the file's bytes to target; fails with the system's reason.
+std::optional<Failure> copyFileInto(const QString &source, QFile &target);
 
 // Differs whenever the diary may have changed since it was taken: by a write of this run (two
 // writes within the file system's clock tick leave the same time and size) or of another program.

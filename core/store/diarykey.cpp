@@ -289,16 +289,24 @@ QByteArray newSalt()
     return salt;
 }
 
-QByteArray saltOf(const QString &path, QString *error)
+Result<QByteArray> readSalt(const QString &path)
 {
+    if (!QFileInfo::exists(path))
+        return fileFailure(FailureKind::Missing, path);
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = file.errorString();
-        return {};
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return Failure{FailureKind::Other, file.errorString()};
+    // A zero-length file would open as a new, empty database.
     const QByteArray salt = file.read(kSaltBytes);
-    return salt.size() == kSaltBytes ? salt : QByteArray();
+    if (salt.size() != kSaltBytes)
+        return fileFailure(FailureKind::Damaged, path);
+    return salt;
+}
+
+QByteArray saltOf(const QString &path)
+{
+    const auto read = readSalt(path);
+    return read.ok() ? *read : QByteArray();
 }
 
 int probe::keyDerivations()

@@ -8,6 +8,8 @@
 // password of the user's own, derived with Argon2id. Keys live only in memory that is locked
 // against swapping where the system allows, and that is wiped when they go.
 
+#include "core/result.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -66,8 +68,10 @@ void forgetRememberedKeys();
 // A fresh random salt, for a diary file written anew.
 QByteArray newSalt();
 
-// The salt at the start of a diary file; empty when the file is shorter (it is damaged then) or
-// cannot be read, with the reason in `error` for the latter.
-QByteArray saltOf(const QString &path, QString *error = nullptr);
+// The salt at the start of a diary file: Missing when there is no file, Damaged when it is shorter
+// than a salt, the system's reason when it cannot be read.
+Result<QByteArray> readSalt(const QString &path);
+// The same, empty when it cannot be had.
+QByteArray saltOf(const QString &path);
 
 } // namespace store

@@ -128,7 +128,7 @@ Result<std::vector<EntryChange>> readEntryChanges(const QString &path, qint64 ch
     return **entries;
 }
 
-Result<Done> clear(const QString &path)
+std::optional<Failure> clear(const QString &path)
 {
     const auto failed = runWrite(path, [&](const Connection &connection) -> std::optional<Failure> {
         const auto has = hasHistory(connection);
@@ -149,9 +149,9 @@ Result<Done> clear(const QString &path)
         return std::nullopt;
     });
     if (failed)
-        return failedAt(Task::ClearHistory, Result<Done>(store::toldOf(*failed, path)));
+        return failedAt(Task::ClearHistory, store::toldOf(*failed, path));
     runChangesOf(path).clear();
-    return Done{};
+    return std::nullopt;
 }
 
 } // namespace store::history

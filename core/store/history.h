@@ -92,6 +92,6 @@ Result<Undo> undoLastIn(const QString &path, Table table);
 bool canUndoIn(const QString &path, Table table);
 
 // Forgets every change; the entries stay as they are, and the backups keep their own history.
-Result<Done> clear(const QString &path);
+std::optional<Failure> clear(const QString &path);
 
 } // namespace store::history

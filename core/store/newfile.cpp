@@ -16,14 +16,19 @@
 
 namespace files {
 
-#ifdef Q_OS_UNIX
 namespace {
-QString systemError()
+store::Failure failure(const QString &reason)
 {
-    return qt_error_string(errno);
+    return {store::FailureKind::Other, reason};
 }
-} // namespace
+
+#ifdef Q_OS_UNIX
+store::Failure systemFailure()
+{
+    return failure(qt_error_string(errno));
+}
 #endif
+} // namespace
 
 NewFile::NewFile(const QString &folder, const QString &pattern)
     : m_folder(folder), m_temporary(QDir(folder).filePath(pattern))
@@ -36,15 +41,15 @@ NewFile::~NewFile()
         discard();
 }
 
-std::optional<QString> NewFile::open()
+std::optional<store::Failure> NewFile::open()
 {
     // A file of its own rather than the temporary file's: a QTemporaryFile keeps its handle open
     // even when closed, and Windows moves no file that is open.
     if (pathToFill().isEmpty())
-        return m_temporary.errorString();
+        return failure(m_temporary.errorString());
     m_file.setFileName(m_filledPath);
     if (!m_file.open(QIODevice::ReadWrite | QIODevice::NewOnly, QFile::ReadOwner | QFile::WriteOwner))
-        return m_file.errorString();
+        return failure(m_file.errorString());
     return std::nullopt;
 }
 
@@ -59,16 +64,16 @@ QString NewFile::pathToFill()
     return m_filledPath;
 }
 
-std::optional<QString> NewFile::seal()
+std::optional<store::Failure> NewFile::seal()
 {
     if (m_sealed)
         return std::nullopt;
     if (m_file.isOpen()) {
         if (!m_file.flush())
-            return m_file.errorString();
+            return failure(m_file.errorString());
 #ifdef Q_OS_UNIX
         if (::fsync(m_file.handle()) != 0)
-            return systemError();
+            return systemFailure();
 #elif defined(Q_OS_WIN)
         if (auto failed = files::flushToDisk(m_file))
             return failed;
@@ -77,16 +82,16 @@ std::optional<QString> NewFile::seal()
     } else {
         QFile filled(m_filledPath);
         if (!filled.open(QIODevice::ReadOnly))
-            return filled.errorString();
+            return failure(filled.errorString());
         filled.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
 #ifdef Q_OS_UNIX
         if (::fsync(filled.handle()) != 0)
-            return systemError();
+            return systemFailure();
 #elif defined(Q_OS_WIN)
         // Only a handle that may write flushes on Windows.
         filled.close();
         if (!filled.open(QIODevice::ReadWrite))
-            return filled.errorString();
+            return failure(filled.errorString());
         if (auto failed = files::flushToDisk(filled))
             return failed;
 #endif
@@ -95,17 +100,17 @@ std::optional<QString> NewFile::seal()
     return std::nullopt;
 }
 
-std::optional<QString> NewFile::commit(const QString &name)
+std::optional<store::Failure> NewFile::commit(const QString &name)
 {
     return moveTo(name, false);
 }
 
-std::optional<QString> NewFile::replace(const QString &name)
+std::optional<store::Failure> NewFile::replace(const QString &name)
 {
     return moveTo(name, true);
 }
 
-std::optional<QString> NewFile::moveTo(const QString &name, bool replacing)
+std::optional<store::Failure> NewFile::moveTo(const QString &name, bool replacing)
 {
     if (auto failed = seal()) {
         discard();
@@ -114,11 +119,10 @@ std::optional<QString> NewFile::moveTo(const QString &name, bool replacing)
     const QString made = m_filledPath;
     QString target = QDir(m_folder).filePath(name);
     if (replacing) {
-        QString reason;
-        const auto linked = files::linkedFileOf(target, &reason);
-        if (!linked) {
+        const auto linked = files::linkedFileOf(target);
+        if (!linked.ok()) {
             discard();
-            return reason;
+            return linked.failure();
         }
         target = *linked;
 #ifdef Q_OS_WIN
@@ -131,7 +135,7 @@ std::optional<QString> NewFile::moveTo(const QString &name, bool replacing)
         std::filesystem::rename(QFile::encodeName(made).toStdString(), QFile::encodeName(target).toStdString(), error);
         if (error) {
             discard();
-            return QString::fromLocal8Bit(error.message());
+            return failure(QString::fromLocal8Bit(error.message()));
         }
 #endif
     } else {
@@ -140,7 +144,7 @@ std::optional<QString> NewFile::moveTo(const QString &name, bool replacing)
         if (!moved.rename(target)) {
             const QString reason = moved.errorString();
             discard();
-            return reason;
+            return failure(reason);
         }
     }
     m_committed = true;

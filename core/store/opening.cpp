@@ -64,15 +64,10 @@ Result<Connection> openDiary(const QString &path, bool *asked, Opening how)
 {
     if (asked)
         *asked = false;
-    if (!QFileInfo::exists(path))
-        return fileFailure(FailureKind::Missing, path);
-    QString error;
-    // A zero-length file would open as a new, empty database.
-    const QByteArray salt = saltOf(path, &error);
-    if (!error.isEmpty())
-        return Failure{FailureKind::Other, error};
-    if (salt.isEmpty())
-        return fileFailure(FailureKind::Damaged, path);
+    const auto read = readSalt(path);
+    if (!read.ok())
+        return read.failure();
+    const QByteArray &salt = *read;
 
     // The file's own key first, then those of other files with its salt (a backup or copy of the
     // diary), then the built-in one: trying a key costs a fraction of a millisecond, asking the

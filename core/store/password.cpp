@@ -31,10 +31,9 @@ std::optional<RawKey> keyFor(const QString &password, const QByteArray &salt)
 std::optional<Failure> writeAnew(Connection &connection, const QString &target, const RawKey &key,
                                  const QByteArray &salt, Rewrite rewrite = {})
 {
-    QString reason;
-    const auto place = files::linkedFileOf(target, &reason);
-    if (!place)
-        return Failure{FailureKind::Other, reason};
+    const auto place = files::linkedFileOf(target);
+    if (!place.ok())
+        return place.failure();
     const QFileInfo info(*place);
     files::NewFile fresh(info.absolutePath(), partialPattern(info.completeBaseName()));
     std::optional<Statement> hold;
@@ -47,9 +46,7 @@ std::optional<Failure> writeAnew(Connection &connection, const QString &target, 
     hold.reset();
     connection.close();
 #endif
-    if (auto failed = fresh.replace(info.fileName()))
-        return Failure{FailureKind::Other, *failed};
-    return std::nullopt;
+    return fresh.replace(info.fileName());
 }
 
 // Backups opened with the keys of the old password, one per salt: those of a lost diary have a
@@ -201,15 +198,10 @@ void rekeyBackupsLeftBehind(const QString &path)
 // The salt at the start of an existing diary file.
 Result<QByteArray> saltOfDiary(const QString &path)
 {
-    if (!QFileInfo::exists(path))
-        return toldOf(fileFailure(FailureKind::Missing, path), path);
-    QString error;
-    const QByteArray salt = saltOf(path, &error);
-    if (!error.isEmpty())
-        return Failure{FailureKind::Other, error};
-    if (salt.isEmpty())
-        return toldOf(fileFailure(FailureKind::Damaged, path), path);
-    return salt;
+    auto read = readSalt(path);
+    if (!read.ok())
+        return toldOf(read.failure(), path);
+    return read;
 }
 
 } // namespace
@@ -292,10 +284,9 @@ Result<PasswordChange> changePassword(const QString &path, const QString &curren
     const QByteArray nextSalt = newSalt();
     if (nextSalt.isEmpty())
         return Failure{FailureKind::Other, QStringLiteral("No random salt could be had.")};
-    QString reason;
-    const auto place = files::linkedFileOf(path, &reason);
-    if (!place)
-        return Failure{FailureKind::Other, reason};
+    const auto place = files::linkedFileOf(path);
+    if (!place.ok())
+        return place.failure();
     removeLeftovers(QFileInfo(*place).absolutePath(), QFileInfo(*place).completeBaseName());
     std::optional<RawKey> newKey;
     std::vector<RawKey> keys;

@@ -25,7 +25,7 @@ bool sameFile(const QString &one, const QString &other)
 {
     const auto first = files::diskFileOf(one);
     const auto second = files::diskFileOf(other);
-    if (first && second && first->regular && second->regular)
+    if (first.ok() && second.ok() && first->regular && second->regular)
         return first->sameFileAs(*second);
     return QFileInfo(one).absoluteFilePath() == QFileInfo(other).absoluteFilePath();
 }
@@ -113,13 +113,13 @@ bool mayDiffer(const std::optional<FileKey> &diary, const FileKey &backup)
 // what is checked is what takes the diary's place, whatever happens to the backup meanwhile.
 std::optional<Failure> copyAside(const QString &backup, const FileKey &key, files::NewFile &copy)
 {
-    std::optional<QString> notCopied = copy.open();
+    std::optional<Failure> notCopied = copy.open();
     if (!notCopied)
         notCopied = copyFileInto(backup, copy.file());
     if (!notCopied)
         notCopied = copy.seal();
     if (notCopied)
-        return Failure{FailureKind::Other, QStringLiteral("The backup could not be copied: ") + *notCopied};
+        return Failure{FailureKind::Other, QStringLiteral("The backup could not be copied: ") + notCopied->detail};
     const auto opened = openWithKey(copy.file().fileName(), key.key, nullptr, {.readOnly = true});
     if (!opened.ok())
         return fileFailure(opened.failure().kind, backup);
@@ -187,7 +187,7 @@ Result<QString> keepAndReplace(const QString &diary, const std::optional<FileKey
 {
     const auto replaced = [&](const QString &kept) -> Result<QString> {
         if (auto failed = copy.replace(name))
-            return Failure{FailureKind::Other, *failed};
+            return *failed;
         return kept;
     };
     if (!QFileInfo::exists(diary))
@@ -279,10 +279,9 @@ Result<Restored> putBack(const QString &diary, const QString &backup, PasswordCh
     const bool keepsOwnKey = choice == PasswordChoice::Current && mayDiffer(*fromDiary, *fromBackup);
     const FileKey &key = keepsOwnKey ? **fromDiary : *fromBackup;
 
-    QString reason;
-    const auto place = files::linkedFileOf(diary, &reason);
-    if (!place)
-        return Failure{FailureKind::Other, reason};
+    const auto place = files::linkedFileOf(diary);
+    if (!place.ok())
+        return place.failure();
     const QFileInfo at(*place);
     removeLeftovers(at.absolutePath(), at.completeBaseName());
     files::NewFile copy(at.absolutePath(), partialPattern(at.completeBaseName()));

@@ -122,7 +122,8 @@ Result<Keywords> queryKeywords(const QString &path, Table table)
     return result;
 }
 
-Result<Done> queryEntries(const QString &path, Table table, const EntryVisitor &visit, ReadFrom from = ReadFrom::Diary)
+std::optional<Failure> queryEntries(const QString &path, Table table, const EntryVisitor &visit,
+                                    ReadFrom from = ReadFrom::Diary)
 {
     auto opened = openDiary(path, nullptr, Opening{.readOnly = from == ReadFrom::OtherFile});
     if (!opened.ok())
@@ -136,7 +137,7 @@ Result<Done> queryEntries(const QString &path, Table table, const EntryVisitor &
         visit(statement->integer(0), Entry{statement->text(1), statement->text(2)});
     if (rc != SQLITE_DONE)
         return opened->failure(rc);
-    return Done{};
+    return std::nullopt;
 }
 
 Result<std::optional<Entry>> queryEntry(const QString &path, Table table, qint64 index)
@@ -260,9 +261,11 @@ Result<Keywords> readKeywords(const QString &path, Table table)
     return toldOf(queryKeywords(path, table), path);
 }
 
-Result<Done> readEntries(const QString &path, Table table, const EntryVisitor &visit)
+std::optional<Failure> readEntries(const QString &path, Table table, const EntryVisitor &visit)
 {
-    return toldOf(queryEntries(path, table, visit), path);
+    if (auto failed = queryEntries(path, table, visit))
+        return toldOf(*failed, path);
+    return std::nullopt;
 }
 
 Result<std::optional<Entry>> readEntry(const QString &path, Table table, qint64 index)
@@ -296,11 +299,9 @@ Result<qint64> addEntry(const QString &path, Table table, const Entry &entry)
 Result<std::vector<Entry>> readSection(const QString &path, Table table, ReadFrom from)
 {
     std::vector<Entry> entries;
-    const auto read = toldOf(queryEntries(
-                                 path, table, [&](qint64, const Entry &entry) { entries.push_back(entry); }, from),
-                             path);
-    if (!read.ok())
-        return read.failure();
+    if (auto failed = queryEntries(
+            path, table, [&](qint64, const Entry &entry) { entries.push_back(entry); }, from))
+        return toldOf(*failed, path);
     return entries;
 }
 
@@ -377,7 +378,7 @@ QStringList schemaStatements()
     return statements << history::schemaStatements(false);
 }
 
-Result<Done> createDiary(const QString &path)
+std::optional<Failure> createDiary(const QString &path)
 {
     if (QFileInfo::exists(path) || QFileInfo(path).isSymLink())
         return Failure{FailureKind::Other, QStringLiteral("%1 already exists.").arg(QDir::toNativeSeparators(path))};
@@ -387,7 +388,7 @@ Result<Done> createDiary(const QString &path)
             QFile::remove(path);
         return toldOf(*failed, path);
     }
-    return Done{};
+    return std::nullopt;
 }
 
 } // namespace store

@@ -45,7 +45,7 @@ Result<Keywords> readKeywords(const QString &path, Table table);
 // Every row of a table in ascending "Index" order, handed over one at a time so that a whole
 // section never has to be held at once.
 using EntryVisitor = std::function<void(qint64 index, const Entry &entry)>;
-Result<Done> readEntries(const QString &path, Table table, const EntryVisitor &visit);
+std::optional<Failure> readEntries(const QString &path, Table table, const EntryVisitor &visit);
 // The row with this "Index"; empty when no such row exists.
 Result<std::optional<Entry>> readEntry(const QString &path, Table table, qint64 index);
 
@@ -82,7 +82,7 @@ Result<bool> addEntries(const QString &path, const std::vector<Chapter> &chapter
                         const std::function<bool(qint64 written)> &carryOn = {});
 
 // Makes a new diary file with the four empty tables and their indexes. Refuses an existing path.
-Result<Done> createDiary(const QString &path);
+std::optional<Failure> createDiary(const QString &path);
 
 // The schema statements of a new diary, in order.
 QStringList schemaStatements();

@@ -81,7 +81,7 @@ void exportBook(QWidget *parent, const std::vector<sections::Table> &tables, boo
         path += QLatin1Char('.') + suffix;
     // Before the diary is read, which may ask for its password: a refused place needs none.
     if (const auto refused = book::refusalOf(path))
-        return complain(parent, *refused);
+        return complain(parent, book::exportFailure(path, refused->detail));
     filefolders::rememberFolderOf(path);
     const auto book = book::read(Diary::working().path(), tables);
     if (!book.ok())
@@ -109,7 +109,7 @@ void printBook(QWidget *parent)
         // not put a PDF in place of the diary either.
         if (const QString file = target->outputFileName(); !file.isEmpty()) {
             if (const auto refused = book::refusalOf(file))
-                return complain(&preview, *refused);
+                return complain(&preview, book::exportFailure(file, refused->detail));
         }
         Progress progress(&preview, QStringLiteral("Laying out the book\u2026"));
         bookpages::paint(*target, *book, dated, progress.callback());
@@ -132,13 +132,13 @@ void importEntries(QWidget *parent)
 
 bool importFrom(QWidget *parent, const QString &path)
 {
-    const book::Loaded loaded = book::load(path);
-    if (!loaded.refusal.isEmpty()) {
-        complain(parent, loaded.refusal);
+    const auto loaded = book::load(path);
+    if (!loaded.ok()) {
+        complain(parent, loaded.failure().detail);
         return false;
     }
     const QString diary = Diary::working().path();
-    const auto preview = book::preview(diary, loaded.book);
+    const auto preview = book::preview(diary, *loaded);
     if (!preview.ok()) {
         complain(parent, store::message(preview.failure()));
         return false;

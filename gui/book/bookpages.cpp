@@ -287,7 +287,7 @@ book::Outcome writePdf(const QString &path, const book::Book &book, const QStrin
 {
     book::BookFile file(path);
     if (const auto refused = file.start())
-        return {book::Outcome::Kind::Failed, *refused};
+        return {book::Outcome::Kind::Failed, book::exportFailure(path, refused->detail)};
     bool stopped = false;
     bool painted = false;
     {
@@ -309,7 +309,7 @@ book::Outcome writePdf(const QString &path, const book::Book &book, const QStrin
         return {book::Outcome::Kind::Failed, file.failure()};
     }
     if (const auto failed = file.commit())
-        return {book::Outcome::Kind::Failed, *failed};
+        return {book::Outcome::Kind::Failed, book::exportFailure(path, failed->detail)};
     return {};
 }
 

@@ -131,7 +131,7 @@ public:
     using RowsModel::RowsModel;
 
     // The newest page; the older ones follow as the list asks for them.
-    store::Result<store::Done> read(const QString &diary)
+    std::optional<store::Failure> read(const QString &diary)
     {
         m_diary = diary;
         set({});
@@ -151,20 +151,20 @@ public:
     void fetchMore(const QModelIndex &parent) override
     {
         // A failure shows as the end of the list; the next reload reports it.
-        if (canFetchMore(parent) && !readPage().ok())
+        if (canFetchMore(parent) && readPage())
             m_more = false;
     }
     // Reads on until the change is listed or there are no more; its row, or -1.
     int rowOf(qint64 id)
     {
-        while (m_more && !rows().empty() && rows().back().id > id && readPage().ok()) { }
+        while (m_more && !rows().empty() && rows().back().id > id && !readPage()) { }
         const auto found = std::find_if(rows().begin(), rows().end(),
                                         [&](const store::history::Change &change) { return change.id == id; });
         return found == rows().end() ? -1 : int(found - rows().begin());
     }
 
 private:
-    store::Result<store::Done> readPage()
+    std::optional<store::Failure> readPage()
     {
         const qint64 olderThan = rows().empty() ? store::history::kNoLimit : rows().back().id;
         auto page = store::history::readChanges(m_diary, olderThan, kChangesPerPage);
@@ -174,7 +174,7 @@ private:
         }
         m_more = qint64(page->size()) == kChangesPerPage;
         append(std::move(page.value()));
-        return store::Done{};
+        return std::nullopt;
     }
 
     QString m_diary;
@@ -278,8 +278,8 @@ void HistoryWindow::readLists(std::optional<qint64> change)
     const QString diary = Diary::working().path();
     const ui::BusyCursor busy(Qt::BusyCursor);
     // Before the first Continue a new user has no diary yet, and so no history either.
-    if (const auto read = m_changes->read(diary); !read.ok() && QFileInfo::exists(diary))
-        complain(read.failure());
+    if (const auto failed = m_changes->read(diary); failed && QFileInfo::exists(diary))
+        complain(*failed);
     const int row = change ? m_changes->rowOf(*change) : -1;
     m_changeList->setCurrentIndex(row < 0 ? QModelIndex() : m_changes->index(row));
     m_backups->set(store::summarizeBackups(diary));
@@ -376,8 +376,8 @@ void HistoryWindow::clearHistory()
         == gui::Answer::Yes;
     if (!forget)
         return;
-    if (const auto cleared = Diary::working().clearHistory(); !cleared.ok())
-        return complain(cleared.failure());
+    if (const auto failed = Diary::working().clearHistory())
+        return complain(*failed);
 }
 
 void HistoryWindow::bringBackEntries()

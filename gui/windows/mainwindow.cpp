@@ -186,10 +186,10 @@ bool MainWindow::readyDiary()
 
 bool MainWindow::prepareDiary(bool folderReady)
 {
-    const auto ready = workingdiary::ready(folderReady, [this](const QString &kept) { showKeptBackups(kept); });
-    if (ready.ok())
+    const auto failed = workingdiary::ready(folderReady, [this](const QString &kept) { showKeptBackups(kept); });
+    if (!failed)
         return true;
-    if (const auto message = workingdiary::message(ready.failure()))
+    if (const auto message = workingdiary::message(*failed))
         gui::messages().show(this, *message, gui::MessageIcon::Critical);
     return false;
 }

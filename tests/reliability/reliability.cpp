@@ -30,7 +30,7 @@ namespace reliability {
 std::optional<FileState> stateOf(const QString &path)
 {
     const auto disk = files::diskFileOf(path);
-    if (!disk)
+    if (!disk.ok())
         return std::nullopt;
     return FileState{bytesOf(path), disk->modifiedNs, disk->index};
 }

@@ -84,7 +84,7 @@ QStringList stateOf(const QString &path)
         const QFileInfo info(entry);
         if (info.isSymLink()) {
             line += QStringLiteral(" link to ") + info.symLinkTarget();
-        } else if (const auto disk = files::diskFileOf(entry)) {
+        } else if (const auto disk = files::diskFileOf(entry); disk.ok()) {
             line += QStringLiteral(" mode %1 size %2 time %3 index %4")
                         .arg(int(info.permissions()), 0, 16)
                         .arg(disk->size)
@@ -108,7 +108,7 @@ QStringList stateOf(const QString &path)
 bool writeEmptyDiary(const QString &path)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    return store::createDiary(path).ok();
+    return !store::createDiary(path);
 }
 
 std::optional<std::vector<DiaryRow>> readRows(const QString &path, const QString &table)
