@@ -56,8 +56,11 @@ store::Result<store::Done> ChangesModel::readPage()
         m_more = false;
         return page.failure();
     }
-    m_more = qint64(page->size()) == kPerPage;
+    // A view may ask for more while this page goes in: it gets the next one once this is in.
+    const bool more = qint64(page->size()) == kPerPage;
+    m_more = false;
     append(std::move(page.value()));
+    m_more = more;
     return store::Done{};
 }
 
