@@ -9,8 +9,7 @@ namespace entryguard {
 bool entryBeingWritten()
 {
     const SectionWindow *section = forms::loaded<SectionWindow>();
-    return section
-        && (section->mode() == SectionWindow::Mode::Adding || section->mode() == SectionWindow::Mode::Editing);
+    return section && section->state().writing();
 }
 
 bool entriesMayChange(QWidget *asking)

@@ -34,6 +34,8 @@ public:
     explicit SectionWindow(SectionChoice choice = {});
 
     Mode mode() const { return m_state.mode(); }
+    // Everything its captions and enabled states follow from.
+    const SectionState &state() const { return m_state; }
     // The main window's choice this window was made with.
     const SectionChoice &choice() const { return m_choice; }
 
