@@ -2,13 +2,17 @@
 
 #include "core/identity.h"
 #include "core/links.h"
+#include "gui/windows/aboutdialog.h"
 
 #include <QAction>
 #include <QFrame>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
+
+#include <vector>
 
 namespace chrome {
 
@@ -25,6 +29,17 @@ ui::LinkLabel *linkLabel(const QString &objectName, const QString &text, QWidget
 void placeAt(QWidget *control, const QRect &twipRect)
 {
     ui::place(control, twipRect.x(), twipRect.y(), twipRect.width(), twipRect.height());
+}
+
+// The labels of every promotional frame made, while their window lives.
+struct Promos {
+    QPointer<ui::LinkLabel> coBrand;
+    QPointer<ui::LinkLabel> fullBrand;
+};
+std::vector<Promos> &promoFrames()
+{
+    static std::vector<Promos> made;
+    return made;
 }
 } // namespace
 
@@ -81,7 +96,16 @@ PromoFrame addPromoFrame(QWidget *parent, const QRect &frameTwips, const QRect &
     promo.fullBrand->raise();
     QObject::connect(promo.coBrand, &ui::LinkLabel::clicked, [] { links::coBrandPage(); });
     QObject::connect(promo.fullBrand, &ui::LinkLabel::clicked, [] { links::fullBrandPage(); });
+    std::erase_if(promoFrames(), [](const Promos &made) { return !made.coBrand || !made.fullBrand; });
+    promoFrames().push_back({promo.coBrand, promo.fullBrand});
     return promo;
+}
+
+void bringToFront(Promotion promotion)
+{
+    for (const Promos &made : promoFrames())
+        if (ui::LinkLabel *label = promotion == Promotion::CoBrand ? made.coBrand : made.fullBrand)
+            label->raise();
 }
 
 HelpMenus addHelpMenus(QMainWindow *window, const QString &separator1Name, const QString &separator2Name)
@@ -99,7 +123,7 @@ HelpMenus addHelpMenus(QMainWindow *window, const QString &separator1Name, const
     menus.update = menus.menu->addAction(QStringLiteral("Check for Software &Update"), [] { links::downloadPage(); });
     menus.update->setObjectName(QStringLiteral("mnuUpdate"));
     menus.menu->addSeparator()->setObjectName(separator2Name);
-    menus.about = menus.menu->addAction(QStringLiteral("&About Software"));
+    menus.about = menus.menu->addAction(QStringLiteral("&About Software"), [] { AboutDialog::showModal(); });
     menus.about->setObjectName(QStringLiteral("mnuAbout"));
 
     menus.donate = bar->addAction(QStringLiteral("&Donate"));

@@ -44,6 +44,11 @@ struct PromoFrame {
 // The frame and its two labels on the same rectangle, fullBrand in front.
 PromoFrame addPromoFrame(QWidget *parent, const QRect &frameTwips, const QRect &labelsTwips);
 
+enum class Promotion { CoBrand, FullBrand };
+// Brings one label to the front in every promotional frame there is now: the start-up draw
+// decides the frames of the windows that come up with the program.
+void bringToFront(Promotion promotion);
+
 struct HelpMenus {
     QMenu *menu = nullptr;
     QAction *online = nullptr;
@@ -54,7 +59,7 @@ struct HelpMenus {
     QAction *makeMoney = nullptr;
 };
 // Adds "&Help", "&Donate" and "Make Money &Online" to the window's menu bar, after its File menu.
-// The web entries open their pages; about is left for the window to connect.
+// The web entries open their pages, and About Software the About window.
 HelpMenus addHelpMenus(QMainWindow *window, const QString &separator1Name, const QString &separator2Name);
 
 } // namespace chrome

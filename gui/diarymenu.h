@@ -1,9 +1,11 @@
 #pragma once
 
 // The diary's own File menu entries beyond opening a section (find, export, print, import, the
-// diary's password), the same in the main and the section window. They stand above the entries
-// every window already has, set off by a separator, and each asks the navigation unit for its
-// window, so that no window includes another.
+// history, the diary's password, the lock), the same in the main and the section window. They
+// stand above the entries every window already has, set off by a separator; the find and history
+// windows come through the navigation unit, so that no window includes another.
+
+#include <functional>
 
 class QMenu;
 
@@ -13,10 +15,16 @@ class Form;
 
 namespace diarymenu {
 
-enum class Place { MainWindow, SectionWindow };
+// What the window does itself, where the windows differ.
+struct Own {
+    // File, Undo, which only a window with an open section has; no Undo entry without it.
+    std::function<void()> undo = {};
+    // Makes the diary ready before entries are imported into it: from the main window the diary
+    // may not exist yet. False when it could not be (the window has said why).
+    std::function<bool()> readyDiary = {};
+};
 
-// Puts the entries at the top of the window's File menu; call it once the menu has its own. The
-// section window has one more, Undo, for the open section.
-void addTo(QMenu *file, forms::Form *window, Place place);
+// Puts the entries at the top of the window's File menu; call it once the menu has its own.
+void addTo(QMenu *file, forms::Form *window, const Own &own = {});
 
 } // namespace diarymenu

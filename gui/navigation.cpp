@@ -1,16 +1,10 @@
 #include "gui/navigation.h"
 
 #include "core/datafolder.h"
-#include "core/diary.h"
-#include "core/store/history.h"
-#include "gui/book/bookflows.h"
-#include "gui/diarylock.h"
+#include "gui/entryguard.h"
 #include "gui/forms.h"
 #include "gui/messages.h"
-#include "gui/windows/aboutdialog.h"
-#include "gui/windows/diarypassworddialog.h"
 #include "gui/windows/exitwindow.h"
-#include "gui/windows/exportbookdialog.h"
 #include "gui/windows/findwindow.h"
 #include "gui/windows/historywindow.h"
 #include "gui/windows/mainwindow.h"
@@ -30,16 +24,6 @@ void replace(forms::Form *from, const SectionChoice &choice)
     forms::unload(from);
     forms::hide<StartupWindow>();
     forms::hide<ExitWindow>();
-}
-
-// The section window while an entry is being written in it, which a change underneath would
-// leave saving into a row that is no longer the one it showed.
-SectionWindow *sectionBeingWritten()
-{
-    SectionWindow *section = forms::loaded<SectionWindow>();
-    const bool writing =
-        section && (section->mode() == SectionWindow::Mode::Adding || section->mode() == SectionWindow::Mode::Editing);
-    return writing ? section : nullptr;
 }
 
 template <class Window>
@@ -90,36 +74,10 @@ void showHistory(forms::Form *from)
     raiseChildWindow<HistoryWindow>(from);
 }
 
-void undoInSection(forms::Form *from)
-{
-    SectionWindow *section = forms::loaded<SectionWindow>();
-    if (!section || from != section)
-        return;
-    const auto table = section->sectionTable();
-    if (!table || !entriesMayChange(section))
-        return;
-    const auto undone = Diary::working().undoLastIn(*table);
-    if (!undone.ok())
-        return gui::messages().show(section, store::message(undone.failure()), gui::MessageIcon::Critical);
-    if (!undone->change)
-        return gui::messages().show(section, undone->refusal, gui::MessageIcon::Information);
-}
-
-bool entriesMayChange(QWidget *asking)
-{
-    if (!sectionBeingWritten())
-        return true;
-    gui::messages().show(asking,
-                         QStringLiteral("Save the entry you are writing, or close the section, "
-                                        "before a change is taken back or entries are brought back."),
-                         gui::MessageIcon::Information);
-    return false;
-}
-
 bool showEntry(forms::Form *from, sections::Table table, qint64 index, QWidget *asking)
 {
     if (SectionWindow *section = forms::loaded<SectionWindow>(); section && from == section) {
-        if (sectionBeingWritten()) {
+        if (entryguard::entryBeingWritten()) {
             gui::messages().show(asking,
                                  QStringLiteral("Save the entry you are writing, or close the section, "
                                                 "before you go to another entry."),
@@ -148,50 +106,6 @@ bool showEntry(forms::Form *from, sections::Table table, qint64 index, QWidget *
     section->raise();
     section->activateWindow();
     return true;
-}
-
-void showAbout()
-{
-    AboutDialog::showModal();
-}
-
-void showDiaryPassword(forms::Form *from)
-{
-    // From the main window the data folder may not have been looked for yet in this run.
-    datafolder::setDataFolder();
-    gui::DiaryPasswordDialog::run(from ? from->widget() : nullptr);
-    DiaryLock::instance().refresh();
-}
-
-void lockDiary(forms::Form *)
-{
-    DiaryLock::instance().lock();
-}
-
-void exportBook(forms::Form *from)
-{
-    if (const auto choice = ExportBookDialog::choose(from->widget()))
-        bookflows::exportBook(from->widget(), choice->tables, choice->format);
-}
-
-void printBook(forms::Form *from)
-{
-    bookflows::printBook(from->widget());
-}
-
-void importEntries(forms::Form *from)
-{
-    // Bringing in a backup may be the first thing a new user does: the diary is made ready as
-    // Continue would make it.
-    if (MainWindow *main = forms::loaded<MainWindow>(); main && from == main && !main->readyDiary())
-        return;
-    bookflows::importEntries(from->widget());
-}
-
-chrome::PromoFrame *mainWindowPromo()
-{
-    MainWindow *main = forms::loaded<MainWindow>();
-    return main ? main->promo() : nullptr;
 }
 
 } // namespace navigation

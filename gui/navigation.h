@@ -10,9 +10,6 @@
 
 class QWidget;
 
-namespace chrome {
-struct PromoFrame;
-}
 namespace forms {
 class Form;
 }
@@ -37,26 +34,5 @@ void showFind(forms::Form *from);
 bool showEntry(forms::Form *from, sections::Table table, qint64 index, QWidget *asking);
 // The history window of this window: opened, or raised when it is open already.
 void showHistory(forms::Form *from);
-// File, Undo in the section window: takes back this run's last change in its section.
-void undoInSection(forms::Form *from);
-// Whether the diary's entries may change under the user now; when the section window is adding
-// or editing an entry, says why not over the window that asked.
-bool entriesMayChange(QWidget *asking);
-// The About window, modal; returns when it is closed.
-void showAbout();
-// Diary Password over the window it was asked from, modal; returns when it is closed.
-void showDiaryPassword(forms::Form *from);
-// Lock Diary: every window hides the diary until its password is typed again.
-void lockDiary(forms::Form *from);
-// Export Book: the sections and format, then the file; the book is written.
-void exportBook(forms::Form *from);
-// Print Book: the print dialog with its preview.
-void printBook(forms::Form *from);
-// Import Entries: the file, a preview of what changes, then the import.
-void importEntries(forms::Form *from);
-
-// The main window's promotional frame, which the start-up window's draw also decides; none
-// while the main window is not loaded.
-chrome::PromoFrame *mainWindowPromo();
 
 } // namespace navigation

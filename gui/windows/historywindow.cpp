@@ -1,39 +1,29 @@
 #include "gui/windows/historywindow.h"
 
 #include "core/diary.h"
-#include "core/secrets.h"
+#include "gui/backupsmodel.h"
 #include "gui/book/bookflows.h"
+#include "gui/changesmodel.h"
+#include "gui/entryguard.h"
 #include "gui/forms.h"
 #include "gui/messages.h"
-#include "gui/navigation.h"
 #include "gui/ui.h"
 
-#include <QAbstractListModel>
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
-#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include <utility>
 
-namespace historyview {
-
 namespace {
 // An import may have touched tens of thousands of entries; the first ones tell what it was.
 constexpr std::size_t kEntriesShown = 100;
-// Changes are read a page at a time, as the list scrolls to them: a long history opens at once.
-constexpr qint64 kChangesPerPage = 500;
-
-QString when(const QDateTime &at)
-{
-    return QLocale().toString(at, QLocale::ShortFormat);
-}
 
 QString sideOf(const std::optional<store::Entry> &entry)
 {
@@ -74,119 +64,6 @@ QString passwordQuestion(const store::Passwords &passwords, const QString &made)
                          "backup's?");
 }
 
-QString countsOf(const store::BackupSummary &backup)
-{
-    if (!backup.entries)
-        return QStringLiteral("under another password, or damaged");
-    QStringList counts;
-    for (sections::Table table : sections::kTables)
-        counts << QStringLiteral("%1 %2").arg(sections::section(table).name).arg((*backup.entries)[std::size_t(table)]);
-    return counts.join(QStringLiteral(", "));
-}
-} // namespace
-
-template <class Row>
-class RowsModel : public QAbstractListModel {
-public:
-    using QAbstractListModel::QAbstractListModel;
-
-    void set(std::vector<Row> rows)
-    {
-        beginResetModel();
-        m_rows = std::move(rows);
-        endResetModel();
-    }
-    void append(std::vector<Row> rows)
-    {
-        if (rows.empty())
-            return;
-        beginInsertRows({}, int(m_rows.size()), int(m_rows.size() + rows.size()) - 1);
-        m_rows.insert(m_rows.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
-        endInsertRows();
-    }
-    const std::vector<Row> &rows() const { return m_rows; }
-    int rowCount(const QModelIndex &parent) const override { return parent.isValid() ? 0 : int(m_rows.size()); }
-    QVariant data(const QModelIndex &index, int role) const override
-    {
-        if (role != Qt::DisplayRole || !index.isValid())
-            return {};
-        return lineOf(m_rows[std::size_t(index.row())]);
-    }
-
-private:
-    static QString lineOf(const store::history::Change &change)
-    {
-        return QStringLiteral("%1 \u2014 %2").arg(when(change.at), store::history::describe(change));
-    }
-    static QString lineOf(const store::BackupSummary &backup)
-    {
-        return QStringLiteral("%1 \u2014 %2").arg(when(backup.madeAt), countsOf(backup));
-    }
-
-    std::vector<Row> m_rows;
-};
-
-class ChangesModel : public RowsModel<store::history::Change> {
-public:
-    using RowsModel::RowsModel;
-
-    // The newest page; the older ones follow as the list asks for them.
-    std::optional<store::Failure> read(const QString &diary)
-    {
-        m_diary = diary;
-        set({});
-        m_more = true;
-        return readPage();
-    }
-    // Empty, its keywords zeroed, until the next read.
-    void forget()
-    {
-        std::vector<store::history::Change> changes = rows();
-        set({});
-        m_more = false;
-        for (store::history::Change &change : changes)
-            secrets::wipe(change.keyword);
-    }
-    bool canFetchMore(const QModelIndex &parent) const override { return !parent.isValid() && m_more; }
-    void fetchMore(const QModelIndex &parent) override
-    {
-        // A failure shows as the end of the list; the next reload reports it.
-        if (canFetchMore(parent) && readPage())
-            m_more = false;
-    }
-    // Reads on until the change is listed or there are no more; its row, or -1.
-    int rowOf(qint64 id)
-    {
-        while (m_more && !rows().empty() && rows().back().id > id && !readPage()) { }
-        const auto found = std::find_if(rows().begin(), rows().end(),
-                                        [&](const store::history::Change &change) { return change.id == id; });
-        return found == rows().end() ? -1 : int(found - rows().begin());
-    }
-
-private:
-    std::optional<store::Failure> readPage()
-    {
-        const qint64 olderThan = rows().empty() ? store::history::kNoLimit : rows().back().id;
-        auto page = store::history::readChanges(m_diary, olderThan, kChangesPerPage);
-        if (!page.ok()) {
-            m_more = false;
-            return page.failure();
-        }
-        m_more = qint64(page->size()) == kChangesPerPage;
-        append(std::move(page.value()));
-        return std::nullopt;
-    }
-
-    QString m_diary;
-    bool m_more = false;
-};
-class BackupsModel : public RowsModel<store::BackupSummary> {
-    using RowsModel::RowsModel;
-};
-
-} // namespace historyview
-
-namespace {
 QListView *makeList(QWidget *parent, const QString &name, const QString &accessibleName, QAbstractItemModel *model)
 {
     auto *list = new QListView(parent);
@@ -317,7 +194,7 @@ void HistoryWindow::showChange()
     if (const auto change = selectedChange()) {
         const auto entries = store::history::readEntryChanges(Diary::working().path(), change->id);
         if (entries.ok())
-            m_changeText->setPlainText(historyview::textOf(*entries));
+            m_changeText->setPlainText(textOf(*entries));
         else
             complain(entries.failure());
     }
@@ -357,7 +234,7 @@ void HistoryWindow::complain(const store::Failure &failure)
 void HistoryWindow::undoChange()
 {
     const auto change = selectedChange();
-    if (!change || !navigation::entriesMayChange(this))
+    if (!change || !entryguard::entriesMayChange(this))
         return;
     const auto undone = Diary::working().undo(change->id);
     if (!undone.ok())
@@ -383,7 +260,7 @@ void HistoryWindow::clearHistory()
 void HistoryWindow::bringBackEntries()
 {
     const auto backup = selectedBackup();
-    if (!backup || !navigation::entriesMayChange(this))
+    if (!backup || !entryguard::entriesMayChange(this))
         return;
     bookflows::importFrom(this, backup->path);
 }
@@ -391,7 +268,7 @@ void HistoryWindow::bringBackEntries()
 void HistoryWindow::restoreBackup()
 {
     const auto backup = selectedBackup();
-    if (!backup || !navigation::entriesMayChange(this))
+    if (!backup || !entryguard::entriesMayChange(this))
         return;
     const QString made = historyview::when(backup->madeAt);
     if (gui::messages().askYesNo(this,
@@ -407,7 +284,7 @@ void HistoryWindow::restoreBackup()
         return complainNotRestored(passwords.failure());
     auto choice = store::PasswordChoice::Current;
     if (passwords->mayDiffer) {
-        const gui::Answer answer = gui::messages().askChoice(this, historyview::passwordQuestion(*passwords, made),
+        const gui::Answer answer = gui::messages().askChoice(this, passwordQuestion(*passwords, made),
                                                              QStringLiteral("&Keep the Diary's Password"),
                                                              QStringLiteral("&Take the Backup's Password"));
         if (answer == gui::Answer::Cancel)

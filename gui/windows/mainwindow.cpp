@@ -118,9 +118,9 @@ MainWindow::MainWindow(SectionChoice earlier) : m_choice(std::move(earlier))
     m_fileMenu->setObjectName(QStringLiteral("mnuFile"));
     m_exitAction = m_fileMenu->addAction(QStringLiteral("E&xit"), this, &MainWindow::leave);
     m_exitAction->setObjectName(QStringLiteral("mnuExit"));
-    diarymenu::addTo(m_fileMenu, this, diarymenu::Place::MainWindow);
+    // Importing may be the first thing a new user does: the diary is made ready as Continue would.
+    diarymenu::addTo(m_fileMenu, this, {.readyDiary = [this] { return readyDiary(); }});
     m_help = chrome::addHelpMenus(this, QStringLiteral("mnuFileSep1"), QStringLiteral("mnuFileSep2"));
-    connect(m_help.about, &QAction::triggered, this, &MainWindow::showAbout);
 
     // Tab leads from Continue to the section options first; the unseen book options come last.
     setTabOrder(m_continueButton, m_sectionOptions[0]);
@@ -206,11 +206,6 @@ void MainWindow::showKeptBackups(const QString &kept)
 void MainWindow::leave()
 {
     forms::unload(this);
-}
-
-void MainWindow::showAbout()
-{
-    navigation::showAbout();
 }
 
 void MainWindow::unload()

@@ -29,9 +29,6 @@ public:
     // The table's option, then Continue, as the user would: an option already ticked leaves the
     // choice as it stands.
     void continueInto(sections::Table table);
-    // What Continue does before the section window: the data folder, the first-use copy and the
-    // diary's own password, each with its message; false when one of them stopped it.
-    bool readyDiary();
     // The promotional frame, which the start-up window's draw also decides.
     chrome::PromoFrame *promo() { return &m_promo; }
 
@@ -40,7 +37,10 @@ private:
     void continueIntoSection();
     bool validateChoice();
     void leave();
-    void showAbout();
+    // What Continue does before the section window, and an import before it reads: the data
+    // folder, the first-use copy and the diary's own password, each with its message; false when
+    // one of them stopped it.
+    bool readyDiary();
 
     SectionChoice m_choice;
     ui::LinkLabel *m_forumLink = nullptr;

@@ -7,9 +7,11 @@
 #include "core/text.h"
 #include "gui/diarymenu.h"
 #include "gui/editsave.h"
+#include "gui/entryguard.h"
 #include "gui/leavequestion.h"
 #include "gui/messages.h"
 #include "gui/navigation.h"
+#include "gui/quickprefixlistmodel.h"
 #include "gui/ui.h"
 
 #include <QAction>
@@ -46,7 +48,7 @@ SectionWindow::SectionWindow(SectionChoice choice) : m_choice(std::move(choice))
     m_captions[2]->setWordWrap(true);
     ui::place(m_captions[2], 98, 1200, 6375, 480);
 
-    auto *keywords = new ui::QuickPrefixListModel(this);
+    auto *keywords = new QuickPrefixListModel(this);
     m_keywordList = new QListView(client);
     m_keywordList->setObjectName(QStringLiteral("lstKeyword"));
     m_keywordList->setAccessibleName(QStringLiteral("Keywords"));
@@ -98,7 +100,7 @@ SectionWindow::SectionWindow(SectionChoice choice) : m_choice(std::move(choice))
     m_refreshButton->setFocusPolicy(Qt::NoFocus);
     m_refreshButton->setGeometry(ui::twips(360, 7800, 855, 375));
 
-    setMode(Mode::Closed);
+    setState(m_state);
 
     connect(m_openButton, &QPushButton::clicked, this, &SectionWindow::openOrCloseSection);
     connect(m_addButton, &QPushButton::clicked, this, &SectionWindow::addOrSaveEntry);
@@ -117,9 +119,8 @@ SectionWindow::SectionWindow(SectionChoice choice) : m_choice(std::move(choice))
     m_fileMenu->addSeparator()->setObjectName(QStringLiteral("mnuFileSep1"));
     m_exitAction = m_fileMenu->addAction(QStringLiteral("E&xit"), this, &SectionWindow::leave);
     m_exitAction->setObjectName(QStringLiteral("mnuExit"));
-    diarymenu::addTo(m_fileMenu, this, diarymenu::Place::SectionWindow);
+    diarymenu::addTo(m_fileMenu, this, {.undo = [this] { undoLastChange(); }});
     m_help = chrome::addHelpMenus(this, QStringLiteral("mnuHelpSep1"), QStringLiteral("mnuHelpSep2"));
-    connect(m_help.about, &QAction::triggered, this, &navigation::showAbout);
 
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     ui::fitAroundCentre(m_captions[0], 2813, 500, 945, 270);
@@ -144,8 +145,7 @@ void SectionWindow::load()
         return;
     m_removeButton->setText(captions::remove(section->name));
     m_exitButton->setText(captions::exit(section->name));
-    m_drawn = {false, false, false};
-    setMode(Mode::Closed);
+    setState(SectionState::loaded());
 
     const auto keywords = Diary::working().keywords(section->table);
     if (keywords.ok())
@@ -154,45 +154,36 @@ void SectionWindow::load()
         report(keywords.failure());
 }
 
-void SectionWindow::setMode(Mode mode)
+void SectionWindow::setState(SectionState state)
 {
-    m_mode = mode;
-    const QString &name = m_choice.name;
-    if (!m_drawn.open)
-        m_openButton->setText(mode == Mode::Closed ? captions::open(name) : captions::close(name));
-    if (!m_drawn.add)
-        m_addButton->setText(mode == Mode::Adding ? captions::save(name) : captions::add(name));
-    if (!m_drawn.edit)
-        m_editButton->setText(mode == Mode::Editing ? captions::save(name) : captions::edit(name));
-
-    // While an entry is added or edited, every other button and the list wait until it is saved
-    // or given up.
-    const bool browsing = mode == Mode::Browsing;
-    m_openButton->setEnabled(browsing || mode == Mode::Closed);
-    m_addButton->setEnabled(browsing || mode == Mode::Adding);
-    m_editButton->setEnabled(browsing || mode == Mode::Editing);
+    m_state = state;
+    using Button = SectionState::Button;
+    for (auto [button, control] : {std::pair{Button::Open, m_openButton}, std::pair{Button::Add, m_addButton},
+                                   std::pair{Button::Edit, m_editButton}}) {
+        if (const auto caption = state.caption(button, m_choice.name))
+            control->setText(*caption);
+        control->setEnabled(state.enabled(button));
+    }
     for (QWidget *control : std::initializer_list<QWidget *>{m_removeButton, m_exitButton, m_keywordList})
-        control->setEnabled(browsing);
+        control->setEnabled(state.listEnabled());
     for (QWidget *control : std::initializer_list<QWidget *>{m_keywordEdit, m_meaningEdit})
-        control->setEnabled(mode != Mode::Closed);
+        control->setEnabled(state.boxesEnabled());
 }
 
 void SectionWindow::openOrCloseSection()
 {
-    const bool opening = m_mode == Mode::Closed && !m_drawn.open;
-    m_drawn.open = false;
-    setMode(opening ? Mode::Browsing : Mode::Closed);
+    setState(m_state.firstStep(SectionState::Button::Open) ? m_state.opened() : m_state.closed());
 }
 
 void SectionWindow::open()
 {
-    if (m_mode == Mode::Closed && !m_drawn.open)
-        setMode(Mode::Browsing);
+    if (m_state.firstStep(SectionState::Button::Open))
+        setState(m_state.opened());
 }
 
 void SectionWindow::addOrSaveEntry()
 {
-    if (m_mode != Mode::Adding && !m_drawn.add)
+    if (m_state.firstStep(SectionState::Button::Add))
         startAdding();
     else
         saveNewEntry();
@@ -200,7 +191,7 @@ void SectionWindow::addOrSaveEntry()
 
 void SectionWindow::startAdding()
 {
-    setMode(Mode::Adding);
+    setState(m_state.adding());
     m_boxes->set(QString(), QString());
     m_keywordEdit->setFocus();
 }
@@ -230,8 +221,7 @@ bool SectionWindow::saveNewEntry()
 
 void SectionWindow::browseAfterAdding()
 {
-    m_drawn.add = false;
-    setMode(Mode::Browsing);
+    setState(m_state.browsingAfter(SectionState::Button::Add));
     m_boxes->set(QString(), QString());
     m_keywordEdit->setFocus();
 }
@@ -258,7 +248,7 @@ void SectionWindow::removeEntry()
 
 void SectionWindow::editOrSaveEntry()
 {
-    if (m_mode != Mode::Editing && !m_drawn.edit)
+    if (m_state.firstStep(SectionState::Button::Edit))
         startEditing();
     else
         saveChanges();
@@ -268,7 +258,7 @@ void SectionWindow::startEditing()
 {
     const auto index = selectedIndex();
     m_edited = index ? std::optional<Edited>(Edited{*index, m_boxes->given()}) : std::nullopt;
-    setMode(Mode::Editing);
+    setState(m_state.editing());
     m_keywordEdit->setFocus();
 }
 
@@ -319,8 +309,7 @@ bool SectionWindow::refuse(entries::Check check)
 
 void SectionWindow::browseAfterEditing()
 {
-    m_drawn.edit = false;
-    setMode(Mode::Browsing);
+    setState(m_state.browsingAfter(SectionState::Button::Edit));
     m_keywordEdit->setFocus();
 }
 
@@ -370,17 +359,29 @@ void SectionWindow::followDiary(const DiaryChange &change)
     if (!table || diaryForgotten() || !change.touches(*table))
         return;
     // After a book option, the list waits until the buttons it needs show the captions of a mode.
-    if (m_drawn.open || m_drawn.add || m_drawn.edit)
+    if (m_state.anyDrawn())
         return;
     const auto selected = selectedIndex();
     if (!m_lines->follow(change, *table))
         return;
-    if (m_mode == Mode::Adding || m_mode == Mode::Editing || !selected)
+    if (m_state.writing() || !selected)
         return;
     if (!selectedIndex())
         m_boxes->set(QString(), QString());
     else if (change.wholeSection(*table) || change.row(*table, *selected))
         showSelectedEntry();
+}
+
+void SectionWindow::undoLastChange()
+{
+    const auto table = sectionTable();
+    if (!table || !entryguard::entriesMayChange(this))
+        return;
+    const auto undone = Diary::working().undoLastIn(*table);
+    if (!undone.ok())
+        return report(undone.failure());
+    if (!undone->change)
+        gui::messages().show(this, undone->refusal, gui::MessageIcon::Information);
 }
 
 void SectionWindow::backToMain()
@@ -405,8 +406,8 @@ void SectionWindow::closeEvent(QCloseEvent *event)
 
 bool SectionWindow::mayLeave()
 {
-    const bool adding = m_mode == Mode::Adding;
-    if ((!adding && m_mode != Mode::Editing) || !m_boxes->unsaved(adding))
+    const bool adding = mode() == Mode::Adding;
+    if (!m_state.writing() || !m_boxes->unsaved(adding))
         return true;
     return leavequestion::mayLeave(this, adding ? leavequestion::Entry::New : leavequestion::Entry::Edited,
                                    [this, adding] { return adding ? saveNewEntry() : saveChanges(); });
@@ -432,11 +433,6 @@ void SectionWindow::recall()
     refreshList();
     if (selected)
         select(*selected);
-}
-
-std::optional<store::Table> SectionWindow::sectionTable() const
-{
-    return m_choice.table;
 }
 
 void SectionWindow::report(const store::Failure &failure)

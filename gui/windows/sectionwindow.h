@@ -7,6 +7,7 @@
 #include "gui/forms.h"
 #include "gui/keywordlist.h"
 #include "gui/sectionchoice.h"
+#include "gui/sectionstate.h"
 
 #include <QMainWindow>
 
@@ -28,11 +29,13 @@ class QPushButton;
 class SectionWindow : public forms::FormWindow<QMainWindow> {
     Q_OBJECT
 public:
-    enum class Mode { Closed, Browsing, Adding, Editing };
+    using Mode = SectionState::Mode;
 
     explicit SectionWindow(SectionChoice choice = {});
 
-    Mode mode() const { return m_mode; }
+    Mode mode() const { return m_state.mode(); }
+    // Everything its captions and enabled states follow from.
+    const SectionState &state() const { return m_state; }
     // The main window's choice this window was made with.
     const SectionChoice &choice() const { return m_choice; }
 
@@ -49,7 +52,7 @@ public:
     // when the row is not in it; false when the row is not in the section.
     bool select(qint64 index);
     // The table of the chosen section; none when no section was ever chosen.
-    std::optional<store::Table> sectionTable() const;
+    std::optional<store::Table> sectionTable() const { return m_choice.table; }
 
     // The selected line, -1 when none.
     int selectedPosition() const { return m_lines->selectedPosition(); }
@@ -69,6 +72,8 @@ private:
     void showSelectedEntry();
     void refreshList();
     void leave();
+    // File, Undo: takes back this run's last change in the section.
+    void undoLastChange();
 
     ui::LinkLabel *m_forumLink = nullptr;
     std::array<QLabel *, 3> m_captions{};
@@ -90,8 +95,8 @@ private:
     QAction *m_exitAction = nullptr;
     chrome::HelpMenus m_help;
 
-    // Every caption and enabled state follows from the mode.
-    void setMode(Mode mode);
+    // Every caption and enabled state follows from the state.
+    void setState(SectionState state);
     void startAdding();
     // Both saves: false when a check or the diary refused the entry (the message has been shown).
     bool saveNewEntry();
@@ -110,15 +115,7 @@ private:
     void report(const store::Failure &failure);
 
     SectionChoice m_choice;
-    Mode m_mode = Mode::Closed;
-    // A book option leaves the buttons with the captions they were drawn with ("&Open", "&Add",
-    // "&Edit"), which name no section: such a button takes its second action on its first click,
-    // and from then on shows the caption of its mode.
-    struct DrawnCaptions {
-        bool open = true;
-        bool add = true;
-        bool edit = true;
-    } m_drawn;
+    SectionState m_state;
     std::unique_ptr<KeywordList> m_lines;
     std::unique_ptr<EntryBoxes> m_boxes;
     // The entry being edited, by its "Index", and what the boxes were given from it: Save finds

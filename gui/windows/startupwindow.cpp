@@ -55,22 +55,13 @@ void StartupWindow::unload()
 void StartupWindow::drawPromotion()
 {
     m_coBrandNumber = coBrandNumberOf(platform::random().next());
-    chrome::PromoFrame *main = navigation::mainWindowPromo();
     switch (m_coBrandNumber) {
     case 1:
     case 3:
-    case 5:
-        m_promo.coBrand->raise();
-        if (main)
-            main->coBrand->raise();
-        break;
+    case 5: chrome::bringToFront(chrome::Promotion::CoBrand); break;
     case 2:
     case 4:
-    case 6:
-        m_promo.fullBrand->raise();
-        if (main)
-            main->fullBrand->raise();
-        break;
+    case 6: chrome::bringToFront(chrome::Promotion::FullBrand); break;
     default: break;
     }
 }

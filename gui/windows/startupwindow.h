@@ -22,7 +22,8 @@ protected:
     void setVisible(bool visible) override;
 
 private:
-    // Brings one of the two promotional labels to the front, at random, here and on the main window.
+    // Brings one of the two promotional labels to the front, at random, here and on the main window
+    // that came up with it.
     void drawPromotion();
 
     qint16 m_coBrandNumber = 0;

@@ -17,7 +17,6 @@
 #include "gui/diarylock.h"
 #include "gui/forms.h"
 #include "gui/lockpanel.h"
-#include "gui/navigation.h"
 #include "gui/windows/exitwindow.h"
 #include "gui/windows/findwindow.h"
 #include "gui/windows/historywindow.h"
@@ -542,7 +541,7 @@ void LockTest::passwordsLeaveNoCopyInMemory()
         }));
     QCOMPARE(testing::listed(section).size(), qsizetype(kSpells.size()));
 
-    navigation::lockDiary(section);
+    DiaryLock::instance().lock();
     typeUnlock(section, wrong);
     QVERIFY(coveredByLock(section));
     // The search finds a password where one is: in the box, typed and not yet sent.
@@ -561,7 +560,7 @@ void LockTest::passwordsLeaveNoCopyInMemory()
                         [&](QWidget *dialog) {
                             testing::control<QCheckBox>(dialog, QStringLiteral("chkShowPassword"))->setChecked(true);
                             password.type(testing::control<QLineEdit>(dialog, QStringLiteral("txtCurrent")));
-                            navigation::lockDiary(section);
+                            DiaryLock::instance().lock();
                         }));
     typeUnlock(section, wrong);
     QVERIFY(coveredByLock(section));
@@ -578,7 +577,7 @@ void LockTest::diaryWithoutItsOwnPasswordNeverLocks()
     auto *lock = testing::control<QAction>(section, QStringLiteral("mnuLockDiary"));
     QVERIFY(!lock->isEnabled());
     QVERIFY(lock->toolTip().contains(QStringLiteral("password of its own")));
-    navigation::lockDiary(section);
+    DiaryLock::instance().lock();
     m_env->clock->advance(24 * 60 * 60);
     QTest::qWait(1500);
     QVERIFY(!coveredByLock(section));
@@ -598,7 +597,7 @@ void LockTest::lockAskedDuringAWriteComesOnceItIsDone()
         incoming.additions.front().entries.push_back({QStringLiteral("Rite %1").arg(n), QStringLiteral("at dusk")});
     bool coveredMidway = true;
     const book::Outcome outcome = book::import(m_env->workingDiary(), incoming, [&](qint64, qint64) {
-        navigation::lockDiary(section);
+        DiaryLock::instance().lock();
         coveredMidway = coveredByLock(section);
         return true;
     });
@@ -623,7 +622,7 @@ void LockTest::closingWhileLockedSavesTheEditAsEver()
     auto *meaning = testing::control<QPlainTextEdit>(section, QStringLiteral("txtMeaning"));
     meaning->moveCursor(QTextCursor::End);
     QTest::keyClicks(meaning, QStringLiteral(" well"));
-    navigation::lockDiary(section);
+    DiaryLock::instance().lock();
     QVERIFY(coveredByLock(section));
     m_env->messages->answers = {gui::Answer::Save};
     m_prompt->answers = {kPassword};
@@ -645,7 +644,7 @@ void LockTest::printPreviewGoesWithTheLock()
     bool leftOpen = false;
     QTimer::singleShot(0, this, [&] {
         previewShown = qobject_cast<QPrintPreviewDialog *>(QApplication::activeModalWidget());
-        navigation::lockDiary(section);
+        DiaryLock::instance().lock();
     });
     QTimer::singleShot(3000, this, [&] {
         if (auto *preview = qobject_cast<QPrintPreviewDialog *>(QApplication::activeModalWidget())) {

@@ -1,0 +1,26 @@
+#include "gui/entryguard.h"
+
+#include "gui/forms.h"
+#include "gui/messages.h"
+#include "gui/windows/sectionwindow.h"
+
+namespace entryguard {
+
+bool entryBeingWritten()
+{
+    const SectionWindow *section = forms::loaded<SectionWindow>();
+    return section && section->state().writing();
+}
+
+bool entriesMayChange(QWidget *asking)
+{
+    if (!entryBeingWritten())
+        return true;
+    gui::messages().show(asking,
+                         QStringLiteral("Save the entry you are writing, or close the section, "
+                                        "before a change is taken back or entries are brought back."),
+                         gui::MessageIcon::Information);
+    return false;
+}
+
+} // namespace entryguard
