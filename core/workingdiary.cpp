@@ -31,8 +31,8 @@ store::Result<store::Done> ready(bool folderReady, const std::function<void(cons
     }
     // A diary with a password of its own asks for it here, so that giving up leaves the window
     // that asked.
-    if (const auto locked = store::unlock(working))
-        return store::Failure{locked->kind, store::message(*locked)};
+    if (const auto opened = Diary::working().open(); !opened.ok())
+        return store::Failure{opened.failure().kind, store::message(opened.failure())};
     return store::Done{};
 }
 

@@ -122,9 +122,10 @@ Result<Keywords> queryKeywords(const QString &path, Table table)
     return result;
 }
 
-Result<Done> queryEntries(const QString &path, Table table, const EntryVisitor &visit, ReadFrom from = ReadFrom::Diary)
+// False when `visit` stopped the reading.
+Result<bool> queryEntries(const QString &path, Table table, const EntryReader &visit, Opening how)
 {
-    auto opened = openDiary(path, nullptr, Opening{.readOnly = from == ReadFrom::OtherFile});
+    auto opened = openDiary(path, nullptr, how);
     if (!opened.ok())
         return opened.failure();
     auto statement = Statement::prepare(
@@ -133,9 +134,24 @@ Result<Done> queryEntries(const QString &path, Table table, const EntryVisitor &
         return statement.failure();
     int rc = SQLITE_ROW;
     while ((rc = statement->step()) == SQLITE_ROW)
-        visit(statement->integer(0), Entry{statement->text(1), statement->text(2)});
+        if (!visit(statement->integer(0), Entry{statement->text(1), statement->text(2)}))
+            return false;
     if (rc != SQLITE_DONE)
         return opened->failure(rc);
+    return true;
+}
+
+Result<Done> queryEntries(const QString &path, Table table, const EntryVisitor &visit, ReadFrom from = ReadFrom::Diary)
+{
+    const auto read = queryEntries(
+        path, table,
+        [&visit](qint64 index, const Entry &entry) {
+            visit(index, entry);
+            return true;
+        },
+        Opening{.readOnly = from == ReadFrom::OtherFile});
+    if (!read.ok())
+        return read.failure();
     return Done{};
 }
 
@@ -268,6 +284,11 @@ Result<Done> readEntries(const QString &path, Table table, const EntryVisitor &v
 Result<std::optional<Entry>> readEntry(const QString &path, Table table, qint64 index)
 {
     return toldOf(queryEntry(path, table, index), path);
+}
+
+Result<bool> readEntriesUnasked(const QString &path, Table table, const EntryReader &visit)
+{
+    return toldOf(queryEntries(path, table, visit, Opening{.mayAsk = false}), path);
 }
 
 Result<qint64> addEntry(const QString &path, Table table, const Entry &entry)
