@@ -117,6 +117,7 @@ private slots:
     void indexFollowsEveryChangeWithoutReadingItAgain_data();
     void indexFollowsEveryChangeWithoutReadingItAgain();
     void typingWhileTheIndexIsReadNeverWaits();
+    void lockAbandonsTheIndexBeingRead();
     void resultLandsOnItsEntryFromAnyWindow_data();
     void resultLandsOnItsEntryFromAnyWindow();
     void choiceWhileAddingIsRefusedAndKeepsTheText();
@@ -334,6 +335,28 @@ void FindTest::typingWhileTheIndexIsReadNeverWaits()
     finder::probe::holdReading(false);
     QTRY_COMPARE(found->text(), QStringLiteral("4 entries found"));
     QCOMPARE(resultLines(find), foundInFile(path, QStringLiteral("rose")));
+}
+
+// Locked, nothing of the diary is left in memory: a reading under way ends at once, with what it
+// read, and starts again once the diary is unlocked.
+void FindTest::lockAbandonsTheIndexBeingRead()
+{
+    finder::probe::holdReading(true);
+    auto release = qScopeGuard([] { finder::probe::holdReading(false); });
+    QVERIFY(testing::startProgram());
+    Diary &diary = Diary::working();
+    QVERIFY(diary.open().ok());
+    QTRY_VERIFY(finder::probe::readingHeld());
+    diary.lock();
+    QVERIFY(!finder::probe::readingHeld());
+    QCOMPARE(diary.findIndex().state(), finder::LiveIndex::State::Unread);
+    QVERIFY(!diary.findIndex().size());
+
+    release.dismiss();
+    finder::probe::holdReading(false);
+    diary.unlock();
+    diary.waitForReaders();
+    QCOMPARE(foundInIndex(QStringLiteral("rose")), foundInFile(m_env->workingDiary(), QStringLiteral("rose")));
 }
 
 void FindTest::resultLandsOnItsEntryFromAnyWindow_data()
