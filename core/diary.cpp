@@ -3,6 +3,7 @@
 #include "core/datafolder.h"
 #include "core/find/liveindex.h"
 #include "core/store/checkahead.h"
+#include "core/store/diarykey.h"
 #include "core/worker.h"
 
 #include <QCoreApplication>
@@ -93,6 +94,13 @@ store::Result<std::optional<store::Entry>> Diary::entry(store::Table table, qint
     if (entry.ok() && m_readersFor.isEmpty())
         startReaders();
     return entry;
+}
+
+void Diary::prepareFirstOpen()
+{
+    const QString diary = path();
+    if (!diary.isEmpty() && m_readersFor.isEmpty() && QFileInfo::exists(diary))
+        m_checker->start([diary] { store::deriveBuiltInKeyAhead(diary); });
 }
 
 // Each with a connection of its own, which never asks for a password: the diary has just opened on

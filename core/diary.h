@@ -69,6 +69,9 @@ public:
     // not know yet (store::unlock), and starts the readers off the window's thread where they are
     // not under way or done; a first read of the run starts them too.
     store::Result<store::Done> open();
+    // Before the first open, as the program starts: the key that open needs is derived off the
+    // window's thread, where a diary without a password of its own has one.
+    void prepareFirstOpen();
     // The find index of this diary.
     finder::LiveIndex &findIndex() { return *m_index; }
     // While the diary is locked (gui/diarylock.h) the find index goes, and the readers stop, each

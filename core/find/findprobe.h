@@ -12,5 +12,7 @@ int sectionReads();
 void holdReading(bool held);
 // Whether a reading is held back now.
 bool readingHeld();
+// When the last reading ended on its thread, on the steady clock, in nanoseconds.
+long long readingEndedNs();
 
 } // namespace finder::probe

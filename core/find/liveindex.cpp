@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 
@@ -13,6 +14,7 @@ namespace finder {
 
 namespace {
 std::atomic<int> g_sectionReads = 0;
+std::atomic<long long> g_readingEndedNs = 0;
 std::mutex g_holdMutex;
 std::condition_variable g_holdChanged;
 bool g_hold = false;
@@ -216,6 +218,9 @@ void LiveIndex::startReading()
             g_holdChanged.wait(lock, [&] { return !g_hold || job->stop; });
             g_held = false;
         }
+        g_readingEndedNs =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+                .count();
         QMetaObject::invokeMethod(
             this, [this, job] { takeReading(job); }, Qt::QueuedConnection);
     });
@@ -327,6 +332,11 @@ void LiveIndex::drop()
 int probe::sectionReads()
 {
     return g_sectionReads;
+}
+
+long long probe::readingEndedNs()
+{
+    return g_readingEndedNs;
 }
 
 bool probe::readingHeld()

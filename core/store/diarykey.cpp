@@ -238,6 +238,12 @@ RawKey builtInKey(const QByteArray &salt)
     return keys.insert_or_assign(salt, raw).first->second;
 }
 
+void deriveBuiltInKeyAhead(const QString &path)
+{
+    if (const QByteArray salt = saltOf(path); !salt.isEmpty())
+        builtInKey(salt);
+}
+
 std::optional<RawKey> userKey(const QString &password, const QByteArray &salt)
 {
     if (password.isEmpty() || salt.size() != kSaltBytes || sodium_init() < 0)
