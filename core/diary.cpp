@@ -108,12 +108,13 @@ void Diary::prepareFirstOpen()
 void Diary::startReaders()
 {
     const QString diary = path();
-    if (diary.isEmpty() || m_locked || !QFileInfo::exists(diary))
+    if (diary.isEmpty() || m_locked)
         return;
     if (diary != m_readersFor)
         stopReaders();
     m_readersFor = diary;
-    if (store::claimCheckAhead(diary))
+    // A missing diary is an empty one to Find.
+    if (QFileInfo::exists(diary) && store::claimCheckAhead(diary))
         m_checker->start([diary] { store::checkAhead(diary); });
     m_index->read(diary);
 }

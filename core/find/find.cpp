@@ -222,7 +222,7 @@ store::Result<Index> Index::build(const QString &path)
 }
 
 store::Result<std::optional<Index>> Index::readSection(const QString &path, store::Table table,
-                                                       const std::atomic<bool> &stop)
+                                                       const std::function<bool()> &goOn)
 {
     Index index;
     index.m_path = path;
@@ -231,7 +231,7 @@ store::Result<std::optional<Index>> Index::readSection(const QString &path, stor
     for (store::Table each : store::kTables) {
         if (each == table && QFileInfo::exists(path)) {
             const auto read = store::readEntriesUnasked(path, table, [&](qint64 row, const store::Entry &entry) {
-                if (stop.load(std::memory_order_relaxed))
+                if (!goOn())
                     return false;
                 index.add(row, entry, folded);
                 return true;

@@ -12,8 +12,8 @@
 #include "core/store/backups.h"
 #include "core/store/store.h"
 
-#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,10 +45,11 @@ public:
     // Reads every section of the diary. A missing diary is an empty one: a search never makes
     // or copies a diary.
     static store::Result<Index> build(const QString &path);
-    // Reads one section, off the window's thread: nobody is asked for a password, and the reading
-    // ends early, with nothing, once `stop` is set.
+    // Reads one section, off the window's thread (store::readEntriesUnasked): nobody is asked for
+    // a password, and the reading ends early, with nothing, once `goOn` (asked before each entry)
+    // says no.
     static store::Result<std::optional<Index>> readSection(const QString &path, store::Table table,
-                                                           const std::atomic<bool> &stop);
+                                                           const std::function<bool()> &goOn);
 
     // False once the diary has changed since this index was read.
     bool isCurrent() const;

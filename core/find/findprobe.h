@@ -7,8 +7,8 @@ namespace finder::probe {
 
 // How many sections the find index has read in this process.
 int sectionReads();
-// While held, a reading of the find index waits, once read, before the window's thread takes
-// what it read: every change told meanwhile must then be applied to it.
+// While held, a reading of the find index waits at its first entry, the diary read in part and
+// not locked: a change told meanwhile must reach what it read, and a write must not wait for it.
 void holdReading(bool held);
 // Whether a reading is held back now.
 bool readingHeld();

@@ -203,20 +203,24 @@ void LiveIndex::startReading()
         }
     m_job = job;
     m_worker.start([this, job] {
+        bool first = true;
+        const auto goOn = [&] {
+            if (std::exchange(first, false)) {
+                std::unique_lock lock(g_holdMutex);
+                g_held = g_hold;
+                g_holdChanged.wait(lock, [&] { return !g_hold || job->stop; });
+                g_held = false;
+            }
+            return !job->stop;
+        };
         for (std::size_t s = 0; s < job->sections.size() && !job->stop; ++s) {
             if (!job->sections[s])
                 continue;
-            job->read[s] = Index::readSection(job->path, store::kTables[s], job->stop);
+            job->read[s] = Index::readSection(job->path, store::kTables[s], goOn);
             if (!job->read[s]->ok())
                 break;
             if (job->read[s]->value())
                 ++g_sectionReads;
-        }
-        {
-            std::unique_lock lock(g_holdMutex);
-            g_held = g_hold;
-            g_holdChanged.wait(lock, [&] { return !g_hold || job->stop; });
-            g_held = false;
         }
         g_readingEndedNs =
             std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
