@@ -1,14 +1,15 @@
 // The section window's actions on diaries of growing size, each beside its floor; where the time
 // goes; then the real program's start-up time and peak memory against a bare Qt program.
 //
-//   brimvale_bench [--reps N] [--sizes 1000,8000,32767,100000] [--find-only] [--book-only] [--history-only]
-//                  [--password TEXT]
+//   brimvale_bench [--reps N] [--sizes 1000,8000,32767,100000] [--find-only] [--first-run-only]
+//                  [--book-only] [--history-only] [--password TEXT]
 //
 // Then the book: export of a full diary in each format, the PDF's memory, a large import.
 
 #include "book.h"
 #include "explain.h"
 #include "find.h"
+#include "firstrun.h"
 #include "fixtures.h"
 #include "harness.h"
 #include "history.h"
@@ -204,6 +205,10 @@ int main(int argc, char *argv[])
         measureFind(run, targetSize);
         return messages->shown == 0 ? 0 : 1;
     }
+    if (QCoreApplication::arguments().contains(QStringLiteral("--first-run-only"))) {
+        measureFirstRun(run, targetSize);
+        return messages->shown == 0 ? 0 : 1;
+    }
     const QString folder = QFileInfo(datafolder::workingDiaryPath()).absolutePath();
     if (QCoreApplication::arguments().contains(QStringLiteral("--history-only"))) {
         printHistory(run, measureHistory(run, folder, targetSize), targetSize);
@@ -233,6 +238,7 @@ int main(int argc, char *argv[])
     printParts(targetSize, parts);
     printTargets(results, targetSize, process);
     printHistory(run, history, targetSize);
+    measureFirstRun(run, targetSize);
     measureFind(run, targetSize);
     // Last: it replaces the working diary that the measurements above stand on.
     printBook(measureBook(run, home));

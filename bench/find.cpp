@@ -35,33 +35,6 @@ constexpr int kPasteLength = 32767;
 const std::array<QString, 4> kTableNames{QStringLiteral("tblspell"), QStringLiteral("tblincense"),
                                          QStringLiteral("tblrecipes"), QStringLiteral("tblrituals")};
 
-// About 400 characters of words from a vocabulary of some 27,000, the common ones far more often
-// than the rare ones, as in real writing; now and then with punctuation or an accent.
-QString proseFor(int row)
-{
-    static const std::array<const char *, 30> syllables{"ra", "mo", "se", "li", "ta", "ve",  "no", "ki", "du", "pe",
-                                                        "sa", "ri", "lo", "me", "ga", "tu",  "ne", "bi", "co", "fa",
-                                                        "hu", "je", "wi", "zo", "xa", "qui", "ph", "or", "an", "el"};
-    QString text;
-    text.reserve(420);
-    quint32 state = quint32(row) * 2246822519u + 7u;
-    auto next = [&state] { return state = state * 1664525u + 1013904223u; };
-    while (text.size() < 400) {
-        // Squaring a uniform draw favours the small word numbers.
-        const quint32 draw = next() >> 17;
-        const quint32 word = (draw * draw) >> 15;
-        for (quint32 n = word % 27000, parts = 0; parts < 3; n /= 30, ++parts)
-            text += QLatin1String(syllables[n % 30]);
-        const quint32 mark = next() >> 28;
-        text += mark == 0 ? QStringLiteral(", ")
-            : mark == 1   ? QStringLiteral(". ")
-            : mark == 2   ? QStringLiteral("é ")
-                          : QStringLiteral(" ");
-    }
-    text.truncate(400);
-    return text;
-}
-
 double elapsedMs(const QElapsedTimer &timer)
 {
     return double(timer.nsecsElapsed()) / 1e6;
@@ -121,15 +94,15 @@ void measureFind(const Run &run, int entries)
     for (const QString &table : kTableNames)
         require(appendEntries(path, table, entries, proseFor), "the sections are filled");
 
-    // Memory is what the find window adds to a program that shows the section window.
+    // The index is read in the background from the diary's first open on, which the section window
+    // makes: memory is what the section window, the index and the find window add to the program.
+    const long rssBefore = statusKb("VmRSS:");
+    const long peakBefore = statusKb("VmHWM:");
+    QElapsedTimer timer;
+    timer.start();
     forms::show<SectionWindow>(kChoice);
     SectionWindow *section = forms::loaded<SectionWindow>();
     QCoreApplication::processEvents();
-    const long rssBefore = statusKb("VmRSS:");
-    const long peakBefore = statusKb("VmHWM:");
-
-    QElapsedTimer timer;
-    timer.start();
     navigation::showFind(section);
     auto *find = section->findChild<FindWindow *>();
     require(find != nullptr, "the find window opens");
@@ -137,9 +110,11 @@ void measureFind(const Run &run, int entries)
     auto *resultList = find->findChild<QListView *>(QStringLiteral("lstResults"));
     require(findEdit && resultList, "the find window has its field and its list");
     findEdit->setText(QStringLiteral("ramose"));
-    QCoreApplication::processEvents();
+    while (resultList->model()->rowCount() == 0) {
+        require(timer.elapsed() < 600000, "the first search finds entries");
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
     const double firstSearch = elapsedMs(timer);
-    require(resultList->model()->rowCount() > 0, "the first search finds entries");
     const long rssAfter = statusKb("VmRSS:");
     const long peakAfter = statusKb("VmHWM:");
 
@@ -147,7 +122,8 @@ void measureFind(const Run &run, int entries)
     const std::array<QString, 5> words{QStringLiteral("e"), QStringLiteral("ra"), QStringLiteral("mose"),
                                        QStringLiteral("quixa"), QStringLiteral("é ramo")};
     std::printf("\nFind in 4 sections of %d entries of 400 characters (median ms of %d runs)\n", entries, run.reps);
-    std::printf("  first search, reading the diary into the index: %.1f ms\n", firstSearch);
+    std::printf("  first results, from the section window's first open (the index read in the background): %.1f ms\n",
+                firstSearch);
     timer.restart();
     for (store::Table table : store::kTables)
         require(!store::readEntries(path, table, [](qint64, const store::Entry &) {}), "the store reads");
@@ -216,7 +192,8 @@ void measureFind(const Run &run, int entries)
                 "  instr() over keyword and meaning of each table on one open connection (no case or accent\n"
                 "  folding, nothing shown); search = the index's search alone\n");
     std::printf("  results %s (<= 50 ms and <= 2x floor)\n", met ? "met" : "MISSED");
-    std::printf("  memory +%.1f MB resident with the find window (peak +%.1f MB while reading) (<= 40)   %s\n",
+    std::printf("  memory +%.1f MB resident with the section window, the index and the find window (peak +%.1f MB\n"
+                "  while reading) (<= 40)   %s\n",
                 memoryMb, double(peakAfter - peakBefore) / 1024.0, memoryMb <= 40 ? "met" : "MISSED");
 
     // Type-ahead: a keystroke in the list selects the next keyword starting with the text and

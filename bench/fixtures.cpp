@@ -96,6 +96,33 @@ QString meaningFor(int row)
     return meaning;
 }
 
+// About 400 characters of words from a vocabulary of some 27,000, the common ones far more often
+// than the rare ones, as in real writing; now and then with punctuation or an accent.
+QString proseFor(int row)
+{
+    static const std::array<const char *, 30> syllables{"ra", "mo", "se", "li", "ta", "ve",  "no", "ki", "du", "pe",
+                                                        "sa", "ri", "lo", "me", "ga", "tu",  "ne", "bi", "co", "fa",
+                                                        "hu", "je", "wi", "zo", "xa", "qui", "ph", "or", "an", "el"};
+    QString text;
+    text.reserve(420);
+    quint32 state = quint32(row) * 2246822519u + 7u;
+    auto next = [&state] { return state = state * 1664525u + 1013904223u; };
+    while (text.size() < 400) {
+        // Squaring a uniform draw favours the small word numbers.
+        const quint32 draw = next() >> 17;
+        const quint32 word = (draw * draw) >> 15;
+        for (quint32 n = word % 27000, parts = 0; parts < 3; n /= 30, ++parts)
+            text += QLatin1String(syllables[n % 30]);
+        const quint32 mark = next() >> 28;
+        text += mark == 0 ? QStringLiteral(", ")
+            : mark == 1   ? QStringLiteral(". ")
+            : mark == 2   ? QStringLiteral("é ")
+                          : QStringLiteral(" ");
+    }
+    text.truncate(400);
+    return text;
+}
+
 namespace {
 QString runtimeTemplate()
 {

@@ -17,6 +17,9 @@ namespace bench {
 // About 12 and 400 characters, different for every row, the same in every run.
 QString keywordFor(int row);
 QString meaningFor(int row);
+// About 400 characters of words from a vocabulary of some 27,000, as in real writing: what the
+// find index is measured on.
+QString proseFor(int row);
 
 // HOME and the XDG folders point into a temporary folder for the benchmark and its children.
 class Home {

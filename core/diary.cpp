@@ -1,7 +1,12 @@
 #include "core/diary.h"
 
 #include "core/datafolder.h"
+#include "core/find/liveindex.h"
+#include "core/store/checkahead.h"
+#include "core/store/diarykey.h"
+#include "core/worker.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 
@@ -42,23 +47,98 @@ Diary &Diary::working()
     return *diary;
 }
 
-Diary::Diary() = default;
+Diary::Diary() : m_index(new finder::LiveIndex(this)), m_checker(std::make_unique<Worker>())
+{
+    // First, so that the index has followed a change before any window hears of it.
+    connect(this, &Diary::changed, m_index, &finder::LiveIndex::follow);
+    // No reader outlives the run, and no copy made ahead of a first write that never came stays.
+    if (QCoreApplication::instance())
+        connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] {
+            stopReaders();
+            store::forgetChecksAhead();
+        });
+}
 
 QString Diary::path() const
 {
     return datafolder::workingDiaryPath();
 }
 
+Diary::~Diary()
+{
+    stopReaders();
+}
+
+std::optional<store::Failure> Diary::open()
+{
+    lookForOutsideChange();
+    if (const auto locked = store::unlock(path()))
+        return locked;
+    startReaders();
+    return std::nullopt;
+}
+
 store::Result<store::Keywords> Diary::keywords(store::Table table)
 {
     lookForOutsideChange();
-    return store::readKeywords(path(), table);
+    auto keywords = store::readKeywords(path(), table);
+    if (keywords.ok() && m_readersFor.isEmpty())
+        startReaders();
+    return keywords;
 }
 
 store::Result<std::optional<store::Entry>> Diary::entry(store::Table table, qint64 index)
 {
     lookForOutsideChange();
-    return store::readEntry(path(), table, index);
+    auto entry = store::readEntry(path(), table, index);
+    if (entry.ok() && m_readersFor.isEmpty())
+        startReaders();
+    return entry;
+}
+
+void Diary::prepareFirstOpen()
+{
+    const QString diary = path();
+    if (!diary.isEmpty() && m_readersFor.isEmpty() && QFileInfo::exists(diary))
+        m_checker->start([diary] { store::deriveBuiltInKeyAhead(diary); });
+}
+
+// Each with a connection of its own, which never asks for a password: the diary has just opened on
+// the window's thread, with its key.
+void Diary::startReaders()
+{
+    const QString diary = path();
+    if (diary.isEmpty() || m_locked)
+        return;
+    if (diary != m_readersFor)
+        stopReaders();
+    m_readersFor = diary;
+    // A missing diary is an empty one to Find.
+    if (QFileInfo::exists(diary))
+        if (auto check = store::claimCheckAhead(diary))
+            m_checker->start(std::move(check));
+    m_index->read(diary);
+}
+
+void Diary::stopReaders()
+{
+    m_index->drop();
+    if (!m_readersFor.isEmpty())
+        store::stopCheckAhead(m_readersFor);
+    m_checker->wait();
+}
+
+void Diary::lock()
+{
+    m_locked = true;
+    stopReaders();
+}
+
+void Diary::unlock()
+{
+    m_locked = false;
+    if (!m_readersFor.isEmpty())
+        startReaders();
 }
 
 store::Result<qint64> Diary::add(store::Table table, const store::Entry &entry)
@@ -232,8 +312,18 @@ void Diary::watch()
         m_watcher->addPath(diary);
 }
 
+void Diary::waitForReaders()
+{
+    m_index->finishReading();
+    m_checker->wait();
+}
+
 void Diary::startAfresh()
 {
+    stopReaders();
+    store::forgetChecksAhead();
+    m_readersFor.clear();
+    m_locked = false;
     m_seen.reset();
     if (m_watcher) {
         delete m_watcher;

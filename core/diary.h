@@ -6,7 +6,10 @@
 // a change made by another program (a sync tool replacing the file, an editor) is noticed by the
 // file's identity, size and time, at the next read or by watching the file while Brimvale waits,
 // and told as the whole diary replaced. Every call still opens the file, works and closes it: no
-// handle stays open while the program waits.
+// handle stays open while the program waits. Right after the run's first open, two readers start
+// off the window's thread, each with a connection of its own: the first write's check and backup
+// copy (core/store/checkahead.h) and the find index (core/find/liveindex.h), which then follows
+// the diary's change notices.
 
 #include "core/book/bookimport.h"
 #include "core/store/backups.h"
@@ -24,6 +27,11 @@
 #include <vector>
 
 class QFileSystemWatcher;
+class Worker;
+
+namespace finder {
+class LiveIndex;
+}
 
 // What one change did to the diary, for a window that shows some of it.
 struct DiaryChange {
@@ -54,7 +62,22 @@ class Diary : public QObject {
 public:
     // This run's diary, in the data folder (core/datafolder.h); empty while that is unknown.
     static Diary &working();
+    ~Diary() override;
     QString path() const;
+
+    // Opens the diary on this thread, asking for its password where it has one that this run does
+    // not know yet (store::unlock), and starts the readers off the window's thread where they are
+    // not under way or done; a first read of the run starts them too.
+    std::optional<store::Failure> open();
+    // Before the first open, as the program starts: the key that open needs is derived off the
+    // window's thread, where a diary without a password of its own has one.
+    void prepareFirstOpen();
+    // The find index of this diary.
+    finder::LiveIndex &findIndex() { return *m_index; }
+    // While the diary is locked (gui/diarylock.h) the find index goes, and the readers stop, each
+    // with what it held wiped; unlock() starts them again.
+    void lock();
+    void unlock();
 
     // Reads. Each first looks whether the file changed behind Brimvale's back, and tells such a
     // change before it reads.
@@ -77,8 +100,12 @@ public:
 
     // Looks now whether the file changed other than through this object, and tells it as above.
     void lookForOutsideChange();
-    // Forgets what it saw of the file, as at the start of a run: between tests and benchmark runs.
+    // Forgets what it saw of the file and what its readers read, as at the start of a run: between
+    // tests and benchmark runs.
     void startAfresh();
+    // Waits until the readers have read what they were started for: for tests and the benchmark,
+    // which look at the files while nothing else does.
+    void waitForReaders();
 
 signals:
     void changed(const DiaryChange &change);
@@ -91,9 +118,16 @@ private:
     // The rows one change of the history touched, as they are after it.
     DiaryChange rowsOf(qint64 change);
     void watch();
+    void startReaders();
+    void stopReaders();
 
     std::optional<store::DiaryVersion> m_seen;
     bool m_telling = false;
     QFileSystemWatcher *m_watcher = nullptr;
     QString m_watched;
+    finder::LiveIndex *m_index;
+    std::unique_ptr<Worker> m_checker;
+    // The diary the readers were started for (empty until the first open), and whether it is locked.
+    QString m_readersFor;
+    bool m_locked = false;
 };

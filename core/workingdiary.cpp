@@ -30,7 +30,7 @@ std::optional<store::Failure> ready(bool folderReady, const std::function<void(c
     }
     // A diary with a password of its own asks for it here, so that giving up leaves the window
     // that asked.
-    if (const auto locked = store::unlock(working))
+    if (const auto locked = Diary::working().open())
         return store::Failure{locked->kind, store::message(*locked)};
     return std::nullopt;
 }

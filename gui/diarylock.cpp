@@ -105,6 +105,8 @@ void DiaryLock::lock()
             form->forgetDiary();
             cover(window);
         }
+    // The find index goes with the windows' lists, and no reader off the window's thread keeps a key.
+    Diary::working().lock();
     store::forgetRememberedKeys();
     forgetOwnClipboard();
     updateActions();
@@ -164,6 +166,7 @@ void DiaryLock::unlock(const QString &password)
                 covered.panel->refuse(why);
         return;
     }
+    Diary::working().unlock();
     const std::vector<Covered> uncovered = std::exchange(m_covered, {});
     for (const Covered &covered : uncovered) {
         // The panel's own button may have asked.

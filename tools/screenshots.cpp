@@ -4,6 +4,7 @@
 
 #include "core/book/book.h"
 #include "core/datafolder.h"
+#include "core/diary.h"
 #include "core/identity.h"
 #include "core/services.h"
 #include "core/store/password.h"
@@ -139,6 +140,9 @@ int main(int argc, char *argv[])
     section->findChild<QAction *>(QStringLiteral("mnuFind"))->trigger();
     auto *find = section->findChild<FindWindow *>();
     find->findChild<QLineEdit *>(QStringLiteral("txtFind"))->setText(QStringLiteral("frank"));
+    // The results, once the diary is read in the background.
+    Diary::working().waitForReaders();
+    QApplication::processEvents();
     ok = save(find, output, QStringLiteral("find-window.png")) && ok;
     find->close();
 

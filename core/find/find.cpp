@@ -1,9 +1,14 @@
 #include "core/find/find.h"
 
+#include "core/secrets.h"
+
 #include <QFileInfo>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
+#include <memory>
+#include <mutex>
 #include <unordered_map>
 
 #ifdef __GLIBC__
@@ -33,19 +38,27 @@ std::string foldedByUnicode(QStringView character)
     return kept.toCaseFolded().toStdString();
 }
 
-// Decomposing is slow; a diary uses few distinct characters, each folded once per run.
+// Decomposing is slow; a diary uses few distinct characters, each folded once per run, by
+// whichever thread meets it first: the index is read off the window's thread while the window
+// folds what is typed. A character folded already costs no lock.
 const std::string &foldedCharacter(char16_t c)
 {
     static std::vector<std::string> tabled(kTabled);
-    static std::vector<bool> known(kTabled);
+    static const std::unique_ptr<std::atomic<bool>[]> known(new std::atomic<bool>[kTabled]());
     static std::unordered_map<char16_t, std::string> others;
+    static std::mutex folding;
     if (c < kTabled) {
-        if (!known[c]) {
-            tabled[c] = foldedByUnicode(QStringView(&c, 1));
-            known[c] = true;
+        if (!known[c].load(std::memory_order_acquire)) {
+            const std::lock_guard lock(folding);
+            if (!known[c].load(std::memory_order_relaxed)) {
+                tabled[c] = foldedByUnicode(QStringView(&c, 1));
+                known[c].store(true, std::memory_order_release);
+            }
         }
         return tabled[c];
     }
+    // A map's elements stay where they are as it grows.
+    const std::lock_guard lock(folding);
     auto found = others.find(c);
     if (found == others.end())
         found = others.emplace(c, foldedByUnicode(QStringView(&c, 1))).first;
@@ -155,6 +168,11 @@ std::vector<std::string> wordsToLookUp(QStringView typed)
     return lookedUp;
 }
 
+Hit hitOf(store::Table table, qint64 index, const store::Entry &entry)
+{
+    return Hit{table, index, entry.keyword.left(kKeywordShownLength).simplified(), oneLine(entry.meaning)};
+}
+
 void Index::add(qint64 row, const store::Entry &entry, std::string &folded)
 {
     const auto number = size();
@@ -164,9 +182,20 @@ void Index::add(qint64 row, const store::Entry &entry, std::string &folded)
     folded += ' ';
     foldInto(entry.meaning, folded);
     forEachWord(folded, [&](std::string_view word) { m_postings.add(m_words.numberOf(word), number); });
-    const QString shown =
-        entry.keyword.left(kKeywordShownLength).simplified() + QLatin1Char('\n') + oneLine(entry.meaning);
-    m_shown.push_back(m_texts.add(shown.toStdString()));
+    const Hit shown = hitOf(store::Table::Spell, row, entry);
+    m_shown.push_back(m_texts.add((shown.keyword + QLatin1Char('\n') + shown.meaningStart).toStdString()));
+}
+
+void Index::finish()
+{
+    m_words.finish();
+    m_postings.finish(size());
+    m_shown.shrink_to_fit();
+    m_indexes.shrink_to_fit();
+#ifdef __GLIBC__
+    // Reading a large diary leaves much of the heap free but scattered; give it back.
+    malloc_trim(0);
+#endif
 }
 
 store::Result<Index> Index::build(const QString &path)
@@ -179,20 +208,43 @@ store::Result<Index> Index::build(const QString &path)
     for (store::Table table : store::kTables) {
         if (QFileInfo::exists(path)) {
             if (const auto failed = store::readEntries(
-                    path, table, [&](qint64 row, const store::Entry &entry) { index.add(row, entry, folded); }))
+                    path, table, [&](qint64 row, const store::Entry &entry) { index.add(row, entry, folded); })) {
+                secrets::wipe(folded);
                 return *failed;
+            }
         }
         index.m_sectionEnds.push_back(index.size());
     }
-    index.m_words.finish();
-    index.m_postings.finish(index.size());
-    index.m_shown.shrink_to_fit();
-    index.m_indexes.shrink_to_fit();
-#ifdef __GLIBC__
-    // Reading a large diary leaves much of the heap free but scattered; give it back.
-    malloc_trim(0);
-#endif
+    secrets::wipe(folded);
+    index.finish();
     return index;
+}
+
+store::Result<std::optional<Index>> Index::readSection(const QString &path, store::Table table,
+                                                       const std::function<bool()> &goOn)
+{
+    Index index;
+    index.m_path = path;
+    index.m_version = store::versionOf(path);
+    std::string folded;
+    for (store::Table each : store::kTables) {
+        if (each == table && QFileInfo::exists(path)) {
+            const auto read = store::readEntriesUnasked(path, table, [&](qint64 row, const store::Entry &entry) {
+                if (!goOn())
+                    return false;
+                index.add(row, entry, folded);
+                return true;
+            });
+            secrets::wipe(folded);
+            if (!read.ok())
+                return read.failure();
+            if (!*read)
+                return std::optional<Index>();
+        }
+        index.m_sectionEnds.push_back(index.size());
+    }
+    index.finish();
+    return std::optional<Index>(std::move(index));
 }
 
 bool Index::isCurrent() const
@@ -255,6 +307,18 @@ std::vector<std::uint64_t> Index::allEntries() const
     if (size() % 64)
         all.back() = (std::uint64_t(1) << (size() % 64)) - 1;
     return all;
+}
+
+std::optional<std::uint32_t> Index::entryOf(store::Table table, qint64 index) const
+{
+    const auto section =
+        std::size_t(std::find(store::kTables.begin(), store::kTables.end(), table) - store::kTables.begin());
+    const auto from = m_indexes.begin() + (section == 0 ? 0 : m_sectionEnds[section - 1]);
+    const auto to = m_indexes.begin() + m_sectionEnds[section];
+    const auto found = std::lower_bound(from, to, index);
+    if (found == to || *found != index)
+        return std::nullopt;
+    return std::uint32_t(found - m_indexes.begin());
 }
 
 Hit Index::hit(std::uint32_t entry) const

@@ -13,6 +13,8 @@
 #include "core/store/store.h"
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,11 +37,19 @@ struct Hit {
     QString meaningStart;
 };
 
+// An entry as a list of results shows it.
+Hit hitOf(store::Table table, qint64 index, const store::Entry &entry);
+
 class Index {
 public:
     // Reads every section of the diary. A missing diary is an empty one: a search never makes
     // or copies a diary.
     static store::Result<Index> build(const QString &path);
+    // Reads one section, off the window's thread (store::readEntriesUnasked): nobody is asked for
+    // a password, and the reading ends early, with nothing, once `goOn` (asked before each entry)
+    // says no.
+    static store::Result<std::optional<Index>> readSection(const QString &path, store::Table table,
+                                                           const std::function<bool()> &goOn);
 
     // False once the diary has changed since this index was read.
     bool isCurrent() const;
@@ -47,9 +57,13 @@ public:
     std::vector<std::uint32_t> search(QStringView typed) const;
     Hit hit(std::uint32_t entry) const;
     std::uint32_t size() const { return std::uint32_t(m_indexes.size()); }
+    // The "Index" of an entry, and the entry of a section's "Index" (none when it holds none).
+    qint64 indexOf(std::uint32_t entry) const { return m_indexes[entry]; }
+    std::optional<std::uint32_t> entryOf(store::Table table, qint64 index) const;
 
 private:
     void add(qint64 row, const store::Entry &entry, std::string &folded);
+    void finish();
     // A bit for every entry.
     std::vector<std::uint64_t> allEntries() const;
 

@@ -1,6 +1,7 @@
 #include "core/store/backups.h"
 
 #include "core/services.h"
+#include "core/store/checkahead.h"
 #include "core/store/newfile.h"
 #include "core/store/statements.h"
 #include "core/store/storeprobe.h"
@@ -11,12 +12,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QRegularExpression>
 #include <QSet>
 #include <QtDebug>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <functional>
 
@@ -28,29 +29,7 @@ namespace {
 
 const QString kStampFormat = QStringLiteral("yyyyMMdd-HHmmss");
 
-// What a diary file looked like right after this run's own last write to it. Another program
-// that changes the file in between (a sync tool, a disk fault, a careless editor) changes one of
-// these, and the next write reads the whole file again before it writes into it.
-struct FileStamp {
-    qint64 size = 0;
-    qint64 modifiedNs = 0;
-    quint64 inode = 0;
-    bool operator==(const FileStamp &) const = default;
-};
-
-std::optional<FileStamp> fileStamp(const QString &path)
-{
-    const auto disk = files::diskFileOf(path);
-    if (!disk.ok())
-        return std::nullopt;
-    // A file put in the diary's place has an index of its own even with the same size and time.
-    return FileStamp{disk->size, disk->modifiedNs, disk->index};
-}
-
-// Diaries this run has checked whole and backed up, by absolute path, with the stamp of the
-// run's last write to each (none while no write has completed since the check).
-QHash<QString, std::optional<FileStamp>> g_checked;
-quint64 g_writes = 0;
+std::atomic<int> g_wholeChecks = 0;
 
 struct BackupNaming {
     QString folder;
@@ -154,8 +133,8 @@ Failure writeError(const QFile &target)
 }
 
 // The file's bytes, read through SQLite's own handle: opening and closing a second descriptor
-// on the file would drop this process's locks on it.
-std::optional<Failure> copyRawFile(sqlite3 *db, QFile &target)
+// on the file would drop this process's locks on it. Ends early once `stop` is set.
+std::optional<Failure> copyRawFile(sqlite3 *db, QFile &target, const std::atomic<bool> *stop = nullptr)
 {
     sqlite3_file *file = nullptr;
     if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file || !file->pMethods)
@@ -165,6 +144,8 @@ std::optional<Failure> copyRawFile(sqlite3 *db, QFile &target)
         return failedWith(QStringLiteral("the diary's size could not be read"));
     QByteArray chunk(1 << 16, Qt::Uninitialized);
     for (sqlite3_int64 offset = 0; offset < size;) {
+        if (stop && stop->load(std::memory_order_relaxed))
+            return failedWith(QStringLiteral("stopped"));
         const int amount = int(std::min<sqlite3_int64>(chunk.size(), size - offset));
         if (file->pMethods->xRead(file, chunk.data(), amount, offset) != SQLITE_OK)
             return failedWith(QStringLiteral("the diary could not be read"));
@@ -198,11 +179,34 @@ bool journalsRemain(const QString &superJournal)
 }
 
 using Fill = std::function<std::optional<Failure>(QFile &)>;
+// Puts a copy made already under this name in the folder; gives why that failed.
+using Commit = std::function<std::optional<Failure>(const QString &name)>;
 
-// A copy made by `fill` under the next free name in the naming's folder. In the rotation the
-// oldest beyond ten go; room is made before the new copy takes its name, so that the folder
-// never holds more than the newest ten, even when the program is stopped between the two steps.
-// Gives the copy's path, or why none was made.
+// A copy made already, put under the next free name in the naming's folder by `commit`. In the
+// rotation the oldest beyond ten go; room is made before the new copy takes its name, so that the
+// folder never holds more than the newest ten, even when the program is stopped between the two
+// steps. Gives the copy's path, or why none was made.
+Result<QString> nameCopy(const BackupNaming &naming, bool rotation, const Commit &commit)
+{
+    if (auto notMade = makeFolder(naming.folder))
+        return *notMade;
+    const QString stamp = nextStamp(naming);
+    if (stamp.isEmpty())
+        return failedWith(
+            QStringLiteral("no name for a copy is left in %1").arg(QDir::toNativeSeparators(naming.folder)));
+    const QString name = naming.nameFor(stamp);
+    QDir folder(naming.folder);
+    if (rotation) {
+        const QStringList names = backupNames(naming);
+        for (qsizetype i = 0; i + kBackupsKept <= names.size(); ++i)
+            folder.remove(names.at(i));
+    }
+    if (auto notCommitted = commit(name))
+        return *notCommitted;
+    return folder.filePath(name);
+}
+
+// A copy made by `fill` under the next free name in the naming's folder (nameCopy).
 Result<QString> keepCopy(const BackupNaming &naming, bool rotation, const Fill &fill)
 {
     if (auto notMade = makeFolder(naming.folder))
@@ -217,21 +221,7 @@ Result<QString> keepCopy(const BackupNaming &naming, bool rotation, const Fill &
         notMade = partial.seal();
     if (notMade)
         return *notMade;
-
-    const QString stamp = nextStamp(naming);
-    if (stamp.isEmpty())
-        return failedWith(
-            QStringLiteral("no name for a copy is left in %1").arg(QDir::toNativeSeparators(naming.folder)));
-    const QString name = naming.nameFor(stamp);
-    QDir folder(naming.folder);
-    if (rotation) {
-        const QStringList names = backupNames(naming);
-        for (qsizetype i = 0; i + kBackupsKept <= names.size(); ++i)
-            folder.remove(names.at(i));
-    }
-    if (auto notCommitted = partial.commit(name))
-        return *notCommitted;
-    return folder.filePath(name);
+    return nameCopy(naming, rotation, [&partial](const QString &name) { return partial.commit(name); });
 }
 
 // The bytes of the diary open on `connection`. Runs inside a transaction, before it changes
@@ -242,29 +232,56 @@ Fill diaryOn(const Connection &connection)
     return [&connection](QFile &target) { return copyRawFile(connection.get(), target); };
 }
 
+void warnNoBackup(const QString &path, const Failure &why)
+{
+    qWarning("No backup of %s was made: %s", qUtf8Printable(QDir::toNativeSeparators(path)),
+             qUtf8Printable(why.detail));
+}
+
 } // namespace
 
 std::optional<Failure> checkBeforeWrite(const Connection &connection)
 {
     const QString &path = connection.path();
-    const QString key = QFileInfo(path).absoluteFilePath();
-    if (const auto checked = g_checked.constFind(key); checked != g_checked.cend()) {
-        if (checked->has_value() && fileStamp(path) == *checked)
+    if (const auto unchanged = asLastWritten(path)) {
+        if (*unchanged)
             return std::nullopt;
         return checkWhole(connection);
+    }
+    // Made ahead of this write, of the file as it is now: only the copy's name is left to give.
+    if (auto ahead = takeCheckAhead(path)) {
+        if (ahead->damage)
+            return ahead->damage;
+        markChecked(path);
+        const BackupNaming naming = backupNaming(path);
+        auto made = Result<QString>(Failure{});
+        if (ahead->copy)
+            made = nameCopy(naming, true,
+                            [&](const QString &name) { return ahead->copy->name(QDir(naming.folder).filePath(name)); });
+        // Where no copy could wait for its name, or take it, the write makes one as it always did.
+        if (!made.ok())
+            made = keepCopy(naming, true, diaryOn(connection));
+        if (!made.ok())
+            warnNoBackup(path, made.failure());
+        return std::nullopt;
     }
     if (auto damaged = checkWhole(connection))
         return damaged;
     // Tried once per run: a backup that cannot be made now is not retried before every write.
-    g_checked.insert(key, std::nullopt);
+    markChecked(path);
     if (const auto made = keepCopy(backupNaming(path), true, diaryOn(connection)); !made.ok())
-        qWarning("No backup of %s was made: %s", qUtf8Printable(QDir::toNativeSeparators(path)),
-                 qUtf8Printable(made.failure().detail));
+        warnNoBackup(path, made.failure());
     return std::nullopt;
+}
+
+std::optional<Failure> copyDiaryInto(const Connection &connection, QFile &target, const std::atomic<bool> &stop)
+{
+    return copyRawFile(connection.get(), target, &stop);
 }
 
 std::optional<Failure> checkWhole(const Connection &connection)
 {
+    ++g_wholeChecks;
     auto check = Statement::prepare(connection, QStringLiteral("PRAGMA quick_check"));
     if (!check.ok())
         return check.failure();
@@ -301,12 +318,6 @@ QDateTime timeOfBackup(const QString &backup)
     const QString stamp = QFileInfo(backup).completeBaseName().right(kStampFormat.size());
     const QDateTime named = QDateTime::fromString(stamp, kStampFormat);
     return named.isValid() ? named : QFileInfo(backup).lastModified();
-}
-
-void rememberReplaced(const QString &path)
-{
-    rememberWrite(path);
-    g_checked.remove(QFileInfo(path).absoluteFilePath());
 }
 
 QString partialPattern(const QString &base)
@@ -348,26 +359,6 @@ std::optional<Failure> copyFileInto(const QString &source, QFile &target)
             return writeError(target);
     }
     return std::nullopt;
-}
-
-void rememberOwnWrite(const QString &path)
-{
-    if (const auto checked = g_checked.find(QFileInfo(path).absoluteFilePath());
-        checked != g_checked.end() && checked->has_value())
-        *checked = fileStamp(path);
-}
-
-void rememberWrite(const QString &path)
-{
-    g_checked[QFileInfo(path).absoluteFilePath()] = fileStamp(path);
-    ++g_writes;
-}
-
-DiaryVersion versionOf(const QString &path)
-{
-    const auto stamp = fileStamp(path);
-    return stamp ? DiaryVersion{true, stamp->size, stamp->modifiedNs, stamp->inode, g_writes}
-                 : DiaryVersion{false, 0, 0, 0, g_writes};
 }
 
 QString backupFolder(const QString &path)
@@ -440,9 +431,9 @@ std::optional<QString> keepBackupsOfLostDiary(const QString &path)
     return kept;
 }
 
-void probe::startNewRun()
+int probe::wholeChecks()
 {
-    g_checked.clear();
+    return g_wholeChecks;
 }
 
 } // namespace store

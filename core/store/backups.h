@@ -11,11 +11,13 @@
 // never costs a backup.
 
 #include "core/result.h"
+#include "core/store/runwrites.h"
 
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <optional>
 
 class QFile;
@@ -51,18 +53,13 @@ std::optional<QString> keepBackupsOfLostDiary(const QString &path);
 // write of a run to a diary checks it whole and backs it up; a later write checks it whole
 // again when the file is no longer as this run's last write left it. A damaged diary fails.
 std::optional<Failure> checkBeforeWrite(const Connection &connection);
-// After a write is committed: what the file looks like now, for the next write to compare.
-void rememberWrite(const QString &path);
-// After the diary was replaced whole by a file that is no backup: the next write checks it whole
-// and backs it up, as a run's first write does. (One that is a backup is checked whole when it
-// is put back, and needs no backup of itself: rememberWrite.)
-void rememberReplaced(const QString &path);
-// After a write of the store's own that changes nothing the user wrote (and makes no backup
-// first): the file's new look, so that the next write need not check it whole again.
-void rememberOwnWrite(const QString &path);
 
 // Reads every page: damage that no read has touched yet is found before anything is written.
 std::optional<Failure> checkWhole(const Connection &connection);
+
+// For the check made ahead of the first write (core/store/checkahead.h): the bytes of the diary
+// open on `connection`, inside a transaction of the caller's. Ends early once `stop` is set.
+std::optional<Failure> copyDiaryInto(const Connection &connection, QFile &target, const std::atomic<bool> &stop);
 
 // The diary of the moment, before a restore puts another file in its place: kept in a folder of
 // its own beside the backups, "backups-kept-before-restore", which is never pruned, so that it
@@ -82,17 +79,5 @@ QString partialPattern(const QString &base);
 void removeLeftovers(const QString &folder, const QString &base);
 // Appends the file's bytes to target; fails with the system's reason.
 std::optional<Failure> copyFileInto(const QString &source, QFile &target);
-
-// Differs whenever the diary may have changed since it was taken: by a write of this run (two
-// writes within the file system's clock tick leave the same time and size) or of another program.
-struct DiaryVersion {
-    bool exists = false;
-    qint64 size = 0;
-    qint64 modifiedNs = 0;
-    quint64 inode = 0;
-    quint64 writesThisRun = 0;
-    bool operator==(const DiaryVersion &) const = default;
-};
-DiaryVersion versionOf(const QString &path);
 
 } // namespace store

@@ -12,6 +12,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -36,7 +37,13 @@ constexpr std::size_t kArgonMemory = std::size_t(256) << 20;
 
 unsigned long long g_argonPasses = kArgonPasses;
 std::size_t g_argonMemory = kArgonMemory;
-int g_keyDerivations = 0;
+std::atomic<int> g_keyDerivations = 0;
+
+// The diary is also read off the window's thread (the find index, the first write's check), and
+// the lock forgets keys while such a reader may look one up. Held while a built-in key is derived,
+// so that a second reader waits for that key instead of deriving it again.
+std::mutex g_builtInMutex;
+std::mutex g_knownMutex;
 
 // Keys are wiped as they go; these are destroyed, and so wiped, when the program ends.
 std::map<QByteArray, RawKey> &builtInKeys()
@@ -216,6 +223,7 @@ bool keyFitsPage(const QString &path, const RawKey &key, int page)
 
 RawKey builtInKey(const QByteArray &salt)
 {
+    const std::lock_guard lock(g_builtInMutex);
     auto &keys = builtInKeys();
     if (const auto cached = keys.find(salt); cached != keys.end())
         return cached->second;
@@ -228,6 +236,12 @@ RawKey builtInKey(const QByteArray &salt)
     sodium_memzero(key, sizeof key);
     ++g_keyDerivations;
     return keys.insert_or_assign(salt, raw).first->second;
+}
+
+void deriveBuiltInKeyAhead(const QString &path)
+{
+    if (const QByteArray salt = saltOf(path); !salt.isEmpty())
+        builtInKey(salt);
 }
 
 std::optional<RawKey> userKey(const QString &password, const QByteArray &salt)
@@ -255,8 +269,10 @@ std::optional<RawKey> userKey(const QString &password, const QByteArray &salt)
 
 std::optional<RawKey> knownKey(const QString &path, const QByteArray &salt)
 {
+    const QString file = fileKey(path);
+    const std::lock_guard lock(g_knownMutex);
     const auto &keys = knownKeys();
-    if (const auto found = keys.find({fileKey(path), salt}); found != keys.end())
+    if (const auto found = keys.find({file, salt}); found != keys.end())
         return found->second;
     return std::nullopt;
 }
@@ -264,6 +280,7 @@ std::optional<RawKey> knownKey(const QString &path, const QByteArray &salt)
 std::vector<RawKey> keysKnownFor(const QByteArray &salt)
 {
     std::vector<RawKey> found;
+    const std::lock_guard lock(g_knownMutex);
     for (const auto &[file, key] : knownKeys())
         if (file.second == salt && std::find(found.begin(), found.end(), key) == found.end())
             found.push_back(key);
@@ -272,11 +289,14 @@ std::vector<RawKey> keysKnownFor(const QByteArray &salt)
 
 void rememberKey(const QString &path, const QByteArray &salt, const RawKey &key)
 {
-    knownKeys().insert_or_assign({fileKey(path), salt}, key);
+    const QString file = fileKey(path);
+    const std::lock_guard lock(g_knownMutex);
+    knownKeys().insert_or_assign({file, salt}, key);
 }
 
 void forgetRememberedKeys()
 {
+    const std::lock_guard lock(g_knownMutex);
     knownKeys().clear();
 }
 

@@ -51,6 +51,9 @@ bool keyFitsPage(const QString &path, const RawKey &key, int page);
 
 // The built-in key for this salt.
 RawKey builtInKey(const QByteArray &salt);
+// Derives the built-in key for the file's salt, so that the file's first open finds it: for a
+// thread off the window's, where the derivation's 40 ms or so stop nothing.
+void deriveBuiltInKeyAhead(const QString &path);
 // The key of a password of the user's own for this salt; none for an empty password, or when
 // the memory the derivation needs cannot be had. Costs about half a second. From the first call
 // on, the process writes no core file and no other process of the user may read its memory.

@@ -97,10 +97,14 @@ Result<Connection> openDiary(const QString &path, bool *asked, Opening how)
     if (auto opened = tryKey(builtIn))
         return std::move(*opened);
 
+    // Before the prompt is looked at: a reader off the window's thread never asks, and the seams
+    // belong to the window's thread.
+    if (!how.mayAsk)
+        return fileFailure(FailureKind::Damaged, path);
     platform::PasswordPrompt *prompt = platform::passwordPrompt();
     // A later page under the built-in key: the diary has no password of its own, and its first
     // page is damaged.
-    if (!prompt || !how.mayAsk || plainDatabase(salt) || keyFitsPage(path, builtIn, 2))
+    if (!prompt || plainDatabase(salt) || keyFitsPage(path, builtIn, 2))
         return fileFailure(FailureKind::Damaged, path);
     if (asked)
         *asked = true;

@@ -14,6 +14,9 @@
 #include <QFileInfo>
 
 #include <functional>
+#include <limits>
+#include <utility>
+#include <vector>
 
 namespace store {
 
@@ -122,10 +125,10 @@ Result<Keywords> queryKeywords(const QString &path, Table table)
     return result;
 }
 
-std::optional<Failure> queryEntries(const QString &path, Table table, const EntryVisitor &visit,
-                                    ReadFrom from = ReadFrom::Diary)
+// False when `visit` stopped the reading.
+Result<bool> queryEntries(const QString &path, Table table, const EntryReader &visit, Opening how)
 {
-    auto opened = openDiary(path, nullptr, Opening{.readOnly = from == ReadFrom::OtherFile});
+    auto opened = openDiary(path, nullptr, how);
     if (!opened.ok())
         return opened.failure();
     auto statement = Statement::prepare(
@@ -134,9 +137,25 @@ std::optional<Failure> queryEntries(const QString &path, Table table, const Entr
         return statement.failure();
     int rc = SQLITE_ROW;
     while ((rc = statement->step()) == SQLITE_ROW)
-        visit(statement->integer(0), Entry{statement->text(1), statement->text(2)});
+        if (!visit(statement->integer(0), Entry{statement->text(1), statement->text(2)}))
+            return false;
     if (rc != SQLITE_DONE)
         return opened->failure(rc);
+    return true;
+}
+
+std::optional<Failure> queryEntries(const QString &path, Table table, const EntryVisitor &visit,
+                                    ReadFrom from = ReadFrom::Diary)
+{
+    const auto read = queryEntries(
+        path, table,
+        [&visit](qint64 index, const Entry &entry) {
+            visit(index, entry);
+            return true;
+        },
+        Opening{.readOnly = from == ReadFrom::OtherFile});
+    if (!read.ok())
+        return read.failure();
     return std::nullopt;
 }
 
@@ -271,6 +290,39 @@ std::optional<Failure> readEntries(const QString &path, Table table, const Entry
 Result<std::optional<Entry>> readEntry(const QString &path, Table table, qint64 index)
 {
     return toldOf(queryEntry(path, table, index), path);
+}
+
+Result<bool> readEntriesUnasked(const QString &path, Table table, const EntryReader &visit)
+{
+    // Statements of a few hundred rows each, every one a read of its own, with each row handed
+    // over only once its statement has ended: the diary's shared lock is held that long only, and
+    // a save made meanwhile on the window's thread waits for no more than one of them.
+    constexpr qint64 kRowsAtOnce = 512;
+    auto opened = openDiary(path, nullptr, Opening{.mayAsk = false});
+    if (!opened.ok())
+        return toldOf(opened.failure(), path);
+    auto statement = Statement::prepare(
+        *opened,
+        QStringLiteral("SELECT \"Index\", keyword, meaning FROM %1 WHERE \"Index\" >= ?1 ORDER BY \"Index\" "
+                       "LIMIT ?2")
+            .arg(tableName(table)));
+    if (!statement.ok())
+        return toldOf(statement.failure(), path);
+    std::vector<std::pair<qint64, Entry>> rows;
+    for (qint64 from = std::numeric_limits<qint64>::min();;) {
+        rows.clear();
+        int rc = statement->rerun({{1, from}, {2, kRowsAtOnce}});
+        for (; rc == SQLITE_ROW; rc = statement->step())
+            rows.emplace_back(statement->integer(0), Entry{statement->text(1), statement->text(2)});
+        if (rc != SQLITE_DONE)
+            return toldOf(opened->failure(rc), path);
+        for (const auto &[index, entry] : rows)
+            if (!visit(index, entry))
+                return false;
+        if (qint64(rows.size()) < kRowsAtOnce || rows.back().first == std::numeric_limits<qint64>::max())
+            return true;
+        from = rows.back().first + 1;
+    }
 }
 
 Result<qint64> addEntry(const QString &path, Table table, const Entry &entry)

@@ -48,6 +48,12 @@ using EntryVisitor = std::function<void(qint64 index, const Entry &entry)>;
 std::optional<Failure> readEntries(const QString &path, Table table, const EntryVisitor &visit);
 // The row with this "Index"; empty when no such row exists.
 Result<std::optional<Entry>> readEntry(const QString &path, Table table, qint64 index);
+// As readEntries, for a reader off the window's thread: nobody is asked for a password (a diary
+// whose key this run does not know fails as damaged), the diary is never held locked against a
+// write for more than a moment (the rows come in short reads, each a snapshot of its own), and the
+// reading ends early, giving false, once `visit` says no.
+using EntryReader = std::function<bool(qint64 index, const Entry &entry)>;
+Result<bool> readEntriesUnasked(const QString &path, Table table, const EntryReader &visit);
 
 // One section's entries in ascending "Index" order.
 struct Chapter {

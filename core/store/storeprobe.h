@@ -11,6 +11,11 @@ namespace store::probe {
 int keyDerivations();
 // Forgets which diaries this run has checked and backed up, as if the program started again.
 void startNewRun();
+// The check made ahead of the first write (core/store/checkahead.h) waits, once made, until a
+// write waits for it: that write surely comes while the check runs.
+void holdCheckAhead(bool held);
+// How often a diary was checked whole (every page read) in this process.
+int wholeChecks();
 // Forgets which key opened which diary, as if the program started again: a diary with a
 // password of its own asks for it anew.
 void forgetKeys();

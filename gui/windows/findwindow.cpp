@@ -1,12 +1,13 @@
 #include "gui/windows/findwindow.h"
 
 #include "core/diary.h"
+#include "core/find/liveindex.h"
 #include "gui/forms.h"
 #include "gui/messages.h"
 #include "gui/navigation.h"
+#include "gui/resultsmodel.h"
 #include "gui/ui.h"
 
-#include <QAbstractListModel>
 #include <QApplication>
 #include <QFont>
 #include <QKeyEvent>
@@ -19,38 +20,6 @@
 #include <QWindow>
 
 #include <utility>
-
-namespace finder {
-
-class ResultsModel : public QAbstractListModel {
-public:
-    using QAbstractListModel::QAbstractListModel;
-
-    void set(const Index *index, std::vector<std::uint32_t> entries)
-    {
-        beginResetModel();
-        m_index = index;
-        m_entries = std::move(entries);
-        endResetModel();
-    }
-    Hit hit(int row) const { return m_index->hit(m_entries[std::size_t(row)]); }
-
-    int rowCount(const QModelIndex &parent) const override { return parent.isValid() ? 0 : int(m_entries.size()); }
-    QVariant data(const QModelIndex &index, int role) const override
-    {
-        if (role != Qt::DisplayRole || !index.isValid())
-            return {};
-        const Hit found = hit(index.row());
-        return QStringLiteral("%1 \u2014 %2 \u2014 %3")
-            .arg(found.keyword.simplified(), sections::section(found.table).name, found.meaningStart);
-    }
-
-private:
-    const Index *m_index = nullptr;
-    std::vector<std::uint32_t> m_entries;
-};
-
-} // namespace finder
 
 namespace {
 // What was last typed, for the next find window of this run.
@@ -95,15 +64,17 @@ FindWindow::FindWindow(forms::Form *opener) : QWidget(opener->widget(), Qt::Wind
     connect(m_findEdit, &QLineEdit::returnPressed, this, &FindWindow::chooseTyped);
     connect(m_resultList, &QListView::activated, this, &FindWindow::choose);
     m_findEdit->installEventFilter(this);
-    // The results follow the diary while the window is open.
-    connect(&Diary::working(), &Diary::changed, this, [this] {
-        if (!diaryForgotten() && m_index)
+    // The results follow the index, which follows the diary, while the window is open.
+    connect(&Diary::working().findIndex(), &finder::LiveIndex::changed, this, [this] {
+        if (!diaryForgotten())
             searchSoon();
     });
 
     m_findEdit->setText(g_lastTyped);
     m_findEdit->selectAll();
     standApart();
+    // Once shown: the diary may ask for its password.
+    QTimer::singleShot(0, this, &FindWindow::openDiary);
     searchSoon();
 }
 
@@ -132,11 +103,12 @@ void FindWindow::keyPressEvent(QKeyEvent *event)
     QWidget::keyPressEvent(event);
 }
 
-// Coming back after the diary was changed elsewhere: the results are looked up again.
+// Coming back after another program changed the diary: the index reads it again, and the results
+// follow.
 void FindWindow::changeEvent(QEvent *event)
 {
-    if (event->type() == QEvent::ActivationChange && isActiveWindow() && m_index && !m_index->isCurrent())
-        search();
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !diaryForgotten())
+        Diary::working().lookForOutsideChange();
     QWidget::changeEvent(event);
 }
 
@@ -164,9 +136,17 @@ void FindWindow::searchSoon()
 }
 
 // Enter chooses the selected result, or else the first, of what is typed now: a search still to
-// come runs first.
+// come runs first, and the index being read is waited for, as the user asks for a result.
 void FindWindow::chooseTyped()
 {
+    if (diaryForgotten())
+        return;
+    finder::LiveIndex &index = Diary::working().findIndex();
+    if (index.state() != finder::LiveIndex::State::Ready) {
+        openDiary();
+        const ui::BusyCursor busy(Qt::BusyCursor);
+        index.finishReading();
+    }
     if (m_searchPending)
         search();
     const QModelIndexList selected = m_resultList->selectionModel()->selectedRows();
@@ -179,63 +159,72 @@ void FindWindow::search()
     // Locked: the search runs again once the diary is unlocked.
     if (diaryForgotten())
         return;
+    const finder::LiveIndex &index = Diary::working().findIndex();
     const QString typed = m_findEdit->text();
-    // The diary is read as the window opens, before anything is typed.
-    if (!indexIsReady() || typed.trimmed().isEmpty()) {
-        m_results->set(nullptr, {});
-        m_foundLabel->clear();
+    if (index.state() == finder::LiveIndex::State::Failed)
+        reportFailure();
+    else
+        m_failureReported = false;
+    if (index.state() != finder::LiveIndex::State::Ready || typed.trimmed().isEmpty()) {
+        m_results->set({});
+        if (index.state() == finder::LiveIndex::State::Reading)
+            m_foundLabel->setText(QStringLiteral("Reading the diary\u2026"));
+        else
+            m_foundLabel->clear();
         return;
     }
-    const auto entries = m_index->search(typed);
-    const std::size_t found = entries.size();
-    m_results->set(&*m_index, std::move(entries));
+    finder::Results results = index.search(typed);
+    const std::size_t found = results.size();
+    m_results->set(std::move(results));
     m_foundLabel->setText(found == 0       ? QStringLiteral("No entries found")
                               : found == 1 ? QStringLiteral("1 entry found")
                                            : QStringLiteral("%1 entries found").arg(found));
+    if (m_heldRow >= 0 && m_heldRow < m_results->rowCount())
+        m_resultList->setCurrentIndex(m_results->index(m_heldRow));
+    m_heldRow = -1;
 }
 
-bool FindWindow::indexIsReady()
+// The diary opens on the window's thread, where its password may be asked for; its index is read
+// in the background from then on.
+void FindWindow::openDiary()
 {
-    if (m_index && m_index->isCurrent())
-        return true;
-    const QString path = Diary::working().path();
-    const store::DiaryVersion version = store::versionOf(path);
-    if (m_failedVersion == version)
-        return false;
-    m_results->set(nullptr, {});
-    m_index.reset();
-    const ui::BusyCursor busy(Qt::BusyCursor);
-    auto built = finder::Index::build(path);
+    if (m_diaryOpened || diaryForgotten())
+        return;
+    m_diaryOpened = true;
+    const auto opened = Diary::working().open();
     // The diary may have asked for its password, and the focus went back to the window under the
     // prompt: the user goes on typing here.
     if (isVisible() && !isActiveWindow()) {
         raise();
         activateWindow();
         m_findEdit->setFocus();
+        // The field drops its selection as the windows change turns; the first key still takes
+        // the place of what the window opened with.
+        if (!m_findEdit->isModified())
+            QTimer::singleShot(0, m_findEdit, &QLineEdit::selectAll);
     }
-    if (!built.ok()) {
-        m_failedVersion = version;
-        gui::messages().show(this, store::message(built.failure()), gui::MessageIcon::Critical);
-        return false;
-    }
-    m_failedVersion.reset();
-    m_index.emplace(std::move(built.value()));
-    return true;
+    if (opened)
+        gui::messages().show(this, store::message(*opened), gui::MessageIcon::Critical);
+}
+
+void FindWindow::reportFailure()
+{
+    if (std::exchange(m_failureReported, true))
+        return;
+    gui::messages().show(this, store::message(Diary::working().findIndex().failure()), gui::MessageIcon::Critical);
 }
 
 std::optional<std::uint32_t> FindWindow::indexedEntries() const
 {
-    return m_index ? std::optional(m_index->size()) : std::nullopt;
+    return Diary::working().findIndex().size();
 }
 
 void FindWindow::forget()
 {
     const QModelIndex chosen = m_resultList->currentIndex();
     m_heldRow = chosen.isValid() ? chosen.row() : -1;
-    m_results->set(nullptr, {});
+    m_results->set({});
     m_foundLabel->clear();
-    m_index = std::nullopt;
-    m_failedVersion.reset();
     m_heldTyped = m_findEdit->text();
     // Not an edit: what was typed stays for the next find window too. setText, unlike clear,
     // also drops the field's undo steps.
@@ -250,8 +239,6 @@ void FindWindow::recall()
         m_findEdit->setText(std::exchange(m_heldTyped, QString()));
     }
     search();
-    if (m_heldRow >= 0 && m_heldRow < m_results->rowCount({}))
-        m_resultList->setCurrentIndex(m_results->index(m_heldRow));
 }
 
 void FindWindow::choose(const QModelIndex &row)

@@ -1,6 +1,7 @@
 #include "gui/windows/startupwindow.h"
 
 #include "core/datafolder.h"
+#include "core/diary.h"
 #include "core/services.h"
 #include "gui/messages.h"
 #include "gui/navigation.h"
@@ -41,6 +42,7 @@ void StartupWindow::load()
     }
     platform::random().seed();
     datafolder::setDataFolder();
+    Diary::working().prepareFirstOpen();
     reminder::remindOfUpdate();
     navigation::start();
     hide();

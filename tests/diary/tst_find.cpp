@@ -8,8 +8,14 @@
 #include "sectionwindow.h"
 #include "testmain.h"
 
+#include "core/book/bookimport.h"
+#include "core/diary.h"
 #include "core/find/find.h"
+#include "core/find/findprobe.h"
+#include "core/find/liveindex.h"
+#include "core/store/backups.h"
 #include "core/store/password.h"
+#include "core/store/restore.h"
 #include "core/store/store.h"
 #include "core/store/storeprobe.h"
 #include "gui/forms.h"
@@ -17,6 +23,7 @@
 #include "gui/windows/mainwindow.h"
 #include "gui/windows/sectionwindow.h"
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
@@ -48,6 +55,36 @@ const std::vector<Rows> kDiary{
     {{"ROSE circle", "Walk it twice; it's done."}},
 };
 
+// Each entry found as the find window lists it.
+QStringList linesOf(const std::vector<finder::Hit> &hits)
+{
+    QStringList lines;
+    for (const finder::Hit &hit : hits)
+        lines << QStringLiteral("%1 \u2014 %2 \u2014 %3")
+                     .arg(hit.keyword, sections::section(hit.table).name, hit.meaningStart);
+    return lines;
+}
+
+// What a search finds in the diary as its file holds it now, and in the diary's find index.
+QStringList foundInFile(const QString &path, const QString &typed)
+{
+    const auto index = finder::Index::build(path);
+    std::vector<finder::Hit> hits;
+    if (index.ok())
+        for (std::uint32_t entry : index->search(typed))
+            hits.push_back(index->hit(entry));
+    return linesOf(hits);
+}
+
+QStringList foundInIndex(const QString &typed)
+{
+    const finder::Results results = Diary::working().findIndex().search(typed);
+    std::vector<finder::Hit> hits;
+    for (std::size_t row = 0; row < results.size(); ++row)
+        hits.push_back(results.hit(row));
+    return linesOf(hits);
+}
+
 QStringList resultLines(const FindWindow *window)
 {
     QStringList lines;
@@ -77,6 +114,10 @@ private slots:
     void pasteAsLongAsTheFieldMatchesAsItsWordsSay_data();
     void pasteAsLongAsTheFieldMatchesAsItsWordsSay();
     void searchSeesEveryChangeToTheDiary();
+    void indexFollowsEveryChangeWithoutReadingItAgain_data();
+    void indexFollowsEveryChangeWithoutReadingItAgain();
+    void typingWhileTheIndexIsReadNeverWaits();
+    void lockAbandonsTheIndexBeingRead();
     void resultLandsOnItsEntryFromAnyWindow_data();
     void resultLandsOnItsEntryFromAnyWindow();
     void choiceWhileAddingIsRefusedAndKeepsTheText();
@@ -214,6 +255,108 @@ void FindTest::searchSeesEveryChangeToTheDiary()
     QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
     QVERIFY(!again.isCurrent());
 #endif
+}
+
+void FindTest::indexFollowsEveryChangeWithoutReadingItAgain_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<int>("sectionsRead");
+    QTest::newRow("add") << "add" << 0;
+    QTest::newRow("edit") << "edit" << 0;
+    QTest::newRow("remove") << "remove" << 0;
+    QTest::newRow("undo of a remove, back in its place") << "undo" << 0;
+    QTest::newRow("import: its one section") << "import" << 1;
+    QTest::newRow("restore: the whole file") << "restore" << 4;
+}
+
+// A change made in Brimvale reaches the index as the diary tells it; only a section changed whole
+// or a file put in the diary's place is read again.
+void FindTest::indexFollowsEveryChangeWithoutReadingItAgain()
+{
+    QFETCH(QString, change);
+    QFETCH(int, sectionsRead);
+    const QString path = m_env->workingDiary();
+    // A write of an earlier run, so that a backup holds the diary as it was before it.
+    QVERIFY(store::addEntry(path, store::Table::Rituals, {"Old rite", "Burnt at the old moon."}).ok());
+    const QString backup = store::newestBackupOf(path);
+    QVERIFY(testing::startProgram());
+    Diary &diary = Diary::working();
+    QVERIFY(!diary.open());
+    diary.waitForReaders();
+    QCOMPARE(diary.findIndex().state(), finder::LiveIndex::State::Ready);
+    const int readBefore = finder::probe::sectionReads();
+    BRIMVALE_UNWRAP(spells, store::readKeywords(path, store::Table::Spell));
+    const qint64 rose = spells.indexes[1];
+
+    if (change == u"add") {
+        QVERIFY(diary.add(store::Table::Incense, {"Copal", "Resin burnt at dusk."}).ok());
+    } else if (change == u"edit") {
+        QVERIFY(diary.update(store::Table::Spell, rose, {"Rose", "A petal burnt at dusk."}).ok());
+    } else if (change == u"remove" || change == u"undo") {
+        QVERIFY(diary.remove(store::Table::Spell, rose).ok());
+        if (change == u"undo")
+            QVERIFY(diary.undoLastIn(store::Table::Spell).ok());
+    } else if (change == u"import") {
+        BRIMVALE_UNWRAP(preview, book::preview(path, {{store::Table::Recipes, {{"Copal cake", "Burnt sugar."}}}}));
+        QVERIFY(diary.import(preview).done());
+    } else {
+        QVERIFY(diary.restore(backup, store::PasswordChoice::Current).ok());
+    }
+    diary.waitForReaders();
+    QCOMPARE(finder::probe::sectionReads() - readBefore, sectionsRead);
+    for (const QString typed : {"burnt", "copal", "rose", "e", "dusk"})
+        QCOMPARE(foundInIndex(typed), foundInFile(path, typed));
+}
+
+// The index read in the background is held back: the window says so, takes every key at once, and
+// shows the results, with the changes made meanwhile, once it is read.
+void FindTest::typingWhileTheIndexIsReadNeverWaits()
+{
+    const QString path = m_env->workingDiary();
+    finder::probe::holdReading(true);
+    auto release = qScopeGuard([] { finder::probe::holdReading(false); });
+    FindWindow *find = openFind(testing::startProgram());
+    QVERIFY(find);
+    auto *field = testing::control<QLineEdit>(find, "txtFind");
+    auto *found = testing::control<QLabel>(find, "lblFound");
+    const QAbstractItemModelTester tester(testing::control<QListView>(find, "lstResults")->model(),
+                                          QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QTest::keyClicks(field, QStringLiteral("ros"));
+    QTRY_VERIFY(finder::probe::readingHeld());
+    QTest::keyClicks(field, QStringLiteral("e"));
+    QCOMPARE(field->text(), QStringLiteral("rose"));
+    QCOMPARE(found->text(), QStringLiteral("Reading the diary\u2026"));
+    QCOMPARE(resultLines(find), QStringList());
+
+    BRIMVALE_UNWRAP(spells, store::readKeywords(path, store::Table::Spell));
+    QVERIFY(Diary::working().update(store::Table::Spell, spells.indexes[0], {"Moon rose", "Pale."}).ok());
+    QVERIFY(Diary::working().remove(store::Table::Spell, spells.indexes[1]).ok());
+    release.dismiss();
+    finder::probe::holdReading(false);
+    QTRY_COMPARE(found->text(), QStringLiteral("4 entries found"));
+    QCOMPARE(resultLines(find), foundInFile(path, QStringLiteral("rose")));
+}
+
+// Locked, nothing of the diary is left in memory: a reading under way ends at once, with what it
+// read, and starts again once the diary is unlocked.
+void FindTest::lockAbandonsTheIndexBeingRead()
+{
+    finder::probe::holdReading(true);
+    auto release = qScopeGuard([] { finder::probe::holdReading(false); });
+    QVERIFY(testing::startProgram());
+    Diary &diary = Diary::working();
+    QVERIFY(!diary.open());
+    QTRY_VERIFY(finder::probe::readingHeld());
+    diary.lock();
+    QVERIFY(!finder::probe::readingHeld());
+    QCOMPARE(diary.findIndex().state(), finder::LiveIndex::State::Unread);
+    QVERIFY(!diary.findIndex().size());
+
+    release.dismiss();
+    finder::probe::holdReading(false);
+    diary.unlock();
+    diary.waitForReaders();
+    QCOMPARE(foundInIndex(QStringLiteral("rose")), foundInFile(m_env->workingDiary(), QStringLiteral("rose")));
 }
 
 void FindTest::resultLandsOnItsEntryFromAnyWindow_data()

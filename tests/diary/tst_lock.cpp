@@ -324,7 +324,7 @@ void LockTest::lockHidesAllAndUnlockReturnsToWhereTheUserWas()
     QVERIFY(keyword->isEnabled());
     QVERIFY(!coveredByLock(find));
     QCOMPARE(testing::control<QLineEdit>(find, QStringLiteral("txtFind"))->text(), QStringLiteral("Rue"));
-    QCOMPARE(results->rowCount(), 1);
+    QTRY_COMPARE(results->rowCount(), 1);
     QCOMPARE(changes->currentIndex().row(), 0);
     QCOMPARE(m_prompt->asked, 1);
 }

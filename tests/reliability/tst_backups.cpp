@@ -12,6 +12,7 @@
 #include "testmain.h"
 
 #include "core/store/backups.h"
+#include "core/store/checkahead.h"
 #include "core/store/diarykey.h"
 #include "core/store/history.h"
 #include "core/store/newfile.h"
@@ -33,7 +34,9 @@
 
 #include <sqlcipher/sqlite3.h>
 
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #ifdef Q_OS_LINUX
 #include <sys/inotify.h>
@@ -152,6 +155,8 @@ private slots:
     }
 
     void firstWriteOfEachRunKeepsTheDiaryAsItWas();
+    void firstSaveUsesTheCheckMadeAheadOfIt_data();
+    void firstSaveUsesTheCheckMadeAheadOfIt();
     void newestTenAreKeptAndNothingElseIsTouched();
     void neverMoreThanTenWhereverTheProgramIsStopped();
     void namesFollowTheClockAndStayInOrderWhateverItSays();
@@ -229,6 +234,67 @@ void BackupTest::firstWriteOfEachRunKeepsTheDiaryAsItWas()
     QCOMPARE(copied.size(), std::size_t(2));
     QCOMPARE(copied[0].meaning, QStringLiteral("meaning of Rue"));
     // Nothing half-made stays in the folder.
+    QCOMPARE(QDir(store::backupFolder(m_path)).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             fileNames(backups));
+}
+
+void BackupTest::firstSaveUsesTheCheckMadeAheadOfIt_data()
+{
+    QTest::addColumn<QString>("diary");
+    QTest::newRow("sound, saved while the check runs") << "sound";
+    QTest::newRow("damaged, saved while the check runs") << "damaged";
+    QTest::newRow("changed by another program after the check") << "changed";
+    QTest::newRow("sound, saved before the check's thread starts") << "late";
+}
+
+// The check and copy made off the window's thread after the first open stand for the first save's
+// own, as long as the file is as they found it: that save waits for them, writes nothing into a
+// damaged diary, and checks and copies again what another program changed since.
+void BackupTest::firstSaveUsesTheCheckMadeAheadOfIt()
+{
+    QFETCH(QString, diary);
+    QVERIFY(testing::appendRows(m_path, QStringLiteral("tblspell"), {{"Sage", "Cleansing"}}));
+    if (diary == u"damaged") {
+        QVERIFY(testing::appendRows(m_path, QStringLiteral("tblspell"), {{"Long", QString(20000, QLatin1Char('l'))}}));
+        QVERIFY(damageLatePage(m_path));
+    }
+    const auto before = reliability::stateOf(m_path);
+    const int checks = store::probe::wholeChecks();
+    auto checkAhead = store::claimCheckAhead(m_path);
+    QVERIFY(checkAhead);
+    std::thread checking;
+    if (diary == u"changed") {
+        checkAhead();
+        // Long enough to change the file's size, within the file system's clock tick too.
+        QVERIFY(testing::appendRows(m_path, QStringLiteral("tblspell"), {{"Rue", QString(20000, QLatin1Char('r'))}}));
+    } else if (diary == u"late") {
+        checking = std::thread([checkAhead] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            checkAhead();
+        });
+    } else {
+        store::probe::holdCheckAhead(true);
+        checking = std::thread(checkAhead);
+    }
+    const auto added = store::addEntry(m_path, Table::Spell, {QStringLiteral("Yarrow"), QStringLiteral("Courage")});
+    if (checking.joinable())
+        checking.join();
+    store::probe::holdCheckAhead(false);
+
+    const QStringList backups = store::backupsOf(m_path);
+    if (diary == u"damaged") {
+        QVERIFY(!added.ok());
+        QCOMPARE(added.failure().kind, FailureKind::Damaged);
+        QCOMPARE(reliability::stateOf(m_path), before);
+        QVERIFY(backups.isEmpty());
+    } else {
+        QVERIFY(added.ok());
+        QCOMPARE(backups.size(), 1);
+        const QStringList copied = diary == u"changed" ? QStringList{"Sage", "Rue"} : QStringList{"Sage"};
+        QCOMPARE(spells(backups[0]), copied);
+        // A save after a check that still stands for the file checks nothing itself.
+        QCOMPARE(store::probe::wholeChecks() - checks, diary == u"changed" ? 2 : 1);
+    }
     QCOMPARE(QDir(store::backupFolder(m_path)).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              fileNames(backups));
 }

@@ -1,5 +1,6 @@
 #include "diaryfiles.h"
 
+#include "core/diary.h"
 #include "core/diskfiles.h"
 #include "core/store/diarykey.h"
 #include "core/store/store.h"
@@ -12,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 #include <memory>
@@ -53,6 +55,8 @@ QString textOf(sqlite3_stmt *statement, int column)
 
 int openFilesUnder(const QString &folder)
 {
+    // The diary's readers off the window's thread hold a connection only while they read.
+    Diary::working().waitForReaders();
     // A folder that is gone no longer resolves; the links of files opened in it still name it.
     const QFileInfo info(folder);
     const QString prefix = (info.exists() ? info.canonicalFilePath() : info.absoluteFilePath()) + QLatin1Char('/');
@@ -63,7 +67,11 @@ int openFilesUnder(const QString &folder)
         char target[4096];
         const ssize_t length =
             ::readlink(QFile::encodeName(descriptors.filePath(name)).constData(), target, sizeof target);
-        if (length > 0 && QFile::decodeName(QByteArray(target, int(length))).startsWith(prefix))
+        const QString file = QFile::decodeName(QByteArray(target, int(length > 0 ? length : 0)));
+        // A copy held without a name (a backup waiting for the run's first write) is no file of
+        // the folder's: nothing can open it, and it goes with the program.
+        static const QRegularExpression unnamed(QStringLiteral("/#\\d+ \\(deleted\\)$"));
+        if (file.startsWith(prefix) && !unnamed.match(file).hasMatch())
             ++open;
     }
 #endif

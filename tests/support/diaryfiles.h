@@ -32,9 +32,9 @@ bool appendRows(const QString &path, const QString &table, const std::vector<std
 // Runs any statements, e.g. to change the file behind the program's back.
 bool execute(const QString &path, const QString &sql);
 
-// How many files under this folder the test program holds open at this moment: zero whenever no
-// store operation runs, since the store closes every connection before it returns. Counted from
-// /proc/self/fd, so it is always zero off Linux.
+// How many files under this folder the test program holds open once the diary's readers off the
+// window's thread have ended: zero whenever no store operation runs, since the store closes every
+// connection before it returns. Counted from /proc/self/fd, so it is always zero off Linux.
 int openFilesUnder(const QString &folder);
 
 // Any file's bytes; empty when it cannot be read.

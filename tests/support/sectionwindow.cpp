@@ -3,6 +3,7 @@
 #include "controls.h"
 #include "environment.h"
 
+#include "core/diary.h"
 #include "gui/forms.h"
 #include "gui/windows/mainwindow.h"
 #include "gui/windows/sectionwindow.h"
@@ -38,6 +39,8 @@ SectionWindow *enterSection(int option, int bookOption)
         if (!QTest::qWaitForWindowActive(window))
             return nullptr;
     }
+    // What the diary reads in the background once it is open is read before the test looks.
+    Diary::working().waitForReaders();
     return window;
 }
 

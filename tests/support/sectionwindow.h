@@ -12,7 +12,8 @@ namespace testing {
 // Starts the program as its entry does; the main window it shows.
 MainWindow *startProgram();
 // Main window, the section's option (then a book option, if given), Continue: the way every user
-// arrives in a section. The section window, activated; null when it did not open.
+// arrives in a section. The section window, activated, once the diary's background readers have
+// ended; null when it did not open.
 SectionWindow *enterSection(int option, int bookOption = -1);
 
 // The lines of the keyword list, top to bottom.
