@@ -6,6 +6,7 @@
 #include "core/datafolder.h"
 #include "core/diary.h"
 #include "core/find/findprobe.h"
+#include "core/find/liveindex.h"
 #include "core/services.h"
 #include "core/store/diarykey.h"
 #include "core/store/storeprobe.h"

@@ -254,6 +254,7 @@ std::optional<Failure> checkBeforeWrite(const Connection &connection)
             return ahead->damage;
         markChecked(path);
         const BackupNaming naming = backupNaming(path);
+        removeLeftovers(naming.folder, naming.base);
         auto made = Result<QString>(Failure{});
         if (ahead->copy)
             made = nameCopy(naming, true,

@@ -192,6 +192,14 @@ void HistoryWindow::showChange()
 {
     m_changeText->clear();
     if (const auto change = selectedChange()) {
+        // A restore touched no entry of its own: it put the whole diary back.
+        if (change->kind == store::history::Kind::Restored) {
+            m_changeText->setPlainText(
+                QStringLiteral("The whole diary was put back as it was when the backup was made. The diary as it was "
+                               "before the restore is kept in the Backups list."));
+            enableButtons();
+            return;
+        }
         const auto entries = store::history::readEntryChanges(Diary::working().path(), change->id);
         if (entries.ok())
             m_changeText->setPlainText(textOf(*entries));

@@ -174,6 +174,7 @@ private slots:
     void restoreCostsNoBackup();
     void namesInUseStopNoBackup_data();
     void namesInUseStopNoBackup();
+    void superJournalsGoOnceNoJournalNeedsThem_data();
     void superJournalsGoOnceNoJournalNeedsThem();
     void linkedDiaryStaysALink_data();
     void linkedDiaryStaysALink();
@@ -822,8 +823,16 @@ void BackupTest::namesInUseStopNoBackup()
 // What a change written into two files at once leaves when it is stopped in its commit: the
 // super-journal beside the first file, naming the journals of both. It goes with the partial
 // file it was for, and stays while a journal it names is there to be rolled back.
+void BackupTest::superJournalsGoOnceNoJournalNeedsThem_data()
+{
+    QTest::addColumn<bool>("checkedAhead");
+    QTest::newRow("first save checks the diary itself") << false;
+    QTest::newRow("first save after the check made ahead of it") << true;
+}
+
 void BackupTest::superJournalsGoOnceNoJournalNeedsThem()
 {
+    QFETCH(bool, checkedAhead);
     QVERIFY(add(m_path, QStringLiteral("Sage")));
     const QString backup = store::backupsOf(m_path).first();
     const QString folder = store::backupFolder(m_path) + QLatin1Char('/');
@@ -846,6 +855,8 @@ void BackupTest::superJournalsGoOnceNoJournalNeedsThem()
 #endif
 
     store::probe::startNewRun();
+    if (checkedAhead)
+        store::claimCheckAhead(m_path)();
     QVERIFY(add(m_path, QStringLiteral("Rue")));
     QCOMPARE(kindOf(stopped), QStringLiteral("nothing"));
     QCOMPARE(kindOf(partial + QStringLiteral("-journal")), QStringLiteral("nothing"));
