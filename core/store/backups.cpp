@@ -253,15 +253,16 @@ std::optional<Failure> checkBeforeWrite(const Connection &connection)
         if (ahead->damage)
             return ahead->damage;
         markChecked(path);
-        const BackupNaming naming = backupNaming(path);
-        removeLeftovers(naming.folder, naming.base);
+        const BackupNaming backups = backupNaming(path);
+        removeLeftovers(backups.folder, backups.base);
         auto made = Result<QString>(Failure{});
         if (ahead->copy)
-            made = nameCopy(naming, true,
-                            [&](const QString &name) { return ahead->copy->name(QDir(naming.folder).filePath(name)); });
+            made = nameCopy(backups, true, [&](const QString &name) {
+                return ahead->copy->name(QDir(backups.folder).filePath(name));
+            });
         // Where no copy could wait for its name, or take it, the write makes one as it always did.
         if (!made.ok())
-            made = keepCopy(naming, true, diaryOn(connection));
+            made = keepCopy(backups, true, diaryOn(connection));
         if (!made.ok())
             warnNoBackup(path, made.failure());
         return std::nullopt;
