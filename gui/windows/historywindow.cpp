@@ -138,15 +138,16 @@ HistoryWindow::HistoryWindow(forms::Form *opener) : QWidget(opener->widget(), Qt
     connect(m_bringBackButton, &QPushButton::clicked, this, &HistoryWindow::bringBackEntries);
     connect(m_restoreButton, &QPushButton::clicked, this, &HistoryWindow::restoreBackup);
     // Every change of the diary, wherever it was made, is listed as it happens.
-    connect(&Diary::working(), &Diary::changed, this, &HistoryWindow::reload);
-    reload();
+    connect(&Diary::working(), &Diary::changed, this, &HistoryWindow::follow);
+    readLists(std::nullopt);
 }
 
-void HistoryWindow::reload()
+void HistoryWindow::follow(const DiaryChange &change)
 {
     if (diaryForgotten())
         return;
-    const auto kept = selectedChange();
+    // A diary replaced whole brought a history of its own, whose changes are numbered anew.
+    const auto kept = change.replaced ? std::nullopt : selectedChange();
     readLists(kept ? std::optional<qint64>(kept->id) : std::nullopt);
 }
 

@@ -8,6 +8,7 @@
 
 #include <optional>
 
+struct DiaryChange;
 class QLabel;
 class QListView;
 class QPlainTextEdit;
@@ -26,9 +27,10 @@ class HistoryWindow : public QWidget, public forms::Form {
 public:
     explicit HistoryWindow(forms::Form *opener);
 
-    // Reads the changes and the backups again; the selection stays on the same change. Nothing
-    // while the diary is locked: its unlock reads them.
-    void reload();
+    // Reads the changes and the backups again after any change of the diary; the selection stays
+    // on the same change unless the diary was replaced whole. Nothing while the diary is locked:
+    // its unlock reads them.
+    void follow(const DiaryChange &change);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

@@ -132,6 +132,9 @@ void DiaryTest::everyWindowFollowsAChangeMadeAnywhere()
     QVERIFY(history && find);
     QTest::keyClicks(testing::control<QLineEdit>(find, "txtFind"), QStringLiteral("dusk"));
     QTRY_VERIFY(!testing::control<QLabel>(find, "lblFound")->text().isEmpty());
+    auto *changeList = testing::control<QListView>(history, "lstChanges");
+    changeList->setCurrentIndex(changeList->model()->index(0, 0));
+    const QString chosenChange = changeList->currentIndex().data().toString();
 
     switch (place) {
     case Place::SectionWindow:
@@ -191,6 +194,11 @@ void DiaryTest::everyWindowFollowsAChangeMadeAnywhere()
     QTRY_COMPARE(linesOf(history, "lstChanges").size(), qsizetype(changes->size()));
     if (!changes->empty())
         QVERIFY(linesOf(history, "lstChanges").front().endsWith(store::history::describe(changes->front())));
+    // The chosen change stays chosen; a diary replaced whole numbers its changes anew.
+    if (place == Place::Restore || place == Place::AnotherProgram)
+        QVERIFY(!changeList->currentIndex().isValid());
+    else if (place != Place::HistoryUndo && !chosenChange.isEmpty())
+        QCOMPARE(changeList->currentIndex().data().toString(), chosenChange);
     QTRY_COMPARE(linesOf(find, "lstResults").size(), dusk);
 }
 
