@@ -1,6 +1,8 @@
 #include "gui/entryboxes.h"
 
+#include "core/diary.h"
 #include "core/entries.h"
+#include "core/text.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -26,6 +28,35 @@ void EntryBoxes::set(const QString &keyword, const QString &meaning)
     m_shownKeyword = keyword;
     m_shownMeaning = meaning;
     m_shownRaw = rawMeaning();
+    m_followed.reset();
+}
+
+void EntryBoxes::follow(qint64 index)
+{
+    m_followed = Followed{index, {keyword(), meaning()}};
+}
+
+std::optional<store::Failure> EntryBoxes::followDiary(const DiaryChange &change, store::Table table)
+{
+    if (!m_followed)
+        return std::nullopt;
+    const store::Entry shown{keyword(), meaning()};
+    if (shown != m_followed->shown) {
+        m_followed.reset();
+        return std::nullopt;
+    }
+    const qint64 index = m_followed->index;
+    if (!change.wholeSection(table) && !change.row(table, index))
+        return std::nullopt;
+    const auto entry = Diary::working().entry(table, index);
+    if (!entry.ok())
+        return entry.failure();
+    // A row under another keyword is another entry (the file was replaced): as if it were gone.
+    const bool same = *entry && (*entry)->keyword == text::trimSpaces(shown.keyword);
+    set(same ? (*entry)->keyword : QString(), same ? (*entry)->meaning : QString());
+    if (same)
+        follow(index);
+    return std::nullopt;
 }
 
 QString EntryBoxes::keyword() const

@@ -11,6 +11,7 @@
 
 #include <optional>
 
+struct DiaryChange;
 class QLineEdit;
 class QPlainTextEdit;
 
@@ -25,6 +26,12 @@ public:
     store::Entry given() const { return {m_shownKeyword, m_shownMeaning}; }
     // Whether leaving now would lose words the user wrote.
     bool unsaved(bool newEntry) const;
+
+    // After an edit is saved with no line selected the boxes keep its text: until they are set
+    // or typed in, they follow that entry as the diary changes, and empty when it goes. Gives the
+    // diary's failure to read it.
+    void follow(qint64 index);
+    std::optional<store::Failure> followDiary(const DiaryChange &change, store::Table table);
 
     // Empties the boxes, keeping what they held.
     void hide();
@@ -45,4 +52,9 @@ private:
         QString rawMeaning;
     };
     std::optional<Held> m_held;
+    struct Followed {
+        qint64 index = 0;
+        store::Entry shown;
+    };
+    std::optional<Followed> m_followed;
 };

@@ -157,7 +157,6 @@ void SectionWindow::load()
 void SectionWindow::setState(SectionState state)
 {
     m_state = state;
-    m_savedShown.reset();
     using Button = SectionState::Button;
     for (auto [button, control] : {std::pair{Button::Open, m_openButton}, std::pair{Button::Add, m_addButton},
                                    std::pair{Button::Edit, m_editButton}}) {
@@ -293,7 +292,7 @@ bool SectionWindow::saveChanges()
     // Nothing was read back for a save; without a row to save, the list is read as ever.
     if (m_edited) {
         m_lines->clearSelection();
-        m_savedShown = Edited{m_edited->index, {m_boxes->keyword(), m_boxes->meaning()}};
+        m_boxes->follow(m_edited->index);
     } else {
         refreshList();
     }
@@ -322,7 +321,6 @@ void SectionWindow::showSelectedEntry()
     const auto index = selectedIndex();
     if (!table || !index)
         return;
-    m_savedShown.reset();
     const auto entry = Diary::working().entry(*table, *index);
     if (!entry.ok()) {
         report(entry.failure());
@@ -368,36 +366,15 @@ void SectionWindow::followDiary(const DiaryChange &change)
     const auto selected = selectedIndex();
     if (!m_lines->follow(change, *table))
         return;
-    if (!m_state.writing() && !selected && m_savedShown)
-        followSavedEntry(change, *table);
+    if (!m_state.writing() && !selected)
+        if (const auto failed = m_boxes->followDiary(change, *table))
+            return report(*failed);
     if (m_state.writing() || !selected)
         return;
     if (!selectedIndex())
         m_boxes->set(QString(), QString());
     else if (change.wholeSection(*table) || change.row(*table, *selected))
         showSelectedEntry();
-}
-
-void SectionWindow::followSavedEntry(const DiaryChange &change, store::Table table)
-{
-    const store::Entry shown{m_boxes->keyword(), m_boxes->meaning()};
-    if (shown != m_savedShown->given) {
-        m_savedShown.reset();
-        return;
-    }
-    if (!change.wholeSection(table) && !change.row(table, m_savedShown->index))
-        return;
-    const auto entry = Diary::working().entry(table, m_savedShown->index);
-    if (!entry.ok())
-        return report(entry.failure());
-    // A row under another keyword is another entry (the file was replaced): as if it were gone.
-    if (*entry && (*entry)->keyword == text::trimSpaces(shown.keyword)) {
-        m_boxes->set((*entry)->keyword, (*entry)->meaning);
-        m_savedShown->given = {m_boxes->keyword(), m_boxes->meaning()};
-        return;
-    }
-    m_boxes->set(QString(), QString());
-    m_savedShown.reset();
 }
 
 void SectionWindow::undoLastChange()

@@ -103,7 +103,6 @@ private:
     void startEditing();
     bool saveChanges();
     void followDiary(const DiaryChange &change);
-    void followSavedEntry(const DiaryChange &change, store::Table table);
     bool refuse(entries::Check check);
     // Back to browsing once an entry is saved or given up.
     void browseAfterAdding();
@@ -126,7 +125,4 @@ private:
         store::Entry given;
     };
     std::optional<Edited> m_edited;
-    // The entry whose text the boxes still show after its edit was saved, with no line selected,
-    // and that text: untouched since, the boxes follow the entry as the diary changes.
-    std::optional<Edited> m_savedShown;
 };
