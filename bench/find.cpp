@@ -40,17 +40,6 @@ double elapsedMs(const QElapsedTimer &timer)
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
-long statusKb(const char *field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(int(qstrlen(field))).trimmed().split(' ').value(0).toLong();
-    return 0;
-}
-
 // The engine's own search for the same text on one open connection: SQLite's instr() over each
 // section, which folds neither case nor accents, so it does less than the program's search.
 double engineFloorMs(const QString &path, const QString &typed)

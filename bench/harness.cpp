@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QFile>
 #include <QWidget>
 
 #include <algorithm>
@@ -20,6 +21,17 @@ void require(bool condition, const char *what)
 {
     if (!condition)
         qFatal("benchmark check failed: %s", what);
+}
+
+long statusKb(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(int(qstrlen(field))).trimmed().split(' ').value(0).toLong();
+    return 0;
 }
 
 double median(std::vector<double> values)

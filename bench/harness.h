@@ -27,6 +27,9 @@ void require(bool condition, const char *what);
 
 double median(std::vector<double> values);
 
+// A field of /proc/self/status in kilobytes ("VmRSS:", "VmHWM:"); 0 where there is none.
+long statusKb(const char *field);
+
 // One variant of an action: setup and check run untimed around the timed part.
 struct Lane {
     std::function<void(int rep)> setup;
