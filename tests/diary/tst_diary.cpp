@@ -48,10 +48,6 @@ void click(const QWidget *window, const char *button)
     QTest::mouseClick(testing::control<QPushButton>(window, button), Qt::LeftButton);
 }
 
-QString meaningShown(const SectionWindow *section)
-{
-    return testing::control<QPlainTextEdit>(section, "txtMeaning")->toPlainText();
-}
 } // namespace
 
 class DiaryTest : public QObject {
@@ -184,11 +180,12 @@ void DiaryTest::everyWindowFollowsAChangeMadeAnywhere()
     QTRY_COMPARE(testing::listed(section), keywords);
     // The boxes show the selected entry, or an entry the diary still holds as shown, or nothing.
     if (const int line = section->selectedPosition(); line >= 0)
-        QTRY_COMPARE(meaningShown(section), now[std::size_t(line)].meaning);
-    else if (!meaningShown(section).isEmpty())
-        QVERIFY2(std::any_of(now.begin(), now.end(),
-                             [&](const testing::DiaryRow &row) { return row.meaning == meaningShown(section); }),
-                 qPrintable(meaningShown(section)));
+        QTRY_COMPARE(testing::meaningShown(section), now[std::size_t(line)].meaning);
+    else if (!testing::meaningShown(section).isEmpty())
+        QVERIFY2(
+            std::any_of(now.begin(), now.end(),
+                        [&](const testing::DiaryRow &row) { return row.meaning == testing::meaningShown(section); }),
+            qPrintable(testing::meaningShown(section)));
     const auto changes = store::history::readChanges(m_diary);
     QVERIFY(changes.ok());
     QTRY_COMPARE(linesOf(history, "lstChanges").size(), qsizetype(changes->size()));
@@ -242,7 +239,7 @@ void DiaryTest::editWhoseEntryChangedUnderneathIsSavedAsTheUserSays()
         QVERIFY(*Diary::working().remove(store::Table::Incense, myrrh));
     else
         QVERIFY(*Diary::working().update(store::Table::Incense, myrrh, {"Myrrh", "resin, theirs"}));
-    QCOMPARE(meaningShown(section), QStringLiteral("resin, mine"));
+    QCOMPARE(testing::meaningShown(section), QStringLiteral("resin, mine"));
 
     m_env->messages->answers = {answer};
     click(section, "Command4");
@@ -255,7 +252,8 @@ void DiaryTest::editWhoseEntryChangedUnderneathIsSavedAsTheUserSays()
         QCOMPARE(std::find_if(now.begin(), now.end(), [](const auto &row) { return row.keyword == u"Myrrh"; })->meaning,
                  meaning);
     // Staying keeps the typed text; taking the diary's shows it.
-    QCOMPARE(meaningShown(section), editing || answer == gui::Answer::First ? QStringLiteral("resin, mine") : meaning);
+    QCOMPARE(testing::meaningShown(section),
+             editing || answer == gui::Answer::First ? QStringLiteral("resin, mine") : meaning);
 }
 
 BRIMVALE_TEST_MAIN(DiaryTest)

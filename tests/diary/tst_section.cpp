@@ -54,11 +54,6 @@ void click(QPushButton *button)
     QTest::mouseClick(button, Qt::LeftButton);
 }
 
-QString meaning(const SectionWindow *window)
-{
-    return testing::control<QPlainTextEdit>(window, "txtMeaning")->toPlainText();
-}
-
 bool visible(const QWidget *window)
 {
     return window && window->isVisible();
@@ -143,7 +138,8 @@ void SectionWindowTest::overviewAddsAnIncenseEntry()
         added << name;
         QCOMPARE(listed(window), added);
         QCOMPARE(window->selectedPosition(), -1);
-        QVERIFY(testing::control<QLineEdit>(window, "txtKeyword")->text().isEmpty() && meaning(window).isEmpty());
+        QVERIFY(testing::control<QLineEdit>(window, "txtKeyword")->text().isEmpty()
+                && testing::meaningShown(window).isEmpty());
         QCOMPARE(testing::openFilesUnder(m_env->root()), 0);
     }
     QVERIFY(m_env->messages->shown.empty());
@@ -296,7 +292,7 @@ void SectionWindowTest::openAndCloseKeepListAndBoxes()
     QCOMPARE(window->mode(), Mode::Closed);
     QCOMPARE(window->selectedPosition(), 0);
     QCOMPARE(testing::control<QLineEdit>(window, "txtKeyword")->text(), QStringLiteral("Sage"));
-    QCOMPARE(meaning(window), QStringLiteral("Cleansing"));
+    QCOMPARE(testing::meaningShown(window), QStringLiteral("Cleansing"));
     click(testing::control<QPushButton>(window, "Command1"));
     QCOMPARE(window->mode(), Mode::Browsing);
 }
@@ -345,15 +341,15 @@ void SectionWindowTest::selectionShowsItsOwnRowByMouseAndArrowKeys()
     click(testing::control<QPushButton>(window, "Command1"));
     selectLine(window, 2);
     QCOMPARE(window->selectedPosition(), 2);
-    QCOMPARE(meaning(window), QStringLiteral("third"));
+    QCOMPARE(testing::meaningShown(window), QStringLiteral("third"));
     QCOMPARE(testing::openFilesUnder(m_env->root()), 0);
 
     QTest::keyClick(testing::control<QListView>(window, "lstKeyword"), Qt::Key_Down);
     QCOMPARE(testing::control<QLineEdit>(window, "txtKeyword")->text(), QStringLiteral("Ale"));
-    QCOMPARE(meaning(window), QStringLiteral("fourth"));
+    QCOMPARE(testing::meaningShown(window), QStringLiteral("fourth"));
     for (const char *expected : {"third", "second", "first"}) {
         QTest::keyClick(testing::control<QListView>(window, "lstKeyword"), Qt::Key_Up);
-        QCOMPARE(meaning(window), QString::fromLatin1(expected));
+        QCOMPARE(testing::meaningShown(window), QString::fromLatin1(expected));
     }
     QVERIFY(m_env->messages->shown.empty());
 }
@@ -377,7 +373,7 @@ void SectionWindowTest::duplicateKeywordsAreEditedAndRemovedByTheirOwnRow()
     click(testing::control<QPushButton>(window, "Command4"));
     QCOMPARE(window->mode(), Mode::Browsing);
     QCOMPARE(window->selectedPosition(), -1);
-    QCOMPARE(meaning(window), QStringLiteral("two edited")); // the boxes keep what was saved
+    QCOMPARE(testing::meaningShown(window), QStringLiteral("two edited")); // the boxes keep what was saved
     auto after = rows(QStringLiteral("tblspell"));
     QCOMPARE(after.size(), std::size_t(2));
     QCOMPARE(after[0], before[0]);
@@ -388,7 +384,8 @@ void SectionWindowTest::duplicateKeywordsAreEditedAndRemovedByTheirOwnRow()
     QCOMPARE(window->mode(), Mode::Browsing);
     QCOMPARE(rows(QStringLiteral("tblspell")), std::vector<testing::DiaryRow>{before[0]});
     QCOMPARE(listed(window), QStringList{QStringLiteral("Sage")});
-    QVERIFY(testing::control<QLineEdit>(window, "txtKeyword")->text().isEmpty() && meaning(window).isEmpty());
+    QVERIFY(testing::control<QLineEdit>(window, "txtKeyword")->text().isEmpty()
+            && testing::meaningShown(window).isEmpty());
     QVERIFY(m_env->messages->shown.empty());
     QCOMPARE(testing::openFilesUnder(m_env->root()), 0);
 }
@@ -481,7 +478,7 @@ void SectionWindowTest::addChecksComeInOrderAndKeepWhatWasTyped()
     click(testing::control<QPushButton>(window, "Command2"));
     QCOMPARE(messages().last(), kKeywordEmpty);
     QCOMPARE(window->mode(), Mode::Adding);
-    QCOMPARE(meaning(window), QStringLiteral("Resin"));
+    QCOMPARE(testing::meaningShown(window), QStringLiteral("Resin"));
     QCOMPARE(window->focusWidget(), testing::control<QLineEdit>(window, "txtKeyword"));
     QCOMPARE(messages().size(), 4);
     QCOMPARE(testing::bytesOf(working()), file);
@@ -514,7 +511,7 @@ void SectionWindowTest::editSaveChecksLikeAddAndNeedsARow()
     click(testing::control<QPushButton>(window, "Command4"));
     QCOMPARE(m_env->messages->texts(), QStringList{kKeywordEmpty});
     QCOMPARE(window->mode(), Mode::Editing);
-    QCOMPARE(meaning(window), QStringLiteral("Cleansing"));
+    QCOMPARE(testing::meaningShown(window), QStringLiteral("Cleansing"));
     QCOMPARE(window->selectedPosition(), 0);
 
     // An add refused with both boxes empty leaves the selection marked; an edit then stores nothing.
@@ -562,7 +559,7 @@ void SectionWindowTest::linesFollowWhatAnotherProgramChanged()
     selectLine(window, 1);
     QCOMPARE(listed(window), (QStringList{"B", "C"}));
     QCOMPARE(testing::control<QLineEdit>(window, "txtKeyword")->text(), QStringLiteral("B"));
-    QCOMPARE(meaning(window), QStringLiteral("b"));
+    QCOMPARE(testing::meaningShown(window), QStringLiteral("b"));
 
     // The entry being edited goes: Save asks, and taking the diary as it is writes nothing.
     click(testing::control<QPushButton>(window, "Command4"));
@@ -651,7 +648,8 @@ void SectionWindowTest::backThenAnotherSectionShowsOnlyThatSection()
     QVERIFY(window);
     QCOMPARE(testing::control<QLabel>(window, "lblCaption_0")->text(), QStringLiteral("Rituals Section"));
     QCOMPARE(listed(window), QStringList{QStringLiteral("Imbolc")});
-    QVERIFY(testing::control<QLineEdit>(window, "txtKeyword")->text().isEmpty() && meaning(window).isEmpty());
+    QVERIFY(testing::control<QLineEdit>(window, "txtKeyword")->text().isEmpty()
+            && testing::meaningShown(window).isEmpty());
     QCOMPARE(window->mode(), Mode::Closed);
     click(testing::control<QPushButton>(window, "Command1"));
     click(testing::control<QPushButton>(window, "Command5"));
@@ -734,7 +732,7 @@ void SectionWindowTest::leavingAsksBeforeTypedTextIsLost()
     }
     const Mode mode = window->mode();
     const QString keywordTyped = testing::control<QLineEdit>(window, "txtKeyword")->text();
-    const QString meaningTyped = meaning(window);
+    const QString meaningTyped = testing::meaningShown(window);
     m_env->messages->answers = {answer};
 
     QPointer<SectionWindow> watched(window);
@@ -763,7 +761,7 @@ void SectionWindowTest::leavingAsksBeforeTypedTextIsLost()
         QVERIFY(window->isVisible());
         QCOMPARE(window->mode(), mode);
         QCOMPARE(testing::control<QLineEdit>(window, "txtKeyword")->text(), keywordTyped);
-        QCOMPARE(meaning(window), meaningTyped);
+        QCOMPARE(testing::meaningShown(window), meaningTyped);
     }
     auto expected = before;
     if (stored && editing)
@@ -908,7 +906,7 @@ void SectionWindowTest::failuresShowTheirMessageAndLoseNothing()
     QCOMPARE(m_env->messages->last(), expected);
     QCOMPARE(window->mode(), Mode::Adding);
     QCOMPARE(testing::control<QLineEdit>(window, "txtKeyword")->text(), QStringLiteral("Vervain"));
-    QCOMPARE(meaning(window).size(), 100000);
+    QCOMPARE(testing::meaningShown(window).size(), 100000);
     QCOMPARE(testing::openFilesUnder(m_env->root()), 0);
 
     if (condition == u"missing") {
@@ -937,7 +935,7 @@ void SectionWindowTest::moreThan32767EntriesListSelectAndEdit()
     selectLine(window, 0);
     QTest::keyClick(testing::control<QListView>(window, "lstKeyword"), Qt::Key_End);
     QCOMPARE(window->selectedPosition(), kCount - 1);
-    QCOMPARE(meaning(window), QStringLiteral("Meaning 32999"));
+    QCOMPARE(testing::meaningShown(window), QStringLiteral("Meaning 32999"));
     QTest::keyClick(testing::control<QListView>(window, "lstKeyword"), Qt::Key_Up);
     QCOMPARE(testing::control<QLineEdit>(window, "txtKeyword")->text(), QStringLiteral("Keyword 32998"));
 
@@ -952,7 +950,7 @@ void SectionWindowTest::moreThan32767EntriesListSelectAndEdit()
     QCOMPARE(listed(window).value(32998), QStringLiteral("Changed"));
 
     selectLine(window, 32768);
-    QCOMPARE(meaning(window), QStringLiteral("Meaning 32768"));
+    QCOMPARE(testing::meaningShown(window), QStringLiteral("Meaning 32768"));
     click(testing::control<QPushButton>(window, "Command3"));
     stored = rows(QStringLiteral("tblrituals"));
     QCOMPARE(stored.size(), std::size_t(kCount - 1));

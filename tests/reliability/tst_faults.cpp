@@ -10,6 +10,7 @@
 #include "fixture.h"
 #include "mounts.h"
 #include "reliability.h"
+#include "sectionwindow.h"
 #include "testmain.h"
 
 #include "core/book/bookimport.h"
@@ -50,10 +51,6 @@ QStringList everythingIn(const QString &folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-QString meaning(const SectionWindow *window)
-{
-    return testing::control<QPlainTextEdit>(window, "txtMeaning")->toPlainText();
-}
 } // namespace
 
 class FaultTest : public QObject {
@@ -169,7 +166,7 @@ void FaultTest::readOnlyDiaryFileKeepsTheTypedText()
     QVERIFY(click(testing::control<QPushButton>(window, "Command4")));
     QCOMPARE(m_env->messages->texts(), QStringList({expected, expected}));
     QCOMPARE(window->mode(), Mode::Editing);
-    QCOMPARE(meaning(window), QStringLiteral("Cleansing and protection"));
+    QCOMPARE(testing::meaningShown(window), QStringLiteral("Cleansing and protection"));
     QCOMPARE(reliability::stateOf(working()), original);
     QCOMPARE(everythingIn(folder()), QStringList{QStringLiteral("updatediary.dll")});
 
@@ -221,7 +218,7 @@ void FaultTest::fullDiskDuringAnEditKeepsBothVersions()
     QVERIFY(click(testing::control<QPushButton>(window, "Command4")));
     QCOMPARE(m_env->messages->texts(), QStringList{kDiskFull + QLatin1Char('\n') + working()});
     QCOMPARE(window->mode(), Mode::Editing);
-    QCOMPARE(meaning(window), longer);
+    QCOMPARE(testing::meaningShown(window), longer);
     QCOMPARE(reliability::stateOf(working()), full);
     QCOMPARE(reliability::integrityCheck(working()), QStringLiteral("ok"));
     BRIMVALE_UNWRAP(kept, testing::readRows(working(), QStringLiteral("tblspell")));
@@ -369,7 +366,7 @@ void FaultTest::replacedDiaryIsReadAfreshAndItsRowsAreNeverMistaken()
     QVERIFY(click(testing::control<QPushButton>(window, "Command1")));
     QCOMPARE(listed(window), (QStringList{"Sage", "Rue", "Yarrow"}));
     selectLine(window, 1);
-    QCOMPARE(meaning(window), QStringLiteral("Protection"));
+    QCOMPARE(testing::meaningShown(window), QStringLiteral("Protection"));
 
     // Between two actions another program puts its own diary in place.
     QVERIFY(replaceWith(other));
@@ -384,7 +381,7 @@ void FaultTest::replacedDiaryIsReadAfreshAndItsRowsAreNeverMistaken()
     QCOMPARE(replaced, otherRows);
     selectLine(window, 1);
     QCOMPARE(testing::control<QLineEdit>(window, "txtKeyword")->text(), QStringLiteral("Ash"));
-    QCOMPARE(meaning(window), QStringLiteral("Healing"));
+    QCOMPARE(testing::meaningShown(window), QStringLiteral("Healing"));
 
     // And back: the selected "Ash" is not the row that now holds its place.
     QVERIFY(replaceWith(mine));
@@ -396,11 +393,12 @@ void FaultTest::replacedDiaryIsReadAfreshAndItsRowsAreNeverMistaken()
     // A selection made before a reload shows nothing of the other diary's row at that place.
     QVERIFY(replaceWith(other));
     selectLine(window, 0);
-    QVERIFY(testing::control<QLineEdit>(window, "txtKeyword")->text() != u"Oak" && meaning(window) != u"Strength");
+    QVERIFY(testing::control<QLineEdit>(window, "txtKeyword")->text() != u"Oak"
+            && testing::meaningShown(window) != u"Strength");
     testing::control<QPushButton>(window, "cmdRefresh")->click();
     QCOMPARE(listed(window), (QStringList{"Oak", "Ash"}));
     selectLine(window, 0);
-    QCOMPARE(meaning(window), QStringLiteral("Strength"));
+    QCOMPARE(testing::meaningShown(window), QStringLiteral("Strength"));
 
     // New entries go to the diary that is there now.
     QVERIFY(click(testing::control<QPushButton>(window, "Command2")));
@@ -476,7 +474,7 @@ void FaultTest::damagedDiaryIsReportedAndNeverTouched()
     QCOMPARE(m_env->messages->last(), expected);
     QCOMPARE(window->mode(), Mode::Adding);
     QCOMPARE(testing::control<QLineEdit>(window, "txtKeyword")->text(), QStringLiteral("Vervain"));
-    QCOMPARE(meaning(window), QStringLiteral("Visions"));
+    QCOMPARE(testing::meaningShown(window), QStringLiteral("Visions"));
     // Emptying both boxes is the way out of adding.
     testing::control<QLineEdit>(window, "txtKeyword")->clear();
     testing::control<QPlainTextEdit>(window, "txtMeaning")->clear();
@@ -490,7 +488,7 @@ void FaultTest::damagedDiaryIsReportedAndNeverTouched()
         QVERIFY(click(testing::control<QPushButton>(window, "Command4")));
         QCOMPARE(m_env->messages->last(), expected);
         QCOMPARE(window->mode(), Mode::Editing);
-        QCOMPARE(meaning(window), QStringLiteral("changed"));
+        QCOMPARE(testing::meaningShown(window), QStringLiteral("changed"));
         testing::control<QLineEdit>(window, "txtKeyword")->clear();
         testing::control<QPlainTextEdit>(window, "txtMeaning")->clear();
         QVERIFY(click(testing::control<QPushButton>(window, "Command4")));
@@ -540,7 +538,7 @@ void FaultTest::damageWhileRunningIsFoundBeforeTheNextWrite()
                  + QDir::toNativeSeparators(store::backupsOf(working()).value(0)));
     QCOMPARE(window->mode(), Mode::Adding);
     QCOMPARE(testing::control<QLineEdit>(window, "txtKeyword")->text(), QStringLiteral("Mugwort"));
-    QCOMPARE(meaning(window), QStringLiteral("Dreams"));
+    QCOMPARE(testing::meaningShown(window), QStringLiteral("Dreams"));
     QCOMPARE(reliability::stateOf(working()), damaged);
 }
 

@@ -13,6 +13,7 @@
 #include <QRadioButton>
 
 #include <QListView>
+#include <QPlainTextEdit>
 #include <QtTest>
 
 namespace testing {
@@ -42,6 +43,11 @@ SectionWindow *enterSection(int option, int bookOption)
     // What the diary reads in the background once it is open is read before the test looks.
     Diary::working().waitForReaders();
     return window;
+}
+
+QString meaningShown(const SectionWindow *window)
+{
+    return testing::control<QPlainTextEdit>(window, "txtMeaning")->toPlainText();
 }
 
 QStringList listed(const SectionWindow *window)

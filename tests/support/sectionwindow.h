@@ -18,6 +18,8 @@ SectionWindow *enterSection(int option, int bookOption = -1);
 
 // The lines of the keyword list, top to bottom.
 QStringList listed(const SectionWindow *window);
+// The text of the Meaning box as it shows.
+QString meaningShown(const SectionWindow *window);
 // Clicks a line of the list with the mouse, scrolling it into view first.
 void selectLine(SectionWindow *window, int row);
 
