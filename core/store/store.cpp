@@ -1,4 +1,5 @@
 #include "core/store/store.h"
+#include "core/secrets.h"
 #include "core/store/diarykey.h"
 
 #include "core/store/backups.h"
@@ -12,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <functional>
 #include <limits>
@@ -309,8 +311,17 @@ Result<bool> readEntriesUnasked(const QString &path, Table table, const EntryRea
     if (!statement.ok())
         return toldOf(statement.failure(), path);
     std::vector<std::pair<qint64, Entry>> rows;
-    for (qint64 from = std::numeric_limits<qint64>::min();;) {
+    // Each statement's rows hold the diary's text; it is zeroed once handed over, however this ends.
+    const auto wipeRows = [&rows] {
+        for (auto &[index, entry] : rows) {
+            secrets::wipe(entry.keyword);
+            secrets::wipe(entry.meaning);
+        }
         rows.clear();
+    };
+    const auto wipedAtEnd = qScopeGuard(wipeRows);
+    for (qint64 from = std::numeric_limits<qint64>::min();;) {
+        wipeRows();
         int rc = statement->rerun({{1, from}, {2, kRowsAtOnce}});
         for (; rc == SQLITE_ROW; rc = statement->step())
             rows.emplace_back(statement->integer(0), Entry{statement->text(1), statement->text(2)});
