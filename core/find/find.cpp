@@ -190,6 +190,7 @@ void Index::finish()
 {
     m_words.finish();
     m_postings.finish(size());
+    m_texts.finish();
     m_shown.shrink_to_fit();
     m_indexes.shrink_to_fit();
 #ifdef __GLIBC__
