@@ -273,7 +273,7 @@ std::vector<std::uint32_t> Index::search(QStringView typed) const
             } else {
                 m_postings.forEach(
                     word, [&](std::uint32_t entry) { withWord[entry / 64] |= std::uint64_t(1) << (entry % 64); });
-                mergedSinceCheck += m_postings.count(word);
+                mergedSinceCheck += m_postings.bytes(word);
             }
             if (mergedSinceCheck < size() / 8 + 64)
                 return true;

@@ -157,25 +157,23 @@ void Postings::finish(std::uint32_t entries)
         forEachBlock(chain, [&](const std::uint8_t *, std::uint32_t size) { packed += size; });
     m_packed.reserve(packed);
     m_starts.reserve(m_chains.size() + 1);
-    m_counts.reserve(m_chains.size());
     for (const Chain &chain : m_chains) {
         m_starts.push_back(std::uint32_t(m_packed.size()));
-        m_counts.push_back(chain.count);
         forEachBlock(chain, [&](const std::uint8_t *bytes, std::uint32_t size) {
             m_packed.insert(m_packed.end(), bytes, bytes + size);
         });
     }
     m_starts.push_back(std::uint32_t(m_packed.size()));
-    std::vector<Chain>().swap(m_chains);
-    std::vector<std::vector<std::uint8_t>>().swap(m_chunks);
-    for (std::uint32_t word = 0; word < m_counts.size(); ++word) {
-        if (m_counts[word] < std::max<std::uint32_t>(64, entries / 8))
+    for (std::uint32_t word = 0; word < m_chains.size(); ++word) {
+        if (m_chains[word].count < std::max<std::uint32_t>(64, entries / 8))
             continue;
         std::vector<std::uint64_t> bits((entries + 63) / 64);
         forEach(word, [&](std::uint32_t entry) { bits[entry / 64] |= std::uint64_t(1) << (entry % 64); });
         m_bitWords.push_back(word);
         m_bits.push_back(std::move(bits));
     }
+    std::vector<Chain>().swap(m_chains);
+    std::vector<std::vector<std::uint8_t>>().swap(m_chunks);
 }
 
 const std::vector<std::uint64_t> *Postings::bits(std::uint32_t word) const

@@ -62,8 +62,11 @@ public:
     // list then and far quicker to merge.
     void finish(std::uint32_t entries);
 
-    // Once finished: how many entries hold the word.
-    std::uint32_t count(std::uint32_t word) const { return word < m_counts.size() ? m_counts[word] : 0; }
+    // Once finished: the size of the word's list in bytes, one to five for each entry that holds it.
+    std::uint32_t bytes(std::uint32_t word) const
+    {
+        return word + 1 < m_starts.size() ? m_starts[word + 1] - m_starts[word] : 0;
+    }
     // The word's bits, one for each entry; null when it has none.
     const std::vector<std::uint64_t> *bits(std::uint32_t word) const;
     // Once finished.
@@ -103,8 +106,8 @@ private:
     template <class F>
     void forEachBlock(const Chain &chain, F &&each) const;
 
-    // While entries come in; emptied by finish(), which keeps only the lists' places and counts:
-    // a diary holds many words, most of them rare, and a chain is thrice the size of those.
+    // While entries come in; emptied by finish(), which keeps only where each list starts: a diary
+    // holds many words, most of them rare, and a chain is five times the size of that.
     std::vector<Chain> m_chains;
     std::vector<std::vector<std::uint8_t>> m_chunks;
     std::uint32_t m_chunkUsed = 0;
@@ -113,7 +116,6 @@ private:
     // word's starts.
     std::vector<std::uint8_t> m_packed;
     std::vector<std::uint32_t> m_starts;
-    std::vector<std::uint32_t> m_counts;
     // The words with bits, ascending, and their bits: few.
     std::vector<std::uint32_t> m_bitWords;
     std::vector<std::vector<std::uint64_t>> m_bits;
@@ -160,7 +162,7 @@ void Words::forEachHolding(std::string_view text, F &&each) const
 template <class F>
 void Postings::forEach(std::uint32_t word, F &&each) const
 {
-    if (word >= m_counts.size())
+    if (word + 1 >= m_starts.size())
         return;
     const std::uint8_t *byte = m_packed.data() + m_starts[word];
     const std::uint8_t *const end = m_packed.data() + m_starts[word + 1];
