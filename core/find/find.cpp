@@ -190,6 +190,7 @@ void Index::finish()
 {
     m_words.finish();
     m_postings.finish(size());
+    m_texts.finish();
     m_shown.shrink_to_fit();
     m_indexes.shrink_to_fit();
 #ifdef __GLIBC__
@@ -272,7 +273,7 @@ std::vector<std::uint32_t> Index::search(QStringView typed) const
             } else {
                 m_postings.forEach(
                     word, [&](std::uint32_t entry) { withWord[entry / 64] |= std::uint64_t(1) << (entry % 64); });
-                mergedSinceCheck += m_postings.count(word);
+                mergedSinceCheck += m_postings.bytes(word);
             }
             if (mergedSinceCheck < size() / 8 + 64)
                 return true;

@@ -6,6 +6,18 @@
 
 namespace finder::parts {
 
+namespace {
+// Into the least room it fits in, the room it had zeroed.
+void fitTightly(std::string &text)
+{
+    std::string fitted;
+    fitted.reserve(text.size());
+    fitted = text;
+    secrets::wipe(text);
+    text = std::move(fitted);
+}
+} // namespace
+
 Words::Words() : m_slots(1024)
 {
 }
@@ -43,8 +55,9 @@ std::uint32_t Words::numberOf(std::string_view text)
 
 void Words::finish()
 {
-    m_slots = {};
-    m_text.shrink_to_fit();
+    // Not `= {}`, which empties a vector but keeps its room.
+    std::vector<Slot>().swap(m_slots);
+    fitTightly(m_text);
     m_starts.shrink_to_fit();
 }
 
@@ -143,30 +156,32 @@ void Postings::finish(std::uint32_t entries)
     for (const Chain &chain : m_chains)
         forEachBlock(chain, [&](const std::uint8_t *, std::uint32_t size) { packed += size; });
     m_packed.reserve(packed);
-    for (Chain &chain : m_chains) {
-        const auto head = std::uint32_t(m_packed.size());
+    m_starts.reserve(m_chains.size() + 1);
+    for (const Chain &chain : m_chains) {
+        m_starts.push_back(std::uint32_t(m_packed.size()));
         forEachBlock(chain, [&](const std::uint8_t *bytes, std::uint32_t size) {
             m_packed.insert(m_packed.end(), bytes, bytes + size);
         });
-        chain.head = head;
-        chain.tail = std::uint32_t(m_packed.size());
     }
-    m_chunks = {};
+    m_starts.push_back(std::uint32_t(m_packed.size()));
     for (std::uint32_t word = 0; word < m_chains.size(); ++word) {
         if (m_chains[word].count < std::max<std::uint32_t>(64, entries / 8))
             continue;
         std::vector<std::uint64_t> bits((entries + 63) / 64);
         forEach(word, [&](std::uint32_t entry) { bits[entry / 64] |= std::uint64_t(1) << (entry % 64); });
+        m_bitWords.push_back(word);
         m_bits.push_back(std::move(bits));
-        m_chains[word].bits = std::uint32_t(m_bits.size());
     }
+    std::vector<Chain>().swap(m_chains);
+    std::vector<std::vector<std::uint8_t>>().swap(m_chunks);
 }
 
 const std::vector<std::uint64_t> *Postings::bits(std::uint32_t word) const
 {
-    if (word >= m_chains.size() || m_chains[word].bits == 0)
+    const auto found = std::lower_bound(m_bitWords.begin(), m_bitWords.end(), word);
+    if (found == m_bitWords.end() || *found != word)
         return nullptr;
-    return &m_bits[m_chains[word].bits - 1];
+    return &m_bits[std::size_t(found - m_bitWords.begin())];
 }
 
 Texts::~Texts()
@@ -188,6 +203,13 @@ std::uint32_t Texts::add(std::string_view text)
     chunk += char(text.size() >> 8);
     chunk += text;
     return place;
+}
+
+void Texts::finish()
+{
+    if (!m_chunks.empty())
+        fitTightly(m_chunks.back());
+    m_chunks.shrink_to_fit();
 }
 
 std::string_view Texts::at(std::uint32_t place) const

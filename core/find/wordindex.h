@@ -62,8 +62,11 @@ public:
     // list then and far quicker to merge.
     void finish(std::uint32_t entries);
 
-    // How many entries hold the word.
-    std::uint32_t count(std::uint32_t word) const { return word < m_chains.size() ? m_chains[word].count : 0; }
+    // Once finished: the size of the word's list in bytes, one to five for each entry that holds it.
+    std::uint32_t bytes(std::uint32_t word) const
+    {
+        return word + 1 < m_starts.size() ? m_starts[word + 1] - m_starts[word] : 0;
+    }
     // The word's bits, one for each entry; null when it has none.
     const std::vector<std::uint64_t> *bits(std::uint32_t word) const;
     // Once finished.
@@ -74,13 +77,11 @@ private:
     // Distances from the entry before, 7 bits a byte with the top bit for "more", running on
     // through a chain of blocks, each half as large again as the one before up to a limit: a long list
     // lies in few places, which a search reads far faster than many small ones.
-    // Once finished, head and tail are where the list starts and ends in m_packed.
     struct Chain {
         std::uint32_t head = 0;
         std::uint32_t tail = 0;
         std::uint32_t last = 0;
         std::uint32_t count = 0;
-        std::uint32_t bits = 0; // 1 + its place in m_bits; 0 for none
         std::uint16_t used = 0;
         bool any = false;
     };
@@ -105,12 +106,18 @@ private:
     template <class F>
     void forEachBlock(const Chain &chain, F &&each) const;
 
+    // While entries come in; emptied by finish(), which keeps only where each list starts: a diary
+    // holds many words, most of them rare, and a chain is five times the size of that.
     std::vector<Chain> m_chains;
     std::vector<std::vector<std::uint8_t>> m_chunks;
     std::uint32_t m_chunkUsed = 0;
     // Every list in one run: a search reads a list in one go, not from blocks spread over the
-    // chunks, each of which would cost a miss of the cache.
+    // chunks, each of which would cost a miss of the cache. A word's list ends where the next
+    // word's starts.
     std::vector<std::uint8_t> m_packed;
+    std::vector<std::uint32_t> m_starts;
+    // The words with bits, ascending, and their bits: few.
+    std::vector<std::uint32_t> m_bitWords;
     std::vector<std::vector<std::uint64_t>> m_bits;
 };
 
@@ -128,6 +135,8 @@ public:
     // Where the text went; at most 64 KiB.
     std::uint32_t add(std::string_view text);
     std::string_view at(std::uint32_t place) const;
+    // Once every text is in: the last chunk gives back the room it did not use.
+    void finish();
 
 private:
     static constexpr std::uint32_t kChunkBytes = 1u << 20;
@@ -153,10 +162,10 @@ void Words::forEachHolding(std::string_view text, F &&each) const
 template <class F>
 void Postings::forEach(std::uint32_t word, F &&each) const
 {
-    if (word >= m_chains.size() || !m_chains[word].any)
+    if (word + 1 >= m_starts.size())
         return;
-    const std::uint8_t *byte = m_packed.data() + m_chains[word].head;
-    const std::uint8_t *const end = m_packed.data() + m_chains[word].tail;
+    const std::uint8_t *byte = m_packed.data() + m_starts[word];
+    const std::uint8_t *const end = m_packed.data() + m_starts[word + 1];
     std::uint32_t entry = 0;
     while (byte < end) {
         std::uint32_t delta = 0;
