@@ -275,6 +275,7 @@ public:
 #endif
     }
 };
+
 // Longer than any password the windows take (32767 characters of up to three bytes), yet bounded:
 // standard input may hold anything.
 constexpr std::size_t kLongestLine = 32767 * 3;

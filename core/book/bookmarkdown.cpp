@@ -203,7 +203,7 @@ Parsed MarkdownReader::parse()
     std::optional<Table> table;
     int sectionLevel = 0;
     int keywordLevel = 0;
-    // The keyword whose meaning is being passed.
+    // The keyword whose meaning is being read, up to the next heading.
     cmark_node *keyword = nullptr;
     // The title alone is the book of a diary without entries.
     bool emptyBook = false;
