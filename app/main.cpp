@@ -4,6 +4,7 @@
 #include "core/datafolder.h"
 #include "core/diary.h"
 #include "core/identity.h"
+#include "core/store/backups.h"
 #include "gui/book/bookpages.h"
 #include "gui/forms.h"
 #include "gui/messages.h"
@@ -14,6 +15,7 @@
 #include "platform/terminalprompt.h"
 
 #include <QApplication>
+#include <QFileInfo>
 
 #include <cstdio>
 
@@ -27,8 +29,16 @@ void complain(const QString &text)
 // The book written without a window, through the store's usual open of the working diary.
 int exportBook(const commandline::Request &request)
 {
-    if (!datafolder::setDataFolder()) {
-        complain(QStringLiteral("The data folder could not be created."));
+    // An export only reads: where Brimvale never made a diary it makes nothing, not even the data
+    // folder. A diary gone but backed up is told of by the store, with its newest backup.
+    if (datafolder::appDataFolder().isEmpty()) {
+        complain(QStringLiteral("The data folder could not be found."));
+        return commandline::kExitFailed;
+    }
+    const QString diary = Diary::working().path();
+    if (!QFileInfo::exists(diary) && store::everyBackupOf(diary).isEmpty()) {
+        complain(QStringLiteral("There is no diary yet: start Brimvale once and continue into a section, "
+                                "which makes it."));
         return commandline::kExitFailed;
     }
     // Before the diary is read, so that nobody is asked for its password in vain.
@@ -36,7 +46,7 @@ int exportBook(const commandline::Request &request)
         complain(book::exportFailure(request.file, refused->detail));
         return commandline::kExitFailed;
     }
-    const auto book = book::read(Diary::working().path(), request.tables);
+    const auto book = book::read(diary, request.tables);
     if (!book.ok()) {
         complain(store::message(book.failure()));
         return commandline::kExitFailed;
@@ -75,9 +85,14 @@ int main(int argc, char *argv[])
     case commandline::Action::Windows: break;
     }
     platform::Services services = platform::productionServices();
-    // A diary with a password of its own asks for it on the terminal for a script's export.
-    services.passwordPrompt = request.action == commandline::Action::Export ? platform::terminalPasswordPrompt()
-                                                                            : gui::dialogPasswordPrompt();
+    // A diary with a password of its own asks for it on the terminal for an export, unless the
+    // script pipes it in.
+    if (request.action != commandline::Action::Export)
+        services.passwordPrompt = gui::dialogPasswordPrompt();
+    else if (request.passwordPiped)
+        services.passwordPrompt = platform::pipedPasswordPrompt();
+    else
+        services.passwordPrompt = platform::terminalPasswordPrompt();
     platform::install(std::move(services));
     if (request.action == commandline::Action::Export)
         return exportBook(request);

@@ -44,12 +44,16 @@ CommandLine::CommandLine()
                QStringLiteral("format")),
       m_sections(QStringLiteral("sections"),
                  QStringLiteral("The sections to export, separated by commas (default: %1).").arg(sectionNames()),
-                 QStringLiteral("sections"))
+                 QStringLiteral("sections")),
+      m_passwordStdin(QStringLiteral("password-stdin"),
+                      QStringLiteral("With --export: the diary's own password is the first line of standard "
+                                     "input, e.g. piped from a password manager. Anything that can read the "
+                                     "pipe, or the script if it holds the password, sees it."))
 {
     m_parser.setApplicationDescription(QStringLiteral("A personal book of shadows."));
     m_parser.addHelpOption();
     m_parser.addVersionOption();
-    m_parser.addOptions({m_export, m_format, m_sections});
+    m_parser.addOptions({m_export, m_format, m_sections, m_passwordStdin});
 }
 
 Request CommandLine::parse(const QStringList &arguments)
@@ -78,6 +82,8 @@ Request CommandLine::parse(const QStringList &arguments)
     if (!m_parser.positionalArguments().isEmpty())
         return refused(QStringLiteral("Unexpected argument '%1'.").arg(m_parser.positionalArguments().constFirst()));
     if (!m_parser.isSet(m_export)) {
+        if (m_parser.isSet(m_passwordStdin))
+            return refused(QStringLiteral("--password-stdin goes with --export."));
         if (m_parser.isSet(m_format) || m_parser.isSet(m_sections))
             return refused(QStringLiteral("--format and --sections go with --export."));
         return {};
@@ -95,6 +101,7 @@ Request CommandLine::parse(const QStringList &arguments)
     if (!format)
         return refused(QStringLiteral("The format cannot be told from '%1': add --format.").arg(request.file));
     request.format = *format;
+    request.passwordPiped = m_parser.isSet(m_passwordStdin);
 
     const QStringList names = m_parser.isSet(m_sections)
         ? m_parser.values(m_sections).join(QLatin1Char(',')).split(QLatin1Char(','))

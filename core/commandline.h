@@ -17,7 +17,8 @@ struct Request {
     QString file;
     book::Format format = book::Format::Pdf;
     std::vector<sections::Table> tables;
-    QString error; // for Refused: one line, without the program's name
+    bool passwordPiped = false; // the diary's own password comes on standard input
+    QString error;              // for Refused: one line, without the program's name
 };
 
 class CommandLine {
@@ -35,6 +36,7 @@ private:
     QCommandLineOption m_export;
     QCommandLineOption m_format;
     QCommandLineOption m_sections;
+    QCommandLineOption m_passwordStdin;
 };
 
 // Whether the raw arguments ask for work without windows (any long option, help or version, or any

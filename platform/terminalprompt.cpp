@@ -275,7 +275,89 @@ public:
 #endif
     }
 };
+
+// Longer than any password the windows take (32767 characters of up to three bytes), yet bounded:
+// standard input may hold anything.
+constexpr std::size_t kLongestLine = 32767 * 3;
+
+bool inputIsTerminal()
+{
+#ifdef Q_OS_WIN
+    return ::GetFileType(::GetStdHandle(STD_INPUT_HANDLE)) == FILE_TYPE_CHAR;
+#else
+    return ::isatty(STDIN_FILENO) == 1;
+#endif
+}
+
+// One byte at a time from the input itself, past any buffer that would keep a copy of the password
+// or read on beyond its line; false at the end of the input.
+bool readByte(char *c)
+{
+#ifdef Q_OS_WIN
+    DWORD got = 0;
+    return ::ReadFile(::GetStdHandle(STD_INPUT_HANDLE), c, 1, &got, nullptr) && got == 1;
+#else
+    ssize_t got = 0;
+    do
+        got = ::read(STDIN_FILENO, c, 1);
+    while (got < 0 && errno == EINTR);
+    return got == 1;
+#endif
+}
+
+// The first line of standard input, without its line end (LF or CR LF), into line, whose room is
+// never outgrown; why it holds no password otherwise.
+std::optional<const char *> readPipedLine(std::string &line)
+{
+    // Typed there, the password would show as it is typed.
+    if (inputIsTerminal())
+        return "is a terminal, where the password would show";
+    char c = 0;
+    while (line.size() <= kLongestLine && readByte(&c) && c != '\n')
+        line.push_back(c);
+    if (line.size() > kLongestLine)
+        return "holds a line longer than any password";
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    if (line.find('\0') != std::string::npos)
+        return "holds a NUL byte, which no password does";
+    if (line.empty())
+        return "holds no password";
+    return std::nullopt;
+}
+
+class PipedPrompt final : public PasswordPrompt {
+public:
+    bool ask(const QString &, const std::function<bool(const QString &)> &tryPassword) override
+    {
+        // One line, once: another question would read what the script meant for something else.
+        if (m_asked)
+            return false;
+        m_asked = true;
+        std::string line;
+        line.reserve(kLongestLine + 1);
+        if (const auto refused = readPipedLine(line)) {
+            secrets::wipe(line);
+            std::fprintf(stderr, "brimvale: standard input %s: one line with the diary's password is expected.\n",
+                         *refused);
+            return false;
+        }
+        QString password = QString::fromUtf8(line.data(), qsizetype(line.size()));
+        secrets::wipe(line);
+        const bool opened = tryPassword(password);
+        secrets::wipe(password);
+        return opened;
+    }
+
+private:
+    bool m_asked = false;
+};
 } // namespace
+
+std::unique_ptr<PasswordPrompt> pipedPasswordPrompt()
+{
+    return std::make_unique<PipedPrompt>();
+}
 
 std::unique_ptr<PasswordPrompt> terminalPasswordPrompt()
 {

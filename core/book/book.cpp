@@ -1,6 +1,7 @@
 #include "core/book/book.h"
 
 #include "core/book/bookfile.h"
+#include "core/book/bookreaders.h"
 #include "core/services.h"
 
 #include <QDir>
@@ -136,9 +137,12 @@ QString entryOf(Format format, Table table, const Entry &entry)
         return QStringLiteral("<h3>%1</h3>\n<p class=\"meaning\">%2</p>\n")
             .arg(entry.keyword.toHtmlEscaped(), entry.meaning.toHtmlEscaped());
     case Format::Markdown: {
+        const QString heading = QStringLiteral("### ") + markdownHeading(entry.keyword) + QStringLiteral("\n\n");
+        // Plain words read best; a fence keeps whatever Markdown would change.
+        if (readsBackPlain(entry.meaning))
+            return heading + entry.meaning + QStringLiteral("\n\n");
         const QString fence = fenceFor(entry.meaning);
-        return QStringLiteral("### ") + markdownHeading(entry.keyword) + QStringLiteral("\n\n") + fence
-            + QLatin1Char('\n') + entry.meaning + QLatin1Char('\n') + fence + QStringLiteral("\n\n");
+        return heading + fence + QLatin1Char('\n') + entry.meaning + QLatin1Char('\n') + fence + QStringLiteral("\n\n");
     }
     case Format::Text: return underlined(entry.keyword, QLatin1Char('-')) + entry.meaning + QStringLiteral("\n\n");
     case Format::Csv:

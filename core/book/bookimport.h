@@ -1,6 +1,6 @@
 #pragma once
 
-// Bringing entries into the diary from a CSV table, Brimvale's Markdown or another diary file (a
+// Bringing entries into the diary from a CSV table, a Markdown book or another diary file (a
 // backup, a copy from another computer, a sync tool's conflict copy). A preview first says what
 // would change; the import then appends the new entries in one transaction.
 

@@ -1,7 +1,7 @@
 #pragma once
 
 // Reading entries back from files: any CSV table with the columns section, keyword and meaning,
-// and the Markdown that Brimvale's own export writes. A file is read whole or refused whole, at
+// and Markdown with a heading for each section and keyword. A file is read whole or refused whole, at
 // its first line that cannot be taken.
 
 #include "core/book/book.h"
@@ -26,8 +26,12 @@ struct Parsed {
 // UTF-8 with or without a byte-order mark; RFC 4180 fields, quoted ones with separators,
 // quotes and line breaks; the columns in any order by the header row.
 Parsed parseCsv(const QByteArray &bytes);
-// The headings and fenced meanings of Brimvale's Markdown; the meanings come back byte for byte.
+// A section's heading (any level, its name in the singular or plural, any case), a heading below
+// it for each keyword, and up to the next heading its meaning: the lines of a code block between
+// its fences, or else the lines as they stand; the meanings come back byte for byte.
 Parsed parseMarkdown(const QByteArray &bytes);
+// Whether the meaning, written as it is under its keyword, reads back exactly as itself.
+bool readsBackPlain(const QString &meaning);
 
 // What the user reads: nothing was imported, the line and the reason, the file.
 QString problemMessage(const QString &path, const Problem &problem);

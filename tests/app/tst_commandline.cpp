@@ -67,13 +67,19 @@ struct Run {
     QString output;
 };
 
-// The program as a script runs it.
-Run run(const QString &root, const QStringList &arguments)
+// The program as a script runs it, with input piped into it; "/dev/zero" stands for that
+// endless input.
+Run run(const QString &root, const QStringList &arguments, const QByteArray &input = {})
 {
     QProcess program;
     program.setProcessEnvironment(environmentIn(root));
     program.setWorkingDirectory(root);
+    if (input == "/dev/zero")
+        program.setStandardInputFile(QString::fromLatin1(input));
     program.start(QStringLiteral(BRIMVALE_PROGRAM), arguments);
+    if (input != "/dev/zero")
+        program.write(input);
+    program.closeWriteChannel();
     Run result;
     result.finished = program.waitForFinished(60000) && program.exitStatus() == QProcess::NormalExit;
     result.exitCode = program.exitCode();
@@ -89,11 +95,14 @@ class CommandLineTest : public QObject {
 private slots:
     void exportRunsWithoutAWindow_data();
     void exportRunsWithoutAWindow();
+    void passwordPipedIn_data();
+    void passwordPipedIn();
     void exportNeverReplacesTheDiaryNorWhatIsNoFile_data();
     void exportNeverReplacesTheDiaryNorWhatIsNoFile();
     void promptEndedBySignalGivesTheTerminalBack_data();
     void promptEndedBySignalGivesTheTerminalBack();
     void promptHidesTypingBeforeItAsks();
+    void pipedPasswordIsNeverTyped();
 };
 
 void CommandLineTest::exportRunsWithoutAWindow_data()
@@ -148,6 +157,12 @@ void CommandLineTest::exportRunsWithoutAWindow_data()
     QTest::newRow("diary with a password of its own, no terminal")
         << QStringList{"--export", "out/book.csv", "--password-of-its-own"} << 1
         << QStringLiteral("brimvale: The diary stays locked: its password was not given.") << QByteArray();
+    QTest::newRow("password from standard input without export")
+        << QStringList{"--password-stdin"} << 2 << QStringLiteral("brimvale: --password-stdin goes with --export.")
+        << QByteArray();
+    QTest::newRow("Brimvale never started")
+        << QStringList{"--export", "out/book.csv", "--never-started"} << 1
+        << QStringLiteral("brimvale: There is no diary yet: start Brimvale once") << QByteArray();
     QTest::newRow("folder missing") << QStringList{"--export", "gone/book.csv"} << 1
                                     << QStringLiteral("brimvale: The book could not be exported. - ") << QByteArray();
 }
@@ -165,6 +180,9 @@ void CommandLineTest::exportRunsWithoutAWindow()
     // A script without a terminal cannot be asked for the diary's own password: nothing is written.
     if (arguments.removeAll(QStringLiteral("--password-of-its-own")))
         QVERIFY(store::changePassword(diary, QString(), QStringLiteral("only mine")).ok());
+    if (arguments.removeAll(QStringLiteral("--never-started")))
+        QVERIFY(QDir(root.filePath(QStringLiteral("home"))).removeRecursively());
+    const QStringList home = testing::stateOf(root.filePath(QStringLiteral("home")));
 
     const Run program = run(root.path(), arguments);
     const QString &errors = program.errors;
@@ -180,6 +198,8 @@ void CommandLineTest::exportRunsWithoutAWindow()
     } else {
         QVERIFY2(errors.contains(said), qPrintable(errors));
     }
+    if (exitCode != 0)
+        QCOMPARE(testing::stateOf(root.filePath(QStringLiteral("home"))), home);
     const QStringList written = QDir(root.filePath(QStringLiteral("out"))).entryList(QDir::Files);
     if (fileStart.isEmpty()) {
         QCOMPARE(written, QStringList());
@@ -189,6 +209,39 @@ void CommandLineTest::exportRunsWithoutAWindow()
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY2(file.readAll().startsWith(fileStart), qPrintable(written.constFirst()));
     }
+}
+
+void CommandLineTest::passwordPipedIn_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QString>("said"); // on standard error; none when the export is written
+    const QString usual = QStringLiteral("brimvale: The diary file is damaged or the password is wrong.");
+    const QString locked = QStringLiteral("brimvale: The diary stays locked: its password was not given.");
+    QTest::newRow("right password") << QByteArray("only mine\n") << QString();
+    QTest::newRow("the first line alone, CR LF left off") << QByteArray("only mine\r\nonly\n") << QString();
+    QTest::newRow("no line end") << QByteArray("only mine") << QString();
+    QTest::newRow("wrong password") << QByteArray("not mine\n") << usual;
+    QTest::newRow("nothing") << QByteArray() << locked;
+    QTest::newRow("an empty line") << QByteArray("\nonly mine\n") << locked;
+    QTest::newRow("a NUL byte") << QByteArray("only mine\0\n", 11) << locked;
+    QTest::newRow("endless input") << QByteArray("/dev/zero") << locked;
+}
+
+// A scheduled job pipes the diary's own password in; anything but the right one fails cleanly.
+void CommandLineTest::passwordPipedIn()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(QString, said);
+    QTemporaryDir root;
+    QVERIFY(makeHome(root.path()));
+    const QString diary = root.filePath(kDataFolder + QStringLiteral("/updatediary.dll"));
+    QVERIFY(store::changePassword(diary, QString(), QStringLiteral("only mine")).ok());
+
+    const Run program = run(root.path(), {"--export", "out/book.csv", "--password-stdin"}, input);
+    QVERIFY(program.finished);
+    QCOMPARE(program.exitCode, said.isEmpty() ? 0 : commandline::kExitFailed);
+    QVERIFY2(said.isEmpty() ? program.errors.isEmpty() : program.errors.contains(said), qPrintable(program.errors));
+    QCOMPARE(QFile::exists(root.filePath(QStringLiteral("out/book.csv"))), said.isEmpty());
 }
 
 void CommandLineTest::exportNeverReplacesTheDiaryNorWhatIsNoFile_data()
@@ -301,8 +354,8 @@ void CommandLineTest::promptEndedBySignalGivesTheTerminalBack_data()
 class OnTerminal {
 public:
     // With fullFirst the terminal has no room left when the program starts: it waits in its first
-    // write until the test reads.
-    bool start(const QString &root, bool fullFirst = false)
+    // write until the test reads. A further option goes after the export's own.
+    bool start(const QString &root, bool fullFirst = false, QByteArray more = {})
     {
         // Everything the child needs is made before the fork, which leaves it one thread.
         std::vector<QByteArray> strings;
@@ -315,7 +368,8 @@ public:
         QByteArray program(BRIMVALE_PROGRAM);
         QByteArray option("--export");
         QByteArray file("out/book.csv");
-        char *arguments[] = {program.data(), option.data(), file.data(), nullptr};
+        char *arguments[] = {program.data(), option.data(), file.data(), more.isEmpty() ? nullptr : more.data(),
+                             nullptr};
         const QByteArray folder = QFile::encodeName(root);
 
         int programsTerminal = -1;
@@ -476,6 +530,22 @@ void CommandLineTest::promptHidesTypingBeforeItAsks()
     QCOMPARE(WEXITSTATUS(*status), 0);
     QVERIFY(!program.output().contains(password.toLocal8Bit()));
     QVERIFY(QFile::exists(root.filePath(QStringLiteral("out/book.csv"))));
+}
+
+// Typed on a terminal that echoes, the password would show: the program refuses to read it there.
+void CommandLineTest::pipedPasswordIsNeverTyped()
+{
+    QTemporaryDir root;
+    QVERIFY(makeHome(root.path()));
+    const QString diary = root.filePath(kDataFolder + QStringLiteral("/updatediary.dll"));
+    QVERIFY(store::changePassword(diary, QString(), QStringLiteral("only mine")).ok());
+
+    OnTerminal program;
+    QVERIFY(program.start(root.path(), false, "--password-stdin"));
+    const auto status = program.ended();
+    QVERIFY(status && WIFEXITED(*status));
+    QCOMPARE(WEXITSTATUS(*status), commandline::kExitFailed);
+    QVERIFY2(program.output().contains("standard input is a terminal"), program.output().constData());
 }
 
 BRIMVALE_TEST_MAIN(CommandLineTest)

@@ -43,6 +43,8 @@ private slots:
     void htmlShowsMarkupAsText();
     void textFormatsKeepMeaningsVerbatim_data();
     void textFormatsKeepMeaningsVerbatim();
+    void markdownFencesOnlyWhatWouldReadBackOtherwise_data();
+    void markdownFencesOnlyWhatWouldReadBackOtherwise();
     void stoppedOrFailedExportLeavesNoFile_data();
     void stoppedOrFailedExportLeavesNoFile();
     void fullDiskSaysSoAndStopsTheWork_data();
@@ -187,6 +189,34 @@ void ExportTest::textFormatsKeepMeaningsVerbatim()
         QVERIFY2(found >= 0, qPrintable(part));
         at = found + part.size();
     }
+}
+
+void ExportTest::markdownFencesOnlyWhatWouldReadBackOtherwise_data()
+{
+    QTest::addColumn<QString>("meaning");
+    QTest::addColumn<bool>("fenced");
+    QTest::newRow("words") << QStringLiteral("Fill a jar with *salt*.") << false;
+    QTest::newRow("paragraphs and lines") << QStringLiteral("one\ntwo\n\nthree") << false;
+    QTest::newRow("a heading's line") << QStringLiteral("# not a heading") << true;
+    QTest::newRow("an underline") << QStringLiteral("text\n---") << true;
+    QTest::newRow("an indented line") << QStringLiteral("    code") << true;
+    QTest::newRow("a blank line at the end") << QStringLiteral("x\n") << true;
+    QTest::newRow("a comment left open") << QStringLiteral("<!-- x") << true;
+}
+
+// Meanings read as plain words in any Markdown viewer; a fence keeps those that would not come
+// back exactly.
+void ExportTest::markdownFencesOnlyWhatWouldReadBackOtherwise()
+{
+    QFETCH(QString, meaning);
+    QFETCH(bool, fenced);
+    const QString file = m_dir->filePath(QStringLiteral("book.md"));
+    QVERIFY(book::exportText(file, Format::Markdown, {{Table::Spell, {{QStringLiteral("Jar"), meaning}}}}, QString())
+                .done());
+    const QString text = QString::fromUtf8(bytesOf(file));
+    const QString plain = QStringLiteral("### Jar\n\n") + meaning + QStringLiteral("\n\n");
+    QVERIFY2(text.endsWith(plain) != fenced, qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("### Jar\n\n```\n")) == fenced, qPrintable(text));
 }
 
 void ExportTest::stoppedOrFailedExportLeavesNoFile_data()

@@ -65,6 +65,8 @@ private slots:
     void entryListedTwiceIsAddedOnce_data();
     void entryListedTwiceIsAddedOnce();
     void anyCsvWithTheThreeColumnsIsRead();
+    void ordinaryMarkdownIsRead_data();
+    void ordinaryMarkdownIsRead();
     void badFilesAreRefusedWithTheirLine_data();
     void badFilesAreRefusedWithTheirLine();
     void cancelledImportWritesNothing();
@@ -174,6 +176,60 @@ void ImportTest::anyCsvWithTheThreeColumnsIsRead()
     QCOMPARE(rituals[0].meaning, QStringLiteral("a, b \"c\"\nd"));
 }
 
+void ImportTest::ordinaryMarkdownIsRead_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<sections::Table>("table");
+    QTest::addColumn<QString>("keyword");
+    QTest::addColumn<QString>("meaning");
+    QTest::newRow("a paragraph") << QByteArray("# Spell\n\n## Protection Jar\n\nFill a jar with salt.\n")
+                                 << sections::Table::Spell << "Protection Jar"
+                                 << "Fill a jar with salt.";
+    QTest::newRow("plural, any case and level, after a title and its words")
+        << QByteArray("# My Book\n\nWritten in spring.\n\n### SPELLS\n\n#### Jar\n\nsalt\n") << sections::Table::Spell
+        << "Jar"
+        << "salt";
+    QTest::newRow("singular, paragraphs up to the next heading")
+        << QByteArray("Ritual\n======\n## Moon\nOne.\n\nTwo\nthree.\n\n\n## Sun\nx\n") << sections::Table::Rituals
+        << "Moon"
+        << "One.\n\nTwo\nthree.";
+    QTest::newRow("fenced, with an info string")
+        << QByteArray("## Incense\n### Kyphi\n~~~text\nresin\n~~~\n") << sections::Table::Incense << "Kyphi"
+        << "resin";
+    QTest::newRow("emphasis nested deeper than a stack")
+        << QByteArray("## Spell\n### ") + QByteArray(200000, '*') + "x" + QByteArray(200000, '*') + "\ny\n"
+        << sections::Table::Spell << "x"
+        << "y";
+    QTest::newRow("indented code that starts as a fence")
+        << QByteArray("## Spell\n### Jar\n\n    ```\n    salt\n") << sections::Table::Spell << "Jar"
+        << "```\nsalt";
+    QTest::newRow("a keyword named as a section")
+        << QByteArray("## Recipe\n### Spell\nstir\n") << sections::Table::Recipes << "Spell"
+        << "stir";
+    QTest::newRow("CR LF, a NUL byte, no line end at the end")
+        << QByteArray("## Spell\r\n### Jar\r\none\r\ntwo\0", 28) << sections::Table::Spell << "Jar"
+        << QStringLiteral("one\r\ntwo") + QChar(0);
+}
+
+// Markdown written by hand or by another program: a section's heading, a keyword's heading
+// below it, and the meaning up to the next heading.
+void ImportTest::ordinaryMarkdownIsRead()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(sections::Table, table);
+    QFETCH(QString, keyword);
+    QFETCH(QString, meaning);
+    const QString file = m_dir->filePath(QStringLiteral("a.md"));
+    QVERIFY(writeBytes(file, content));
+    const auto loaded = book::load(file);
+    QCOMPARE(refusalOf(loaded), QString());
+    QCOMPARE(loaded->size(), std::size_t(1));
+    QCOMPARE(loaded->front().table, table);
+    QVERIFY(!loaded->front().entries.empty());
+    QCOMPARE(loaded->front().entries.front().keyword, keyword);
+    QCOMPARE(loaded->front().entries.front().meaning, meaning);
+}
+
 void ImportTest::badFilesAreRefusedWithTheirLine_data()
 {
     QTest::addColumn<QString>("fileName");
@@ -203,15 +259,20 @@ void ImportTest::badFilesAreRefusedWithTheirLine_data()
                                      << "line 2 is not valid CSV";
     QTest::newRow("markdown not UTF-8") << "a.md" << md + "### Rue\n\n```\n\xc3\n```\n"
                                         << "line 8 is not UTF-8 text";
-    QTest::newRow("markdown unknown section")
-        << "a.md" << QByteArray("## Spells\n") << "line 1 names an unknown section, \u201cSpells\u201d";
-    QTest::newRow("markdown keyword without meaning") << "a.md" << md + "### Rue\n\nplain text\n"
+    QTest::newRow("markdown unknown section") << "a.md" << md + "### Rue\n\nx\n\n## Potions\n"
+                                              << "line 9 names an unknown section, \u201cPotions\u201d";
+    QTest::newRow("markdown keyword without meaning") << "a.md" << md + "### Rue\n\n### Sage\n\nx\n"
                                                       << "line 5 has a keyword without its meaning";
     QTest::newRow("markdown meaning never closed") << "a.md" << md + "### Rue\n\n````\nx\n```\n"
                                                    << "line 5 has a keyword without its meaning";
     QTest::newRow("markdown empty meaning") << "a.md" << md + "### Rue\n\n```\n \n```\n"
                                             << "line 5 has an empty meaning";
     QTest::newRow("markdown other text") << "a.md" << QByteArray("Dear diary,\n") << "line 1 is not part of a book";
+    QTest::newRow("markdown words under a section's heading")
+        << "a.md" << QByteArray("# Spells\n\nMine.\n") << "line 3 is not part of a book: a heading naming a section (";
+    QTest::newRow("markdown heading below a meaning")
+        << "a.md" << QByteArray("# Spell\n## Jar\nsalt\n### Steps\nstir\n")
+        << "line 4 is a heading that names no section and is not at its keywords' level";
     QTest::newRow("not a diary") << "a.dll" << QByteArray(4096, 'x') << "The diary file is damaged";
 }
 
