@@ -64,7 +64,7 @@ void lockDiary(forms::Form *from, const Own &)
         ? QStringLiteral("The diary is not open yet, so there is nothing to lock: Brimvale asks for its "
                          "password the first time it needs the diary.")
         : QStringLiteral("Only a diary with a password of its own can be locked, and this one has none yet.\n\n"
-                         "Set one in %1; from then on Lock Diary (Ctrl+L) hides the diary until its "
+                         "To set one, choose %1\nFrom then on, Lock Diary (Ctrl+L) hides the diary until its "
                          "password is typed again.")
               .arg(menuPath(kDiaryPasswordCaption));
     gui::messages().show(from->widget(), why, gui::MessageIcon::Information);

@@ -581,7 +581,7 @@ void LockTest::diaryWithoutItsOwnPasswordNeverLocks_data()
 {
     QTest::addColumn<bool>("ownPassword");
     QTest::addColumn<QString>("said");
-    QTest::newRow("none: says where to set one") << false << QStringLiteral("Set one in File > ");
+    QTest::newRow("none: says where to set one") << false << QStringLiteral("To set one, choose File > ");
     QTest::newRow("one not typed yet in this run") << true << QStringLiteral("not open yet");
 }
 
