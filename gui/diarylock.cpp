@@ -15,7 +15,6 @@
 #include <QDialog>
 #include <QMenu>
 #include <QProgressDialog>
-#include <QScopedValueRollback>
 
 #include <utility>
 
@@ -23,8 +22,7 @@ namespace {
 // Once a second: time without use is counted in minutes.
 constexpr int kCheckEveryMs = 1000;
 
-const QString kNeedsPassword = QStringLiteral("Give the diary a password of its own first (File, Diary Password).");
-const QString kHides = QStringLiteral("Hides the diary until its password is typed again.");
+const QString kLockedMark = QStringLiteral(" [Locked]");
 
 // A progress window belongs to work under way: an import's keeps the lock waiting, and the others
 // (an export, the print preview's layout) show nothing of the diary and end by themselves.
@@ -78,13 +76,18 @@ bool DiaryLock::locked() const
     return false;
 }
 
+bool DiaryLock::lockable() const
+{
+    return store::ownPasswordInUse(Diary::working().path());
+}
+
 void DiaryLock::lock()
 {
     if (locked())
         return;
     m_covered.clear();
     m_path = Diary::working().path();
-    if (!store::ownPasswordInUse(m_path)) {
+    if (!lockable()) {
         m_pending = false;
         return;
     }
@@ -119,7 +122,6 @@ void DiaryLock::closeDialogs()
 {
     for (int tries = 0; tries < 8 && QApplication::activePopupWidget(); ++tries)
         QApplication::activePopupWidget()->close();
-    const QScopedValueRollback closing(m_closingDialogs, true);
     for (int tries = 0; tries < 16 && closesWithTheLock(QApplication::activeModalWidget()); ++tries) {
         static_cast<QDialog *>(QApplication::activeModalWidget())->reject();
         m_cutShort = true;
@@ -137,7 +139,8 @@ void DiaryLock::closeDialogs()
 
 void DiaryLock::cover(QWidget *window)
 {
-    Covered covered{window, new LockPanel(window), {}};
+    Covered covered{window, new LockPanel(window), {}, window->windowTitle()};
+    window->setWindowTitle(covered.title + kLockedMark);
     // Nothing behind the panel takes a key, a click or the focus.
     for (QWidget *child : window->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
         if (child != covered.panel && !child->isWindow() && child->isEnabled()) {
@@ -178,6 +181,8 @@ void DiaryLock::unlock(const QString &password)
         for (const QPointer<QWidget> &child : covered.disabled)
             if (child)
                 child->setEnabled(true);
+        if (covered.window)
+            covered.window->setWindowTitle(covered.title);
     }
     for (const Covered &covered : uncovered)
         if (auto *form = dynamic_cast<forms::Form *>(covered.window.data()))
@@ -220,13 +225,10 @@ void DiaryLock::listenToScreen()
 
 void DiaryLock::updateActions()
 {
-    const bool lockable = !locked() && store::ownPasswordInUse(Diary::working().path());
+    // Without a password to lock with the entry stays enabled: choosing it says how to get one.
     for (const QPointer<QAction> &action : m_actions)
-        if (action) {
-            action->setEnabled(lockable);
-            action->setToolTip(lockable ? kHides : kNeedsPassword);
-            action->setStatusTip(action->toolTip());
-        }
+        if (action)
+            action->setEnabled(!locked());
     std::erase_if(m_actions, [](const QPointer<QAction> &action) { return action.isNull(); });
 }
 

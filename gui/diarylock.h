@@ -2,10 +2,11 @@
 
 // The diary's lock. A diary with a password of its own locks on demand, after a time without
 // keyboard or mouse use in Brimvale, and when the desktop session locks (as the user chose).
-// Locked, every window hides what it held of the diary behind a lock panel, the diary's keys are
-// wiped from memory, and text Brimvale put on the clipboard goes; the password unlocks, back to
-// where the user was. Locking writes nothing. It comes on time: the dialogs open then close as
-// their Cancel would, and only a write under way (which is short) finishes first.
+// Locked, every window hides what it held of the diary behind a lock panel (its title says
+// "[Locked]"), the diary's keys are wiped from memory, and text Brimvale put on the clipboard
+// goes; the password unlocks, back to where the user was. Locking writes nothing. It comes on
+// time: the dialogs open then close as their Cancel would, and only a write under way (which is
+// short) finishes first.
 
 #include <QDateTime>
 #include <QObject>
@@ -26,16 +27,13 @@ class DiaryLock : public QObject {
 public:
     static DiaryLock &instance();
 
-    // A window's Lock Diary entry: enabled while there is a password to lock with, and kept so
-    // each time its menu opens.
+    // A window's Lock Diary entry: disabled while locked, and kept so each time its menu opens.
     void follow(QAction *lockAction, QMenu *menu);
     // Locks now, or once the write under way is over; nothing without a password of the diary's
-    // own.
+    // own that this run opened it with.
     void lock();
+    bool lockable() const;
     bool locked() const;
-    // While the lock closes the dialogs that were open: a dialog that would write something as it
-    // closes (its choices) leaves it unwritten.
-    bool closingDialogs() const { return m_closingDialogs; }
     // From then until the user's next key or click: the flows whose dialogs the lock closed end
     // quietly, whatever they would still tell or ask (a failure the closing caused, another
     // question) goes unshown, answered as by Cancel.
@@ -61,13 +59,14 @@ private:
         QPointer<LockPanel> panel;
         // Controls the lock disabled, to be enabled again.
         std::vector<QPointer<QWidget>> disabled;
+        // The window's title before " [Locked]" was added to it.
+        QString title;
     };
 
     QTimer m_timer;
     QDateTime m_lastUse;
     autolock::Choice m_choice;
     bool m_pending = false;
-    bool m_closingDialogs = false;
     bool m_cutShort = false;
     QString m_path;
     std::vector<Covered> m_covered;

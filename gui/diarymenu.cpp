@@ -1,9 +1,13 @@
 #include "gui/diarymenu.h"
 
 #include "core/datafolder.h"
+#include "core/diary.h"
+#include "core/store/diarykey.h"
+#include "core/store/opening.h"
 #include "gui/book/bookflows.h"
 #include "gui/diarylock.h"
 #include "gui/forms.h"
+#include "gui/messages.h"
 #include "gui/navigation.h"
 #include "gui/windows/diarypassworddialog.h"
 #include "gui/windows/exportbookdialog.h"
@@ -35,6 +39,37 @@ void importEntries(forms::Form *from, const Own &own)
     bookflows::importEntries(from->widget());
 }
 
+// Both File menus have it; what the user is told to choose.
+const char *const kDiaryPasswordCaption = "&Diary Password\u2026";
+
+QString menuPath(const char *caption)
+{
+    return QStringLiteral("File > ") + QString::fromUtf8(caption).remove(QLatin1Char('&'));
+}
+
+// The built-in key does not open the diary, and this run has not had its password yet.
+bool passwordNotTypedYet(const QString &path)
+{
+    const QByteArray salt = store::saltOf(path);
+    return !salt.isEmpty() && !store::knownKey(path, salt) && !store::openWithKey(path, store::builtInKey(salt)).ok();
+}
+
+// The entry is never greyed out: a window without a status bar would not say why.
+void lockDiary(forms::Form *from, const Own &)
+{
+    if (DiaryLock::instance().lockable())
+        return DiaryLock::instance().lock();
+    const QString path = Diary::working().path();
+    const QString why = passwordNotTypedYet(path)
+        ? QStringLiteral("The diary is not open yet, so there is nothing to lock: Brimvale asks for its "
+                         "password the first time it needs the diary.")
+        : QStringLiteral("Only a diary with a password of its own can be locked, and this one has none yet.\n\n"
+                         "To set one, choose %1\nFrom then on, Lock Diary (Ctrl+L) hides the diary until its "
+                         "password is typed again.")
+              .arg(menuPath(kDiaryPasswordCaption));
+    gui::messages().show(from->widget(), why, gui::MessageIcon::Information);
+}
+
 void showDiaryPassword(forms::Form *from, const Own &)
 {
     // From the main window the data folder may not have been looked for yet in this run.
@@ -60,9 +95,8 @@ const std::vector<Entry> &entries()
         {"&Import Entries\u2026", "mnuImportEntries", QKeySequence(), importEntries},
         {"&History\u2026", "mnuHistory", QKeySequence(Qt::CTRL | Qt::Key_H),
          [](forms::Form *from, const Own &) { navigation::showHistory(from); }},
-        {"&Diary Password\u2026", "mnuDiaryPassword", QKeySequence(), showDiaryPassword},
-        {"&Lock Diary", "mnuLockDiary", QKeySequence(Qt::CTRL | Qt::Key_L),
-         [](forms::Form *, const Own &) { DiaryLock::instance().lock(); }},
+        {kDiaryPasswordCaption, "mnuDiaryPassword", QKeySequence(), showDiaryPassword},
+        {"&Lock Diary", "mnuLockDiary", QKeySequence(Qt::CTRL | Qt::Key_L), lockDiary},
     };
     return list;
 }
@@ -84,7 +118,12 @@ void addTo(QMenu *file, forms::Form *window, const Own &own)
     for (const Entry &entry : entries())
         add(entry.caption, entry.name, entry.shortcut, [open = entry.open, window, own] { open(window, own); });
     file->insertSeparator(first)->setObjectName(QStringLiteral("mnuDiarySep"));
-    DiaryLock::instance().follow(file->findChild<QAction *>(QStringLiteral("mnuLockDiary")), file);
+    auto *lock = file->findChild<QAction *>(QStringLiteral("mnuLockDiary"));
+    lock->setToolTip(QStringLiteral("Hides the diary until its password is typed again. Needs a password of the "
+                                    "diary's own: set one in %1")
+                         .arg(menuPath(kDiaryPasswordCaption)));
+    lock->setStatusTip(lock->toolTip());
+    DiaryLock::instance().follow(lock, file);
 }
 
 } // namespace diarymenu

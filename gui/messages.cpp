@@ -34,7 +34,9 @@ public:
         if (endedQuietly())
             return;
         const ui::FocusReturn focusBack(parent);
-        QMessageBox box(icon == MessageIcon::Critical ? QMessageBox::Critical : QMessageBox::Information,
+        QMessageBox box(icon == MessageIcon::Critical      ? QMessageBox::Critical
+                            : icon == MessageIcon::Warning ? QMessageBox::Warning
+                                                           : QMessageBox::Information,
                         app::kApplicationTitle, displayText(text), QMessageBox::Ok, parent);
         box.setWindowModality(Qt::ApplicationModal);
         box.exec();
@@ -51,6 +53,19 @@ public:
         return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
     }
 
+    Answer askYesNoWarning(QWidget *parent, const QString &text) override
+    {
+        if (endedQuietly())
+            return Answer::No;
+        const ui::FocusReturn focusBack(parent);
+        QMessageBox box(QMessageBox::Warning, app::kApplicationTitle, displayText(text),
+                        QMessageBox::Yes | QMessageBox::No, parent);
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+        box.setWindowModality(Qt::ApplicationModal);
+        return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
+    }
+
     Answer askSaveDiscardCancel(QWidget *parent, const QString &text) override
     {
         if (endedQuietly())
@@ -58,6 +73,9 @@ public:
         QMessageBox box(QMessageBox::Question, app::kApplicationTitle, displayText(text),
                         QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
         box.setDefaultButton(QMessageBox::Save);
+        // The captions Qt gives these two have no access key.
+        box.button(QMessageBox::Save)->setText(QStringLiteral("&Save"));
+        box.button(QMessageBox::Discard)->setText(QStringLiteral("&Discard"));
         box.setWindowModality(Qt::ApplicationModal);
         switch (box.exec()) {
         case QMessageBox::Save: return Answer::Save;

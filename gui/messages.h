@@ -11,7 +11,7 @@ class QWidget;
 
 namespace gui {
 
-enum class MessageIcon { Information, Critical };
+enum class MessageIcon { Information, Warning, Critical };
 enum class Answer { Ok, Yes, No, Save, Discard, Cancel, First, Second };
 
 // Modal message boxes with the application title as caption.
@@ -22,7 +22,11 @@ public:
     virtual void show(QWidget *parent, const QString &text, MessageIcon icon) = 0;
     // Yes and No buttons with the information icon.
     virtual Answer askYesNo(QWidget *parent, const QString &text) = 0;
-    // Save, Discard and Cancel buttons with the question icon; Save is the default, Escape cancels.
+    // Yes and No with the warning icon, before a step that cannot be taken back: No is the default,
+    // and Escape answers No.
+    virtual Answer askYesNoWarning(QWidget *parent, const QString &text) { return askYesNo(parent, text); }
+    // Save, Discard and Cancel buttons with the question icon; Save is the default, Escape cancels,
+    // and Save and Discard have access keys.
     virtual Answer askSaveDiscardCancel(QWidget *parent, const QString &text) = 0;
     // Two buttons of these captions (First, Second) and Cancel, with the question icon; the first
     // is the default, Escape cancels.

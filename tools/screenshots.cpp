@@ -160,13 +160,14 @@ int main(int argc, char *argv[])
     ok = save(section, output, QStringLiteral("unlocked-section.png")) && ok;
     section->findChild<QPushButton *>(QStringLiteral("Command4"))->click();
 
-    // A slip of the hand, and where it is taken back.
+    // A slip of the hand, taken back where the history lists it.
     list->setCurrentIndex(list->model()->index(1, 0));
     section->findChild<QPushButton *>(QStringLiteral("Command3"))->click();
     section->findChild<QAction *>(QStringLiteral("mnuHistory"))->trigger();
     auto *history = section->findChild<HistoryWindow *>();
     auto *changes = history->findChild<QListView *>(QStringLiteral("lstChanges"));
     changes->setCurrentIndex(changes->model()->index(0, 0));
+    history->findChild<QPushButton *>(QStringLiteral("cmdUndoChange"))->click();
     auto *backups = history->findChild<QListView *>(QStringLiteral("lstBackups"));
     backups->setCurrentIndex(backups->model()->index(0, 0));
     ok = save(history, output, QStringLiteral("history.png")) && ok;

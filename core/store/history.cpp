@@ -44,10 +44,30 @@ QString describe(const Change &change)
                                              : QStringLiteral("Restored a backup");
     if (change.kind != Kind::Undone)
         return entryLine(change.kind, change.entries, change.table, change.keyword);
-    QString line;
-    for (int i = 0; i < std::clamp<int>(change.depth, 1, kDeepestChain); ++i)
-        line += QStringLiteral("Took back: ");
-    return line + entryLine(change.firstKind, change.entries, change.table, change.keyword);
+    // However long the chain, an undo either takes the first change back or makes it again.
+    const bool again = change.depth % 2 == 0;
+    const QString keyword = quoted(change.keyword);
+    const QString name = change.table ? sections::section(*change.table).name : QString();
+    const auto line = [&](const QString &what, const QString &where) {
+        return change.table ? what.arg(keyword) + where.arg(name) : what.arg(keyword);
+    };
+    switch (change.firstKind) {
+    case Kind::Imported:
+        if (again)
+            return change.entries == 1 ? QStringLiteral("Imported 1 entry again")
+                                       : QStringLiteral("Imported %1 entries again").arg(change.entries);
+        return change.entries == 1 ? QStringLiteral("Removed 1 imported entry again")
+                                   : QStringLiteral("Removed %1 imported entries again").arg(change.entries);
+    case Kind::Changed:
+        return line(again ? QStringLiteral("Changed %1 again") : QStringLiteral("Changed %1 back"),
+                    QStringLiteral(" in %1"));
+    case Kind::Removed:
+        return again ? line(QStringLiteral("Removed %1 again"), QStringLiteral(" from %1"))
+                     : line(QStringLiteral("Brought back %1"), QStringLiteral(" to %1"));
+    default:
+        return again ? line(QStringLiteral("Added %1 again"), QStringLiteral(" to %1"))
+                     : line(QStringLiteral("Removed %1 again"), QStringLiteral(" from %1"));
+    }
 }
 
 Result<std::vector<Change>> readChanges(const QString &path, qint64 olderThan, qint64 limit)
@@ -102,7 +122,7 @@ Result<std::vector<Change>> readChanges(const QString &path, qint64 olderThan, q
             change.undid = rows->integer(7);
             change.undidKind = *undidKind;
             change.firstKind = *firstKind;
-            change.depth = int(std::clamp<qint64>(rows->integer(10), 1, kDeepestChain));
+            change.depth = int(keptDepth(rows->integer(10)));
         }
         changes.push_back(std::move(change));
     }

@@ -41,8 +41,8 @@ struct Change {
     // For an undo: the change it took back, and that change's kind.
     qint64 undid = 0;
     Kind undidKind = Kind::Added;
-    // For an undo: how many undos lead back to the first change (1, or 2 for an undo of an undo),
-    // and that first change's kind, never Undone.
+    // For an undo: how many undos lead back to the first change (1, or 2 for an undo of an undo;
+    // a long chain is cut short, its evenness kept), and that first change's kind, never Undone.
     int depth = 0;
     Kind firstKind = Kind::Added;
     // For a restore: when the backup it put back was made (invalid when the history does not say).
@@ -58,9 +58,11 @@ struct EntryChange {
 };
 
 // The line for a change: "Removed “Myrrh” from Incense", "Changed “Sage” in Spell",
-// "Added “Rue” to Rituals", "Imported 12 entries" ("Imported 1 entry"), and for an undo "Took back: "
-// and the line of the change it took back (twice for an undo of an undo), "Restored the backup of "
-// and the backup's date and time in the locale's short format.
+// "Added “Rue” to Rituals", "Imported 12 entries" ("Imported 1 entry"), "Restored the backup of "
+// and the backup's date and time in the locale's short format; for an undo, what it did to the
+// entries: "Removed “Rue” again from Rituals", "Changed “Sage” back in Spell", "Brought back
+// “Myrrh” to Incense", "Removed 12 imported entries again", and for an undo of that, "Added “Rue”
+// again to Rituals" and so on.
 QString describe(const Change &change);
 
 // Every change, newest first, or a page of them: the `limit` newest older than `olderThan`

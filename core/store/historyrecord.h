@@ -18,8 +18,14 @@
 
 namespace store::history {
 
-// More "Took back: " than anyone reads; a crafted chain is cut there.
+// The depth of an undo chain (undos of undos) is kept up to here. Only whether it is even matters
+// to the user (an even one makes the first change again), so a longer or crafted one is cut here
+// with its evenness kept.
 inline constexpr qint64 kDeepestChain = 64;
+inline qint64 keptDepth(qint64 depth)
+{
+    return depth < 1 ? 1 : depth <= kDeepestChain ? depth : kDeepestChain - depth % 2;
+}
 
 // Named so that no section's table ("tbl…") can ever share a name with them.
 inline const QString kChangesTable = QStringLiteral("history_changes");

@@ -111,7 +111,7 @@ std::optional<Undoing> undoingOf(const Statement &row, qint64 id)
     facts.undid = id;
     facts.undidKind = *kind;
     facts.firstKind = *kind == Kind::Undone ? *first : *kind;
-    facts.depth = *kind == Kind::Undone ? std::clamp<qint64>(row.integer(5), 1, kDeepestChain) + 1 : 1;
+    facts.depth = *kind == Kind::Undone ? keptDepth(keptDepth(row.integer(5)) + 1) : 1;
     return undoing;
 }
 

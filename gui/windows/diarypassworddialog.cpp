@@ -5,7 +5,6 @@
 #include "core/identity.h"
 #include "core/store/password.h"
 #include "core/store/store.h"
-#include "gui/diarylock.h"
 #include "gui/messages.h"
 #include "gui/passwordedit.h"
 #include "gui/ui.h"
@@ -83,8 +82,13 @@ DiaryPasswordDialog::DiaryPasswordDialog(QWidget *parent, bool ownPassword) : QD
     m_lockMinutes->setAccessibleName(QStringLiteral("Lock after minutes without use"));
     m_lockMinutes->setRange(0, autolock::kMostIdleMinutes);
     m_lockMinutes->setSpecialValueText(QStringLiteral("Never"));
-    m_lockMinutes->setSuffix(QStringLiteral(" minutes without use"));
+    const auto suffixFor = [this](int minutes) {
+        m_lockMinutes->setSuffix(minutes == 1 ? QStringLiteral(" minute without use")
+                                              : QStringLiteral(" minutes without use"));
+    };
+    connect(m_lockMinutes, &QSpinBox::valueChanged, this, suffixFor);
     m_lockMinutes->setValue(lock.idleMinutes);
+    suffixFor(m_lockMinutes->value());
     form->addRow(QStringLiteral("&Lock after:"), m_lockMinutes);
     m_lockWithScreen = new QCheckBox(QStringLiteral("Lock when the screen loc&ks"), this);
     m_lockWithScreen->setObjectName(QStringLiteral("chkLockWithScreen"));
@@ -101,6 +105,9 @@ DiaryPasswordDialog::DiaryPasswordDialog(QWidget *parent, bool ownPassword) : QD
         row->addWidget(removeButton);
         connect(removeButton, &QPushButton::clicked, this, &DiaryPasswordDialog::remove);
     }
+    row->addSpacing(12);
+    QPushButton *okButton = button(this, QStringLiteral("cmdOK"), QStringLiteral("OK"));
+    row->addWidget(okButton);
     QPushButton *cancelButton = button(this, QStringLiteral("cmdCancel"), QStringLiteral("Cancel"));
     row->addWidget(cancelButton);
 
@@ -112,6 +119,7 @@ DiaryPasswordDialog::DiaryPasswordDialog(QWidget *parent, bool ownPassword) : QD
     setMinimumWidth(440);
 
     connect(setButton, &QPushButton::clicked, this, &DiaryPasswordDialog::setOrChange);
+    connect(okButton, &QPushButton::clicked, this, &DiaryPasswordDialog::confirm);
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     (m_currentEdit ? m_currentEdit : m_newEdit)->setFocus();
 }
@@ -129,13 +137,20 @@ void DiaryPasswordDialog::run(QWidget *parent)
     dialog.exec();
 }
 
+void DiaryPasswordDialog::confirm()
+{
+    // A new password typed and then OK pressed is meant to be set, not dropped.
+    if (!m_newEdit->text().isEmpty() || !m_repeatEdit->text().isEmpty())
+        return setOrChange();
+    accept();
+}
+
 void DiaryPasswordDialog::done(int result)
 {
     const autolock::Choice chosen{m_lockMinutes->value(), m_lockWithScreen->isChecked()};
     const autolock::Choice stored = autolock::readChoice();
-    // The lock that closes the dialog writes nothing.
-    if ((chosen.idleMinutes != stored.idleMinutes || chosen.withScreen != stored.withScreen)
-        && !DiaryLock::instance().closingDialogs() && !autolock::writeChoice(chosen))
+    if (result == Accepted && (chosen.idleMinutes != stored.idleMinutes || chosen.withScreen != stored.withScreen)
+        && !autolock::writeChoice(chosen))
         messages().show(this, QStringLiteral("The lock settings could not be saved."), MessageIcon::Critical);
     QDialog::done(result);
 }

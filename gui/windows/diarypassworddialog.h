@@ -24,10 +24,13 @@ private:
     DiaryPasswordDialog(QWidget *parent, bool ownPassword);
     void setOrChange();
     void remove();
+    // OK: sets the password typed, if any, and keeps the lock settings.
+    void confirm();
     // Re-keys the diary and its backups; closes the dialog when that was done.
     void change(const QString &current, const QString &next, const QString &done);
     void refuse(const QString &text, QLineEdit *focus);
-    // However the user closes the dialog, the lock settings they changed are kept.
+    // The lock settings as changed are kept only when the dialog is accepted: OK, or a password
+    // set, changed or removed. Cancel, Escape, closing it and the lock keep them as they were.
     void done(int result) override;
 
     PasswordEdit *m_currentEdit = nullptr; // only with a password of its own

@@ -106,7 +106,7 @@ HistoryWindow::HistoryWindow(forms::Form *opener) : QWidget(opener->widget(), Qt
     m_changeText->setAccessibleName(QStringLiteral("Before and after"));
     m_changeText->setReadOnly(true);
     m_undoButton = makeButton(this, QStringLiteral("&Undo Change"), QStringLiteral("cmdUndoChange"));
-    m_clearButton = makeButton(this, QStringLiteral("Clear History\u2026"), QStringLiteral("cmdClearHistory"));
+    m_clearButton = makeButton(this, QStringLiteral("Clear &History\u2026"), QStringLiteral("cmdClearHistory"));
     m_backupList = makeList(this, QStringLiteral("lstBackups"), QStringLiteral("Backups"), m_backups);
     m_bringBackButton = makeButton(this, QStringLiteral("&Bring Back Entries\u2026"), QStringLiteral("cmdBringBack"));
     m_restoreButton =
@@ -129,6 +129,9 @@ HistoryWindow::HistoryWindow(forms::Form *opener) : QWidget(opener->widget(), Qt
     backupButtons->addWidget(m_bringBackButton);
     backupButtons->addWidget(m_restoreButton);
     backupButtons->addStretch();
+    // Escape closes the window too.
+    QPushButton *closeButton = makeButton(this, QStringLiteral("Close"), QStringLiteral("cmdClose"));
+    backupButtons->addWidget(closeButton);
     layout->addLayout(backupButtons);
 
     connect(m_changeList->selectionModel(), &QItemSelectionModel::currentChanged, this, &HistoryWindow::showChange);
@@ -137,6 +140,7 @@ HistoryWindow::HistoryWindow(forms::Form *opener) : QWidget(opener->widget(), Qt
     connect(m_clearButton, &QPushButton::clicked, this, &HistoryWindow::clearHistory);
     connect(m_bringBackButton, &QPushButton::clicked, this, &HistoryWindow::bringBackEntries);
     connect(m_restoreButton, &QPushButton::clicked, this, &HistoryWindow::restoreBackup);
+    connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
     // Every change of the diary, wherever it was made, is listed as it happens.
     connect(&Diary::working(), &Diary::changed, this, &HistoryWindow::follow);
     readLists(std::nullopt);
@@ -255,10 +259,10 @@ void HistoryWindow::undoChange()
 
 void HistoryWindow::clearHistory()
 {
-    const bool forget = gui::messages().askYesNo(this,
-                                                 QStringLiteral("Forget every change in the diary's history?\n\n"
-                                                                "The entries stay as they are, and each backup "
-                                                                "keeps the history it was made with."))
+    const bool forget = gui::messages().askYesNoWarning(this,
+                                                        QStringLiteral("Forget every change in the diary's history?\n\n"
+                                                                       "The entries stay as they are, and each backup "
+                                                                       "keeps the history it was made with."))
         == gui::Answer::Yes;
     if (!forget)
         return;

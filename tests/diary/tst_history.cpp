@@ -7,6 +7,7 @@
 #include "testmain.h"
 
 #include "core/store/history.h"
+#include "core/store/historyrecord.h"
 #include "core/store/password.h"
 #include "core/store/storeprobe.h"
 
@@ -72,6 +73,7 @@ private slots:
     void changeThatNoLongerFitsChangesNothingAndSaysWhy_data();
     void changeThatNoLongerFitsChangesNothingAndSaysWhy();
     void repeatedUndoInASectionStepsFurtherBack();
+    void eachUndoOfALongChainSaysWhatItDid();
     void olderDiaryIsNotWrittenByReadingAndGetsItsHistoryWithItsFirstChange();
     void craftedHistoryIsRefusedWithoutACrash_data();
     void craftedHistoryIsRefusedWithoutACrash();
@@ -89,45 +91,56 @@ void HistoryTest::everyChangeIsTakenBackAndBroughtBackExactly_data()
 {
     QTest::addColumn<Action>("action");
     QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("undone");
+    QTest::addColumn<QString>("redone");
     QTest::newRow("add") << Action([](const QString &p) {
         return store::addEntry(p, Table::Rituals, {QStringLiteral("Rue"), QStringLiteral("r")}).ok();
-    }) << QStringLiteral("Added \u201cRue\u201d to Rituals");
+    }) << QStringLiteral("Added \u201cRue\u201d to Rituals")
+                         << QStringLiteral("Removed \u201cRue\u201d again from Rituals")
+                         << QStringLiteral("Added \u201cRue\u201d again to Rituals");
     QTest::newRow("edit") << Action([](const QString &p) {
         return yes(store::updateEntry(p, Table::Spell, kB, {QStringLiteral("Sage"), QString()}, QStringLiteral("B")));
-    }) << QStringLiteral("Changed \u201cSage\u201d in Spell");
+    }) << QStringLiteral("Changed \u201cSage\u201d in Spell")
+                          << QStringLiteral("Changed \u201cSage\u201d back in Spell")
+                          << QStringLiteral("Changed \u201cSage\u201d again in Spell");
     QTest::newRow("remove") << Action([](const QString &p) { return yes(store::removeEntry(p, Table::Spell, kB)); })
-                            << QStringLiteral("Removed \u201cB\u201d from Spell");
+                            << QStringLiteral("Removed \u201cB\u201d from Spell")
+                            << QStringLiteral("Brought back \u201cB\u201d to Spell")
+                            << QStringLiteral("Removed \u201cB\u201d again from Spell");
     QTest::newRow("import") << Action([](const QString &p) {
         return yes(
             store::addEntries(p, {{Table::Incense, {{"Myrrh", "m"}, {"B", "b"}}}, {Table::Spell, {{"D", "d"}}}}));
-    }) << QStringLiteral("Imported 3 entries");
+    }) << QStringLiteral("Imported 3 entries")
+                            << QStringLiteral("Removed 3 imported entries again")
+                            << QStringLiteral("Imported 3 entries again");
 }
 
 void HistoryTest::everyChangeIsTakenBackAndBroughtBackExactly()
 {
     QFETCH(Action, action);
     QFETCH(QString, line);
+    QFETCH(QString, undone);
+    QFETCH(QString, redone);
     const Rows before = rowsOf(path());
     QVERIFY(action(path()));
     const Rows after = rowsOf(path());
     QCOMPARE(linesOf(path()).value(0), line);
 
-    BRIMVALE_UNWRAP(undone, history::undo(path(), newestChange(path())));
-    QVERIFY2(undone.change, qPrintable(undone.refusal));
+    BRIMVALE_UNWRAP(undo, history::undo(path(), newestChange(path())));
+    QVERIFY2(undo.change, qPrintable(undo.refusal));
     QCOMPARE(rowsOf(path()), before);
-    BRIMVALE_UNWRAP(redone, history::undo(path(), *undone.change));
-    QVERIFY2(redone.change, qPrintable(redone.refusal));
+    BRIMVALE_UNWRAP(redo, history::undo(path(), *undo.change));
+    QVERIFY2(redo.change, qPrintable(redo.refusal));
     QCOMPARE(rowsOf(path()), after);
-    const QStringList lines{QStringLiteral("Took back: Took back: ") + line, QStringLiteral("Took back: ") + line,
-                            line};
+    const QStringList lines{redone, undone, line};
     QCOMPARE(linesOf(path()).mid(0, 3), lines);
-    BRIMVALE_UNWRAP(entries, history::readEntryChanges(path(), *redone.change));
+    BRIMVALE_UNWRAP(entries, history::readEntryChanges(path(), *redo.change));
 
     // The history goes with the diary when its file is written anew under another key.
     QVERIFY(store::changePassword(path(), QString(), QString()).ok());
     store::probe::forgetKeys();
     QCOMPARE(linesOf(path()).mid(0, 3), lines);
-    BRIMVALE_UNWRAP(entriesAgain, history::readEntryChanges(path(), *redone.change));
+    BRIMVALE_UNWRAP(entriesAgain, history::readEntryChanges(path(), *redo.change));
     QCOMPARE(entriesAgain.size(), entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i) {
         QCOMPARE(entriesAgain[i].index, entries[i].index);
@@ -189,6 +202,23 @@ void HistoryTest::repeatedUndoInASectionStepsFurtherBack()
     QVERIFY(!nothing.change);
     QVERIFY(!nothing.refusal.isEmpty());
     QCOMPARE(testing::readKeywords(path(), QStringLiteral("tblrituals")), QStringList{"Rue"});
+}
+
+// Past the depth the history keeps, each undo of the one before still takes the add back or
+// makes it again, and says which.
+void HistoryTest::eachUndoOfALongChainSaysWhatItDid()
+{
+    QVERIFY(store::addEntry(path(), Table::Rituals, {QStringLiteral("Rue"), QStringLiteral("r")}).ok());
+    for (qint64 depth = 1; depth <= history::kDeepestChain + 2; ++depth) {
+        BRIMVALE_UNWRAP(undone, history::undo(path(), newestChange(path())));
+        QVERIFY2(undone.change, qPrintable(undone.refusal));
+        const bool again = depth % 2 == 0;
+        QCOMPARE(linesOf(path()).value(0),
+                 again ? QStringLiteral("Added \u201cRue\u201d again to Rituals")
+                       : QStringLiteral("Removed \u201cRue\u201d again from Rituals"));
+        QCOMPARE(testing::readKeywords(path(), QStringLiteral("tblrituals")),
+                 again ? QStringList{QStringLiteral("Rue")} : QStringList());
+    }
 }
 
 void HistoryTest::olderDiaryIsNotWrittenByReadingAndGetsItsHistoryWithItsFirstChange()

@@ -24,12 +24,18 @@
 #include "gui/windows/mainwindow.h"
 #include "gui/windows/sectionwindow.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QTimer>
 #include <QtTest>
 
 #include <sqlcipher/sqlite3.h>
@@ -82,6 +88,13 @@ std::optional<QStringList> incenseUnder(const QString &path, const QString &pass
     return keywords;
 }
 
+// The letter a caption's "&" marks, in lower case; none without one.
+QString accessKeyOf(const QString &caption)
+{
+    const qsizetype at = caption.indexOf(QRegularExpression(QStringLiteral("&[^&]")));
+    return at < 0 ? QString() : caption.mid(at + 1, 1).toLower();
+}
+
 // Overwrites the first page's bytes: the file no longer opens under any key.
 bool damageFirstPage(const QString &path)
 {
@@ -109,6 +122,8 @@ private slots:
     void anUndoThatNoLongerFitsChangesNothingAndSaysWhy();
     void clearHistoryForgetsOnlyWhenTheUserAgrees_data();
     void clearHistoryForgetsOnlyWhenTheUserAgrees();
+    void accessKeysDifferInTheirWindow_data();
+    void accessKeysDifferInTheirWindow();
     void undoInTheSectionStepsBackThroughThisRun();
     void aLockedHistoryShowsNothingAndComesBack();
     void aBackupUnderAnotherPasswordComesBack_data();
@@ -144,16 +159,22 @@ void HistoryWindowTest::eachChangeIsTakenBackAndBroughtAgain_data()
 {
     QTest::addColumn<int>("change");
     QTest::addColumn<QString>("line");
-    QTest::newRow("add") << 0 << QStringLiteral("Added \u201cAmber\u201d to Incense");
-    QTest::newRow("edit") << 1 << QStringLiteral("Changed \u201cSage\u201d in Incense");
-    QTest::newRow("remove") << 2 << QStringLiteral("Removed \u201cSage\u201d from Incense");
-    QTest::newRow("import") << 3 << QStringLiteral("Imported 2 entries");
+    QTest::addColumn<QString>("undone");
+    QTest::newRow("add") << 0 << QStringLiteral("Added \u201cAmber\u201d to Incense")
+                         << QStringLiteral("Removed \u201cAmber\u201d again from Incense");
+    QTest::newRow("edit") << 1 << QStringLiteral("Changed \u201cSage\u201d in Incense")
+                          << QStringLiteral("Changed \u201cSage\u201d back in Incense");
+    QTest::newRow("remove") << 2 << QStringLiteral("Removed \u201cSage\u201d from Incense")
+                            << QStringLiteral("Brought back \u201cSage\u201d to Incense");
+    QTest::newRow("import") << 3 << QStringLiteral("Imported 2 entries")
+                            << QStringLiteral("Removed 2 imported entries again");
 }
 
 void HistoryWindowTest::eachChangeIsTakenBackAndBroughtAgain()
 {
     QFETCH(int, change);
     QFETCH(QString, line);
+    QFETCH(QString, undone);
     const store::Table incense = store::Table::Incense;
     const qint64 sage = m_start[1].index;
     switch (change) {
@@ -172,7 +193,7 @@ void HistoryWindowTest::eachChangeIsTakenBackAndBroughtAgain()
     choose(window, "lstChanges", 0);
     click(window, "cmdUndoChange");
     QCOMPARE(rows(), m_start);
-    QVERIFY(linesOf(window, "lstChanges").value(0).endsWith(QStringLiteral("Took back: ") + line));
+    QVERIFY(linesOf(window, "lstChanges").value(0).endsWith(undone));
 
     // The undo is a change of its own: taking it back brings the change again, "Index"es and all.
     choose(window, "lstChanges", 0);
@@ -200,10 +221,11 @@ void HistoryWindowTest::anUndoThatNoLongerFitsChangesNothingAndSaysWhy()
 
 void HistoryWindowTest::clearHistoryForgetsOnlyWhenTheUserAgrees_data()
 {
-    QTest::addColumn<gui::Answer>("answer");
+    QTest::addColumn<gui::Answer>("answer"); // Ok: Enter at the real question
     QTest::addColumn<bool>("forgotten");
     QTest::newRow("yes") << gui::Answer::Yes << true;
     QTest::newRow("no") << gui::Answer::No << false;
+    QTest::newRow("Enter takes No") << gui::Answer::Ok << false;
 }
 
 void HistoryWindowTest::clearHistoryForgetsOnlyWhenTheUserAgrees()
@@ -216,9 +238,24 @@ void HistoryWindowTest::clearHistoryForgetsOnlyWhenTheUserAgrees()
     const QStringList before = linesOf(window, "lstChanges");
     QVERIFY(!before.isEmpty());
 
-    m_env->messages->answers = {answer};
-    click(window, "cmdClearHistory");
-    QCOMPARE(m_env->messages->shown.size(), std::size_t(1));
+    if (answer == gui::Answer::Ok) {
+        auto scripted = gui::installMessages(gui::productionMessages());
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QTimer::singleShot(0, this, [&icon] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                icon = box->icon();
+                QTest::keyClick(box, Qt::Key_Return);
+            }
+        });
+        click(window, "cmdClearHistory");
+        gui::installMessages(std::move(scripted));
+        QCOMPARE(icon, QMessageBox::Warning);
+    } else {
+        m_env->messages->answers = {answer};
+        click(window, "cmdClearHistory");
+        QCOMPARE(m_env->messages->shown.size(), std::size_t(1));
+        QCOMPARE(m_env->messages->shown.back().icon, gui::MessageIcon::Warning);
+    }
     QCOMPARE(linesOf(window, "lstChanges").isEmpty(), forgotten);
     if (!forgotten)
         QCOMPARE(linesOf(window, "lstChanges"), before);
@@ -227,6 +264,54 @@ void HistoryWindowTest::clearHistoryForgetsOnlyWhenTheUserAgrees()
     const auto kept = store::history::readChanges(m_diary);
     QVERIFY(kept.ok());
     QCOMPARE(kept->empty(), forgotten);
+}
+
+void HistoryWindowTest::accessKeysDifferInTheirWindow_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("caption"); // of the button that needs one
+    QTest::newRow("History") << "history" << QStringLiteral("Clear History\u2026");
+    QTest::newRow("the question before leaving an entry") << "leave" << QStringLiteral("Discard");
+}
+
+void HistoryWindowTest::accessKeysDifferInTheirWindow()
+{
+    QFETCH(QString, window);
+    QFETCH(QString, caption);
+    QStringList keys;
+    QString keyOfCaption;
+    const auto read = [&](const QWidget *shown) {
+        for (const QAbstractButton *button : shown->findChildren<QAbstractButton *>()) {
+            keys << accessKeyOf(button->text());
+            if (QString(button->text()).remove(QLatin1Char('&')) == caption)
+                keyOfCaption = keys.back();
+        }
+        for (const QLabel *label : shown->findChildren<QLabel *>())
+            keys << accessKeyOf(label->text());
+        keys.removeAll(QString());
+    };
+    if (window == u"history") {
+        HistoryWindow *history = openHistory();
+        QVERIFY(history);
+        read(history);
+    } else {
+        SectionWindow *section = testing::enterSection(1);
+        QVERIFY(section);
+        section->open();
+        QTest::mouseClick(testing::control<QPushButton>(section, "Command2"), Qt::LeftButton); // Add
+        QTest::keyClicks(testing::control<QLineEdit>(section, "txtKeyword"), QStringLiteral("Amber"));
+        auto scripted = gui::installMessages(gui::productionMessages());
+        QTimer::singleShot(0, this, [&] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                read(box);
+                box->reject();
+            }
+        });
+        testing::control<QAction>(section, "mnuBack")->trigger();
+        gui::installMessages(std::move(scripted));
+    }
+    QVERIFY2(!keyOfCaption.isEmpty(), qPrintable(keys.join(QLatin1Char(' '))));
+    QCOMPARE(QSet<QString>(keys.begin(), keys.end()).size(), keys.size());
 }
 
 void HistoryWindowTest::undoInTheSectionStepsBackThroughThisRun()

@@ -20,6 +20,7 @@
 #include "gui/windows/exitwindow.h"
 #include "gui/windows/findwindow.h"
 #include "gui/windows/historywindow.h"
+#include "gui/windows/mainwindow.h"
 #include "gui/windows/passwordpromptdialog.h"
 #include "gui/windows/sectionwindow.h"
 #include "platform/screenlockwatch.h"
@@ -138,6 +139,7 @@ private slots:
     void dialogsGoWithTheLockAndNothingIsWritten_data();
     void dialogsGoWithTheLockAndNothingIsWritten();
     void passwordsLeaveNoCopyInMemory();
+    void diaryWithoutItsOwnPasswordNeverLocks_data();
     void diaryWithoutItsOwnPasswordNeverLocks();
     void lockAskedDuringAWriteComesOnceItIsDone();
     void closingWhileLockedSavesTheEditAsEver();
@@ -283,6 +285,7 @@ void LockTest::lockHidesAllAndUnlockReturnsToWhereTheUserWas()
     const QStringList listedBefore = testing::listed(section);
     const QStringList filesBefore = testing::stateOf(m_env->dataFolder());
     const auto settingsBefore = m_env->settings->values;
+    const QString title = section->windowTitle();
 
     if (how == QLatin1String("menu")) {
         QTest::keyClick(section, Qt::Key_L, Qt::ControlModifier);
@@ -297,6 +300,8 @@ void LockTest::lockHidesAllAndUnlockReturnsToWhereTheUserWas()
     QTRY_VERIFY(coveredByLock(section));
     QVERIFY(coveredByLock(find));
     QVERIFY(coveredByLock(history));
+    QCOMPARE(section->windowTitle(), title + QStringLiteral(" [Locked]"));
+    QCOMPARE(history->windowTitle(), QStringLiteral("History [Locked]"));
     // Nothing of the diary in any window, for a screen reader or anything else that reads them;
     // and the find window's index of every entry is gone too.
     QCOMPARE(testing::textsHolding(kDiaryWords), QStringList());
@@ -316,6 +321,8 @@ void LockTest::lockHidesAllAndUnlockReturnsToWhereTheUserWas()
 
     typeUnlock(section, kPassword);
     QVERIFY(!coveredByLock(section));
+    QCOMPARE(section->windowTitle(), title);
+    QCOMPARE(history->windowTitle(), QStringLiteral("History"));
     QCOMPARE(section->mode(), mode);
     QCOMPARE(testing::listed(section), listedBefore);
     QCOMPARE(section->selectedPosition(), 1);
@@ -570,18 +577,40 @@ void LockTest::passwordsLeaveNoCopyInMemory()
     }
 }
 
+void LockTest::diaryWithoutItsOwnPasswordNeverLocks_data()
+{
+    QTest::addColumn<bool>("ownPassword");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("none: says where to set one") << false << QStringLiteral("To set one, choose File > ");
+    QTest::newRow("one not typed yet in this run") << true << QStringLiteral("not open yet");
+}
+
+// Lock Diary says why it does nothing, in words: a window without a status bar shows no status tip.
 void LockTest::diaryWithoutItsOwnPasswordNeverLocks()
 {
-    SectionWindow *section = enterSpells();
-    QVERIFY(section);
-    auto *lock = testing::control<QAction>(section, QStringLiteral("mnuLockDiary"));
-    QVERIFY(!lock->isEnabled());
-    QVERIFY(lock->toolTip().contains(QStringLiteral("password of its own")));
-    DiaryLock::instance().lock();
+    QFETCH(bool, ownPassword);
+    QFETCH(QString, said);
+    if (ownPassword)
+        QVERIFY(store::changePassword(m_env->workingDiary(), QString(), kPassword).ok());
+    store::probe::forgetKeys();
+    QWidget *window = ownPassword ? static_cast<QWidget *>(testing::startProgram()) : enterSpells();
+    QVERIFY(window);
+    auto *lock = testing::control<QAction>(window, QStringLiteral("mnuLockDiary"));
+    QVERIFY(lock->isEnabled());
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QTest::keyClick(window, Qt::Key_L, Qt::ControlModifier);
+    QVERIFY2(m_env->messages->last().contains(said), qPrintable(m_env->messages->last()));
+    // The menu entry it names is there, in those words.
+    const QString named = testing::control<QAction>(window, QStringLiteral("mnuDiaryPassword"))->text().remove('&');
+    QVERIFY(ownPassword || m_env->messages->last().contains(QStringLiteral("File > ") + named));
+    QVERIFY(lock->statusTip().contains(QStringLiteral("File > ") + named));
     m_env->clock->advance(24 * 60 * 60);
     QTest::qWait(1500);
-    QVERIFY(!coveredByLock(section));
-    QCOMPARE(testing::listed(section).size(), qsizetype(kSpells.size()));
+    QVERIFY(!coveredByLock(window));
+    QCOMPARE(m_prompt->asked, 0);
+    if (auto *section = qobject_cast<SectionWindow *>(window))
+        QCOMPARE(testing::listed(section).size(), qsizetype(kSpells.size()));
 }
 
 // The import's progress window lets events in between rows: a lock asked for then waits.

@@ -172,6 +172,8 @@ private slots:
     void givingUpStaysOnTheMainWindow_data();
     void givingUpStaysOnTheMainWindow();
     void setAndRemoveThroughTheMenu();
+    void lockSettingsChangeOnlyWithOK_data();
+    void lockSettingsChangeOnlyWithOK();
     void promptSaysWhenThePasswordIsWrong();
 
 private:
@@ -529,7 +531,55 @@ void PasswordTest::setAndRemoveThroughTheMenu()
         });
     QVERIFY(opensWith(m_path, QString()));
     QCOMPARE(store::readKeywords(m_path, Table::Spell)->keywords, kSpells);
-    QVERIFY(!main->findChild<QAction *>(QStringLiteral("mnuLockDiary"))->isEnabled());
+    main->findChild<QAction *>(QStringLiteral("mnuLockDiary"))->trigger();
+    QVERIFY2(m_env->messages->last().contains(QStringLiteral("has none yet")), qPrintable(m_env->messages->last()));
+}
+
+void PasswordTest::lockSettingsChangeOnlyWithOK_data()
+{
+    QTest::addColumn<QString>("closing");  // a button, or how else the dialog goes
+    QTest::addColumn<QString>("password"); // typed twice as the new one
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("OK") << "cmdOK" << QString() << true;
+    QTest::newRow("OK with a new password typed") << "cmdOK"
+                                                  << "abc" << true;
+    QTest::newRow("Cancel") << "cmdCancel" << QString() << false;
+    QTest::newRow("Escape") << "escape" << QString() << false;
+    QTest::newRow("the window's frame") << "frame" << QString() << false;
+}
+
+void PasswordTest::lockSettingsChangeOnlyWithOK()
+{
+    QFETCH(QString, closing);
+    QFETCH(QString, password);
+    QFETCH(bool, kept);
+    MainWindow *main = testing::startProgram();
+    QVERIFY(main);
+    const auto before = m_env->settings->values;
+    QString oneMinute;
+    whileOpen<gui::DiaryPasswordDialog>(
+        [&] { main->findChild<QAction *>(QStringLiteral("mnuDiaryPassword"))->trigger(); },
+        [&](gui::DiaryPasswordDialog *dialog) {
+            auto *minutes = testing::control<QSpinBox>(dialog, "spnLockMinutes");
+            minutes->setValue(1);
+            oneMinute = minutes->text();
+            testing::control<QCheckBox>(dialog, "chkLockWithScreen")->setChecked(false);
+            QTest::keyClicks(testing::control<QLineEdit>(dialog, "txtNew"), password);
+            QTest::keyClicks(testing::control<QLineEdit>(dialog, "txtRepeat"), password);
+            if (closing == u"escape")
+                QTest::keyClick(dialog, Qt::Key_Escape);
+            else if (closing == u"frame")
+                dialog->close();
+            else
+                QTest::mouseClick(testing::control<QPushButton>(dialog, closing), Qt::LeftButton);
+        });
+    QCOMPARE(oneMinute, QStringLiteral("1 minute without use"));
+    const auto setting = [&](const char *key) { return m_env->settings->values.value(QLatin1String(key)); };
+    QCOMPARE(setting("brimvale/Lock/IdleMinutes"),
+             kept ? QStringLiteral("1") : before.value("brimvale/Lock/IdleMinutes"));
+    QCOMPARE(setting("brimvale/Lock/WithScreen"),
+             kept ? QStringLiteral("0") : before.value("brimvale/Lock/WithScreen"));
+    QCOMPARE(opensWith(m_path, password), true);
 }
 
 void PasswordTest::promptSaysWhenThePasswordIsWrong()

@@ -14,6 +14,11 @@ gui::Answer MessageBoxes::askYesNo(QWidget *parent, const QString &text)
     return ask(parent, text, gui::Answer::No);
 }
 
+gui::Answer MessageBoxes::askYesNoWarning(QWidget *parent, const QString &text)
+{
+    return ask(parent, text, gui::Answer::No, {}, gui::MessageIcon::Warning);
+}
+
 gui::Answer MessageBoxes::askSaveDiscardCancel(QWidget *parent, const QString &text)
 {
     return ask(parent, text, gui::Answer::Cancel);
@@ -24,9 +29,10 @@ gui::Answer MessageBoxes::askChoice(QWidget *parent, const QString &text, const 
     return ask(parent, text, gui::Answer::First, {first, second});
 }
 
-gui::Answer MessageBoxes::ask(QWidget *parent, const QString &text, gui::Answer unscripted, const QStringList &choices)
+gui::Answer MessageBoxes::ask(QWidget *parent, const QString &text, gui::Answer unscripted, const QStringList &choices,
+                              gui::MessageIcon icon)
 {
-    shown.push_back({text, gui::MessageIcon::Information, true, parent, choices});
+    shown.push_back({text, icon, true, parent, choices});
     if (whileShown)
         whileShown(shown.back());
     if (answers.empty())

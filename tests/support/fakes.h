@@ -35,6 +35,8 @@ public:
 
     void show(QWidget *parent, const QString &text, gui::MessageIcon icon) override;
     gui::Answer askYesNo(QWidget *parent, const QString &text) override;
+    // Recorded with the warning icon; unscripted, No.
+    gui::Answer askYesNoWarning(QWidget *parent, const QString &text) override;
     gui::Answer askSaveDiscardCancel(QWidget *parent, const QString &text) override;
     // Unscripted: the default, the first choice.
     gui::Answer askChoice(QWidget *parent, const QString &text, const QString &first, const QString &second) override;
@@ -43,7 +45,8 @@ public:
     QString last() const { return shown.empty() ? QString() : shown.back().text; }
 
 private:
-    gui::Answer ask(QWidget *parent, const QString &text, gui::Answer unscripted, const QStringList &choices = {});
+    gui::Answer ask(QWidget *parent, const QString &text, gui::Answer unscripted, const QStringList &choices = {},
+                    gui::MessageIcon icon = gui::MessageIcon::Information);
 };
 
 // Answers every file dialog with the next scripted path; cancels when the script runs out.
