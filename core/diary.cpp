@@ -174,18 +174,23 @@ store::Result<bool> Diary::remove(store::Table table, qint64 index, const std::o
 
 store::Result<store::history::Undo> Diary::undo(qint64 change)
 {
-    lookForOutsideChange();
-    auto undone = store::history::undo(path(), change);
-    sawOwnChange();
-    if (undone.ok() && undone->change)
-        tell(rowsOf(*undone->change));
-    return undone;
+    return takeBack([&] { return store::history::undo(path(), change); });
 }
 
 store::Result<store::history::Undo> Diary::undoLastIn(store::Table table)
 {
+    return takeBack([&] { return store::history::undoLastIn(path(), table); });
+}
+
+store::Result<store::history::Undo> Diary::redoLastIn(store::Table table)
+{
+    return takeBack([&] { return store::history::redoLastIn(path(), table); });
+}
+
+store::Result<store::history::Undo> Diary::takeBack(const std::function<store::Result<store::history::Undo>()> &undo)
+{
     lookForOutsideChange();
-    auto undone = store::history::undoLastIn(path(), table);
+    auto undone = undo();
     sawOwnChange();
     if (undone.ok() && undone->change)
         tell(rowsOf(*undone->change));

@@ -22,6 +22,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -92,6 +93,7 @@ public:
                                const std::optional<QString> &listedKeyword = std::nullopt);
     store::Result<store::history::Undo> undo(qint64 change);
     store::Result<store::history::Undo> undoLastIn(store::Table table);
+    store::Result<store::history::Undo> redoLastIn(store::Table table);
     std::optional<store::Failure> clearHistory();
     book::Outcome import(const book::Preview &preview, const book::Progress &progress = {});
     store::Result<store::Restored> restore(const QString &backup, store::PasswordChoice choice);
@@ -115,6 +117,8 @@ private:
     // What the file looks like after a change of its own, which is then no change from outside.
     void sawOwnChange();
     void tell(const DiaryChange &change);
+    // One undo or redo of the history, told as the entries it touched.
+    store::Result<store::history::Undo> takeBack(const std::function<store::Result<store::history::Undo>()> &undo);
     // The rows one change of the history touched, as they are after it.
     DiaryChange rowsOf(qint64 change);
     void watch();

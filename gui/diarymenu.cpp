@@ -112,9 +112,14 @@ void addTo(QMenu *file, forms::Form *window, const Own &own)
         action->setShortcut(shortcut);
         QObject::connect(action, &QAction::triggered, file, run);
         file->insertAction(first, action);
+        return action;
     };
     if (own.undo)
         add("&Undo", "mnuUndo", QKeySequence::Undo, own.undo);
+    // Both keys, whatever the desktop's own Redo is: users come with either habit.
+    if (own.redo)
+        add("&Redo", "mnuRedo", QKeySequence(), own.redo)
+            ->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     for (const Entry &entry : entries())
         add(entry.caption, entry.name, entry.shortcut, [open = entry.open, window, own] { open(window, own); });
     file->insertSeparator(first)->setObjectName(QStringLiteral("mnuDiarySep"));

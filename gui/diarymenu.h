@@ -19,6 +19,8 @@ namespace diarymenu {
 struct Own {
     // File, Undo, which only a window with an open section has; no Undo entry without it.
     std::function<void()> undo = {};
+    // File, Redo: does again what Undo took back last.
+    std::function<void()> redo = {};
     // Makes the diary ready before entries are imported into it: from the main window the diary
     // may not exist yet. False when it could not be (the window has said why).
     std::function<bool()> readyDiary = {};

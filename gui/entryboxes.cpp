@@ -4,14 +4,51 @@
 #include "core/entries.h"
 #include "core/text.h"
 
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTextDocument>
 
 #include <utility>
 
+namespace {
+// A box takes Ctrl+Z (and Redo's keys) for itself only while it has typing to take back (or
+// again); otherwise the keys go to the window's Undo and Redo, which take back the last save.
+class UndoWhatWasTyped : public QObject {
+public:
+    UndoWhatWasTyped(QLineEdit *keyword, QPlainTextEdit *meaning) : QObject(keyword), m_meaning(meaning)
+    {
+        keyword->installEventFilter(this);
+        meaning->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *box, QEvent *event) override
+    {
+        if (event->type() != QEvent::ShortcutOverride)
+            return false;
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const bool undo = key->matches(QKeySequence::Undo);
+        if (!undo && !key->matches(QKeySequence::Redo) && key->keyCombination() != (Qt::CTRL | Qt::Key_Y))
+            return false;
+        const QTextDocument *text = m_meaning->document();
+        const auto *line = qobject_cast<QLineEdit *>(box);
+        const bool typed = line ? (undo ? line->isUndoAvailable() : line->isRedoAvailable())
+                                : (undo ? text->isUndoAvailable() : text->isRedoAvailable());
+        if (typed)
+            return false;
+        event->ignore();
+        return true;
+    }
+
+private:
+    QPlainTextEdit *m_meaning;
+};
+} // namespace
+
 EntryBoxes::EntryBoxes(QLineEdit *keyword, QPlainTextEdit *meaning) : m_keyword(keyword), m_meaning(meaning)
 {
+    new UndoWhatWasTyped(keyword, meaning);
 }
 
 void EntryBoxes::set(const QString &keyword, const QString &meaning)
@@ -33,6 +70,9 @@ void EntryBoxes::set(const QString &keyword, const QString &meaning)
 
 void EntryBoxes::follow(qint64 index)
 {
+    // What was typed is saved: Ctrl+Z now takes the save back, not the typing.
+    m_keyword->setText(m_keyword->text());
+    m_meaning->document()->clearUndoRedoStacks();
     m_followed = Followed{index, {keyword(), meaning()}};
 }
 

@@ -27,8 +27,8 @@ public:
     // Whether leaving now would lose words the user wrote.
     bool unsaved(bool newEntry) const;
 
-    // After an edit is saved with no line selected the boxes keep its text: until they are set
-    // or typed in, they follow that entry as the diary changes, and empty when it goes. Gives the
+    // After an edit is saved the boxes keep its text, with nothing left to undo in them: until
+    // they are set or typed in, they follow that entry as the diary changes, and empty when it goes. Gives the
     // diary's failure to read it.
     void follow(qint64 index);
     std::optional<store::Failure> followDiary(const DiaryChange &change, store::Table table);

@@ -38,4 +38,16 @@ Underneath askChangedUnderneath(QWidget *window, const std::optional<store::Entr
     }
 }
 
+NoEntry askAddInstead(QWidget *window)
+{
+    const QString text =
+        QStringLiteral("No entry was selected when you pressed Edit, so there is no entry to change.\n\n"
+                       "Add what you typed as a new entry?");
+    switch (gui::messages().askChoice(window, text, QStringLiteral("&Add as New Entry"), QStringLiteral("&Discard"))) {
+    case gui::Answer::First: return NoEntry::AddAsNew;
+    case gui::Answer::Second: return NoEntry::Discard;
+    default: return NoEntry::Stay;
+    }
+}
+
 } // namespace leavequestion

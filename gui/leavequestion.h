@@ -24,4 +24,9 @@ enum class Underneath { KeepMine, TakeTheDiarys, Stay };
 // `now`: what the diary holds under the entry now; none once it is gone.
 Underneath askChangedUnderneath(QWidget *window, const std::optional<store::Entry> &now);
 
+// Save while editing with no line selected: there is no entry to change. What was typed is added
+// as a new entry, given up, or kept in the boxes while the user stays.
+enum class NoEntry { AddAsNew, Discard, Stay };
+NoEntry askAddInstead(QWidget *window);
+
 } // namespace leavequestion

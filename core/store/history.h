@@ -90,6 +90,9 @@ Result<Undo> undo(const QString &path, qint64 change);
 // made here is not itself taken back by the next one, so that repeating it steps further back.
 // A refusal with nothing to take back.
 Result<Undo> undoLastIn(const QString &path, Table table);
+// Does again what undoLastIn took back last in this section, by taking that undo back, as long as
+// nothing else changed the section since; repeating it steps forward through the undos.
+Result<Undo> redoLastIn(const QString &path, Table table);
 // Whether this run made a change in this section that undoLastIn could take back.
 bool canUndoIn(const QString &path, Table table);
 

@@ -194,9 +194,9 @@ std::optional<Failure> Recorder::add(Table table, qint64 index, const std::optio
     return std::nullopt;
 }
 
-RunChange Recorder::runChange(bool byUndoLastIn) const
+RunChange Recorder::runChange(MadeBy by) const
 {
-    return {m_id, m_atMs, m_tables, byUndoLastIn, false};
+    return {m_id, m_atMs, m_tables, by, false};
 }
 
 Result<RunChange> recordOne(const Connection &connection, Kind kind, Table table, qint64 index,

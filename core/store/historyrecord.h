@@ -68,12 +68,15 @@ struct ChangeFacts {
     qint64 depth = 0;
 };
 
-// A change of this run, as undoLastIn finds it again.
+// Who made a change of this run: the user (or another window), the window's Undo, or its Redo.
+enum class MadeBy { User, UndoLastIn, RedoLastIn };
+
+// A change of this run, as undoLastIn and redoLastIn find it again.
 struct RunChange {
     qint64 id = 0;
     qint64 atMs = 0; // tells it from a change with the same id in a diary put back from a backup
     std::vector<Table> tables;
-    bool byUndoLastIn = false;
+    MadeBy by = MadeBy::User;
     bool undone = false;
 };
 
@@ -85,8 +88,8 @@ public:
 
     std::optional<Failure> add(Table table, qint64 index, const std::optional<Entry> &before,
                                const std::optional<Entry> &after);
-    // After the commit: remembered for undoLastIn and canUndoIn.
-    RunChange runChange(bool byUndoLastIn = false) const;
+    // After the commit: remembered for undoLastIn and redoLastIn.
+    RunChange runChange(MadeBy by = MadeBy::User) const;
     qint64 id() const { return m_id; }
 
 private:

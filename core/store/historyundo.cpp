@@ -182,7 +182,7 @@ public:
     }
 
     // Every entry checked, back as it was before the change, recorded as the undo.
-    std::optional<Failure> writeBack(ChangeFacts facts, bool byUndoLastIn)
+    std::optional<Failure> writeBack(ChangeFacts facts, MadeBy by)
     {
         facts.table = m_checked.front().entry->table;
         facts.entries = qint64(m_checked.size());
@@ -209,7 +209,7 @@ public:
                 tables.push_back(entry->table);
         }
         m_taken.undo.change = recorder->id();
-        m_taken.recorded = recorder->runChange(byUndoLastIn);
+        m_taken.recorded = recorder->runChange(by);
         return std::nullopt;
     }
 
@@ -291,7 +291,7 @@ std::optional<Failure> checkByKind(Reversal &reversal, Kind kind, const Entries 
 
 // Takes the change back in one write, or refuses and writes nothing. With `expectedAtMs`, only
 // the change of that time: the same id in a diary put back from a backup is another change.
-Result<Taken> takeBack(const QString &path, qint64 id, std::optional<qint64> expectedAtMs, bool byUndoLastIn)
+Result<Taken> takeBack(const QString &path, qint64 id, std::optional<qint64> expectedAtMs, MadeBy by)
 {
     Taken taken;
     const auto failed = runWrite(path, [&](const Connection &connection) -> std::optional<Failure> {
@@ -326,7 +326,7 @@ Result<Taken> takeBack(const QString &path, qint64 id, std::optional<qint64> exp
             return reversal.refuse(kDamaged);
         if (auto refused = checkByKind(reversal, undoing->kind, **read))
             return refused;
-        return reversal.writeBack(undoing->facts, byUndoLastIn);
+        return reversal.writeBack(undoing->facts, by);
     });
     if (!taken.undo.refusal.isEmpty())
         return Taken{Undo{std::nullopt, taken.undo.refusal, {}}, std::nullopt};
@@ -340,21 +340,54 @@ Result<Taken> takeBack(const QString &path, qint64 id, std::optional<qint64> exp
     return taken;
 }
 
+bool touches(const RunChange &change, Table table)
+{
+    return std::find(change.tables.begin(), change.tables.end(), table) != change.tables.end();
+}
+
 // This run's last change in the section that undoLastIn may take back.
 RunChange *lastIn(const QString &path, Table table)
 {
     std::vector<RunChange> &changes = runChangesOf(path);
     for (auto change = changes.rbegin(); change != changes.rend(); ++change)
-        if (!change->undone && !change->byUndoLastIn
-            && std::find(change->tables.begin(), change->tables.end(), table) != change->tables.end())
+        if (!change->undone && change->by != MadeBy::UndoLastIn && touches(*change, table))
             return &*change;
     return nullptr;
+}
+
+// This run's last undo in the section that redoLastIn may take back: none once the user changed
+// the section since. Redos stand between the undos they took back and are stepped over.
+RunChange *lastUndoIn(const QString &path, Table table)
+{
+    std::vector<RunChange> &changes = runChangesOf(path);
+    for (auto change = changes.rbegin(); change != changes.rend(); ++change)
+        if (!change->undone && change->by != MadeBy::RedoLastIn && touches(*change, table))
+            return change->by == MadeBy::UndoLastIn ? &*change : nullptr;
+    return nullptr;
+}
+
+// Takes back the run's change found by `last`, of this section; a change that no longer fits is
+// not offered again.
+Result<Undo> takeBackLast(const QString &path, Table table, RunChange *(*last)(const QString &, Table), MadeBy by,
+                          const QString &nothing)
+{
+    RunChange *found = last(path, table);
+    if (!found)
+        return Undo{std::nullopt, nothing, {}};
+    const qint64 id = found->id;
+    const auto taken = failedAt(Task::Undo, takeBack(path, id, found->atMs, by));
+    if (!taken.ok())
+        return taken.failure();
+    if (!taken->undo.change)
+        if (RunChange *refused = last(path, table); refused && refused->id == id)
+            refused->undone = true;
+    return taken->undo;
 }
 } // namespace
 
 Result<Undo> undo(const QString &path, qint64 change)
 {
-    const auto taken = failedAt(Task::Undo, takeBack(path, change, std::nullopt, false));
+    const auto taken = failedAt(Task::Undo, takeBack(path, change, std::nullopt, MadeBy::User));
     if (!taken.ok())
         return taken.failure();
     return taken->undo;
@@ -362,18 +395,14 @@ Result<Undo> undo(const QString &path, qint64 change)
 
 Result<Undo> undoLastIn(const QString &path, Table table)
 {
-    RunChange *last = lastIn(path, table);
-    if (!last)
-        return Undo{std::nullopt, QStringLiteral("There is nothing in this section to take back."), {}};
-    const qint64 id = last->id;
-    const auto taken = failedAt(Task::Undo, takeBack(path, id, last->atMs, true));
-    if (!taken.ok())
-        return taken.failure();
-    // A change that no longer fits is not offered again: the next undo steps past it.
-    if (!taken->undo.change)
-        if (RunChange *refused = lastIn(path, table); refused && refused->id == id)
-            refused->undone = true;
-    return taken->undo;
+    return takeBackLast(path, table, lastIn, MadeBy::UndoLastIn,
+                        QStringLiteral("There is nothing in this section to take back."));
+}
+
+Result<Undo> redoLastIn(const QString &path, Table table)
+{
+    return takeBackLast(path, table, lastUndoIn, MadeBy::RedoLastIn,
+                        QStringLiteral("There is nothing in this section to do again."));
 }
 
 bool canUndoIn(const QString &path, Table table)

@@ -26,89 +26,28 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 
-#include <limits>
-
 SectionWindow::SectionWindow(SectionChoice choice) : m_choice(std::move(choice))
 {
     QWidget *client = chrome::setUpWindow(this, QStringLiteral("frmResultBOS"), 6570, 7695);
 
-    m_forumLink = chrome::addForumLink(client, QRect(728, 0, 5115, 390));
-
-    m_captions[0] =
-        ui::plainLabel(client, QStringLiteral("lblCaption_0"), QStringLiteral("Caption"), ui::verdana(11.25, true));
-    m_captions[0]->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    m_captions[1] =
-        ui::plainLabel(client, QStringLiteral("lblCaption_1"),
-                       QStringLiteral("Click on Open Spell to Access the Spells Section"), ui::verdana(9.75, true));
-    m_captions[2] =
-        ui::plainLabel(client, QStringLiteral("lblCaption_2"),
-                       QStringLiteral("Add your new spell secrets and save them. Add, edit or remove the selected "
-                                      "spells according to your preferences."),
-                       ui::verdana(9.75));
-    m_captions[2]->setWordWrap(true);
-    ui::place(m_captions[2], 98, 1200, 6375, 480);
-
-    auto *keywords = new QuickPrefixListModel(this);
-    m_keywordList = new QListView(client);
-    m_keywordList->setObjectName(QStringLiteral("lstKeyword"));
-    m_keywordList->setAccessibleName(QStringLiteral("Keywords"));
-    m_keywordList->setModel(keywords);
-    m_keywordList->setUniformItemSizes(true);
-    m_keywordList->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_keywordList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    ui::setColor(m_keywordList, QPalette::Base, Qt::white);
-    m_keywordList->setGeometry(ui::twips(98, 1860, 6375, 1035));
-    m_lines = std::make_unique<KeywordList>(m_keywordList, keywords);
-
-    m_openButton = chrome::addCommandButton(client, QStringLiteral("Command1"), QStringLiteral("&Open"), 3120);
-    m_addButton = chrome::addCommandButton(client, QStringLiteral("Command2"), QStringLiteral("&Add"), 3465);
-    m_removeButton = chrome::addCommandButton(client, QStringLiteral("Command3"), QStringLiteral("&Remove"), 3810);
-    m_editButton = chrome::addCommandButton(client, QStringLiteral("Command4"), QStringLiteral("&Edit"), 4155);
-    m_exitButton = chrome::addCommandButton(client, QStringLiteral("Command5"), QStringLiteral("E&xit"), 4500);
-
-    m_keywordLabel =
-        ui::plainLabel(client, QStringLiteral("Label1"), QStringLiteral("Keyword"), ui::verdana(8.25, true));
-    ui::fitToText(m_keywordLabel, 105, 4920, 840, 195);
-    m_keywordEdit = new QLineEdit(client);
-    m_keywordEdit->setObjectName(QStringLiteral("txtKeyword"));
-    m_keywordEdit->setAccessibleName(QStringLiteral("Keyword"));
-    m_keywordEdit->setMaxLength(std::numeric_limits<int>::max());
-    ui::setColor(m_keywordEdit, QPalette::Base, Qt::white);
-    ui::place(m_keywordEdit, 98, 5160, 6375, 285);
-    m_keywordLabel->setBuddy(m_keywordEdit);
-
-    m_meaningLabel =
-        ui::plainLabel(client, QStringLiteral("Label2"), QStringLiteral("Meaning"), ui::verdana(8.25, true));
-    ui::fitToText(m_meaningLabel, 105, 5520, 810, 195);
-    m_meaningEdit = new QPlainTextEdit(client);
-    m_meaningEdit->setObjectName(QStringLiteral("txtMeaning"));
-    m_meaningEdit->setAccessibleName(QStringLiteral("Meaning"));
-    m_meaningEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_meaningEdit->setTabChangesFocus(true);
-    ui::setColor(m_meaningEdit, QPalette::Base, Qt::white);
-    m_meaningEdit->setGeometry(ui::twips(98, 5760, 6375, 1035));
-    m_meaningLabel->setBuddy(m_meaningEdit);
-    m_boxes = std::make_unique<EntryBoxes>(m_keywordEdit, m_meaningEdit);
-
-    m_promo = chrome::addPromoFrame(client, QRect(98, 6840, 6375, 855), QRect(60, 165, 6300, 615));
-
-    // Below the client area, never seen: it only carries the reload. Its access key would make
-    // Alt+R ambiguous with the Remove button, so it has none.
-    m_refreshButton = new QPushButton(QStringLiteral("&Refresh"), client);
-    m_refreshButton->setObjectName(QStringLiteral("cmdRefresh"));
-    m_refreshButton->setShortcut(QKeySequence());
-    m_refreshButton->setFocusPolicy(Qt::NoFocus);
-    m_refreshButton->setGeometry(ui::twips(360, 7800, 855, 375));
+    m_ui = SectionControls::make(this, client);
+    m_lines = std::make_unique<KeywordList>(m_ui.keywordList, m_ui.keywords);
+    m_boxes = std::make_unique<EntryBoxes>(m_ui.keywordEdit, m_ui.meaningEdit);
+    // Escape gives up the entry being written, asking first as leaving would, and stays.
+    m_cancelAction = new QAction(this);
+    m_cancelAction->setShortcut(Qt::Key_Escape);
+    addAction(m_cancelAction);
+    connect(m_cancelAction, &QAction::triggered, this, &SectionWindow::cancelWriting);
 
     setState(m_state);
 
-    connect(m_openButton, &QPushButton::clicked, this, &SectionWindow::openOrCloseSection);
-    connect(m_addButton, &QPushButton::clicked, this, &SectionWindow::addOrSaveEntry);
-    connect(m_removeButton, &QPushButton::clicked, this, &SectionWindow::removeEntry);
-    connect(m_editButton, &QPushButton::clicked, this, &SectionWindow::editOrSaveEntry);
-    connect(m_exitButton, &QPushButton::clicked, this, &SectionWindow::backToMain);
-    connect(m_refreshButton, &QPushButton::clicked, this, &SectionWindow::refreshList);
-    connect(m_keywordList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+    connect(m_ui.openButton, &QPushButton::clicked, this, &SectionWindow::openOrCloseSection);
+    connect(m_ui.addButton, &QPushButton::clicked, this, &SectionWindow::addOrSaveEntry);
+    connect(m_ui.removeButton, &QPushButton::clicked, this, &SectionWindow::removeEntry);
+    connect(m_ui.editButton, &QPushButton::clicked, this, &SectionWindow::editOrSaveEntry);
+    connect(m_ui.exitButton, &QPushButton::clicked, this, &SectionWindow::backToMain);
+    connect(m_ui.refreshButton, &QPushButton::clicked, this, &SectionWindow::refreshList);
+    connect(m_ui.keywordList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &SectionWindow::showSelectedEntry);
     connect(&Diary::working(), &Diary::changed, this, &SectionWindow::followDiary);
 
@@ -119,12 +58,13 @@ SectionWindow::SectionWindow(SectionChoice choice) : m_choice(std::move(choice))
     m_fileMenu->addSeparator()->setObjectName(QStringLiteral("mnuFileSep1"));
     m_exitAction = m_fileMenu->addAction(QStringLiteral("E&xit"), this, &SectionWindow::leave);
     m_exitAction->setObjectName(QStringLiteral("mnuExit"));
-    diarymenu::addTo(m_fileMenu, this, {.undo = [this] { undoLastChange(); }});
+    diarymenu::addTo(m_fileMenu, this,
+                     {.undo = [this] { undoLastChange(false); }, .redo = [this] { undoLastChange(true); }});
     m_help = chrome::addHelpMenus(this, QStringLiteral("mnuHelpSep1"), QStringLiteral("mnuHelpSep2"));
 
     layout()->setSizeConstraint(QLayout::SetFixedSize);
-    ui::fitAroundCentre(m_captions[0], 2813, 500, 945, 270);
-    ui::fitToText(m_captions[1], 105, 865, 5175, 240);
+    ui::fitAroundCentre(m_ui.captions[0], 2813, 500, 945, 270);
+    ui::fitToText(m_ui.captions[1], 105, 865, 5175, 240);
 }
 
 void SectionWindow::load()
@@ -135,16 +75,16 @@ void SectionWindow::load()
     const sections::Section *section = sections::sectionAt(option);
     if (!section && option != sections::kLoadBookOption)
         return;
-    m_captions[0]->setText(section ? section->title() : sections::kLoadBookTitle);
-    m_captions[1]->setText(section ? section->instruction : QString());
-    m_captions[2]->setText(section ? section->helpText : QString());
-    ui::fitAroundCentre(m_captions[0], 2813, 500, 945, 270);
-    ui::fitToText(m_captions[1], 105, 865, 5175, 240);
+    m_ui.captions[0]->setText(section ? section->title() : sections::kLoadBookTitle);
+    m_ui.captions[1]->setText(section ? section->instruction : QString());
+    m_ui.captions[2]->setText(section ? section->helpText : QString());
+    ui::fitAroundCentre(m_ui.captions[0], 2813, 500, 945, 270);
+    ui::fitToText(m_ui.captions[1], 105, 865, 5175, 240);
     // "Load Book" stops here: it fills no list.
     if (!section)
         return;
-    m_removeButton->setText(captions::remove(section->name));
-    m_exitButton->setText(captions::exit(section->name));
+    m_ui.removeButton->setText(captions::remove(section->name));
+    m_ui.exitButton->setText(captions::exit(section->name));
     setState(SectionState::loaded());
 
     const auto keywords = Diary::working().keywords(section->table);
@@ -158,16 +98,17 @@ void SectionWindow::setState(SectionState state)
 {
     m_state = state;
     using Button = SectionState::Button;
-    for (auto [button, control] : {std::pair{Button::Open, m_openButton}, std::pair{Button::Add, m_addButton},
-                                   std::pair{Button::Edit, m_editButton}}) {
+    for (auto [button, control] : {std::pair{Button::Open, m_ui.openButton}, std::pair{Button::Add, m_ui.addButton},
+                                   std::pair{Button::Edit, m_ui.editButton}}) {
         if (const auto caption = state.caption(button, m_choice.name))
             control->setText(*caption);
         control->setEnabled(state.enabled(button));
     }
-    for (QWidget *control : std::initializer_list<QWidget *>{m_removeButton, m_exitButton, m_keywordList})
+    for (QWidget *control : std::initializer_list<QWidget *>{m_ui.removeButton, m_ui.exitButton, m_ui.keywordList})
         control->setEnabled(state.listEnabled());
-    for (QWidget *control : std::initializer_list<QWidget *>{m_keywordEdit, m_meaningEdit})
+    for (QWidget *control : std::initializer_list<QWidget *>{m_ui.keywordEdit, m_ui.meaningEdit})
         control->setEnabled(state.boxesEnabled());
+    m_cancelAction->setEnabled(state.writing());
 }
 
 void SectionWindow::openOrCloseSection()
@@ -193,7 +134,7 @@ void SectionWindow::startAdding()
 {
     setState(m_state.adding());
     m_boxes->set(QString(), QString());
-    m_keywordEdit->setFocus();
+    m_ui.keywordEdit->setFocus();
 }
 
 bool SectionWindow::saveNewEntry()
@@ -223,7 +164,7 @@ void SectionWindow::browseAfterAdding()
 {
     setState(m_state.browsingAfter(SectionState::Button::Add));
     m_boxes->set(QString(), QString());
-    m_keywordEdit->setFocus();
+    m_ui.keywordEdit->setFocus();
 }
 
 void SectionWindow::removeEntry()
@@ -259,13 +200,14 @@ void SectionWindow::startEditing()
     const auto index = selectedIndex();
     m_edited = index ? std::optional<Edited>(Edited{*index, m_boxes->given()}) : std::nullopt;
     setState(m_state.editing());
-    m_keywordEdit->setFocus();
+    m_ui.keywordEdit->setFocus();
 }
 
 bool SectionWindow::saveChanges()
 {
     const auto table = sectionTable();
-    if (table && m_edited) {
+    // With no line to change, only text typed since Edit is saved, as a new entry at the user's word.
+    if (table && (m_edited || m_boxes->unsaved(false))) {
         const store::Entry entry{text::trimSpaces(m_boxes->keyword()), text::trimSpaces(m_boxes->meaning())};
         if (const entries::Check check = entries::check(entry.keyword, entry.meaning);
             check != entries::Check::Passed) {
@@ -274,28 +216,29 @@ bool SectionWindow::saveChanges()
             browseAfterEditing();
             return false;
         }
-        const editsave::Outcome saved = editsave::save(this, *table, m_edited->index, m_edited->given, entry);
+        const auto index = m_edited ? std::optional(m_edited->index) : std::nullopt;
+        const editsave::Outcome saved = editsave::save(this, *table, index, m_edited ? m_edited->given : entry, entry);
         if (saved.kind == editsave::Outcome::Kind::NotWritten)
             return false;
-        if (saved.kind == editsave::Outcome::Kind::TookTheDiary) {
+        if (saved.kind != editsave::Outcome::Kind::Written) {
             // The typed text is given up: the boxes and the list show the diary as it is.
             m_boxes->set(saved.diary ? saved.diary->keyword : QString(),
                          saved.diary ? saved.diary->meaning : QString());
             browseAfterEditing();
-            const QSignalBlocker keepBoxes(m_keywordList->selectionModel());
+            const QSignalBlocker keepBoxes(m_ui.keywordList->selectionModel());
             refreshList();
-            m_lines->select(m_edited->index);
+            if (index)
+                m_lines->select(*index);
             return true;
         }
+        // Nothing was read back for a save.
+        browseAfterEditing();
+        m_lines->clearSelection();
+        m_boxes->follow(saved.index);
+        return true;
     }
     browseAfterEditing();
-    // Nothing was read back for a save; without a row to save, the list is read as ever.
-    if (m_edited) {
-        m_lines->clearSelection();
-        m_boxes->follow(m_edited->index);
-    } else {
-        refreshList();
-    }
+    refreshList();
     return true;
 }
 
@@ -305,14 +248,26 @@ bool SectionWindow::refuse(entries::Check check)
     gui::messages().show(this, entries::refusal(check), gui::MessageIcon::Critical);
     if (check == entries::Check::BothEmpty)
         return false;
-    (check == entries::Check::KeywordEmpty ? static_cast<QWidget *>(m_keywordEdit) : m_meaningEdit)->setFocus();
+    (check == entries::Check::KeywordEmpty ? static_cast<QWidget *>(m_ui.keywordEdit) : m_ui.meaningEdit)->setFocus();
     return true;
+}
+
+void SectionWindow::cancelWriting()
+{
+    const auto began = mode() == Mode::Adding ? SectionState::Button::Add : SectionState::Button::Edit;
+    // Saved at the question, the window is browsing already.
+    if (!m_state.writing() || !mayLeave() || !m_state.writing())
+        return;
+    setState(m_state.browsingAfter(began));
+    m_boxes->set(QString(), QString());
+    showSelectedEntry();
+    m_ui.keywordList->setFocus();
 }
 
 void SectionWindow::browseAfterEditing()
 {
     setState(m_state.browsingAfter(SectionState::Button::Edit));
-    m_keywordEdit->setFocus();
+    m_ui.keywordEdit->setFocus();
 }
 
 void SectionWindow::showSelectedEntry()
@@ -377,12 +332,13 @@ void SectionWindow::followDiary(const DiaryChange &change)
         showSelectedEntry();
 }
 
-void SectionWindow::undoLastChange()
+void SectionWindow::undoLastChange(bool redo)
 {
     const auto table = sectionTable();
     if (!table || !entryguard::entriesMayChange(this))
         return;
-    const auto undone = Diary::working().undoLastIn(*table);
+    Diary &diary = Diary::working();
+    const auto undone = redo ? diary.redoLastIn(*table) : diary.undoLastIn(*table);
     if (!undone.ok())
         return report(undone.failure());
     if (!undone->change)
@@ -433,7 +389,7 @@ void SectionWindow::forget()
 void SectionWindow::recall()
 {
     m_boxes->show();
-    const QSignalBlocker keepTyping(m_keywordList->selectionModel());
+    const QSignalBlocker keepTyping(m_ui.keywordList->selectionModel());
     const auto selected = m_lines->show();
     refreshList();
     if (selected)

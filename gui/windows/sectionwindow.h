@@ -8,22 +8,17 @@
 #include "gui/keywordlist.h"
 #include "gui/sectionchoice.h"
 #include "gui/sectionstate.h"
+#include "gui/windows/sectioncontrols.h"
 
 #include <QMainWindow>
 
-#include <array>
 #include <memory>
 #include <optional>
 #include <vector>
 
 struct DiaryChange;
 class QAction;
-class QLabel;
-class QLineEdit;
-class QListView;
 class QMenu;
-class QPlainTextEdit;
-class QPushButton;
 
 // The section window: lists, shows and edits the entries of the chosen diary section.
 class SectionWindow : public forms::FormWindow<QMainWindow> {
@@ -72,27 +67,16 @@ private:
     void showSelectedEntry();
     void refreshList();
     void leave();
-    // File, Undo: takes back this run's last change in the section.
-    void undoLastChange();
+    // File, Undo: takes back this run's last change in the section; File, Redo (`redo`): does
+    // again what Undo took back last.
+    void undoLastChange(bool redo);
 
-    ui::LinkLabel *m_forumLink = nullptr;
-    std::array<QLabel *, 3> m_captions{};
-    QListView *m_keywordList = nullptr;
-    QPushButton *m_openButton = nullptr;   // Open / Close the section
-    QPushButton *m_addButton = nullptr;    // Add / Save a new entry
-    QPushButton *m_removeButton = nullptr; // Remove the selected entry
-    QPushButton *m_editButton = nullptr;   // Edit / Save the selected entry
-    QPushButton *m_exitButton = nullptr;   // Exit: back to the main window
-    QLabel *m_keywordLabel = nullptr;
-    QLineEdit *m_keywordEdit = nullptr;
-    QLabel *m_meaningLabel = nullptr;
-    QPlainTextEdit *m_meaningEdit = nullptr;
-    chrome::PromoFrame m_promo;
-    QPushButton *m_refreshButton = nullptr;
+    SectionControls m_ui;
 
     QMenu *m_fileMenu = nullptr;
     QAction *m_backAction = nullptr;
     QAction *m_exitAction = nullptr;
+    QAction *m_cancelAction = nullptr;
     chrome::HelpMenus m_help;
 
     // Every caption and enabled state follows from the state.
@@ -107,6 +91,8 @@ private:
     // Back to browsing once an entry is saved or given up.
     void browseAfterAdding();
     void browseAfterEditing();
+    // Escape while an entry is written: gives it up, asking first when something was typed.
+    void cancelWriting();
     // Asks first when leaving would lose what was typed; false when the window stays.
     bool mayLeave();
 

@@ -80,6 +80,9 @@ private slots:
     void addTrimsOnlyOuterSpaces();
     void addChecksComeInOrderAndKeepWhatWasTyped();
     void editSaveChecksLikeAddAndNeedsARow();
+    void editWithNoLineSelectedOffersToAddTheText_data();
+    void undoAndRedoTakeBackSavesUnlessTypedSince();
+    void editWithNoLineSelectedOffersToAddTheText();
     void untouchedMeaningIsWrittenBackExactly();
     void linesFollowWhatAnotherProgramChanged();
     void refreshShowsWhatTheTableHolds();
@@ -497,14 +500,6 @@ void SectionWindowTest::editSaveChecksLikeAddAndNeedsARow()
     QVERIFY(window);
     click(testing::control<QPushButton>(window, "Command1"));
 
-    // No line selected: nothing stored, no message, browsing again.
-    click(testing::control<QPushButton>(window, "Command4"));
-    QTest::keyClicks(testing::control<QLineEdit>(window, "txtKeyword"), QStringLiteral("Stray"));
-    click(testing::control<QPushButton>(window, "Command4"));
-    QCOMPARE(window->mode(), Mode::Browsing);
-    QVERIFY(m_env->messages->shown.empty());
-    QCOMPARE(rows(QStringLiteral("tblspell")), before);
-
     selectLine(window, 0);
     click(testing::control<QPushButton>(window, "Command4"));
     testing::control<QLineEdit>(window, "txtKeyword")->clear();
@@ -527,6 +522,106 @@ void SectionWindowTest::editSaveChecksLikeAddAndNeedsARow()
     click(testing::control<QPushButton>(window, "Command4"));
     QCOMPARE(m_env->messages->texts().last(), kBothEmpty);
     QCOMPARE(rows(QStringLiteral("tblspell")), before);
+}
+
+void SectionWindowTest::editWithNoLineSelectedOffersToAddTheText_data()
+{
+    QTest::addColumn<bool>("typed");
+    QTest::addColumn<gui::Answer>("answer");
+    QTest::addColumn<Mode>("mode");
+    QTest::addColumn<bool>("stored");
+    QTest::newRow("nothing typed: no question") << false << gui::Answer::Cancel << Mode::Browsing << false;
+    QTest::newRow("added as a new entry") << true << gui::Answer::First << Mode::Browsing << true;
+    QTest::newRow("discarded") << true << gui::Answer::Second << Mode::Browsing << false;
+    QTest::newRow("cancelled: the text stays") << true << gui::Answer::Cancel << Mode::Editing << false;
+}
+
+void SectionWindowTest::editWithNoLineSelectedOffersToAddTheText()
+{
+    QFETCH(bool, typed);
+    QFETCH(gui::Answer, answer);
+    QFETCH(Mode, mode);
+    QFETCH(bool, stored);
+    QVERIFY(testing::appendRows(working(), QStringLiteral("tblrituals"), {{"Imbolc", "Candles"}}));
+    SectionWindow *window = enterSection(3);
+    QVERIFY(window);
+    click(testing::control<QPushButton>(window, "Command1"));
+    click(testing::control<QPushButton>(window, "Command4"));
+    if (typed) {
+        QTest::keyClicks(testing::control<QLineEdit>(window, "txtKeyword"), QStringLiteral("Beltane Fire"));
+        QTest::keyClicks(testing::control<QPlainTextEdit>(window, "txtMeaning"), QStringLiteral("Leap the flames"));
+    }
+    m_env->messages->answers = {answer};
+    click(testing::control<QPushButton>(window, "Command4"));
+
+    QCOMPARE(m_env->messages->shown.size(), std::size_t(typed ? 1 : 0));
+    QCOMPARE(window->mode(), mode);
+    QCOMPARE(keywords(QStringLiteral("tblrituals")).size(), stored ? 2 : 1);
+    QCOMPARE(listed(window).size(), stored ? 2 : 1);
+    // Only a refusal to choose keeps the text in the boxes.
+    QCOMPARE(testing::meaningShown(window),
+             mode == Mode::Editing || stored ? QStringLiteral("Leap the flames") : QString());
+}
+
+void SectionWindowTest::undoAndRedoTakeBackSavesUnlessTypedSince()
+{
+    QVERIFY(testing::appendRows(working(), QStringLiteral("tblspell"), {{"Sage", "Cleansing"}}));
+    SectionWindow *window = enterSection(0);
+    QVERIFY(window);
+    auto *meaning = testing::control<QPlainTextEdit>(window, "txtMeaning");
+    const auto press = [](QKeyCombination keys) {
+        QTest::keyClick(QApplication::focusWidget(), keys.key(), keys.keyboardModifiers());
+    };
+    const auto stored = [this] {
+        QStringList texts;
+        for (const auto &row : rows(QStringLiteral("tblspell")))
+            texts << row.keyword + QLatin1Char('=') + row.meaning;
+        return texts.join(QLatin1Char(' '));
+    };
+    click(testing::control<QPushButton>(window, "Command1"));
+    selectLine(window, 0);
+    click(testing::control<QPushButton>(window, "Command4"));
+    meaning->moveCursor(QTextCursor::End);
+    QTest::keyClicks(meaning, QStringLiteral(" by night"));
+    click(testing::control<QPushButton>(window, "Command4"));
+
+    // The focus is in the Keyword box after the save, which has nothing typed since.
+    const std::pair<QKeyCombination, const char *> steps[]{
+        {Qt::CTRL | Qt::Key_Z, "Sage=Cleansing"},
+        {Qt::CTRL | Qt::SHIFT | Qt::Key_Z, "Sage=Cleansing by night"},
+        {Qt::CTRL | Qt::Key_Z, "Sage=Cleansing"},
+        {Qt::CTRL | Qt::Key_Y, "Sage=Cleansing by night"},
+    };
+    for (const auto &[keys, after] : steps) {
+        press(keys);
+        QCOMPARE(stored(), QString::fromUtf8(after));
+        QCOMPARE(testing::meaningShown(window), QString::fromUtf8(after).section(QLatin1Char('='), 1));
+    }
+
+    // An add is taken back too; a change made after an undo leaves nothing to do again.
+    click(testing::control<QPushButton>(window, "Command2"));
+    QTest::keyClicks(testing::control<QLineEdit>(window, "txtKeyword"), QStringLiteral("Rue"));
+    QTest::keyClicks(meaning, QStringLiteral("Grace"));
+    click(testing::control<QPushButton>(window, "Command2"));
+    press(Qt::CTRL | Qt::Key_Z);
+    QCOMPARE(stored(), QStringLiteral("Sage=Cleansing by night"));
+    click(testing::control<QPushButton>(window, "Command2"));
+    QTest::keyClicks(testing::control<QLineEdit>(window, "txtKeyword"), QStringLiteral("Yarrow"));
+    QTest::keyClicks(meaning, QStringLiteral("Courage"));
+    click(testing::control<QPushButton>(window, "Command2"));
+    press(Qt::CTRL | Qt::Key_Y);
+    QCOMPARE(stored(), QStringLiteral("Sage=Cleansing by night Yarrow=Courage"));
+    QCOMPARE(m_env->messages->texts(), QStringList{QStringLiteral("There is nothing in this section to do again.")});
+
+    // Typed since: Ctrl+Z takes back the typing, and the diary keeps its text.
+    selectLine(window, 0);
+    click(testing::control<QPushButton>(window, "Command4"));
+    meaning->setFocus();
+    meaning->moveCursor(QTextCursor::End);
+    QTest::keyClicks(meaning, QStringLiteral("!"));
+    press(Qt::CTRL | Qt::Key_Z);
+    QCOMPARE(testing::meaningShown(window), QStringLiteral("Cleansing by night"));
+    QCOMPARE(stored(), QStringLiteral("Sage=Cleansing by night Yarrow=Courage"));
 }
 
 void SectionWindowTest::untouchedMeaningIsWrittenBackExactly()
@@ -660,7 +755,8 @@ void SectionWindowTest::backThenAnotherSectionShowsOnlyThatSection()
 }
 
 namespace {
-enum class Way { Back, CloseBox, Exit };
+// Escape gives up the entry being written and stays, where the others leave the window.
+enum class Way { Back, CloseBox, Exit, Escape };
 // RefusedByDiary: an entry typed, and the diary file gone by the time the user leaves.
 enum class Typed { Nothing, Entry, Incomplete, RefusedByDiary };
 } // namespace
@@ -673,7 +769,8 @@ void SectionWindowTest::leavingAsksBeforeTypedTextIsLost_data()
     QTest::addColumn<gui::Answer>("answer");
     QTest::addColumn<bool>("leaves");
     QTest::addColumn<bool>("stored");
-    const std::pair<Way, const char *> ways[]{{Way::Back, "Back"}, {Way::CloseBox, "close box"}, {Way::Exit, "Exit"}};
+    const std::pair<Way, const char *> ways[]{
+        {Way::Back, "Back"}, {Way::CloseBox, "close box"}, {Way::Exit, "Exit"}, {Way::Escape, "Escape"}};
     for (const auto &[way, wayName] : ways) {
         for (const bool editing : {false, true}) {
             const QByteArray name = QByteArray(wayName) + (editing ? ", editing, " : ", adding, ");
@@ -740,6 +837,8 @@ void SectionWindowTest::leavingAsksBeforeTypedTextIsLost()
         testing::control<QAction>(window, "mnuBack")->trigger();
     else if (way == Way::CloseBox)
         window->close();
+    else if (way == Way::Escape)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     else
         testing::control<QAction>(window, "mnuExit")->trigger();
     testing::flushDeletions();
@@ -753,8 +852,14 @@ void SectionWindowTest::leavingAsksBeforeTypedTextIsLost()
     // A refused save shows why after the question, and the window stays with what was typed.
     const bool refused = typed == Typed::Incomplete || typed == Typed::RefusedByDiary;
     QCOMPARE(m_env->messages->shown.size(), std::size_t(refused ? 2 : questions));
-    QCOMPARE(!watched, leaves);
-    if (leaves) {
+    QCOMPARE(!watched, leaves && way != Way::Escape);
+    if (way == Way::Escape && leaves) {
+        // Browsing again on the line it was on, which shows what the diary holds.
+        QCOMPARE(window->mode(), Mode::Browsing);
+        QCOMPARE(window->selectedPosition(), editing && !stored ? 0 : -1);
+        const auto now = rows(QStringLiteral("tblspell"));
+        QCOMPARE(testing::meaningShown(window), editing ? now[0].meaning : QString());
+    } else if (leaves) {
         QCOMPARE(visible(forms::loaded<MainWindow>()), way == Way::Back);
         QCOMPARE(visible(forms::loaded<ExitWindow>()), way != Way::Back);
     } else {
