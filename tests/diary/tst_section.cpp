@@ -598,13 +598,21 @@ void SectionWindowTest::undoAndRedoTakeBackSavesUnlessTypedSince()
         QCOMPARE(testing::meaningShown(window), QString::fromUtf8(after).section(QLatin1Char('='), 1));
     }
 
-    // An add is taken back too; a change made after an undo leaves nothing to do again.
+    // An add is taken back too, and Redo steps forward through the undos in turn.
     click(testing::control<QPushButton>(window, "Command2"));
     QTest::keyClicks(testing::control<QLineEdit>(window, "txtKeyword"), QStringLiteral("Rue"));
     QTest::keyClicks(meaning, QStringLiteral("Grace"));
     click(testing::control<QPushButton>(window, "Command2"));
-    press(Qt::CTRL | Qt::Key_Z);
-    QCOMPARE(stored(), QStringLiteral("Sage=Cleansing by night"));
+    const std::pair<QKeyCombination, const char *> more[]{
+        {Qt::CTRL | Qt::Key_Z, "Sage=Cleansing by night"}, {Qt::CTRL | Qt::Key_Z, "Sage=Cleansing"},
+        {Qt::CTRL | Qt::Key_Y, "Sage=Cleansing by night"}, {Qt::CTRL | Qt::Key_Y, "Sage=Cleansing by night Rue=Grace"},
+        {Qt::CTRL | Qt::Key_Z, "Sage=Cleansing by night"},
+    };
+    for (const auto &[keys, after] : more) {
+        press(keys);
+        QCOMPARE(stored(), QString::fromUtf8(after));
+    }
+    // A change made after an undo leaves nothing to do again.
     click(testing::control<QPushButton>(window, "Command2"));
     QTest::keyClicks(testing::control<QLineEdit>(window, "txtKeyword"), QStringLiteral("Yarrow"));
     QTest::keyClicks(meaning, QStringLiteral("Courage"));
