@@ -73,7 +73,11 @@ void EntryBoxes::follow(qint64 index)
     // What was typed is saved: Ctrl+Z now takes the save back, not the typing.
     m_keyword->setText(m_keyword->text());
     m_meaning->document()->clearUndoRedoStacks();
-    m_followed = Followed{index, {keyword(), meaning()}};
+    // They were given what they show now.
+    m_shownKeyword = keyword();
+    m_shownMeaning = meaning();
+    m_shownRaw = rawMeaning();
+    m_followed = Followed{index, {m_shownKeyword, m_shownMeaning}};
 }
 
 std::optional<store::Failure> EntryBoxes::followDiary(const DiaryChange &change, store::Table table)

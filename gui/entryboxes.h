@@ -31,6 +31,8 @@ public:
     // they are set or typed in, they follow that entry as the diary changes, and empty when it goes. Gives the
     // diary's failure to read it.
     void follow(qint64 index);
+    // The entry they follow, while they do.
+    std::optional<qint64> followed() const { return m_followed ? std::optional(m_followed->index) : std::nullopt; }
     std::optional<store::Failure> followDiary(const DiaryChange &change, store::Table table);
 
     // Empties the boxes, keeping what they held.

@@ -197,7 +197,8 @@ void SectionWindow::editOrSaveEntry()
 
 void SectionWindow::startEditing()
 {
-    const auto index = selectedIndex();
+    // After a save the boxes show the saved entry with no line selected: Edit changes that one.
+    const auto index = selectedIndex() ? selectedIndex() : m_boxes->followed();
     m_edited = index ? std::optional<Edited>(Edited{*index, m_boxes->given()}) : std::nullopt;
     setState(m_state.editing());
     m_ui.keywordEdit->setFocus();
@@ -259,8 +260,13 @@ void SectionWindow::cancelWriting()
     if (!m_state.writing() || !mayLeave() || !m_state.writing())
         return;
     setState(m_state.browsingAfter(began));
+    // Back to what the boxes showed, as the diary holds it now.
+    const bool followed = began == SectionState::Button::Edit && m_edited && !selectedIndex();
     m_boxes->set(QString(), QString());
-    showSelectedEntry();
+    if (!followed)
+        showSelectedEntry();
+    else if (showEntry(m_edited->index, m_edited->given.keyword))
+        m_boxes->follow(m_edited->index);
     m_ui.keywordList->setFocus();
 }
 
@@ -272,18 +278,25 @@ void SectionWindow::browseAfterEditing()
 
 void SectionWindow::showSelectedEntry()
 {
+    if (const auto index = selectedIndex())
+        showEntry(*index, selectedKeyword());
+}
+
+bool SectionWindow::showEntry(qint64 index, const std::optional<QString> &keyword)
+{
     const auto table = sectionTable();
-    const auto index = selectedIndex();
-    if (!table || !index)
-        return;
-    const auto entry = Diary::working().entry(*table, *index);
+    if (!table)
+        return false;
+    const auto entry = Diary::working().entry(*table, index);
     if (!entry.ok()) {
         report(entry.failure());
-        return;
+        return false;
     }
     // A row under another keyword is another entry (the file was replaced): as if it were gone.
-    if (*entry && (*entry)->keyword == selectedKeyword())
-        m_boxes->set((*entry)->keyword, (*entry)->meaning);
+    if (!*entry || (*entry)->keyword != keyword)
+        return false;
+    m_boxes->set((*entry)->keyword, (*entry)->meaning);
+    return true;
 }
 
 bool SectionWindow::select(qint64 index)

@@ -65,6 +65,8 @@ private:
     void removeEntry();
     void editOrSaveEntry();
     void showSelectedEntry();
+    // Shows the entry in the boxes while it is the one listed under `keyword`; false when not.
+    bool showEntry(qint64 index, const std::optional<QString> &keyword);
     void refreshList();
     void leave();
     // File, Undo: takes back this run's last change in the section; File, Redo (`redo`): does

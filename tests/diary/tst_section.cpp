@@ -561,6 +561,16 @@ void SectionWindowTest::editWithNoLineSelectedOffersToAddTheText()
     // Only a refusal to choose keeps the text in the boxes.
     QCOMPARE(testing::meaningShown(window),
              mode == Mode::Editing || stored ? QStringLiteral("Leap the flames") : QString());
+    if (!stored)
+        return;
+
+    // The boxes show the new entry with no line selected: Edit changes that entry, unasked.
+    click(testing::control<QPushButton>(window, "Command4"));
+    testing::control<QPlainTextEdit>(window, "txtMeaning")->moveCursor(QTextCursor::End);
+    QTest::keyClicks(testing::control<QPlainTextEdit>(window, "txtMeaning"), QStringLiteral(" at dusk"));
+    click(testing::control<QPushButton>(window, "Command4"));
+    QCOMPARE(m_env->messages->shown.size(), std::size_t(1));
+    QCOMPARE(rows(QStringLiteral("tblrituals")).back().meaning, QStringLiteral("Leap the flames at dusk"));
 }
 
 void SectionWindowTest::undoAndRedoTakeBackSavesUnlessTypedSince()
