@@ -595,7 +595,8 @@ void SectionWindowTest::undoAndRedoTakeBackSavesUnlessTypedSince()
     QTest::keyClicks(meaning, QStringLiteral(" by night"));
     click(testing::control<QPushButton>(window, "Command4"));
 
-    // The focus is in the Keyword box after the save, which has nothing typed since.
+    // Nothing is typed in either box since the save, though the Meaning box was typed in before it.
+    meaning->setFocus();
     const std::pair<QKeyCombination, const char *> steps[]{
         {Qt::CTRL | Qt::Key_Z, "Sage=Cleansing"},
         {Qt::CTRL | Qt::SHIFT | Qt::Key_Z, "Sage=Cleansing by night"},
