@@ -7,8 +7,8 @@
 #include "gui/forms.h"
 #include "gui/keywordlist.h"
 #include "gui/sectionchoice.h"
+#include "gui/sectioncontrols.h"
 #include "gui/sectionstate.h"
-#include "gui/windows/sectioncontrols.h"
 
 #include <QMainWindow>
 

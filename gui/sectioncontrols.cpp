@@ -1,4 +1,4 @@
-#include "gui/windows/sectioncontrols.h"
+#include "gui/sectioncontrols.h"
 
 #include "gui/chrome.h"
 #include "gui/quickprefixlistmodel.h"
