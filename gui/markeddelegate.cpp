@@ -7,7 +7,8 @@
 namespace {
 
 // The text laid out on one line, its marked parts in bold.
-void layOut(QTextLayout &layout, const QString &text, const QList<int> &marks, const QStyleOptionViewItem &item)
+QTextLine layOut(QTextLayout &layout, const QString &text, const QList<int> &marks, const QStyleOptionViewItem &item,
+                 int width)
 {
     QList<QTextLayout::FormatRange> formats;
     QTextCharFormat bold;
@@ -27,8 +28,11 @@ void layOut(QTextLayout &layout, const QString &text, const QList<int> &marks, c
     option.setTextDirection(item.direction);
     layout.setTextOption(option);
     layout.beginLayout();
-    layout.createLine();
+    QTextLine line = layout.createLine();
+    line.setLineWidth(width);
+    line.setPosition(QPointF(0, 0));
     layout.endLayout();
+    return line;
 }
 
 } // namespace
@@ -52,17 +56,13 @@ void MarkedDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option
 
     const QList<int> marks = index.data(m_marksRole).value<QList<int>>();
     QTextLayout layout;
-    layOut(layout, text, marks, item);
-    QTextLine line = layout.lineAt(0);
-    line.setLineWidth(area.width());
+    QTextLine line = layOut(layout, text, marks, item, area.width());
     // Too long for the list: cut where the room ends, before an ellipsis.
     if (line.naturalTextWidth() > area.width()) {
         const QString ellipsis(QChar(u'\u2026'));
         const int room = area.width() - QFontMetrics(item.font).horizontalAdvance(ellipsis);
         const int fits = std::max(0, line.xToCursor(std::max(0, room), QTextLine::CursorOnCharacter));
-        layOut(layout, text.left(fits) + ellipsis, marks, item);
-        line = layout.lineAt(0);
-        line.setLineWidth(area.width());
+        line = layOut(layout, text.left(fits) + ellipsis, marks, item, area.width());
     }
     const QPalette::ColorGroup group = !(item.state & QStyle::State_Enabled) ? QPalette::Disabled
         : (item.state & QStyle::State_Active)                                ? QPalette::Normal
@@ -71,7 +71,6 @@ void MarkedDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option
     painter->setClipRect(area);
     painter->setPen(
         item.palette.color(group, (item.state & QStyle::State_Selected) ? QPalette::HighlightedText : QPalette::Text));
-    line.setPosition(QPointF(0, 0));
     layout.draw(painter, QPointF(area.left(), area.top() + (area.height() - line.height()) / 2));
     painter->restore();
 }

@@ -11,7 +11,7 @@ namespace finder {
 
 namespace {
 // More than a list shows at once: a screen of lines costs one reading of the diary.
-constexpr int kLinesAtOnce = 48;
+constexpr int kLinesAtOnce = 24;
 // Lines kept before they are made again as they are drawn.
 constexpr std::size_t kLinesKept = 512;
 
