@@ -306,6 +306,15 @@ void LiveIndex::follow(const DiaryChange &change)
         emit changed();
 }
 
+void LiveIndex::readFound(store::Table table, const std::vector<qint64> &indexes,
+                          const store::EntryVisitor &visit) const
+{
+    // A failure leaves those results as the index holds them; the index tells of a diary it cannot
+    // read.
+    if (!m_path.isEmpty())
+        (void)store::readEntriesAt(m_path, table, indexes, visit);
+}
+
 void LiveIndex::abandonReading()
 {
     if (!m_job)

@@ -62,6 +62,9 @@ public:
     // Waits for the reading under way, and takes what it read.
     void finishReading();
     void follow(const DiaryChange &change);
+    // Reads these entries of a section from the diary the index follows, for results about to be
+    // shown: nobody is asked for a password, and nothing is read once the index was dropped.
+    void readFound(store::Table table, const std::vector<qint64> &indexes, const store::EntryVisitor &visit) const;
     // Forgets every entry until the next read(): a reading under way is abandoned, and what it
     // held is wiped with the rest before this returns.
     void drop();

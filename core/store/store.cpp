@@ -287,6 +287,30 @@ Result<bool> readEntriesUnasked(const QString &path, Table table, const EntryRea
     }
 }
 
+std::optional<Failure> readEntriesAt(const QString &path, Table table, const std::vector<qint64> &indexes,
+                                     const EntryVisitor &visit)
+{
+    auto opened = openDiary(path, nullptr, Opening{.mayAsk = false});
+    if (!opened.ok())
+        return toldOf(opened.failure(), path);
+    auto statement = Statement::prepare(
+        *opened, QStringLiteral("SELECT keyword, meaning FROM %1 WHERE \"Index\" = ?1").arg(tableName(table)));
+    if (!statement.ok())
+        return toldOf(statement.failure(), path);
+    for (const qint64 index : indexes) {
+        const int rc = statement->rerun({{1, index}});
+        if (rc == SQLITE_DONE)
+            continue;
+        if (rc != SQLITE_ROW)
+            return toldOf(opened->failure(rc), path);
+        Entry entry{statement->text(0), statement->text(1)};
+        visit(index, entry);
+        secrets::wipe(entry.keyword);
+        secrets::wipe(entry.meaning);
+    }
+    return std::nullopt;
+}
+
 Result<qint64> addEntry(const QString &path, Table table, const Entry &entry)
 {
     qint64 index = 0;

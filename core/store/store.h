@@ -54,6 +54,11 @@ Result<std::optional<Entry>> readEntry(const QString &path, Table table, qint64 
 // reading ends early, giving false, once `visit` says no.
 using EntryReader = std::function<bool(qint64 index, const Entry &entry)>;
 Result<bool> readEntriesUnasked(const QString &path, Table table, const EntryReader &visit);
+// The rows of a table with these "Index" values, in one read that asks nobody for a password (as
+// readEntriesUnasked does): for a window that shows a part of each as it draws them. A row that is
+// gone is left out.
+std::optional<Failure> readEntriesAt(const QString &path, Table table, const std::vector<qint64> &indexes,
+                                     const EntryVisitor &visit);
 
 // One section's entries in ascending "Index" order.
 struct Chapter {

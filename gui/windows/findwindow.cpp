@@ -3,6 +3,7 @@
 #include "core/diary.h"
 #include "core/find/liveindex.h"
 #include "gui/forms.h"
+#include "gui/markeddelegate.h"
 #include "gui/messages.h"
 #include "gui/navigation.h"
 #include "gui/resultsmodel.h"
@@ -50,8 +51,13 @@ FindWindow::FindWindow(forms::Form *opener) : QWidget(opener->widget(), Qt::Wind
     m_resultList->setAccessibleName(QStringLiteral("Results"));
     m_resultList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_resultList->setUniformItemSizes(true);
-    m_results = new finder::ResultsModel(this);
+    m_results = new finder::ResultsModel(
+        [](store::Table table, const std::vector<qint64> &indexes, const store::EntryVisitor &visit) {
+            Diary::working().findIndex().readFound(table, indexes, visit);
+        },
+        this);
     m_resultList->setModel(m_results);
+    m_resultList->setItemDelegate(new MarkedDelegate(finder::ResultsModel::MarksRole, m_resultList));
     m_foundLabel = new QLabel(this);
     m_foundLabel->setObjectName(QStringLiteral("lblFound"));
     m_foundLabel->setTextFormat(Qt::PlainText);
@@ -175,7 +181,7 @@ void FindWindow::search()
     }
     finder::Results results = index.search(typed);
     const std::size_t found = results.size();
-    m_results->set(std::move(results));
+    m_results->set(std::move(results), typed);
     m_foundLabel->setText(found == 0       ? QStringLiteral("No entries found")
                               : found == 1 ? QStringLiteral("1 entry found")
                                            : QStringLiteral("%1 entries found").arg(found));

@@ -19,11 +19,13 @@
 #include "core/store/store.h"
 #include "core/store/storeprobe.h"
 #include "gui/forms.h"
+#include "gui/resultsmodel.h"
 #include "gui/windows/findwindow.h"
 #include "gui/windows/mainwindow.h"
 #include "gui/windows/sectionwindow.h"
 
 #include <QAbstractItemModelTester>
+#include <QAccessible>
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
@@ -85,6 +87,16 @@ QStringList foundInIndex(const QString &typed)
     return linesOf(hits);
 }
 
+// A result's line with the parts that a word matched in brackets.
+QString markedLine(const QModelIndex &row)
+{
+    QString line = row.data().toString();
+    const auto marks = row.data(finder::ResultsModel::MarksRole).value<QList<int>>();
+    for (qsizetype i = marks.size() - 2; i >= 0; i -= 2)
+        line.insert(marks[i] + marks[i + 1], u']').insert(marks[i], u'[');
+    return line;
+}
+
 QStringList resultLines(const FindWindow *window)
 {
     QStringList lines;
@@ -118,6 +130,9 @@ private slots:
     void indexFollowsEveryChangeWithoutReadingItAgain();
     void typingWhileTheIndexIsReadNeverWaits();
     void lockAbandonsTheIndexBeingRead();
+    void resultShowsWhereItsWordsMatched_data();
+    void resultShowsWhereItsWordsMatched();
+    void resultLineFollowsItsEntry();
     void resultLandsOnItsEntryFromAnyWindow_data();
     void resultLandsOnItsEntryFromAnyWindow();
     void choiceWhileAddingIsRefusedAndKeepsTheText();
@@ -357,6 +372,78 @@ void FindTest::lockAbandonsTheIndexBeingRead()
     diary.unlock();
     diary.waitForReaders();
     QCOMPARE(foundInIndex(QStringLiteral("rose")), foundInFile(m_env->workingDiary(), QStringLiteral("rose")));
+}
+
+void FindTest::resultShowsWhereItsWordsMatched_data()
+{
+    QTest::addColumn<QString>("meaning");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("line"); // the parts marked in brackets
+    const QString moss = QStringLiteral("moss ").repeated(20);
+    const QString moon = QStringLiteral("\U0001F319");
+    const QString salt = QStringLiteral("\u05E9\u05DE\u05DF \u05D6\u05D9\u05EA \u05D5");
+    const auto vigil = [](const QString &shown) { return QStringLiteral("Vigil \u2014 Rituals \u2014 ") + shown; };
+    QTest::newRow("deep in a long meaning, cut between words")
+        << "Gather " + moss + "then burn the vervain at dawn " + QStringLiteral("quietly ").repeated(10) << "VERVAIN"
+        << vigil("…then burn the [vervain] at dawn quietly quietly quietly quietly…");
+    QTest::newRow("in the keyword alone: the start")
+        << "Gather " + moss << "vigil"
+        << "[Vigil] — Rituals — Gather moss moss moss moss moss moss moss moss …";
+    QTest::newRow("keyword and meaning, every place, accents and case, a letter folded to two, a part of it found")
+        << QStringLiteral("Rosé for the Vigil; \uFB01re, rose and rosewater") << "vigil f rose"
+        << QStringLiteral("[Vigil] — Rituals — [Rosé] [f]or the [Vigil]; [\uFB01]re, [rose] and [rose]water");
+    QTest::newRow("a letter with its mark")
+        << moss + QStringLiteral("Rowe\u0301na berries") << "rowe"
+        << vigil(QStringLiteral("…") + QStringLiteral("moss ").repeated(9) + QStringLiteral("[Rowe\u0301]na berries"));
+    QTest::newRow("markup shown as typed") << "<b>Rue</b> &amp; salt"
+                                           << "amp" << vigil("<b>Rue</b> &[amp]; salt");
+    QTest::newRow("as long as a meaning may be, no spaces, characters of two units")
+        << "a" + moon.repeated(16000) + "-needle-" + moon.repeated(379) << "needle"
+        << vigil("…" + moon.repeated(8) + "-[needle]-" + moon.repeated(20) + "…");
+    QTest::newRow("marks without spaces") << QStringLiteral("e\u0301").repeated(300) + "x"
+                                          << "x" << vigil("…" + QStringLiteral("e\u0301").repeated(32) + "[x]");
+    QTest::newRow("right to left") << moss + (salt + QStringLiteral("\u05DE\u05DC\u05D7 ")).repeated(4)
+                                   << QStringLiteral("\u05DE\u05DC\u05D7")
+                                   << vigil("…moss moss "
+                                            + (salt + QStringLiteral("[\u05DE\u05DC\u05D7] ")).repeated(4).chopped(1));
+}
+
+// Each result shows the part of its meaning where the words typed were found, as the search finds
+// them, with every word found marked; a screen reader gets the same line without marks.
+void FindTest::resultShowsWhereItsWordsMatched()
+{
+    QFETCH(QString, meaning);
+    QFETCH(QString, typed);
+    QFETCH(QString, line);
+    QVERIFY(testing::appendRows(m_env->workingDiary(), kTables[3], {{"Vigil", meaning}}));
+    FindWindow *find = openFind(testing::startProgram());
+    QVERIFY(find);
+    testing::control<QLineEdit>(find, "txtFind")->setText(typed);
+    auto *results = testing::control<QListView>(find, "lstResults");
+    QTRY_COMPARE(results->model()->rowCount(), 1);
+    const QModelIndex row = results->model()->index(0, 0);
+    QCOMPARE(markedLine(row), line);
+    QAccessibleInterface *list = QAccessible::queryAccessibleInterface(results);
+    QCOMPARE(list->child(0)->text(QAccessible::Name), row.data().toString());
+}
+
+void FindTest::resultLineFollowsItsEntry()
+{
+    const QString slowly = QStringLiteral("slowly ").repeated(20);
+    QVERIFY(testing::appendRows(m_env->workingDiary(), kTables[3], {{"Vigil", "Burn the vervain " + slowly}}));
+    FindWindow *find = openFind(testing::startProgram());
+    QVERIFY(find);
+    testing::control<QLineEdit>(find, "txtFind")->setText(QStringLiteral("vervain"));
+    const QAbstractItemModel *results = testing::control<QListView>(find, "lstResults")->model();
+    QTRY_COMPARE(results->rowCount(), 1);
+    QCOMPARE(markedLine(results->index(0, 0)),
+             QStringLiteral("Vigil — Rituals — Burn the [vervain] slowly slowly slowly slowly slowly slowly…"));
+    BRIMVALE_UNWRAP(rituals, store::readKeywords(m_env->workingDiary(), store::Table::Rituals));
+    QVERIFY(Diary::working()
+                .update(store::Table::Rituals, rituals.indexes.back(), {"Vigil", slowly + "then vervain"})
+                .ok());
+    QTRY_COMPARE(markedLine(results->index(0, 0)),
+                 QStringLiteral("Vigil — Rituals — …slowly slowly slowly slowly slowly slowly slowly then [vervain]"));
 }
 
 void FindTest::resultLandsOnItsEntryFromAnyWindow_data()
