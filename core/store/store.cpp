@@ -66,6 +66,7 @@ QString notDone(Task task)
     case Task::Undo: return QStringLiteral("The change could not be undone");
     case Task::Restore: return QStringLiteral("The backup could not be restored");
     case Task::Import: return QStringLiteral("The entries could not be imported");
+    case Task::BringBack: return QStringLiteral("The entries could not be brought back");
     }
     return QStringLiteral("The entry could not be saved");
 }
@@ -282,9 +283,9 @@ Result<Keywords> readKeywords(const QString &path, Table table)
     return toldOf(queryKeywords(path, table), path);
 }
 
-std::optional<Failure> readEntries(const QString &path, Table table, const EntryVisitor &visit)
+std::optional<Failure> readEntries(const QString &path, Table table, const EntryVisitor &visit, ReadFrom from)
 {
-    if (auto failed = queryEntries(path, table, visit))
+    if (auto failed = queryEntries(path, table, visit, from))
         return toldOf(*failed, path);
     return std::nullopt;
 }

@@ -1,0 +1,114 @@
+#include "gui/windows/bringbackdialog.h"
+
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <utility>
+
+namespace {
+// A meaning of pages would make one line fill the list; its start tells the entry.
+constexpr qsizetype kShownCharacters = 300;
+
+QString textOf(const store::Entry &entry)
+{
+    QString meaning = entry.meaning.left(kShownCharacters);
+    if (entry.meaning.size() > kShownCharacters)
+        meaning += QChar(0x2026);
+    return QStringLiteral("%1\n%2").arg(entry.keyword, meaning);
+}
+} // namespace
+
+BringBackDialog::BringBackDialog(QWidget *parent, const QString &made, std::vector<store::FromBackup> entries)
+    : QDialog(parent), m_entries(std::move(entries))
+{
+    setObjectName(QStringLiteral("frmBringBack"));
+    setWindowTitle(QStringLiteral("Bring Back Entries"));
+    auto *layout = new QVBoxLayout(this);
+
+    auto *about = new QLabel(QStringLiteral("The backup of %1 holds these entries, which the diary no longer holds or "
+                                            "holds otherwise. The ticked ones come back: a removed entry to its old "
+                                            "place, an older version in place of the diary's text. Undo Change in "
+                                            "History takes them back together.")
+                                 .arg(made),
+                             this);
+    about->setObjectName(QStringLiteral("lblBringBack"));
+    about->setWordWrap(true);
+    layout->addWidget(about);
+
+    m_list = new QTreeWidget(this);
+    m_list->setObjectName(QStringLiteral("lstBringBack"));
+    m_list->setAccessibleName(QStringLiteral("Entries to bring back"));
+    m_list->setColumnCount(2);
+    m_list->setHeaderLabels({QStringLiteral("In the backup"), QStringLiteral("In the diary now")});
+    m_list->header()->setSectionResizeMode(QHeaderView::Stretch);
+    m_list->setWordWrap(true);
+    m_list->setTextElideMode(Qt::ElideNone);
+    auto *listLabel = new QLabel(QStringLiteral("&Entries"), this);
+    listLabel->setBuddy(m_list);
+    layout->addWidget(listLabel);
+    layout->addWidget(m_list, 1);
+
+    QTreeWidgetItem *section = nullptr;
+    for (std::size_t at = 0; at < m_entries.size(); ++at) {
+        const store::FromBackup &entry = m_entries[at];
+        if (!section || section->data(0, Qt::UserRole).toInt() != int(entry.table)) {
+            section = new QTreeWidgetItem(m_list, {sections::section(entry.table).name});
+            section->setData(0, Qt::UserRole, int(entry.table));
+            section->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable
+                              | Qt::ItemIsAutoTristate);
+            section->setFirstColumnSpanned(true);
+        }
+        auto *item = new QTreeWidgetItem(
+            section, {textOf(entry.then), entry.now ? textOf(*entry.now) : QStringLiteral("(removed since)")});
+        item->setData(1, Qt::UserRole, qulonglong(at));
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+        item->setCheckState(0, entry.now ? Qt::Unchecked : Qt::Checked);
+    }
+    m_list->expandAll();
+    if (QTreeWidgetItem *first = m_list->topLevelItem(0))
+        m_list->setCurrentItem(first->child(0));
+
+    auto *buttons = new QDialogButtonBox(this);
+    m_bringBackButton = buttons->addButton(QStringLiteral("&Bring Back"), QDialogButtonBox::AcceptRole);
+    m_bringBackButton->setObjectName(QStringLiteral("cmdOK"));
+    m_bringBackButton->setDefault(true);
+    QPushButton *cancelButton = buttons->addButton(QStringLiteral("&Cancel"), QDialogButtonBox::RejectRole);
+    cancelButton->setObjectName(QStringLiteral("cmdCancel"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(m_list, &QTreeWidget::itemChanged, this, &BringBackDialog::enableBringBack);
+    layout->addWidget(buttons);
+    enableBringBack();
+    m_list->setFocus();
+    resize(720, 480);
+}
+
+std::vector<store::FromBackup> BringBackDialog::ticked() const
+{
+    std::vector<store::FromBackup> chosen;
+    for (int s = 0; s < m_list->topLevelItemCount(); ++s) {
+        const QTreeWidgetItem *section = m_list->topLevelItem(s);
+        for (int e = 0; e < section->childCount(); ++e)
+            if (section->child(e)->checkState(0) == Qt::Checked)
+                chosen.push_back(m_entries[section->child(e)->data(1, Qt::UserRole).toULongLong()]);
+    }
+    return chosen;
+}
+
+void BringBackDialog::enableBringBack()
+{
+    m_bringBackButton->setEnabled(!ticked().empty());
+}
+
+std::optional<std::vector<store::FromBackup>> BringBackDialog::choose(QWidget *parent, const QString &made,
+                                                                      std::vector<store::FromBackup> entries)
+{
+    BringBackDialog dialog(parent, made, std::move(entries));
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.ticked();
+}
