@@ -3,6 +3,7 @@
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -10,15 +11,25 @@
 #include <utility>
 
 namespace {
-// A meaning of pages would make one line fill the list; its start tells the entry.
-constexpr qsizetype kShownCharacters = 300;
+// A line of the list tells the entry by its keyword and the start of its meaning; the box below it
+// shows the whole of both versions.
+constexpr qsizetype kShownCharacters = 200;
 
-QString textOf(const store::Entry &entry)
+QString lineOf(const store::Entry &entry)
 {
     QString meaning = entry.meaning.left(kShownCharacters);
-    if (entry.meaning.size() > kShownCharacters)
-        meaning += QChar(0x2026);
+    meaning.replace(QLatin1Char('\n'), QLatin1Char(' '));
     return QStringLiteral("%1\n%2").arg(entry.keyword, meaning);
+}
+
+QString wholeOf(const std::optional<store::Entry> &entry)
+{
+    if (!entry)
+        return QStringLiteral("  (removed since)\n");
+    // A meaning of several lines stays under its label.
+    QString meaning = entry->meaning;
+    meaning.replace(QLatin1Char('\n'), QStringLiteral("\n           "));
+    return QStringLiteral("  Keyword: %1\n  Meaning: %2\n").arg(entry->keyword, meaning);
 }
 } // namespace
 
@@ -45,12 +56,19 @@ BringBackDialog::BringBackDialog(QWidget *parent, const QString &made, std::vect
     m_list->setColumnCount(2);
     m_list->setHeaderLabels({QStringLiteral("In the backup"), QStringLiteral("In the diary now")});
     m_list->header()->setSectionResizeMode(QHeaderView::Stretch);
-    m_list->setWordWrap(true);
-    m_list->setTextElideMode(Qt::ElideNone);
+    m_list->setTextElideMode(Qt::ElideRight);
     auto *listLabel = new QLabel(QStringLiteral("&Entries"), this);
     listLabel->setBuddy(m_list);
     layout->addWidget(listLabel);
-    layout->addWidget(m_list, 1);
+    layout->addWidget(m_list, 3);
+    m_wholeText = new QPlainTextEdit(this);
+    m_wholeText->setObjectName(QStringLiteral("txtBringBackEntry"));
+    m_wholeText->setAccessibleName(QStringLiteral("The chosen entry in the backup and in the diary now"));
+    m_wholeText->setReadOnly(true);
+    auto *wholeLabel = new QLabel(QStringLiteral("The chosen entry in &full"), this);
+    wholeLabel->setBuddy(m_wholeText);
+    layout->addWidget(wholeLabel);
+    layout->addWidget(m_wholeText, 2);
 
     QTreeWidgetItem *section = nullptr;
     for (std::size_t at = 0; at < m_entries.size(); ++at) {
@@ -63,12 +81,13 @@ BringBackDialog::BringBackDialog(QWidget *parent, const QString &made, std::vect
             section->setFirstColumnSpanned(true);
         }
         auto *item = new QTreeWidgetItem(
-            section, {textOf(entry.then), entry.now ? textOf(*entry.now) : QStringLiteral("(removed since)")});
+            section, {lineOf(entry.then), entry.now ? lineOf(*entry.now) : QStringLiteral("(removed since)")});
         item->setData(1, Qt::UserRole, qulonglong(at));
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         item->setCheckState(0, entry.now ? Qt::Unchecked : Qt::Checked);
     }
     m_list->expandAll();
+    connect(m_list, &QTreeWidget::currentItemChanged, this, &BringBackDialog::showWhole);
     if (QTreeWidgetItem *first = m_list->topLevelItem(0))
         m_list->setCurrentItem(first->child(0));
 
@@ -97,6 +116,16 @@ std::vector<store::FromBackup> BringBackDialog::ticked() const
                 chosen.push_back(m_entries[section->child(e)->data(1, Qt::UserRole).toULongLong()]);
     }
     return chosen;
+}
+
+void BringBackDialog::showWhole(const QTreeWidgetItem *item)
+{
+    m_wholeText->clear();
+    if (!item || !item->parent())
+        return;
+    const store::FromBackup &entry = m_entries[item->data(1, Qt::UserRole).toULongLong()];
+    m_wholeText->setPlainText(
+        QStringLiteral("In the backup\n%1In the diary now\n%2").arg(wholeOf(entry.then), wholeOf(entry.now)));
 }
 
 void BringBackDialog::enableBringBack()

@@ -7,8 +7,10 @@
 #include <optional>
 #include <vector>
 
+class QPlainTextEdit;
 class QPushButton;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 // Bring Back Entries: section by section, the entries of a backup that the diary no longer holds
 // (ticked: they come back) and the older versions of entries it still holds, beside the diary's
@@ -24,8 +26,10 @@ private:
     BringBackDialog(QWidget *parent, const QString &made, std::vector<store::FromBackup> entries);
     std::vector<store::FromBackup> ticked() const;
     void enableBringBack();
+    void showWhole(const QTreeWidgetItem *item);
 
     QTreeWidget *m_list = nullptr;
+    QPlainTextEdit *m_wholeText = nullptr;
     QPushButton *m_bringBackButton = nullptr;
     std::vector<store::FromBackup> m_entries;
 };
