@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -70,22 +71,26 @@ BringBackDialog::BringBackDialog(QWidget *parent, const QString &made, std::vect
     layout->addWidget(wholeLabel);
     layout->addWidget(m_wholeText, 2);
 
-    QTreeWidgetItem *section = nullptr;
+    // Each section is filled before it joins the list: in the list, every tick would have the
+    // section's own tick counted again over all its entries.
+    QList<QTreeWidgetItem *> filled;
     for (std::size_t at = 0; at < m_entries.size(); ++at) {
         const store::FromBackup &entry = m_entries[at];
-        if (!section || section->data(0, Qt::UserRole).toInt() != int(entry.table)) {
-            section = new QTreeWidgetItem(m_list, {sections::section(entry.table).name});
-            section->setData(0, Qt::UserRole, int(entry.table));
-            section->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable
-                              | Qt::ItemIsAutoTristate);
-            section->setFirstColumnSpanned(true);
+        if (filled.isEmpty() || filled.back()->data(0, Qt::UserRole).toInt() != int(entry.table)) {
+            filled << new QTreeWidgetItem(QStringList{sections::section(entry.table).name});
+            filled.back()->setData(0, Qt::UserRole, int(entry.table));
+            filled.back()->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable
+                                    | Qt::ItemIsAutoTristate);
         }
         auto *item = new QTreeWidgetItem(
-            section, {lineOf(entry.then), entry.now ? lineOf(*entry.now) : QStringLiteral("(removed since)")});
+            filled.back(), {lineOf(entry.then), entry.now ? lineOf(*entry.now) : QStringLiteral("(removed since)")});
         item->setData(1, Qt::UserRole, qulonglong(at));
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         item->setCheckState(0, entry.now ? Qt::Unchecked : Qt::Checked);
     }
+    m_list->addTopLevelItems(filled);
+    for (QTreeWidgetItem *section : filled)
+        section->setFirstColumnSpanned(true);
     m_list->expandAll();
     connect(m_list, &QTreeWidget::currentItemChanged, this, &BringBackDialog::showWhole);
     if (QTreeWidgetItem *first = m_list->topLevelItem(0))
@@ -99,7 +104,14 @@ BringBackDialog::BringBackDialog(QWidget *parent, const QString &made, std::vect
     cancelButton->setObjectName(QStringLiteral("cmdCancel"));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(m_list, &QTreeWidget::itemChanged, this, &BringBackDialog::enableBringBack);
+    // Ticking a section ticks each of its entries: the button is looked at once they all are.
+    connect(m_list, &QTreeWidget::itemChanged, this, [this] {
+        if (!std::exchange(m_enablePending, true))
+            QTimer::singleShot(0, this, [this] {
+                m_enablePending = false;
+                enableBringBack();
+            });
+    });
     layout->addWidget(buttons);
     enableBringBack();
     m_list->setFocus();
@@ -130,7 +142,10 @@ void BringBackDialog::showWhole(const QTreeWidgetItem *item)
 
 void BringBackDialog::enableBringBack()
 {
-    m_bringBackButton->setEnabled(!ticked().empty());
+    bool any = false;
+    for (int s = 0; s < m_list->topLevelItemCount() && !any; ++s)
+        any = m_list->topLevelItem(s)->checkState(0) != Qt::Unchecked;
+    m_bringBackButton->setEnabled(any);
 }
 
 std::optional<std::vector<store::FromBackup>> BringBackDialog::choose(QWidget *parent, const QString &made,

@@ -32,4 +32,5 @@ private:
     QPlainTextEdit *m_wholeText = nullptr;
     QPushButton *m_bringBackButton = nullptr;
     std::vector<store::FromBackup> m_entries;
+    bool m_enablePending = false;
 };
