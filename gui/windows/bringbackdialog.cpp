@@ -66,6 +66,7 @@ BringBackDialog::BringBackDialog(QWidget *parent, const QString &made, std::vect
     m_wholeText->setObjectName(QStringLiteral("txtBringBackEntry"));
     m_wholeText->setAccessibleName(QStringLiteral("The chosen entry in the backup and in the diary now"));
     m_wholeText->setReadOnly(true);
+    m_wholeText->setTabChangesFocus(true);
     auto *wholeLabel = new QLabel(QStringLiteral("The chosen entry in &full"), this);
     wholeLabel->setBuddy(m_wholeText);
     layout->addWidget(wholeLabel);
