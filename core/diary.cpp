@@ -221,6 +221,17 @@ book::Outcome Diary::import(const book::Preview &preview, const book::Progress &
     return outcome;
 }
 
+store::Result<store::history::Undo> Diary::bringBack(const std::vector<store::FromBackup> &chosen,
+                                                     const QDateTime &madeAt)
+{
+    lookForOutsideChange();
+    auto brought = store::bringBack(path(), chosen, madeAt);
+    sawOwnChange();
+    if (brought.ok() && brought->change)
+        tell(rowsOf(*brought->change));
+    return brought;
+}
+
 store::Result<store::Restored> Diary::restore(const QString &backup, store::PasswordChoice choice)
 {
     lookForOutsideChange();

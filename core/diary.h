@@ -13,6 +13,7 @@
 
 #include "core/book/bookimport.h"
 #include "core/store/backups.h"
+#include "core/store/bringback.h"
 #include "core/store/history.h"
 #include "core/store/password.h"
 #include "core/store/restore.h"
@@ -96,6 +97,8 @@ public:
     store::Result<store::history::Undo> redoLastIn(store::Table table);
     std::optional<store::Failure> clearHistory();
     book::Outcome import(const book::Preview &preview, const book::Progress &progress = {});
+    store::Result<store::history::Undo> bringBack(const std::vector<store::FromBackup> &chosen,
+                                                  const QDateTime &madeAt);
     store::Result<store::Restored> restore(const QString &backup, store::PasswordChoice choice);
     // Another key, the same entries: nothing to tell.
     store::Result<store::PasswordChange> changePassword(const QString &current, const QString &next);

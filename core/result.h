@@ -32,7 +32,7 @@ enum class FailureKind {
 
 // What could not be done, as the messages of a full disk, section or history name it, and that of
 // any other failure of a task but an entry's save (which may be a read, too).
-enum class Task { SaveEntry, ClearHistory, Undo, Restore, Import };
+enum class Task { SaveEntry, ClearHistory, Undo, Restore, Import, BringBack };
 
 struct Failure {
     FailureKind kind = FailureKind::Other;

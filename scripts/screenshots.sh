@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Renders the README's pictures of the main, section (also locked and unlocked), find, About and exit
-# windows under Xvfb.
+# Renders the README's pictures of the main, section (also locked and unlocked), find, History,
+# Bring Back Entries, About and exit windows under Xvfb.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh

@@ -1,18 +1,21 @@
 // Renders the README's pictures of the windows from the real program: a fresh diary in a
 // temporary home, a few entries added through the section window as a user would, each window
-// captured as it stands, the section window also locked and unlocked. Links are not followed.
+// captured as it stands, the section window also locked and unlocked, and entries to bring back
+// from a backup. Links are not followed.
 
 #include "core/book/book.h"
 #include "core/datafolder.h"
 #include "core/diary.h"
 #include "core/identity.h"
 #include "core/services.h"
+#include "core/store/backups.h"
 #include "core/store/password.h"
 #include "gui/book/bookpages.h"
 #include "gui/diarylock.h"
 #include "gui/forms.h"
 #include "gui/shutdown.h"
 #include "gui/windows/aboutdialog.h"
+#include "gui/windows/bringbackdialog.h"
 #include "gui/windows/exitwindow.h"
 #include "gui/windows/exportbookdialog.h"
 #include "gui/windows/findwindow.h"
@@ -171,6 +174,29 @@ int main(int argc, char *argv[])
     auto *backups = history->findChild<QListView *>(QStringLiteral("lstBackups"));
     backups->setCurrentIndex(backups->model()->index(0, 0));
     ok = save(history, output, QStringLiteral("history.png")) && ok;
+
+    // A backup of the three entries; since then Myrrh was removed and Sandalwood changed.
+    const QString diary = datafolder::workingDiaryPath();
+    const QString planted = store::backupFolder(diary) + QStringLiteral("/updatediary-20261207-211500.dll");
+    const auto keywords = Diary::working().keywords(sections::Table::Incense);
+    ok = keywords.ok() && keywords->indexes.size() == 3 && QFile::copy(diary, planted) && ok;
+    if (ok) {
+        ok = Diary::working()
+                 .update(sections::Table::Incense, keywords->indexes[1],
+                         {QStringLiteral("Sandalwood"), QStringLiteral("Calming; burn a little before sleep.")})
+                 .ok()
+            && Diary::working().remove(sections::Table::Incense, keywords->indexes[2]).ok();
+        for (int row = 0; row < backups->model()->rowCount(); ++row)
+            if (backups->model()->index(row, 0).data().toString().contains(QStringLiteral("Incense 3")))
+                backups->setCurrentIndex(backups->model()->index(row, 0));
+        QTimer::singleShot(200, [&] {
+            if (auto *dialog = qobject_cast<BringBackDialog *>(QApplication::activeModalWidget())) {
+                ok = save(dialog, output, QStringLiteral("bringback.png")) && ok;
+                dialog->findChild<QPushButton *>(QStringLiteral("cmdCancel"))->click();
+            }
+        });
+        history->findChild<QPushButton *>(QStringLiteral("cmdBringBack"))->click();
+    }
     history->close();
 
     section->findChild<QAction *>(QStringLiteral("mnuExit"))->trigger();

@@ -19,10 +19,22 @@ namespace {
 // The widest offset from UTC any place has had, with room to spare.
 constexpr qint64 kWidestOffsetSeconds = 18 * 3600;
 
-QString entryLine(Kind kind, qint64 entries, const std::optional<Table> &table, const QString &keyword)
+QString countOf(qint64 count)
+{
+    return count == 1 ? QStringLiteral("1 entry") : QStringLiteral("%1 entries").arg(count);
+}
+
+// In the History window's own format, so that the line and the Backups list read alike.
+QString backupOf(const QDateTime &madeAt)
+{
+    return madeAt.isValid() ? QStringLiteral("the backup of %1").arg(QLocale().toString(madeAt, QLocale::ShortFormat))
+                            : QStringLiteral("a backup");
+}
+
+QString entryLine(Kind kind, qint64 count, const std::optional<Table> &table, const QString &keyword)
 {
     if (kind == Kind::Imported)
-        return entries == 1 ? QStringLiteral("Imported 1 entry") : QStringLiteral("Imported %1 entries").arg(entries);
+        return QStringLiteral("Imported ") + countOf(count);
     QString line;
     QString where;
     switch (kind) {
@@ -37,11 +49,10 @@ QString entryLine(Kind kind, qint64 entries, const std::optional<Table> &table, 
 
 QString describe(const Change &change)
 {
-    // In the History window's own format, so that the line and the Backups list read alike.
     if (change.kind == Kind::Restored)
-        return change.backupMadeAt.isValid() ? QStringLiteral("Restored the backup of %1")
-                                                   .arg(QLocale().toString(change.backupMadeAt, QLocale::ShortFormat))
-                                             : QStringLiteral("Restored a backup");
+        return QStringLiteral("Restored ") + backupOf(change.backupMadeAt);
+    if (change.kind == Kind::BroughtBack)
+        return QStringLiteral("Brought back %1 from %2").arg(countOf(change.entries), backupOf(change.backupMadeAt));
     if (change.kind != Kind::Undone)
         return entryLine(change.kind, change.entries, change.table, change.keyword);
     // However long the chain, an undo either takes the first change back or makes it again.
@@ -58,6 +69,10 @@ QString describe(const Change &change)
                                        : QStringLiteral("Imported %1 entries again").arg(change.entries);
         return change.entries == 1 ? QStringLiteral("Removed 1 imported entry again")
                                    : QStringLiteral("Removed %1 imported entries again").arg(change.entries);
+    case Kind::BroughtBack:
+        return (again ? QStringLiteral("Brought back %1 again from %2")
+                      : QStringLiteral("Took back %1 brought back from %2"))
+            .arg(countOf(change.entries), backupOf(change.backupMadeAt));
     case Kind::Changed:
         return line(again ? QStringLiteral("Changed %1 again") : QStringLiteral("Changed %1 back"),
                     QStringLiteral(" in %1"));
@@ -113,7 +128,9 @@ Result<std::vector<Change>> readChanges(const QString &path, qint64 olderThan, q
         change.entries = rows->integer(4);
         change.table = sectionOfNumber(rows->integer(5));
         change.keyword = rows->text(6);
-        if (*kind == Kind::Restored) {
+        // Their keyword is the backup's time.
+        if (*kind == Kind::Restored || *kind == Kind::BroughtBack
+            || (*kind == Kind::Undone && *firstKind == Kind::BroughtBack)) {
             change.table.reset();
             change.backupMadeAt = backupTimeOf(rows->text(6));
             change.keyword.clear();

@@ -25,8 +25,9 @@
 namespace store::history {
 
 // Restored: the diary was put back from a backup (core/store/restore.h); it touched no entry, and
-// the history before it is the backup's own.
-enum class Kind { Added, Changed, Removed, Imported, Undone, Restored };
+// the history before it is the backup's own. BroughtBack: entries of a backup put back into the
+// diary (core/store/bringback.h).
+enum class Kind { Added, Changed, Removed, Imported, Undone, Restored, BroughtBack };
 
 // One line of the history, as the History window lists it.
 struct Change {
@@ -45,7 +46,8 @@ struct Change {
     // a long chain is cut short, its evenness kept), and that first change's kind, never Undone.
     int depth = 0;
     Kind firstKind = Kind::Added;
-    // For a restore: when the backup it put back was made (invalid when the history does not say).
+    // For a restore, entries brought back and an undo of those: when the backup was made (invalid
+    // when the history does not say).
     QDateTime backupMadeAt;
 };
 
@@ -59,10 +61,11 @@ struct EntryChange {
 
 // The line for a change: "Removed “Myrrh” from Incense", "Changed “Sage” in Spell",
 // "Added “Rue” to Rituals", "Imported 12 entries" ("Imported 1 entry"), "Restored the backup of "
-// and the backup's date and time in the locale's short format; for an undo, what it did to the
-// entries: "Removed “Rue” again from Rituals", "Changed “Sage” back in Spell", "Brought back
-// “Myrrh” to Incense", "Removed 12 imported entries again", and for an undo of that, "Added “Rue”
-// again to Rituals" and so on.
+// and the backup's date and time in the locale's short format, "Brought back 3 entries from the
+// backup of " and that date; for an undo, what it did to the entries: "Removed “Rue” again from
+// Rituals", "Changed “Sage” back in Spell", "Brought back “Myrrh” to Incense", "Removed 12
+// imported entries again", "Took back 3 entries brought back from the backup of " …, and for an
+// undo of that, "Added “Rue” again to Rituals" and so on.
 QString describe(const Change &change);
 
 // Every change, newest first, or a page of them: the `limit` newest older than `olderThan`

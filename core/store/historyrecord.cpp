@@ -18,8 +18,8 @@ struct KindNumber {
 };
 // Stored as numbers of their own, so that reordering the enum never changes what a diary says.
 constexpr KindNumber kKindNumbers[] = {
-    {Kind::Added, 1},    {Kind::Changed, 2}, {Kind::Removed, 3},
-    {Kind::Imported, 4}, {Kind::Undone, 5},  {Kind::Restored, 6},
+    {Kind::Added, 1},  {Kind::Changed, 2},  {Kind::Removed, 3},     {Kind::Imported, 4},
+    {Kind::Undone, 5}, {Kind::Restored, 6}, {Kind::BroughtBack, 7},
 };
 
 QString ifMissing(bool skip)

@@ -13,6 +13,7 @@ QString notDone(Task task)
     case Task::Undo: return QStringLiteral("The change could not be undone");
     case Task::Restore: return QStringLiteral("The backup could not be restored");
     case Task::Import: return QStringLiteral("The entries could not be imported");
+    case Task::BringBack: return QStringLiteral("The entries could not be brought back");
     }
     return QStringLiteral("The entry could not be saved");
 }

@@ -233,9 +233,9 @@ Result<Keywords> readKeywords(const QString &path, Table table)
     return toldOf(queryKeywords(path, table), path);
 }
 
-std::optional<Failure> readEntries(const QString &path, Table table, const EntryVisitor &visit)
+std::optional<Failure> readEntries(const QString &path, Table table, const EntryVisitor &visit, ReadFrom from)
 {
-    if (auto failed = queryEntries(path, table, visit))
+    if (auto failed = queryEntries(path, table, visit, from))
         return toldOf(*failed, path);
     return std::nullopt;
 }

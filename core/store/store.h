@@ -42,10 +42,8 @@ struct Entry {
 
 // The keywords of a table in ascending "Index" order.
 Result<Keywords> readKeywords(const QString &path, Table table);
-// Every row of a table in ascending "Index" order, handed over one at a time so that a whole
-// section never has to be held at once.
+// What each entry of a read is handed to.
 using EntryVisitor = std::function<void(qint64 index, const Entry &entry)>;
-std::optional<Failure> readEntries(const QString &path, Table table, const EntryVisitor &visit);
 // The row with this "Index"; empty when no such row exists.
 Result<std::optional<Entry>> readEntry(const QString &path, Table table, qint64 index);
 // As readEntries, for a reader off the window's thread: nobody is asked for a password (a diary
@@ -70,6 +68,10 @@ struct Chapter {
 // engine then never rolls a journal found beside it back into a file that is not the user's diary.
 enum class ReadFrom { Diary, OtherFile };
 
+// Every row of a table in ascending "Index" order, handed over one at a time so that a whole
+// section never has to be held at once (readEntries, below).
+std::optional<Failure> readEntries(const QString &path, Table table, const EntryVisitor &visit,
+                                   ReadFrom from = ReadFrom::Diary);
 // Every entry of a table, keyword and meaning, in ascending "Index" order, in one read.
 Result<std::vector<Entry>> readSection(const QString &path, Table table, ReadFrom from = ReadFrom::Diary);
 

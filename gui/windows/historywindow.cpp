@@ -2,7 +2,7 @@
 
 #include "core/diary.h"
 #include "gui/backupsmodel.h"
-#include "gui/book/bookflows.h"
+#include "gui/bringback.h"
 #include "gui/changesmodel.h"
 #include "gui/entryguard.h"
 #include "gui/forms.h"
@@ -275,7 +275,8 @@ void HistoryWindow::bringBackEntries()
     const auto backup = selectedBackup();
     if (!backup || !entryguard::entriesMayChange(this))
         return;
-    bookflows::importFrom(this, backup->path);
+    if (bringback::fromBackup(this, *backup))
+        m_changeList->setCurrentIndex(m_changes->index(0));
 }
 
 void HistoryWindow::restoreBackup()

@@ -5,6 +5,7 @@
 // underneath is saved only as the user says.
 
 #include "controls.h"
+#include "dialogs.h"
 #include "diaryfiles.h"
 #include "fixture.h"
 #include "sectionwindow.h"
@@ -149,7 +150,10 @@ void DiaryTest::everyWindowFollowsAChangeMadeAnywhere()
         m_env->messages->answers = {gui::Answer::Yes};
         testing::control<QListView>(history, "lstBackups")
             ->setCurrentIndex(testing::control<QListView>(history, "lstBackups")->model()->index(0, 0));
-        click(history, place == Place::BringBack ? "cmdBringBack" : "cmdRestoreBackup");
+        QCOMPARE(testing::whileDialogIsUp(
+                     [&] { click(history, place == Place::BringBack ? "cmdBringBack" : "cmdRestoreBackup"); },
+                     [](QWidget *dialog) { click(dialog, "cmdOK"); }),
+                 place == Place::BringBack);
         break;
     case Place::Import: {
         const QString csv = m_env->root() + QStringLiteral("/more.csv");
@@ -191,10 +195,13 @@ void DiaryTest::everyWindowFollowsAChangeMadeAnywhere()
     QTRY_COMPARE(linesOf(history, "lstChanges").size(), qsizetype(changes->size()));
     if (!changes->empty())
         QVERIFY(linesOf(history, "lstChanges").front().endsWith(store::history::describe(changes->front())));
-    // The chosen change stays chosen; a diary replaced whole numbers its changes anew.
+    // The chosen change stays chosen, unless the History window made one of its own, which it then
+    // shows; a diary replaced whole numbers its changes anew.
     if (place == Place::Restore || place == Place::AnotherProgram)
         QVERIFY(!changeList->currentIndex().isValid());
-    else if (place != Place::HistoryUndo && !chosenChange.isEmpty())
+    else if (place == Place::HistoryUndo || place == Place::BringBack)
+        QCOMPARE(changeList->currentIndex().row(), 0);
+    else if (!chosenChange.isEmpty())
         QCOMPARE(changeList->currentIndex().data().toString(), chosenChange);
     QTRY_COMPARE(linesOf(find, "lstResults").size(), dusk);
 }

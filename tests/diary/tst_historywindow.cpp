@@ -2,6 +2,7 @@
 // longer fits is refused, and a backup brings entries back or the whole diary.
 
 #include "controls.h"
+#include "dialogs.h"
 #include "diaryfiles.h"
 #include "fakes.h"
 #include "fixture.h"
@@ -26,6 +27,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -36,6 +38,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QtTest>
 
 #include <sqlcipher/sqlite3.h>
@@ -68,7 +71,7 @@ void choose(HistoryWindow *window, const char *list, int row)
     view->setCurrentIndex(view->model()->index(row, 0));
 }
 
-void click(HistoryWindow *window, const char *button)
+void click(const QWidget *window, const char *button)
 {
     QTest::mouseClick(testing::control<QPushButton>(window, button), Qt::LeftButton);
 }
@@ -93,6 +96,35 @@ QString accessKeyOf(const QString &caption)
 {
     const qsizetype at = caption.indexOf(QRegularExpression(QStringLiteral("&[^&]")));
     return at < 0 ? QString() : caption.mid(at + 1, 1).toLower();
+}
+
+// Each row as "Index keyword: meaning".
+QStringList shown(const std::optional<Rows> &rows)
+{
+    QStringList lines;
+    for (const testing::DiaryRow &row : rows.value_or(Rows{}))
+        lines << QStringLiteral("%1 %2: %3").arg(row.index).arg(row.keyword, row.meaning);
+    return lines;
+}
+
+// The Bring Back Entries dialog's list: a section's name, then each entry as "keyword | the diary's
+// keyword now | ticked".
+QStringList entriesOffered(const QTreeWidget *list)
+{
+    QStringList lines;
+    for (int s = 0; s < list->topLevelItemCount(); ++s) {
+        const QTreeWidgetItem *section = list->topLevelItem(s);
+        lines << section->text(0);
+        for (int e = 0; e < section->childCount(); ++e) {
+            const QTreeWidgetItem *entry = section->child(e);
+            lines << QStringLiteral("%1 | %2 | %3")
+                         .arg(entry->text(0).section(QLatin1Char('\n'), 0, 0),
+                              entry->text(1).section(QLatin1Char('\n'), 0, 0),
+                              entry->checkState(0) == Qt::Checked ? QStringLiteral("ticked")
+                                                                  : QStringLiteral("unticked"));
+        }
+    }
+    return lines;
 }
 
 // Overwrites the first page's bytes: the file no longer opens under any key.
@@ -132,9 +164,22 @@ private slots:
     void restoreAsksWhichPasswordTheDiaryKeeps();
     void restoreThatCannotKeepTheDiaryReplacesNothing_data();
     void restoreThatCannotKeepTheDiaryReplacesNothing();
+    void bringBackOffersTheEntriesAndBringsBackThoseTicked_data();
+    void bringBackOffersTheEntriesAndBringsBackThoseTicked();
+    void aCraftedBackupBringsNothingOutOfPlace_data();
+    void aCraftedBackupBringsNothingOutOfPlace();
 
 private:
     Rows rows() const { return testing::readRows(m_diary, kIncense).value_or(Rows{}); }
+    // Bring Back Entries for the backup listed last, its dialog answered by `answer`; the
+    // backup's date as the list gives it.
+    QString bringBackFromLast(HistoryWindow *window, const std::function<void(QWidget *)> &answer)
+    {
+        const QStringList backups = linesOf(window, "lstBackups");
+        choose(window, "lstBackups", int(backups.size()) - 1);
+        testing::whileDialogIsUp([&] { click(window, "cmdBringBack"); }, answer);
+        return backups.last().section(QStringLiteral(" \u2014 "), 0, 0);
+    }
     // A backup of the diary as it is now (under the password `now`), made on 1 December, then given
     // the password `then`; the diary then loses its first entry. The History window lists it last.
     QString plantBackup(const QString &now, const QString &then)
@@ -366,14 +411,17 @@ void HistoryWindowTest::aLockedHistoryShowsNothingAndComesBack()
 void HistoryWindowTest::aBackupUnderAnotherPasswordComesBack_data()
 {
     QTest::addColumn<bool>("whole");
-    QTest::newRow("bring back entries") << false;
-    QTest::newRow("restore the backup") << true;
+    QTest::addColumn<bool>("given"); // the backup's password, when asked
+    QTest::newRow("bring back entries") << false << true;
+    QTest::newRow("restore the backup") << true << true;
+    QTest::newRow("bring back entries, the password not given") << false << false;
 }
 
 // The backup holds an entry the diary has lost and is under a password the diary no longer has.
 void HistoryWindowTest::aBackupUnderAnotherPasswordComesBack()
 {
     QFETCH(bool, whole);
+    QFETCH(bool, given);
     const QString folder = store::backupFolder(m_diary);
     QVERIFY(QDir().mkpath(folder));
     const QString backup = folder + QStringLiteral("/updatediary-20261201-101500.dll");
@@ -383,7 +431,8 @@ void HistoryWindowTest::aBackupUnderAnotherPasswordComesBack()
     QVERIFY(store::addEntry(m_diary, store::Table::Incense, {"Amber", "warm"}).ok());
     store::probe::forgetKeys();
     auto *prompt = new fakes::PasswordPrompt;
-    prompt->answers = {QStringLiteral("old secret")};
+    if (given)
+        prompt->answers = {QStringLiteral("old secret")};
     platform::installed().passwordPrompt.reset(prompt);
 
     HistoryWindow *window = openHistory();
@@ -397,10 +446,16 @@ void HistoryWindowTest::aBackupUnderAnotherPasswordComesBack()
     QVERIFY(locked != backups.end());
     choose(window, "lstBackups", int(locked - backups.begin()));
     m_env->messages->answers = {gui::Answer::Yes};
-    click(window, whole ? "cmdRestoreBackup" : "cmdBringBack");
+    QCOMPARE(testing::whileDialogIsUp([&] { click(window, whole ? "cmdRestoreBackup" : "cmdBringBack"); },
+                                      [](QWidget *dialog) { click(dialog, "cmdOK"); }),
+             !whole && given);
     QCOMPARE(prompt->asked, 1);
-    const QStringList expected =
-        whole ? QStringList{"Myrrh", "Sage", "Rue"} : QStringList{"Sage", "Rue", "Amber", "Myrrh"};
+    // The bring-back is told by the History window's list alone; giving up on the password ends it.
+    if (!whole)
+        QVERIFY(m_env->messages->shown.empty());
+    const QStringList expected = !given ? QStringList{"Sage", "Rue", "Amber"}
+        : whole                         ? QStringList{"Myrrh", "Sage", "Rue"}
+                                        : QStringList{"Myrrh", "Sage", "Rue", "Amber"};
     // Restored, the diary has the backup's password, which this run now knows.
     const auto listed = store::readKeywords(m_diary, store::Table::Incense);
     QVERIFY(listed.ok());
@@ -520,6 +575,147 @@ void HistoryWindowTest::restoreThatCannotKeepTheDiaryReplacesNothing()
         m_env->messages->last().startsWith(QStringLiteral("The backup could not be restored.\nNo copy of the diary as "
                                                           "it is now could be kept: ")),
         qPrintable(m_env->messages->last()));
+}
+
+void HistoryWindowTest::bringBackOffersTheEntriesAndBringsBackThoseTicked_data()
+{
+    QTest::addColumn<QStringList>("toggled"); // keywords whose tick the Space bar turns over
+    QTest::addColumn<QString>("how");         // "ok", "escape", or "ok" after another program put Myrrh back
+    QTest::addColumn<QStringList>("incense");
+    QTest::addColumn<QStringList>("spell");
+    QTest::addColumn<QString>("line"); // the change listed, after "the backup of <date>"
+    const QStringList unchanged{"2 Sage: cleansing smoke", "3 Rue: herb", "4 Amber: warm"};
+    QTest::newRow("the removed ones, as ticked")
+        << QStringList() << "ok"
+        << QStringList{"1 Myrrh: resin", "2 Sage: cleansing smoke", "3 Rue: herb", "4 Amber: warm"}
+        << QStringList{"1 Ward: salt"} << "Brought back 2 entries from";
+    QTest::newRow("an older version ticked, a removed one not")
+        << QStringList{"Sage", "Ward"} << "ok"
+        << QStringList{"1 Myrrh: resin", "2 Sage: smoke", "3 Rue: herb", "4 Amber: warm"} << QStringList()
+        << "Brought back 2 entries from";
+    QTest::newRow("Escape") << QStringList() << "escape" << unchanged << QStringList() << QString();
+    QTest::newRow("Myrrh put back meanwhile by another program")
+        << QStringList() << "meanwhile" << (QStringList{"1 Myrrh: resin again"} + unchanged) << QStringList()
+        << QString();
+}
+
+// Since the backup, Myrrh and Ward were removed and Sage changed; Rue is as it was.
+void HistoryWindowTest::bringBackOffersTheEntriesAndBringsBackThoseTicked()
+{
+    QFETCH(QStringList, toggled);
+    QFETCH(QString, how);
+    QFETCH(QStringList, incense);
+    QFETCH(QStringList, spell);
+    QFETCH(QString, line);
+    QVERIFY(testing::appendRows(m_diary, QStringLiteral("tblspell"), {{"Ward", "salt"}}));
+    QVERIFY(!plantBackup(QString(), QString()).isEmpty());
+    QVERIFY(*store::updateEntry(m_diary, store::Table::Incense, m_start[1].index, {"Sage", "cleansing smoke"}));
+    QVERIFY(*store::removeEntry(m_diary, store::Table::Spell, 1));
+    QVERIFY(store::addEntry(m_diary, store::Table::Incense, {"Amber", "warm"}).ok());
+    const QStringList before = shown(rows());
+    HistoryWindow *window = openHistory();
+    QVERIFY(window);
+    const QStringList changes = linesOf(window, "lstChanges");
+
+    QStringList offered;
+    const QString made = bringBackFromLast(window, [&](QWidget *dialog) {
+        auto *list = testing::control<QTreeWidget>(dialog, "lstBringBack");
+        offered = entriesOffered(list);
+        for (const QString &keyword : toggled) {
+            const auto found = list->findItems(keyword, Qt::MatchStartsWith | Qt::MatchRecursive);
+            QCOMPARE(found.size(), 1);
+            list->setCurrentItem(found.front());
+            QTest::keyClick(list, Qt::Key_Space);
+        }
+        if (how == u"meanwhile")
+            QVERIFY(
+                testing::execute(m_diary, QStringLiteral("INSERT INTO tblincense VALUES (1, 'Myrrh', 'resin again')")));
+        QTest::keyClick(list, how == u"escape" ? Qt::Key_Escape : Qt::Key_B,
+                        how == u"escape" ? Qt::NoModifier : Qt::AltModifier);
+    });
+    QCOMPARE(offered,
+             (QStringList{"Spell", "Ward | (removed since) | ticked", "Incense", "Myrrh | (removed since) | ticked",
+                          "Sage | Sage | unticked"}));
+    QCOMPARE(shown(rows()), incense);
+    QCOMPARE(shown(testing::readRows(m_diary, QStringLiteral("tblspell"))), spell);
+    if (line.isEmpty()) {
+        QCOMPARE(linesOf(window, "lstChanges"), changes);
+        if (how == u"meanwhile")
+            QVERIFY2(m_env->messages->last().startsWith(QStringLiteral("\u201cMyrrh\u201d in Incense was put back")),
+                     qPrintable(m_env->messages->last()));
+        return;
+    }
+    QVERIFY(m_env->messages->shown.empty());
+    QTRY_VERIFY2(linesOf(window, "lstChanges").value(0).endsWith(line + QStringLiteral(" the backup of ") + made),
+                 qPrintable(linesOf(window, "lstChanges").value(0)));
+    // One change, taken back whole.
+    choose(window, "lstChanges", 0);
+    click(window, "cmdUndoChange");
+    QCOMPARE(shown(rows()), before);
+    QCOMPARE(shown(testing::readRows(m_diary, QStringLiteral("tblspell"))), QStringList());
+    QVERIFY(linesOf(window, "lstChanges")
+                .value(0)
+                .endsWith(QStringLiteral("Took back 2 entries brought back from the backup of ") + made));
+}
+
+void HistoryWindowTest::aCraftedBackupBringsNothingOutOfPlace_data()
+{
+    QTest::addColumn<QString>("backupSql"); // "damaged": its first page overwritten
+    QTest::addColumn<QString>("diarySql");
+    QTest::addColumn<bool>("offered"); // the dialog, answered OK
+    QTest::addColumn<QString>("told"); // the start of the message that ends it
+    QTest::addColumn<QStringList>("incense");
+    const QStringList start{"1 Myrrh: resin", "2 Sage: smoke", "3 Rue: herb"};
+    const QString amber = QStringLiteral("INSERT INTO tblincense VALUES (%1, 'Amber', 'warm')");
+    QTest::newRow("the same entries") << QString() << QString() << false << "There is nothing to bring back" << start;
+    QTest::newRow("an Index the section never gave") << amber.arg(std::numeric_limits<qint64>::max()) << QString()
+                                                     << true << QString() << (start + QStringList{"4 Amber: warm"});
+    QTest::newRow("an Index below the first")
+        << amber.arg(-5) << QString() << true << QString() << (start + QStringList{"4 Amber: warm"});
+    QTest::newRow("a section that gave its last Index")
+        << amber.arg(-5)
+        << QStringLiteral("UPDATE sqlite_sequence SET seq = 9223372036854775807 WHERE name = 'tblincense'") << true
+        << "The entries could not be brought back: Incense can take no more entries." << start;
+    QTest::newRow("a damaged backup") << "damaged" << QString() << false
+                                      << "Nothing was brought back from the backup of " << start;
+}
+
+// A backup is read, never written, and whatever it holds, no entry comes back at an Index the
+// section never gave: that would use up the Indexes of the entries added after it.
+void HistoryWindowTest::aCraftedBackupBringsNothingOutOfPlace()
+{
+    QFETCH(QString, backupSql);
+    QFETCH(QString, diarySql);
+    QFETCH(bool, offered);
+    QFETCH(QString, told);
+    QFETCH(QStringList, incense);
+    const QString backup = store::backupFolder(m_diary) + QStringLiteral("/updatediary-20261201-101500.dll");
+    QVERIFY(QDir().mkpath(store::backupFolder(m_diary)) && QFile::copy(m_diary, backup));
+    if (backupSql == u"damaged")
+        QVERIFY(damageFirstPage(backup));
+    else if (!backupSql.isEmpty())
+        QVERIFY(testing::execute(backup, backupSql));
+    if (!diarySql.isEmpty())
+        QVERIFY(testing::execute(m_diary, diarySql));
+    const QByteArray backupBytes = testing::bytesOf(backup);
+    HistoryWindow *window = openHistory();
+    QVERIFY(window);
+
+    bool asked = false;
+    bringBackFromLast(window, [&](QWidget *dialog) {
+        asked = true;
+        // An empty list leaves nothing to bring back: only Cancel ends it.
+        if (testing::control<QPushButton>(dialog, "cmdOK")->isEnabled())
+            click(dialog, "cmdOK");
+        else
+            static_cast<QDialog *>(dialog)->reject();
+    });
+    QCOMPARE(asked, offered);
+    QVERIFY2(m_env->messages->last().startsWith(told), qPrintable(m_env->messages->last()));
+    QCOMPARE(shown(rows()), incense);
+    QCOMPARE(testing::bytesOf(backup), backupBytes);
+    if (offered && told.isEmpty())
+        QCOMPARE(store::addEntry(m_diary, store::Table::Incense, {"Rue", "again"}).value(), qint64(5));
 }
 
 BRIMVALE_TEST_MAIN(HistoryWindowTest)

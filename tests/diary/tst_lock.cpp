@@ -3,6 +3,7 @@
 // where they were; a diary without a password of its own never locks.
 
 #include "controls.h"
+#include "dialogs.h"
 #include "diaryfiles.h"
 #include "fixture.h"
 #include "memoryscan.h"
@@ -35,7 +36,6 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QListView>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPrintPreviewDialog>
 #include <QProcess>
@@ -94,25 +94,6 @@ void typeUnlock(QWidget *window, const testing::MaskedSecret &password, bool sen
     password.type(testing::control<QLineEdit>(panel, QStringLiteral("txtUnlockPassword")));
     if (send)
         QTest::mouseClick(testing::control<QPushButton>(panel, QStringLiteral("cmdUnlock")), Qt::LeftButton);
-}
-
-// Runs `answer` on each modal dialog that comes up while `step` runs, as a user would answer it;
-// false when none came up.
-bool whileDialogIsUp(const std::function<void()> &step, const std::function<void(QWidget *)> &answer)
-{
-    QPointer<QWidget> last;
-    bool seen = false;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (QWidget *dialog = QApplication::activeModalWidget(); dialog && dialog != last && dialog->isVisible()) {
-            last = dialog;
-            seen = true;
-            answer(dialog);
-        }
-    });
-    poll.start(20);
-    step();
-    return seen;
 }
 
 QStringList visibleDialogs()
@@ -345,8 +326,7 @@ void LockTest::dialogsGoWithTheLockAndNothingIsWritten_data()
     QTest::newRow("a message waiting for OK") << QStringLiteral("message") << QStringLiteral("idle");
     QTest::newRow("leaving an entry being written") << QStringLiteral("leave") << QStringLiteral("idle");
     QTest::newRow("an import's question") << QStringLiteral("import") << QStringLiteral("idle");
-    QTest::newRow("the message that ends bringing entries back")
-        << QStringLiteral("bring back") << QStringLiteral("idle");
+    QTest::newRow("Bring Back Entries") << QStringLiteral("bring back") << QStringLiteral("idle");
     QTest::newRow("a restore's question") << QStringLiteral("restore") << QStringLiteral("screen");
     QTest::newRow("Diary Password with a lock setting changed") << QStringLiteral("password") << QStringLiteral("idle");
     QTest::newRow("the file dialog") << QStringLiteral("file") << QStringLiteral("idle");
@@ -440,7 +420,7 @@ void LockTest::dialogsGoWithTheLockAndNothingIsWritten()
             static_cast<QDialog *>(QApplication::activeModalWidget())->reject();
     });
     lastResort.start(8000);
-    const bool asked = whileDialogIsUp(
+    const bool asked = testing::whileDialogIsUp(
         [&] {
             if (auto *action = asking->findChild<QAction *>(opens))
                 action->trigger();
@@ -451,12 +431,6 @@ void LockTest::dialogsGoWithTheLockAndNothingIsWritten()
             // Once the lock is on, a dialog that comes up is the way out of a flow it cut short.
             if (!filesBefore.isEmpty()) {
                 after << shown->metaObject()->className();
-                return;
-            }
-            // Bringing entries back is confirmed; the lock comes while its closing message waits.
-            if (auto *question = qobject_cast<QMessageBox *>(shown);
-                question && dialog == QLatin1String("bring back") && question->button(QMessageBox::Yes)) {
-                question->button(QMessageBox::Yes)->click();
                 return;
             }
             // What the user chose before (an import's file, remembered) is theirs.
@@ -488,8 +462,8 @@ void LockTest::dialogsGoWithTheLockAndNothingIsWritten()
     if (dialog == QLatin1String("leave")) {
         // Closing the window while locked is a step of the user's own, and asks again.
         auto scripted = gui::installMessages(gui::productionMessages());
-        const bool askedAgain = whileDialogIsUp([&] { section->close(); },
-                                                [](QWidget *question) { static_cast<QDialog *>(question)->reject(); });
+        const bool askedAgain = testing::whileDialogIsUp(
+            [&] { section->close(); }, [](QWidget *question) { static_cast<QDialog *>(question)->reject(); });
         gui::installMessages(std::move(scripted));
         QVERIFY(askedAgain);
         QCOMPARE(forms::loaded<SectionWindow>(), section);
@@ -503,7 +477,7 @@ void LockTest::dialogsGoWithTheLockAndNothingIsWritten()
     if (dialog == QLatin1String("bring back")) {
         const auto rituals = store::readKeywords(m_env->workingDiary(), store::Table::Rituals);
         QVERIFY(rituals.ok());
-        QCOMPARE(rituals->keywords, QStringList{ritual.keyword});
+        QCOMPARE(rituals->keywords, QStringList());
     }
     if (dialog == QLatin1String("leave")) {
         testing::control<QAction>(section, QStringLiteral("mnuBack"))->trigger();
@@ -528,16 +502,16 @@ void LockTest::passwordsLeaveNoCopyInMemory()
     SectionWindow *section = testing::enterSection(0);
     QVERIFY(section);
     section->open();
-    QVERIFY(whileDialogIsUp([&] { testing::control<QAction>(section, QStringLiteral("mnuDiaryPassword"))->trigger(); },
-                            [&](QWidget *dialog) {
-                                password.type(testing::control<QLineEdit>(dialog, QStringLiteral("txtNew")));
-                                password.type(testing::control<QLineEdit>(dialog, QStringLiteral("txtRepeat")));
-                                QTest::mouseClick(testing::control<QPushButton>(dialog, QStringLiteral("cmdSet")),
-                                                  Qt::LeftButton);
-                            }));
+    QVERIFY(testing::whileDialogIsUp(
+        [&] { testing::control<QAction>(section, QStringLiteral("mnuDiaryPassword"))->trigger(); },
+        [&](QWidget *dialog) {
+            password.type(testing::control<QLineEdit>(dialog, QStringLiteral("txtNew")));
+            password.type(testing::control<QLineEdit>(dialog, QStringLiteral("txtRepeat")));
+            QTest::mouseClick(testing::control<QPushButton>(dialog, QStringLiteral("cmdSet")), Qt::LeftButton);
+        }));
     QVERIFY(store::ownPasswordInUse(m_env->workingDiary()));
     store::probe::forgetKeys();
-    QVERIFY(whileDialogIsUp(
+    QVERIFY(testing::whileDialogIsUp(
         [&] { testing::control<QPushButton>(section, QStringLiteral("cmdRefresh"))->click(); },
         [&](QWidget *prompt) {
             testing::control<QCheckBox>(prompt, QStringLiteral("chkShowPassword"))->setChecked(true);
@@ -562,13 +536,13 @@ void LockTest::passwordsLeaveNoCopyInMemory()
     }
 
     // The lock closes Diary Password with the current password typed in it.
-    QVERIFY(
-        whileDialogIsUp([&] { testing::control<QAction>(section, QStringLiteral("mnuDiaryPassword"))->trigger(); },
-                        [&](QWidget *dialog) {
-                            testing::control<QCheckBox>(dialog, QStringLiteral("chkShowPassword"))->setChecked(true);
-                            password.type(testing::control<QLineEdit>(dialog, QStringLiteral("txtCurrent")));
-                            DiaryLock::instance().lock();
-                        }));
+    QVERIFY(testing::whileDialogIsUp(
+        [&] { testing::control<QAction>(section, QStringLiteral("mnuDiaryPassword"))->trigger(); },
+        [&](QWidget *dialog) {
+            testing::control<QCheckBox>(dialog, QStringLiteral("chkShowPassword"))->setChecked(true);
+            password.type(testing::control<QLineEdit>(dialog, QStringLiteral("txtCurrent")));
+            DiaryLock::instance().lock();
+        }));
     typeUnlock(section, wrong);
     QVERIFY(coveredByLock(section));
     for (const testing::MaskedSecret *secret : {&password, &wrong}) {
