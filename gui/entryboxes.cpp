@@ -90,8 +90,16 @@ std::optional<store::Failure> EntryBoxes::followDiary(const DiaryChange &change,
         return std::nullopt;
     }
     const qint64 index = m_followed->index;
-    if (!change.wholeSection(table) && !change.row(table, index))
+    // A change of this program names the entry as it is now, under whatever keyword it has.
+    if (!change.wholeSection(table)) {
+        const DiaryChange::Row *row = change.row(table, index);
+        if (!row)
+            return std::nullopt;
+        set(row->now ? row->now->keyword : QString(), row->now ? row->now->meaning : QString());
+        if (row->now)
+            follow(index);
         return std::nullopt;
+    }
     const auto entry = Diary::working().entry(table, index);
     if (!entry.ok())
         return entry.failure();

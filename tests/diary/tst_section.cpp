@@ -591,6 +591,7 @@ void SectionWindowTest::undoAndRedoTakeBackSavesUnlessTypedSince()
     click(testing::control<QPushButton>(window, "Command1"));
     selectLine(window, 0);
     click(testing::control<QPushButton>(window, "Command4"));
+    QTest::keyClicks(testing::control<QLineEdit>(window, "txtKeyword"), QStringLiteral(" Leaf"));
     meaning->moveCursor(QTextCursor::End);
     QTest::keyClicks(meaning, QStringLiteral(" by night"));
     click(testing::control<QPushButton>(window, "Command4"));
@@ -599,14 +600,17 @@ void SectionWindowTest::undoAndRedoTakeBackSavesUnlessTypedSince()
     meaning->setFocus();
     const std::pair<QKeyCombination, const char *> steps[]{
         {Qt::CTRL | Qt::Key_Z, "Sage=Cleansing"},
-        {Qt::CTRL | Qt::SHIFT | Qt::Key_Z, "Sage=Cleansing by night"},
+        {Qt::CTRL | Qt::SHIFT | Qt::Key_Z, "Sage Leaf=Cleansing by night"},
         {Qt::CTRL | Qt::Key_Z, "Sage=Cleansing"},
-        {Qt::CTRL | Qt::Key_Y, "Sage=Cleansing by night"},
+        {Qt::CTRL | Qt::Key_Y, "Sage Leaf=Cleansing by night"},
     };
     for (const auto &[keys, after] : steps) {
         press(keys);
         QCOMPARE(stored(), QString::fromUtf8(after));
-        QCOMPARE(testing::meaningShown(window), QString::fromUtf8(after).section(QLatin1Char('='), 1));
+        // The boxes follow the entry, its keyword changed too.
+        QCOMPARE(testing::control<QLineEdit>(window, "txtKeyword")->text() + QLatin1Char('=')
+                     + testing::meaningShown(window),
+                 QString::fromUtf8(after));
     }
 
     // An add is taken back too, and Redo steps forward through the undos in turn.
@@ -615,9 +619,11 @@ void SectionWindowTest::undoAndRedoTakeBackSavesUnlessTypedSince()
     QTest::keyClicks(meaning, QStringLiteral("Grace"));
     click(testing::control<QPushButton>(window, "Command2"));
     const std::pair<QKeyCombination, const char *> more[]{
-        {Qt::CTRL | Qt::Key_Z, "Sage=Cleansing by night"}, {Qt::CTRL | Qt::Key_Z, "Sage=Cleansing"},
-        {Qt::CTRL | Qt::Key_Y, "Sage=Cleansing by night"}, {Qt::CTRL | Qt::Key_Y, "Sage=Cleansing by night Rue=Grace"},
-        {Qt::CTRL | Qt::Key_Z, "Sage=Cleansing by night"},
+        {Qt::CTRL | Qt::Key_Z, "Sage Leaf=Cleansing by night"},
+        {Qt::CTRL | Qt::Key_Z, "Sage=Cleansing"},
+        {Qt::CTRL | Qt::Key_Y, "Sage Leaf=Cleansing by night"},
+        {Qt::CTRL | Qt::Key_Y, "Sage Leaf=Cleansing by night Rue=Grace"},
+        {Qt::CTRL | Qt::Key_Z, "Sage Leaf=Cleansing by night"},
     };
     for (const auto &[keys, after] : more) {
         press(keys);
@@ -629,7 +635,7 @@ void SectionWindowTest::undoAndRedoTakeBackSavesUnlessTypedSince()
     QTest::keyClicks(meaning, QStringLiteral("Courage"));
     click(testing::control<QPushButton>(window, "Command2"));
     press(Qt::CTRL | Qt::Key_Y);
-    QCOMPARE(stored(), QStringLiteral("Sage=Cleansing by night Yarrow=Courage"));
+    QCOMPARE(stored(), QStringLiteral("Sage Leaf=Cleansing by night Yarrow=Courage"));
     QCOMPARE(m_env->messages->texts(), QStringList{QStringLiteral("There is nothing in this section to do again.")});
 
     // Typed since: Ctrl+Z takes back the typing, and the diary keeps its text.
@@ -640,7 +646,7 @@ void SectionWindowTest::undoAndRedoTakeBackSavesUnlessTypedSince()
     QTest::keyClicks(meaning, QStringLiteral("!"));
     press(Qt::CTRL | Qt::Key_Z);
     QCOMPARE(testing::meaningShown(window), QStringLiteral("Cleansing by night"));
-    QCOMPARE(stored(), QStringLiteral("Sage=Cleansing by night Yarrow=Courage"));
+    QCOMPARE(stored(), QStringLiteral("Sage Leaf=Cleansing by night Yarrow=Courage"));
 }
 
 void SectionWindowTest::untouchedMeaningIsWrittenBackExactly()
