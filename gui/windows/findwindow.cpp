@@ -32,7 +32,8 @@ FindWindow::FindWindow(forms::Form *opener) : QWidget(opener->widget(), Qt::Wind
     setObjectName(QStringLiteral("FindWindow"));
     setWindowTitle(QStringLiteral("Find"));
     setAttribute(Qt::WA_DeleteOnClose);
-    resize(520, 360);
+    // Wide enough for a result line whole: its keyword, section and the excerpt around the words found.
+    resize(720, 360);
 
     auto *layout = new QVBoxLayout(this);
     auto *prompt = new QLabel(QStringLiteral("&Find:"), this);
