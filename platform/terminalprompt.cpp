@@ -229,7 +229,9 @@ std::optional<QString> readHidden(HANDLE input, HANDLE output, const QString &qu
 // Says why nobody can be asked, and gives the answer of a prompt that was given up.
 bool nowhereToAsk(const QString &diaryPath, const char *place)
 {
-    std::fprintf(stderr, "brimvale: the diary %s has a password of its own, and there is no %s to ask for it on.\n",
+    std::fprintf(stderr,
+                 "brimvale: the diary %s has a password of its own, and there is no %s to ask for it on; "
+                 "a script can pipe it in with --password-stdin.\n",
                  qUtf8Printable(QDir::toNativeSeparators(diaryPath)), place);
     return false;
 }
