@@ -17,7 +17,7 @@ bool entriesMayChange(QWidget *asking)
     if (!entryBeingWritten())
         return true;
     gui::messages().show(asking,
-                         QStringLiteral("Save the entry you are writing, or close the section, "
+                         QStringLiteral("Save the entry you are writing, or give it up with Escape, "
                                         "before a change is taken back or entries are brought back."),
                          gui::MessageIcon::Information);
     return false;

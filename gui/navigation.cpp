@@ -79,7 +79,7 @@ bool showEntry(forms::Form *from, sections::Table table, qint64 index, QWidget *
     if (SectionWindow *section = forms::loaded<SectionWindow>(); section && from == section) {
         if (entryguard::entryBeingWritten()) {
             gui::messages().show(asking,
-                                 QStringLiteral("Save the entry you are writing, or close the section, "
+                                 QStringLiteral("Save the entry you are writing, or give it up with Escape, "
                                                 "before you go to another entry."),
                                  gui::MessageIcon::Information);
             return false;

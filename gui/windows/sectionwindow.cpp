@@ -383,7 +383,9 @@ bool SectionWindow::mayLeave()
     const bool adding = mode() == Mode::Adding;
     if (!m_state.writing() || !m_boxes->unsaved(adding))
         return true;
-    return leavequestion::mayLeave(this, adding ? leavequestion::Entry::New : leavequestion::Entry::Edited,
+    // Text typed after Edit with no line selected is a new entry, as its Save offers.
+    const bool newEntry = adding || !m_edited;
+    return leavequestion::mayLeave(this, newEntry ? leavequestion::Entry::New : leavequestion::Entry::Edited,
                                    [this, adding] { return adding ? saveNewEntry() : saveChanges(); });
 }
 

@@ -561,6 +561,12 @@ void SectionWindowTest::editWithNoLineSelectedOffersToAddTheText()
     // Only a refusal to choose keeps the text in the boxes.
     QCOMPARE(testing::meaningShown(window),
              mode == Mode::Editing || stored ? QStringLiteral("Leap the flames") : QString());
+    if (mode == Mode::Editing) {
+        // Leaving asks about the text as the new entry it would be.
+        m_env->messages->answers = {gui::Answer::Cancel};
+        testing::control<QAction>(window, "mnuBack")->trigger();
+        QCOMPARE(m_env->messages->last(), QStringLiteral("Save the entry you are writing?"));
+    }
     if (!stored)
         return;
 
