@@ -45,6 +45,13 @@ bool makeHome(const QString &root)
         && testing::appendRows(diary, QStringLiteral("tblrituals"), {{"Moon", "full"}});
 }
 
+// As makeHome, its diary under a password of its own, "only mine".
+bool makeHomeWithOwnPassword(const QString &root)
+{
+    const QString diary = QDir(root).filePath(kDataFolder + QStringLiteral("/updatediary.dll"));
+    return makeHome(root) && store::changePassword(diary, QString(), QStringLiteral("only mine")).ok();
+}
+
 // The environment of a script's run, in root with root's home: no display, which the program
 // must not need.
 QProcessEnvironment environmentIn(const QString &root)
@@ -233,9 +240,7 @@ void CommandLineTest::passwordPipedIn()
     QFETCH(QByteArray, input);
     QFETCH(QString, said);
     QTemporaryDir root;
-    QVERIFY(makeHome(root.path()));
-    const QString diary = root.filePath(kDataFolder + QStringLiteral("/updatediary.dll"));
-    QVERIFY(store::changePassword(diary, QString(), QStringLiteral("only mine")).ok());
+    QVERIFY(makeHomeWithOwnPassword(root.path()));
 
     const Run program = run(root.path(), {"--export", "out/book.csv", "--password-stdin"}, input);
     QVERIFY(program.finished);
@@ -478,9 +483,7 @@ void CommandLineTest::promptEndedBySignalGivesTheTerminalBack()
     QFETCH(int, ending);
     QFETCH(bool, stoppedFirst);
     QTemporaryDir root;
-    QVERIFY(makeHome(root.path()));
-    const QString diary = root.filePath(kDataFolder + QStringLiteral("/updatediary.dll"));
-    QVERIFY(store::changePassword(diary, QString(), QStringLiteral("only mine")).ok());
+    QVERIFY(makeHomeWithOwnPassword(root.path()));
 
     OnTerminal program;
     QVERIFY(program.start(root.path()));
@@ -536,9 +539,7 @@ void CommandLineTest::promptHidesTypingBeforeItAsks()
 void CommandLineTest::pipedPasswordIsNeverTyped()
 {
     QTemporaryDir root;
-    QVERIFY(makeHome(root.path()));
-    const QString diary = root.filePath(kDataFolder + QStringLiteral("/updatediary.dll"));
-    QVERIFY(store::changePassword(diary, QString(), QStringLiteral("only mine")).ok());
+    QVERIFY(makeHomeWithOwnPassword(root.path()));
 
     OnTerminal program;
     QVERIFY(program.start(root.path(), false, "--password-stdin"));
