@@ -34,4 +34,11 @@ bool unsaved(bool newEntry, const QString &keyword, const QString &meaning, cons
     return keyword != shownKeyword || meaning != shownMeaning;
 }
 
+QString labelled(const QString &keyword, const QString &meaning)
+{
+    QString lines = meaning;
+    lines.replace(QLatin1Char('\n'), QStringLiteral("\n           "));
+    return QStringLiteral("  Keyword: %1\n  Meaning: %2\n").arg(keyword, lines);
+}
+
 } // namespace entries

@@ -9,6 +9,9 @@ enum class Check { Passed, BothEmpty, KeywordEmpty, MeaningEmpty };
 
 // Texts already trimmed of spaces: a text of spaces only counts as empty.
 Check check(const QString &keyword, const QString &meaning);
+// The entry in full, on labelled lines, a meaning of several lines kept under its label: as the
+// History and Bring Back windows show an entry before and after.
+QString labelled(const QString &keyword, const QString &meaning);
 // The message that refuses the entry; empty for Passed.
 QString refusal(Check check);
 

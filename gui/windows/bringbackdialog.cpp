@@ -1,5 +1,7 @@
 #include "gui/windows/bringbackdialog.h"
 
+#include "core/entries.h"
+
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -27,10 +29,7 @@ QString wholeOf(const std::optional<store::Entry> &entry)
 {
     if (!entry)
         return QStringLiteral("  (removed since)\n");
-    // A meaning of several lines stays under its label.
-    QString meaning = entry->meaning;
-    meaning.replace(QLatin1Char('\n'), QStringLiteral("\n           "));
-    return QStringLiteral("  Keyword: %1\n  Meaning: %2\n").arg(entry->keyword, meaning);
+    return entries::labelled(entry->keyword, entry->meaning);
 }
 } // namespace
 

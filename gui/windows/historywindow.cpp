@@ -1,6 +1,7 @@
 #include "gui/windows/historywindow.h"
 
 #include "core/diary.h"
+#include "core/entries.h"
 #include "gui/backupsmodel.h"
 #include "gui/bringback.h"
 #include "gui/changesmodel.h"
@@ -29,10 +30,7 @@ QString sideOf(const std::optional<store::Entry> &entry)
 {
     if (!entry)
         return QStringLiteral("  (not in the diary)\n");
-    // A meaning of several lines stays under its label.
-    QString meaning = entry->meaning;
-    meaning.replace(QLatin1Char('\n'), QStringLiteral("\n           "));
-    return QStringLiteral("  Keyword: %1\n  Meaning: %2\n").arg(entry->keyword, meaning);
+    return entries::labelled(entry->keyword, entry->meaning);
 }
 
 QString textOf(const std::vector<store::history::EntryChange> &entries)
